@@ -1,0 +1,44 @@
+# Shared build rules of the Orvelle targets.
+
+set(ORVELLE_WARNINGS -Wall -Wextra -Wpedantic)
+if(ORVELLE_WERROR)
+    list(APPEND ORVELLE_WARNINGS -Werror)
+endif()
+
+# Applies the warning flags to the hand-written sources of a target only:
+# moc, rcc and qmlcachegen output is generated and not ours to fix.
+function(orvelle_strict target)
+    get_target_property(sources ${target} SOURCES)
+    get_target_property(source_dir ${target} SOURCE_DIR)
+    foreach(source IN LISTS sources)
+        cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${source_dir} OUTPUT_VARIABLE absolute)
+        cmake_path(IS_PREFIX CMAKE_SOURCE_DIR ${absolute} NORMALIZE inside)
+        if(inside AND absolute MATCHES "\\.cpp$")
+            set_property(SOURCE ${source} DIRECTORY ${source_dir}
+                         APPEND PROPERTY COMPILE_OPTIONS ${ORVELLE_WARNINGS})
+        endif()
+    endforeach()
+endfunction()
+
+# Each test executable gets its own loopback address (127.0.0.N) for its HTTPS
+# test server: the client's port is fixed at 50000, so parallel tests need
+# distinct addresses.
+set_property(GLOBAL PROPERTY ORVELLE_NEXT_TEST_HOST 10)
+
+# orvelle_add_test(NAME SOURCES ... LIBRARIES ...)
+function(orvelle_add_test name)
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;LIBRARIES")
+    get_property(host_number GLOBAL PROPERTY ORVELLE_NEXT_TEST_HOST)
+    math(EXPR next "${host_number} + 1")
+    set_property(GLOBAL PROPERTY ORVELLE_NEXT_TEST_HOST ${next})
+
+    qt_add_executable(${name} ${arg_SOURCES})
+    target_link_libraries(${name} PRIVATE ${arg_LIBRARIES} orvelle_test_support Qt6::Test)
+    target_compile_definitions(${name} PRIVATE ORVELLE_TEST_HOST="127.0.0.${host_number}")
+    set_target_properties(${name} PROPERTIES MACOSX_BUNDLE OFF)
+    orvelle_strict(${name})
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ORVELLE_TEST_HOST=127.0.0.${host_number};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp"
+        TIMEOUT 300)
+endfunction()

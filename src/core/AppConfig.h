@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QUrl>
+#include <optional>
+#include <variant>
+
+namespace orvelle {
+
+// Why a configuration could not be used: which file (or environment variable),
+// which key, what is wrong. Start-up prints line() and exits with code 2.
+struct ConfigError
+{
+    QString source;
+    QString key;
+    QString problem;
+
+    QString line() const;
+};
+
+// What an installation chooses. Everything else is fixed in the client.
+struct AppConfig
+{
+    QString serviceHost;
+    QString fileStoreHost;
+    QString notesServer;
+    QUrl siteUrl;
+    // Extra CA certificate file trusted for the services' TLS; empty for none.
+    QString caFile;
+    // Desktop testers may present a handset; unset means "ask the machine".
+    std::optional<QString> deviceModel;
+    std::optional<QString> deviceName;
+    std::optional<QString> deviceSystemVersion;
+
+    // The built-in defaults: the local dev service.
+    static AppConfig defaults();
+    // Where the local dev service writes its CA certificate.
+    static QString devServiceCaFile();
+
+    // Reads the configuration: defaults, then the INI file (from configFile, or
+    // ORVELLE_CONFIG when configFile is empty), then the ORVELLE_* variables.
+    static std::variant<AppConfig, ConfigError>
+    load(const QString &configFile,
+         const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+
+    // Applies the text of an INI file; `source` names it in errors.
+    std::optional<ConfigError> applyIni(const QByteArray &text, const QString &source);
+};
+
+// Checks shared by the file and the environment; each returns the problem or "".
+QString hostProblem(const QString &host);
+QString siteUrlProblem(const QString &url);
+QString caFileProblem(const QString &path);
+
+} // namespace orvelle

@@ -1,0 +1,192 @@
+#include "User.h"
+
+#include "core/Logging.h"
+#include <orvelle/BuildInfo.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace orvelle {
+
+namespace {
+// Shown to the user when the account record could not be saved.
+const QString storeFailureMessage = QStringLiteral("账号信息保存失败，请检查存储空间后重试");
+
+// The record holds the password and the token: the file is made readable by
+// its owner only before anything is written to it.
+void createOwnerOnly(const QString &file)
+{
+    if (QFileInfo::exists(file))
+        return;
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QFile created(file);
+    if (created.open(QIODevice::NewOnly | QIODevice::WriteOnly,
+                     QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        created.close();
+}
+} // namespace
+
+User::User(QObject *parent)
+    : User(defaultStoreFile(), parent)
+{
+}
+
+User::User(const QString &storeFile, QObject *parent)
+    : QObject(parent)
+    , m_store(std::make_unique<QSettings>(storeFile, QSettings::IniFormat))
+{
+    createOwnerOnly(storeFile);
+    load();
+}
+
+User::~User() = default;
+
+QString User::defaultStoreFile()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)
+           + QStringLiteral("/account.ini");
+}
+
+User &User::shared()
+{
+    // A function-local static is initialised once, also under concurrent first use.
+    static User *instance = [] {
+        auto *user = new User();
+        user->reloadThroughSetters();
+        return user;
+    }();
+    return *instance;
+}
+
+void User::load()
+{
+    // The published flags first, each written straight back as it was.
+    m_islogin = read("islogin");
+    write("islogin", m_islogin);
+    m_isGuest = read("isGuest");
+    write("isGuest", m_isGuest);
+    m_mobile = read("mobile");
+    m_username = read("username");
+    m_token = read("token");
+    m_asn = read("asn");
+    m_loginout = read("loginout");
+    m_jobnumber = read("jobnumber");
+    m_ou1 = read("ou1");
+    m_ou2 = read("ou2");
+    m_dept = read("dept");
+    m_password = read("password");
+    m_positiongrade = read("positiongrade");
+    m_position = read("position");
+    m_verson = read("verson");
+    m_level = read("level");
+}
+
+void User::reloadThroughSetters()
+{
+    setMobile(read("mobile"));
+    setUsername(read("username"));
+    setJobnumber(read("jobnumber"));
+    setOu1(read("ou1"));
+    setOu2(read("ou2"));
+    setToken(read("token"));
+    setIslogin(read("islogin"));
+    setAsn(read("asn"));
+    setLoginout(read("loginout"));
+    setDept(read("dept"));
+    setPassword(read("password"));
+    setPositiongrade(read("positiongrade"));
+    setPosition(read("position"));
+    setVerson(read("verson"));
+    setLevel(read("level"));
+    setIsGuest(read("isGuest"));
+}
+
+OptionalText User::read(const char *key) const
+{
+    const QVariant value = m_store->value(QLatin1String(key));
+    if (value.typeId() != QMetaType::QString)
+        return std::nullopt;
+    return value.toString();
+}
+
+void User::setIslogin(const OptionalText &v)
+{
+    m_islogin = v;
+    emit isloginChanged();
+    write("islogin", v);
+}
+
+void User::setIsGuest(const OptionalText &v)
+{
+    m_isGuest = v;
+    emit isGuestChanged();
+    write("isGuest", v);
+}
+
+void User::assign(OptionalText &field, const char *key, const OptionalText &value)
+{
+    field = value;
+    write(key, value);
+}
+
+void User::write(const char *key, const OptionalText &value)
+{
+    if (value)
+        m_store->setValue(QLatin1String(key), *value);
+    else
+        m_store->remove(QLatin1String(key));
+    m_store->sync();
+
+    if (m_store->status() != QSettings::NoError) {
+        const QString reason = m_store->status() == QSettings::AccessError
+                                   ? QStringLiteral("access error")
+                                   : QStringLiteral("format error");
+        qCDebug(lcStore) << "writing" << key << "to" << m_store->fileName() << "failed:" << reason;
+        m_storeError = storeFailureMessage;
+        emit storeFailed(m_storeError);
+        return;
+    }
+    m_storeError.clear();
+    // It holds the password and the token: readable by its owner only.
+    QFile::setPermissions(m_store->fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+void User::applyLoginResponse(const QJsonObject &json,
+                              const std::function<void(User &)> &onSuccess,
+                              const std::function<void(int, const QString &)> &onFailure)
+{
+    const QJsonValue userinfoValue = json.value(QLatin1String("userinfo"));
+    if (!userinfoValue.isObject() || !userinfoValue.toObject().contains(QLatin1String("token"))) {
+        onFailure(-1, QStringLiteral("登录失败"));
+        return;
+    }
+    const QJsonObject userinfo = userinfoValue.toObject();
+    const auto text = [&userinfo](const char *key) -> OptionalText {
+        const QJsonValue value = userinfo.value(QLatin1String(key));
+        if (!value.isString())
+            return std::nullopt;
+        return value.toString();
+    };
+
+    setMobile(text("mobile"));
+    setUsername(text("username"));
+    setJobnumber(text("jobnumber"));
+    setOu1(text("ou1"));
+    setOu2(text("ou2"));
+    setIslogin(QStringLiteral("true"));
+    setToken(text("token"));
+    setDept(text("dept"));
+    setPassword(text("password"));
+    setPositiongrade(text("positiongrade"));
+    setPosition(text("position"));
+    setLoginout(QStringLiteral("false"));
+    setVerson(QString::fromLatin1(build::marketingVersion));
+    setLevel(text("level"));
+    setIsGuest(QStringLiteral("false"));
+    onSuccess(*this);
+}
+
+} // namespace orvelle

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QObject>
+#include <QString>
+#include <QtQml/qqmlregistration.h>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QSettings;
+
+namespace orvelle {
+
+using OptionalText = std::optional<QString>;
+
+// The account record and the session flags. Every assignment is written through
+// to the store at once; an absent value removes its entry. Two instances may
+// exist (appState and shared()); they share the store but not their memory.
+class User : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Created by the application")
+    Q_PROPERTY(QString islogin READ isloginText NOTIFY isloginChanged)
+    Q_PROPERTY(QString isGuest READ isGuestText NOTIFY isGuestChanged)
+
+public:
+    // Loads from the store in the user's config folder.
+    explicit User(QObject *parent = nullptr);
+    // Loads from the given INI file (tests, tools).
+    explicit User(const QString &storeFile, QObject *parent = nullptr);
+    ~User() override;
+
+    // The process-wide instance, created once on first use.
+    static User &shared();
+    // The store every User uses unless told otherwise.
+    static QString defaultStoreFile();
+
+    // The sixteen fields; each setter writes through to the store.
+    OptionalText mobile() const { return m_mobile; }
+    OptionalText username() const { return m_username; }
+    OptionalText jobnumber() const { return m_jobnumber; }
+    OptionalText ou1() const { return m_ou1; }
+    OptionalText ou2() const { return m_ou2; }
+    OptionalText token() const { return m_token; }
+    OptionalText islogin() const { return m_islogin; }
+    OptionalText asn() const { return m_asn; }
+    OptionalText loginout() const { return m_loginout; }
+    OptionalText dept() const { return m_dept; }
+    OptionalText password() const { return m_password; }
+    OptionalText positiongrade() const { return m_positiongrade; }
+    OptionalText position() const { return m_position; }
+    OptionalText verson() const { return m_verson; }
+    OptionalText level() const { return m_level; }
+    OptionalText isGuest() const { return m_isGuest; }
+
+    void setMobile(const OptionalText &v) { assign(m_mobile, "mobile", v); }
+    void setUsername(const OptionalText &v) { assign(m_username, "username", v); }
+    void setJobnumber(const OptionalText &v) { assign(m_jobnumber, "jobnumber", v); }
+    void setOu1(const OptionalText &v) { assign(m_ou1, "ou1", v); }
+    void setOu2(const OptionalText &v) { assign(m_ou2, "ou2", v); }
+    void setToken(const OptionalText &v) { assign(m_token, "token", v); }
+    void setIslogin(const OptionalText &v);
+    void setAsn(const OptionalText &v) { assign(m_asn, "asn", v); }
+    void setLoginout(const OptionalText &v) { assign(m_loginout, "loginout", v); }
+    void setDept(const OptionalText &v) { assign(m_dept, "dept", v); }
+    void setPassword(const OptionalText &v) { assign(m_password, "password", v); }
+    void setPositiongrade(const OptionalText &v) { assign(m_positiongrade, "positiongrade", v); }
+    void setPosition(const OptionalText &v) { assign(m_position, "position", v); }
+    void setVerson(const OptionalText &v) { assign(m_verson, "verson", v); }
+    void setLevel(const OptionalText &v) { assign(m_level, "level", v); }
+    void setIsGuest(const OptionalText &v);
+
+    QString isloginText() const { return m_islogin.value_or(QString()); }
+    QString isGuestText() const { return m_isGuest.value_or(QString()); }
+    bool isSignedIn() const { return m_islogin == QStringLiteral("true"); }
+    bool isGuestMode() const { return m_isGuest == QStringLiteral("true"); }
+
+    // Fills this record from the "userinfo" of a sign-in answer. On failure
+    // (-1, "登录失败") nothing is changed.
+    void applyLoginResponse(const QJsonObject &json, const std::function<void(User &)> &onSuccess,
+                            const std::function<void(int, const QString &)> &onFailure);
+
+    // The last write that did not reach the disk, or "" when all did.
+    QString storeError() const { return m_storeError; }
+
+signals:
+    void isloginChanged();
+    void isGuestChanged();
+    // A write did not reach the disk; the frame shows it to the user.
+    void storeFailed(const QString &message);
+
+private:
+    void load();
+    void reloadThroughSetters();
+    OptionalText read(const char *key) const;
+    void assign(OptionalText &field, const char *key, const OptionalText &value);
+    void write(const char *key, const OptionalText &value);
+
+    std::unique_ptr<QSettings> m_store;
+    QString m_storeError;
+    OptionalText m_mobile, m_username, m_jobnumber, m_ou1, m_ou2, m_token, m_islogin, m_asn,
+        m_loginout, m_dept, m_password, m_positiongrade, m_position, m_verson, m_level,
+        m_isGuest;
+};
+
+} // namespace orvelle

@@ -1,0 +1,258 @@
+#include "session/User.h"
+#include <orvelle/BuildInfo.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using orvelle::OptionalText;
+using orvelle::User;
+
+namespace {
+const QStringList allKeys{"mobile", "username",      "jobnumber", "ou1",    "ou2",   "token",
+                          "islogin", "asn",          "loginout",  "dept",   "password",
+                          "positiongrade", "position", "verson",   "level",  "isGuest"};
+
+QJsonObject parse(const char *json)
+{
+    return QJsonDocument::fromJson(json).object();
+}
+} // namespace
+
+class TestUser : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString storeFile() const { return dir.filePath("account.ini"); }
+
+    QVariant stored(const QString &key) const
+    {
+        QSettings s(storeFile(), QSettings::IniFormat);
+        return s.value(key);
+    }
+
+private slots:
+    void init() { QFile::remove(storeFile()); }
+
+    void emptyStoreGivesAbsentFields()
+    {
+        User user(storeFile());
+        QVERIFY(!user.islogin());
+        QVERIFY(!user.mobile());
+        QVERIFY(!user.isSignedIn());
+        QCOMPARE(user.isloginText(), QString());
+    }
+
+    void allSixteenKeysRoundTrip()
+    {
+        {
+            User user(storeFile());
+            user.setMobile(QStringLiteral("13800000000"));
+            user.setUsername(QStringLiteral("张三"));
+            user.setJobnumber(QStringLiteral("J1"));
+            user.setOu1(QStringLiteral("岚石水泥"));
+            user.setOu2(QStringLiteral("安全部"));
+            user.setToken(QStringLiteral("tok=+/&"));
+            user.setIslogin(QStringLiteral("true"));
+            user.setAsn(QStringLiteral("asn"));
+            user.setLoginout(QStringLiteral("false"));
+            user.setDept(QStringLiteral("dept, with comma"));
+            user.setPassword(QStringLiteral("p@ss word"));
+            user.setPositiongrade(QStringLiteral("3"));
+            user.setPosition(QStringLiteral("inspector"));
+            user.setVerson(QStringLiteral("1.0.0"));
+            user.setLevel(QStringLiteral(""));
+            user.setIsGuest(QStringLiteral("false"));
+        }
+        User again(storeFile());
+        QCOMPARE(again.mobile(), QStringLiteral("13800000000"));
+        QCOMPARE(again.username(), QStringLiteral("张三"));
+        QCOMPARE(again.jobnumber(), QStringLiteral("J1"));
+        QCOMPARE(again.ou1(), QStringLiteral("岚石水泥"));
+        QCOMPARE(again.ou2(), QStringLiteral("安全部"));
+        QCOMPARE(again.token(), QStringLiteral("tok=+/&"));
+        QCOMPARE(again.islogin(), QStringLiteral("true"));
+        QCOMPARE(again.asn(), QStringLiteral("asn"));
+        QCOMPARE(again.loginout(), QStringLiteral("false"));
+        QCOMPARE(again.dept(), QStringLiteral("dept, with comma"));
+        QCOMPARE(again.password(), QStringLiteral("p@ss word"));
+        QCOMPARE(again.positiongrade(), QStringLiteral("3"));
+        QCOMPARE(again.position(), QStringLiteral("inspector"));
+        QCOMPARE(again.verson(), QStringLiteral("1.0.0"));
+        // The empty text is a value, not absence.
+        QCOMPARE(again.level(), QStringLiteral(""));
+        QCOMPARE(again.isGuest(), QStringLiteral("false"));
+        QSettings s(storeFile(), QSettings::IniFormat);
+        QCOMPARE(s.allKeys().size(), allKeys.size());
+        // Owner-only: it holds the password and the token.
+        const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup
+                            | QFileDevice::ReadOther | QFileDevice::WriteOther;
+        QCOMPARE(QFileInfo(storeFile()).permissions() & others, QFileDevice::Permissions());
+        QVERIFY(QFileInfo(storeFile()).permissions() & QFileDevice::ReadOwner);
+    }
+
+    void absentRemovesAndNonTextLoadsAsAbsent()
+    {
+        {
+            QSettings s(storeFile(), QSettings::IniFormat);
+            s.setValue("mobile", 42);
+            s.setValue("username", QStringList{"a", "b"});
+            s.setValue("token", "t");
+        }
+        User user(storeFile());
+        QVERIFY(!user.mobile());
+        QVERIFY(!user.username());
+        QCOMPARE(user.token(), QStringLiteral("t"));
+        user.setToken(std::nullopt);
+        QVERIFY(!stored("token").isValid());
+    }
+
+    void instancesAreNotLinked()
+    {
+        User a(storeFile());
+        User b(storeFile());
+        a.setIslogin(QStringLiteral("true"));
+        QVERIFY(!b.islogin());
+        QCOMPARE(stored("islogin").toString(), QStringLiteral("true"));
+        // b writing another key must not undo a's write.
+        b.setMobile(QStringLiteral("1"));
+        QCOMPARE(stored("islogin").toString(), QStringLiteral("true"));
+        QCOMPARE(User(storeFile()).islogin(), QStringLiteral("true"));
+    }
+
+    void flagsPublishOnEveryAssignment()
+    {
+        User user(storeFile());
+        QSignalSpy login(&user, &User::isloginChanged);
+        QSignalSpy guest(&user, &User::isGuestChanged);
+        user.setIslogin(QStringLiteral("true"));
+        user.setIslogin(QStringLiteral("true"));
+        user.setIsGuest(QStringLiteral("false"));
+        QCOMPARE(login.count(), 2);
+        QCOMPARE(guest.count(), 1);
+    }
+
+    void signedInOnlyForExactlyTrue()
+    {
+        User user(storeFile());
+        for (const char *text : {"TRUE", " true", "True", "true ", "1", ""}) {
+            user.setIslogin(QString::fromLatin1(text));
+            QVERIFY2(!user.isSignedIn(), text);
+        }
+        user.setIslogin(QStringLiteral("true"));
+        QVERIFY(user.isSignedIn());
+    }
+
+    void loginResponseFillsTheRecord()
+    {
+        User user(storeFile());
+        user.setAsn(QStringLiteral("kept"));
+        user.setMobile(QStringLiteral("old"));
+        bool succeeded = false;
+        user.applyLoginResponse(
+            parse(R"({"code":1,"userinfo":{"token":"T","username":"李四","ou1":"A","ou2":"B",
+                     "jobnumber":7,"level":"2","password":"pw"}})"),
+            [&](User &u) {
+                succeeded = true;
+                QCOMPARE(&u, &user);
+            },
+            [](int, const QString &) { QFAIL("failure"); });
+        QVERIFY(succeeded);
+        QCOMPARE(user.token(), QStringLiteral("T"));
+        QCOMPARE(user.username(), QStringLiteral("李四"));
+        QVERIFY(!user.mobile());          // missing: the entry is removed
+        QVERIFY(!stored("mobile").isValid());
+        QVERIFY(!user.jobnumber());       // a number is not text
+        QCOMPARE(user.islogin(), QStringLiteral("true"));
+        QCOMPARE(user.isGuest(), QStringLiteral("false"));
+        QCOMPARE(user.loginout(), QStringLiteral("false"));
+        QCOMPARE(user.verson(), QString::fromLatin1(orvelle::build::marketingVersion));
+        QCOMPARE(user.asn(), QStringLiteral("kept"));
+        QCOMPARE(User(storeFile()).password(), QStringLiteral("pw"));
+    }
+
+    void loginResponseFailuresChangeNothing_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::newRow("no userinfo") << QByteArray(R"({"code":1})");
+        QTest::newRow("userinfo text") << QByteArray(R"({"userinfo":"x"})");
+        QTest::newRow("userinfo list") << QByteArray(R"({"userinfo":[{"token":"t"}]})");
+        QTest::newRow("no token") << QByteArray(R"({"userinfo":{"mobile":"1"}})");
+    }
+
+    void loginResponseFailuresChangeNothing()
+    {
+        QFETCH(QByteArray, json);
+        User user(storeFile());
+        user.setMobile(QStringLiteral("keep"));
+        const QByteArray before = [&] {
+            QFile f(storeFile());
+            f.open(QIODevice::ReadOnly);
+            return f.readAll();
+        }();
+        int code = 0;
+        QString message;
+        user.applyLoginResponse(
+            QJsonDocument::fromJson(json).object(), [](User &) { QFAIL("success"); },
+            [&](int c, const QString &m) {
+                code = c;
+                message = m;
+            });
+        QCOMPARE(code, -1);
+        QCOMPARE(message, QStringLiteral("登录失败"));
+        QCOMPARE(user.mobile(), QStringLiteral("keep"));
+        QFile f(storeFile());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+    }
+
+    void tokenPresentButNotTextSucceedsWithAbsentToken()
+    {
+        User user(storeFile());
+        user.setToken(QStringLiteral("old"));
+        bool ok = false;
+        user.applyLoginResponse(parse(R"({"userinfo":{"token":5}})"), [&](User &) { ok = true; },
+                                [](int, const QString &) { QFAIL("failure"); });
+        QVERIFY(ok);
+        QVERIFY(!user.token());
+    }
+
+    // As root a read-only file does not make writes fail; a folder where the
+    // file should be does.
+    void unwritableStoreIsReported()
+    {
+        const QString blocked = dir.filePath("blocked.ini");
+        QVERIFY(QDir().mkpath(blocked));
+        User user(blocked);
+        QSignalSpy failed(&user, &User::storeFailed);
+        user.setMobile(QStringLiteral("1"));
+        QVERIFY(failed.count() >= 1);
+        QVERIFY(!user.storeError().isEmpty());
+        QCOMPARE(failed.last().at(0).toString(), user.storeError());
+        // Memory still holds the value so the screen can go on.
+        QCOMPARE(user.mobile(), QStringLiteral("1"));
+    }
+
+    void sharedIsOneInstanceOverTheDefaultStore()
+    {
+        QCOMPARE(&User::shared(), &User::shared());
+        QVERIFY(User::shared().parent() == nullptr);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    // Keep shared() and the default store away from the real config folder.
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication app(argc, argv);
+    TestUser test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_user.moc"
