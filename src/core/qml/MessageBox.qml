@@ -6,7 +6,12 @@ import QtQuick.Controls
 Dialog {
     id: box
     property string message
+    // Bound to the view's flag; the box opens and closes with it.
+    property bool shown: false
     signal acknowledged
+
+    onShownChanged: shown ? open() : close()
+    Component.onCompleted: if (shown) open()
 
     objectName: "MessageBox"
     title: "提示"

@@ -16,4 +16,8 @@ QtObject {
     readonly property int middleTitleSize: 16
     readonly property int regularTitleSize: 15
     readonly property int smallTextSize: 12
+
+    function icon(name) {
+        return "qrc:/Orvelle/Core/icons/" + name + ".svg"
+    }
 }
