@@ -17,8 +17,7 @@ using OptionalText = std::optional<QString>;
 // The account record and the session flags. Every assignment is written through
 // to the store at once; an absent value removes its entry. Two instances may
 // exist (appState and shared()); they share the store but not their memory.
-class User : public QObject
-{
+class User : public QObject {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Created by the application")
@@ -82,6 +81,11 @@ public:
     void applyLoginResponse(const QJsonObject &json, const std::function<void(User &)> &onSuccess,
                             const std::function<void(int, const QString &)> &onFailure);
 
+    // Reads all sixteen keys again, each through its setter (so each is written
+    // back once). The shared instance does this when it is made; tests use it
+    // after changing the store file.
+    void reloadThroughSetters();
+
     // The last write that did not reach the disk, or "" when all did.
     QString storeError() const { return m_storeError; }
 
@@ -93,7 +97,6 @@ signals:
 
 private:
     void load();
-    void reloadThroughSetters();
     OptionalText read(const char *key) const;
     void assign(OptionalText &field, const char *key, const OptionalText &value);
     void write(const char *key, const OptionalText &value);
@@ -101,8 +104,7 @@ private:
     std::unique_ptr<QSettings> m_store;
     QString m_storeError;
     OptionalText m_mobile, m_username, m_jobnumber, m_ou1, m_ou2, m_token, m_islogin, m_asn,
-        m_loginout, m_dept, m_password, m_positiongrade, m_position, m_verson, m_level,
-        m_isGuest;
+        m_loginout, m_dept, m_password, m_positiongrade, m_position, m_verson, m_level, m_isGuest;
 };
 
 } // namespace orvelle

@@ -1,0 +1,141 @@
+#include "LoginView.h"
+
+#include "session/User.h"
+
+#include <QRegularExpression>
+
+namespace orvelle {
+
+namespace {
+const QString unboundPhoneText = QStringLiteral("此账号未绑定手机号，请绑定手机号");
+const QString passwordMismatchText = QStringLiteral("Notes与APP密码不一致，请前往修改密码");
+} // namespace
+
+LoginView::LoginView(User &appState, User &sharedUser, const QUrl &siteUrl, QObject *parent)
+    : QObject(parent)
+    , m_appState(appState)
+    , m_sharedUser(sharedUser)
+    , m_siteUrl(siteUrl)
+    , m_toastManager(this) {
+}
+
+bool LoginView::isMobileNumber(const QString &text) {
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("^1[0-9]{10}$")));
+    return pattern.match(text).hasMatch();
+}
+
+QString LoginView::signInPath(const QString &phoneNumber) {
+    return isMobileNumber(phoneNumber) ? QStringLiteral("/notes/MobileLogin")
+                                       : QStringLiteral("/notes/NotesLogin");
+}
+
+void LoginView::setPhoneNumber(const QString &text) {
+    if (m_phoneNumber == text)
+        return;
+    m_phoneNumber = text;
+    emit phoneNumberChanged();
+}
+
+void LoginView::setPassword(const QString &text) {
+    if (m_password == text)
+        return;
+    m_password = text;
+    emit passwordChanged();
+}
+
+void LoginView::setShouldNavigatemobile(bool on) {
+    if (m_shouldNavigatemobile == on)
+        return;
+    m_shouldNavigatemobile = on;
+    emit navigationChanged();
+}
+
+void LoginView::setShowWebView(bool on) {
+    if (m_showWebView == on)
+        return;
+    m_showWebView = on;
+    emit showWebViewChanged();
+}
+
+void LoginView::setFocusedField(Field field) {
+    if (m_focusedField == field)
+        return;
+    m_focusedField = field;
+    emit focusedFieldChanged();
+}
+
+void LoginView::signIn() {
+    if (m_phoneNumber.isEmpty()) {
+        m_toastManager.show(QStringLiteral("手机号不能为空"));
+        return;
+    }
+    if (m_password.isEmpty()) {
+        m_toastManager.show(QStringLiteral("密码不能为空"));
+        return;
+    }
+    // Sent as typed: nothing trims or alters the texts.
+    emit signInRequested(signInPath(m_phoneNumber), m_phoneNumber, m_password);
+}
+
+void LoginView::forgotPassword() {
+    handleFailure(QStringLiteral("请填写资讯服务申请单申请重置密码"));
+}
+
+void LoginView::handleFailure(const QString &message) {
+    bool navigation = false;
+    if (message.contains(unboundPhoneText)) {
+        m_shouldNavigate = true;
+        navigation = true;
+    }
+    if (message.contains(passwordMismatchText)) {
+        m_shouldNavigatepass = true;
+        navigation = true;
+    }
+    if (navigation)
+        emit navigationChanged();
+    if (m_alertMessage != message) {
+        m_alertMessage = message;
+        emit alertMessageChanged();
+    }
+    setAlert(true);
+}
+
+void LoginView::acknowledgeAlert() {
+    setAlert(false);
+    // The refusal flags are used up here, so a later message box (the
+    // forgotten-password hint) does not push the binding screen again.
+    if (m_shouldNavigate) {
+        m_shouldNavigate = false;
+        m_shouldNavigatemobile = true;
+        emit navigationChanged();
+    }
+    if (m_shouldNavigatepass) {
+        m_shouldNavigatepass = false;
+        m_shouldNavigatepassword = true;
+        emit navigationChanged();
+    }
+}
+
+void LoginView::openWebSite() {
+    if (m_siteUrl.isValid() && !m_siteUrl.isEmpty())
+        setShowWebView(true);
+}
+
+void LoginView::enterGuestMode() {
+    m_appState.setIslogin(QStringLiteral("true"));
+    m_appState.setIsGuest(QStringLiteral("true"));
+    m_sharedUser.setUsername(QStringLiteral("游客模式"));
+    m_sharedUser.setOu1(QString());
+    m_sharedUser.setOu2(QString());
+    m_sharedUser.setMobile(QStringLiteral("游客"));
+}
+
+void LoginView::setAlert(bool on) {
+    if (m_showAlert == on)
+        return;
+    m_showAlert = on;
+    emit showAlertChanged();
+}
+
+} // namespace orvelle

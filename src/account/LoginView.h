@@ -1,0 +1,109 @@
+#pragma once
+
+#include "core/ToastManager.h"
+
+#include <QObject>
+#include <QUrl>
+#include <QtQml/qqmlregistration.h>
+
+namespace orvelle {
+
+class User;
+
+// The sign-in screen: typed phone number (or Notes account) and password,
+// guest entry, the forgotten-password hint and the group web site.
+class LoginView : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Created by RootView")
+    Q_PROPERTY(ToastManager *toastManager READ toastManager CONSTANT)
+    Q_PROPERTY(QString phoneNumber READ phoneNumber WRITE setPhoneNumber NOTIFY phoneNumberChanged)
+    Q_PROPERTY(QString password READ password WRITE setPassword NOTIFY passwordChanged)
+    Q_PROPERTY(bool showAlert READ showAlert NOTIFY showAlertChanged)
+    Q_PROPERTY(QString alertMessage READ alertMessage NOTIFY alertMessageChanged)
+    Q_PROPERTY(bool shouldNavigate READ shouldNavigate NOTIFY navigationChanged)
+    Q_PROPERTY(bool shouldNavigatemobile READ shouldNavigatemobile WRITE setShouldNavigatemobile
+                   NOTIFY navigationChanged)
+    Q_PROPERTY(bool shouldNavigatepass READ shouldNavigatepass NOTIFY navigationChanged)
+    Q_PROPERTY(bool shouldNavigatepassword READ shouldNavigatepassword NOTIFY navigationChanged)
+    Q_PROPERTY(bool showWebView READ showWebView WRITE setShowWebView NOTIFY showWebViewChanged)
+    Q_PROPERTY(QUrl siteUrl READ siteUrl CONSTANT)
+    Q_PROPERTY(
+        Field focusedField READ focusedField WRITE setFocusedField NOTIFY focusedFieldChanged)
+
+public:
+    enum class Field { None, PhoneNumber, Password };
+    Q_ENUM(Field)
+
+    LoginView(User &appState, User &sharedUser, const QUrl &siteUrl, QObject *parent = nullptr);
+
+    // "^1[0-9]{10}$" over the whole text: such a text signs in by phone.
+    static bool isMobileNumber(const QString &text);
+    static QString signInPath(const QString &phoneNumber);
+
+    ToastManager *toastManager() { return &m_toastManager; }
+    QString phoneNumber() const { return m_phoneNumber; }
+    void setPhoneNumber(const QString &text);
+    QString password() const { return m_password; }
+    void setPassword(const QString &text);
+    bool showAlert() const { return m_showAlert; }
+    QString alertMessage() const { return m_alertMessage; }
+    bool shouldNavigate() const { return m_shouldNavigate; }
+    bool shouldNavigatemobile() const { return m_shouldNavigatemobile; }
+    void setShouldNavigatemobile(bool on);
+    bool shouldNavigatepass() const { return m_shouldNavigatepass; }
+    bool shouldNavigatepassword() const { return m_shouldNavigatepassword; }
+    bool showWebView() const { return m_showWebView; }
+    void setShowWebView(bool on);
+    QUrl siteUrl() const { return m_siteUrl; }
+    Field focusedField() const { return m_focusedField; }
+    void setFocusedField(Field field);
+
+    // "登入": the empty-field checks, then the sign-in request.
+    Q_INVOKABLE void signIn();
+    // "忘记密码"
+    Q_INVOKABLE void forgotPassword();
+    // "确定" of the message box.
+    Q_INVOKABLE void acknowledgeAlert();
+    // "岚石集团官网"
+    Q_INVOKABLE void openWebSite();
+    // "游客访问"
+    Q_INVOKABLE void enterGuestMode();
+    // Each time the screen is shown (the version check runs then).
+    Q_INVOKABLE void appeared() { emit shown(); }
+
+    // A refusal or failure of the sign-in, by its message text.
+    void handleFailure(const QString &message);
+
+signals:
+    void phoneNumberChanged();
+    void passwordChanged();
+    void showAlertChanged();
+    void alertMessageChanged();
+    void navigationChanged();
+    void showWebViewChanged();
+    void focusedFieldChanged();
+    void shown();
+    // Both fields are filled: the request goes to `path`.
+    void signInRequested(const QString &path, const QString &mobile, const QString &password);
+
+private:
+    void setAlert(bool on);
+
+    User &m_appState;
+    User &m_sharedUser;
+    QUrl m_siteUrl;
+    ToastManager m_toastManager;
+    QString m_phoneNumber;
+    QString m_password;
+    bool m_showAlert = false;
+    QString m_alertMessage;
+    bool m_shouldNavigate = false;
+    bool m_shouldNavigatemobile = false;
+    bool m_shouldNavigatepass = false;
+    bool m_shouldNavigatepassword = false;
+    bool m_showWebView = false;
+    Field m_focusedField = Field::None;
+};
+
+} // namespace orvelle

@@ -1,0 +1,119 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Orvelle.Core
+import Orvelle.Account
+
+// Draws LoginView; every rule lives in the view.
+Page {
+    id: page
+    required property LoginView view
+    objectName: "LoginView"
+
+    Component.onCompleted: page.view.appeared()
+
+    background: Rectangle { color: Theme.background }
+
+    Flickable {
+        anchors.fill: parent
+        contentHeight: column.implicitHeight + 2 * Theme.spacing
+        // A tap outside the fields ends editing.
+        TapHandler { onTapped: page.forceActiveFocus() }
+
+        ColumnLayout {
+            id: column
+            x: Theme.spacing * 2
+            y: Theme.spacing * 2
+            width: Math.min(page.width - 4 * Theme.spacing, 480)
+            spacing: Theme.spacing
+
+            Image {
+                Layout.alignment: Qt.AlignHCenter
+                Layout.topMargin: Theme.spacing
+                source: Theme.icon("logo")
+                sourceSize: Qt.size(112, 112)
+                Accessible.role: Accessible.Graphic
+                Accessible.name: "logo"
+            }
+            Label {
+                Layout.alignment: Qt.AlignHCenter
+                text: "岚石中国"
+                font.pixelSize: 28
+                font.bold: true
+                color: Theme.accent
+                Accessible.name: text
+            }
+            LabeledField {
+                id: phoneField
+                Layout.fillWidth: true
+                caption: "手机号"
+                placeholder: "请输入手机号"
+                text: page.view.phoneNumber
+                input.inputMethodHints: Qt.ImhNoPredictiveText
+                input.onTextEdited: page.view.phoneNumber = input.text
+                input.onActiveFocusChanged: if (input.activeFocus) page.view.focusedField = LoginView.PhoneNumber
+                onAccepted: passwordField.input.forceActiveFocus()
+            }
+            LabeledField {
+                id: passwordField
+                Layout.fillWidth: true
+                caption: "密码"
+                placeholder: "请输入密码"
+                echoMode: TextInput.Password
+                text: page.view.password
+                input.onTextEdited: page.view.password = input.text
+                input.onActiveFocusChanged: if (input.activeFocus) page.view.focusedField = LoginView.Password
+                onAccepted: page.view.signIn()
+            }
+            PrimaryButton {
+                Layout.fillWidth: true
+                text: "登入"
+                onClicked: page.view.signIn()
+            }
+            Button {
+                Layout.alignment: Qt.AlignHCenter
+                Layout.preferredHeight: Theme.touchTarget
+                text: "忘记密码"
+                flat: true
+                Accessible.name: text
+                onClicked: page.view.forgotPassword()
+            }
+            RowLayout {
+                Layout.alignment: Qt.AlignHCenter
+                spacing: 4
+                Button {
+                    Layout.preferredHeight: Theme.touchTarget
+                    text: "岚石集团官网"
+                    flat: true
+                    Accessible.name: text
+                    onClicked: page.view.openWebSite()
+                }
+                Label { text: "|"; color: Theme.faintText }
+                Button {
+                    id: guestButton
+                    Layout.preferredHeight: Theme.touchTarget
+                    text: "游客访问"
+                    flat: true
+                    Accessible.name: text
+                    contentItem: Label {
+                        text: guestButton.text
+                        color: Theme.accent
+                        font.pixelSize: Theme.regularTitleSize
+                        horizontalAlignment: Text.AlignHCenter
+                        verticalAlignment: Text.AlignVCenter
+                    }
+                    onClicked: page.view.enterGuestMode()
+                }
+            }
+        }
+    }
+
+    MessageBox {
+        id: messageBox
+        message: page.view.alertMessage
+        shown: page.view.showAlert
+        onAcknowledged: page.view.acknowledgeAlert()
+    }
+
+    Toast { manager: page.view.toastManager }
+}

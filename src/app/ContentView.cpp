@@ -1,0 +1,32 @@
+#include "ContentView.h"
+
+#include "HomeView.h"
+#include "SettingsView.h"
+
+namespace orvelle {
+
+ContentView::ContentView(User &appState, User &sharedUser, QObject *parent)
+    : QObject(parent)
+    , m_homeView(new HomeView(appState, sharedUser, this))
+    , m_settingsView(new SettingsView(appState, sharedUser, this)) {
+}
+
+void ContentView::setSelectedTab(int tab) {
+    if (m_selectedTab == tab)
+        return;
+    m_selectedTab = tab;
+    emit selectedTabChanged();
+}
+
+QString ContentView::title() const {
+    switch (m_selectedTab) {
+    case 0:
+        return QStringLiteral("岚石集团欢迎您");
+    case 1:
+        return QStringLiteral("个人设定");
+    default:
+        return {};
+    }
+}
+
+} // namespace orvelle

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "HomeView.h"
+#include "SettingsView.h"
+
+#include <QObject>
+#include <QtQml/qqmlregistration.h>
+
+namespace orvelle {
+
+class User;
+
+// The main screen: tabs "首页" and "设置". Rebuilt at every sign-in, so the tab
+// and the home flags start afresh.
+class ContentView : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Created by RootView")
+    Q_PROPERTY(int selectedTab READ selectedTab WRITE setSelectedTab NOTIFY selectedTabChanged)
+    Q_PROPERTY(QString title READ title NOTIFY selectedTabChanged)
+    Q_PROPERTY(HomeView *homeView READ homeView CONSTANT)
+    Q_PROPERTY(SettingsView *settingsView READ settingsView CONSTANT)
+
+public:
+    ContentView(User &appState, User &sharedUser, QObject *parent = nullptr);
+
+    int selectedTab() const { return m_selectedTab; }
+    void setSelectedTab(int tab);
+    QString title() const;
+    HomeView *homeView() const { return m_homeView; }
+    SettingsView *settingsView() const { return m_settingsView; }
+
+    // Each time the screen is shown (the version check runs then).
+    Q_INVOKABLE void appeared() { emit shown(); }
+
+signals:
+    void selectedTabChanged();
+    void shown();
+
+private:
+    int m_selectedTab = 0;
+    HomeView *m_homeView;
+    SettingsView *m_settingsView;
+};
+
+} // namespace orvelle

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "core/ToastManager.h"
+
+#include <QObject>
+#include <QtQml/qqmlregistration.h>
+#include <optional>
+
+namespace orvelle {
+
+class User;
+
+// The home menu: four tiles, the guest restrictions, the notice scanner.
+// Navigation flags are writable so the page clears them when it goes back.
+class HomeView : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Created by ContentView")
+    Q_PROPERTY(QString welcomeText READ welcomeText CONSTANT)
+    Q_PROPERTY(bool isAnimating READ isAnimating NOTIFY changed)
+    Q_PROPERTY(
+        bool isScannerPresented READ isScannerPresented WRITE setIsScannerPresented NOTIFY changed)
+    Q_PROPERTY(QString selectedKey READ selectedKeyText NOTIFY changed)
+    Q_PROPERTY(bool shouldNavigate READ shouldNavigate WRITE setShouldNavigate NOTIFY changed)
+    Q_PROPERTY(bool isinLogin READ isinLogin WRITE setIsinLogin NOTIFY changed)
+    Q_PROPERTY(bool isonLogin READ isonLogin WRITE setIsonLogin NOTIFY changed)
+    Q_PROPERTY(bool showHazardForm READ showHazardForm WRITE setShowHazardForm NOTIFY changed)
+    Q_PROPERTY(bool showAlert READ showAlert NOTIFY changed)
+    Q_PROPERTY(QString alertMessage READ alertMessage NOTIFY changed)
+    Q_PROPERTY(ToastManager *toastManager READ toastManager CONSTANT)
+
+public:
+    HomeView(User &appState, User &sharedUser, QObject *parent = nullptr);
+
+    QString welcomeText() const { return m_welcomeText; }
+    bool isAnimating() const { return m_isAnimating; }
+    bool isScannerPresented() const { return m_isScannerPresented; }
+    void setIsScannerPresented(bool on) { set(m_isScannerPresented, on); }
+    std::optional<QString> selectedKey() const { return m_selectedKey; }
+    QString selectedKeyText() const { return m_selectedKey.value_or(QString()); }
+    bool shouldNavigate() const { return m_shouldNavigate; }
+    void setShouldNavigate(bool on) { set(m_shouldNavigate, on); }
+    bool isinLogin() const { return m_isinLogin; }
+    void setIsinLogin(bool on) { set(m_isinLogin, on); }
+    bool isonLogin() const { return m_isonLogin; }
+    void setIsonLogin(bool on) { set(m_isonLogin, on); }
+    bool showHazardForm() const { return m_showHazardForm; }
+    void setShowHazardForm(bool on) { set(m_showHazardForm, on); }
+    bool showAlert() const { return m_showAlert; }
+    QString alertMessage() const { return m_alertMessage; }
+    ToastManager *toastManager() { return &m_toastManager; }
+
+    // The tiles.
+    Q_INVOKABLE void openTodayChecks();
+    Q_INVOKABLE void openOnSiteCheck();
+    Q_INVOKABLE void openHazardReport();
+    Q_INVOKABLE void openNotice();
+    // The scanner reported a code: close it and open the notice page.
+    Q_INVOKABLE void codeScanned(const QString &code);
+    Q_INVOKABLE void acknowledgeAlert();
+    Q_INVOKABLE void appeared();
+
+signals:
+    void changed();
+
+private:
+    bool guestRefused();
+    void set(bool &field, bool on);
+
+    User &m_appState;
+    QString m_welcomeText;
+    ToastManager m_toastManager;
+    bool m_isAnimating = false;
+    bool m_isScannerPresented = false;
+    std::optional<QString> m_selectedKey;
+    bool m_shouldNavigate = false;
+    bool m_isinLogin = false;
+    bool m_isonLogin = false;
+    bool m_showHazardForm = false;
+    bool m_showAlert = false;
+    QString m_alertMessage;
+};
+
+} // namespace orvelle

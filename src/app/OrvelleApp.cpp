@@ -1,0 +1,145 @@
+#include "OrvelleApp.h"
+
+#include "AppContext.h"
+#include "RootView.h"
+#include "session/User.h"
+#include <orvelle/BuildInfo.h>
+
+#include <QCommandLineParser>
+#include <QGuiApplication>
+#include <QQmlApplicationEngine>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QTimer>
+#include <cstdio>
+
+namespace orvelle {
+
+namespace {
+void defineOptions(QCommandLineParser &parser) {
+    parser.setApplicationDescription(QStringLiteral("Orvelle, the field client of the "
+                                                    "safety-hazard inspection system."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption({QStringLiteral("config"),
+                      QStringLiteral("Read the configuration from <file> (default: "
+                                     "$ORVELLE_CONFIG, else the built-in defaults)."),
+                      QStringLiteral("file")});
+    parser.addOption({QStringLiteral("screenshot"),
+                      QStringLiteral("Save the first frame to <file> as PNG, then quit."),
+                      QStringLiteral("file")});
+}
+
+int saveScreenshotAndQuit(QQuickWindow *window, const QString &file) {
+    const QImage image = window->grabWindow();
+    if (image.isNull() || !image.save(file, "PNG")) {
+        std::fprintf(stderr, "orvelle: %s: could not write the screenshot\n", qPrintable(file));
+        return 1;
+    }
+    std::printf("orvelle: screenshot written to %s\n", qPrintable(file));
+    return 0;
+}
+} // namespace
+
+QString versionLine() {
+    return QStringLiteral("orvelle %1 (build %2)")
+        .arg(QLatin1String(build::marketingVersion), QLatin1String(build::buildNumber));
+}
+
+LaunchOptions parseLaunchOptions(const QStringList &arguments) {
+    QCommandLineParser parser;
+    defineOptions(parser);
+    LaunchOptions options;
+    if (!parser.parse(arguments)) {
+        options.error = parser.errorText();
+        return options;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        options.error = QStringLiteral("unexpected argument '%1'")
+                            .arg(parser.positionalArguments().constFirst());
+        return options;
+    }
+    options.configFile = parser.value(QStringLiteral("config"));
+    options.screenshotFile = parser.value(QStringLiteral("screenshot"));
+    options.showVersion = parser.isSet(QStringLiteral("version"));
+    options.showHelp = parser.isSet(QStringLiteral("help"));
+    options.helpText = parser.helpText();
+    return options;
+}
+
+void prepareQuickEnvironment() {
+    QCoreApplication::setOrganizationName(QStringLiteral("Orvelle"));
+    QCoreApplication::setApplicationName(QStringLiteral("orvelle"));
+    QCoreApplication::setApplicationVersion(QLatin1String(build::marketingVersion));
+    // The web engine is loaded later by the one page that needs it.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    qputenv("QT_QUICK_CONTROLS_MATERIAL_ACCENT", "#d32f2f");
+    qputenv("QT_QUICK_CONTROLS_MATERIAL_PRIMARY", "#d32f2f");
+    QQuickStyle::setStyle(QStringLiteral("Material"));
+}
+
+void prepareEngine(QQmlEngine &engine) {
+    // The static QML modules register their files under qrc:/.
+    engine.addImportPath(QStringLiteral("qrc:/"));
+}
+
+int runOrvelle(int argc, char **argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const LaunchOptions options = parseLaunchOptions(arguments);
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "orvelle: %s\n", qPrintable(options.error));
+        return 2;
+    }
+    if (options.showHelp) {
+        std::printf("%s", qPrintable(options.helpText));
+        return 0;
+    }
+    if (options.showVersion) {
+        std::printf("%s\n", qPrintable(versionLine()));
+        return 0;
+    }
+
+    const bool headless =
+        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    prepareQuickEnvironment();
+    QGuiApplication app(argc, argv);
+
+    auto loaded = AppConfig::load(options.configFile);
+    if (auto *error = std::get_if<ConfigError>(&loaded)) {
+        std::fprintf(stderr, "orvelle: %s\n", qPrintable(error->line()));
+        return 2;
+    }
+
+    auto context = buildAppContext(std::get<AppConfig>(loaded));
+    RootView rootView(*context);
+
+    QQmlApplicationEngine engine;
+    prepareEngine(engine);
+    engine.setInitialProperties({{QStringLiteral("rootView"), QVariant::fromValue(&rootView)}});
+    engine.load(QUrl(QStringLiteral("qrc:/Orvelle/App/qml/Main.qml")));
+    if (engine.rootObjects().isEmpty())
+        return 1;
+
+    if (!options.screenshotFile.isEmpty()) {
+        auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());
+        if (!window)
+            return 1;
+        QObject::connect(
+            window, &QQuickWindow::frameSwapped, &app,
+            [window, file = options.screenshotFile] {
+                // After the first frame, outside the render callback.
+                QTimer::singleShot(0, window, [window, file] {
+                    QCoreApplication::exit(saveScreenshotAndQuit(window, file));
+                });
+            },
+            Qt::SingleShotConnection);
+    }
+    return app.exec();
+}
+
+} // namespace orvelle

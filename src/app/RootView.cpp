@@ -1,0 +1,58 @@
+#include "RootView.h"
+
+#include "AppContext.h"
+#include "ContentView.h"
+#include "account/LoginView.h"
+#include "session/User.h"
+
+namespace orvelle {
+
+RootView::RootView(AppContext &context, QObject *parent)
+    : QObject(parent)
+    , m_context(context) {
+    // Queued: the action that signed in (guest entry sets the account fields
+    // after the flag) finishes before the new screen reads the record.
+    connect(context.appState.get(), &User::isloginChanged, this, &RootView::update,
+            Qt::QueuedConnection);
+    connect(context.appState.get(), &User::storeFailed, this, &RootView::reportStoreFailure);
+    connect(context.sharedUser, &User::storeFailed, this, &RootView::reportStoreFailure);
+    update();
+}
+
+void RootView::update() {
+    const bool signedIn = m_context.appState->isSignedIn();
+    if (signedIn ? bool(m_contentView) : bool(m_loginView))
+        return;
+
+    QObject *previous =
+        signedIn ? static_cast<QObject *>(m_loginView.data()) : m_contentView.data();
+    if (signedIn) {
+        m_contentView = new ContentView(*m_context.appState, *m_context.sharedUser, this);
+        if (m_context.prepareContentView)
+            m_context.prepareContentView(*m_contentView);
+        m_loginView = nullptr;
+    } else {
+        m_loginView = new LoginView(*m_context.appState, *m_context.sharedUser,
+                                    m_context.config.siteUrl, this);
+        if (m_context.prepareLoginView)
+            m_context.prepareLoginView(*m_loginView);
+        m_contentView = nullptr;
+    }
+    emit screenChanged();
+    // The page of the old screen may still be tearing down this event.
+    if (previous)
+        previous->deleteLater();
+}
+
+void RootView::reportStoreFailure(const QString &message) {
+    m_storeAlertMessage = message;
+    m_showStoreAlert = true;
+    emit storeAlertChanged();
+}
+
+void RootView::acknowledgeStoreAlert() {
+    m_showStoreAlert = false;
+    emit storeAlertChanged();
+}
+
+} // namespace orvelle

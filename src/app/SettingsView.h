@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+#include <QtQml/qqmlregistration.h>
+
+namespace orvelle {
+
+class User;
+
+// The settings tab: the account, the two account screens, the version, sign-out.
+class SettingsView : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Created by ContentView")
+    Q_PROPERTY(QString accountText READ accountText CONSTANT)
+    Q_PROPERTY(QString versionText READ versionText CONSTANT)
+    Q_PROPERTY(bool accountRowsEnabled READ accountRowsEnabled NOTIFY accountRowsEnabledChanged)
+    Q_PROPERTY(bool showChangePassword READ showChangePassword WRITE setShowChangePassword NOTIFY
+                   navigationChanged)
+    Q_PROPERTY(
+        bool showBindPhone READ showBindPhone WRITE setShowBindPhone NOTIFY navigationChanged)
+    Q_PROPERTY(QString changePasswordTitle READ changePasswordTitle CONSTANT)
+    Q_PROPERTY(QString bindPhoneTitle READ bindPhoneTitle CONSTANT)
+
+public:
+    SettingsView(User &appState, User &sharedUser, QObject *parent = nullptr);
+
+    QString accountText() const { return m_accountText; }
+    QString versionText() const;
+    bool accountRowsEnabled() const;
+    bool showChangePassword() const { return m_showChangePassword; }
+    void setShowChangePassword(bool on);
+    bool showBindPhone() const { return m_showBindPhone; }
+    void setShowBindPhone(bool on);
+    QString changePasswordTitle() const { return QStringLiteral("修改密码"); }
+    QString bindPhoneTitle() const { return QStringLiteral("创建新账号"); }
+
+    Q_INVOKABLE void openChangePassword();
+    Q_INVOKABLE void openBindPhone();
+    // "登出": the sign-in flags only; the account record stays.
+    Q_INVOKABLE void signOut();
+
+signals:
+    void accountRowsEnabledChanged();
+    void navigationChanged();
+
+private:
+    User &m_appState;
+    QString m_accountText;
+    bool m_showChangePassword = false;
+    bool m_showBindPhone = false;
+};
+
+} // namespace orvelle

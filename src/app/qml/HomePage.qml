@@ -1,0 +1,66 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Orvelle.Core
+import Orvelle.App
+
+// Draws HomeView: the welcome line and the four tiles.
+Page {
+    id: page
+    required property HomeView view
+    required property StackView stack
+    objectName: "HomeView"
+    background: Rectangle { color: Theme.background }
+
+    Component.onCompleted: page.view.appeared()
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: Theme.spacing
+        spacing: Theme.spacing
+
+        Label {
+            Layout.fillWidth: true
+            text: page.view.welcomeText
+            color: Theme.text
+            font.pixelSize: Theme.bigTitleSize
+            wrapMode: Text.Wrap
+            Accessible.name: text
+        }
+        GridLayout {
+            Layout.fillWidth: true
+            columns: 2
+            rowSpacing: Theme.spacing
+            columnSpacing: Theme.spacing
+            FeatureTile {
+                text: "今日检查"
+                iconName: "inspection"
+                onClicked: page.view.openTodayChecks()
+            }
+            FeatureTile {
+                text: "现场检查"
+                iconName: "inspection"
+                onClicked: page.view.openOnSiteCheck()
+            }
+            FeatureTile {
+                text: "隐患登记"
+                iconName: "warning"
+                onClicked: page.view.openHazardReport()
+            }
+            FeatureTile {
+                text: "信息公告"
+                iconName: "speaker"
+                onClicked: page.view.openNotice()
+            }
+        }
+        Item { Layout.fillHeight: true }
+    }
+
+    MessageBox {
+        message: page.view.alertMessage
+        shown: page.view.showAlert
+        onAcknowledged: page.view.acknowledgeAlert()
+    }
+
+    Toast { manager: page.view.toastManager }
+}

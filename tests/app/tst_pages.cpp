@@ -1,0 +1,146 @@
+#include "AppContext.h"
+#include "ContentView.h"
+#include "RootView.h"
+#include "account/LoginView.h"
+#include "app/QmlPlugins.h"
+#include "session/User.h"
+#include "support/QmlPageFixture.h"
+
+#include <QQuickStyle>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace orvelle;
+using orvelle::test::QmlPageFixture;
+
+// The real pages, offscreen, driven by their visible texts as a person would.
+class TestPages : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir configHome;
+
+    static void writeStore(const QVariantMap &entries) {
+        QSettings settings(User::defaultStoreFile(), QSettings::IniFormat);
+        settings.clear();
+        for (auto it = entries.begin(); it != entries.end(); ++it)
+            settings.setValue(it.key(), it.value());
+        settings.sync();
+        User::shared().reloadThroughSetters();
+    }
+
+    // Waits until an item with that name is shown, then taps it.
+    static bool tapWhenShown(QObject *root, const QString &name) {
+        QQuickItem *item = nullptr;
+        if (!QTest::qWaitFor([&] { return (item = QmlPageFixture::findItem(root, name)); }))
+            return false;
+        return QmlPageFixture::tap(item);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(configHome.isValid());
+        qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+        QQuickStyle::setStyle(QStringLiteral("Material"));
+    }
+
+    void mainWindowLoadsWithoutWarnings() {
+        writeStore({});
+        auto context = buildAppContext(AppConfig::defaults());
+        RootView root(*context);
+        QmlPageFixture fixture;
+        QObject *window = fixture.load(QUrl("qrc:/Orvelle/App/qml/Main.qml"),
+                                       {{"rootView", QVariant::fromValue(&root)}});
+        QVERIFY2(window, qPrintable(fixture.warningText()));
+        QVERIFY(QmlPageFixture::findItem(window, "LoginView"));
+        QVERIFY(QmlPageFixture::findItem(window, "岚石中国"));
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+    }
+
+    void loginPageChecksTheFieldsFirst() {
+        writeStore({});
+        auto context = buildAppContext(AppConfig::defaults());
+        RootView root(*context);
+        QmlPageFixture fixture;
+        QObject *page = fixture.load(QUrl("qrc:/Orvelle/App/qml/RootPage.qml"),
+                                     {{"view", QVariant::fromValue(&root)}});
+        QVERIFY2(page, qPrintable(fixture.warningText()));
+        QVERIFY(QmlPageFixture::findItem(page, "手机号"));
+        QVERIFY(QmlPageFixture::findItem(page, "密码"));
+
+        QVERIFY(tapWhenShown(page, "登入"));
+        QVERIFY(QmlPageFixture::findItem(page, "手机号不能为空"));
+
+        // Typing reaches the view; the next check is the password.
+        QQuickItem *phone = QmlPageFixture::findItem(page, "手机号");
+        QVERIFY(QmlPageFixture::tap(phone));
+        QTRY_VERIFY(phone->hasActiveFocus());
+        for (const char digit : QByteArray("13800000000"))
+            QTest::keyClick(&fixture.window(), digit);
+        QCOMPARE(root.loginView()->phoneNumber(), QStringLiteral("13800000000"));
+        QCOMPARE(root.loginView()->focusedField(), LoginView::Field::PhoneNumber);
+        QVERIFY(tapWhenShown(page, "登入"));
+        QTRY_VERIFY(QmlPageFixture::findItem(page, "密码不能为空"));
+
+        // "忘记密码" opens the message box; "确定" closes it and the view knows.
+        QVERIFY(tapWhenShown(page, "忘记密码"));
+        QTRY_VERIFY(
+            QmlPageFixture::findItem(&fixture.window(), "请填写资讯服务申请单申请重置密码"));
+        QVERIFY(tapWhenShown(&fixture.window(), "确定"));
+        QTRY_VERIFY(!root.loginView()->showAlert());
+        QTRY_VERIFY(!QmlPageFixture::findItem(&fixture.window(), "确定"));
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+    }
+
+    void guestWalksThroughTheTabs() {
+        writeStore({});
+        auto context = buildAppContext(AppConfig::defaults());
+        RootView root(*context);
+        QmlPageFixture fixture;
+        QObject *page = fixture.load(QUrl("qrc:/Orvelle/App/qml/RootPage.qml"),
+                                     {{"view", QVariant::fromValue(&root)}});
+        QVERIFY2(page, qPrintable(fixture.warningText()));
+
+        QVERIFY(tapWhenShown(page, "游客访问"));
+        QTRY_VERIFY(QmlPageFixture::findItem(page, "HomeView"));
+        QVERIFY(!QmlPageFixture::findItem(page, "LoginView"));
+        QVERIFY(QmlPageFixture::findItem(page, "尊敬的用户 : 游客模式"));
+
+        // The inspection tiles are closed to a guest.
+        QVERIFY(tapWhenShown(page, "今日检查"));
+        QTRY_VERIFY(QmlPageFixture::findItem(&fixture.window(), "游客模式不能使用"));
+        QVERIFY(tapWhenShown(&fixture.window(), "确定"));
+        QTRY_VERIFY(!root.contentView()->homeView()->showAlert());
+        QVERIFY(!root.contentView()->homeView()->isinLogin());
+        // The modal box takes the taps until it has finished closing.
+        QTRY_VERIFY(!QmlPageFixture::findItem(&fixture.window(), "游客模式不能使用"));
+
+        QVERIFY(tapWhenShown(page, "设置"));
+        QTRY_COMPARE(root.contentView()->selectedTab(), 1);
+        QTRY_VERIFY(QmlPageFixture::findItem(page, "SettingsView"));
+        QVERIFY(QmlPageFixture::findItem(page, "游客"));
+        QQuickItem *changePassword = QmlPageFixture::findItem(page, "修改密码");
+        QVERIFY(changePassword);
+        QVERIFY(!changePassword->isEnabled());
+
+        QVERIFY(tapWhenShown(page, "登出"));
+        QTRY_VERIFY(QmlPageFixture::findItem(page, "LoginView"));
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+    }
+
+    void fixtureCatchesQmlWarnings() {
+        // The harness itself must fail a page that has a broken binding.
+        QmlPageFixture fixture;
+        fixture.engine().setOutputWarningsToStandardError(false);
+        QTemporaryDir dir;
+        QFile file(dir.filePath("Broken.qml"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("import QtQuick\nItem { width: undefinedThing.width }\n");
+        file.close();
+        QVERIFY(fixture.load(QUrl::fromLocalFile(file.fileName())));
+        QVERIFY(!fixture.warnings().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestPages)
+#include "tst_pages.moc"

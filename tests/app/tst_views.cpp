@@ -1,0 +1,261 @@
+#include "AppContext.h"
+#include "ContentView.h"
+#include "HomeView.h"
+#include "RootView.h"
+#include "SettingsView.h"
+#include "account/LoginView.h"
+#include "session/User.h"
+#include <orvelle/BuildInfo.h>
+
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace orvelle;
+
+// The frame's views over real store files in a temporary config folder.
+class TestViews : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir configHome;
+
+    std::unique_ptr<AppContext> makeContext() { return buildAppContext(AppConfig::defaults()); }
+
+    static QVariant stored(const QString &key) {
+        QSettings settings(User::defaultStoreFile(), QSettings::IniFormat);
+        return settings.value(key);
+    }
+
+    static void writeStore(const QVariantMap &entries) {
+        QSettings settings(User::defaultStoreFile(), QSettings::IniFormat);
+        settings.clear();
+        for (auto it = entries.begin(); it != entries.end(); ++it)
+            settings.setValue(it.key(), it.value());
+        settings.sync();
+        User::shared().reloadThroughSetters();
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(configHome.isValid());
+        // The store lives under the config folder; never the tester's own.
+        qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+        QVERIFY(User::defaultStoreFile().startsWith(configHome.path()));
+    }
+
+    void rootShowsMainTabsOnlyForExactTrue_data() {
+        QTest::addColumn<QVariant>("islogin");
+        QTest::addColumn<bool>("signedIn");
+        QTest::newRow("absent") << QVariant() << false;
+        QTest::newRow("true") << QVariant("true") << true;
+        QTest::newRow("capitals") << QVariant("TRUE") << false;
+        QTest::newRow("leading blank") << QVariant(" true") << false;
+        QTest::newRow("false") << QVariant("false") << false;
+        QTest::newRow("number") << QVariant(1) << false;
+    }
+    void rootShowsMainTabsOnlyForExactTrue() {
+        QFETCH(QVariant, islogin);
+        QFETCH(bool, signedIn);
+        QVariantMap entries;
+        if (islogin.isValid())
+            entries.insert("islogin", islogin);
+        writeStore(entries);
+
+        auto context = makeContext();
+        RootView root(*context);
+        QCOMPARE(root.contentView() != nullptr, signedIn);
+        QCOMPARE(root.loginView() != nullptr, !signedIn);
+        if (signedIn)
+            QCOMPARE(root.contentView()->selectedTab(), 0);
+    }
+
+    void rootSwitchesWhenTheFlagChanges() {
+        writeStore({});
+        auto context = makeContext();
+        RootView root(*context);
+        QSignalSpy screens(&root, &RootView::screenChanged);
+        QPointer<LoginView> login = root.loginView();
+        QVERIFY(login);
+
+        login->enterGuestMode();
+        QVERIFY(screens.wait());
+        QVERIFY(root.contentView());
+        QVERIFY(!root.loginView());
+        // The old screen goes once its page had a chance to let go.
+        QTRY_VERIFY(!login);
+
+        // A fresh main screen after every sign-in: tab 0, home flags false.
+        root.contentView()->setSelectedTab(1);
+        root.contentView()->settingsView()->signOut();
+        QVERIFY(screens.wait());
+        QVERIFY(root.loginView());
+        root.loginView()->enterGuestMode();
+        QVERIFY(screens.wait());
+        QCOMPARE(root.contentView()->selectedTab(), 0);
+        QVERIFY(!root.contentView()->homeView()->isinLogin());
+
+        // Setting the flag to what it already is does not rebuild the screen.
+        QPointer<ContentView> content = root.contentView();
+        context->appState->setIslogin(QStringLiteral("true"));
+        QCoreApplication::processEvents();
+        QCOMPARE(root.contentView(), content.data());
+    }
+
+    void storeFailureIsShownNotSwallowed() {
+        writeStore({});
+        auto context = makeContext();
+        RootView root(*context);
+        QVERIFY(!root.showStoreAlert());
+        emit context->sharedUser->storeFailed(QStringLiteral("账号信息保存失败"));
+        QVERIFY(root.showStoreAlert());
+        QCOMPARE(root.storeAlertMessage(), QStringLiteral("账号信息保存失败"));
+        root.acknowledgeStoreAlert();
+        QVERIFY(!root.showStoreAlert());
+    }
+
+    void contentTitlesFollowTheTab() {
+        writeStore({{"islogin", "true"}});
+        User appState(User::defaultStoreFile());
+        ContentView content(appState, User::shared());
+        QCOMPARE(content.selectedTab(), 0);
+        QCOMPARE(content.title(), QStringLiteral("岚石集团欢迎您"));
+        QSignalSpy changes(&content, &ContentView::selectedTabChanged);
+        content.setSelectedTab(1);
+        QCOMPARE(content.title(), QStringLiteral("个人设定"));
+        content.setSelectedTab(1);
+        QCOMPARE(changes.count(), 1);
+        content.setSelectedTab(2);
+        QCOMPARE(content.title(), QString());
+    }
+
+    void homeWelcomeLine() {
+        writeStore({{"username", "王工"}});
+        User appState(User::defaultStoreFile());
+        QCOMPARE(HomeView(appState, User::shared()).welcomeText(),
+                 QStringLiteral("尊敬的用户 : 王工"));
+        writeStore({});
+        QCOMPARE(HomeView(appState, User::shared()).welcomeText(), QStringLiteral("尊敬的用户 : "));
+    }
+
+    void guestCannotOpenTheInspectionTiles() {
+        writeStore({{"islogin", "true"}, {"isGuest", "true"}});
+        User appState(User::defaultStoreFile());
+        HomeView home(appState, User::shared());
+
+        home.openTodayChecks();
+        QVERIFY(home.showAlert());
+        QCOMPARE(home.alertMessage(), QStringLiteral("游客模式不能使用"));
+        QVERIFY(!home.isinLogin());
+        home.acknowledgeAlert();
+        QVERIFY(!home.showAlert());
+
+        home.openOnSiteCheck();
+        QVERIFY(home.showAlert());
+        QVERIFY(!home.isonLogin());
+        home.acknowledgeAlert();
+
+        // The hazard form and the notice scanner have no guest test.
+        home.openHazardReport();
+        QVERIFY(home.showHazardForm());
+        home.openNotice();
+        QVERIFY(home.isScannerPresented());
+        QVERIFY(!home.showAlert());
+    }
+
+    void signedInUserOpensEveryTile() {
+        writeStore({{"islogin", "true"}, {"isGuest", "false"}});
+        User appState(User::defaultStoreFile());
+        HomeView home(appState, User::shared());
+        home.openTodayChecks();
+        QVERIFY(home.isinLogin());
+        home.openOnSiteCheck();
+        QVERIFY(home.isonLogin());
+        QVERIFY(!home.showAlert());
+        // Going back clears the flag that pushed the page.
+        home.setIsinLogin(false);
+        QVERIFY(!home.isinLogin());
+        QVERIFY(!home.isAnimating());
+        home.appeared();
+        QVERIFY(home.isAnimating());
+    }
+
+    void scannedCodeOpensTheNotice() {
+        writeStore({{"islogin", "true"}});
+        User appState(User::defaultStoreFile());
+        HomeView home(appState, User::shared());
+        QCOMPARE(home.selectedKey(), std::nullopt);
+
+        // Closing the scanner without a code changes nothing else.
+        home.openNotice();
+        home.setIsScannerPresented(false);
+        QVERIFY(!home.shouldNavigate());
+        QCOMPARE(home.selectedKey(), std::nullopt);
+
+        home.openNotice();
+        home.codeScanned(QStringLiteral("GG-2026-017"));
+        QVERIFY(!home.isScannerPresented());
+        QVERIFY(home.shouldNavigate());
+        QCOMPARE(home.selectedKey(), QStringLiteral("GG-2026-017"));
+    }
+
+    void settingsRowsForGuestAndMember() {
+        writeStore({{"islogin", "true"}, {"isGuest", "true"}});
+        User appState(User::defaultStoreFile());
+        {
+            SettingsView settings(appState, User::shared());
+            QCOMPARE(settings.accountText(), QStringLiteral("游客"));
+            QVERIFY(!settings.accountRowsEnabled());
+            settings.openChangePassword();
+            settings.openBindPhone();
+            QVERIFY(!settings.showChangePassword());
+            QVERIFY(!settings.showBindPhone());
+            QCOMPARE(settings.versionText(), QString::fromLatin1(build::marketingVersion));
+        }
+        writeStore({{"islogin", "true"}, {"isGuest", "false"}, {"mobile", "13800000001"}});
+        appState.reloadThroughSetters();
+        SettingsView settings(appState, User::shared());
+        QCOMPARE(settings.accountText(), QStringLiteral("13800000001"));
+        QVERIFY(settings.accountRowsEnabled());
+        settings.openBindPhone();
+        QVERIFY(settings.showBindPhone());
+        QCOMPARE(settings.bindPhoneTitle(), QStringLiteral("创建新账号"));
+        settings.openChangePassword();
+        QVERIFY(settings.showChangePassword());
+        QCOMPARE(settings.changePasswordTitle(), QStringLiteral("修改密码"));
+    }
+
+    void signOutKeepsTheAccount() {
+        writeStore({{"islogin", "true"},
+                    {"isGuest", "true"},
+                    {"mobile", "13800000001"},
+                    {"token", "t-1"},
+                    {"password", "secret"}});
+        User appState(User::defaultStoreFile());
+        SettingsView settings(appState, User::shared());
+        settings.signOut();
+        QCOMPARE(stored("islogin").toString(), QStringLiteral("false"));
+        QCOMPARE(stored("isGuest").toString(), QStringLiteral("false"));
+        QCOMPARE(stored("mobile").toString(), QStringLiteral("13800000001"));
+        QCOMPARE(stored("token").toString(), QStringLiteral("t-1"));
+        QCOMPARE(stored("password").toString(), QStringLiteral("secret"));
+    }
+
+    void guestAfterSignOutShowsGuestAccount() {
+        writeStore({{"islogin", "true"}, {"mobile", "13800000001"}, {"token", "t-1"}});
+        auto context = makeContext();
+        RootView root(*context);
+        root.contentView()->settingsView()->signOut();
+        QSignalSpy screens(&root, &RootView::screenChanged);
+        QVERIFY(screens.wait());
+        root.loginView()->enterGuestMode();
+        QVERIFY(screens.wait());
+        QCOMPARE(root.contentView()->settingsView()->accountText(), QStringLiteral("游客"));
+        QCOMPARE(root.contentView()->homeView()->welcomeText(),
+                 QStringLiteral("尊敬的用户 : 游客模式"));
+        QCOMPARE(stored("token").toString(), QStringLiteral("t-1"));
+    }
+};
+
+QTEST_MAIN(TestViews)
+#include "tst_views.moc"

@@ -1,0 +1,137 @@
+#include "QmlPageFixture.h"
+
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlError>
+#include <QQmlProperty>
+#include <QTest>
+
+namespace orvelle::test {
+
+namespace {
+QmlPageFixture *activeFixture = nullptr;
+
+QVariant accessibleProperty(QQuickItem *item, const char *name) {
+    QQmlContext *context = qmlContext(item);
+    if (!context)
+        return {};
+    const QQmlProperty property(item, QLatin1String("Accessible.") + QLatin1String(name), context);
+    return property.isValid() ? property.read() : QVariant();
+}
+
+// What a screen reader would call the item; hidden from it, it has no name.
+QString accessibleName(QQuickItem *item) {
+    if (accessibleProperty(item, "ignored").toBool())
+        return {};
+    return accessibleProperty(item, "name").toString();
+}
+
+bool isQmlMessage(const QMessageLogContext &context, const QString &message) {
+    const QByteArray category = context.category ? QByteArray(context.category) : QByteArray();
+    return category.startsWith("qml") || category.startsWith("js") ||
+           category.startsWith("qt.qml") || message.contains(QLatin1String("qrc:/")) ||
+           message.contains(QLatin1String(".qml:"));
+}
+} // namespace
+
+QmlPageFixture::QmlPageFixture()
+    : m_engine(std::make_unique<QQmlEngine>())
+    , m_window(std::make_unique<QQuickWindow>()) {
+    // The static QML modules register their files under qrc:/.
+    m_engine->addImportPath(QStringLiteral("qrc:/"));
+    connect(m_engine.get(), &QQmlEngine::warnings, this, [this](const QList<QQmlError> &errors) {
+        for (const QQmlError &error : errors)
+            record(error.toString());
+    });
+    activeFixture = this;
+    m_previousHandler = qInstallMessageHandler(&QmlPageFixture::messageHandler);
+    m_window->resize(420, 800);
+}
+
+QmlPageFixture::~QmlPageFixture() {
+    qInstallMessageHandler(m_previousHandler);
+    activeFixture = nullptr;
+    for (const auto &object : std::as_const(m_created))
+        delete object.data();
+    m_window.reset();
+    m_engine.reset();
+}
+
+void QmlPageFixture::messageHandler(QtMsgType type, const QMessageLogContext &context,
+                                    const QString &message) {
+    if (activeFixture && type != QtDebugMsg && type != QtInfoMsg && isQmlMessage(context, message))
+        activeFixture->record(message);
+    if (activeFixture && activeFixture->m_previousHandler)
+        activeFixture->m_previousHandler(type, context, message);
+}
+
+void QmlPageFixture::record(const QString &line) {
+    m_warnings << line;
+}
+
+QObject *QmlPageFixture::load(const QUrl &url, const QVariantMap &properties) {
+    QQmlComponent component(m_engine.get(), url);
+    if (component.isError()) {
+        for (const QQmlError &error : component.errors())
+            record(error.toString());
+        return nullptr;
+    }
+    QObject *object = component.createWithInitialProperties(properties);
+    if (!object) {
+        for (const QQmlError &error : component.errors())
+            record(error.toString());
+        return nullptr;
+    }
+    m_created << object;
+    if (auto *item = qobject_cast<QQuickItem *>(object)) {
+        item->setParentItem(m_window->contentItem());
+        item->setSize(m_window->size());
+        m_window->show();
+        // Text fields take the focus only in the active window.
+        m_window->requestActivate();
+        if (!QTest::qWaitForWindowActive(m_window.get()))
+            record(QStringLiteral("the test window was never activated"));
+    } else if (auto *window = qobject_cast<QQuickWindow *>(object)) {
+        window->show();
+        window->requestActivate();
+        if (!QTest::qWaitForWindowActive(window))
+            record(QStringLiteral("the loaded window was never activated"));
+    }
+    return object;
+}
+
+QQuickItem *QmlPageFixture::findItem(QObject *root, const QString &name) {
+    if (!root)
+        return nullptr;
+    QList<QObject *> pending{root};
+    if (auto *window = qobject_cast<QQuickWindow *>(root))
+        pending = {window->contentItem()};
+    while (!pending.isEmpty()) {
+        QObject *object = pending.takeFirst();
+        if (auto *item = qobject_cast<QQuickItem *>(object)) {
+            const bool named = item->objectName() == name || accessibleName(item) == name;
+            if (named && item->isVisible())
+                return item;
+            for (QQuickItem *child : item->childItems())
+                pending << child;
+        }
+        // Popups (dialogs, drawers) keep their content outside the item tree.
+        for (QObject *child : object->children())
+            if (!qobject_cast<QQuickItem *>(child))
+                pending << child;
+        if (auto *popupItem = object->property("contentItem").value<QQuickItem *>();
+            popupItem && !qobject_cast<QQuickItem *>(object))
+            pending << popupItem;
+    }
+    return nullptr;
+}
+
+bool QmlPageFixture::tap(QQuickItem *item) {
+    if (!item || !item->window())
+        return false;
+    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+    QTest::mouseClick(item->window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+    return true;
+}
+
+} // namespace orvelle::test
