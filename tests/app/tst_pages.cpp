@@ -1,11 +1,14 @@
 #include "AppContext.h"
 #include "ContentView.h"
+#include "HomeView.h"
 #include "RootView.h"
 #include "account/LoginView.h"
 #include "app/QmlPlugins.h"
 #include "session/User.h"
 #include "support/QmlPageFixture.h"
 
+#include <QQmlContext>
+#include <QQmlExpression>
 #include <QQuickStyle>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -125,6 +128,33 @@ private slots:
 
         QVERIFY(tapWhenShown(page, "登出"));
         QTRY_VERIFY(QmlPageFixture::findItem(page, "LoginView"));
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+    }
+
+    void navigationFlagPushesAndGoingBackClearsIt() {
+        writeStore({{"islogin", "true"}});
+        User appState(User::defaultStoreFile());
+        HomeView home(appState, User::shared());
+        QmlPageFixture fixture;
+        QObject *stack = fixture.load(QUrl::fromLocalFile(QFINDTESTDATA("NavigationHarness.qml")),
+                                      {{"view", QVariant::fromValue(&home)}});
+        QVERIFY2(stack, qPrintable(fixture.warningText()));
+
+        home.openTodayChecks();
+        QTRY_VERIFY(QmlPageFixture::findItem(stack, "Pushed"));
+        QCOMPARE(stack->property("depth").toInt(), 2);
+
+        // Back: the flag falls, so tapping the tile again pushes again.
+        QQmlExpression(qmlContext(stack), stack, QStringLiteral("pop()")).evaluate();
+        QTRY_VERIFY(!home.isinLogin());
+        QCOMPARE(stack->property("depth").toInt(), 1);
+        home.openTodayChecks();
+        QTRY_COMPARE(stack->property("depth").toInt(), 2);
+
+        // The view may withdraw the page itself.
+        home.setIsinLogin(false);
+        QTRY_COMPARE(stack->property("depth").toInt(), 1);
+        QVERIFY(!home.isinLogin());
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
     }
 
