@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <optional>
+
+namespace orvelle {
+
+// Reads the fields of one answer record with the service's typing rules:
+// a missing key or null is absent; a value of the wrong JSON type fails the
+// whole record; lists may be read leniently (any fault makes the list absent).
+// Each read is a no-op once the record has failed.
+class JsonRecordReader {
+public:
+    explicit JsonRecordReader(const QJsonObject &object)
+        : m_object(object) {}
+
+    bool ok() const { return m_ok; }
+
+    void text(const char *key, std::optional<QString> &field);
+    // Like text(), but a missing or null value fails the record too.
+    void requiredText(const char *key, std::optional<QString> &field);
+    // A JSON number holding a whole value within 64 bits.
+    void integer(const char *key, std::optional<qint64> &field);
+
+    // Each element must be an object that `Element::decode` accepts; any
+    // other outcome leaves the list absent without failing the record.
+    template <typename Element>
+    void lenientList(const char *key, std::optional<QList<Element>> &field) {
+        field.reset();
+        if (!m_ok)
+            return;
+        const QJsonValue value = m_object.value(QLatin1String(key));
+        if (!value.isArray())
+            return;
+        QList<Element> elements;
+        for (const QJsonValue &entry : value.toArray()) {
+            if (!entry.isObject())
+                return;
+            std::optional<Element> element = Element::decode(entry.toObject());
+            if (!element)
+                return;
+            elements.append(std::move(*element));
+        }
+        field = std::move(elements);
+    }
+
+private:
+    QJsonObject m_object;
+    bool m_ok = true;
+};
+
+// Decodes `json` as the record type `Record` (which has a static decode());
+// nothing partial is ever delivered.
+template <typename Record> std::optional<Record> decodeRecord(const QJsonObject &json) {
+    return Record::decode(json);
+}
+
+} // namespace orvelle

@@ -1,0 +1,165 @@
+#include "InspectionRecords.h"
+
+#include "core/JsonRecordReader.h"
+
+namespace orvelle {
+
+namespace {
+template <typename Record>
+std::optional<Record> finish(const JsonRecordReader &reader, Record &&record) {
+    if (!reader.ok())
+        return std::nullopt;
+    return std::move(record);
+}
+
+void putText(QJsonObject &object, const char *key, const Text &value) {
+    object.insert(QLatin1String(key), value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null));
+}
+} // namespace
+
+QString recordErrorMessage() {
+    return QStringLiteral("数据错误!!!");
+}
+
+QString noCheckItemsMessage() {
+    return QStringLiteral("没有检查项数据");
+}
+
+std::optional<Checkitem> Checkitem::decode(const QJsonObject &json) {
+    JsonRecordReader r(json);
+    Checkitem c;
+    r.text("id", c.id);
+    r.text("key", c.key);
+    r.text("project", c.project);
+    r.text("qzdept", c.qzdept);
+    return finish(r, std::move(c));
+}
+
+std::optional<TodayInspectionData> TodayInspectionData::decode(const QJsonObject &json) {
+    JsonRecordReader r(json);
+    TodayInspectionData d;
+    r.lenientList("checkitems", d.checkitems);
+    r.integer("code", d.code);
+    r.text("db", d.db);
+    r.text("dbvw", d.dbvw);
+    r.text("msg", d.msg);
+    r.text("server", d.server);
+    return finish(r, std::move(d));
+}
+
+std::optional<OnCheckitem> OnCheckitem::decode(const QJsonObject &json) {
+    JsonRecordReader r(json);
+    OnCheckitem c;
+    r.requiredText("id", c.id);
+    r.text("projectitem", c.projectitem);
+    r.text("yhtype", c.yhtype);
+    r.text("yhtypes", c.yhtypes);
+    r.text("yhlevel", c.yhlevel);
+    return finish(r, std::move(c));
+}
+
+std::optional<OnInspectionDetaildData> OnInspectionDetaildData::decode(const QJsonObject &json) {
+    JsonRecordReader r(json);
+    OnInspectionDetaildData d;
+    r.text("checkdept", d.checkdept);
+    r.lenientList("checkitems", d.checkitems);
+    r.text("checkname", d.checkname);
+    r.text("checkpl", d.checkpl);
+    r.integer("code", d.code);
+    r.text("key", d.key);
+    r.text("msg", d.msg);
+    r.text("place", d.place);
+    r.integer("rowcount", d.rowcount);
+    r.text("yhfrom", d.yhfrom);
+    return finish(r, std::move(d));
+}
+
+OnXCheckitem OnXCheckitem::fromBlank(const OnCheckitem &item) {
+    OnXCheckitem x;
+    x.id = item.id;
+    x.projectitem = item.projectitem;
+    x.yhtype = item.yhtype;
+    x.yhtypes = item.yhtypes;
+    x.yhlevel = item.yhlevel;
+    x.isapprove = QStringLiteral("");
+    x.distription = QStringLiteral("");
+    return x;
+}
+
+QJsonObject OnXCheckitem::toJson() const {
+    QJsonObject object;
+    putText(object, "id", id);
+    putText(object, "projectitem", projectitem);
+    putText(object, "yhtype", yhtype);
+    putText(object, "yhtypes", yhtypes);
+    putText(object, "yhlevel", yhlevel);
+    putText(object, "isapprove", isapprove);
+    putText(object, "distription", distription);
+    return object;
+}
+
+std::optional<DetailCheckitem> DetailCheckitem::decode(const QJsonObject &json) {
+    JsonRecordReader r(json);
+    DetailCheckitem c;
+    r.text("checkdate", c.checkdate);
+    r.text("checkname", c.checkname);
+    r.text("checkpeople", c.checkpeople);
+    r.text("frmno", c.frmno);
+    r.text("id", c.id);
+    return finish(r, std::move(c));
+}
+
+std::optional<DetailTodayInspectionDetailData>
+DetailTodayInspectionDetailData::decode(const QJsonObject &json) {
+    JsonRecordReader r(json);
+    DetailTodayInspectionDetailData d;
+    r.lenientList("checkitems", d.checkitems);
+    r.integer("code", d.code);
+    r.text("db", d.db);
+    r.text("dbVw", d.dbVw);
+    r.text("msg", d.msg);
+    r.text("server", d.server);
+    return finish(r, std::move(d));
+}
+
+std::optional<DetailitemCheckitem> DetailitemCheckitem::decode(const QJsonObject &json) {
+    JsonRecordReader r(json);
+    DetailitemCheckitem c;
+    r.text("distription", c.distription);
+    r.text("id", c.id);
+    r.text("isapprove", c.isapprove);
+    r.text("projectitem", c.projectitem);
+    r.text("yhlevel", c.yhlevel);
+    r.text("yhtype", c.yhtype);
+    r.text("yhtypes", c.yhtypes);
+    return finish(r, std::move(c));
+}
+
+std::optional<DetailitemTodayData> DetailitemTodayData::decode(const QJsonObject &json) {
+    JsonRecordReader r(json);
+    DetailitemTodayData d;
+    r.text("checkdept", d.checkdept);
+    r.lenientList("checkitems", d.checkitems);
+    r.integer("code", d.code);
+    r.text("frmno", d.frmno);
+    r.text("image", d.image);
+    r.text("msg", d.msg);
+    r.text("rowcount", d.rowcount);
+    return finish(r, std::move(d));
+}
+
+std::optional<OnInspectionModel> OnInspectionModel::decode(const QJsonObject &json) {
+    JsonRecordReader r(json);
+    OnInspectionModel m;
+    r.text("checkdept", m.checkdept);
+    r.text("checkname", m.checkname);
+    r.integer("code", m.code);
+    r.text("db", m.db);
+    r.text("docid", m.docid);
+    r.text("frmno", m.frmno);
+    r.text("msg", m.msg);
+    r.text("server", m.server);
+    return finish(r, std::move(m));
+}
+
+} // namespace orvelle

@@ -1,0 +1,137 @@
+#include "inspection/InspectionRecords.h"
+
+#include <QJsonDocument>
+#include <QTest>
+
+using namespace orvelle;
+
+namespace {
+QJsonObject parse(const char *json) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError)
+        qFatal("test JSON does not parse: %s", json);
+    return document.object();
+}
+} // namespace
+
+// The answers of the inspection service under their typing rules.
+class TestRecords : public QObject {
+    Q_OBJECT
+
+private slots:
+    void todayCheckPoints() {
+        auto one = decodeRecord<TodayInspectionData>(
+            parse(R"({"code":1,"checkitems":[{"id":"7","key":"K-1","project":"破碎机"}]})"));
+        QVERIFY(one);
+        QCOMPARE(one->code, 1);
+        QVERIFY(one->checkitems);
+        QCOMPARE(one->checkitems->size(), 1);
+        QCOMPARE(one->checkitems->at(0).key, QStringLiteral("K-1"));
+        QCOMPARE(one->checkitems->at(0).project, QStringLiteral("破碎机"));
+        QCOMPARE(one->checkitems->at(0).qzdept, std::nullopt);
+
+        auto bare = decodeRecord<TodayInspectionData>(parse(R"({"code":1})"));
+        QVERIFY(bare);
+        QCOMPARE(bare->checkitems, std::nullopt);
+        auto empty = decodeRecord<TodayInspectionData>(parse(R"({"code":1,"checkitems":[]})"));
+        QVERIFY(empty && empty->checkitems && empty->checkitems->isEmpty());
+
+        // A faulty list is absent, not a failure.
+        for (const char *json :
+             {R"({"code":1,"checkitems":"none"})", R"({"code":1,"checkitems":null})",
+              R"({"code":1,"checkitems":[{"key":"a"}, 5]})",
+              R"({"code":1,"checkitems":[{"key":"a"},{"key":7}]})"}) {
+            auto record = decodeRecord<TodayInspectionData>(parse(json));
+            QVERIFY2(record, json);
+            QVERIFY2(!record->checkitems, json);
+        }
+    }
+
+    void wronglyTypedScalarsFailTheRecord() {
+        for (const char *json :
+             {R"({"code":"1"})", R"({"code":1.5})", R"({"code":true})", R"({"code":1e30})",
+              R"({"code":1,"msg":3})", R"({"code":1,"server":[]})"}) {
+            QVERIFY2(!decodeRecord<TodayInspectionData>(parse(json)), json);
+        }
+        // Null is absent, and a whole number may be written with a point.
+        auto record = decodeRecord<TodayInspectionData>(parse(R"({"code":1.0,"msg":null})"));
+        QVERIFY(record);
+        QCOMPARE(record->code, 1);
+        QCOMPARE(record->msg, std::nullopt);
+        // 64-bit values arrive exactly.
+        auto big = decodeRecord<OnInspectionModel>(parse(R"({"code":9007199254740993})"));
+        QVERIFY(big);
+        QCOMPARE(big->code, Q_INT64_C(9007199254740993));
+        // Keys the record does not name are ignored.
+        QVERIFY(decodeRecord<OnInspectionModel>(parse(R"({"code":1,"extra":{"a":[1]}})")));
+    }
+
+    void blankSheetNeedsItemIds() {
+        auto sheet = decodeRecord<OnInspectionDetaildData>(parse(
+            R"({"code":1,"checkname":"日检","key":"K-1","rowcount":2,
+                "checkitems":[{"id":"1","projectitem":"皮带"},{"projectitem":"电机"}]})"));
+        QVERIFY(sheet);
+        QCOMPARE(sheet->checkitems, std::nullopt);
+        QCOMPARE(sheet->checkname, QStringLiteral("日检"));
+        QCOMPARE(sheet->key, QStringLiteral("K-1"));
+        QCOMPARE(sheet->rowcount, 2);
+
+        auto numericId =
+            decodeRecord<OnInspectionDetaildData>(parse(R"({"checkitems":[{"id":1}]})"));
+        QVERIFY(numericId);
+        QCOMPARE(numericId->checkitems, std::nullopt);
+
+        auto good = decodeRecord<OnInspectionDetaildData>(
+            parse(R"({"checkitems":[{"id":"1","yhlevel":"一般隐患"},{"id":"2"}]})"));
+        QVERIFY(good && good->checkitems);
+        QCOMPARE(good->checkitems->size(), 2);
+        QCOMPARE(good->checkitems->at(0).yhlevel, QStringLiteral("一般隐患"));
+    }
+
+    void rowcountIsTextInOneRecordAndIntegerInTheOther() {
+        const QJsonObject answer = parse(R"({"code":1,"rowcount":"3"})");
+        auto submitted = decodeRecord<DetailitemTodayData>(answer);
+        QVERIFY(submitted);
+        QCOMPARE(submitted->rowcount, QStringLiteral("3"));
+        QVERIFY(!decodeRecord<OnInspectionDetaildData>(answer));
+
+        auto numberItem = decodeRecord<DetailitemTodayData>(
+            parse(R"({"code":1,"image":"a----b","checkitems":[{"projectitem":5}]})"));
+        QVERIFY(numberItem);
+        QCOMPARE(numberItem->checkitems, std::nullopt);
+        QCOMPARE(numberItem->image, QStringLiteral("a----b"));
+    }
+
+    void reviewListUsesItsOwnKeySpelling() {
+        auto list =
+            decodeRecord<DetailTodayInspectionDetailData>(parse(R"({"code":1,"dbVw":"v","dbvw":5,
+                      "checkitems":[{"frmno":"F-9","checkpeople":"李四"}]})"));
+        QVERIFY(list);
+        QCOMPARE(list->dbVw, QStringLiteral("v"));
+        QCOMPARE(list->checkitems->at(0).frmno, QStringLiteral("F-9"));
+    }
+
+    void filledItemIsSentWithAllSevenKeys() {
+        OnCheckitem blank;
+        blank.id = QStringLiteral("3");
+        blank.projectitem = QStringLiteral("护栏");
+        OnXCheckitem item = OnXCheckitem::fromBlank(blank);
+        QCOMPARE(item.isapprove, QStringLiteral(""));
+        item.isapprove = QStringLiteral("1");
+        item.distription = QStringLiteral("松动");
+        const QJsonObject json = item.toJson();
+        QCOMPARE(json.size(), 7);
+        QCOMPARE(json.value("id").toString(), QStringLiteral("3"));
+        QCOMPARE(json.value("isapprove").toString(), QStringLiteral("1"));
+        QVERIFY(json.value("yhtype").isNull());
+        QCOMPARE(json.value("distription").toString(), QStringLiteral("松动"));
+
+        const QJsonObject fresh = OnXCheckitem::fromBlank(blank).toJson();
+        QVERIFY(fresh.value("isapprove").isString());
+        QCOMPARE(fresh.value("isapprove").toString(), QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecords)
+#include "tst_records.moc"
