@@ -30,7 +30,8 @@ ApplicationWindow {
 )";
 
 // The floor's own process: the same start-up steps the client takes.
-int runFloor(int argc, char **argv, const QString &shot) {
+int runFloor(int argc, char **argv, const QString &shot)
+{
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QQuickStyle::setStyle(QStringLiteral("Material"));
     QGuiApplication app(argc, argv);
@@ -55,7 +56,8 @@ int runFloor(int argc, char **argv, const QString &shot) {
 
 // Milliseconds from starting the program to its screenshot line.
 std::optional<double> timeToFirstFrame(const QString &program, const QStringList &arguments,
-                                       const QProcessEnvironment &environment) {
+                                       const QProcessEnvironment &environment)
+{
     QProcess process;
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::SeparateChannels);
@@ -85,14 +87,16 @@ std::optional<double> timeToFirstFrame(const QString &program, const QStringList
     return elapsed;
 }
 
-double median(QList<double> values) {
+double median(QList<double> values)
+{
     std::sort(values.begin(), values.end());
     return values.at(values.size() / 2);
 }
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     if (argc == 3 && qstrcmp(argv[1], "--floor") == 0)
         return runFloor(argc, argv, QString::fromLocal8Bit(argv[2]));
 

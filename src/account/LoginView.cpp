@@ -16,56 +16,64 @@ LoginView::LoginView(User &appState, User &sharedUser, const QUrl &siteUrl, QObj
     , m_appState(appState)
     , m_sharedUser(sharedUser)
     , m_siteUrl(siteUrl)
-    , m_toastManager(this) {
-}
+    , m_toastManager(this)
+{}
 
-bool LoginView::isMobileNumber(const QString &text) {
+bool LoginView::isMobileNumber(const QString &text)
+{
     static const QRegularExpression pattern(
         QRegularExpression::anchoredPattern(QStringLiteral("^1[0-9]{10}$")));
     return pattern.match(text).hasMatch();
 }
 
-QString LoginView::signInPath(const QString &phoneNumber) {
+QString LoginView::signInPath(const QString &phoneNumber)
+{
     return isMobileNumber(phoneNumber) ? QStringLiteral("/notes/MobileLogin")
                                        : QStringLiteral("/notes/NotesLogin");
 }
 
-void LoginView::setPhoneNumber(const QString &text) {
+void LoginView::setPhoneNumber(const QString &text)
+{
     if (m_phoneNumber == text)
         return;
     m_phoneNumber = text;
     emit phoneNumberChanged();
 }
 
-void LoginView::setPassword(const QString &text) {
+void LoginView::setPassword(const QString &text)
+{
     if (m_password == text)
         return;
     m_password = text;
     emit passwordChanged();
 }
 
-void LoginView::setShouldNavigatemobile(bool on) {
+void LoginView::setShouldNavigatemobile(bool on)
+{
     if (m_shouldNavigatemobile == on)
         return;
     m_shouldNavigatemobile = on;
     emit navigationChanged();
 }
 
-void LoginView::setShowWebView(bool on) {
+void LoginView::setShowWebView(bool on)
+{
     if (m_showWebView == on)
         return;
     m_showWebView = on;
     emit showWebViewChanged();
 }
 
-void LoginView::setFocusedField(Field field) {
+void LoginView::setFocusedField(Field field)
+{
     if (m_focusedField == field)
         return;
     m_focusedField = field;
     emit focusedFieldChanged();
 }
 
-void LoginView::signIn() {
+void LoginView::signIn()
+{
     if (m_phoneNumber.isEmpty()) {
         m_toastManager.show(QStringLiteral("手机号不能为空"));
         return;
@@ -78,11 +86,13 @@ void LoginView::signIn() {
     emit signInRequested(signInPath(m_phoneNumber), m_phoneNumber, m_password);
 }
 
-void LoginView::forgotPassword() {
+void LoginView::forgotPassword()
+{
     handleFailure(QStringLiteral("请填写资讯服务申请单申请重置密码"));
 }
 
-void LoginView::handleFailure(const QString &message) {
+void LoginView::handleFailure(const QString &message)
+{
     bool navigation = false;
     if (message.contains(unboundPhoneText)) {
         m_shouldNavigate = true;
@@ -101,7 +111,8 @@ void LoginView::handleFailure(const QString &message) {
     setAlert(true);
 }
 
-void LoginView::acknowledgeAlert() {
+void LoginView::acknowledgeAlert()
+{
     setAlert(false);
     // The refusal flags are used up here, so a later message box (the
     // forgotten-password hint) does not push the binding screen again.
@@ -117,12 +128,14 @@ void LoginView::acknowledgeAlert() {
     }
 }
 
-void LoginView::openWebSite() {
+void LoginView::openWebSite()
+{
     if (m_siteUrl.isValid() && !m_siteUrl.isEmpty())
         setShowWebView(true);
 }
 
-void LoginView::enterGuestMode() {
+void LoginView::enterGuestMode()
+{
     m_appState.setIslogin(QStringLiteral("true"));
     m_appState.setIsGuest(QStringLiteral("true"));
     m_sharedUser.setUsername(QStringLiteral("游客模式"));
@@ -131,7 +144,8 @@ void LoginView::enterGuestMode() {
     m_sharedUser.setMobile(QStringLiteral("游客"));
 }
 
-void LoginView::setAlert(bool on) {
+void LoginView::setAlert(bool on)
+{
     if (m_showAlert == on)
         return;
     m_showAlert = on;

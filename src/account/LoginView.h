@@ -12,7 +12,8 @@ class User;
 
 // The sign-in screen: typed phone number (or Notes account) and password,
 // guest entry, the forgotten-password hint and the group web site.
-class LoginView : public QObject {
+class LoginView : public QObject
+{
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Created by RootView")

@@ -6,7 +6,8 @@ namespace orvelle {
 
 AppContext::~AppContext() = default;
 
-std::unique_ptr<AppContext> buildAppContext(const AppConfig &config) {
+std::unique_ptr<AppContext> buildAppContext(const AppConfig &config)
+{
     auto context = std::make_unique<AppContext>();
     context->config = config;
     context->appState = std::make_unique<User>();

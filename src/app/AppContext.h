@@ -14,7 +14,8 @@ class User;
 
 // Everything one run of the client shares. main() and the end-to-end tests
 // build it with the same function.
-struct AppContext {
+struct AppContext
+{
     AppConfig config;
     // Watched by the root view; created (and loaded) at start.
     std::unique_ptr<User> appState;

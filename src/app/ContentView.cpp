@@ -8,17 +8,19 @@ namespace orvelle {
 ContentView::ContentView(User &appState, User &sharedUser, QObject *parent)
     : QObject(parent)
     , m_homeView(new HomeView(appState, sharedUser, this))
-    , m_settingsView(new SettingsView(appState, sharedUser, this)) {
-}
+    , m_settingsView(new SettingsView(appState, sharedUser, this))
+{}
 
-void ContentView::setSelectedTab(int tab) {
+void ContentView::setSelectedTab(int tab)
+{
     if (m_selectedTab == tab)
         return;
     m_selectedTab = tab;
     emit selectedTabChanged();
 }
 
-QString ContentView::title() const {
+QString ContentView::title() const
+{
     switch (m_selectedTab) {
     case 0:
         return QStringLiteral("岚石集团欢迎您");

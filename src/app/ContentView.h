@@ -12,7 +12,8 @@ class User;
 
 // The main screen: tabs "首页" and "设置". Rebuilt at every sign-in, so the tab
 // and the home flags start afresh.
-class ContentView : public QObject {
+class ContentView : public QObject
+{
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Created by RootView")

@@ -8,17 +8,19 @@ HomeView::HomeView(User &appState, User &sharedUser, QObject *parent)
     : QObject(parent)
     , m_appState(appState)
     , m_welcomeText(QStringLiteral("尊敬的用户 : ") + sharedUser.username().value_or(QString()))
-    , m_toastManager(this) {
-}
+    , m_toastManager(this)
+{}
 
-void HomeView::set(bool &field, bool on) {
+void HomeView::set(bool &field, bool on)
+{
     if (field == on)
         return;
     field = on;
     emit changed();
 }
 
-bool HomeView::guestRefused() {
+bool HomeView::guestRefused()
+{
     if (!m_appState.isGuestMode())
         return false;
     m_alertMessage = QStringLiteral("游客模式不能使用");
@@ -27,36 +29,43 @@ bool HomeView::guestRefused() {
     return true;
 }
 
-void HomeView::openTodayChecks() {
+void HomeView::openTodayChecks()
+{
     if (!guestRefused())
         setIsinLogin(true);
 }
 
-void HomeView::openOnSiteCheck() {
+void HomeView::openOnSiteCheck()
+{
     if (!guestRefused())
         setIsonLogin(true);
 }
 
-void HomeView::openHazardReport() {
+void HomeView::openHazardReport()
+{
     setShowHazardForm(true);
 }
 
-void HomeView::openNotice() {
+void HomeView::openNotice()
+{
     setIsScannerPresented(true);
 }
 
-void HomeView::codeScanned(const QString &code) {
+void HomeView::codeScanned(const QString &code)
+{
     m_selectedKey = code;
     m_shouldNavigate = true;
     m_isScannerPresented = false;
     emit changed();
 }
 
-void HomeView::acknowledgeAlert() {
+void HomeView::acknowledgeAlert()
+{
     set(m_showAlert, false);
 }
 
-void HomeView::appeared() {
+void HomeView::appeared()
+{
     set(m_isAnimating, true);
 }
 

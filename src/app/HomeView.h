@@ -12,7 +12,8 @@ class User;
 
 // The home menu: four tiles, the guest restrictions, the notice scanner.
 // Navigation flags are writable so the page clears them when it goes back.
-class HomeView : public QObject {
+class HomeView : public QObject
+{
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Created by ContentView")

@@ -16,7 +16,8 @@
 namespace orvelle {
 
 namespace {
-void defineOptions(QCommandLineParser &parser) {
+void defineOptions(QCommandLineParser &parser)
+{
     parser.setApplicationDescription(QStringLiteral("Orvelle, the field client of the "
                                                     "safety-hazard inspection system."));
     parser.addHelpOption();
@@ -30,7 +31,8 @@ void defineOptions(QCommandLineParser &parser) {
                       QStringLiteral("file")});
 }
 
-int saveScreenshotAndQuit(QQuickWindow *window, const QString &file) {
+int saveScreenshotAndQuit(QQuickWindow *window, const QString &file)
+{
     const QImage image = window->grabWindow();
     if (image.isNull() || !image.save(file, "PNG")) {
         std::fprintf(stderr, "orvelle: %s: could not write the screenshot\n", qPrintable(file));
@@ -41,12 +43,14 @@ int saveScreenshotAndQuit(QQuickWindow *window, const QString &file) {
 }
 } // namespace
 
-QString versionLine() {
+QString versionLine()
+{
     return QStringLiteral("orvelle %1 (build %2)")
         .arg(QLatin1String(build::marketingVersion), QLatin1String(build::buildNumber));
 }
 
-LaunchOptions parseLaunchOptions(const QStringList &arguments) {
+LaunchOptions parseLaunchOptions(const QStringList &arguments)
+{
     QCommandLineParser parser;
     defineOptions(parser);
     LaunchOptions options;
@@ -67,7 +71,8 @@ LaunchOptions parseLaunchOptions(const QStringList &arguments) {
     return options;
 }
 
-void prepareQuickEnvironment() {
+void prepareQuickEnvironment()
+{
     QCoreApplication::setOrganizationName(QStringLiteral("Orvelle"));
     QCoreApplication::setApplicationName(QStringLiteral("orvelle"));
     QCoreApplication::setApplicationVersion(QLatin1String(build::marketingVersion));
@@ -78,12 +83,14 @@ void prepareQuickEnvironment() {
     QQuickStyle::setStyle(QStringLiteral("Material"));
 }
 
-void prepareEngine(QQmlEngine &engine) {
+void prepareEngine(QQmlEngine &engine)
+{
     // The static QML modules register their files under qrc:/.
     engine.addImportPath(QStringLiteral("qrc:/"));
 }
 
-int runOrvelle(int argc, char **argv) {
+int runOrvelle(int argc, char **argv)
+{
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

@@ -8,7 +8,8 @@ class QQmlEngine;
 namespace orvelle {
 
 // What the command line asked for.
-struct LaunchOptions {
+struct LaunchOptions
+{
     QString configFile;
     QString screenshotFile;
     bool showVersion = false;

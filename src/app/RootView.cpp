@@ -9,7 +9,8 @@ namespace orvelle {
 
 RootView::RootView(AppContext &context, QObject *parent)
     : QObject(parent)
-    , m_context(context) {
+    , m_context(context)
+{
     // Queued: the action that signed in (guest entry sets the account fields
     // after the flag) finishes before the new screen reads the record.
     connect(context.appState.get(), &User::isloginChanged, this, &RootView::update,
@@ -19,7 +20,8 @@ RootView::RootView(AppContext &context, QObject *parent)
     update();
 }
 
-void RootView::update() {
+void RootView::update()
+{
     const bool signedIn = m_context.appState->isSignedIn();
     if (signedIn ? bool(m_contentView) : bool(m_loginView))
         return;
@@ -44,13 +46,15 @@ void RootView::update() {
         previous->deleteLater();
 }
 
-void RootView::reportStoreFailure(const QString &message) {
+void RootView::reportStoreFailure(const QString &message)
+{
     m_storeAlertMessage = message;
     m_showStoreAlert = true;
     emit storeAlertChanged();
 }
 
-void RootView::acknowledgeStoreAlert() {
+void RootView::acknowledgeStoreAlert()
+{
     m_showStoreAlert = false;
     emit storeAlertChanged();
 }

@@ -13,7 +13,8 @@ struct AppContext;
 
 // Shows the sign-in screen until `islogin` of the app state is exactly "true",
 // then the main tabs. Each switch builds the new screen from scratch.
-class RootView : public QObject {
+class RootView : public QObject
+{
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Created by the application")

@@ -8,7 +8,8 @@ namespace orvelle {
 class User;
 
 // The settings tab: the account, the two account screens, the version, sign-out.
-class SettingsView : public QObject {
+class SettingsView : public QObject
+{
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Created by ContentView")

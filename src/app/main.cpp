@@ -1,6 +1,7 @@
 #include "app/OrvelleApp.h"
 #include "app/QmlPlugins.h"
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     return orvelle::runOrvelle(argc, argv);
 }

@@ -47,8 +47,7 @@ QString hostProblem(const QString &host)
     if (host.contains(QLatin1Char('/')))
         return QStringLiteral("must be a host name without a path");
     for (const QChar c : host) {
-        if (c.isSpace() || c == QLatin1Char('@') || c == QLatin1Char('?')
-            || c == QLatin1Char('#'))
+        if (c.isSpace() || c == QLatin1Char('@') || c == QLatin1Char('?') || c == QLatin1Char('#'))
             return QStringLiteral("is not a valid host name");
     }
     // The port is fixed by the services (50000); only a bracketed IPv6
@@ -176,7 +175,8 @@ std::optional<ConfigError> AppConfig::applyIni(const QByteArray &text, const QSt
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString line = lines.at(i).trimmed();
         const QString where = QStringLiteral("%1:%2").arg(source).arg(i + 1);
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1Char(';')))
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#'))
+            || line.startsWith(QLatin1Char(';')))
             continue;
         if (line.startsWith(QLatin1Char('['))) {
             if (!line.endsWith(QLatin1Char(']')) || line.size() < 3)
@@ -207,23 +207,22 @@ std::variant<AppConfig, ConfigError> AppConfig::load(const QString &configFile,
 {
     AppConfig config = defaults();
 
-    const QString file = configFile.isEmpty()
-                             ? environment.value(QStringLiteral("ORVELLE_CONFIG"))
-                             : configFile;
+    const QString file =
+        configFile.isEmpty() ? environment.value(QStringLiteral("ORVELLE_CONFIG")) : configFile;
     if (!file.isEmpty()) {
         QFile input(file);
         if (!QFileInfo::exists(file))
             return ConfigError{file, {}, QStringLiteral("file does not exist")};
         if (!input.open(QIODevice::ReadOnly))
-            return ConfigError{file, {}, QStringLiteral("file is not readable: %1")
-                                             .arg(input.errorString())};
+            return ConfigError{
+                file, {}, QStringLiteral("file is not readable: %1").arg(input.errorString())};
         if (auto error = config.applyIni(input.readAll(), file))
             return *error;
     }
 
     static const std::pair<const char *, const char *> overrides[] = {
-        {"ORVELLE_SERVICE_HOST", "service/host"},   {"ORVELLE_FILESTORE_HOST", "filestore/host"},
-        {"ORVELLE_NOTES_SERVER", "notes/server"},   {"ORVELLE_SITE_URL", "site/url"},
+        {"ORVELLE_SERVICE_HOST", "service/host"}, {"ORVELLE_FILESTORE_HOST", "filestore/host"},
+        {"ORVELLE_NOTES_SERVER", "notes/server"}, {"ORVELLE_SITE_URL", "site/url"},
         {"ORVELLE_CA_FILE", "tls/ca_file"},
     };
     for (const auto &[variable, key] : overrides) {

@@ -6,14 +6,12 @@ namespace orvelle {
 
 ToastManager::ToastManager(QObject *parent)
     : ToastManager(Scheduler::system(), parent)
-{
-}
+{}
 
 ToastManager::ToastManager(Scheduler &scheduler, QObject *parent)
     : QObject(parent)
     , m_scheduler(scheduler)
-{
-}
+{}
 
 void ToastManager::show(const QString &message)
 {

@@ -2,7 +2,8 @@
 
 namespace orvelle {
 
-std::optional<PlaceCheckitem> PlaceCheckitem::decode(const QJsonObject &json) {
+std::optional<PlaceCheckitem> PlaceCheckitem::decode(const QJsonObject &json)
+{
     JsonRecordReader r(json);
     PlaceCheckitem item;
     r.text("place", item.place);
@@ -11,7 +12,8 @@ std::optional<PlaceCheckitem> PlaceCheckitem::decode(const QJsonObject &json) {
     return item;
 }
 
-std::optional<PlacedData> PlacedData::decode(const QJsonObject &json) {
+std::optional<PlacedData> PlacedData::decode(const QJsonObject &json)
+{
     JsonRecordReader r(json);
     PlacedData d;
     r.lenientList("checkitems", d.checkitems);
@@ -28,7 +30,8 @@ std::optional<PlacedData> PlacedData::decode(const QJsonObject &json) {
 SHDCheckItem SHDCheckItem::forReport(const QString &description,
                                      const std::optional<QString> &level,
                                      const std::optional<QString> &primaryType,
-                                     const std::optional<QString> &secondaryType) {
+                                     const std::optional<QString> &secondaryType)
+{
     SHDCheckItem item;
     item.projectitem = description;
     item.distription = description;
@@ -38,7 +41,8 @@ SHDCheckItem SHDCheckItem::forReport(const QString &description,
     return item;
 }
 
-QJsonObject SHDCheckItem::toJson() const {
+QJsonObject SHDCheckItem::toJson() const
+{
     return {{QStringLiteral("id"), id},
             {QStringLiteral("projectitem"), projectitem},
             {QStringLiteral("yhlevel"), yhlevel},
@@ -48,7 +52,8 @@ QJsonObject SHDCheckItem::toJson() const {
             {QStringLiteral("distription"), distription}};
 }
 
-std::optional<SHazardDescriptorModel> SHazardDescriptorModel::decode(const QJsonObject &json) {
+std::optional<SHazardDescriptorModel> SHazardDescriptorModel::decode(const QJsonObject &json)
+{
     JsonRecordReader r(json);
     SHazardDescriptorModel m;
     r.integer("code", m.code);

@@ -11,13 +11,15 @@
 // under the service's wire keys.
 namespace orvelle {
 
-struct PlaceCheckitem {
+struct PlaceCheckitem
+{
     std::optional<QString> place;
     static std::optional<PlaceCheckitem> decode(const QJsonObject &json);
 };
 
 // "/notes/notesStandardPlace"
-struct PlacedData {
+struct PlacedData
+{
     std::optional<QList<PlaceCheckitem>> checkitems;
     std::optional<qint64> code;
     std::optional<QString> db, dbVw, msg, server;
@@ -26,7 +28,8 @@ struct PlacedData {
 
 // The check item that carries a report's classification. The description is
 // sent twice, as the item's text and as its description.
-struct SHDCheckItem {
+struct SHDCheckItem
+{
     QString id = QStringLiteral("1");
     QString projectitem;
     QString yhlevel;
@@ -42,7 +45,8 @@ struct SHDCheckItem {
 };
 
 // "/notes/notescreateDanger"
-struct SHazardDescriptorModel {
+struct SHazardDescriptorModel
+{
     std::optional<qint64> code;
     std::optional<QString> db, docid, frmno, msg, server;
     static std::optional<SHazardDescriptorModel> decode(const QJsonObject &json);

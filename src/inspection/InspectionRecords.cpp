@@ -6,26 +6,31 @@ namespace orvelle {
 
 namespace {
 template <typename Record>
-std::optional<Record> finish(const JsonRecordReader &reader, Record &&record) {
+std::optional<Record> finish(const JsonRecordReader &reader, Record &&record)
+{
     if (!reader.ok())
         return std::nullopt;
     return std::move(record);
 }
 
-void putText(QJsonObject &object, const char *key, const Text &value) {
+void putText(QJsonObject &object, const char *key, const Text &value)
+{
     object.insert(QLatin1String(key), value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null));
 }
 } // namespace
 
-QString recordErrorMessage() {
+QString recordErrorMessage()
+{
     return QStringLiteral("数据错误!!!");
 }
 
-QString noCheckItemsMessage() {
+QString noCheckItemsMessage()
+{
     return QStringLiteral("没有检查项数据");
 }
 
-std::optional<Checkitem> Checkitem::decode(const QJsonObject &json) {
+std::optional<Checkitem> Checkitem::decode(const QJsonObject &json)
+{
     JsonRecordReader r(json);
     Checkitem c;
     r.text("id", c.id);
@@ -35,7 +40,8 @@ std::optional<Checkitem> Checkitem::decode(const QJsonObject &json) {
     return finish(r, std::move(c));
 }
 
-std::optional<TodayInspectionData> TodayInspectionData::decode(const QJsonObject &json) {
+std::optional<TodayInspectionData> TodayInspectionData::decode(const QJsonObject &json)
+{
     JsonRecordReader r(json);
     TodayInspectionData d;
     r.lenientList("checkitems", d.checkitems);
@@ -47,7 +53,8 @@ std::optional<TodayInspectionData> TodayInspectionData::decode(const QJsonObject
     return finish(r, std::move(d));
 }
 
-std::optional<OnCheckitem> OnCheckitem::decode(const QJsonObject &json) {
+std::optional<OnCheckitem> OnCheckitem::decode(const QJsonObject &json)
+{
     JsonRecordReader r(json);
     OnCheckitem c;
     r.requiredText("id", c.id);
@@ -58,7 +65,8 @@ std::optional<OnCheckitem> OnCheckitem::decode(const QJsonObject &json) {
     return finish(r, std::move(c));
 }
 
-std::optional<OnInspectionDetaildData> OnInspectionDetaildData::decode(const QJsonObject &json) {
+std::optional<OnInspectionDetaildData> OnInspectionDetaildData::decode(const QJsonObject &json)
+{
     JsonRecordReader r(json);
     OnInspectionDetaildData d;
     r.text("checkdept", d.checkdept);
@@ -74,7 +82,8 @@ std::optional<OnInspectionDetaildData> OnInspectionDetaildData::decode(const QJs
     return finish(r, std::move(d));
 }
 
-OnXCheckitem OnXCheckitem::fromBlank(const OnCheckitem &item) {
+OnXCheckitem OnXCheckitem::fromBlank(const OnCheckitem &item)
+{
     OnXCheckitem x;
     x.id = item.id;
     x.projectitem = item.projectitem;
@@ -86,7 +95,8 @@ OnXCheckitem OnXCheckitem::fromBlank(const OnCheckitem &item) {
     return x;
 }
 
-QJsonObject OnXCheckitem::toJson() const {
+QJsonObject OnXCheckitem::toJson() const
+{
     QJsonObject object;
     putText(object, "id", id);
     putText(object, "projectitem", projectitem);
@@ -98,7 +108,8 @@ QJsonObject OnXCheckitem::toJson() const {
     return object;
 }
 
-std::optional<DetailCheckitem> DetailCheckitem::decode(const QJsonObject &json) {
+std::optional<DetailCheckitem> DetailCheckitem::decode(const QJsonObject &json)
+{
     JsonRecordReader r(json);
     DetailCheckitem c;
     r.text("checkdate", c.checkdate);
@@ -110,7 +121,8 @@ std::optional<DetailCheckitem> DetailCheckitem::decode(const QJsonObject &json) 
 }
 
 std::optional<DetailTodayInspectionDetailData>
-DetailTodayInspectionDetailData::decode(const QJsonObject &json) {
+DetailTodayInspectionDetailData::decode(const QJsonObject &json)
+{
     JsonRecordReader r(json);
     DetailTodayInspectionDetailData d;
     r.lenientList("checkitems", d.checkitems);
@@ -122,7 +134,8 @@ DetailTodayInspectionDetailData::decode(const QJsonObject &json) {
     return finish(r, std::move(d));
 }
 
-std::optional<DetailitemCheckitem> DetailitemCheckitem::decode(const QJsonObject &json) {
+std::optional<DetailitemCheckitem> DetailitemCheckitem::decode(const QJsonObject &json)
+{
     JsonRecordReader r(json);
     DetailitemCheckitem c;
     r.text("distription", c.distription);
@@ -135,7 +148,8 @@ std::optional<DetailitemCheckitem> DetailitemCheckitem::decode(const QJsonObject
     return finish(r, std::move(c));
 }
 
-std::optional<DetailitemTodayData> DetailitemTodayData::decode(const QJsonObject &json) {
+std::optional<DetailitemTodayData> DetailitemTodayData::decode(const QJsonObject &json)
+{
     JsonRecordReader r(json);
     DetailitemTodayData d;
     r.text("checkdept", d.checkdept);
@@ -148,7 +162,8 @@ std::optional<DetailitemTodayData> DetailitemTodayData::decode(const QJsonObject
     return finish(r, std::move(d));
 }
 
-std::optional<OnInspectionModel> OnInspectionModel::decode(const QJsonObject &json) {
+std::optional<OnInspectionModel> OnInspectionModel::decode(const QJsonObject &json)
+{
     JsonRecordReader r(json);
     OnInspectionModel m;
     r.text("checkdept", m.checkdept);

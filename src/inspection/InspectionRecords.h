@@ -22,27 +22,31 @@ QString recordErrorMessage(); // "数据错误!!!"
 // What a screen shows instead of a list when "checkitems" is absent.
 QString noCheckItemsMessage(); // "没有检查项数据"
 
-struct Checkitem {
+struct Checkitem
+{
     Text id, key, project, qzdept;
     static std::optional<Checkitem> decode(const QJsonObject &json);
 };
 
 // "/notes/notestodayqzDeptKs"
-struct TodayInspectionData {
+struct TodayInspectionData
+{
     std::optional<QList<Checkitem>> checkitems;
     Integer code;
     Text db, dbvw, msg, server;
     static std::optional<TodayInspectionData> decode(const QJsonObject &json);
 };
 
-struct OnCheckitem {
+struct OnCheckitem
+{
     Text id; // required
     Text projectitem, yhtype, yhtypes, yhlevel;
     static std::optional<OnCheckitem> decode(const QJsonObject &json);
 };
 
 // "/notes/notesreceiveKs": the blank sheet of a check point.
-struct OnInspectionDetaildData {
+struct OnInspectionDetaildData
+{
     Text checkdept;
     std::optional<QList<OnCheckitem>> checkitems;
     Text checkname, checkpl;
@@ -54,7 +58,8 @@ struct OnInspectionDetaildData {
 };
 
 // One item while it is judged on site, and as it is submitted.
-struct OnXCheckitem {
+struct OnXCheckitem
+{
     Text id, projectitem, yhtype, yhtypes, yhlevel;
     // "" not judged yet, "0" qualified (合格), "1" unqualified (不合格).
     Text isapprove;
@@ -65,26 +70,30 @@ struct OnXCheckitem {
     QJsonObject toJson() const;
 };
 
-struct DetailCheckitem {
+struct DetailCheckitem
+{
     Text checkdate, checkname, checkpeople, frmno, id;
     static std::optional<DetailCheckitem> decode(const QJsonObject &json);
 };
 
 // "/notes/notestodayqzDeptCheck": the submitted sheets of a check point.
-struct DetailTodayInspectionDetailData {
+struct DetailTodayInspectionDetailData
+{
     std::optional<QList<DetailCheckitem>> checkitems;
     Integer code;
     Text db, dbVw, msg, server;
     static std::optional<DetailTodayInspectionDetailData> decode(const QJsonObject &json);
 };
 
-struct DetailitemCheckitem {
+struct DetailitemCheckitem
+{
     Text distription, id, isapprove, projectitem, yhlevel, yhtype, yhtypes;
     static std::optional<DetailitemCheckitem> decode(const QJsonObject &json);
 };
 
 // "/notes/notestodayCheckNo": one submitted sheet.
-struct DetailitemTodayData {
+struct DetailitemTodayData
+{
     Text checkdept;
     std::optional<QList<DetailitemCheckitem>> checkitems;
     Integer code;
@@ -97,7 +106,8 @@ struct DetailitemTodayData {
 };
 
 // "/notes/notescreate": the answer to a submitted sheet.
-struct OnInspectionModel {
+struct OnInspectionModel
+{
     Text checkdept, checkname;
     Integer code;
     Text db, docid, frmno, msg, server;

@@ -31,8 +31,7 @@ void createOwnerOnly(const QString &file)
 
 User::User(QObject *parent)
     : User(defaultStoreFile(), parent)
-{
-}
+{}
 
 User::User(const QString &storeFile, QObject *parent)
     : QObject(parent)
@@ -154,8 +153,7 @@ void User::write(const char *key, const OptionalText &value)
     QFile::setPermissions(m_store->fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
-void User::applyLoginResponse(const QJsonObject &json,
-                              const std::function<void(User &)> &onSuccess,
+void User::applyLoginResponse(const QJsonObject &json, const std::function<void(User &)> &onSuccess,
                               const std::function<void(int, const QString &)> &onFailure)
 {
     const QJsonValue userinfoValue = json.value(QLatin1String("userinfo"));

@@ -17,7 +17,8 @@ using OptionalText = std::optional<QString>;
 // The account record and the session flags. Every assignment is written through
 // to the store at once; an absent value removes its entry. Two instances may
 // exist (appState and shared()); they share the store but not their memory.
-class User : public QObject {
+class User : public QObject
+{
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Created by the application")

@@ -9,20 +9,23 @@
 using namespace orvelle;
 
 // The part of the sign-in screen that needs no service.
-class TestLoginView : public QObject {
+class TestLoginView : public QObject
+{
     Q_OBJECT
 
     QTemporaryDir dir;
     QString storeFile() const { return dir.filePath("account.ini"); }
 
-    QVariant stored(const QString &key) const {
+    QVariant stored(const QString &key) const
+    {
         return QSettings(storeFile(), QSettings::IniFormat).value(key);
     }
 
 private slots:
     void init() { QFile::remove(storeFile()); }
 
-    void phoneNumberChoosesTheEndpoint_data() {
+    void phoneNumberChoosesTheEndpoint_data()
+    {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("path");
         QTest::newRow("mobile") << "13800000000"
@@ -40,13 +43,15 @@ private slots:
         QTest::newRow("notes name") << "zhang.san"
                                     << "/notes/NotesLogin";
     }
-    void phoneNumberChoosesTheEndpoint() {
+    void phoneNumberChoosesTheEndpoint()
+    {
         QFETCH(QString, typed);
         QFETCH(QString, path);
         QCOMPARE(LoginView::signInPath(typed), path);
     }
 
-    void emptyFieldsAreToastedNotSent() {
+    void emptyFieldsAreToastedNotSent()
+    {
         User appState(storeFile()), shared(storeFile());
         LoginView view(appState, shared, QUrl("http://127.0.0.1/site/"));
         QSignalSpy requests(&view, &LoginView::signInRequested);
@@ -75,7 +80,8 @@ private slots:
         QCOMPARE(requests.at(0).at(2).toString(), QStringLiteral("a+b &c"));
     }
 
-    void refusalsLeadOnOnceAcknowledged() {
+    void refusalsLeadOnOnceAcknowledged()
+    {
         User appState(storeFile()), shared(storeFile());
         LoginView view(appState, shared, QUrl());
 
@@ -104,7 +110,8 @@ private slots:
         QCOMPARE(view.alertMessage(), QStringLiteral("网络错误!"));
     }
 
-    void webSiteNeedsAnAddress() {
+    void webSiteNeedsAnAddress()
+    {
         User appState(storeFile()), shared(storeFile());
         LoginView without(appState, shared, QUrl());
         without.openWebSite();
@@ -114,7 +121,8 @@ private slots:
         QVERIFY(with.showWebView());
     }
 
-    void guestModeWritesTheGuestAccount() {
+    void guestModeWritesTheGuestAccount()
+    {
         {
             QSettings settings(storeFile(), QSettings::IniFormat);
             settings.setValue("token", "old-token");

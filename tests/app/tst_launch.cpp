@@ -3,18 +3,21 @@
 #include <QTest>
 
 // The client executable as a user starts it: options, config errors, screenshot.
-class TestLaunch : public QObject {
+class TestLaunch : public QObject
+{
     Q_OBJECT
 
     QTemporaryDir home;
 
-    struct Run {
+    struct Run
+    {
         int exitCode = -1;
         QString out;
         QString err;
     };
 
-    Run run(const QStringList &arguments, const QStringList &extraEnvironment = {}) {
+    Run run(const QStringList &arguments, const QStringList &extraEnvironment = {})
+    {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_CONFIG_HOME", home.path());
@@ -31,7 +34,8 @@ class TestLaunch : public QObject {
     }
 
 private slots:
-    void versionAndHelp() {
+    void versionAndHelp()
+    {
         const Run version = run({"--version"});
         QCOMPARE(version.exitCode, 0);
         QCOMPARE(version.out.trimmed(),
@@ -42,7 +46,8 @@ private slots:
         QVERIFY(help.out.contains("--config"));
     }
 
-    void unusableConfigurationStopsWithCodeTwo() {
+    void unusableConfigurationStopsWithCodeTwo()
+    {
         QCOMPARE(run({"--no-such-option"}).exitCode, 2);
 
         const QString missing = home.filePath("missing.ini");
@@ -65,7 +70,8 @@ private slots:
         QVERIFY2(environment.err.contains("ORVELLE_SITE_URL"), qPrintable(environment.err));
     }
 
-    void screenshotOfTheFirstScreen() {
+    void screenshotOfTheFirstScreen()
+    {
         const QString shot = home.filePath("first.png");
         // Qt 6.4's software scene graph keeps its image textures past the end
         // of exec(); the same pages are leak-checked inside tst_pages.
@@ -76,8 +82,8 @@ private slots:
         QVERIFY(!image.isNull());
         QVERIFY(image.width() >= 320);
         // Something was drawn: not one flat colour.
-        QVERIFY(image.pixel(image.width() / 2, image.height() / 8) != image.pixel(5, 5) ||
-                image.pixel(image.width() / 2, image.height() / 4) != image.pixel(5, 5));
+        QVERIFY(image.pixel(image.width() / 2, image.height() / 8) != image.pixel(5, 5)
+                || image.pixel(image.width() / 2, image.height() / 4) != image.pixel(5, 5));
     }
 };
 

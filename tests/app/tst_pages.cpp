@@ -18,12 +18,14 @@ using namespace orvelle;
 using orvelle::test::QmlPageFixture;
 
 // The real pages, offscreen, driven by their visible texts as a person would.
-class TestPages : public QObject {
+class TestPages : public QObject
+{
     Q_OBJECT
 
     QTemporaryDir configHome;
 
-    static void writeStore(const QVariantMap &entries) {
+    static void writeStore(const QVariantMap &entries)
+    {
         QSettings settings(User::defaultStoreFile(), QSettings::IniFormat);
         settings.clear();
         for (auto it = entries.begin(); it != entries.end(); ++it)
@@ -33,7 +35,8 @@ class TestPages : public QObject {
     }
 
     // Waits until an item with that name is shown, then taps it.
-    static bool tapWhenShown(QObject *root, const QString &name) {
+    static bool tapWhenShown(QObject *root, const QString &name)
+    {
         QQuickItem *item = nullptr;
         if (!QTest::qWaitFor([&] { return (item = QmlPageFixture::findItem(root, name)); }))
             return false;
@@ -41,13 +44,15 @@ class TestPages : public QObject {
     }
 
 private slots:
-    void initTestCase() {
+    void initTestCase()
+    {
         QVERIFY(configHome.isValid());
         qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
         QQuickStyle::setStyle(QStringLiteral("Material"));
     }
 
-    void mainWindowLoadsWithoutWarnings() {
+    void mainWindowLoadsWithoutWarnings()
+    {
         writeStore({});
         auto context = buildAppContext(AppConfig::defaults());
         RootView root(*context);
@@ -60,7 +65,8 @@ private slots:
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
     }
 
-    void loginPageChecksTheFieldsFirst() {
+    void loginPageChecksTheFieldsFirst()
+    {
         writeStore({});
         auto context = buildAppContext(AppConfig::defaults());
         RootView root(*context);
@@ -95,7 +101,8 @@ private slots:
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
     }
 
-    void guestWalksThroughTheTabs() {
+    void guestWalksThroughTheTabs()
+    {
         writeStore({});
         auto context = buildAppContext(AppConfig::defaults());
         RootView root(*context);
@@ -131,7 +138,8 @@ private slots:
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
     }
 
-    void navigationFlagPushesAndGoingBackClearsIt() {
+    void navigationFlagPushesAndGoingBackClearsIt()
+    {
         writeStore({{"islogin", "true"}});
         User appState(User::defaultStoreFile());
         HomeView home(appState, User::shared());
@@ -158,7 +166,8 @@ private slots:
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
     }
 
-    void fixtureCatchesQmlWarnings() {
+    void fixtureCatchesQmlWarnings()
+    {
         // The harness itself must fail a page that has a broken binding.
         QmlPageFixture fixture;
         fixture.engine().setOutputWarningsToStandardError(false);

@@ -15,19 +15,22 @@
 using namespace orvelle;
 
 // The frame's views over real store files in a temporary config folder.
-class TestViews : public QObject {
+class TestViews : public QObject
+{
     Q_OBJECT
 
     QTemporaryDir configHome;
 
     std::unique_ptr<AppContext> makeContext() { return buildAppContext(AppConfig::defaults()); }
 
-    static QVariant stored(const QString &key) {
+    static QVariant stored(const QString &key)
+    {
         QSettings settings(User::defaultStoreFile(), QSettings::IniFormat);
         return settings.value(key);
     }
 
-    static void writeStore(const QVariantMap &entries) {
+    static void writeStore(const QVariantMap &entries)
+    {
         QSettings settings(User::defaultStoreFile(), QSettings::IniFormat);
         settings.clear();
         for (auto it = entries.begin(); it != entries.end(); ++it)
@@ -37,14 +40,16 @@ class TestViews : public QObject {
     }
 
 private slots:
-    void initTestCase() {
+    void initTestCase()
+    {
         QVERIFY(configHome.isValid());
         // The store lives under the config folder; never the tester's own.
         qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
         QVERIFY(User::defaultStoreFile().startsWith(configHome.path()));
     }
 
-    void rootShowsMainTabsOnlyForExactTrue_data() {
+    void rootShowsMainTabsOnlyForExactTrue_data()
+    {
         QTest::addColumn<QVariant>("islogin");
         QTest::addColumn<bool>("signedIn");
         QTest::newRow("absent") << QVariant() << false;
@@ -54,7 +59,8 @@ private slots:
         QTest::newRow("false") << QVariant("false") << false;
         QTest::newRow("number") << QVariant(1) << false;
     }
-    void rootShowsMainTabsOnlyForExactTrue() {
+    void rootShowsMainTabsOnlyForExactTrue()
+    {
         QFETCH(QVariant, islogin);
         QFETCH(bool, signedIn);
         QVariantMap entries;
@@ -70,7 +76,8 @@ private slots:
             QCOMPARE(root.contentView()->selectedTab(), 0);
     }
 
-    void rootSwitchesWhenTheFlagChanges() {
+    void rootSwitchesWhenTheFlagChanges()
+    {
         writeStore({});
         auto context = makeContext();
         RootView root(*context);
@@ -102,7 +109,8 @@ private slots:
         QCOMPARE(root.contentView(), content.data());
     }
 
-    void storeFailureIsShownNotSwallowed() {
+    void storeFailureIsShownNotSwallowed()
+    {
         writeStore({});
         auto context = makeContext();
         RootView root(*context);
@@ -114,7 +122,8 @@ private slots:
         QVERIFY(!root.showStoreAlert());
     }
 
-    void contentTitlesFollowTheTab() {
+    void contentTitlesFollowTheTab()
+    {
         writeStore({{"islogin", "true"}});
         User appState(User::defaultStoreFile());
         ContentView content(appState, User::shared());
@@ -129,7 +138,8 @@ private slots:
         QCOMPARE(content.title(), QString());
     }
 
-    void homeWelcomeLine() {
+    void homeWelcomeLine()
+    {
         writeStore({{"username", "王工"}});
         User appState(User::defaultStoreFile());
         QCOMPARE(HomeView(appState, User::shared()).welcomeText(),
@@ -138,7 +148,8 @@ private slots:
         QCOMPARE(HomeView(appState, User::shared()).welcomeText(), QStringLiteral("尊敬的用户 : "));
     }
 
-    void guestCannotOpenTheInspectionTiles() {
+    void guestCannotOpenTheInspectionTiles()
+    {
         writeStore({{"islogin", "true"}, {"isGuest", "true"}});
         User appState(User::defaultStoreFile());
         HomeView home(appState, User::shared());
@@ -163,7 +174,8 @@ private slots:
         QVERIFY(!home.showAlert());
     }
 
-    void signedInUserOpensEveryTile() {
+    void signedInUserOpensEveryTile()
+    {
         writeStore({{"islogin", "true"}, {"isGuest", "false"}});
         User appState(User::defaultStoreFile());
         HomeView home(appState, User::shared());
@@ -180,7 +192,8 @@ private slots:
         QVERIFY(home.isAnimating());
     }
 
-    void scannedCodeOpensTheNotice() {
+    void scannedCodeOpensTheNotice()
+    {
         writeStore({{"islogin", "true"}});
         User appState(User::defaultStoreFile());
         HomeView home(appState, User::shared());
@@ -199,7 +212,8 @@ private slots:
         QCOMPARE(home.selectedKey(), QStringLiteral("GG-2026-017"));
     }
 
-    void settingsRowsForGuestAndMember() {
+    void settingsRowsForGuestAndMember()
+    {
         writeStore({{"islogin", "true"}, {"isGuest", "true"}});
         User appState(User::defaultStoreFile());
         {
@@ -225,7 +239,8 @@ private slots:
         QCOMPARE(settings.changePasswordTitle(), QStringLiteral("修改密码"));
     }
 
-    void signOutKeepsTheAccount() {
+    void signOutKeepsTheAccount()
+    {
         writeStore({{"islogin", "true"},
                     {"isGuest", "true"},
                     {"mobile", "13800000001"},
@@ -241,7 +256,8 @@ private slots:
         QCOMPARE(stored("password").toString(), QStringLiteral("secret"));
     }
 
-    void guestAfterSignOutShowsGuestAccount() {
+    void guestAfterSignOutShowsGuestAccount()
+    {
         writeStore({{"islogin", "true"}, {"mobile", "13800000001"}, {"token", "t-1"}});
         auto context = makeContext();
         RootView root(*context);

@@ -100,8 +100,9 @@ private slots:
                                  << "unknown key";
         QTest::newRow("twice") << QByteArray("[service]\nhost=a\nhost=b") << "service/host"
                                << "set twice";
-        QTest::newRow("missing ca") << QByteArray("[tls]\nca_file=/nonexistent/ca.pem")
-                                    << "tls/ca_file" << "file does not exist";
+        QTest::newRow("missing ca")
+            << QByteArray("[tls]\nca_file=/nonexistent/ca.pem") << "tls/ca_file"
+            << "file does not exist";
         QTest::newRow("garbage line") << QByteArray("[service]\nhost a") << ""
                                       << "expected \"key = value\"";
         QTest::newRow("bad section") << QByteArray("[service\nhost=a") << ""
@@ -141,10 +142,10 @@ private slots:
                  QStringLiteral("file holds no certificate"));
 
         const QString cert = dir.filePath("ca.pem");
-        const int rc = QProcess::execute(
-            "openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256",
-                        "-nodes", "-keyout", dir.filePath("ca.key"), "-out", cert, "-days", "1",
-                        "-subj", "/CN=Orvelle config test"});
+        const int rc = QProcess::execute("openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt",
+                                                     "ec_paramgen_curve:P-256", "-nodes", "-keyout",
+                                                     dir.filePath("ca.key"), "-out", cert, "-days",
+                                                     "1", "-subj", "/CN=Orvelle config test"});
         QCOMPARE(rc, 0);
         auto result = AppConfig::load({}, env({{"ORVELLE_CA_FILE", cert}}));
         QVERIFY(std::holds_alternative<AppConfig>(result));

@@ -7,16 +7,19 @@
 using namespace orvelle;
 
 namespace {
-QJsonObject parse(const char *json) {
+QJsonObject parse(const char *json)
+{
     return QJsonDocument::fromJson(json).object();
 }
 } // namespace
 
-class TestHazardRecords : public QObject {
+class TestHazardRecords : public QObject
+{
     Q_OBJECT
 
 private slots:
-    void standardPlaces() {
+    void standardPlaces()
+    {
         auto places = decodeRecord<PlacedData>(
             parse(R"({"code":1,"dbVw":"vw-StandardPlace","checkitems":[{"place":"一号窑"},{}]})"));
         QVERIFY(places && places->checkitems);
@@ -34,7 +37,8 @@ private slots:
             QVERIFY2(!decodeRecord<PlacedData>(parse(json)), json);
     }
 
-    void reportItemAndAnswer() {
+    void reportItemAndAnswer()
+    {
         const QJsonObject item =
             SHDCheckItem::forReport(QStringLiteral("皮带跑偏"), QStringLiteral("一般隐患"),
                                     std::nullopt, QStringLiteral("机械"))

@@ -6,7 +6,8 @@
 using namespace orvelle;
 
 namespace {
-QJsonObject parse(const char *json) {
+QJsonObject parse(const char *json)
+{
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError)
@@ -16,11 +17,13 @@ QJsonObject parse(const char *json) {
 } // namespace
 
 // The answers of the inspection service under their typing rules.
-class TestRecords : public QObject {
+class TestRecords : public QObject
+{
     Q_OBJECT
 
 private slots:
-    void todayCheckPoints() {
+    void todayCheckPoints()
+    {
         auto one = decodeRecord<TodayInspectionData>(
             parse(R"({"code":1,"checkitems":[{"id":"7","key":"K-1","project":"破碎机"}]})"));
         QVERIFY(one);
@@ -48,7 +51,8 @@ private slots:
         }
     }
 
-    void wronglyTypedScalarsFailTheRecord() {
+    void wronglyTypedScalarsFailTheRecord()
+    {
         for (const char *json :
              {R"({"code":"1"})", R"({"code":1.5})", R"({"code":true})", R"({"code":1e30})",
               R"({"code":1,"msg":3})", R"({"code":1,"server":[]})"}) {
@@ -67,7 +71,8 @@ private slots:
         QVERIFY(decodeRecord<OnInspectionModel>(parse(R"({"code":1,"extra":{"a":[1]}})")));
     }
 
-    void blankSheetNeedsItemIds() {
+    void blankSheetNeedsItemIds()
+    {
         auto sheet = decodeRecord<OnInspectionDetaildData>(parse(
             R"({"code":1,"checkname":"日检","key":"K-1","rowcount":2,
                 "checkitems":[{"id":"1","projectitem":"皮带"},{"projectitem":"电机"}]})"));
@@ -89,7 +94,8 @@ private slots:
         QCOMPARE(good->checkitems->at(0).yhlevel, QStringLiteral("一般隐患"));
     }
 
-    void rowcountIsTextInOneRecordAndIntegerInTheOther() {
+    void rowcountIsTextInOneRecordAndIntegerInTheOther()
+    {
         const QJsonObject answer = parse(R"({"code":1,"rowcount":"3"})");
         auto submitted = decodeRecord<DetailitemTodayData>(answer);
         QVERIFY(submitted);
@@ -103,7 +109,8 @@ private slots:
         QCOMPARE(numberItem->image, QStringLiteral("a----b"));
     }
 
-    void reviewListUsesItsOwnKeySpelling() {
+    void reviewListUsesItsOwnKeySpelling()
+    {
         auto list =
             decodeRecord<DetailTodayInspectionDetailData>(parse(R"({"code":1,"dbVw":"v","dbvw":5,
                       "checkitems":[{"frmno":"F-9","checkpeople":"李四"}]})"));
@@ -112,7 +119,8 @@ private slots:
         QCOMPARE(list->checkitems->at(0).frmno, QStringLiteral("F-9"));
     }
 
-    void filledItemIsSentWithAllSevenKeys() {
+    void filledItemIsSentWithAllSevenKeys()
+    {
         OnCheckitem blank;
         blank.id = QStringLiteral("3");
         blank.projectitem = QStringLiteral("护栏");

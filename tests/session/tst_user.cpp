@@ -15,9 +15,10 @@ using orvelle::OptionalText;
 using orvelle::User;
 
 namespace {
-const QStringList allKeys{"mobile", "username",      "jobnumber", "ou1",    "ou2",   "token",
-                          "islogin", "asn",          "loginout",  "dept",   "password",
-                          "positiongrade", "position", "verson",   "level",  "isGuest"};
+const QStringList allKeys{"mobile",   "username", "jobnumber", "ou1",
+                          "ou2",      "token",    "islogin",   "asn",
+                          "loginout", "dept",     "password",  "positiongrade",
+                          "position", "verson",   "level",     "isGuest"};
 
 QJsonObject parse(const char *json)
 {
@@ -167,9 +168,9 @@ private slots:
         QVERIFY(succeeded);
         QCOMPARE(user.token(), QStringLiteral("T"));
         QCOMPARE(user.username(), QStringLiteral("李四"));
-        QVERIFY(!user.mobile());          // missing: the entry is removed
+        QVERIFY(!user.mobile()); // missing: the entry is removed
         QVERIFY(!stored("mobile").isValid());
-        QVERIFY(!user.jobnumber());       // a number is not text
+        QVERIFY(!user.jobnumber()); // a number is not text
         QCOMPARE(user.islogin(), QStringLiteral("true"));
         QCOMPARE(user.isGuest(), QStringLiteral("false"));
         QCOMPARE(user.loginout(), QStringLiteral("false"));
@@ -218,8 +219,9 @@ private slots:
         User user(storeFile());
         user.setToken(QStringLiteral("old"));
         bool ok = false;
-        user.applyLoginResponse(parse(R"({"userinfo":{"token":5}})"), [&](User &) { ok = true; },
-                                [](int, const QString &) { QFAIL("failure"); });
+        user.applyLoginResponse(
+            parse(R"({"userinfo":{"token":5}})"), [&](User &) { ok = true; },
+            [](int, const QString &) { QFAIL("failure"); });
         QVERIFY(ok);
         QVERIFY(!user.token());
     }

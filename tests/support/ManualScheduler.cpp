@@ -14,9 +14,10 @@ void ManualScheduler::advance(std::chrono::milliseconds by)
 {
     const auto target = m_now + by;
     for (;;) {
-        auto next = std::min_element(m_tasks.begin(), m_tasks.end(), [](const Task &a, const Task &b) {
-            return a.due != b.due ? a.due < b.due : a.order < b.order;
-        });
+        auto next =
+            std::min_element(m_tasks.begin(), m_tasks.end(), [](const Task &a, const Task &b) {
+                return a.due != b.due ? a.due < b.due : a.order < b.order;
+            });
         if (next == m_tasks.end() || next->due > target)
             break;
         Task task = std::move(*next);

@@ -11,7 +11,8 @@ namespace orvelle::test {
 namespace {
 QmlPageFixture *activeFixture = nullptr;
 
-QVariant accessibleProperty(QQuickItem *item, const char *name) {
+QVariant accessibleProperty(QQuickItem *item, const char *name)
+{
     QQmlContext *context = qmlContext(item);
     if (!context)
         return {};
@@ -20,23 +21,25 @@ QVariant accessibleProperty(QQuickItem *item, const char *name) {
 }
 
 // What a screen reader would call the item; hidden from it, it has no name.
-QString accessibleName(QQuickItem *item) {
+QString accessibleName(QQuickItem *item)
+{
     if (accessibleProperty(item, "ignored").toBool())
         return {};
     return accessibleProperty(item, "name").toString();
 }
 
-bool isQmlMessage(const QMessageLogContext &context, const QString &message) {
+bool isQmlMessage(const QMessageLogContext &context, const QString &message)
+{
     const QByteArray category = context.category ? QByteArray(context.category) : QByteArray();
-    return category.startsWith("qml") || category.startsWith("js") ||
-           category.startsWith("qt.qml") || message.contains(QLatin1String("qrc:/")) ||
-           message.contains(QLatin1String(".qml:"));
+    return category.startsWith("qml") || category.startsWith("js") || category.startsWith("qt.qml")
+           || message.contains(QLatin1String("qrc:/")) || message.contains(QLatin1String(".qml:"));
 }
 } // namespace
 
 QmlPageFixture::QmlPageFixture()
     : m_engine(std::make_unique<QQmlEngine>())
-    , m_window(std::make_unique<QQuickWindow>()) {
+    , m_window(std::make_unique<QQuickWindow>())
+{
     // The static QML modules register their files under qrc:/.
     m_engine->addImportPath(QStringLiteral("qrc:/"));
     connect(m_engine.get(), &QQmlEngine::warnings, this, [this](const QList<QQmlError> &errors) {
@@ -48,7 +51,8 @@ QmlPageFixture::QmlPageFixture()
     m_window->resize(420, 800);
 }
 
-QmlPageFixture::~QmlPageFixture() {
+QmlPageFixture::~QmlPageFixture()
+{
     qInstallMessageHandler(m_previousHandler);
     activeFixture = nullptr;
     for (const auto &object : std::as_const(m_created))
@@ -58,18 +62,21 @@ QmlPageFixture::~QmlPageFixture() {
 }
 
 void QmlPageFixture::messageHandler(QtMsgType type, const QMessageLogContext &context,
-                                    const QString &message) {
+                                    const QString &message)
+{
     if (activeFixture && type != QtDebugMsg && type != QtInfoMsg && isQmlMessage(context, message))
         activeFixture->record(message);
     if (activeFixture && activeFixture->m_previousHandler)
         activeFixture->m_previousHandler(type, context, message);
 }
 
-void QmlPageFixture::record(const QString &line) {
+void QmlPageFixture::record(const QString &line)
+{
     m_warnings << line;
 }
 
-QObject *QmlPageFixture::load(const QUrl &url, const QVariantMap &properties) {
+QObject *QmlPageFixture::load(const QUrl &url, const QVariantMap &properties)
+{
     QQmlComponent component(m_engine.get(), url);
     if (component.isError()) {
         for (const QQmlError &error : component.errors())
@@ -100,7 +107,8 @@ QObject *QmlPageFixture::load(const QUrl &url, const QVariantMap &properties) {
     return object;
 }
 
-QQuickItem *QmlPageFixture::findItem(QObject *root, const QString &name) {
+QQuickItem *QmlPageFixture::findItem(QObject *root, const QString &name)
+{
     if (!root)
         return nullptr;
     QList<QObject *> pending{root};
@@ -126,7 +134,8 @@ QQuickItem *QmlPageFixture::findItem(QObject *root, const QString &name) {
     return nullptr;
 }
 
-bool QmlPageFixture::tap(QQuickItem *item) {
+bool QmlPageFixture::tap(QQuickItem *item)
+{
     if (!item || !item->window())
         return false;
     const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));

@@ -15,7 +15,8 @@ namespace orvelle::test {
 // Loads real QML pages offscreen, as the client does, and records every QML
 // warning (binding errors, type errors, failed imports), so a test can insist
 // on none.
-class QmlPageFixture : public QObject {
+class QmlPageFixture : public QObject
+{
     Q_OBJECT
 
 public:
