@@ -12,10 +12,12 @@ namespace orvelle {
 // a missing key or null is absent; a value of the wrong JSON type fails the
 // whole record; lists may be read leniently (any fault makes the list absent).
 // Each read is a no-op once the record has failed.
-class JsonRecordReader {
+class JsonRecordReader
+{
 public:
     explicit JsonRecordReader(const QJsonObject &object)
-        : m_object(object) {}
+        : m_object(object)
+    {}
 
     bool ok() const { return m_ok; }
 
@@ -28,7 +30,8 @@ public:
     // Each element must be an object that `Element::decode` accepts; any
     // other outcome leaves the list absent without failing the record.
     template <typename Element>
-    void lenientList(const char *key, std::optional<QList<Element>> &field) {
+    void lenientList(const char *key, std::optional<QList<Element>> &field)
+    {
         field.reset();
         if (!m_ok)
             return;
@@ -52,9 +55,13 @@ private:
     bool m_ok = true;
 };
 
+// A JSON number holding a whole value within 64 bits; absent for anything else.
+std::optional<qint64> jsonWholeNumber(const QJsonValue &value);
+
 // Decodes `json` as the record type `Record` (which has a static decode());
 // nothing partial is ever delivered.
-template <typename Record> std::optional<Record> decodeRecord(const QJsonObject &json) {
+template <typename Record> std::optional<Record> decodeRecord(const QJsonObject &json)
+{
     return Record::decode(json);
 }
 

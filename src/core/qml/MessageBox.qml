@@ -8,6 +8,7 @@ Dialog {
     property string message
     // Bound to the view's flag; the box opens and closes with it.
     property bool shown: false
+    property string buttonText: "确定"
     signal acknowledged
 
     onShownChanged: shown ? open() : close()
@@ -29,7 +30,7 @@ Dialog {
 
     footer: DialogButtonBox {
         Button {
-            text: "确定"
+            text: box.buttonText
             Accessible.name: text
             flat: true
             DialogButtonBox.buttonRole: DialogButtonBox.AcceptRole

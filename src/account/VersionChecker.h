@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QObject>
+#include <QUrl>
+#include <QtQml/qqmlregistration.h>
+#include <functional>
+#include <optional>
+
+namespace orvelle {
+
+class Scheduler;
+class UrlOpener;
+
+// The newest published release, as the version query answers it.
+struct Version
+{
+    std::optional<QString> v_title;
+    std::optional<qint64> v_number;
+    std::optional<QString> v_address;
+    std::optional<qint64> id;         // not on the wire
+    std::optional<QString> v_memo;    // wire key "v_meno"
+    std::optional<QString> v_connect; // not on the wire
+    std::optional<QString> v_edition; // not on the wire
+
+    // Reads the "version" entry of an answer; absent when there is none or it
+    // is not an object. Wrongly typed entries give absent fields.
+    static std::optional<Version> fromAnswer(const QJsonObject &json);
+};
+
+// Decimal digits with an optional sign, nothing else; absent otherwise.
+std::optional<qint64> parseBuildNumber(const QString &text);
+
+// Asks the service for the newest release each time a main screen appears and
+// keeps the update alert up once the installed build is older.
+class VersionChecker : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Created by the application")
+    Q_PROPERTY(bool showAlert READ showAlert NOTIFY changed)
+    Q_PROPERTY(QString alertMessage READ alertMessage NOTIFY changed)
+    Q_PROPERTY(QUrl updateURL READ updateUrlValue NOTIFY changed)
+    Q_PROPERTY(bool updateCompleted READ updateCompleted NOTIFY changed)
+
+public:
+    using OnAnswer = std::function<void(const QJsonObject &json)>;
+    using OnFailure = std::function<void(int code, const QString &message)>;
+    // Sends "/notes/QueryVersion2"; the callbacks are not called once the
+    // context is gone.
+    using Query = std::function<void(QObject *context, OnAnswer, OnFailure)>;
+
+    VersionChecker(Query query, const QString &installedBuild, Scheduler &scheduler,
+                   UrlOpener &opener, QObject *parent = nullptr);
+
+    bool showAlert() const { return m_showAlert; }
+    QString alertMessage() const { return m_alertMessage; }
+    std::optional<QUrl> updateURL() const { return m_updateUrl; }
+    QUrl updateUrlValue() const { return m_updateUrl.value_or(QUrl()); }
+    bool updateCompleted() const { return m_updateCompleted; }
+
+    // A main screen appeared.
+    Q_INVOKABLE void check();
+    // "确认" of the update alert.
+    Q_INVOKABLE void confirmUpdate();
+
+    // The answer of one query (public for the screens' tests).
+    void handleAnswer(const QJsonObject &json);
+
+signals:
+    void changed();
+
+private:
+    void announce(const Version &version);
+
+    Query m_query;
+    std::optional<qint64> m_installedBuild;
+    Scheduler &m_scheduler;
+    UrlOpener &m_opener;
+    bool m_showAlert = false;
+    QString m_alertMessage;
+    std::optional<QUrl> m_updateUrl;
+    bool m_updateCompleted = false;
+};
+
+} // namespace orvelle

@@ -1,0 +1,156 @@
+#include "account/VersionChecker.h"
+#include "core/UrlOpener.h"
+#include "support/ManualScheduler.h"
+
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace orvelle;
+using namespace std::chrono_literals;
+using orvelle::test::ManualScheduler;
+
+namespace {
+QJsonObject parse(const char *json)
+{
+    return QJsonDocument::fromJson(json).object();
+}
+
+class RecordingOpener final : public UrlOpener
+{
+public:
+    void open(const QUrl &url) override { opened << url; }
+    QList<QUrl> opened;
+};
+
+// Answers each query with the next canned answer (or a failure when empty).
+struct CannedService
+{
+    QList<QJsonObject> answers;
+    int queries = 0;
+    VersionChecker::Query query()
+    {
+        return [this](QObject *, VersionChecker::OnAnswer onAnswer,
+                      VersionChecker::OnFailure onFailure) {
+            ++queries;
+            if (answers.isEmpty())
+                onFailure(-2, QStringLiteral("网络错误!"));
+            else
+                onAnswer(answers.takeFirst());
+        };
+    }
+};
+} // namespace
+
+class TestVersionChecker : public QObject
+{
+    Q_OBJECT
+
+    // Lets the queued announcement run.
+    static void settle() { QCoreApplication::processEvents(); }
+
+private slots:
+    void buildNumbers()
+    {
+        QCOMPARE(parseBuildNumber("12"), 12);
+        QCOMPARE(parseBuildNumber("+7"), 7);
+        QCOMPARE(parseBuildNumber("-3"), -3);
+        QCOMPARE(parseBuildNumber("9223372036854775807"), Q_INT64_C(9223372036854775807));
+        for (const char *bad : {"", " 12", "12 ", "1.0", "0x10", "9223372036854775808", "+", "١٢"})
+            QVERIFY2(!parseBuildNumber(QString::fromUtf8(bad)), bad);
+    }
+
+    void olderBuildRaisesTheAlert_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<bool>("alert");
+        QTest::newRow("same build") << QByteArray(R"({"version":{"v_number":12}})") << false;
+        QTest::newRow("newer build") << QByteArray(R"({"version":{"v_number":13}})") << true;
+        QTest::newRow("older published") << QByteArray(R"({"version":{"v_number":-1}})") << false;
+        QTest::newRow("number as text") << QByteArray(R"({"version":{"v_number":"99"}})") << false;
+        QTest::newRow("fraction") << QByteArray(R"({"version":{"v_number":12.5}})") << false;
+        QTest::newRow("empty version") << QByteArray(R"({"version":{}})") << false;
+        QTest::newRow("no version") << QByteArray(R"({"code":1})") << false;
+        QTest::newRow("version not object") << QByteArray(R"({"version":[13]})") << false;
+    }
+    void olderBuildRaisesTheAlert()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(bool, alert);
+        ManualScheduler scheduler;
+        RecordingOpener opener;
+        // No raw strings holding "//" here: moc would read them as comments.
+        CannedService service{{parse(answer.constData())}};
+        VersionChecker checker(service.query(), "12", scheduler, opener);
+        checker.check();
+        settle();
+        QCOMPARE(service.queries, 1);
+        QCOMPARE(checker.showAlert(), alert);
+    }
+
+    void alertTextsAndTheUpdateAction()
+    {
+        ManualScheduler scheduler;
+        RecordingOpener opener;
+        CannedService service{
+            {parse(
+                 "{\"version\":{\"v_number\":13,\"v_address\":\"https://dl.example.org/o.apk\"}}"),
+             parse(R"({"version":{"v_number":14,"v_meno":""}})"),
+             parse("{\"version\":{\"v_number\":15,\"v_meno\":\"修复\",\"v_address\":\"http://"
+                   "[\"}}")}};
+        VersionChecker checker(service.query(), "12", scheduler, opener);
+
+        checker.check();
+        QVERIFY(!checker.showAlert()); // after the current event
+        settle();
+        QVERIFY(checker.showAlert());
+        QCOMPARE(checker.alertMessage(), QStringLiteral("请更新到新版本"));
+        QCOMPARE(checker.updateURL(), QUrl("https://dl.example.org/o.apk"));
+
+        checker.confirmUpdate();
+        QVERIFY(!checker.showAlert());
+        QCOMPARE(opener.opened, QList<QUrl>{QUrl("https://dl.example.org/o.apk")});
+        scheduler.advance(99ms);
+        QVERIFY(!checker.showAlert());
+        scheduler.advance(1ms);
+        QVERIFY(checker.showAlert());
+
+        // A later answer overwrites the text; an empty note stays empty.
+        checker.check();
+        settle();
+        QCOMPARE(checker.alertMessage(), QString());
+        QVERIFY(!checker.updateURL()); // "" is no address
+
+        // An address that does not parse: the alert still shows, opens nothing.
+        checker.check();
+        settle();
+        QCOMPARE(checker.alertMessage(), QStringLiteral("修复"));
+        QVERIFY(!checker.updateURL());
+        checker.confirmUpdate();
+        QCOMPARE(opener.opened.size(), 1);
+        scheduler.advance(100ms);
+        QVERIFY(checker.showAlert());
+    }
+
+    void failuresChangeNothing()
+    {
+        ManualScheduler scheduler;
+        RecordingOpener opener;
+        CannedService service; // every query fails
+        VersionChecker checker(service.query(), "12", scheduler, opener);
+        QSignalSpy changes(&checker, &VersionChecker::changed);
+        checker.check();
+        checker.check();
+        settle();
+        QCOMPARE(service.queries, 2); // every appearance asks again
+        QCOMPARE(changes.count(), 0);
+
+        // An installed build that is no number cannot be compared: no query.
+        VersionChecker unknown(service.query(), "1.0.0", scheduler, opener);
+        unknown.check();
+        QCOMPARE(service.queries, 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVersionChecker)
+#include "tst_versionchecker.moc"
