@@ -1,0 +1,232 @@
+#include "HttpsTestServer.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
+#include <deque>
+#include <mutex>
+#include <strings.h>
+#include <thread>
+
+namespace orvelle::test {
+
+Answer Answer::json(std::string body, int status)
+{
+    Answer answer;
+    answer.status = status;
+    answer.body = std::move(body);
+    return answer;
+}
+
+std::string RecordedRequest::header(const std::string &name) const
+{
+    for (const auto &[key, value] : headers) {
+        if (strcasecmp(key.c_str(), name.c_str()) == 0)
+            return value;
+    }
+    return {};
+}
+
+struct HttpsTestServer::State
+{
+    std::unique_ptr<httplib::SSLServer> server;
+    std::thread thread;
+    bool listening = false;
+
+    mutable std::mutex mutex;
+    std::condition_variable stopped;
+    bool stopping = false;
+    std::map<std::string, std::deque<Answer>> queues;
+    Answer fallback = Answer::json(R"({"code":1,"msg":"ok"})");
+    Responder responder;
+    std::vector<RecordedRequest> requests;
+    std::atomic<int> started{0};
+
+    // The answer for a path without taking it from its queue.
+    Answer peek(const std::string &path) const
+    {
+        std::lock_guard lock(mutex);
+        const auto queue = queues.find(path);
+        return queue != queues.end() && !queue->second.empty() ? queue->second.front() : fallback;
+    }
+
+    Answer take(const RecordedRequest &request)
+    {
+        std::unique_lock lock(mutex);
+        requests.push_back(request);
+        if (responder) {
+            const Responder copy = responder;
+            lock.unlock();
+            return copy(request);
+        }
+        auto &queue = queues[request.path];
+        if (queue.empty())
+            return fallback;
+        Answer answer = queue.front();
+        queue.pop_front();
+        return answer;
+    }
+
+    // Waits out a scripted delay, cut short when the server stops.
+    void wait(std::chrono::milliseconds delay)
+    {
+        std::unique_lock lock(mutex);
+        stopped.wait_for(lock, delay, [this] { return stopping; });
+    }
+
+    void handle(const httplib::Request &req, httplib::Response &res,
+                const httplib::ContentReader &reader);
+};
+
+void HttpsTestServer::State::handle(const httplib::Request &req, httplib::Response &res,
+                                    const httplib::ContentReader &reader)
+{
+    ++started;
+    RecordedRequest record;
+    record.method = req.method;
+    record.path = req.path;
+    record.headers.insert(req.headers.begin(), req.headers.end());
+
+    const bool cut = peek(req.path).fault == Answer::Fault::CloseHalfUpload;
+    const size_t half = std::strtoull(record.header("Content-Length").c_str(), nullptr, 10) / 2;
+    size_t received = 0;
+    const auto keepReading = [&](size_t length) {
+        received += length;
+        return !(cut && received >= half);
+    };
+    if (req.is_multipart_form_data()) {
+        reader(
+            [&](const httplib::MultipartFormData &file) {
+                record.parts.push_back({file.name, file.filename, file.content_type, {}});
+                return true;
+            },
+            [&](const char *data, size_t length) {
+                record.parts.back().content.append(data, length);
+                return keepReading(length);
+            });
+    } else {
+        reader([&](const char *data, size_t length) {
+            record.body.append(data, length);
+            return keepReading(length);
+        });
+    }
+
+    const Answer answer = take(record);
+    if (cut) {
+        // Headers only, then the connection goes: the client is still sending.
+        res.set_content_provider(1, "text/plain",
+                                 [](size_t, size_t, httplib::DataSink &) { return false; });
+        return;
+    }
+    if (answer.delay.count() > 0)
+        wait(answer.delay);
+    res.status = answer.status;
+    if (answer.fault == Answer::Fault::DropHalfway) {
+        const std::string body = answer.body;
+        res.set_content_provider(body.size(), answer.contentType,
+                                 [body](size_t offset, size_t, httplib::DataSink &sink) {
+                                     if (offset >= body.size() / 2)
+                                         return false;
+                                     sink.write(body.data(), body.size() / 2);
+                                     return true;
+                                 });
+        return;
+    }
+    res.set_content(answer.body, answer.contentType.c_str());
+}
+
+HttpsTestServer::HttpsTestServer(Certificate certificate, const std::string &host, int port)
+    : m_state(std::make_shared<State>())
+{
+    const std::string dir = ORVELLE_TEST_CERT_DIR;
+    const std::string name = certificate == Certificate::Valid ? "server" : "wrong-host";
+    m_state->server = std::make_unique<httplib::SSLServer>((dir + "/" + name + ".pem").c_str(),
+                                                           (dir + "/" + name + ".key").c_str());
+    State *state = m_state.get();
+    m_state->server->Post(
+        ".*", [state](const httplib::Request &req, httplib::Response &res,
+                      const httplib::ContentReader &reader) { state->handle(req, res, reader); });
+    m_state->listening = m_state->server->bind_to_port(host.c_str(), port);
+    if (m_state->listening)
+        m_state->thread = std::thread([state] { state->server->listen_after_bind(); });
+    // Serve only once the listening loop runs, so the first request is not refused.
+    while (m_state->listening && !m_state->server->is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+HttpsTestServer::~HttpsTestServer()
+{
+    {
+        std::lock_guard lock(m_state->mutex);
+        m_state->stopping = true;
+    }
+    m_state->stopped.notify_all();
+    m_state->server->stop();
+    if (m_state->thread.joinable())
+        m_state->thread.join();
+}
+
+bool HttpsTestServer::isListening() const
+{
+    return m_state->listening;
+}
+
+void HttpsTestServer::enqueue(const std::string &path, Answer answer)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->queues[path].push_back(std::move(answer));
+}
+
+void HttpsTestServer::setFallback(Answer answer)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->fallback = std::move(answer);
+}
+
+void HttpsTestServer::setResponder(Responder responder)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->responder = std::move(responder);
+}
+
+std::vector<RecordedRequest> HttpsTestServer::requests() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->requests;
+}
+
+int HttpsTestServer::startedCount() const
+{
+    return m_state->started;
+}
+
+void HttpsTestServer::clear()
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->requests.clear();
+    m_state->queues.clear();
+    m_state->responder = nullptr;
+    m_state->fallback = Answer::json(R"({"code":1,"msg":"ok"})");
+    m_state->started = 0;
+}
+
+std::string HttpsTestServer::testHost()
+{
+    const char *host = std::getenv("ORVELLE_TEST_HOST");
+    return host && *host ? host : "127.0.0.10";
+}
+
+std::string HttpsTestServer::caFile()
+{
+    return ORVELLE_TEST_CERT_DIR "/ca.pem";
+}
+
+std::string HttpsTestServer::otherCaFile()
+{
+    return ORVELLE_TEST_CERT_DIR "/other-ca.pem";
+}
+
+} // namespace orvelle::test

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orvelle::test {
+
+// What the server answers to one request.
+struct Answer
+{
+    enum class Fault {
+        None,
+        // Sends the headers and half of the body, then closes the connection.
+        DropHalfway,
+        // Reads half of the request body, then closes the connection.
+        CloseHalfUpload,
+    };
+
+    int status = 200;
+    std::string body;
+    std::string contentType = "application/json";
+    std::chrono::milliseconds delay{0};
+    Fault fault = Fault::None;
+
+    static Answer json(std::string body, int status = 200);
+};
+
+// One part of a multipart/form-data request body.
+struct Part
+{
+    std::string name;
+    std::string filename;
+    std::string contentType;
+    std::string content;
+};
+
+// A request as it arrived. Multipart bodies are recorded as their parts;
+// every other body as its raw bytes.
+struct RecordedRequest
+{
+    std::string method;
+    std::string path;
+    std::multimap<std::string, std::string> headers;
+    std::string body;
+    std::vector<Part> parts;
+
+    // The first value of a header (names compared without case), or "".
+    std::string header(const std::string &name) const;
+};
+
+enum class Certificate {
+    // Signed by the test CA for 127.0.0.1 and 127.0.0.10 to 127.0.0.99.
+    Valid,
+    // Signed by the test CA for a host name no test connects to.
+    WrongHost,
+};
+
+// A real HTTPS server on a loopback address, answering from a script and
+// recording every request. Answers are chosen by the responder when one is
+// set, else from the queue of the request's path, else the fallback answer.
+class HttpsTestServer
+{
+public:
+    using Responder = std::function<Answer(const RecordedRequest &)>;
+
+    explicit HttpsTestServer(Certificate certificate = Certificate::Valid,
+                             const std::string &host = testHost(), int port = 50000);
+    ~HttpsTestServer();
+    HttpsTestServer(const HttpsTestServer &) = delete;
+    HttpsTestServer &operator=(const HttpsTestServer &) = delete;
+
+    // False when the address could not be bound.
+    bool isListening() const;
+
+    void enqueue(const std::string &path, Answer answer);
+    void setFallback(Answer answer);
+    // Called on a server thread for every request once its body is read; it
+    // must be safe to call from several threads. It cannot cut uploads short.
+    void setResponder(Responder responder);
+
+    std::vector<RecordedRequest> requests() const;
+    // Requests whose headers arrived, including those not yet answered.
+    int startedCount() const;
+    void clear();
+
+    // The loopback address this test executable owns (ORVELLE_TEST_HOST).
+    static std::string testHost();
+    static std::string caFile();
+    // A CA that signed none of the server's certificates.
+    static std::string otherCaFile();
+
+private:
+    struct State;
+    std::shared_ptr<State> m_state;
+};
+
+} // namespace orvelle::test

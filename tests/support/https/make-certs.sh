@@ -1,0 +1,27 @@
+#!/bin/sh
+# Makes the test CA, a server certificate for every loopback address the tests
+# use, one for a name no test connects to, and a CA that signed neither.
+set -eu
+out="$1"
+mkdir -p "$out"
+cd "$out"
+days=3650
+subj() { openssl req -new -newkey rsa:2048 -nodes -subj "/CN=$1" -keyout "$2.key" -out "$2.csr" 2>/dev/null; }
+
+openssl req -x509 -newkey rsa:2048 -nodes -days $days -subj "/CN=Orvelle Test CA" \
+    -keyout ca.key -out ca.pem 2>/dev/null
+openssl req -x509 -newkey rsa:2048 -nodes -days $days -subj "/CN=Orvelle Other CA" \
+    -keyout other-ca.key -out other-ca.pem 2>/dev/null
+
+sans="IP:127.0.0.1"
+n=10
+while [ $n -le 99 ]; do sans="$sans,IP:127.0.0.$n"; n=$((n + 1)); done
+printf 'subjectAltName=%s\n' "$sans" > server.ext
+printf 'subjectAltName=DNS:wrong-host.invalid\n' > wrong-host.ext
+
+for name in server wrong-host; do
+    subj "orvelle-$name" "$name"
+    openssl x509 -req -in "$name.csr" -CA ca.pem -CAkey ca.key -CAcreateserial -days $days \
+        -extfile "$name.ext" -out "$name.pem" 2>/dev/null
+done
+rm -f ./*.csr ./*.ext ca.srl
