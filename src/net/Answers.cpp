@@ -1,0 +1,63 @@
+#include "Answers.h"
+
+#include "core/Logging.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkReply>
+#include <QSslCertificate>
+
+namespace orvelle::answers {
+
+void limitSize(QNetworkReply *reply)
+{
+    const auto check = [reply](qint64 received, qint64 total) {
+        if (received > maxAnswerBytes || total > maxAnswerBytes) {
+            qCDebug(lcNet) << "answer larger than" << maxAnswerBytes << "bytes, aborted";
+            reply->abort();
+        }
+    };
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, check);
+}
+
+bool transferFailed(const QNetworkReply *reply)
+{
+    if (!reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
+        return true;
+    const int error = reply->error();
+    // Content (2xx) and server (4xx) error classes are QNetworkReply's names
+    // for HTTP statuses; everything else means the answer did not arrive whole.
+    const bool statusOnly =
+        (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
+        || (error >= QNetworkReply::InternalServerError
+            && error <= QNetworkReply::UnknownServerError)
+        || error == QNetworkReply::ProtocolInvalidOperationError;
+    return error != QNetworkReply::NoError && !statusOnly;
+}
+
+std::optional<QJsonValue> parseJson(const QByteArray &body)
+{
+    // QJsonDocument takes only arrays and objects at the top; wrapped in an
+    // array, a bare scalar is an array of exactly one element.
+    QJsonParseError error;
+    const QJsonDocument wrapped = QJsonDocument::fromJson('[' + body + ']', &error);
+    if (error.error != QJsonParseError::NoError || !wrapped.isArray()
+        || wrapped.array().size() != 1)
+        return std::nullopt;
+    return wrapped.array().first();
+}
+
+QSslConfiguration tlsConfiguration(const QString &caFile)
+{
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    if (!caFile.isEmpty()) {
+        const auto extra = QSslCertificate::fromPath(caFile, QSsl::Pem);
+        if (extra.isEmpty())
+            qCDebug(lcNet) << "no CA certificate in" << caFile;
+        tls.addCaCertificates(extra);
+    }
+    return tls;
+}
+
+} // namespace orvelle::answers

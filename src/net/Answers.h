@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QJsonValue>
+#include <QSslConfiguration>
+#include <optional>
+
+class QNetworkReply;
+
+// What the service client and the photo upload share in reading an answer.
+namespace orvelle::answers {
+
+// Larger answers are cut off: a broken or hostile service must not be able to
+// fill the handset's memory.
+inline constexpr qint64 maxAnswerBytes = 16 * 1024 * 1024;
+
+// Aborts the reply as soon as its answer is known to exceed maxAnswerBytes.
+void limitSize(QNetworkReply *reply);
+
+// True when no usable answer arrived (no connection, TLS failure, time-out,
+// dropped connection, size limit). An answer with an HTTP error status is
+// still an answer: only its body decides.
+bool transferFailed(const QNetworkReply *reply);
+
+// Parses a body as JSON, top-level scalars included; nothing when the body is
+// not valid JSON.
+std::optional<QJsonValue> parseJson(const QByteArray &body);
+
+// System CAs plus the certificates in caFile (when given). Verification is
+// always on.
+QSslConfiguration tlsConfiguration(const QString &caFile);
+
+} // namespace orvelle::answers

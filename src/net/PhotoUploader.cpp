@@ -1,0 +1,172 @@
+#include "PhotoUploader.h"
+
+#include "core/Logging.h"
+#include "net/Answers.h"
+#include "net/Endpoints.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHttpMultiPart>
+#include <QImageWriter>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QTemporaryFile>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace orvelle {
+
+namespace {
+// Encodes one photo into a new file of its own; "" when that fails. Runs on
+// the thread pool: a 12-megapixel JPEG takes far longer than a frame.
+QString stage(const QImage &photo, const QString &directory)
+{
+    QTemporaryFile file(directory + QStringLiteral("/orvelle-upload-XXXXXX.jpg"));
+    file.setAutoRemove(false);
+    if (!file.open())
+        return {};
+    QImageWriter writer(&file, "jpeg");
+    writer.setQuality(50);
+    if (photo.isNull() || !writer.write(photo)) {
+        qCDebug(lcNet) << "photo not encoded:" << writer.errorString();
+        file.remove();
+        return {};
+    }
+    return file.fileName();
+}
+
+QByteArray newBoundary()
+{
+    const quint64 random = QRandomGenerator::global()->generate64();
+    return "orvelle.boundary." + QByteArray::number(random, 16);
+}
+} // namespace
+
+struct PhotoUploader::Batch
+{
+    QPointer<QObject> context;
+    bool guarded = false;
+    DoneHandler done;
+    bool allSucceeded = true;
+    QStringList urls;
+    int outstanding = 0;
+};
+
+PhotoUploader::PhotoUploader(const AppConfig &config, QObject *parent)
+    : QObject(parent)
+    , m_config(config)
+    , m_network(new QNetworkAccessManager(this))
+    , m_stagingDirectory(QDir::tempPath())
+{}
+
+PhotoUploader::~PhotoUploader() = default;
+
+QString PhotoUploader::uploadAddress() const
+{
+    return QStringLiteral("https://%1:%2%3")
+        .arg(m_config.fileStoreHost)
+        .arg(endpoints::port)
+        .arg(endpoints::photoUpload);
+}
+
+std::optional<QString> PhotoUploader::photoAddress(const QJsonValue &answer)
+{
+    const QJsonObject object = answer.toObject();
+    const QJsonValue success = object.value(QLatin1String("success"));
+    const bool stored =
+        success.isBool() ? success.toBool() : success.isDouble() && success.toDouble() == 1.0;
+    const QJsonValue url = object.value(QLatin1String("httpUrl"));
+    if (!answer.isObject() || !stored || !url.isString())
+        return std::nullopt;
+    const QString text = url.toString();
+    // An address that already has its scheme must not get a second one.
+    if (text.startsWith(QLatin1String("http://"), Qt::CaseInsensitive)
+        || text.startsWith(QLatin1String("https://"), Qt::CaseInsensitive))
+        return text;
+    return QStringLiteral("http://") + text;
+}
+
+void PhotoUploader::uploadPhotos(const QList<QImage> &photos, QObject *context, DoneHandler done)
+{
+    auto batch = std::make_shared<Batch>();
+    batch->context = context;
+    batch->guarded = context != nullptr;
+    batch->done = std::move(done);
+    batch->outstanding = int(photos.size());
+    if (photos.isEmpty()) {
+        QMetaObject::invokeMethod(
+            this,
+            [batch] {
+                if ((!batch->guarded || batch->context) && batch->done)
+                    batch->done(true, {});
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    for (const QImage &photo : photos) {
+        QtConcurrent::run(stage, photo, m_stagingDirectory)
+            .then(this, [this, batch](const QString &stagedFile) {
+                if (stagedFile.isEmpty())
+                    photoDone(batch, stagedFile, std::nullopt);
+                else
+                    send(batch, stagedFile);
+            });
+    }
+}
+
+void PhotoUploader::send(const std::shared_ptr<Batch> &batch, const QString &stagedFile)
+{
+    auto *body = new QHttpMultiPart(QHttpMultiPart::FormDataType);
+    body->setBoundary(newBoundary());
+    auto *file = new QFile(stagedFile, body);
+    if (!file->open(QIODevice::ReadOnly)) {
+        delete body;
+        return photoDone(batch, stagedFile, std::nullopt);
+    }
+    QHttpPart part;
+    part.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("image/*"));
+    part.setHeader(QNetworkRequest::ContentDispositionHeader,
+                   QByteArrayLiteral("form-data; name=\"file\"; filename=\"image.png\""));
+    part.setBodyDevice(file);
+    body->append(part);
+
+    QNetworkRequest request{QUrl(uploadAddress())};
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+                      QByteArray("multipart/form-data; boundary=" + body->boundary()));
+    request.setTransferTimeout(int(m_timeout.count()));
+    request.setSslConfiguration(answers::tlsConfiguration(m_config.caFile));
+    QNetworkReply *reply = m_network->post(request, body);
+    body->setParent(reply);
+    answers::limitSize(reply);
+    connect(reply, &QNetworkReply::finished, this, [this, batch, reply, stagedFile] {
+        reply->deleteLater();
+        std::optional<QString> address;
+        if (answers::transferFailed(reply)) {
+            qCDebug(lcNet) << "photo upload failed:" << reply->errorString();
+        } else if (const auto json = answers::parseJson(reply->readAll())) {
+            address = photoAddress(*json);
+        }
+        photoDone(batch, stagedFile, address);
+    });
+}
+
+void PhotoUploader::photoDone(const std::shared_ptr<Batch> &batch, const QString &stagedFile,
+                              const std::optional<QString> &address)
+{
+    // Unlinking is safe while the body may still hold the file open.
+    if (!stagedFile.isEmpty())
+        QFile::remove(stagedFile);
+    if (address)
+        batch->urls.append(*address);
+    else
+        batch->allSucceeded = false;
+    if (--batch->outstanding > 0)
+        return;
+    qCDebug(lcNet) << "photo upload ended, all stored:" << batch->allSucceeded;
+    if ((!batch->guarded || batch->context) && batch->done)
+        batch->done(batch->allSucceeded, batch->urls);
+}
+
+} // namespace orvelle

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "core/AppConfig.h"
+
+#include <QImage>
+#include <QJsonValue>
+#include <QObject>
+#include <QStringList>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QNetworkAccessManager;
+
+namespace orvelle {
+
+// Stores photos in the file store, all at once, and hands back their addresses.
+class PhotoUploader : public QObject
+{
+    Q_OBJECT
+
+public:
+    // `urls` in the order the answers arrived; callers discard them unless
+    // allSucceeded.
+    using DoneHandler = std::function<void(bool allSucceeded, const QStringList &urls)>;
+
+    explicit PhotoUploader(const AppConfig &config, QObject *parent = nullptr);
+    ~PhotoUploader() override;
+
+    // Calls `done` exactly once on the GUI thread after every upload has
+    // ended, or not at all once `context` is destroyed; uploads already running
+    // still run to their end. An empty list ends right after this call.
+    void uploadPhotos(const QList<QImage> &photos, QObject *context, DoneHandler done);
+
+    QString uploadAddress() const;
+    // Where the request bodies are staged; the system temporary folder by default.
+    void setStagingDirectory(const QString &directory) { m_stagingDirectory = directory; }
+    void setTransferTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
+
+    // The address one file-store answer gives, or nothing when it failed.
+    static std::optional<QString> photoAddress(const QJsonValue &answer);
+
+private:
+    struct Batch;
+    void send(const std::shared_ptr<Batch> &batch, const QString &stagedFile);
+    void photoDone(const std::shared_ptr<Batch> &batch, const QString &stagedFile,
+                   const std::optional<QString> &address);
+
+    AppConfig m_config;
+    QNetworkAccessManager *m_network;
+    QString m_stagingDirectory;
+    std::chrono::milliseconds m_timeout{60000};
+};
+
+} // namespace orvelle

@@ -1,0 +1,221 @@
+#include "ServiceClient.h"
+
+#include "core/Logging.h"
+#include "net/Answers.h"
+#include "net/Endpoints.h"
+#include "session/User.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLocale>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QRegularExpression>
+#include <algorithm>
+#include <limits>
+
+namespace orvelle {
+
+namespace {
+const QString networkError = QStringLiteral("网络错误!");
+const QString badAnswer = QStringLiteral("返回数据错误");
+
+// Text codes are decimal: an optional sign, then digits only.
+std::optional<qint64> codeFromText(const QString &text)
+{
+    static const QRegularExpression decimal(QStringLiteral("^[+-]?[0-9]+$"));
+    if (!decimal.match(text).hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    return ok ? std::optional(value) : std::nullopt;
+}
+
+std::optional<qint64> codeFrom(const QJsonValue &value)
+{
+    if (value.isString()) {
+        if (const auto code = codeFromText(value.toString()))
+            return code;
+    }
+    if (!value.isDouble())
+        return std::nullopt;
+    // A whole number in the 64-bit range; toInteger answers the default otherwise.
+    const qint64 a = value.toInteger(std::numeric_limits<qint64>::min());
+    const qint64 b = value.toInteger(std::numeric_limits<qint64>::max());
+    return a == b ? std::optional(a) : std::nullopt;
+}
+
+QByteArray formText(const QJsonValue &value)
+{
+    switch (value.type()) {
+    case QJsonValue::Bool:
+        return value.toBool() ? "1" : "0";
+    case QJsonValue::Double:
+        if (value.toInteger(0) == value.toInteger(1))
+            return QByteArray::number(value.toInteger());
+        return QByteArray::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+    case QJsonValue::String:
+        return value.toString().toUtf8();
+    default:
+        return {};
+    }
+}
+
+QStringList sortedKeys(const QJsonObject &object)
+{
+    QStringList keys = object.keys();
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+void appendForm(QList<QByteArray> &pairs, const QString &key, const QJsonValue &value)
+{
+    if (value.isArray()) {
+        for (const QJsonValue &element : value.toArray())
+            appendForm(pairs, key + QStringLiteral("[]"), element);
+    } else if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        for (const QString &inner : sortedKeys(object))
+            appendForm(pairs, key + u'[' + inner + u']', object.value(inner));
+    } else {
+        pairs.append(key.toUtf8().toPercentEncoding() + '=' + formText(value).toPercentEncoding());
+    }
+}
+} // namespace
+
+std::optional<AppResponse> AppResponse::decode(const QJsonObject &json)
+{
+    if (json.isEmpty() || !json.contains(QLatin1String("code")))
+        return std::nullopt;
+    const auto code = codeFrom(json.value(QLatin1String("code")));
+    if (!code)
+        return std::nullopt;
+    AppResponse response;
+    response.code = *code;
+    response.json = json;
+    const QJsonValue msg = json.value(QLatin1String("msg"));
+    if (msg.isString())
+        response.msg = msg.toString();
+    return response;
+}
+
+ServiceClient::ServiceClient(const AppConfig &config, QObject *parent)
+    : QObject(parent)
+    , m_config(config)
+    , m_device(config)
+    , m_network(new QNetworkAccessManager(this))
+{}
+
+ServiceClient::~ServiceClient() = default;
+
+QString ServiceClient::baseAddress() const
+{
+    return QStringLiteral("https://%1:%2%3")
+        .arg(m_config.serviceHost)
+        .arg(endpoints::port)
+        .arg(endpoints::serviceBase);
+}
+
+QJsonObject ServiceClient::withCommonParameters(QJsonObject parameters) const
+{
+    const QString ios = QStringLiteral("ios");
+    parameters.insert(QStringLiteral("PhoneAppType"), ios);
+    parameters.insert(QStringLiteral("PhoneDeviceBrand"), QStringLiteral("Apple"));
+    parameters.insert(QStringLiteral("PhoneSystemModel"), m_device.modelName());
+    parameters.insert(QStringLiteral("PhoneSystemDevice"), m_device.deviceName());
+    parameters.insert(QStringLiteral("PhoneSystemVersion"), m_device.systemVersion());
+    parameters.insert(QStringLiteral("verson"), ios);
+    const User &user = User::shared();
+    if (!parameters.contains(QLatin1String("mobile")) && user.mobile())
+        parameters.insert(QStringLiteral("mobile"), *user.mobile());
+    if (!parameters.contains(QLatin1String("token")) && user.token())
+        parameters.insert(QStringLiteral("token"), *user.token());
+    return parameters;
+}
+
+QByteArray ServiceClient::formEncode(const QJsonObject &parameters)
+{
+    QList<QByteArray> pairs;
+    for (const QString &key : sortedKeys(parameters))
+        appendForm(pairs, key, parameters.value(key));
+    return pairs.join('&');
+}
+
+QNetworkReply *ServiceClient::sendFormRequest(const QString &path, const QJsonObject &parameters,
+                                              QObject *context, SuccessHandler onSuccess,
+                                              FailureHandler onFailure)
+{
+    return post(path, "application/x-www-form-urlencoded; charset=utf-8",
+                formEncode(withCommonParameters(parameters)), context, std::move(onSuccess),
+                std::move(onFailure));
+}
+
+QNetworkReply *ServiceClient::sendJSONRequest(const QString &path, const QJsonObject &parameters,
+                                              QObject *context, SuccessHandler onSuccess,
+                                              FailureHandler onFailure)
+{
+    return post(path, "application/json",
+                QJsonDocument(withCommonParameters(parameters)).toJson(QJsonDocument::Compact),
+                context, std::move(onSuccess), std::move(onFailure));
+}
+
+QNetworkReply *ServiceClient::post(const QString &path, const QByteArray &contentType,
+                                   const QByteArray &body, QObject *context,
+                                   SuccessHandler onSuccess, FailureHandler onFailure)
+{
+    QNetworkRequest request(QUrl(baseAddress() + path));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
+    request.setTransferTimeout(int(m_timeout.count()));
+    request.setSslConfiguration(answers::tlsConfiguration(m_config.caFile));
+    QNetworkReply *reply = m_network->post(request, body);
+    answers::limitSize(reply);
+
+    QElapsedTimer clock;
+    clock.start();
+    // A null context means the caller has no screen to outlive.
+    const QPointer<QObject> guard(context);
+    const bool guarded = context != nullptr;
+    connect(reply, &QNetworkReply::finished, this,
+            [=, this, onSuccess = std::move(onSuccess), onFailure = std::move(onFailure)] {
+                const QPointer<QObject> target = guarded ? guard : QPointer<QObject>(this);
+                finish(reply, path, clock.elapsed(), target, onSuccess, onFailure);
+            });
+    return reply;
+}
+
+void ServiceClient::finish(QNetworkReply *reply, const QString &path, qint64 elapsedMs,
+                           const QPointer<QObject> &context, const SuccessHandler &onSuccess,
+                           const FailureHandler &onFailure)
+{
+    reply->deleteLater();
+    const auto fail = [&](qint64 code, const QString &message) {
+        qCDebug(lcNet).nospace() << path << " " << elapsedMs << " ms code " << code;
+        if (context && onFailure)
+            onFailure(code, message);
+    };
+
+    if (answers::transferFailed(reply)) {
+        qCDebug(lcNet) << path << "transfer failed:" << reply->errorString();
+        return fail(-2, networkError);
+    }
+    const auto json = answers::parseJson(reply->readAll());
+    if (!json)
+        return fail(-2, networkError);
+    if (!json->isObject())
+        return fail(-1, badAnswer);
+    const auto response = AppResponse::decode(json->toObject());
+    if (!response)
+        return fail(-1, badAnswer);
+    if (response->code == 1) {
+        qCDebug(lcNet).nospace() << path << " " << elapsedMs << " ms code 1";
+        if (context && onSuccess)
+            onSuccess(response->msg, 1, response->json);
+        return;
+    }
+    if (response->code == 9)
+        User::shared().setIslogin(QStringLiteral("false"));
+    fail(response->code, response->msg.value_or(QString()));
+}
+
+} // namespace orvelle

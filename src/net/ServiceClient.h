@@ -1,0 +1,79 @@
+#pragma once
+
+#include "core/AppConfig.h"
+#include "net/DeviceInfo.h"
+
+#include <QJsonObject>
+#include <QObject>
+#include <QPointer>
+#include <chrono>
+#include <functional>
+#include <optional>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QNetworkRequest;
+
+namespace orvelle {
+
+// The decoded envelope of every service answer.
+struct AppResponse
+{
+    std::optional<QString> msg;
+    qint64 code = 0;
+    // The whole answer, "code" and "msg" included.
+    QJsonObject json;
+
+    // Nothing when the object is not a valid envelope.
+    static std::optional<AppResponse> decode(const QJsonObject &json);
+};
+
+// Called for code 1 only.
+using SuccessHandler =
+    std::function<void(const std::optional<QString> &msg, qint64 code, const QJsonObject &json)>;
+// Every other outcome: -2 "网络错误!", -1 "返回数据错误", or the service's code and "msg".
+using FailureHandler = std::function<void(qint64 code, const QString &message)>;
+
+// Posts to the inspection service with the common parameters and reads its
+// result-code convention. Handlers run on the GUI thread, and not at all once
+// `context` is destroyed; what the client itself does with an answer (code 9
+// signs the user out) happens either way. Nothing is retried.
+class ServiceClient : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ServiceClient(const AppConfig &config, QObject *parent = nullptr);
+    ~ServiceClient() override;
+
+    // Form-encoded body: keys sorted, arrays as repeated "key[]", booleans 1/0.
+    QNetworkReply *sendFormRequest(const QString &path, const QJsonObject &parameters,
+                                   QObject *context, SuccessHandler onSuccess,
+                                   FailureHandler onFailure);
+    // The parameters as one JSON object.
+    QNetworkReply *sendJSONRequest(const QString &path, const QJsonObject &parameters,
+                                   QObject *context, SuccessHandler onSuccess,
+                                   FailureHandler onFailure);
+
+    // The caller's parameters with the common ones added.
+    QJsonObject withCommonParameters(QJsonObject parameters) const;
+    static QByteArray formEncode(const QJsonObject &parameters);
+
+    // 60 s unless a test needs a short one.
+    void setTransferTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
+    QString baseAddress() const;
+
+private:
+    QNetworkReply *post(const QString &path, const QByteArray &contentType, const QByteArray &body,
+                        QObject *context, SuccessHandler onSuccess, FailureHandler onFailure);
+    void finish(QNetworkReply *reply, const QString &path, qint64 elapsedMs,
+                const QPointer<QObject> &context, const SuccessHandler &onSuccess,
+                const FailureHandler &onFailure);
+
+    AppConfig m_config;
+    DeviceInfo m_device;
+    QNetworkAccessManager *m_network;
+    std::chrono::milliseconds m_timeout{60000};
+};
+
+} // namespace orvelle
