@@ -1,0 +1,75 @@
+#pragma once
+
+#include "Operations.h"
+#include "Store.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <thread>
+
+namespace httplib {
+class Server;
+class SSLServer;
+} // namespace httplib
+
+namespace orvelle::devserver {
+
+struct DevServerOptions
+{
+    QString dataDir;
+    QString listenAddress = QStringLiteral("127.0.0.1");
+    int port = 50000;
+    int httpPort = 50080;
+    // Host written into photo and notice addresses; the listen address when empty.
+    QString publicHost;
+    qint64 tokenLifetimeMs = 7LL * 24 * 3600 * 1000;
+    qint64 codeLifetimeMs = 5LL * 60 * 1000;
+    std::optional<qint64> publishBuild;
+    Clock clock;
+    // One line per call; stdout when unset.
+    LogSink log;
+};
+
+// The HTTPS service (inspection operations and file store upload) and the
+// plain-HTTP server (stored photos, notice and site pages), each on its own
+// thread, over one Store in the data folder.
+class DevServer
+{
+public:
+    explicit DevServer(DevServerOptions options);
+    ~DevServer();
+    DevServer(const DevServer &) = delete;
+    DevServer &operator=(const DevServer &) = delete;
+
+    // Creates certificates and data on first use, binds both ports and
+    // starts serving; false with a reason when any step fails.
+    bool start(QString *error);
+    void stop();
+
+    QString caFile() const { return m_caFile; }
+    QString serviceUrl() const;
+    QString httpUrl() const;
+    Store &store() { return m_store; }
+
+private:
+    void routeService();
+    void routeHttp();
+    void log(const QString &line) const;
+
+    DevServerOptions m_options;
+    Store m_store;
+    std::unique_ptr<ServiceContext> m_context;
+    std::unique_ptr<httplib::SSLServer> m_https;
+    std::unique_ptr<httplib::Server> m_http;
+    std::thread m_httpsThread;
+    std::thread m_httpThread;
+    QString m_caFile;
+};
+
+// Opens the store of a data folder without serving (for --accounts, --print-qr).
+QString databasePath(const QString &dataDir);
+QString defaultDataDir();
+
+} // namespace orvelle::devserver

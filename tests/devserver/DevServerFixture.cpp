@@ -1,0 +1,155 @@
+#include "DevServerFixture.h"
+
+#include <httplib.h>
+
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QRegularExpression>
+
+using namespace orvelle::devserver;
+
+namespace {
+
+// A fixed morning, so "today" never crosses midnight during a run.
+qint64 baseTime()
+{
+    return QDateTime(QDate(2026, 6, 1), QTime(9, 30)).toMSecsSinceEpoch();
+}
+
+std::unique_ptr<httplib::SSLClient> client(const QString &host, const QString &ca)
+{
+    auto c = std::make_unique<httplib::SSLClient>(host.toStdString(), 50000);
+    c->set_ca_cert_path(ca.toStdString().c_str());
+    c->enable_server_certificate_verification(true);
+    c->set_connection_timeout(10);
+    c->set_read_timeout(30);
+    return c;
+}
+
+} // namespace
+
+std::string fakeJpeg(const std::string &filler)
+{
+    return std::string("\xFF\xD8\xFF\xE0", 4) + filler;
+}
+
+DevServerFixture::DevServerFixture()
+{
+    m_options.dataDir = m_dir.path();
+    m_options.listenAddress = QStringLiteral(ORVELLE_TEST_HOST);
+    m_options.clock = [this] { return baseTime() + m_offsetMs.load(); };
+    m_options.log = [this](const QString &line) {
+        std::lock_guard lock(m_logMutex);
+        m_log.append(line);
+    };
+}
+
+DevServerFixture::~DevServerFixture()
+{
+    stop();
+}
+
+bool DevServerFixture::start(QString *error)
+{
+    stop();
+    m_server = std::make_unique<DevServer>(m_options);
+    return m_server->start(error);
+}
+
+void DevServerFixture::stop()
+{
+    m_server.reset();
+}
+
+QString DevServerFixture::host() const
+{
+    return m_options.listenAddress;
+}
+
+QString DevServerFixture::caFile() const
+{
+    return m_dir.filePath(QStringLiteral("tls/ca.pem"));
+}
+
+namespace {
+
+DevServerFixture::Reply finish(const httplib::Result &result)
+{
+    DevServerFixture::Reply reply;
+    if (!result)
+        return reply;
+    reply.status = result->status;
+    reply.body = result->body;
+    reply.json = QJsonDocument::fromJson(QByteArray::fromStdString(result->body)).object();
+    return reply;
+}
+
+} // namespace
+
+DevServerFixture::Reply DevServerFixture::postForm(const std::string &path, const Form &form)
+{
+    httplib::Params params;
+    for (const auto &[key, value] : form)
+        params.emplace(key, value);
+    const httplib::Result result = client(host(), caFile())->Post("/TolvKsServer" + path, params);
+    return finish(result);
+}
+
+DevServerFixture::Reply DevServerFixture::postJson(const std::string &path, const QJsonObject &body)
+{
+    return postRaw(path, QJsonDocument(body).toJson(QJsonDocument::Compact).toStdString(),
+                   "application/json");
+}
+
+DevServerFixture::Reply DevServerFixture::postRaw(const std::string &path, const std::string &body,
+                                                  const std::string &contentType)
+{
+    const std::string full = path.rfind("/notes/", 0) == 0 ? "/TolvKsServer" + path : path;
+    const httplib::Result result = client(host(), caFile())->Post(full, body, contentType);
+    return finish(result);
+}
+
+DevServerFixture::Reply DevServerFixture::upload(const std::string &content,
+                                                 const std::string &fieldName)
+{
+    const httplib::MultipartFormDataItems items = {{fieldName, content, "image.png", "image/*"}};
+    const httplib::Result result =
+        client(host(), caFile())->Post("/fastdfs/fastdfs/upload/file/sample", items);
+    return finish(result);
+}
+
+DevServerFixture::Reply DevServerFixture::fetch(const QString &hostAndPath)
+{
+    const qsizetype slash = hostAndPath.indexOf(u'/');
+    const QString authority = hostAndPath.left(slash);
+    httplib::Client plain(("http://" + authority).toStdString());
+    const httplib::Result result = plain.Get(hostAndPath.mid(slash).toStdString());
+    return finish(result);
+}
+
+QString DevServerFixture::signIn(const QString &account, const QString &password)
+{
+    const Reply reply = postForm("/notes/NotesLogin", {{"mobile", account.toStdString()},
+                                                       {"password", password.toStdString()}});
+    return reply.json.value(QLatin1String("userinfo"))
+        .toObject()
+        .value(QLatin1String("token"))
+        .toString();
+}
+
+QString DevServerFixture::lastCode(const QString &mobile) const
+{
+    const QRegularExpression pattern(QStringLiteral("^SMS to %1: verification code (\\d{6})$")
+                                         .arg(QRegularExpression::escape(mobile)));
+    const QStringList lines = logLines();
+    for (auto it = lines.crbegin(); it != lines.crend(); ++it)
+        if (const auto match = pattern.match(*it); match.hasMatch())
+            return match.captured(1);
+    return {};
+}
+
+QStringList DevServerFixture::logLines() const
+{
+    std::lock_guard lock(m_logMutex);
+    return m_log;
+}

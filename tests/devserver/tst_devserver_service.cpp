@@ -1,0 +1,160 @@
+#include "DevServerFixture.h"
+
+#include <httplib.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QtTest>
+
+// The service's frame: TLS it made itself, data kept across restarts, the
+// JSON envelope and the refusal of malformed requests.
+class TestDevServerService : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_fixture = std::make_unique<DevServerFixture>();
+        QString error;
+        QVERIFY2(m_fixture->start(&error), qPrintable(error));
+    }
+    void cleanup() { m_fixture.reset(); }
+
+    void tlsIsVerifiedAgainstTheCaItMade()
+    {
+        QVERIFY(QFile::exists(m_fixture->caFile()));
+        // Trusting the CA and checking the host's IP SAN: the sign-in answers.
+        QCOMPARE(m_fixture->postForm("/notes/QueryVersion2", {{"edition", "ios"}}).code(), 1);
+
+        // Without that CA the handshake fails.
+        httplib::SSLClient untrusting(m_fixture->host().toStdString(), 50000);
+        untrusting.enable_server_certificate_verification(true);
+        QVERIFY(!untrusting.Post("/TolvKsServer/notes/QueryVersion2", "edition=ios",
+                                 "application/x-www-form-urlencoded"));
+        // There is no plain-HTTP service endpoint.
+        httplib::Client plain(m_fixture->host().toStdString(), 50000);
+        const auto answer = plain.Post("/TolvKsServer/notes/QueryVersion2", "edition=ios",
+                                       "application/x-www-form-urlencoded");
+        QVERIFY(!answer || answer->status >= 400);
+    }
+
+    void restartKeepsCaDataAndTokens()
+    {
+        QFile ca(m_fixture->caFile());
+        QVERIFY(ca.open(QIODevice::ReadOnly));
+        const QByteArray caBefore = ca.readAll();
+        ca.close();
+        const QString token =
+            m_fixture->signIn(QStringLiteral("zhangwei"), QStringLiteral("orvelle1"));
+        QVERIFY(!token.isEmpty());
+
+        QString error;
+        QVERIFY2(m_fixture->start(&error), qPrintable(error));
+        QVERIFY(ca.open(QIODevice::ReadOnly));
+        QCOMPARE(ca.readAll(), caBefore);
+        const auto places =
+            m_fixture->postJson("/notes/notestodayqzDeptKs", {{"db", "QMDB/gongan/SafetyCheck.nsf"},
+                                                              {"db_vw", "vw-ProjectByQzdept"},
+                                                              {"server", "DevNotes/Orvelle"},
+                                                              {"qzDept", "岚石水泥/矿山分厂"},
+                                                              {"mobile", "13800000001"},
+                                                              {"token", token}});
+        QCOMPARE(places.code(), 1);
+        // Seeded once: a second start does not add a second copy.
+        QCOMPARE(places.json.value("checkitems").toArray().size(), 5);
+    }
+
+    void unknownPathsAndMethodsAnswerJson()
+    {
+        const auto unknown = m_fixture->postRaw("/notes/NoSuchOperation", "a=1",
+                                                "application/x-www-form-urlencoded");
+        QCOMPARE(unknown.status, 404);
+        QCOMPARE(unknown.code(), 0);
+        QCOMPARE(unknown.msg(), QStringLiteral("未知的接口"));
+
+        httplib::SSLClient client(m_fixture->host().toStdString(), 50000);
+        client.set_ca_cert_path(m_fixture->caFile().toStdString().c_str());
+        const auto get = client.Get("/TolvKsServer/notes/MobileLogin");
+        QVERIFY(get);
+        QCOMPARE(get->status, 404);
+        QCOMPARE(QJsonDocument::fromJson(QByteArray::fromStdString(get->body))["code"].toInt(-1),
+                 0);
+    }
+
+    void malformedBodiesAreRefused_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("msg");
+
+        const QByteArray json = "application/json";
+        const QByteArray form = "application/x-www-form-urlencoded";
+        QTest::newRow("not JSON") << "/notes/notesStandardPlace" << QByteArray("{db:") << json
+                                  << 400 << QStringLiteral("请求体不是JSON对象");
+        QTest::newRow("JSON array") << "/notes/notesStandardPlace" << QByteArray("[1]") << json
+                                    << 400 << QStringLiteral("请求体不是JSON对象");
+        QTest::newRow("empty JSON body") << "/notes/notescreate" << QByteArray() << json << 400
+                                         << QStringLiteral("请求体不是JSON对象");
+        QTest::newRow("JSON to a form operation")
+            << "/notes/MobileLogin" << QByteArray(R"({"mobile":"1"})") << json << 400
+            << QStringLiteral("请求体不是表单数据");
+        QTest::newRow("missing password")
+            << "/notes/MobileLogin" << QByteArray("mobile=13800000001") << form << 200
+            << QStringLiteral("缺少参数 password");
+        QTest::newRow("service body over 1 MiB")
+            << "/notes/notesStandardPlace" << QByteArray(1024 * 1024 + 1, ' ') << json << 413
+            << QStringLiteral("请求体过大");
+    }
+
+    void malformedBodiesAreRefused()
+    {
+        QFETCH(QString, path);
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, contentType);
+        const auto reply =
+            m_fixture->postRaw(path.toStdString(), body.toStdString(), contentType.toStdString());
+        QTEST(reply.status, "status");
+        QCOMPARE(reply.code(), 0);
+        QTEST(reply.msg(), "msg");
+    }
+
+    void uploadsOver32MiBAreRefused()
+    {
+        const auto big = m_fixture->upload(fakeJpeg(std::string(32 * 1024 * 1024, 'x')));
+        QCOMPARE(big.status, 413);
+        const auto small = m_fixture->upload(fakeJpeg("small"));
+        QCOMPARE(small.json.value("success").toBool(), true);
+    }
+
+    void logHasOneLinePerRequestAndNoPasswords()
+    {
+        m_fixture->postForm("/notes/NotesLogin",
+                            {{"mobile", "zhangwei"}, {"password", "orvelle1"}});
+        m_fixture->postForm("/notes/NotesLogin",
+                            {{"mobile", "zhangwei"}, {"password", "secret-typo"}});
+        const QStringList lines = m_fixture->logLines();
+        QCOMPARE(lines.filter(QStringLiteral("POST /TolvKsServer/notes/NotesLogin -> 200")).size(),
+                 2);
+        for (const QString &line : lines) {
+            QVERIFY2(!line.contains(QLatin1String("orvelle1")), qPrintable(line));
+            QVERIFY2(!line.contains(QLatin1String("secret-typo")), qPrintable(line));
+        }
+    }
+
+    void secondInstanceOnTheSameAddressFailsClearly()
+    {
+        DevServerFixture other;
+        QString error;
+        QVERIFY(!other.start(&error));
+        QVERIFY2(error.contains(QLatin1String("cannot listen")), qPrintable(error));
+    }
+
+private:
+    std::unique_ptr<DevServerFixture> m_fixture;
+};
+
+QTEST_GUILESS_MAIN(TestDevServerService)
+#include "tst_devserver_service.moc"
