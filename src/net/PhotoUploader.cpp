@@ -57,11 +57,17 @@ struct PhotoUploader::Batch
 PhotoUploader::PhotoUploader(const AppConfig &config, QObject *parent)
     : QObject(parent)
     , m_config(config)
+    , m_tls(answers::tlsConfiguration(config.caFile))
     , m_network(new QNetworkAccessManager(this))
     , m_stagingDirectory(QDir::tempPath())
 {}
 
-PhotoUploader::~PhotoUploader() = default;
+PhotoUploader::~PhotoUploader()
+{
+    // Encodings still running hold nothing of ours, but their files must not
+    // outlive the uploader unnoticed: let them finish first.
+    m_encoders.waitForDone();
+}
 
 QString PhotoUploader::uploadAddress() const
 {
@@ -106,7 +112,7 @@ void PhotoUploader::uploadPhotos(const QList<QImage> &photos, QObject *context, 
         return;
     }
     for (const QImage &photo : photos) {
-        QtConcurrent::run(stage, photo, m_stagingDirectory)
+        QtConcurrent::run(&m_encoders, stage, photo, m_stagingDirectory)
             .then(this, [this, batch](const QString &stagedFile) {
                 if (stagedFile.isEmpty())
                     photoDone(batch, stagedFile, std::nullopt);
@@ -136,7 +142,7 @@ void PhotoUploader::send(const std::shared_ptr<Batch> &batch, const QString &sta
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QByteArray("multipart/form-data; boundary=" + body->boundary()));
     request.setTransferTimeout(int(m_timeout.count()));
-    request.setSslConfiguration(answers::tlsConfiguration(m_config.caFile));
+    request.setSslConfiguration(m_tls);
     QNetworkReply *reply = m_network->post(request, body);
     body->setParent(reply);
     answers::limitSize(reply);

@@ -5,7 +5,9 @@
 #include <QImage>
 #include <QJsonValue>
 #include <QObject>
+#include <QSslConfiguration>
 #include <QStringList>
+#include <QThreadPool>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -48,7 +50,11 @@ private:
                    const std::optional<QString> &address);
 
     AppConfig m_config;
+    // Built once: reading the system CAs is too slow for every request.
+    QSslConfiguration m_tls;
     QNetworkAccessManager *m_network;
+    // Encoding runs at idle priority so the GUI thread always gets a core.
+    QThreadPool m_encoders;
     QString m_stagingDirectory;
     std::chrono::milliseconds m_timeout{60000};
 };

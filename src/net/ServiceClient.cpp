@@ -103,6 +103,7 @@ std::optional<AppResponse> AppResponse::decode(const QJsonObject &json)
 ServiceClient::ServiceClient(const AppConfig &config, QObject *parent)
     : QObject(parent)
     , m_config(config)
+    , m_tls(answers::tlsConfiguration(config.caFile))
     , m_device(config)
     , m_network(new QNetworkAccessManager(this))
 {}
@@ -167,7 +168,7 @@ QNetworkReply *ServiceClient::post(const QString &path, const QByteArray &conten
     QNetworkRequest request(QUrl(baseAddress() + path));
     request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
     request.setTransferTimeout(int(m_timeout.count()));
-    request.setSslConfiguration(answers::tlsConfiguration(m_config.caFile));
+    request.setSslConfiguration(m_tls);
     QNetworkReply *reply = m_network->post(request, body);
     answers::limitSize(reply);
 

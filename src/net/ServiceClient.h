@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QObject>
 #include <QPointer>
+#include <QSslConfiguration>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -71,6 +72,8 @@ private:
                 const FailureHandler &onFailure);
 
     AppConfig m_config;
+    // Built once: reading the system CAs is too slow for every request.
+    QSslConfiguration m_tls;
     DeviceInfo m_device;
     QNetworkAccessManager *m_network;
     std::chrono::milliseconds m_timeout{60000};
