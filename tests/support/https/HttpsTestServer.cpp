@@ -44,6 +44,7 @@ struct HttpsTestServer::State
     Responder responder;
     std::vector<RecordedRequest> requests;
     std::atomic<int> started{0};
+    std::atomic<bool> keepBodies{true};
 
     // The answer for a path without taking it from its queue.
     Answer peek(const std::string &path) const
@@ -104,12 +105,14 @@ void HttpsTestServer::State::handle(const httplib::Request &req, httplib::Respon
                 return true;
             },
             [&](const char *data, size_t length) {
-                record.parts.back().content.append(data, length);
+                if (keepBodies)
+                    record.parts.back().content.append(data, length);
                 return keepReading(length);
             });
     } else {
         reader([&](const char *data, size_t length) {
-            record.body.append(data, length);
+            if (keepBodies)
+                record.body.append(data, length);
             return keepReading(length);
         });
     }
@@ -191,6 +194,8 @@ void HttpsTestServer::setResponder(Responder responder)
     std::lock_guard lock(m_state->mutex);
     m_state->responder = std::move(responder);
 }
+
+void HttpsTestServer::setKeepBodies(bool keep) { m_state->keepBodies = keep; }
 
 std::vector<RecordedRequest> HttpsTestServer::requests() const
 {

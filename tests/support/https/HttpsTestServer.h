@@ -82,6 +82,10 @@ public:
     // must be safe to call from several threads. It cannot cut uploads short.
     void setResponder(Responder responder);
 
+    // Benchmarks drop request bodies so the server's memory does not count
+    // against the client's.
+    void setKeepBodies(bool keep);
+
     std::vector<RecordedRequest> requests() const;
     // Requests whose headers arrived, including those not yet answered.
     int startedCount() const;
