@@ -1,0 +1,217 @@
+// Uploads eight 12-megapixel photos to the loopback HTTPS server and compares
+// the time with a floor taken in the same run: the same images encoded in
+// parallel by libjpeg-turbo, then the same bytes posted in parallel by curl.
+
+#include "net/PhotoUploader.h"
+#include "support/https/HttpsTestServer.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <limits>
+#include <thread>
+#include <turbojpeg.h>
+
+using namespace orvelle;
+using orvelle::test::Answer;
+using orvelle::test::HttpsTestServer;
+
+namespace {
+constexpr int photoCount = 8;
+constexpr int width = 4000, height = 3000;
+
+// Gradients with noise on top, so the encoder has real detail to work on.
+QImage syntheticPhoto(quint32 seed)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    QRandomGenerator random(seed);
+    for (int y = 0; y < height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const int noise = int(random.bounded(64)) - 32;
+            line[x] = qRgb(qBound(0, x * 255 / width + noise, 255),
+                           qBound(0, y * 255 / height + noise, 255),
+                           qBound(0, int((x + y + seed * 97) % 256) + noise, 255));
+        }
+    }
+    return image;
+}
+
+// From /proc/self/status, in KiB.
+long statusKiB(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toLong();
+    }
+    return 0;
+}
+
+void resetPeakMemory()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+qint64 encodeFloor(const QList<QImage> &photos, const QString &dir)
+{
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<std::thread> workers;
+    for (int i = 0; i < photos.size(); ++i) {
+        workers.emplace_back([&photos, &dir, i] {
+            const QImage &photo = photos[i];
+            tjhandle encoder = tjInitCompress();
+            unsigned char *jpeg = nullptr;
+            unsigned long size = 0;
+            tjCompress2(encoder, photo.constBits(), photo.width(), int(photo.bytesPerLine()),
+                        photo.height(), TJPF_BGRX, &jpeg, &size, TJSAMP_420, 50, 0);
+            QFile out(QStringLiteral("%1/%2.jpg").arg(dir).arg(i));
+            if (out.open(QIODevice::WriteOnly))
+                out.write(reinterpret_cast<const char *>(jpeg), qint64(size));
+            tjFree(jpeg);
+            tjDestroy(encoder);
+        });
+    }
+    for (auto &worker : workers)
+        worker.join();
+    return clock.elapsed();
+}
+
+qint64 postFloor(const QString &dir, const QString &url)
+{
+    QStringList args{"--parallel", "--parallel-max", QString::number(photoCount)};
+    for (int i = 0; i < photoCount; ++i) {
+        if (i > 0)
+            args << "--next";
+        args << "-s"
+             << "-o"
+             << "/dev/null"
+             << "--cacert" << QString::fromStdString(HttpsTestServer::caFile()) << "-F"
+             << QStringLiteral("file=@%1/%2.jpg;filename=image.png;type=image/*").arg(dir).arg(i)
+             << url;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    QProcess curl;
+    curl.start(QStringLiteral(ORVELLE_CURL), args);
+    curl.waitForFinished(-1);
+    return clock.elapsed();
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    const std::string host = "127.0.0.98";
+    HttpsTestServer server(orvelle::test::Certificate::Valid, host);
+    if (!server.isListening()) {
+        std::fprintf(stderr, "bench upload: cannot listen on %s:50000\n", host.c_str());
+        return 2;
+    }
+    server.setKeepBodies(false);
+    server.setFallback(Answer::json(R"({"success":true,"httpUrl":"group1/M00/00/01/a.jpg"})"));
+
+    AppConfig config = AppConfig::defaults();
+    config.fileStoreHost = QString::fromStdString(host);
+    config.caFile = QString::fromStdString(HttpsTestServer::caFile());
+    PhotoUploader uploader(config);
+
+    QList<QImage> photos;
+    for (int i = 0; i < photoCount; ++i)
+        photos << syntheticPhoto(quint32(i + 1));
+
+    QTemporaryDir floorDir;
+    const qint64 encodeMs = encodeFloor(photos, floorDir.path());
+    // Best of three: curl now and then waits a second for "100 Continue".
+    qint64 postMs = std::numeric_limits<qint64>::max();
+    for (int run = 0; run < 3; ++run)
+        postMs = std::min(postMs, postFloor(floorDir.path(), uploader.uploadAddress()));
+    const qint64 floorMs = encodeMs + postMs;
+    const bool floorOk = int(server.requests().size()) == 3 * photoCount;
+
+    server.clear();
+    server.setKeepBodies(false);
+    server.setFallback(Answer::json(R"({"success":true,"httpUrl":"group1/M00/00/01/a.jpg"})"));
+    resetPeakMemory();
+    const long baseKiB = statusKiB("VmRSS:");
+
+    QElapsedTimer beat;
+    qint64 lastBeat = 0, longestStall = 0;
+    QTimer heartbeat;
+    heartbeat.setTimerType(Qt::PreciseTimer);
+    heartbeat.setInterval(1);
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        const qint64 now = beat.nsecsElapsed();
+        longestStall = std::max(longestStall, now - lastBeat);
+        lastBeat = now;
+    });
+
+    // The same heartbeat with nothing to do: what the machine itself costs.
+    beat.start();
+    heartbeat.start();
+    QTimer::singleShot(400, &heartbeat, &QTimer::stop);
+    while (heartbeat.isActive())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const double idleStallMs = double(longestStall) / 1e6;
+    longestStall = 0;
+    lastBeat = 0;
+
+    QEventLoop loop;
+    bool allStored = false;
+    QElapsedTimer clock;
+    clock.start();
+    beat.start();
+    heartbeat.start();
+    uploader.uploadPhotos(photos, &app, [&](bool allSucceeded, const QStringList &urls) {
+        allStored = allSucceeded && urls.size() == photoCount;
+        loop.quit();
+    });
+    loop.exec();
+    const qint64 totalMs = clock.elapsed();
+    heartbeat.stop();
+    const double stallMs = double(longestStall) / 1e6;
+    const double addedMiB = double(statusKiB("VmHWM:") - baseKiB) / 1024.0;
+    const double ratio = double(totalMs) / double(std::max<qint64>(floorMs, 1));
+
+    std::printf("upload of %d photos of %dx%d over loopback HTTPS\n", photoCount, width, height);
+    std::printf("  total            %lld ms (all stored: %s)\n", (long long)totalMs,
+                allStored ? "yes" : "no");
+    std::printf("  floor            %lld ms (libjpeg-turbo %lld ms + curl --parallel %lld ms%s)\n",
+                (long long)floorMs, (long long)encodeMs, (long long)postMs,
+                floorOk ? "" : ", curl failed");
+    std::printf("  total / floor    %.2f (target <= 1.3)\n", ratio);
+    std::printf("  GUI thread stall %.1f ms (target <= 16)\n", stallMs);
+    std::printf("  idle stall       %.1f ms (the same heartbeat with no upload)\n", idleStallMs);
+    std::printf("  added peak RSS   %.1f MiB (target <= 64)\n", addedMiB);
+
+    const bool met = allStored && floorOk && ratio <= 1.3 && stallMs <= 16.0 && addedMiB <= 64.0;
+    const QJsonObject line{
+        {"bench", "upload"},
+        {"figures", QJsonObject{{"total_ms", totalMs},
+                                {"floor_ms", floorMs},
+                                {"floor_encode_ms", encodeMs},
+                                {"floor_post_ms", postMs},
+                                {"total_over_floor", ratio},
+                                {"gui_stall_ms", stallMs},
+                                {"idle_stall_ms", idleStallMs},
+                                {"added_peak_mib", addedMiB}}},
+        {"targets",
+         QJsonObject{{"total_over_floor", 1.3}, {"gui_stall_ms", 16}, {"added_peak_mib", 64}}},
+        {"met", met},
+    };
+    std::printf("%s\n", QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
+    return met ? 0 : 1;
+}
