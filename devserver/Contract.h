@@ -1,41 +1,45 @@
 #pragma once
 
-// The addresses, names and codes the client relies on. Kept here rather than
-// shared with src/net so the dev service builds without the client's libraries.
+#include "net/Endpoints.h"
+
+// The addresses and names come from the client's own list, so the two cannot
+// drift apart; the codes and texts below are what the client recognises.
 namespace orvelle::devserver::contract {
 
-inline constexpr int servicePort = 50000;
+namespace ep = orvelle::endpoints;
+
+inline constexpr int servicePort = ep::port;
 inline constexpr int httpPort = 50080;
-inline constexpr const char *serviceBase = "/TolvKsServer";
-inline constexpr const char *photoUpload = "/fastdfs/fastdfs/upload/file/sample";
+inline constexpr const char *serviceBase = ep::serviceBase.data();
+inline constexpr const char *photoUpload = ep::photoUpload.data();
 // Where stored photos are served over plain HTTP; "httpUrl" points below it.
 inline constexpr const char *photoPrefix = "/group1/M00";
 
-inline constexpr const char *notesDatabase = "QMDB/gongan/SafetyCheck.nsf";
+inline constexpr const char *notesDatabase = ep::notesDatabase.data();
 
 namespace views {
-inline constexpr const char *projectByQzdept = "vw-ProjectByQzdept";
-inline constexpr const char *todayCheckByQzdept = "vw-ByTodayCheckByQzdeptForApp";
-inline constexpr const char *todayCheckByNo = "vw-ByTodayCheckByNo";
-inline constexpr const char *projectByKey = "vw-ProjectByKey";
-inline constexpr const char *standardPlace = "vw-StandardPlace";
+inline constexpr const char *projectByQzdept = ep::views::projectByQzdept.data();
+inline constexpr const char *todayCheckByQzdept = ep::views::todayCheckByQzdept.data();
+inline constexpr const char *todayCheckByNo = ep::views::todayCheckByNo.data();
+inline constexpr const char *projectByKey = ep::views::projectByKey.data();
+inline constexpr const char *standardPlace = ep::views::standardPlace.data();
 } // namespace views
 
 namespace paths {
-inline constexpr const char *mobileLogin = "/notes/MobileLogin";
-inline constexpr const char *notesLogin = "/notes/NotesLogin";
-inline constexpr const char *changePassword = "/notes/NotesChangePassword";
-inline constexpr const char *verifyRegistCode = "/notes/verifyRegistCode";
-inline constexpr const char *verifyRegistReCode = "/notes/verifyRegistReCode";
-inline constexpr const char *tellNo = "/notes/NotesTellNo";
-inline constexpr const char *queryVersion = "/notes/QueryVersion2";
-inline constexpr const char *todayByDept = "/notes/notestodayqzDeptKs";
-inline constexpr const char *todayDeptCheck = "/notes/notestodayqzDeptCheck";
-inline constexpr const char *todayCheckNo = "/notes/notestodayCheckNo";
-inline constexpr const char *receiveSheet = "/notes/notesreceiveKs";
-inline constexpr const char *standardPlace = "/notes/notesStandardPlace";
-inline constexpr const char *createSheet = "/notes/notescreate";
-inline constexpr const char *createDanger = "/notes/notescreateDanger";
+inline constexpr const char *mobileLogin = ep::form::mobileLogin.data();
+inline constexpr const char *notesLogin = ep::form::notesLogin.data();
+inline constexpr const char *changePassword = ep::form::changePassword.data();
+inline constexpr const char *verifyRegistCode = ep::form::verifyRegistCode.data();
+inline constexpr const char *verifyRegistReCode = ep::form::verifyRegistReCode.data();
+inline constexpr const char *tellNo = ep::form::tellNo.data();
+inline constexpr const char *queryVersion = ep::form::queryVersion.data();
+inline constexpr const char *todayByDept = ep::json::todayByDept.data();
+inline constexpr const char *todayDeptCheck = ep::json::todayDeptCheck.data();
+inline constexpr const char *todayCheckNo = ep::json::todayCheckNo.data();
+inline constexpr const char *receiveSheet = ep::json::receiveSheet.data();
+inline constexpr const char *standardPlace = ep::json::standardPlace.data();
+inline constexpr const char *createSheet = ep::json::createSheet.data();
+inline constexpr const char *createDanger = ep::json::createDanger.data();
 } // namespace paths
 
 // Result codes of the envelope: 1 success, 9 sign-in ended; every refusal
