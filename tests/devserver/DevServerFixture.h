@@ -38,6 +38,7 @@ public:
     QString host() const;
     QString dataDir() const { return m_dir.path(); }
     QString caFile() const;
+    orvelle::devserver::DevServer &server() { return *m_server; }
     orvelle::devserver::DevServerOptions &options() { return m_options; }
 
     Reply postForm(const std::string &path, const Form &form);
