@@ -114,6 +114,9 @@ bool ensureCertificates(const QString &tlsDir, const QString &listenAddress,
         && writeText(addressFile, listenAddress.toUtf8() + '\n', error);
     QFile::remove(csr);
     QFile::remove(extFile);
+    // Only the owner reads the private keys.
+    for (const QString &key : {caKey, files->serverKey})
+        QFile::setPermissions(key, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return made;
 }
 

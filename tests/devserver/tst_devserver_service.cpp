@@ -121,6 +121,17 @@ private slots:
         QTEST(reply.msg(), "msg");
     }
 
+    void formBodiesAreReadAsTheClientEncodesThem()
+    {
+        // A charset parameter on the type, percent-encoded UTF-8 and '+' as %2B.
+        const auto reply =
+            m_fixture->postRaw("/notes/NotesLogin",
+                               "mobile=zhangwei&password=orvelle%31&PhoneSystemDevice="
+                               "%E5%BC%A0%2B1",
+                               "application/x-www-form-urlencoded; charset=utf-8");
+        QCOMPARE(reply.code(), 1);
+    }
+
     void uploadsOver32MiBAreRefused()
     {
         const auto big = m_fixture->upload(fakeJpeg(std::string(32 * 1024 * 1024, 'x')));
