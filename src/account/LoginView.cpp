@@ -1,5 +1,8 @@
 #include "LoginView.h"
 
+#include "VersionChecker.h"
+#include "net/Endpoints.h"
+#include "net/ServiceClient.h"
 #include "session/User.h"
 
 #include <QRegularExpression>
@@ -11,10 +14,13 @@ const QString unboundPhoneText = QStringLiteral("此账号未绑定手机号，�
 const QString passwordMismatchText = QStringLiteral("Notes与APP密码不一致，请前往修改密码");
 } // namespace
 
-LoginView::LoginView(User &appState, User &sharedUser, const QUrl &siteUrl, QObject *parent)
+LoginView::LoginView(User &appState, User &sharedUser, ServiceClient &client,
+                     VersionChecker &versionChecker, const QUrl &siteUrl, QObject *parent)
     : QObject(parent)
     , m_appState(appState)
     , m_sharedUser(sharedUser)
+    , m_client(client)
+    , m_versionChecker(versionChecker)
     , m_siteUrl(siteUrl)
     , m_toastManager(this)
 {}
@@ -28,8 +34,8 @@ bool LoginView::isMobileNumber(const QString &text)
 
 QString LoginView::signInPath(const QString &phoneNumber)
 {
-    return isMobileNumber(phoneNumber) ? QStringLiteral("/notes/MobileLogin")
-                                       : QStringLiteral("/notes/NotesLogin");
+    return isMobileNumber(phoneNumber) ? QString(endpoints::form::mobileLogin)
+                                       : QString(endpoints::form::notesLogin);
 }
 
 void LoginView::setPhoneNumber(const QString &text)
@@ -82,8 +88,23 @@ void LoginView::signIn()
         m_toastManager.show(QStringLiteral("密码不能为空"));
         return;
     }
-    // Sent as typed: nothing trims or alters the texts.
-    emit signInRequested(signInPath(m_phoneNumber), m_phoneNumber, m_password);
+    // Sent as typed: nothing trims or alters the texts. The button stays
+    // enabled; each answer is handled as it arrives.
+    const QJsonObject parameters{{QStringLiteral("mobile"), m_phoneNumber},
+                                 {QStringLiteral("password"), m_password}};
+    m_client.sendFormRequest(
+        signInPath(m_phoneNumber), parameters, this,
+        [this](const std::optional<QString> &, qint64, const QJsonObject &json) {
+            m_sharedUser.applyLoginResponse(
+                json, [this](User &) { m_appState.setIslogin(QStringLiteral("true")); },
+                [this](int, const QString &message) { handleFailure(message); });
+        },
+        [this](qint64, const QString &message) { handleFailure(message); });
+}
+
+void LoginView::appeared()
+{
+    m_versionChecker.check();
 }
 
 void LoginView::forgotPassword()

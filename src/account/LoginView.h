@@ -1,5 +1,6 @@
 #pragma once
 
+#include "VersionChecker.h"
 #include "core/ToastManager.h"
 
 #include <QObject>
@@ -8,6 +9,7 @@
 
 namespace orvelle {
 
+class ServiceClient;
 class User;
 
 // The sign-in screen: typed phone number (or Notes account) and password,
@@ -18,6 +20,7 @@ class LoginView : public QObject
     QML_ELEMENT
     QML_UNCREATABLE("Created by RootView")
     Q_PROPERTY(ToastManager *toastManager READ toastManager CONSTANT)
+    Q_PROPERTY(VersionChecker *versionChecker READ versionChecker CONSTANT)
     Q_PROPERTY(QString phoneNumber READ phoneNumber WRITE setPhoneNumber NOTIFY phoneNumberChanged)
     Q_PROPERTY(QString password READ password WRITE setPassword NOTIFY passwordChanged)
     Q_PROPERTY(bool showAlert READ showAlert NOTIFY showAlertChanged)
@@ -36,13 +39,15 @@ public:
     enum class Field { None, PhoneNumber, Password };
     Q_ENUM(Field)
 
-    LoginView(User &appState, User &sharedUser, const QUrl &siteUrl, QObject *parent = nullptr);
+    LoginView(User &appState, User &sharedUser, ServiceClient &client,
+              VersionChecker &versionChecker, const QUrl &siteUrl, QObject *parent = nullptr);
 
     // "^1[0-9]{10}$" over the whole text: such a text signs in by phone.
     static bool isMobileNumber(const QString &text);
     static QString signInPath(const QString &phoneNumber);
 
     ToastManager *toastManager() { return &m_toastManager; }
+    VersionChecker *versionChecker() const { return &m_versionChecker; }
     QString phoneNumber() const { return m_phoneNumber; }
     void setPhoneNumber(const QString &text);
     QString password() const { return m_password; }
@@ -70,8 +75,8 @@ public:
     Q_INVOKABLE void openWebSite();
     // "游客访问"
     Q_INVOKABLE void enterGuestMode();
-    // Each time the screen is shown (the version check runs then).
-    Q_INVOKABLE void appeared() { emit shown(); }
+    // Each time the screen is shown: the version check runs.
+    Q_INVOKABLE void appeared();
 
     // A refusal or failure of the sign-in, by its message text.
     void handleFailure(const QString &message);
@@ -84,15 +89,14 @@ signals:
     void navigationChanged();
     void showWebViewChanged();
     void focusedFieldChanged();
-    void shown();
-    // Both fields are filled: the request goes to `path`.
-    void signInRequested(const QString &path, const QString &mobile, const QString &password);
 
 private:
     void setAlert(bool on);
 
     User &m_appState;
     User &m_sharedUser;
+    ServiceClient &m_client;
+    VersionChecker &m_versionChecker;
     QUrl m_siteUrl;
     ToastManager m_toastManager;
     QString m_phoneNumber;

@@ -4,6 +4,8 @@
 #include "core/Logging.h"
 #include "core/Scheduler.h"
 #include "core/UrlOpener.h"
+#include "net/Endpoints.h"
+#include "net/ServiceClient.h"
 
 #include <QMetaObject>
 #include <QRegularExpression>
@@ -45,6 +47,19 @@ std::optional<qint64> parseBuildNumber(const QString &text)
     bool ok = false;
     const qint64 number = text.toLongLong(&ok);
     return ok ? std::optional(number) : std::nullopt;
+}
+
+VersionChecker::Query VersionChecker::serviceQuery(ServiceClient &client)
+{
+    return [&client](QObject *requester, OnAnswer onAnswer, OnFailure onFailure) {
+        client.sendFormRequest(
+            endpoints::form::queryVersion, {{QStringLiteral("edition"), QStringLiteral("ios")}},
+            requester,
+            [onAnswer](const std::optional<QString> &, qint64, const QJsonObject &json) {
+                onAnswer(json);
+            },
+            [onFailure](qint64 code, const QString &message) { onFailure(int(code), message); });
+    };
 }
 
 VersionChecker::VersionChecker(Query query, const QString &installedBuild, Scheduler &scheduler,

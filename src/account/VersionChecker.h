@@ -10,6 +10,7 @@
 namespace orvelle {
 
 class Scheduler;
+class ServiceClient;
 class UrlOpener;
 
 // The newest published release, as the version query answers it.
@@ -49,6 +50,9 @@ public:
     // Sends "/notes/QueryVersion2"; the callbacks are not called once the
     // context is gone.
     using Query = std::function<void(QObject *context, OnAnswer, OnFailure)>;
+
+    // "/notes/QueryVersion2" with "edition" "ios" through the service client.
+    static Query serviceQuery(ServiceClient &client);
 
     VersionChecker(Query query, const QString &installedBuild, Scheduler &scheduler,
                    UrlOpener &opener, QObject *parent = nullptr);

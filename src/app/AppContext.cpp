@@ -1,6 +1,11 @@
 #include "AppContext.h"
 
+#include "account/VersionChecker.h"
+#include "core/Scheduler.h"
+#include "core/UrlOpener.h"
+#include "net/ServiceClient.h"
 #include "session/User.h"
+#include <orvelle/BuildInfo.h>
 
 namespace orvelle {
 
@@ -12,6 +17,10 @@ std::unique_ptr<AppContext> buildAppContext(const AppConfig &config)
     context->config = config;
     context->appState = std::make_unique<User>();
     context->sharedUser = &User::shared();
+    context->serviceClient = std::make_unique<ServiceClient>(config);
+    context->versionChecker = std::make_unique<VersionChecker>(
+        VersionChecker::serviceQuery(*context->serviceClient),
+        QString::fromLatin1(build::buildNumber), Scheduler::system(), UrlOpener::system());
     return context;
 }
 

@@ -3,14 +3,13 @@
 #include "core/AppConfig.h"
 
 #include <QObject>
-#include <functional>
 #include <memory>
 
 namespace orvelle {
 
-class ContentView;
-class LoginView;
+class ServiceClient;
 class User;
+class VersionChecker;
 
 // Everything one run of the client shares. main() and the end-to-end tests
 // build it with the same function.
@@ -22,10 +21,9 @@ struct AppContext
     // The process-wide record the service layer and the screens read.
     User *sharedUser = nullptr;
 
-    // Called when a screen is made, to connect what later layers provide
-    // (sign-in request, version check).
-    std::function<void(LoginView &)> prepareLoginView;
-    std::function<void(ContentView &)> prepareContentView;
+    std::unique_ptr<ServiceClient> serviceClient;
+    // Asked by the sign-in screen and the main tabs each time they appear.
+    std::unique_ptr<VersionChecker> versionChecker;
 
     ~AppContext();
 };

@@ -2,14 +2,22 @@
 
 #include "HomeView.h"
 #include "SettingsView.h"
+#include "account/VersionChecker.h"
 
 namespace orvelle {
 
-ContentView::ContentView(User &appState, User &sharedUser, QObject *parent)
+ContentView::ContentView(User &appState, User &sharedUser, VersionChecker &versionChecker,
+                         ServiceClient &client, QObject *parent)
     : QObject(parent)
+    , m_versionChecker(versionChecker)
     , m_homeView(new HomeView(appState, sharedUser, this))
-    , m_settingsView(new SettingsView(appState, sharedUser, this))
+    , m_settingsView(new SettingsView(appState, sharedUser, client, this))
 {}
+
+void ContentView::appeared()
+{
+    m_versionChecker.check();
+}
 
 void ContentView::setSelectedTab(int tab)
 {

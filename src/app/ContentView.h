@@ -2,12 +2,14 @@
 
 #include "HomeView.h"
 #include "SettingsView.h"
+#include "account/VersionChecker.h"
 
 #include <QObject>
 #include <QtQml/qqmlregistration.h>
 
 namespace orvelle {
 
+class ServiceClient;
 class User;
 
 // The main screen: tabs "首页" and "设置". Rebuilt at every sign-in, so the tab
@@ -21,24 +23,27 @@ class ContentView : public QObject
     Q_PROPERTY(QString title READ title NOTIFY selectedTabChanged)
     Q_PROPERTY(HomeView *homeView READ homeView CONSTANT)
     Q_PROPERTY(SettingsView *settingsView READ settingsView CONSTANT)
+    Q_PROPERTY(VersionChecker *versionChecker READ versionChecker CONSTANT)
 
 public:
-    ContentView(User &appState, User &sharedUser, QObject *parent = nullptr);
+    ContentView(User &appState, User &sharedUser, VersionChecker &versionChecker,
+                ServiceClient &client, QObject *parent = nullptr);
 
     int selectedTab() const { return m_selectedTab; }
     void setSelectedTab(int tab);
     QString title() const;
     HomeView *homeView() const { return m_homeView; }
     SettingsView *settingsView() const { return m_settingsView; }
+    VersionChecker *versionChecker() const { return &m_versionChecker; }
 
-    // Each time the screen is shown (the version check runs then).
-    Q_INVOKABLE void appeared() { emit shown(); }
+    // Each time the screen is shown: the version check runs.
+    Q_INVOKABLE void appeared();
 
 signals:
     void selectedTabChanged();
-    void shown();
 
 private:
+    VersionChecker &m_versionChecker;
     int m_selectedTab = 0;
     HomeView *m_homeView;
     SettingsView *m_settingsView;

@@ -29,15 +29,13 @@ void RootView::update()
     QObject *previous =
         signedIn ? static_cast<QObject *>(m_loginView.data()) : m_contentView.data();
     if (signedIn) {
-        m_contentView = new ContentView(*m_context.appState, *m_context.sharedUser, this);
-        if (m_context.prepareContentView)
-            m_context.prepareContentView(*m_contentView);
+        m_contentView = new ContentView(*m_context.appState, *m_context.sharedUser,
+                                        *m_context.versionChecker, *m_context.serviceClient, this);
         m_loginView = nullptr;
     } else {
-        m_loginView = new LoginView(*m_context.appState, *m_context.sharedUser,
-                                    m_context.config.siteUrl, this);
-        if (m_context.prepareLoginView)
-            m_context.prepareLoginView(*m_loginView);
+        m_loginView =
+            new LoginView(*m_context.appState, *m_context.sharedUser, *m_context.serviceClient,
+                          *m_context.versionChecker, m_context.config.siteUrl, this);
         m_contentView = nullptr;
     }
     emit screenChanged();

@@ -1,13 +1,16 @@
 #include "SettingsView.h"
 
+#include "core/Scheduler.h"
 #include "session/User.h"
 #include <orvelle/BuildInfo.h>
 
 namespace orvelle {
 
-SettingsView::SettingsView(User &appState, User &sharedUser, QObject *parent)
+SettingsView::SettingsView(User &appState, User &sharedUser, ServiceClient &client, QObject *parent)
     : QObject(parent)
     , m_appState(appState)
+    , m_sharedUser(sharedUser)
+    , m_client(client)
     , m_accountText(sharedUser.mobile().value_or(QStringLiteral("游客")))
 {
     connect(&m_appState, &User::isGuestChanged, this, &SettingsView::accountRowsEnabledChanged);
@@ -28,6 +31,14 @@ void SettingsView::setShowChangePassword(bool on)
     if (m_showChangePassword == on)
         return;
     m_showChangePassword = on;
+    if (on) {
+        m_changePasswordView =
+            new ChangePasswordView(m_appState, m_sharedUser, m_client, Scheduler::system(), this);
+    } else if (m_changePasswordView) {
+        // Its page may still be leaving the stack this event.
+        m_changePasswordView->deleteLater();
+        m_changePasswordView = nullptr;
+    }
     emit navigationChanged();
 }
 
@@ -36,6 +47,14 @@ void SettingsView::setShowBindPhone(bool on)
     if (m_showBindPhone == on)
         return;
     m_showBindPhone = on;
+    if (on) {
+        // From the settings the stored account name and password are used.
+        m_bindPhoneView = new BindPhoneView(m_appState, m_sharedUser, m_client, Scheduler::system(),
+                                            QString(), QString(), this);
+    } else if (m_bindPhoneView) {
+        m_bindPhoneView->deleteLater();
+        m_bindPhoneView = nullptr;
+    }
     emit navigationChanged();
 }
 

@@ -1,10 +1,15 @@
 #pragma once
 
+#include "account/BindPhoneView.h"
+#include "account/ChangePasswordView.h"
+
 #include <QObject>
+#include <QPointer>
 #include <QtQml/qqmlregistration.h>
 
 namespace orvelle {
 
+class ServiceClient;
 class User;
 
 // The settings tab: the account, the two account screens, the version, sign-out.
@@ -20,15 +25,22 @@ class SettingsView : public QObject
                    navigationChanged)
     Q_PROPERTY(
         bool showBindPhone READ showBindPhone WRITE setShowBindPhone NOTIFY navigationChanged)
+    Q_PROPERTY(
+        ChangePasswordView *changePasswordView READ changePasswordView NOTIFY navigationChanged)
+    Q_PROPERTY(BindPhoneView *bindPhoneView READ bindPhoneView NOTIFY navigationChanged)
     Q_PROPERTY(QString changePasswordTitle READ changePasswordTitle CONSTANT)
     Q_PROPERTY(QString bindPhoneTitle READ bindPhoneTitle CONSTANT)
 
 public:
-    SettingsView(User &appState, User &sharedUser, QObject *parent = nullptr);
+    SettingsView(User &appState, User &sharedUser, ServiceClient &client,
+                 QObject *parent = nullptr);
 
     QString accountText() const { return m_accountText; }
     QString versionText() const;
     bool accountRowsEnabled() const;
+    // Each opening makes a fresh screen; it goes when the flag falls.
+    ChangePasswordView *changePasswordView() const { return m_changePasswordView; }
+    BindPhoneView *bindPhoneView() const { return m_bindPhoneView; }
     bool showChangePassword() const { return m_showChangePassword; }
     void setShowChangePassword(bool on);
     bool showBindPhone() const { return m_showBindPhone; }
@@ -47,6 +59,10 @@ signals:
 
 private:
     User &m_appState;
+    User &m_sharedUser;
+    ServiceClient &m_client;
+    QPointer<ChangePasswordView> m_changePasswordView;
+    QPointer<BindPhoneView> m_bindPhoneView;
     QString m_accountText;
     bool m_showChangePassword = false;
     bool m_showBindPhone = false;

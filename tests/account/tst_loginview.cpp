@@ -1,12 +1,47 @@
 #include "account/LoginView.h"
+#include "account/VersionChecker.h"
+#include "core/Scheduler.h"
+#include "core/UrlOpener.h"
+#include "net/ServiceClient.h"
 #include "session/User.h"
+#include "support/https/HttpsTestServer.h"
 
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrlQuery>
 
 using namespace orvelle;
+using orvelle::test::Answer;
+using orvelle::test::HttpsTestServer;
+
+namespace {
+AppConfig serverConfig()
+{
+    AppConfig config = AppConfig::defaults();
+    config.serviceHost = QString::fromStdString(HttpsTestServer::testHost());
+    config.caFile = QString::fromStdString(HttpsTestServer::caFile());
+    return config;
+}
+
+// One sign-in screen with its own service client and version checker.
+struct Screen
+{
+    User appState;
+    User shared;
+    ServiceClient client{serverConfig()};
+    VersionChecker checker{VersionChecker::serviceQuery(client), QStringLiteral("5"),
+                           Scheduler::system(), UrlOpener::system()};
+    LoginView view;
+
+    Screen(const QString &storeFile, const QUrl &site = {})
+        : appState(storeFile)
+        , shared(storeFile)
+        , view(appState, shared, client, checker, site)
+    {}
+};
+} // namespace
 
 // The part of the sign-in screen that needs no service.
 class TestLoginView : public QObject
@@ -14,7 +49,14 @@ class TestLoginView : public QObject
     Q_OBJECT
 
     QTemporaryDir dir;
+    HttpsTestServer server;
     QString storeFile() const { return dir.filePath("account.ini"); }
+
+    std::string lastPath() const
+    {
+        const auto requests = server.requests();
+        return requests.empty() ? std::string() : requests.back().path;
+    }
 
     QVariant stored(const QString &key) const
     {
@@ -22,7 +64,18 @@ class TestLoginView : public QObject
     }
 
 private slots:
-    void init() { QFile::remove(storeFile()); }
+    void initTestCase()
+    {
+        // The service client reads mobile and token from the shared record.
+        qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
+        QVERIFY(server.isListening());
+    }
+
+    void init()
+    {
+        QFile::remove(storeFile());
+        server.clear();
+    }
 
     void phoneNumberChoosesTheEndpoint_data()
     {
@@ -52,9 +105,8 @@ private slots:
 
     void emptyFieldsAreToastedNotSent()
     {
-        User appState(storeFile()), shared(storeFile());
-        LoginView view(appState, shared, QUrl("http://127.0.0.1/site/"));
-        QSignalSpy requests(&view, &LoginView::signInRequested);
+        Screen screen(storeFile());
+        LoginView &view = screen.view;
 
         view.signIn();
         QCOMPARE(view.toastManager()->message(), QStringLiteral("手机号不能为空"));
@@ -68,22 +120,91 @@ private slots:
         view.setPassword(QString());
         view.signIn();
         QCOMPARE(view.toastManager()->message(), QStringLiteral("密码不能为空"));
-        QCOMPARE(requests.count(), 0);
+        QTest::qWait(50);
+        QCOMPARE(server.startedCount(), 0);
+    }
 
-        // What was typed is sent as it is: a blank is not trimmed away.
-        view.setPhoneNumber(QStringLiteral(" zhang.san"));
-        view.setPassword(QStringLiteral("a+b &c"));
-        view.signIn();
-        QCOMPARE(requests.count(), 1);
-        QCOMPARE(requests.at(0).at(0).toString(), QStringLiteral("/notes/NotesLogin"));
-        QCOMPARE(requests.at(0).at(1).toString(), QStringLiteral(" zhang.san"));
-        QCOMPARE(requests.at(0).at(2).toString(), QStringLiteral("a+b &c"));
+    void signInFillsTheRecordAndSwitches()
+    {
+        server.enqueue("/TolvKsServer/notes/NotesLogin",
+                       Answer::json(R"({"code":1,"userinfo":{"token":"T-1","username":"zhang.san",)"
+                                    R"("mobile":"13800000001","ou1":"岚石水泥"}})"));
+        Screen screen(storeFile());
+        QSignalSpy login(&screen.appState, &User::isloginChanged);
+        // What was typed is sent as it is: the blank and the "+" arrive intact.
+        screen.view.setPhoneNumber(QStringLiteral(" zhang.san"));
+        screen.view.setPassword(QStringLiteral("a+b &c"));
+        screen.view.signIn();
+        QVERIFY(login.wait());
+        QVERIFY(screen.appState.isSignedIn());
+        QCOMPARE(screen.shared.token(), QStringLiteral("T-1"));
+        QCOMPARE(screen.shared.ou1(), QStringLiteral("岚石水泥"));
+        QCOMPARE(QSettings(storeFile(), QSettings::IniFormat).value("islogin").toString(),
+                 QStringLiteral("true"));
+
+        const auto request = server.requests().at(0);
+        QCOMPARE(request.path, std::string("/TolvKsServer/notes/NotesLogin"));
+        const QUrlQuery body(QString::fromStdString(request.body));
+        QCOMPARE(body.queryItemValue("mobile", QUrl::FullyDecoded), QStringLiteral(" zhang.san"));
+        QVERIFY2(request.body.find("password=a%2Bb%20%26c") != std::string::npos,
+                 request.body.c_str());
+        QVERIFY(!screen.view.showAlert());
+    }
+
+    void failedSignInsEndInTheMessageBox_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("bindPhone");
+        QTest::newRow("refusal") << QByteArray(R"({"code":2,"msg":"密码错误"})") << "密码错误"
+                                 << false;
+        QTest::newRow("unbound phone inside a longer text")
+            << QByteArray(R"({"code":0,"msg":"提示：此账号未绑定手机号，请绑定手机号。"})")
+            << "提示：此账号未绑定手机号，请绑定手机号。" << true;
+        QTest::newRow("no token") << QByteArray(R"({"code":1,"userinfo":{"username":"x"}})")
+                                  << "登录失败" << false;
+        QTest::newRow("not json") << QByteArray("<html>") << "网络错误!" << false;
+    }
+    void failedSignInsEndInTheMessageBox()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, message);
+        QFETCH(bool, bindPhone);
+        server.setFallback(Answer::json(answer.toStdString()));
+        Screen screen(storeFile());
+        QSignalSpy alert(&screen.view, &LoginView::showAlertChanged);
+        screen.view.setPhoneNumber(QStringLiteral("13800000000"));
+        screen.view.setPassword(QStringLiteral("pw"));
+        screen.view.signIn();
+        QVERIFY(alert.wait());
+        QCOMPARE(lastPath(), std::string("/TolvKsServer/notes/MobileLogin"));
+        QCOMPARE(screen.view.alertMessage(), message);
+        QCOMPARE(screen.view.shouldNavigate(), bindPhone);
+        // The typed texts stay; nothing was signed in.
+        QCOMPARE(screen.view.phoneNumber(), QStringLiteral("13800000000"));
+        QCOMPARE(screen.view.password(), QStringLiteral("pw"));
+        QVERIFY(!screen.appState.isSignedIn());
+        QVERIFY(!screen.shared.token());
+    }
+
+    void appearingRunsTheVersionCheck()
+    {
+        server.enqueue("/TolvKsServer/notes/QueryVersion2",
+                       Answer::json(R"({"code":1,"version":{"v_number":6,"v_meno":"新版"}})"));
+        Screen screen(storeFile());
+        QSignalSpy checker(&screen.checker, &VersionChecker::changed);
+        screen.view.appeared();
+        QVERIFY(checker.wait());
+        QVERIFY(screen.checker.showAlert());
+        QCOMPARE(screen.checker.alertMessage(), QStringLiteral("新版"));
+        QVERIFY2(server.requests().at(0).body.find("edition=ios") != std::string::npos,
+                 server.requests().at(0).body.c_str());
     }
 
     void refusalsLeadOnOnceAcknowledged()
     {
-        User appState(storeFile()), shared(storeFile());
-        LoginView view(appState, shared, QUrl());
+        Screen screen(storeFile());
+        LoginView &view = screen.view;
 
         view.handleFailure(QStringLiteral("此账号未绑定手机号，请绑定手机号"));
         QVERIFY(view.showAlert());
@@ -112,13 +233,12 @@ private slots:
 
     void webSiteNeedsAnAddress()
     {
-        User appState(storeFile()), shared(storeFile());
-        LoginView without(appState, shared, QUrl());
-        without.openWebSite();
-        QVERIFY(!without.showWebView());
-        LoginView with(appState, shared, QUrl("https://www.example.org/"));
-        with.openWebSite();
-        QVERIFY(with.showWebView());
+        Screen without(storeFile());
+        without.view.openWebSite();
+        QVERIFY(!without.view.showWebView());
+        Screen with(storeFile(), QUrl("https://www.example.org/"));
+        with.view.openWebSite();
+        QVERIFY(with.view.showWebView());
     }
 
     void guestModeWritesTheGuestAccount()
@@ -129,10 +249,11 @@ private slots:
             settings.setValue("ou1", "岚石水泥");
             settings.setValue("password", "pw");
         }
-        User appState(storeFile()), shared(storeFile());
-        LoginView view(appState, shared, QUrl());
+        Screen screen(storeFile());
+        User &appState = screen.appState;
+        User &shared = screen.shared;
         QSignalSpy login(&appState, &User::isloginChanged);
-        view.enterGuestMode();
+        screen.view.enterGuestMode();
         QCOMPARE(login.count(), 1);
         QVERIFY(appState.isSignedIn());
         QVERIFY(appState.isGuestMode());

@@ -11,7 +11,7 @@ StackView {
     StackNavigation {
         stack: stack
         active: stack.view.isinLogin
-        page: Component { Page { objectName: "Pushed"; title: "今日检查" } }
+        screen: Component { Page { objectName: "Pushed"; title: "今日检查" } }
         onClosed: stack.view.isinLogin = false
     }
 }

@@ -4,6 +4,7 @@
 #include "RootView.h"
 #include "SettingsView.h"
 #include "account/LoginView.h"
+#include "net/ServiceClient.h"
 #include "session/User.h"
 #include <orvelle/BuildInfo.h>
 
@@ -20,6 +21,14 @@ class TestViews : public QObject
     Q_OBJECT
 
     QTemporaryDir configHome;
+
+    std::unique_ptr<ServiceClient> m_client;
+    ServiceClient &client()
+    {
+        if (!m_client)
+            m_client = std::make_unique<ServiceClient>(AppConfig::defaults());
+        return *m_client;
+    }
 
     std::unique_ptr<AppContext> makeContext() { return buildAppContext(AppConfig::defaults()); }
 
@@ -126,7 +135,9 @@ private slots:
     {
         writeStore({{"islogin", "true"}});
         User appState(User::defaultStoreFile());
-        ContentView content(appState, User::shared());
+        auto context = makeContext();
+        ContentView content(appState, User::shared(), *context->versionChecker,
+                            *context->serviceClient);
         QCOMPARE(content.selectedTab(), 0);
         QCOMPARE(content.title(), QStringLiteral("岚石集团欢迎您"));
         QSignalSpy changes(&content, &ContentView::selectedTabChanged);
@@ -217,7 +228,7 @@ private slots:
         writeStore({{"islogin", "true"}, {"isGuest", "true"}});
         User appState(User::defaultStoreFile());
         {
-            SettingsView settings(appState, User::shared());
+            SettingsView settings(appState, User::shared(), client());
             QCOMPARE(settings.accountText(), QStringLiteral("游客"));
             QVERIFY(!settings.accountRowsEnabled());
             settings.openChangePassword();
@@ -228,11 +239,18 @@ private slots:
         }
         writeStore({{"islogin", "true"}, {"isGuest", "false"}, {"mobile", "13800000001"}});
         appState.reloadThroughSetters();
-        SettingsView settings(appState, User::shared());
+        SettingsView settings(appState, User::shared(), client());
         QCOMPARE(settings.accountText(), QStringLiteral("13800000001"));
         QVERIFY(settings.accountRowsEnabled());
         settings.openBindPhone();
         QVERIFY(settings.showBindPhone());
+        QPointer<BindPhoneView> bind = settings.bindPhoneView();
+        QVERIFY(bind);
+        QCOMPARE(bind->username(), QString()); // the stored account is used
+        settings.setShowBindPhone(false);
+        QVERIFY(!settings.bindPhoneView());
+        QTRY_VERIFY(!bind);
+        settings.openBindPhone();
         QCOMPARE(settings.bindPhoneTitle(), QStringLiteral("创建新账号"));
         settings.openChangePassword();
         QVERIFY(settings.showChangePassword());
@@ -247,7 +265,7 @@ private slots:
                     {"token", "t-1"},
                     {"password", "secret"}});
         User appState(User::defaultStoreFile());
-        SettingsView settings(appState, User::shared());
+        SettingsView settings(appState, User::shared(), client());
         settings.signOut();
         QCOMPARE(stored("islogin").toString(), QStringLiteral("false"));
         QCOMPARE(stored("isGuest").toString(), QStringLiteral("false"));

@@ -116,4 +116,6 @@ Page {
     }
 
     Toast { manager: page.view.toastManager }
+
+    UpdateAlert { checker: page.view.versionChecker }
 }

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Orvelle.Core
+import Orvelle.Account
 import Orvelle.App
 
 // The main tabs inside one navigation stack; working screens are pushed onto it.
@@ -56,4 +57,6 @@ Page {
             Accessible.name: text
         }
     }
+
+    UpdateAlert { checker: page.view.versionChecker }
 }

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Orvelle.Core
+import Orvelle.Account
 import Orvelle.App
 
 // Draws SettingsView: account, the two account screens, version, sign-out.
@@ -81,5 +82,18 @@ Page {
             onClicked: page.view.signOut()
         }
         Item { Layout.fillHeight: true }
+    }
+
+    StackNavigation {
+        stack: page.stack
+        active: page.view.showChangePassword
+        screen: Component { ChangePasswordPage { view: page.view.changePasswordView } }
+        onClosed: page.view.showChangePassword = false
+    }
+    StackNavigation {
+        stack: page.stack
+        active: page.view.showBindPhone
+        screen: Component { BindPhonePage { view: page.view.bindPhoneView } }
+        onClosed: page.view.showBindPhone = false
     }
 }

@@ -8,7 +8,7 @@ Item {
     id: link
     required property StackView stack
     property bool active: false
-    property Component page
+    property Component screen
     property var pageProperties: ({})
     signal closed
 
@@ -17,8 +17,8 @@ Item {
     visible: false
 
     function update() {
-        if (active && !pushedPage && page) {
-            pushedPage = stack.push(page, pageProperties)
+        if (active && !pushedPage && screen) {
+            pushedPage = stack.push(screen, pageProperties)
             pushedDepth = stack.depth
         } else if (!active && pushedPage && stack.depth >= pushedDepth) {
             // The view withdrew the page itself (for example after a submission).

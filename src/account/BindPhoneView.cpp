@@ -1,0 +1,110 @@
+#include "BindPhoneView.h"
+
+#include "LoginView.h"
+#include "net/Endpoints.h"
+#include "net/ServiceClient.h"
+#include "session/User.h"
+
+namespace orvelle {
+
+BindPhoneView::BindPhoneView(User &appState, User &sharedUser, ServiceClient &client,
+                             Scheduler &scheduler, const QString &username, const QString &password,
+                             QObject *parent)
+    : QObject(parent)
+    , m_appState(appState)
+    , m_sharedUser(sharedUser)
+    , m_client(client)
+    , m_countdown(scheduler, this)
+    , m_username(username)
+    , m_password(password)
+{}
+
+void BindPhoneView::setPhoneNumber(const QString &text)
+{
+    if (m_phoneNumber == text)
+        return;
+    m_phoneNumber = text;
+    emit changed();
+}
+
+void BindPhoneView::setVerificationCode(const QString &text)
+{
+    if (m_verificationCode == text)
+        return;
+    m_verificationCode = text;
+    emit changed();
+}
+
+void BindPhoneView::setShouldlogin(bool on)
+{
+    if (m_shouldlogin == on)
+        return;
+    m_shouldlogin = on;
+    emit changed();
+}
+
+void BindPhoneView::alert(const QString &message)
+{
+    m_alertMessage = message;
+    m_showAlert = true;
+    emit changed();
+}
+
+void BindPhoneView::requestCode()
+{
+    if (!m_countdown.buttonEnabled())
+        return;
+    if (!LoginView::isMobileNumber(m_phoneNumber)) {
+        alert(QStringLiteral("请输入正确的手机号"));
+        return;
+    }
+    m_client.sendFormRequest(
+        endpoints::form::verifyRegistCode, {{QStringLiteral("mobile"), m_phoneNumber}}, this,
+        [this](const std::optional<QString> &, qint64, const QJsonObject &) {
+            alert(QStringLiteral("发送验证码成功！"));
+            m_countdown.start();
+        },
+        [this](qint64, const QString &message) { alert(message); });
+}
+
+void BindPhoneView::bind()
+{
+    if (m_verificationCode.isEmpty()) {
+        alert(QStringLiteral("请输入验证码"));
+        return;
+    }
+    if (m_username.isEmpty()) {
+        m_username = m_sharedUser.username().value_or(QString());
+        m_password = m_sharedUser.password().value_or(QString());
+    }
+    const QJsonObject parameters{{QStringLiteral("code"), m_verificationCode},
+                                 {QStringLiteral("password"), m_password},
+                                 {QStringLiteral("username"), m_username},
+                                 {QStringLiteral("mobile"), m_phoneNumber}};
+    m_client.sendFormRequest(
+        endpoints::form::tellNo, parameters, this,
+        [this, phone = m_phoneNumber](const std::optional<QString> &msg, qint64,
+                                      const QJsonObject &) {
+            m_shouldNavigate = true;
+            m_sharedUser.setMobile(phone);
+            // A success without a text still needs words in the box.
+            alert(msg.value_or(QStringLiteral("绑定成功")));
+        },
+        [this](qint64, const QString &message) { alert(message); });
+}
+
+void BindPhoneView::acknowledgeAlert()
+{
+    m_showAlert = false;
+    emit changed();
+    if (!m_shouldNavigate)
+        return;
+    if (m_appState.isSignedIn()) {
+        m_appState.setIslogin(QStringLiteral("false"));
+        m_appState.setIsGuest(QStringLiteral("false"));
+    } else {
+        setShouldlogin(true);
+    }
+}
+
+} // namespace orvelle

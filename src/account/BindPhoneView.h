@@ -1,0 +1,76 @@
+#pragma once
+
+#include "CodeCountdown.h"
+
+#include <QObject>
+#include <QtQml/qqmlregistration.h>
+#include <functional>
+
+namespace orvelle {
+
+class Scheduler;
+class ServiceClient;
+class User;
+
+// Binds a phone number to a Notes account with an SMS code. Reached from a
+// refused sign-in (with the typed account and password) or from the settings
+// (with neither, so the stored ones are used).
+class BindPhoneView : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Created by the screen that opens it")
+    Q_PROPERTY(QString phoneNumber READ phoneNumber WRITE setPhoneNumber NOTIFY changed)
+    Q_PROPERTY(
+        QString verificationCode READ verificationCode WRITE setVerificationCode NOTIFY changed)
+    Q_PROPERTY(bool showAlert READ showAlert NOTIFY changed)
+    Q_PROPERTY(QString alertMessage READ alertMessage NOTIFY changed)
+    Q_PROPERTY(bool shouldNavigate READ shouldNavigate NOTIFY changed)
+    Q_PROPERTY(bool shouldlogin READ shouldlogin WRITE setShouldlogin NOTIFY changed)
+    Q_PROPERTY(CodeCountdown *countdown READ countdown CONSTANT)
+
+public:
+    BindPhoneView(User &appState, User &sharedUser, ServiceClient &client, Scheduler &scheduler,
+                  const QString &username, const QString &password, QObject *parent = nullptr);
+
+    QString phoneNumber() const { return m_phoneNumber; }
+    void setPhoneNumber(const QString &text);
+    QString verificationCode() const { return m_verificationCode; }
+    void setVerificationCode(const QString &text);
+    QString username() const { return m_username; }
+    QString password() const { return m_password; }
+    bool showAlert() const { return m_showAlert; }
+    QString alertMessage() const { return m_alertMessage; }
+    bool shouldNavigate() const { return m_shouldNavigate; }
+    bool shouldlogin() const { return m_shouldlogin; }
+    void setShouldlogin(bool on);
+    CodeCountdown *countdown() { return &m_countdown; }
+
+    // "获取验证码"
+    Q_INVOKABLE void requestCode();
+    // "绑定手机号"
+    Q_INVOKABLE void bind();
+    // "确定" of the message box.
+    Q_INVOKABLE void acknowledgeAlert();
+
+signals:
+    void changed();
+
+private:
+    void alert(const QString &message);
+
+    User &m_appState;
+    User &m_sharedUser;
+    ServiceClient &m_client;
+    CodeCountdown m_countdown;
+    QString m_phoneNumber;
+    QString m_verificationCode;
+    QString m_username;
+    QString m_password;
+    bool m_showAlert = false;
+    QString m_alertMessage;
+    bool m_shouldNavigate = false;
+    bool m_shouldlogin = false;
+};
+
+} // namespace orvelle

@@ -1,0 +1,127 @@
+#include "ChangePasswordView.h"
+
+#include "net/Endpoints.h"
+#include "net/ServiceClient.h"
+#include "session/User.h"
+
+#include <QTextBoundaryFinder>
+
+namespace orvelle {
+
+ChangePasswordView::ChangePasswordView(User &appState, User &sharedUser, ServiceClient &client,
+                                       Scheduler &scheduler, QObject *parent)
+    : QObject(parent)
+    , m_appState(appState)
+    , m_sharedUser(sharedUser)
+    , m_client(client)
+    , m_countdown(scheduler, this)
+{}
+
+QString ChangePasswordView::mobileText() const
+{
+    return m_sharedUser.mobile().value_or(QString());
+}
+
+void ChangePasswordView::setVerificationCode(const QString &text)
+{
+    if (m_verificationCode == text)
+        return;
+    m_verificationCode = text;
+    emit changed();
+}
+
+void ChangePasswordView::setNewpassword(const QString &text)
+{
+    if (m_newpassword == text)
+        return;
+    m_newpassword = text;
+    emit changed();
+}
+
+void ChangePasswordView::setCenterpassword(const QString &text)
+{
+    if (m_centerpassword == text)
+        return;
+    m_centerpassword = text;
+    emit changed();
+}
+
+int ChangePasswordView::perceivedLength(const QString &text)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    int count = 0;
+    while (finder.toNextBoundary() != -1)
+        ++count;
+    return count;
+}
+
+void ChangePasswordView::alert(const QString &message)
+{
+    m_alertMessage = message;
+    m_showAlert = true;
+    emit changed();
+}
+
+void ChangePasswordView::requestCode()
+{
+    if (!m_countdown.buttonEnabled())
+        return;
+    // The common parameters name the account; its stored phone gets the code.
+    m_client.sendFormRequest(
+        endpoints::form::verifyRegistReCode, {}, this,
+        [this](const std::optional<QString> &, qint64, const QJsonObject &) {
+            m_alertMessage = QStringLiteral("发送验证码成功！");
+            m_countdown.start();
+            alert(m_alertMessage);
+        },
+        [this](qint64, const QString &message) { alert(message); });
+}
+
+QString ChangePasswordView::firstProblem() const
+{
+    if (m_verificationCode.isEmpty())
+        return QStringLiteral("请输入验证码");
+    if (m_newpassword.isEmpty())
+        return QStringLiteral("请输入新密码");
+    if (m_centerpassword.isEmpty())
+        return QStringLiteral("请再次输入新密码");
+    if (m_newpassword != m_centerpassword)
+        return QStringLiteral("两次输入密码不一致，请重新输入密码");
+    if (perceivedLength(m_newpassword) < minimumPasswordLength)
+        return QStringLiteral("请输入新密码且密码长度不能小于6位");
+    return {};
+}
+
+void ChangePasswordView::change()
+{
+    if (const QString problem = firstProblem(); !problem.isEmpty()) {
+        alert(problem);
+        return;
+    }
+    const QJsonObject parameters{
+        {QStringLiteral("code"), m_verificationCode},
+        {QStringLiteral("mobile"), m_sharedUser.mobile().value_or(QString())},
+        {QStringLiteral("repassword"), m_newpassword},
+        {QStringLiteral("name"), m_sharedUser.username().value_or(QString())}};
+    m_client.sendFormRequest(
+        endpoints::form::changePassword, parameters, this,
+        [this](const std::optional<QString> &, qint64, const QJsonObject &) {
+            m_shouldNavigate = true;
+            alert(QStringLiteral("修改密码成功,请等5分钟之后登录，否则引起账号锁定"));
+        },
+        [this](qint64, const QString &message) { alert(message); });
+}
+
+void ChangePasswordView::acknowledgeAlert()
+{
+    m_showAlert = false;
+    emit changed();
+    if (!m_shouldNavigate)
+        return;
+    m_shouldNavigate = false;
+    emit changed();
+    m_appState.setIslogin(QStringLiteral("false"));
+    m_appState.setIsGuest(QStringLiteral("false"));
+}
+
+} // namespace orvelle

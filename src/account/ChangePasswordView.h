@@ -1,0 +1,78 @@
+#pragma once
+
+#include "CodeCountdown.h"
+
+#include <QObject>
+#include <QtQml/qqmlregistration.h>
+
+namespace orvelle {
+
+class Scheduler;
+class ServiceClient;
+class User;
+
+// Sets a new password with an SMS code sent to the account's stored phone;
+// a successful change signs the user out.
+class ChangePasswordView : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Created by the settings screen")
+    Q_PROPERTY(QString mobileText READ mobileText CONSTANT)
+    Q_PROPERTY(
+        QString verificationCode READ verificationCode WRITE setVerificationCode NOTIFY changed)
+    Q_PROPERTY(QString newpassword READ newpassword WRITE setNewpassword NOTIFY changed)
+    Q_PROPERTY(QString centerpassword READ centerpassword WRITE setCenterpassword NOTIFY changed)
+    Q_PROPERTY(bool showAlert READ showAlert NOTIFY changed)
+    Q_PROPERTY(QString alertMessage READ alertMessage NOTIFY changed)
+    Q_PROPERTY(bool shouldNavigate READ shouldNavigate NOTIFY changed)
+    Q_PROPERTY(CodeCountdown *countdown READ countdown CONSTANT)
+
+public:
+    static constexpr int minimumPasswordLength = 6;
+
+    ChangePasswordView(User &appState, User &sharedUser, ServiceClient &client,
+                       Scheduler &scheduler, QObject *parent = nullptr);
+
+    QString mobileText() const;
+    QString verificationCode() const { return m_verificationCode; }
+    void setVerificationCode(const QString &text);
+    QString newpassword() const { return m_newpassword; }
+    void setNewpassword(const QString &text);
+    QString centerpassword() const { return m_centerpassword; }
+    void setCenterpassword(const QString &text);
+    bool showAlert() const { return m_showAlert; }
+    QString alertMessage() const { return m_alertMessage; }
+    bool shouldNavigate() const { return m_shouldNavigate; }
+    CodeCountdown *countdown() { return &m_countdown; }
+
+    // Characters as a reader counts them, not code units or bytes.
+    static int perceivedLength(const QString &text);
+
+    // "获取验证码"
+    Q_INVOKABLE void requestCode();
+    // "修改"
+    Q_INVOKABLE void change();
+    // "确定" of the message box.
+    Q_INVOKABLE void acknowledgeAlert();
+
+signals:
+    void changed();
+
+private:
+    void alert(const QString &message);
+    QString firstProblem() const;
+
+    User &m_appState;
+    User &m_sharedUser;
+    ServiceClient &m_client;
+    CodeCountdown m_countdown;
+    QString m_verificationCode;
+    QString m_newpassword;
+    QString m_centerpassword;
+    bool m_showAlert = false;
+    QString m_alertMessage;
+    bool m_shouldNavigate = false;
+};
+
+} // namespace orvelle

@@ -1,0 +1,279 @@
+#include "account/BindPhoneView.h"
+#include "account/ChangePasswordView.h"
+#include "net/ServiceClient.h"
+#include "session/User.h"
+#include "support/ManualScheduler.h"
+#include "support/https/HttpsTestServer.h"
+
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrlQuery>
+
+using namespace orvelle;
+using namespace std::chrono_literals;
+using orvelle::test::Answer;
+using orvelle::test::HttpsTestServer;
+using orvelle::test::ManualScheduler;
+
+namespace {
+AppConfig serverConfig()
+{
+    AppConfig config = AppConfig::defaults();
+    config.serviceHost = QString::fromStdString(HttpsTestServer::testHost());
+    config.caFile = QString::fromStdString(HttpsTestServer::caFile());
+    return config;
+}
+
+QString bodyValue(const orvelle::test::RecordedRequest &request, const QString &key)
+{
+    return QUrlQuery(QString::fromStdString(request.body)).queryItemValue(key, QUrl::FullyDecoded);
+}
+} // namespace
+
+// Phone binding and password change against a real HTTPS server.
+class TestAccountScreens : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    HttpsTestServer server;
+    ManualScheduler scheduler;
+    std::unique_ptr<ServiceClient> client;
+
+    QString storeFile() const { return dir.filePath("account.ini"); }
+
+    template <typename View> static void waitForAlert(View &view)
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(view.showAlert(), 20000);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
+        QVERIFY(server.isListening());
+        client = std::make_unique<ServiceClient>(serverConfig());
+    }
+    void cleanupTestCase() { client.reset(); }
+
+    void init()
+    {
+        QFile::remove(storeFile());
+        server.clear();
+    }
+
+    void bindingChecksThePhoneNumberFirst()
+    {
+        User appState(storeFile()), shared(storeFile());
+        BindPhoneView view(appState, shared, *client, scheduler, "zhang.san", "pw");
+        for (const char *phone :
+             {"1380000000", "138000000000", "+8613800000000", "138 0000 0000", "23800000000", ""}) {
+            view.setPhoneNumber(QString::fromUtf8(phone));
+            view.requestCode();
+            QCOMPARE(view.alertMessage(), QStringLiteral("请输入正确的手机号"));
+            view.acknowledgeAlert();
+        }
+        view.bind();
+        QCOMPARE(view.alertMessage(), QStringLiteral("请输入验证码"));
+        QTest::qWait(50);
+        QCOMPARE(server.startedCount(), 0);
+    }
+
+    void codeCountdown()
+    {
+        User appState(storeFile()), shared(storeFile());
+        BindPhoneView view(appState, shared, *client, scheduler, "zhang.san", "pw");
+        CodeCountdown &countdown = *view.countdown();
+
+        // A refused request leaves the button ready for another try.
+        server.enqueue("/TolvKsServer/notes/verifyRegistCode",
+                       Answer::json(R"({"code":3,"msg":"发送太频繁"})"));
+        view.setPhoneNumber("13800000000");
+        view.requestCode();
+        waitForAlert(view);
+        QCOMPARE(view.alertMessage(), QStringLiteral("发送太频繁"));
+        QVERIFY(countdown.buttonEnabled());
+        view.acknowledgeAlert();
+
+        view.requestCode();
+        waitForAlert(view);
+        QCOMPARE(view.alertMessage(), QStringLiteral("发送验证码成功！"));
+        QCOMPARE(bodyValue(server.requests().back(), "mobile"), QStringLiteral("13800000000"));
+        QCOMPARE(countdown.buttonText(), QStringLiteral("30秒后重试"));
+        QVERIFY(!countdown.buttonEnabled());
+
+        // While it counts, a second tap sends nothing.
+        const size_t sent = server.requests().size();
+        view.requestCode();
+        QTest::qWait(50);
+        QCOMPARE(server.requests().size(), sent);
+
+        scheduler.advance(29s);
+        QCOMPARE(countdown.buttonText(), QStringLiteral("1秒后重试"));
+        scheduler.advance(1s);
+        QCOMPARE(countdown.buttonText(), QStringLiteral("获取验证码"));
+        QVERIFY(countdown.buttonEnabled());
+        QVERIFY(countdown.isTicking());
+        scheduler.advance(1s);
+        QVERIFY(!countdown.isTicking());
+        QCOMPARE(scheduler.pending(), size_t(0));
+    }
+
+    void bindingFromSettingsUsesTheStoredAccountAndSignsOut()
+    {
+        {
+            QSettings store(storeFile(), QSettings::IniFormat);
+            store.setValue("islogin", "true");
+            store.setValue("username", "li.si");
+            store.setValue("password", "old pw");
+        }
+        User appState(storeFile()), shared(storeFile());
+        BindPhoneView view(appState, shared, *client, scheduler, QString(), QString());
+        server.enqueue("/TolvKsServer/notes/NotesTellNo",
+                       Answer::json(R"({"code":1,"msg":"绑定成功了"})"));
+        view.setPhoneNumber("13900000009");
+        view.setVerificationCode("4321");
+        view.bind();
+        waitForAlert(view);
+        const auto request = server.requests().back();
+        QCOMPARE(request.path, std::string("/TolvKsServer/notes/NotesTellNo"));
+        QCOMPARE(bodyValue(request, "username"), QStringLiteral("li.si"));
+        QCOMPARE(bodyValue(request, "password"), QStringLiteral("old pw"));
+        QCOMPARE(bodyValue(request, "code"), QStringLiteral("4321"));
+        QCOMPARE(bodyValue(request, "mobile"), QStringLiteral("13900000009"));
+        QCOMPARE(view.alertMessage(), QStringLiteral("绑定成功了"));
+        QCOMPARE(shared.mobile(), QStringLiteral("13900000009"));
+
+        view.acknowledgeAlert();
+        QVERIFY(!appState.isSignedIn());
+        QCOMPARE(QSettings(storeFile(), QSettings::IniFormat).value("isGuest").toString(),
+                 QStringLiteral("false"));
+        QVERIFY(!view.shouldlogin());
+    }
+
+    void bindingAfterARefusedSignInLeadsToAFreshSignIn()
+    {
+        User appState(storeFile()), shared(storeFile());
+        BindPhoneView view(appState, shared, *client, scheduler, "wang.wu", "pw");
+        // A refusal changes nothing.
+        server.enqueue("/TolvKsServer/notes/NotesTellNo",
+                       Answer::json(R"({"code":2,"msg":"验证码错误"})"));
+        view.setPhoneNumber("13900000009");
+        view.setVerificationCode("1");
+        view.bind();
+        waitForAlert(view);
+        QCOMPARE(view.alertMessage(), QStringLiteral("验证码错误"));
+        QVERIFY(!shared.mobile());
+        view.acknowledgeAlert();
+        QVERIFY(!view.shouldlogin());
+
+        view.bind(); // the fallback answer is a success without "msg"
+        waitForAlert(view);
+        QVERIFY(!view.alertMessage().isEmpty());
+        QCOMPARE(bodyValue(server.requests().back(), "username"), QStringLiteral("wang.wu"));
+        view.acknowledgeAlert();
+        QVERIFY(view.shouldlogin());
+    }
+
+    void passwordChecksInOrder_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no code") << ""
+                                 << "abc"
+                                 << "abd"
+                                 << "请输入验证码";
+        QTest::newRow("no password") << "1"
+                                     << ""
+                                     << ""
+                                     << "请输入新密码";
+        QTest::newRow("no repeat") << "1"
+                                   << "abcdef"
+                                   << ""
+                                   << "请再次输入新密码";
+        QTest::newRow("differ before length") << "1"
+                                              << "abc"
+                                              << "abd"
+                                              << "两次输入密码不一致，请重新输入密码";
+        QTest::newRow("five") << "1"
+                              << "abcde"
+                              << "abcde"
+                              << "请输入新密码且密码长度不能小于6位";
+        QTest::newRow("combining marks count once") << "1"
+                                                    << "e\u0301e\u0301e\u0301e\u0301e\u0301"
+                                                    << "e\u0301e\u0301e\u0301e\u0301e\u0301"
+                                                    << "请输入新密码且密码长度不能小于6位";
+    }
+    void passwordChecksInOrder()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(QString, message);
+        User appState(storeFile()), shared(storeFile());
+        ChangePasswordView view(appState, shared, *client, scheduler);
+        view.setVerificationCode(code);
+        view.setNewpassword(first);
+        view.setCenterpassword(second);
+        view.change();
+        QCOMPARE(view.alertMessage(), message);
+        QTest::qWait(20);
+        QCOMPARE(server.startedCount(), 0);
+    }
+
+    void passwordChangeSignsOutOnce()
+    {
+        {
+            QSettings store(storeFile(), QSettings::IniFormat);
+            store.setValue("islogin", "true");
+            store.setValue("isGuest", "false");
+            store.setValue("mobile", "13800000001");
+            store.setValue("token", "T");
+        }
+        User appState(storeFile()), shared(storeFile());
+        ChangePasswordView view(appState, shared, *client, scheduler);
+        QCOMPARE(view.mobileText(), QStringLiteral("13800000001"));
+
+        view.requestCode();
+        waitForAlert(view);
+        QCOMPARE(server.requests().back().path,
+                 std::string("/TolvKsServer/notes/verifyRegistReCode"));
+        QCOMPARE(view.alertMessage(), QStringLiteral("发送验证码成功！"));
+        QVERIFY(!view.countdown()->buttonEnabled());
+        view.acknowledgeAlert();
+
+        // Six Chinese characters are six characters, though 18 bytes.
+        view.setVerificationCode("8888");
+        view.setNewpassword("岚石水泥集团");
+        view.setCenterpassword("岚石水泥集团");
+        view.change();
+        waitForAlert(view);
+        const auto request = server.requests().back();
+        QCOMPARE(request.path, std::string("/TolvKsServer/notes/NotesChangePassword"));
+        QCOMPARE(bodyValue(request, "repassword"), QStringLiteral("岚石水泥集团"));
+        QCOMPARE(bodyValue(request, "mobile"), QStringLiteral("13800000001"));
+        // No stored account name: the key is sent empty.
+        QVERIFY2(request.body.find("name=&") != std::string::npos
+                     || request.body.ends_with("name="),
+                 request.body.c_str());
+        QCOMPARE(view.alertMessage(),
+                 QStringLiteral("修改密码成功,请等5分钟之后登录，否则引起账号锁定"));
+
+        view.acknowledgeAlert();
+        QVERIFY(!appState.isSignedIn());
+        QCOMPARE(QSettings(storeFile(), QSettings::IniFormat).value("token").toString(),
+                 QStringLiteral("T"));
+        QSignalSpy login(&appState, &User::isloginChanged);
+        view.setVerificationCode(QString());
+        view.change();
+        view.acknowledgeAlert();
+        QCOMPARE(login.count(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAccountScreens)
+#include "tst_accountscreens.moc"
