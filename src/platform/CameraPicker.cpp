@@ -1,0 +1,113 @@
+#include "CameraPicker.h"
+
+#include "Camera.h"
+#include "ImageFiles.h"
+#include "PhotoListModel.h"
+#include "VideoFrames.h"
+#include "core/Logging.h"
+
+#include <QVideoSink>
+
+namespace orvelle {
+
+CameraPicker::CameraPicker(CameraProvider &cameras, PhotoListModel &selectedImages,
+                           PhotoAlbum album, QObject *parent)
+    : QObject(parent)
+    , m_selectedImages(&selectedImages)
+    , m_album(std::move(album))
+    , m_camera(cameras.open())
+{
+    if (!m_camera)
+        return;
+    connect(m_camera.get(), &Camera::captured, this, [this](const QImage &image) {
+        m_capturing = false;
+        m_captured = image;
+        m_camera->stop();
+        // The preview holds the photo while the user decides.
+        if (m_sink)
+            m_sink->setVideoFrame(videoFrameFromImage(image));
+        emit changed();
+    });
+    connect(m_camera.get(), &Camera::failed, this, [this](const QString &message) {
+        qCDebug(lcScan) << "Capture failed:" << message;
+        m_capturing = false;
+        m_failure = QStringLiteral("拍照失败，请重试");
+        emit changed();
+    });
+}
+
+CameraPicker::~CameraPicker()
+{
+    if (m_camera)
+        m_camera->stop();
+}
+
+void CameraPicker::setVideoSink(QVideoSink *sink)
+{
+    if (m_sink == sink)
+        return;
+    m_sink = sink;
+    if (m_camera) {
+        m_camera->setVideoSink(sink);
+        if (sink && m_captured.isNull())
+            m_camera->start();
+    }
+    emit changed();
+}
+
+void CameraPicker::shutter()
+{
+    if (!m_camera || m_capturing || hasCapture())
+        return;
+    m_capturing = true;
+    m_failure.clear();
+    emit changed();
+    m_camera->capture();
+}
+
+void CameraPicker::retake()
+{
+    m_captured = QImage();
+    showLivePicture();
+    emit changed();
+}
+
+void CameraPicker::showLivePicture()
+{
+    if (m_camera && m_sink)
+        m_camera->start();
+}
+
+void CameraPicker::accept()
+{
+    if (!m_captured.isNull() && m_selectedImages) {
+        m_selectedImages->append(m_captured);
+        m_album.save(m_captured);
+    }
+    m_captured = QImage();
+    emit changed();
+    emit finished();
+}
+
+void CameraPicker::cancel()
+{
+    emit finished();
+}
+
+void CameraPicker::chooseFile(const QUrl &file)
+{
+    const QString path = localImagePath(file);
+    if (path.isEmpty())
+        return;
+    m_fileLoad = std::make_unique<QFutureWatcher<QImage>>();
+    connect(m_fileLoad.get(), &QFutureWatcherBase::finished, this, [this] {
+        const QImage image = m_fileLoad->result();
+        m_fileLoad.release()->deleteLater();
+        if (!image.isNull() && m_selectedImages)
+            m_selectedImages->append(image);
+        emit finished();
+    });
+    m_fileLoad->setFuture(loadImageFile(path));
+}
+
+} // namespace orvelle

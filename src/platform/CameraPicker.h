@@ -1,0 +1,84 @@
+#pragma once
+
+#include "PhotoAlbum.h"
+
+#include <QFutureWatcher>
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+#include <QVideoSink>
+#include <QtQml/qqmlregistration.h>
+#include <memory>
+
+namespace orvelle {
+
+class Camera;
+class CameraProvider;
+class PhotoListModel;
+
+// Takes one photo: live preview, shutter, then accept or retake; or, with no
+// camera, one chosen image file. An accepted photo is appended to the host's
+// list (no limit here: the host decides whether to offer the camera) and a
+// camera photo is also saved to the album. `finished` asks the host to close
+// the picker, after accepting (even without an image) and after cancelling.
+class CameraPicker : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Created by the screen that takes photos")
+    Q_PROPERTY(bool hasCamera READ hasCamera CONSTANT)
+    Q_PROPERTY(QVideoSink *videoSink READ videoSink WRITE setVideoSink NOTIFY changed)
+    Q_PROPERTY(bool capturing READ capturing NOTIFY changed)
+    Q_PROPERTY(bool hasCapture READ hasCapture NOTIFY changed)
+    Q_PROPERTY(QString failure READ failure NOTIFY changed)
+    Q_PROPERTY(QString title READ title CONSTANT)
+    Q_PROPERTY(QString shutterText READ shutterText CONSTANT)
+    Q_PROPERTY(QString acceptText READ acceptText CONSTANT)
+    Q_PROPERTY(QString retakeText READ retakeText CONSTANT)
+    Q_PROPERTY(QString cancelText READ cancelText CONSTANT)
+    Q_PROPERTY(QString chooseFileText READ chooseFileText CONSTANT)
+
+public:
+    CameraPicker(CameraProvider &cameras, PhotoListModel &selectedImages, PhotoAlbum album,
+                 QObject *parent = nullptr);
+    ~CameraPicker() override;
+
+    bool hasCamera() const { return m_camera != nullptr; }
+    QVideoSink *videoSink() const { return m_sink; }
+    void setVideoSink(QVideoSink *sink);
+    bool capturing() const { return m_capturing; }
+    bool hasCapture() const { return !m_captured.isNull(); }
+    QString failure() const { return m_failure; }
+    QString title() const { return QStringLiteral("拍照"); }
+    QString shutterText() const { return QStringLiteral("拍照"); }
+    QString acceptText() const { return QStringLiteral("使用照片"); }
+    QString retakeText() const { return QStringLiteral("重拍"); }
+    QString cancelText() const { return QStringLiteral("取消"); }
+    QString chooseFileText() const { return QStringLiteral("选择图片"); }
+
+    Q_INVOKABLE void shutter();
+    Q_INVOKABLE void retake();
+    Q_INVOKABLE void accept();
+    Q_INVOKABLE void cancel();
+    // The no-camera way: one image file, appended once it is decoded.
+    Q_INVOKABLE void chooseFile(const QUrl &file);
+
+signals:
+    void changed();
+    void finished();
+
+private:
+    void showLivePicture();
+
+    QPointer<PhotoListModel> m_selectedImages;
+    PhotoAlbum m_album;
+    std::unique_ptr<Camera> m_camera;
+    QPointer<QVideoSink> m_sink;
+    QImage m_captured;
+    bool m_capturing = false;
+    QString m_failure;
+    std::unique_ptr<QFutureWatcher<QImage>> m_fileLoad;
+};
+
+} // namespace orvelle

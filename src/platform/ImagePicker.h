@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QFutureWatcher>
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+#include <QtQml/qqmlregistration.h>
+#include <memory>
+#include <vector>
+
+namespace orvelle {
+
+class PhotoListModel;
+
+// The photo chooser: a file dialog over image files (drawn by
+// ImagePickerDialog.qml) whose picks are decoded off the GUI thread and
+// appended to the host's list as each one completes. The list never grows
+// past `maximumPhotos` through this picker, whatever the dialog delivers.
+class ImagePicker : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Created by the screen that holds the photos")
+    Q_PROPERTY(int selectionLimit READ selectionLimit NOTIFY changed)
+    Q_PROPERTY(int pendingLoads READ pendingLoads NOTIFY changed)
+
+public:
+    static constexpr int maximumPhotos = 8;
+
+    explicit ImagePicker(PhotoListModel &selectedImages, QObject *parent = nullptr);
+    ~ImagePicker() override;
+
+    // How many more the dialog may take; 0 means the list is full, which the
+    // dialog treats as no limit (the append rule still holds).
+    int selectionLimit() const;
+    int pendingLoads() const { return int(m_loads.size()); }
+
+    // The dialog's answer. Beyond the selection limit the rest is ignored, as
+    // a picker with a limit would not have let them be chosen.
+    Q_INVOKABLE void pick(const QList<QUrl> &files);
+
+signals:
+    void changed();
+    // Every load of the last picks has ended (appended or skipped).
+    void loadsFinished();
+
+private:
+    void loaded(QFutureWatcher<QImage> *watcher);
+
+    QPointer<PhotoListModel> m_selectedImages;
+    std::vector<std::unique_ptr<QFutureWatcher<QImage>>> m_loads;
+};
+
+} // namespace orvelle

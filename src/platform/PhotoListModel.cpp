@@ -1,0 +1,56 @@
+#include "PhotoListModel.h"
+
+namespace orvelle {
+
+int PhotoListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : count();
+}
+
+QVariant PhotoListModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const Photo &photo = m_photos.at(index.row());
+    if (role == PhotoIdRole)
+        return photo.id;
+    if (role == Qt::DecorationRole)
+        return photo.image;
+    return {};
+}
+
+QHash<int, QByteArray> PhotoListModel::roleNames() const
+{
+    return {{PhotoIdRole, "photoId"}};
+}
+
+QList<QImage> PhotoListModel::images() const
+{
+    QList<QImage> images;
+    images.reserve(m_photos.size());
+    for (const Photo &photo : m_photos)
+        images << photo.image;
+    return images;
+}
+
+int PhotoListModel::append(const QImage &image)
+{
+    const int row = count();
+    beginInsertRows({}, row, row);
+    m_photos.append({m_nextId++, image});
+    endInsertRows();
+    emit countChanged();
+    return m_photos.constLast().id;
+}
+
+void PhotoListModel::remove(int row)
+{
+    if (row < 0 || row >= count())
+        return;
+    beginRemoveRows({}, row, row);
+    m_photos.removeAt(row);
+    endRemoveRows();
+    emit countChanged();
+}
+
+} // namespace orvelle

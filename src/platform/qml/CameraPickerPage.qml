@@ -1,0 +1,84 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Dialogs
+import QtQuick.Layouts
+import QtMultimedia
+import Orvelle.Core
+import Orvelle.Platform
+
+// Draws CameraPicker: live picture and shutter, then accept or retake; with no
+// camera, the choice of one image file. The host closes it on `finished`.
+Page {
+    id: page
+    required property CameraPicker view
+    objectName: "CameraPicker"
+    title: page.view.title
+    background: Rectangle { color: "black" }
+
+    VideoOutput {
+        id: preview
+        anchors.fill: parent
+        visible: page.view.hasCamera
+        fillMode: VideoOutput.PreserveAspectFit
+        Component.onCompleted: page.view.videoSink = preview.videoSink
+        // The camera must not draw into a sink that is gone.
+        Component.onDestruction: page.view.videoSink = null
+    }
+
+    component Action: PrimaryButton {
+        Layout.fillWidth: true
+        Layout.preferredHeight: Theme.touchTarget
+    }
+
+    ColumnLayout {
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        anchors.margins: Theme.spacing * 2
+        spacing: Theme.spacing
+
+        Label {
+            Layout.fillWidth: true
+            visible: page.view.failure !== ""
+            text: page.view.failure
+            color: "white"
+            wrapMode: Text.Wrap
+            Accessible.name: text
+        }
+        RowLayout {
+            spacing: Theme.spacing
+            Action {
+                visible: page.view.hasCamera && !page.view.hasCapture
+                enabled: !page.view.capturing
+                text: page.view.shutterText
+                onClicked: page.view.shutter()
+            }
+            Action {
+                visible: page.view.hasCapture
+                text: page.view.acceptText
+                onClicked: page.view.accept()
+            }
+            Action {
+                visible: page.view.hasCapture
+                text: page.view.retakeText
+                onClicked: page.view.retake()
+            }
+            Action {
+                visible: !page.view.hasCamera
+                text: page.view.chooseFileText
+                onClicked: fileDialog.open()
+            }
+            Action {
+                text: page.view.cancelText
+                onClicked: page.view.cancel()
+            }
+        }
+    }
+
+    FileDialog {
+        id: fileDialog
+        title: page.view.chooseFileText
+        nameFilters: ["图片 (*.png *.jpg *.jpeg *.bmp *.gif *.webp *.heic)"]
+        onAccepted: page.view.chooseFile(selectedFile)
+    }
+}

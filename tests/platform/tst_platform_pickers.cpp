@@ -1,0 +1,200 @@
+#include "Camera.h"
+#include "CameraPicker.h"
+#include "ImagePicker.h"
+#include "PhotoAlbum.h"
+#include "PhotoListModel.h"
+#include "TestImages.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVideoFrame>
+#include <QVideoSink>
+
+using namespace orvelle;
+using namespace orvelle::test;
+
+class TestPickers : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir files;
+
+    QUrl imageFile(const QString &name, const QSize &size, Qt::GlobalColor colour)
+    {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        const QString path = files.filePath(name);
+        image.save(path);
+        return QUrl::fromLocalFile(path);
+    }
+
+    static void fill(PhotoListModel &model, int count)
+    {
+        for (int i = 0; i < count; ++i)
+            model.append(QImage(4, 4, QImage::Format_RGB32));
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(files.isValid()); }
+
+    void imagePickerNeverGrowsTheListPastEight()
+    {
+        QList<QUrl> five;
+        for (int i = 0; i < 5; ++i)
+            five << imageFile(QStringLiteral("p%1.png").arg(i), {8, 8}, Qt::red);
+
+        // 6 held: only 2 of the 5 are taken.
+        PhotoListModel photos;
+        fill(photos, 6);
+        ImagePicker picker(photos);
+        QCOMPARE(picker.selectionLimit(), 2);
+        QSignalSpy done(&picker, &ImagePicker::loadsFinished);
+        picker.pick(five);
+        QVERIFY(done.wait());
+        QCOMPARE(photos.count(), 8);
+        QCOMPARE(picker.selectionLimit(), 0);
+
+        // Full: the limit 0 lets everything through the dialog, and the append
+        // rule drops it all.
+        picker.pick(five);
+        QTRY_COMPARE(done.size(), 2);
+        QCOMPARE(photos.count(), 8);
+
+        // The host filled the list while the loads ran: checked at append time.
+        PhotoListModel racing;
+        fill(racing, 6);
+        ImagePicker second(racing);
+        QSignalSpy secondDone(&second, &ImagePicker::loadsFinished);
+        second.pick(five);
+        fill(racing, 2);
+        QVERIFY(secondDone.wait());
+        QCOMPARE(racing.count(), 8);
+    }
+
+    void imagePickerSkipsWhatIsNoImageAndKeepsCompletionOrder()
+    {
+        QFile corrupt(files.filePath("corrupt.jpg"));
+        QVERIFY(corrupt.open(QIODevice::WriteOnly));
+        corrupt.write("\xff\xd8\xff\xe0 not really a jpeg");
+        corrupt.close();
+        QFile text(files.filePath("notes.txt"));
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("plain text");
+        text.close();
+        // The large one takes far longer to decode, so it arrives last.
+        QImage big = noiseImage(3000, 2000);
+        QVERIFY(big.save(files.filePath("big.png")));
+        const QUrl small = imageFile("small.png", {10, 20}, Qt::blue);
+
+        PhotoListModel photos;
+        ImagePicker picker(photos);
+        QSignalSpy done(&picker, &ImagePicker::loadsFinished);
+        picker.pick({QUrl::fromLocalFile(files.filePath("big.png")),
+                     QUrl::fromLocalFile(corrupt.fileName()), QUrl::fromLocalFile(text.fileName()),
+                     QUrl::fromLocalFile(files.filePath("gone.png")),
+                     QUrl(QStringLiteral("https://example.cn/a.png")), small});
+        QCOMPARE(picker.pendingLoads(), 5);
+        QVERIFY(done.wait(30000));
+        QCOMPARE(photos.count(), 2);
+        QCOMPARE(photos.photos().at(0).image.size(), QSize(10, 20));
+        QCOMPARE(photos.photos().at(1).image.size(), QSize(3000, 2000));
+    }
+
+    void imagePickerAppliesTheExifOrientation()
+    {
+        // A JPEG 40x20 whose EXIF says "rotate 90°": the list gets it upright.
+        QImage wide(40, 20, QImage::Format_RGB32);
+        wide.fill(Qt::green);
+        QByteArray jpeg;
+        {
+            QBuffer buffer(&jpeg);
+            buffer.open(QIODevice::WriteOnly);
+            QImageWriter writer(&buffer, "jpeg");
+            writer.setTransformation(QImageIOHandler::TransformationRotate90);
+            QVERIFY(writer.write(wide));
+        }
+        QFile file(files.filePath("turned.jpg"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(jpeg);
+        file.close();
+        PhotoListModel photos;
+        ImagePicker picker(photos);
+        QSignalSpy done(&picker, &ImagePicker::loadsFinished);
+        picker.pick({QUrl::fromLocalFile(file.fileName())});
+        QVERIFY(done.wait());
+        QCOMPARE(photos.count(), 1);
+        QCOMPARE(photos.photos().at(0).image.size(), QSize(20, 40));
+    }
+
+    void cameraPickerTakesOnePhotoEvenWhenTheListIsFull()
+    {
+        const QUrl scene = imageFile("scene.png", {64, 48}, Qt::darkYellow);
+        QTemporaryDir album;
+        auto cameras = CameraProvider::imageFile(scene.toLocalFile());
+        PhotoListModel photos;
+        fill(photos, 8);
+        CameraPicker picker(*cameras, photos, PhotoAlbum(album.path()));
+        QVERIFY(picker.hasCamera());
+        QVideoSink preview;
+        picker.setVideoSink(&preview);
+        QTRY_VERIFY(preview.videoFrame().isValid());
+        QSignalSpy finished(&picker, &CameraPicker::finished);
+
+        picker.shutter();
+        QTRY_VERIFY(picker.hasCapture());
+        picker.retake();
+        QVERIFY(!picker.hasCapture());
+        picker.shutter();
+        QTRY_VERIFY(picker.hasCapture());
+        picker.accept();
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(photos.count(), 9);
+        QCOMPARE(photos.photos().constLast().image.size(), QSize(64, 48));
+        // The user's own copy lands in the album folder.
+        QTRY_COMPARE(QDir(album.path()).entryList({"*.jpg"}, QDir::Files).size(), 1);
+
+        // Cancelling closes the picker and changes nothing.
+        CameraPicker again(*cameras, photos, PhotoAlbum(album.path()));
+        QSignalSpy closed(&again, &CameraPicker::finished);
+        again.cancel();
+        QCOMPARE(closed.size(), 1);
+        QCOMPARE(photos.count(), 9);
+    }
+
+    void cameraPickerWithoutCameraOffersAFile()
+    {
+        // This machine's real camera list: without a webcam, nothing opens.
+        auto system = CameraProvider::system();
+        if (!system->hasCamera()) {
+            PhotoListModel photos;
+            CameraPicker picker(*system, photos, PhotoAlbum(files.path()));
+            QVERIFY(!picker.hasCamera());
+            picker.shutter();
+            QVERIFY(!picker.capturing());
+        }
+
+        auto none = CameraProvider::none();
+        PhotoListModel photos;
+        QTemporaryDir album;
+        CameraPicker picker(*none, photos, PhotoAlbum(album.path()));
+        QVERIFY(!picker.hasCamera());
+        QVideoSink preview;
+        picker.setVideoSink(&preview);
+        picker.shutter();
+        QVERIFY(!picker.capturing());
+        QSignalSpy finished(&picker, &CameraPicker::finished);
+        picker.chooseFile(imageFile("chosen.png", {30, 30}, Qt::cyan));
+        QVERIFY(finished.wait());
+        QCOMPARE(photos.count(), 1);
+        // A file the user already has is not copied into the album again.
+        QCOMPARE(QDir(album.path()).entryList(QDir::Files).size(), 0);
+    }
+};
+
+QTEST_MAIN(TestPickers)
+#include "tst_platform_pickers.moc"
