@@ -1,0 +1,75 @@
+#include "WebView.h"
+
+#include "core/Logging.h"
+
+namespace orvelle {
+
+WebView::WebView(const QUrl &url, QObject *parent)
+    : QObject(parent)
+    , m_url(url)
+{
+    m_timeout.setSingleShot(true);
+    m_timeout.setInterval(std::chrono::seconds(60));
+    connect(&m_timeout, &QTimer::timeout, this, &WebView::timedOut);
+}
+
+void WebView::navigationStarted(const QUrl &currentUrl)
+{
+    m_navigating = true;
+    m_committed = false;
+    m_timedOut = false;
+    m_timeout.start();
+    qCDebug(lcWeb).noquote() << "Started to load: " + currentUrl.toString();
+}
+
+void WebView::contentArrived()
+{
+    if (!m_navigating)
+        return;
+    m_committed = true;
+    m_timeout.stop();
+}
+
+void WebView::navigationFinished(const QUrl &currentUrl)
+{
+    m_navigating = false;
+    m_timeout.stop();
+    qCDebug(lcWeb).noquote() << "Finished loading: " + currentUrl.toString();
+}
+
+void WebView::navigationFailed(const QString &description, int code, bool errorPageShown,
+                               bool httpStatus)
+{
+    // The engine describes status failures with an HTML template; the code
+    // says it better.
+    logFailure(!errorPageShown,
+               httpStatus ? QStringLiteral("HTTP status %1").arg(code) : description);
+}
+
+void WebView::navigationStopped()
+{
+    logFailure(m_committed, m_timedOut ? QStringLiteral("The request timed out.")
+                                       : QStringLiteral("The navigation was stopped."));
+}
+
+void WebView::logFailure(bool committed, const QString &description)
+{
+    if (!m_navigating)
+        return;
+    m_navigating = false;
+    m_timeout.stop();
+    if (committed)
+        qCDebug(lcWeb).noquote() << "Failed to load: " + description;
+    else
+        qCDebug(lcWeb).noquote() << "Failed to start loading: " + description;
+}
+
+void WebView::timedOut()
+{
+    if (!m_navigating || m_committed)
+        return;
+    m_timedOut = true;
+    emit stopRequested();
+}
+
+} // namespace orvelle

@@ -1,0 +1,239 @@
+#include "RiskAnnouncementWebView.h"
+#include "WebView.h"
+#include "support/QmlPageFixture.h"
+
+#include <QGuiApplication>
+#include <QLoggingCategory>
+#include <QTcpServer>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+#include <atomic>
+#include <httplib.h>
+#include <thread>
+
+Q_IMPORT_QML_PLUGIN(OrvelleCorePlugin)
+Q_IMPORT_QML_PLUGIN(OrvellePlatformPlugin)
+
+using namespace orvelle;
+using orvelle::test::QmlPageFixture;
+
+namespace {
+QStringList webLines;
+QtMessageHandler previousHandler = nullptr;
+
+void recordWebLines(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (context.category && QByteArray(context.category) == "orvelle.web")
+        webLines << message;
+    previousHandler(type, context, message);
+}
+
+// Plain HTTP on loopback: a page, a redirect to it, an error status and an
+// address that accepts the request but never answers.
+class LocalWebServer
+{
+public:
+    LocalWebServer()
+    {
+        m_server.Get("/page", [](const httplib::Request &, httplib::Response &response) {
+            response.set_content("<html><head><title>风险公告</title></head><body>三号井</body>"
+                                 "</html>",
+                                 "text/html; charset=utf-8");
+        });
+        m_server.Get("/redirect", [](const httplib::Request &, httplib::Response &response) {
+            response.set_redirect("/page");
+        });
+        m_server.Get("/missing", [](const httplib::Request &, httplib::Response &response) {
+            response.status = 404;
+            response.set_content("<html><body>无此公告</body></html>", "text/html");
+        });
+        // Promises more than it sends, then hangs up: the page had begun.
+        m_server.Get("/cut", [](const httplib::Request &, httplib::Response &response) {
+            response.set_content_provider(
+                100000, "text/html", [](size_t offset, size_t, httplib::DataSink &sink) {
+                    if (offset > 0)
+                        return false;
+                    const std::string start =
+                        "<html><head><title>半页</title></head><body>" + std::string(4000, 'x');
+                    sink.write(start.data(), start.size());
+                    return true;
+                });
+        });
+        m_server.Get("/silent", [this](const httplib::Request &, httplib::Response &response) {
+            for (int i = 0; i < 300 && !m_stopping; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            response.set_content("late", "text/plain");
+        });
+        m_port = m_server.bind_to_any_port("127.0.0.1");
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    }
+    ~LocalWebServer()
+    {
+        m_stopping = true;
+        m_server.stop();
+        m_thread.join();
+    }
+    QUrl url(const QString &path) const
+    {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path));
+    }
+
+private:
+    httplib::Server m_server;
+    std::atomic<bool> m_stopping = false;
+    int m_port = 0;
+    std::thread m_thread;
+};
+
+QUrl unreachableAddress()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return QUrl(QStringLiteral("http://127.0.0.1:%1/notice").arg(port));
+}
+} // namespace
+
+class TestWeb : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<LocalWebServer> server;
+
+    // Shows one WebView and waits for the line that ends its navigation.
+    static QStringList navigate(WebView &view, const QString &lastLinePrefix)
+    {
+        webLines.clear();
+        QmlPageFixture fixture;
+        QObject *page = fixture.load(QUrl("qrc:/Orvelle/Platform/qml/WebViewPage.qml"),
+                                     {{"view", QVariant::fromValue(&view)}});
+        if (!page)
+            return {fixture.warningText()};
+        const auto ended = [&] {
+            return !webLines.isEmpty() && webLines.constLast().startsWith(lastLinePrefix);
+        };
+        if (!QTest::qWaitFor(ended, 60000))
+            webLines << QStringLiteral("(no line starting with %1)").arg(lastLinePrefix);
+        return webLines;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("orvelle.web.debug=true"));
+        previousHandler = qInstallMessageHandler(recordWebLines);
+        server = std::make_unique<LocalWebServer>();
+    }
+
+    void onlyWebAddressesOpen()
+    {
+        const QStringList opened = {
+            "http://127.0.0.1:50000/notice/7", "https://notice.example.cn/公告?id=3&d=a%20b",
+            "HTTPS://EXAMPLE.CN/", "http://[::1]:8080/", "https://user@example.cn/x#top"};
+        for (const QString &key : opened)
+            QVERIFY2(RiskAnnouncementWebView::pageAddress(key), qPrintable(key));
+        const QStringList refused = {"",
+                                     "javascript:alert(1)",
+                                     "JavaScript://example.cn/%0aalert(1)",
+                                     "file:///etc/passwd",
+                                     "data:text/html,<script>x</script>",
+                                     "intent://scan/#Intent;scheme=zxing;end",
+                                     "ftp://example.cn/a",
+                                     "http://",
+                                     "http:/example.cn",
+                                     "//example.cn/path",
+                                     "example.cn/notice",
+                                     "三号井风险公告",
+                                     R"({"key":"JC-0042"})",
+                                     "https://exa mple.cn/",
+                                     "http://example.cn:99999/",
+                                     " https://example.cn/"};
+        for (const QString &key : refused)
+            QVERIFY2(!RiskAnnouncementWebView::pageAddress(key), qPrintable(key));
+
+        // Exactly as scanned: nothing is added or taken away.
+        QCOMPARE(RiskAnnouncementWebView::pageAddress("https://example.cn/a?b=c")->toString(),
+                 QStringLiteral("https://example.cn/a?b=c"));
+        QVERIFY(!RiskAnnouncementWebView(std::nullopt).webView());
+        QVERIFY(!RiskAnnouncementWebView(QStringLiteral("file:///etc/passwd")).webView());
+    }
+
+    void navigationsWriteTheirLines()
+    {
+        const QUrl page = server->url("/page");
+        WebView plain(page);
+        QCOMPARE(navigate(plain, "Finished"),
+                 QStringList({"Started to load: " + page.toString(),
+                              "Finished loading: " + page.toString()}));
+
+        // A redirect is one navigation, finished at its target.
+        WebView redirected(server->url("/redirect"));
+        QCOMPARE(navigate(redirected, "Finished"),
+                 QStringList({"Started to load: " + server->url("/redirect").toString(),
+                              "Finished loading: " + page.toString()}));
+
+        // Nobody listening: the navigation never got an answer.
+        const QUrl nowhere = unreachableAddress();
+        WebView unreachable(nowhere);
+        QCOMPARE(navigate(unreachable, "Failed"),
+                 QStringList({"Started to load: " + nowhere.toString(),
+                              "Failed to start loading: net::ERR_CONNECTION_REFUSED"}));
+
+        // The server answered, with an error status.
+        WebView missing(server->url("/missing"));
+        QCOMPARE(navigate(missing, "Failed").constLast(),
+                 QStringLiteral("Failed to load: HTTP status 404"));
+
+        // The connection broke after the page had begun to arrive.
+        WebView cut(server->url("/cut"));
+        QCOMPARE(navigate(cut, "Failed").constLast(),
+                 QStringLiteral("Failed to load: net::ERR_CONTENT_LENGTH_MISMATCH"));
+
+        // No answer within the time-out: stopped.
+        WebView silent(server->url("/silent"));
+        silent.setTimeout(std::chrono::milliseconds(1500));
+        QCOMPARE(navigate(silent, "Failed").constLast(),
+                 QStringLiteral("Failed to start loading: The request timed out."));
+    }
+
+    void noticePageShowsThePageOrTheLinkError()
+    {
+        // The views outlive their pages, as on the navigation stack.
+        RiskAnnouncementWebView refused(QStringLiteral("javascript:alert(1)"));
+        RiskAnnouncementWebView notice(server->url("/page").toString());
+        QmlPageFixture fixture;
+        QObject *page = fixture.load(QUrl("qrc:/Orvelle/Platform/qml/RiskAnnouncementPage.qml"),
+                                     {{"view", QVariant::fromValue(&refused)}});
+        QVERIFY2(page, qPrintable(fixture.warningText()));
+        QCOMPARE(page->objectName(), QStringLiteral("RiskAnnouncementWebView"));
+        QCOMPARE(page->property("title").toString(), QStringLiteral("风险公告"));
+        QVERIFY(QmlPageFixture::findItem(page, "链接错误，请重试"));
+        QVERIFY(!QmlPageFixture::findItem(page, "WebView"));
+        delete page;
+
+        webLines.clear();
+        page = fixture.load(QUrl("qrc:/Orvelle/Platform/qml/RiskAnnouncementPage.qml"),
+                            {{"view", QVariant::fromValue(&notice)}});
+        QVERIFY2(page, qPrintable(fixture.warningText()));
+        QTRY_VERIFY(QmlPageFixture::findItem(page, "WebView"));
+        QVERIFY(!QmlPageFixture::findItem(page, "链接错误，请重试"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            webLines.contains("Finished loading: " + server->url("/page").toString()), 60000);
+        QCOMPARE(QmlPageFixture::findItem(page, "WebView")->property("title").toString(),
+                 QStringLiteral("风险公告"));
+    }
+
+    void cleanupTestCase() { server.reset(); }
+};
+
+int main(int argc, char **argv)
+{
+    // As the client does: the engine is loaded later, by QML.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QGuiApplication app(argc, argv);
+    TestWeb test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_platform_web.moc"
