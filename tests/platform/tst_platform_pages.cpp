@@ -5,6 +5,7 @@
 #include "PhotoListModel.h"
 #include "QRCodeScannerView.h"
 #include "RiskAnnouncementWebView.h"
+#include "TestImages.h"
 #include "support/QmlPageFixture.h"
 
 #include <QFile>
@@ -100,6 +101,28 @@ private slots:
         QFile maps(QStringLiteral("/proc/self/maps"));
         QVERIFY(maps.open(QIODevice::ReadOnly));
         QVERIFY(!maps.readAll().contains("libQt6WebEngine"));
+    }
+
+    // The page's VideoOutput hands its sink to the view: what the camera shows
+    // there is what gets decoded.
+    void scannerPageReadsWhatThePreviewShows()
+    {
+        QTemporaryDir dir;
+        const QString codeFile = dir.filePath("code.png");
+        QVERIFY(test::qrImage(QStringLiteral("https://notice.example.cn/7")).save(codeFile));
+        auto camera = CameraProvider::imageFile(codeFile);
+        auto beeper = Beeper::silent();
+        QRCodeScannerView scanner(*camera, *beeper);
+        QSignalSpy codes(&scanner, &QRCodeScannerView::didFindCode);
+        QmlPageFixture fixture;
+        QObject *page = fixture.load(QUrl("qrc:/Orvelle/Platform/qml/QRCodeScannerPage.qml"),
+                                     {{"view", QVariant::fromValue(&scanner)}});
+        QVERIFY2(page, qPrintable(fixture.warningText()));
+        QVERIFY(codes.wait(20000));
+        QCOMPARE(codes.at(0).at(0).toString(), QStringLiteral("https://notice.example.cn/7"));
+        delete page;
+        QVERIFY(!scanner.videoSink());
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
     }
 
     void withoutCameraThePagesOfferAFile()
