@@ -9,7 +9,6 @@
 #include "support/QmlPageFixture.h"
 
 #include <QFile>
-#include <QQmlComponent>
 #include <QQuickStyle>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -55,28 +54,6 @@ private slots:
         QVERIFY(!QGuiApplication::inputMethod()->isVisible());
         QCOMPARE(field->property("text").toString(), QStringLiteral("abc"));
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
-    }
-
-    void textStylesHaveTheirSizesAndColours()
-    {
-        QmlPageFixture fixture;
-        QQmlComponent component(&fixture.engine());
-        component.setData("import QtQuick\nimport Orvelle.Platform\nQtObject {\n"
-                          "property var sizes: [TextStyles.bigTitleRed.pixelSize,"
-                          " TextStyles.bigTitle.pixelSize, TextStyles.middleTitle.pixelSize,"
-                          " TextStyles.regularTitle.pixelSize, TextStyles.smallText.pixelSize]\n"
-                          "property var colours: [TextStyles.bigTitleRedColor,"
-                          " TextStyles.bigTitleColor, TextStyles.middleTitleColor,"
-                          " TextStyles.regularTitleColor, TextStyles.smallTextColor]\n}",
-                          QUrl());
-        std::unique_ptr<QObject> styles(component.create());
-        QVERIFY2(styles, qPrintable(component.errorString()));
-        QCOMPARE(styles->property("sizes").toList(), QVariantList({17, 17, 16, 15, 12}));
-        const QVariantList colours = styles->property("colours").toList();
-        QCOMPARE(colours.at(0).value<QColor>(), QColor::fromRgbF(1, 0, 0));
-        for (int i = 1; i < 4; ++i)
-            QCOMPARE(colours.at(i).value<QColor>(), QColor::fromRgbF(0.3, 0.3, 0.3));
-        QCOMPARE(colours.at(4).value<QColor>(), QColor::fromRgbF(0.6, 0.6, 0.6));
     }
 
     // Start-up and every page short of a web page leave the web engine
