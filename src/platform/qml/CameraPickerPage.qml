@@ -22,7 +22,7 @@ Page {
         fillMode: VideoOutput.PreserveAspectFit
         Component.onCompleted: page.view.videoSink = preview.videoSink
         // The camera must not draw into a sink that is gone.
-        Component.onDestruction: page.view.videoSink = null
+        Component.onDestruction: if (page.view) page.view.videoSink = null
     }
 
     component Action: PrimaryButton {
