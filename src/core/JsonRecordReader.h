@@ -21,6 +21,14 @@ public:
 
     bool ok() const { return m_ok; }
 
+    // The record read so far, or nothing when any field failed it.
+    template <typename Record> std::optional<Record> finish(Record &&record) const
+    {
+        if (!m_ok)
+            return std::nullopt;
+        return std::forward<Record>(record);
+    }
+
     void text(const char *key, std::optional<QString> &field);
     // Like text(), but a missing or null value fails the record too.
     void requiredText(const char *key, std::optional<QString> &field);

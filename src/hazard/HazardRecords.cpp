@@ -7,9 +7,7 @@ std::optional<PlaceCheckitem> PlaceCheckitem::decode(const QJsonObject &json)
     JsonRecordReader r(json);
     PlaceCheckitem item;
     r.text("place", item.place);
-    if (!r.ok())
-        return std::nullopt;
-    return item;
+    return r.finish(std::move(item));
 }
 
 std::optional<PlacedData> PlacedData::decode(const QJsonObject &json)
@@ -22,9 +20,7 @@ std::optional<PlacedData> PlacedData::decode(const QJsonObject &json)
     r.text("dbVw", d.dbVw);
     r.text("msg", d.msg);
     r.text("server", d.server);
-    if (!r.ok())
-        return std::nullopt;
-    return d;
+    return r.finish(std::move(d));
 }
 
 SHDCheckItem SHDCheckItem::forReport(const QString &description,
@@ -62,9 +58,7 @@ std::optional<SHazardDescriptorModel> SHazardDescriptorModel::decode(const QJson
     r.text("frmno", m.frmno);
     r.text("msg", m.msg);
     r.text("server", m.server);
-    if (!r.ok())
-        return std::nullopt;
-    return m;
+    return r.finish(std::move(m));
 }
 
 } // namespace orvelle

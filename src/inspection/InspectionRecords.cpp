@@ -5,14 +5,6 @@
 namespace orvelle {
 
 namespace {
-template <typename Record>
-std::optional<Record> finish(const JsonRecordReader &reader, Record &&record)
-{
-    if (!reader.ok())
-        return std::nullopt;
-    return std::move(record);
-}
-
 void putText(QJsonObject &object, const char *key, const Text &value)
 {
     object.insert(QLatin1String(key), value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null));
@@ -37,7 +29,7 @@ std::optional<Checkitem> Checkitem::decode(const QJsonObject &json)
     r.text("key", c.key);
     r.text("project", c.project);
     r.text("qzdept", c.qzdept);
-    return finish(r, std::move(c));
+    return r.finish(std::move(c));
 }
 
 std::optional<TodayInspectionData> TodayInspectionData::decode(const QJsonObject &json)
@@ -50,7 +42,7 @@ std::optional<TodayInspectionData> TodayInspectionData::decode(const QJsonObject
     r.text("dbvw", d.dbvw);
     r.text("msg", d.msg);
     r.text("server", d.server);
-    return finish(r, std::move(d));
+    return r.finish(std::move(d));
 }
 
 std::optional<OnCheckitem> OnCheckitem::decode(const QJsonObject &json)
@@ -62,7 +54,7 @@ std::optional<OnCheckitem> OnCheckitem::decode(const QJsonObject &json)
     r.text("yhtype", c.yhtype);
     r.text("yhtypes", c.yhtypes);
     r.text("yhlevel", c.yhlevel);
-    return finish(r, std::move(c));
+    return r.finish(std::move(c));
 }
 
 std::optional<OnInspectionDetaildData> OnInspectionDetaildData::decode(const QJsonObject &json)
@@ -79,7 +71,7 @@ std::optional<OnInspectionDetaildData> OnInspectionDetaildData::decode(const QJs
     r.text("place", d.place);
     r.integer("rowcount", d.rowcount);
     r.text("yhfrom", d.yhfrom);
-    return finish(r, std::move(d));
+    return r.finish(std::move(d));
 }
 
 OnXCheckitem OnXCheckitem::fromBlank(const OnCheckitem &item)
@@ -117,7 +109,7 @@ std::optional<DetailCheckitem> DetailCheckitem::decode(const QJsonObject &json)
     r.text("checkpeople", c.checkpeople);
     r.text("frmno", c.frmno);
     r.text("id", c.id);
-    return finish(r, std::move(c));
+    return r.finish(std::move(c));
 }
 
 std::optional<DetailTodayInspectionDetailData>
@@ -131,7 +123,7 @@ DetailTodayInspectionDetailData::decode(const QJsonObject &json)
     r.text("dbVw", d.dbVw);
     r.text("msg", d.msg);
     r.text("server", d.server);
-    return finish(r, std::move(d));
+    return r.finish(std::move(d));
 }
 
 std::optional<DetailitemCheckitem> DetailitemCheckitem::decode(const QJsonObject &json)
@@ -145,7 +137,7 @@ std::optional<DetailitemCheckitem> DetailitemCheckitem::decode(const QJsonObject
     r.text("yhlevel", c.yhlevel);
     r.text("yhtype", c.yhtype);
     r.text("yhtypes", c.yhtypes);
-    return finish(r, std::move(c));
+    return r.finish(std::move(c));
 }
 
 std::optional<DetailitemTodayData> DetailitemTodayData::decode(const QJsonObject &json)
@@ -159,7 +151,7 @@ std::optional<DetailitemTodayData> DetailitemTodayData::decode(const QJsonObject
     r.text("image", d.image);
     r.text("msg", d.msg);
     r.text("rowcount", d.rowcount);
-    return finish(r, std::move(d));
+    return r.finish(std::move(d));
 }
 
 std::optional<OnInspectionModel> OnInspectionModel::decode(const QJsonObject &json)
@@ -174,7 +166,7 @@ std::optional<OnInspectionModel> OnInspectionModel::decode(const QJsonObject &js
     r.text("frmno", m.frmno);
     r.text("msg", m.msg);
     r.text("server", m.server);
-    return finish(r, std::move(m));
+    return r.finish(std::move(m));
 }
 
 } // namespace orvelle

@@ -4,6 +4,7 @@
 #include "session/User.h"
 #include "support/ManualScheduler.h"
 #include "support/https/HttpsTestServer.h"
+#include "support/https/TestClientConfig.h"
 
 #include <QSettings>
 #include <QSignalSpy>
@@ -18,14 +19,6 @@ using orvelle::test::HttpsTestServer;
 using orvelle::test::ManualScheduler;
 
 namespace {
-AppConfig serverConfig()
-{
-    AppConfig config = AppConfig::defaults();
-    config.serviceHost = QString::fromStdString(HttpsTestServer::testHost());
-    config.caFile = QString::fromStdString(HttpsTestServer::caFile());
-    return config;
-}
-
 QString bodyValue(const orvelle::test::RecordedRequest &request, const QString &key)
 {
     return QUrlQuery(QString::fromStdString(request.body)).queryItemValue(key, QUrl::FullyDecoded);
@@ -54,7 +47,7 @@ private slots:
     {
         qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
         QVERIFY(server.isListening());
-        client = std::make_unique<ServiceClient>(serverConfig());
+        client = std::make_unique<ServiceClient>(orvelle::test::testConfig());
     }
     void cleanupTestCase() { client.reset(); }
 

@@ -5,6 +5,7 @@
 #include "net/ServiceClient.h"
 #include "session/User.h"
 #include "support/https/HttpsTestServer.h"
+#include "support/https/TestClientConfig.h"
 
 #include <QSettings>
 #include <QSignalSpy>
@@ -17,20 +18,12 @@ using orvelle::test::Answer;
 using orvelle::test::HttpsTestServer;
 
 namespace {
-AppConfig serverConfig()
-{
-    AppConfig config = AppConfig::defaults();
-    config.serviceHost = QString::fromStdString(HttpsTestServer::testHost());
-    config.caFile = QString::fromStdString(HttpsTestServer::caFile());
-    return config;
-}
-
 // One sign-in screen with its own service client and version checker.
 struct Screen
 {
     User appState;
     User shared;
-    ServiceClient client{serverConfig()};
+    ServiceClient client{orvelle::test::testConfig()};
     VersionChecker checker{VersionChecker::serviceQuery(client), QStringLiteral("5"),
                            Scheduler::system(), UrlOpener::system()};
     LoginView view;

@@ -1,4 +1,4 @@
-#include "NetTestSupport.h"
+#include "support/https/TestClientConfig.h"
 #include "net/PhotoUploader.h"
 
 #include <QDir>

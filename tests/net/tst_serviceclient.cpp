@@ -1,4 +1,4 @@
-#include "NetTestSupport.h"
+#include "support/https/TestClientConfig.h"
 #include "net/Endpoints.h"
 #include "net/ServiceClient.h"
 #include "session/User.h"

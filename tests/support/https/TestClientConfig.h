@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/AppConfig.h"
-#include "support/https/HttpsTestServer.h"
+#include "HttpsTestServer.h"
 
 #include <QString>
 #include <QTemporaryDir>
