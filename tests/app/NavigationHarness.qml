@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import Orvelle.Core
 import Orvelle.App
 
 // A content stack with one flag-driven page, as the home menu uses it.
