@@ -2,6 +2,7 @@
 #include "Camera.h"
 #include "CameraPicker.h"
 #include "ImagePicker.h"
+#include "PhotoImageProvider.h"
 #include "PhotoListModel.h"
 #include "QRCodeScannerView.h"
 #include "RiskAnnouncementWebView.h"
@@ -9,11 +10,13 @@
 #include "support/QmlPageFixture.h"
 
 #include <QFile>
+#include <QQmlEngine>
 #include <QQuickStyle>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
+#include <algorithm>
 
 Q_IMPORT_QML_PLUGIN(OrvelleCorePlugin)
 Q_IMPORT_QML_PLUGIN(OrvellePlatformPlugin)
@@ -53,6 +56,90 @@ private slots:
         QTRY_VERIFY(!field->hasActiveFocus());
         QVERIFY(!QGuiApplication::inputMethod()->isVisible());
         QCOMPARE(field->property("text").toString(), QStringLiteral("abc"));
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+    }
+
+    // Thumbnails are scaled copies served by the provider; the list keeps the
+    // full images for upload, and a removed photo is no longer served.
+    void photoGridShowsRemovesAndPreviews()
+    {
+        PhotoListModel photos;
+        const QList<QColor> colours{Qt::red, Qt::green, Qt::blue};
+        for (const QColor &colour : colours) {
+            QImage image(2400, 1800, QImage::Format_RGB32);
+            image.fill(colour);
+            photos.append(image);
+        }
+        QmlPageFixture fixture;
+        QObject *grid = fixture.load(QUrl("qrc:/Orvelle/Platform/qml/PhotoGrid.qml"),
+                                     {{"photos", QVariant::fromValue(&photos)}, {"maximum", 4}});
+        QVERIFY2(grid, qPrintable(fixture.warningText()));
+        QSignalSpy added(grid, SIGNAL(addTapped()));
+        QSignalSpy closed(grid, SIGNAL(previewClosed()));
+
+        // Delegates belong to the item tree only.
+        const auto thumbnails = [grid] {
+            QList<QQuickItem *> found;
+            QList<QQuickItem *> pending{qobject_cast<QQuickItem *>(grid)};
+            while (!pending.isEmpty()) {
+                QQuickItem *item = pending.takeFirst();
+                if (item->objectName() == QLatin1String("thumbnail"))
+                    found << item;
+                pending << item->childItems();
+            }
+            // In reading order, as the user sees them.
+            std::sort(found.begin(), found.end(), [](QQuickItem *a, QQuickItem *b) {
+                const QPointF pa = a->mapToScene({}), pb = b->mapToScene({});
+                return std::pair(pa.y(), pa.x()) < std::pair(pb.y(), pb.x());
+            });
+            return found;
+        };
+        QTRY_COMPARE(thumbnails().size(), 3);
+        for (QQuickItem *thumbnail : thumbnails()) {
+            QTRY_COMPARE(thumbnail->property("status").toInt(), 1); // Image.Ready
+            QVERIFY(thumbnail->property("implicitWidth").toInt() <= 100);
+            QCOMPARE(thumbnail->property("implicitHeight").toInt(), 70);
+        }
+        QCOMPARE(photos.photos().at(0).image.size(), QSize(2400, 1800));
+
+        QVERIFY(QmlPageFixture::tap(QmlPageFixture::findItem(grid, "添加图片")));
+        QCOMPARE(added.size(), 1);
+        QImage fourth(100, 100, QImage::Format_RGB32);
+        fourth.fill(Qt::yellow);
+        photos.append(fourth);
+        QTRY_VERIFY(!QmlPageFixture::findItem(grid, "添加图片"));
+        // Laid out after the current event: then it is the last in reading order.
+        QTRY_VERIFY(thumbnails().size() == 4
+                    && thumbnails().at(3)->property("source").toString().endsWith("/4"));
+
+        auto *provider = static_cast<PhotoImageProvider *>(
+            fixture.engine().imageProvider(QStringLiteral("photos")));
+        QVERIFY(provider);
+        const QString firstId = thumbnails().at(0)->property("source").toUrl().path().mid(1);
+        QVERIFY(!provider->requestImage(firstId, nullptr, {}).isNull());
+        QQuickItem *firstTile = thumbnails().at(0)->parentItem()->parentItem();
+        QVERIFY(QmlPageFixture::tap(QmlPageFixture::findItem(firstTile, "删除图片")));
+        QCOMPARE(photos.count(), 3);
+        QCOMPARE(photos.photos().at(0).image.pixelColor(0, 0), QColor(Qt::green));
+        QCOMPARE(photos.photos().at(2).image.pixelColor(0, 0), QColor(Qt::yellow));
+        QVERIFY(QmlPageFixture::findItem(grid, "添加图片"));
+        QVERIFY(provider->requestImage(firstId, nullptr, {}).isNull());
+
+        // The enlarged photo is the tapped one, stretched over the window.
+        QVERIFY(QmlPageFixture::tap(
+            QmlPageFixture::findItem(thumbnails().at(0)->parentItem(), "查看图片")));
+        QTRY_VERIFY(grid->property("previewOpen").toBool());
+        QQuickItem *large = QmlPageFixture::findItem(grid, "previewImage");
+        QVERIFY(large);
+        QTRY_COMPARE(large->property("status").toInt(), 1);
+        // The sheet's fade may still tint it by a shade.
+        const auto shown = [&fixture] {
+            return fixture.window().grabWindow().pixelColor(200, 600);
+        };
+        QTRY_VERIFY(shown().green() > 230 && shown().red() < 25 && shown().blue() < 25);
+        QVERIFY(QmlPageFixture::tap(QmlPageFixture::findItem(grid, "关闭")));
+        QTRY_VERIFY(!grid->property("previewOpen").toBool());
+        QTRY_COMPARE(closed.size(), 1);
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
     }
 
