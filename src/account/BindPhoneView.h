@@ -45,6 +45,8 @@ public:
     bool shouldlogin() const { return m_shouldlogin; }
     void setShouldlogin(bool on);
     CodeCountdown *countdown() { return &m_countdown; }
+    // Its page was closed; the view may live on while the page leaves.
+    void screenLeft() { m_countdown.stop(); }
 
     // "获取验证码"
     Q_INVOKABLE void requestCode();

@@ -45,6 +45,8 @@ public:
     QString alertMessage() const { return m_alertMessage; }
     bool shouldNavigate() const { return m_shouldNavigate; }
     CodeCountdown *countdown() { return &m_countdown; }
+    // Its page was closed; the view may live on while the page leaves.
+    void screenLeft() { m_countdown.stop(); }
 
     // Characters as a reader counts them, not code units or bytes.
     static int perceivedLength(const QString &text);

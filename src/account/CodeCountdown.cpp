@@ -27,6 +27,12 @@ void CodeCountdown::start()
     scheduleTick();
 }
 
+void CodeCountdown::stop()
+{
+    ++m_generation;
+    m_ticking = false;
+}
+
 void CodeCountdown::scheduleTick()
 {
     m_scheduler.runAfter(1s, this, [this, generation = m_generation] {

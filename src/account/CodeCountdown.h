@@ -31,6 +31,8 @@ public:
     bool isTicking() const { return m_ticking; }
 
     void start();
+    // The screen was left: no more ticks.
+    void stop();
 
 signals:
     void changed();

@@ -3,6 +3,7 @@
 #include "account/VersionChecker.h"
 #include "core/Scheduler.h"
 #include "core/UrlOpener.h"
+#include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
 #include "session/User.h"
 #include <orvelle/BuildInfo.h>
@@ -18,6 +19,8 @@ std::unique_ptr<AppContext> buildAppContext(const AppConfig &config)
     context->appState = std::make_unique<User>();
     context->sharedUser = &User::shared();
     context->serviceClient = std::make_unique<ServiceClient>(config);
+    context->photoUploader = std::make_unique<PhotoUploader>(config);
+    context->platform = buildPlatformServices(config.cameraImage);
     context->versionChecker = std::make_unique<VersionChecker>(
         VersionChecker::serviceQuery(*context->serviceClient),
         QString::fromLatin1(build::buildNumber), Scheduler::system(), UrlOpener::system());

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "core/AppConfig.h"
+#include "platform/PlatformServices.h"
 
 #include <QObject>
 #include <memory>
 
 namespace orvelle {
 
+class PhotoUploader;
 class ServiceClient;
 class User;
 class VersionChecker;
@@ -22,6 +24,9 @@ struct AppContext
     User *sharedUser = nullptr;
 
     std::unique_ptr<ServiceClient> serviceClient;
+    std::unique_ptr<PhotoUploader> photoUploader;
+    // The camera (or the configured image standing in for it) and the beeper.
+    PlatformServices platform;
     // Asked by the sign-in screen and the main tabs each time they appear.
     std::unique_ptr<VersionChecker> versionChecker;
 

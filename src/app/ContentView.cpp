@@ -1,17 +1,18 @@
 #include "ContentView.h"
 
+#include "AppContext.h"
 #include "HomeView.h"
 #include "SettingsView.h"
 #include "account/VersionChecker.h"
 
 namespace orvelle {
 
-ContentView::ContentView(User &appState, User &sharedUser, VersionChecker &versionChecker,
-                         ServiceClient &client, QObject *parent)
+ContentView::ContentView(AppContext &context, QObject *parent)
     : QObject(parent)
-    , m_versionChecker(versionChecker)
-    , m_homeView(new HomeView(appState, sharedUser, this))
-    , m_settingsView(new SettingsView(appState, sharedUser, client, this))
+    , m_versionChecker(*context.versionChecker)
+    , m_homeView(new HomeView(context, this))
+    , m_settingsView(
+          new SettingsView(*context.appState, *context.sharedUser, *context.serviceClient, this))
 {}
 
 void ContentView::appeared()

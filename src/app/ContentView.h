@@ -9,8 +9,7 @@
 
 namespace orvelle {
 
-class ServiceClient;
-class User;
+struct AppContext;
 
 // The main screen: tabs "首页" and "设置". Rebuilt at every sign-in, so the tab
 // and the home flags start afresh.
@@ -26,8 +25,7 @@ class ContentView : public QObject
     Q_PROPERTY(VersionChecker *versionChecker READ versionChecker CONSTANT)
 
 public:
-    ContentView(User &appState, User &sharedUser, VersionChecker &versionChecker,
-                ServiceClient &client, QObject *parent = nullptr);
+    explicit ContentView(AppContext &context, QObject *parent = nullptr);
 
     int selectedTab() const { return m_selectedTab; }
     void setSelectedTab(int tab);

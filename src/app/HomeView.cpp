@@ -1,13 +1,16 @@
 #include "HomeView.h"
 
+#include "AppContext.h"
 #include "session/User.h"
 
 namespace orvelle {
 
-HomeView::HomeView(User &appState, User &sharedUser, QObject *parent)
+HomeView::HomeView(AppContext &context, QObject *parent)
     : QObject(parent)
-    , m_appState(appState)
-    , m_welcomeText(QStringLiteral("尊敬的用户 : ") + sharedUser.username().value_or(QString()))
+    , m_context(context)
+    , m_appState(*context.appState)
+    , m_welcomeText(QStringLiteral("尊敬的用户 : ")
+                    + context.sharedUser->username().value_or(QString()))
     , m_toastManager(this)
 {}
 
@@ -51,12 +54,44 @@ void HomeView::openNotice()
     setIsScannerPresented(true);
 }
 
+void HomeView::setIsScannerPresented(bool on)
+{
+    if (isScannerPresented() == on)
+        return;
+    if (on) {
+        auto *scanner = m_scanner.open([this] {
+            return new QRCodeScannerView(*m_context.platform.cameras, *m_context.platform.beeper,
+                                         this);
+        });
+        connect(scanner, &QRCodeScannerView::didFindCode, this, &HomeView::codeScanned);
+    } else {
+        m_scanner.close();
+    }
+    emit changed();
+}
+
+void HomeView::setShouldNavigate(bool on)
+{
+    if (shouldNavigate() == on)
+        return;
+    if (on)
+        m_announcement.open([this] { return new RiskAnnouncementWebView(m_selectedKey, this); });
+    else
+        m_announcement.close();
+    emit changed();
+}
+
 void HomeView::codeScanned(const QString &code)
 {
+    // The camera keeps reporting while the code stays in view.
+    if (!isScannerPresented())
+        return;
     m_selectedKey = code;
-    m_shouldNavigate = true;
-    m_isScannerPresented = false;
-    emit changed();
+    // One step at a time, so the page stack drops the scanner before the
+    // notice page goes on top of it.
+    setIsScannerPresented(false);
+    m_announcement.close();
+    setShouldNavigate(true);
 }
 
 void HomeView::acknowledgeAlert()

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "core/ChildScreen.h"
 #include "core/ToastManager.h"
+#include "platform/QRCodeScannerView.h"
+#include "platform/RiskAnnouncementWebView.h"
 
 #include <QObject>
 #include <QtQml/qqmlregistration.h>
@@ -8,6 +11,7 @@
 
 namespace orvelle {
 
+struct AppContext;
 class User;
 
 // The home menu: four tiles, the guest restrictions, the notice scanner.
@@ -21,7 +25,9 @@ class HomeView : public QObject
     Q_PROPERTY(bool isAnimating READ isAnimating NOTIFY changed)
     Q_PROPERTY(
         bool isScannerPresented READ isScannerPresented WRITE setIsScannerPresented NOTIFY changed)
+    Q_PROPERTY(orvelle::QRCodeScannerView *scanner READ scanner NOTIFY changed)
     Q_PROPERTY(QString selectedKey READ selectedKeyText NOTIFY changed)
+    Q_PROPERTY(orvelle::RiskAnnouncementWebView *announcement READ announcement NOTIFY changed)
     Q_PROPERTY(bool shouldNavigate READ shouldNavigate WRITE setShouldNavigate NOTIFY changed)
     Q_PROPERTY(bool isinLogin READ isinLogin WRITE setIsinLogin NOTIFY changed)
     Q_PROPERTY(bool isonLogin READ isonLogin WRITE setIsonLogin NOTIFY changed)
@@ -31,16 +37,18 @@ class HomeView : public QObject
     Q_PROPERTY(ToastManager *toastManager READ toastManager CONSTANT)
 
 public:
-    HomeView(User &appState, User &sharedUser, QObject *parent = nullptr);
+    explicit HomeView(AppContext &context, QObject *parent = nullptr);
 
     QString welcomeText() const { return m_welcomeText; }
     bool isAnimating() const { return m_isAnimating; }
-    bool isScannerPresented() const { return m_isScannerPresented; }
-    void setIsScannerPresented(bool on) { set(m_isScannerPresented, on); }
+    bool isScannerPresented() const { return m_scanner.isOpen(); }
+    void setIsScannerPresented(bool on);
+    QRCodeScannerView *scanner() const { return m_scanner.view(); }
     std::optional<QString> selectedKey() const { return m_selectedKey; }
     QString selectedKeyText() const { return m_selectedKey.value_or(QString()); }
-    bool shouldNavigate() const { return m_shouldNavigate; }
-    void setShouldNavigate(bool on) { set(m_shouldNavigate, on); }
+    bool shouldNavigate() const { return m_announcement.isOpen(); }
+    void setShouldNavigate(bool on);
+    RiskAnnouncementWebView *announcement() const { return m_announcement.view(); }
     bool isinLogin() const { return m_isinLogin; }
     void setIsinLogin(bool on) { set(m_isinLogin, on); }
     bool isonLogin() const { return m_isonLogin; }
@@ -56,7 +64,8 @@ public:
     Q_INVOKABLE void openOnSiteCheck();
     Q_INVOKABLE void openHazardReport();
     Q_INVOKABLE void openNotice();
-    // The scanner reported a code: close it and open the notice page.
+    // The scanner reported a code: close it and open the notice page. Codes
+    // that arrive once the scanner was closed are ignored.
     Q_INVOKABLE void codeScanned(const QString &code);
     Q_INVOKABLE void acknowledgeAlert();
     Q_INVOKABLE void appeared();
@@ -68,13 +77,14 @@ private:
     bool guestRefused();
     void set(bool &field, bool on);
 
+    AppContext &m_context;
     User &m_appState;
     QString m_welcomeText;
     ToastManager m_toastManager;
     bool m_isAnimating = false;
-    bool m_isScannerPresented = false;
+    ChildScreen<QRCodeScannerView> m_scanner;
     std::optional<QString> m_selectedKey;
-    bool m_shouldNavigate = false;
+    ChildScreen<RiskAnnouncementWebView> m_announcement;
     bool m_isinLogin = false;
     bool m_isonLogin = false;
     bool m_showHazardForm = false;

@@ -6,5 +6,6 @@
 
 Q_IMPORT_QML_PLUGIN(OrvelleCorePlugin)
 Q_IMPORT_QML_PLUGIN(OrvelleSessionPlugin)
+Q_IMPORT_QML_PLUGIN(OrvellePlatformPlugin)
 Q_IMPORT_QML_PLUGIN(OrvelleAccountPlugin)
 Q_IMPORT_QML_PLUGIN(OrvelleAppPlugin)

@@ -29,8 +29,7 @@ void RootView::update()
     QObject *previous =
         signedIn ? static_cast<QObject *>(m_loginView.data()) : m_contentView.data();
     if (signedIn) {
-        m_contentView = new ContentView(*m_context.appState, *m_context.sharedUser,
-                                        *m_context.versionChecker, *m_context.serviceClient, this);
+        m_contentView = new ContentView(m_context, this);
         m_loginView = nullptr;
     } else {
         m_loginView =

@@ -28,32 +28,31 @@ bool SettingsView::accountRowsEnabled() const
 
 void SettingsView::setShowChangePassword(bool on)
 {
-    if (m_showChangePassword == on)
+    if (showChangePassword() == on)
         return;
-    m_showChangePassword = on;
     if (on) {
-        m_changePasswordView =
-            new ChangePasswordView(m_appState, m_sharedUser, m_client, Scheduler::system(), this);
-    } else if (m_changePasswordView) {
-        // Its page may still be leaving the stack this event.
-        m_changePasswordView->deleteLater();
-        m_changePasswordView = nullptr;
+        m_changePassword.open([this] {
+            return new ChangePasswordView(m_appState, m_sharedUser, m_client, Scheduler::system(),
+                                          this);
+        });
+    } else {
+        m_changePassword.close();
     }
     emit navigationChanged();
 }
 
 void SettingsView::setShowBindPhone(bool on)
 {
-    if (m_showBindPhone == on)
+    if (showBindPhone() == on)
         return;
-    m_showBindPhone = on;
     if (on) {
         // From the settings the stored account name and password are used.
-        m_bindPhoneView = new BindPhoneView(m_appState, m_sharedUser, m_client, Scheduler::system(),
-                                            QString(), QString(), this);
-    } else if (m_bindPhoneView) {
-        m_bindPhoneView->deleteLater();
-        m_bindPhoneView = nullptr;
+        m_bindPhone.open([this] {
+            return new BindPhoneView(m_appState, m_sharedUser, m_client, Scheduler::system(),
+                                     QString(), QString(), this);
+        });
+    } else {
+        m_bindPhone.close();
     }
     emit navigationChanged();
 }

@@ -2,6 +2,7 @@
 
 #include "account/BindPhoneView.h"
 #include "account/ChangePasswordView.h"
+#include "core/ChildScreen.h"
 
 #include <QObject>
 #include <QPointer>
@@ -39,11 +40,11 @@ public:
     QString versionText() const;
     bool accountRowsEnabled() const;
     // Each opening makes a fresh screen; it goes when the flag falls.
-    ChangePasswordView *changePasswordView() const { return m_changePasswordView; }
-    BindPhoneView *bindPhoneView() const { return m_bindPhoneView; }
-    bool showChangePassword() const { return m_showChangePassword; }
+    ChangePasswordView *changePasswordView() const { return m_changePassword.view(); }
+    BindPhoneView *bindPhoneView() const { return m_bindPhone.view(); }
+    bool showChangePassword() const { return m_changePassword.isOpen(); }
     void setShowChangePassword(bool on);
-    bool showBindPhone() const { return m_showBindPhone; }
+    bool showBindPhone() const { return m_bindPhone.isOpen(); }
     void setShowBindPhone(bool on);
     QString changePasswordTitle() const { return QStringLiteral("修改密码"); }
     QString bindPhoneTitle() const { return QStringLiteral("创建新账号"); }
@@ -61,11 +62,9 @@ private:
     User &m_appState;
     User &m_sharedUser;
     ServiceClient &m_client;
-    QPointer<ChangePasswordView> m_changePasswordView;
-    QPointer<BindPhoneView> m_bindPhoneView;
+    ChildScreen<ChangePasswordView> m_changePassword;
+    ChildScreen<BindPhoneView> m_bindPhone;
     QString m_accountText;
-    bool m_showChangePassword = false;
-    bool m_showBindPhone = false;
 };
 
 } // namespace orvelle

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QSslCertificate>
 #include <QStandardPaths>
 #include <functional>
@@ -92,6 +93,19 @@ QString caFileProblem(const QString &path)
     return {};
 }
 
+QString imageFileProblem(const QString &path)
+{
+    if (path.isEmpty())
+        return QStringLiteral("must name a file");
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("file does not exist");
+    QImageReader reader(path);
+    if (!info.isFile() || !reader.canRead())
+        return QStringLiteral("file is not a readable image");
+    return {};
+}
+
 namespace {
 
 using Setter = std::function<QString(AppConfig &, const QString &)>;
@@ -131,6 +145,13 @@ const std::map<QString, Setter> &settableKeys()
              QString problem = caFileProblem(v);
              if (problem.isEmpty())
                  c.caFile = v;
+             return problem;
+         }},
+        {QStringLiteral("camera/image"),
+         [](AppConfig &c, const QString &v) {
+             QString problem = imageFileProblem(v);
+             if (problem.isEmpty())
+                 c.cameraImage = v;
              return problem;
          }},
         {QStringLiteral("device/model"),
@@ -223,7 +244,7 @@ std::variant<AppConfig, ConfigError> AppConfig::load(const QString &configFile,
     static const std::pair<const char *, const char *> overrides[] = {
         {"ORVELLE_SERVICE_HOST", "service/host"}, {"ORVELLE_FILESTORE_HOST", "filestore/host"},
         {"ORVELLE_NOTES_SERVER", "notes/server"}, {"ORVELLE_SITE_URL", "site/url"},
-        {"ORVELLE_CA_FILE", "tls/ca_file"},
+        {"ORVELLE_CA_FILE", "tls/ca_file"},       {"ORVELLE_CAMERA_IMAGE", "camera/image"},
     };
     for (const auto &[variable, key] : overrides) {
         const QString name = QString::fromLatin1(variable);

@@ -28,6 +28,9 @@ struct AppConfig
     QUrl siteUrl;
     // Extra CA certificate file trusted for the services' TLS; empty for none.
     QString caFile;
+    // An image file that stands in for the camera (a desktop without a
+    // webcam, demonstrations); empty for the real camera.
+    QString cameraImage;
     // Desktop testers may present a handset; unset means "ask the machine".
     std::optional<QString> deviceModel;
     std::optional<QString> deviceName;
@@ -52,5 +55,6 @@ struct AppConfig
 QString hostProblem(const QString &host);
 QString siteUrlProblem(const QString &url);
 QString caFileProblem(const QString &path);
+QString imageFileProblem(const QString &path);
 
 } // namespace orvelle

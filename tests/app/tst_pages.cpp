@@ -125,6 +125,18 @@ private slots:
         // The modal box takes the taps until it has finished closing.
         QTRY_VERIFY(!QmlPageFixture::findItem(&fixture.window(), "游客模式不能使用"));
 
+        // The notice scanner is open to a guest; a hostile code opens no page.
+        HomeView *home = root.contentView()->homeView();
+        QVERIFY(tapWhenShown(page, "信息公告"));
+        QTRY_VERIFY(QmlPageFixture::findItem(page, "QRCodeScannerView"));
+        emit home->scanner()->didFindCode(QStringLiteral("javascript:alert(1)"));
+        QTRY_VERIFY(QmlPageFixture::findItem(page, "链接错误，请重试"));
+        QTRY_VERIFY(!QmlPageFixture::findItem(page, "QRCodeScannerView"));
+        QVERIFY(tapWhenShown(page, "返回"));
+        QTRY_VERIFY(!home->shouldNavigate());
+        QTRY_VERIFY(!QmlPageFixture::findItem(page, "RiskAnnouncementWebView"));
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+
         QVERIFY(tapWhenShown(page, "设置"));
         QTRY_COMPARE(root.contentView()->selectedTab(), 1);
         QTRY_VERIFY(QmlPageFixture::findItem(page, "SettingsView"));
@@ -141,8 +153,8 @@ private slots:
     void navigationFlagPushesAndGoingBackClearsIt()
     {
         writeStore({{"islogin", "true"}});
-        User appState(User::defaultStoreFile());
-        HomeView home(appState, User::shared());
+        auto context = buildAppContext(AppConfig::defaults());
+        HomeView home(*context);
         QmlPageFixture fixture;
         QObject *stack = fixture.load(QUrl::fromLocalFile(QFINDTESTDATA("NavigationHarness.qml")),
                                       {{"view", QVariant::fromValue(&home)}});

@@ -134,10 +134,8 @@ private slots:
     void contentTitlesFollowTheTab()
     {
         writeStore({{"islogin", "true"}});
-        User appState(User::defaultStoreFile());
         auto context = makeContext();
-        ContentView content(appState, User::shared(), *context->versionChecker,
-                            *context->serviceClient);
+        ContentView content(*context);
         QCOMPARE(content.selectedTab(), 0);
         QCOMPARE(content.title(), QStringLiteral("岚石集团欢迎您"));
         QSignalSpy changes(&content, &ContentView::selectedTabChanged);
@@ -149,21 +147,12 @@ private slots:
         QCOMPARE(content.title(), QString());
     }
 
-    void homeWelcomeLine()
+    void homeWelcomeLineAndGuestRules()
     {
-        writeStore({{"username", "王工"}});
-        User appState(User::defaultStoreFile());
-        QCOMPARE(HomeView(appState, User::shared()).welcomeText(),
-                 QStringLiteral("尊敬的用户 : 王工"));
-        writeStore({});
-        QCOMPARE(HomeView(appState, User::shared()).welcomeText(), QStringLiteral("尊敬的用户 : "));
-    }
-
-    void guestCannotOpenTheInspectionTiles()
-    {
-        writeStore({{"islogin", "true"}, {"isGuest", "true"}});
-        User appState(User::defaultStoreFile());
-        HomeView home(appState, User::shared());
+        writeStore({{"username", "王工"}, {"islogin", "true"}, {"isGuest", "true"}});
+        auto context = makeContext();
+        HomeView home(*context);
+        QCOMPARE(home.welcomeText(), QStringLiteral("尊敬的用户 : 王工"));
 
         home.openTodayChecks();
         QVERIFY(home.showAlert());
@@ -171,7 +160,6 @@ private slots:
         QVERIFY(!home.isinLogin());
         home.acknowledgeAlert();
         QVERIFY(!home.showAlert());
-
         home.openOnSiteCheck();
         QVERIFY(home.showAlert());
         QVERIFY(!home.isonLogin());
@@ -183,44 +171,53 @@ private slots:
         home.openNotice();
         QVERIFY(home.isScannerPresented());
         QVERIFY(!home.showAlert());
-    }
 
-    void signedInUserOpensEveryTile()
-    {
         writeStore({{"islogin", "true"}, {"isGuest", "false"}});
-        User appState(User::defaultStoreFile());
-        HomeView home(appState, User::shared());
-        home.openTodayChecks();
-        QVERIFY(home.isinLogin());
-        home.openOnSiteCheck();
-        QVERIFY(home.isonLogin());
-        QVERIFY(!home.showAlert());
-        // Going back clears the flag that pushed the page.
-        home.setIsinLogin(false);
-        QVERIFY(!home.isinLogin());
-        QVERIFY(!home.isAnimating());
-        home.appeared();
-        QVERIFY(home.isAnimating());
+        context->appState->reloadThroughSetters();
+        HomeView member(*context);
+        QCOMPARE(member.welcomeText(), QStringLiteral("尊敬的用户 : "));
+        member.openTodayChecks();
+        member.openOnSiteCheck();
+        QVERIFY(member.isinLogin() && member.isonLogin() && !member.showAlert());
+        member.setIsinLogin(false);
+        QVERIFY(!member.isinLogin());
     }
 
     void scannedCodeOpensTheNotice()
     {
         writeStore({{"islogin", "true"}});
-        User appState(User::defaultStoreFile());
-        HomeView home(appState, User::shared());
+        auto context = makeContext();
+        HomeView home(*context);
         QCOMPARE(home.selectedKey(), std::nullopt);
 
         // Closing the scanner without a code changes nothing else.
         home.openNotice();
+        QVERIFY(home.scanner());
         home.setIsScannerPresented(false);
         QVERIFY(!home.shouldNavigate());
         QCOMPARE(home.selectedKey(), std::nullopt);
 
         home.openNotice();
-        home.codeScanned(QStringLiteral("GG-2026-017"));
+        QPointer<QRCodeScannerView> scanner = home.scanner();
+        QVERIFY(home.isScannerPresented());
+        emit scanner->didFindCode(QStringLiteral("http://notices.example/GG-2026-017"));
         QVERIFY(!home.isScannerPresented());
         QVERIFY(home.shouldNavigate());
-        QCOMPARE(home.selectedKey(), QStringLiteral("GG-2026-017"));
+        QCOMPARE(home.selectedKey(), QStringLiteral("http://notices.example/GG-2026-017"));
+        QCOMPARE(home.announcement()->keyText(),
+                 QStringLiteral("http://notices.example/GG-2026-017"));
+
+        // The camera keeps reporting while the closed scanner's page leaves.
+        RiskAnnouncementWebView *shown = home.announcement();
+        QVERIFY(scanner);
+        emit scanner->didFindCode(QStringLiteral("http://other.example/"));
+        QCOMPARE(home.announcement(), shown);
+        QCOMPARE(home.selectedKey(), QStringLiteral("http://notices.example/GG-2026-017"));
+        home.openNotice();
+        QTRY_VERIFY(!scanner);
+
+        home.setShouldNavigate(false);
+        QVERIFY(!home.shouldNavigate());
     }
 
     void settingsRowsForGuestAndMember()
@@ -247,10 +244,12 @@ private slots:
         QPointer<BindPhoneView> bind = settings.bindPhoneView();
         QVERIFY(bind);
         QCOMPARE(bind->username(), QString()); // the stored account is used
+        bind->countdown()->start();
         settings.setShowBindPhone(false);
-        QVERIFY(!settings.bindPhoneView());
-        QTRY_VERIFY(!bind);
+        QVERIFY(!settings.showBindPhone());
+        QVERIFY(!bind->countdown()->isTicking()); // leaving stops the countdown
         settings.openBindPhone();
+        QTRY_VERIFY(!bind); // a new visit, a new screen
         QCOMPARE(settings.bindPhoneTitle(), QStringLiteral("创建新账号"));
         settings.openChangePassword();
         QVERIFY(settings.showChangePassword());

@@ -14,7 +14,8 @@ Page {
     Component.onCompleted: page.view.appeared()
 
     header: PageHeader {
-        title: stack.depth > 1 ? stack.currentItem.title : page.view.title
+        // A page leaving the stack may have no title any more.
+        title: stack.depth > 1 && stack.currentItem ? (stack.currentItem.title || "") : page.view.title
         canGoBack: stack.depth > 1
         onBack: stack.pop()
     }

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Orvelle.Core
+import Orvelle.Platform
 import Orvelle.App
 
 // Draws HomeView: the welcome line and the four tiles.
@@ -54,6 +55,19 @@ Page {
             }
         }
         Item { Layout.fillHeight: true }
+    }
+
+    StackNavigation {
+        stack: page.stack
+        active: page.view.isScannerPresented
+        screen: Component { QRCodeScannerPage { view: page.view.scanner } }
+        onClosed: page.view.isScannerPresented = false
+    }
+    StackNavigation {
+        stack: page.stack
+        active: page.view.shouldNavigate
+        screen: Component { RiskAnnouncementPage { view: page.view.announcement } }
+        onClosed: page.view.shouldNavigate = false
     }
 
     MessageBox {
