@@ -35,11 +35,22 @@ void BindPhoneView::setVerificationCode(const QString &text)
     emit changed();
 }
 
+BindPhoneView::~BindPhoneView() = default;
+
+LoginView *BindPhoneView::loginView() const
+{
+    return m_login.view();
+}
+
 void BindPhoneView::setShouldlogin(bool on)
 {
     if (m_shouldlogin == on)
         return;
     m_shouldlogin = on;
+    if (on && m_makeLogin)
+        m_login.open([this] { return m_makeLogin(this); });
+    else
+        m_login.close();
     emit changed();
 }
 

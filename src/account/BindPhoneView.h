@@ -1,13 +1,17 @@
 #pragma once
 
 #include "CodeCountdown.h"
+#include "core/ChildScreen.h"
 
 #include <QObject>
 #include <QtQml/qqmlregistration.h>
 #include <functional>
 
+Q_MOC_INCLUDE("account/LoginView.h")
+
 namespace orvelle {
 
+class LoginView;
 class Scheduler;
 class ServiceClient;
 class User;
@@ -27,11 +31,17 @@ class BindPhoneView : public QObject
     Q_PROPERTY(QString alertMessage READ alertMessage NOTIFY changed)
     Q_PROPERTY(bool shouldNavigate READ shouldNavigate NOTIFY changed)
     Q_PROPERTY(bool shouldlogin READ shouldlogin WRITE setShouldlogin NOTIFY changed)
+    Q_PROPERTY(orvelle::LoginView *loginView READ loginView NOTIFY changed)
     Q_PROPERTY(CodeCountdown *countdown READ countdown CONSTANT)
 
 public:
+    // Makes the fresh sign-in screen pushed after a binding that came from a
+    // refused sign-in.
+    using LoginScreenFactory = std::function<LoginView *(QObject *parent)>;
+
     BindPhoneView(User &appState, User &sharedUser, ServiceClient &client, Scheduler &scheduler,
                   const QString &username, const QString &password, QObject *parent = nullptr);
+    ~BindPhoneView() override;
 
     QString phoneNumber() const { return m_phoneNumber; }
     void setPhoneNumber(const QString &text);
@@ -44,6 +54,8 @@ public:
     bool shouldNavigate() const { return m_shouldNavigate; }
     bool shouldlogin() const { return m_shouldlogin; }
     void setShouldlogin(bool on);
+    LoginView *loginView() const;
+    void setLoginScreenFactory(LoginScreenFactory make) { m_makeLogin = std::move(make); }
     CodeCountdown *countdown() { return &m_countdown; }
     // Its page was closed; the view may live on while the page leaves.
     void screenLeft() { m_countdown.stop(); }
@@ -73,6 +85,8 @@ private:
     QString m_alertMessage;
     bool m_shouldNavigate = false;
     bool m_shouldlogin = false;
+    LoginScreenFactory m_makeLogin;
+    ChildScreen<LoginView> m_login;
 };
 
 } // namespace orvelle

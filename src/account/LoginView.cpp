@@ -1,6 +1,7 @@
 #include "LoginView.h"
 
 #include "VersionChecker.h"
+#include "core/Scheduler.h"
 #include "net/Endpoints.h"
 #include "net/ServiceClient.h"
 #include "session/User.h"
@@ -56,17 +57,32 @@ void LoginView::setPassword(const QString &text)
 
 void LoginView::setShouldNavigatemobile(bool on)
 {
-    if (m_shouldNavigatemobile == on)
+    if (shouldNavigatemobile() == on)
         return;
-    m_shouldNavigatemobile = on;
+    if (!on) {
+        m_bindPhone.close();
+    } else {
+        auto *bindPhone = m_bindPhone.open([this] {
+            return new BindPhoneView(m_appState, m_sharedUser, m_client, Scheduler::system(),
+                                     m_phoneNumber, m_password, this);
+        });
+        // After the binding the user signs in again on a fresh screen.
+        bindPhone->setLoginScreenFactory([this](QObject *parent) {
+            return new LoginView(m_appState, m_sharedUser, m_client, m_versionChecker, m_siteUrl,
+                                 parent);
+        });
+    }
     emit navigationChanged();
 }
 
 void LoginView::setShowWebView(bool on)
 {
-    if (m_showWebView == on)
+    if (showWebView() == on)
         return;
-    m_showWebView = on;
+    if (on)
+        m_webSite.open([this] { return new WebView(m_siteUrl, this); });
+    else
+        m_webSite.close();
     emit showWebViewChanged();
 }
 
@@ -139,8 +155,7 @@ void LoginView::acknowledgeAlert()
     // forgotten-password hint) does not push the binding screen again.
     if (m_shouldNavigate) {
         m_shouldNavigate = false;
-        m_shouldNavigatemobile = true;
-        emit navigationChanged();
+        setShouldNavigatemobile(true);
     }
     if (m_shouldNavigatepass) {
         m_shouldNavigatepass = false;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "BindPhoneView.h"
 #include "VersionChecker.h"
+#include "core/ChildScreen.h"
 #include "core/ToastManager.h"
+#include "platform/WebView.h"
 
 #include <QObject>
 #include <QUrl>
@@ -28,10 +31,12 @@ class LoginView : public QObject
     Q_PROPERTY(bool shouldNavigate READ shouldNavigate NOTIFY navigationChanged)
     Q_PROPERTY(bool shouldNavigatemobile READ shouldNavigatemobile WRITE setShouldNavigatemobile
                    NOTIFY navigationChanged)
+    Q_PROPERTY(orvelle::BindPhoneView *bindPhoneView READ bindPhoneView NOTIFY navigationChanged)
     Q_PROPERTY(bool shouldNavigatepass READ shouldNavigatepass NOTIFY navigationChanged)
     Q_PROPERTY(bool shouldNavigatepassword READ shouldNavigatepassword NOTIFY navigationChanged)
     Q_PROPERTY(bool showWebView READ showWebView WRITE setShowWebView NOTIFY showWebViewChanged)
     Q_PROPERTY(QUrl siteUrl READ siteUrl CONSTANT)
+    Q_PROPERTY(orvelle::WebView *webView READ webView NOTIFY showWebViewChanged)
     Q_PROPERTY(
         Field focusedField READ focusedField WRITE setFocusedField NOTIFY focusedFieldChanged)
 
@@ -55,11 +60,14 @@ public:
     bool showAlert() const { return m_showAlert; }
     QString alertMessage() const { return m_alertMessage; }
     bool shouldNavigate() const { return m_shouldNavigate; }
-    bool shouldNavigatemobile() const { return m_shouldNavigatemobile; }
+    bool shouldNavigatemobile() const { return m_bindPhone.isOpen(); }
+    // Made with the typed account and password each time it is pushed.
+    BindPhoneView *bindPhoneView() const { return m_bindPhone.view(); }
     void setShouldNavigatemobile(bool on);
     bool shouldNavigatepass() const { return m_shouldNavigatepass; }
     bool shouldNavigatepassword() const { return m_shouldNavigatepassword; }
-    bool showWebView() const { return m_showWebView; }
+    bool showWebView() const { return m_webSite.isOpen(); }
+    WebView *webView() const { return m_webSite.view(); }
     void setShowWebView(bool on);
     QUrl siteUrl() const { return m_siteUrl; }
     Field focusedField() const { return m_focusedField; }
@@ -104,10 +112,10 @@ private:
     bool m_showAlert = false;
     QString m_alertMessage;
     bool m_shouldNavigate = false;
-    bool m_shouldNavigatemobile = false;
+    ChildScreen<BindPhoneView> m_bindPhone;
     bool m_shouldNavigatepass = false;
     bool m_shouldNavigatepassword = false;
-    bool m_showWebView = false;
+    ChildScreen<WebView> m_webSite;
     Field m_focusedField = Field::None;
 };
 

@@ -199,6 +199,8 @@ private slots:
         Screen screen(storeFile());
         LoginView &view = screen.view;
 
+        view.setPhoneNumber(QStringLiteral("zhang.wei"));
+        view.setPassword(QStringLiteral("typed-secret"));
         view.handleFailure(QStringLiteral("此账号未绑定手机号，请绑定手机号"));
         QVERIFY(view.showAlert());
         QVERIFY(view.shouldNavigate());
@@ -206,6 +208,15 @@ private slots:
         view.acknowledgeAlert();
         QVERIFY(!view.showAlert());
         QVERIFY(view.shouldNavigatemobile());
+        // The binding screen gets what was typed, and leads to a fresh sign-in.
+        BindPhoneView *bindPhone = view.bindPhoneView();
+        QCOMPARE(bindPhone->username(), QStringLiteral("zhang.wei"));
+        QCOMPARE(bindPhone->password(), QStringLiteral("typed-secret"));
+        bindPhone->setShouldlogin(true);
+        QVERIFY(bindPhone->loginView());
+        QVERIFY(bindPhone->loginView() != &view);
+        QCOMPARE(bindPhone->loginView()->phoneNumber(), QString());
+        QCOMPARE(bindPhone->loginView()->siteUrl(), view.siteUrl());
         view.setShouldNavigatemobile(false);
 
         // A later hint must not push the binding screen again.

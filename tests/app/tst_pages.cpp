@@ -101,6 +101,41 @@ private slots:
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
     }
 
+    void unboundAccountIsLedToTheBindingAndAFreshSignIn()
+    {
+        writeStore({});
+        auto context = buildAppContext(AppConfig::defaults());
+        RootView root(*context);
+        QmlPageFixture fixture;
+        QObject *page = fixture.load(QUrl("qrc:/Orvelle/App/qml/RootPage.qml"),
+                                     {{"view", QVariant::fromValue(&root)}});
+        QVERIFY2(page, qPrintable(fixture.warningText()));
+        LoginView *login = root.loginView();
+        // The sign-in screen shows no bar to go back with.
+        QVERIFY(!QmlPageFixture::findItem(page, "返回"));
+
+        login->handleFailure(QStringLiteral("此账号未绑定手机号，请绑定手机号"));
+        QVERIFY(tapWhenShown(&fixture.window(), "确定"));
+        QTRY_VERIFY(QmlPageFixture::findItem(page, "BindPhoneView"));
+        QVERIFY(QmlPageFixture::findItem(page, "创建新账号"));
+        // The modal box takes the taps until it has finished closing.
+        QTRY_VERIFY(!QmlPageFixture::findItem(&fixture.window(), "确定"));
+
+        // Back returns to the sign-in screen and clears the flag.
+        QVERIFY(tapWhenShown(page, "返回"));
+        QTRY_VERIFY(!login->shouldNavigatemobile());
+        QTRY_VERIFY(!QmlPageFixture::findItem(page, "BindPhoneView"));
+
+        login->handleFailure(QStringLiteral("此账号未绑定手机号，请绑定手机号"));
+        QVERIFY(tapWhenShown(&fixture.window(), "确定"));
+        QTRY_VERIFY(QmlPageFixture::findItem(page, "BindPhoneView"));
+        login->bindPhoneView()->setShouldlogin(true);
+        QTRY_VERIFY(!QmlPageFixture::findItem(page, "BindPhoneView"));
+        QTRY_VERIFY(QmlPageFixture::findItem(page, "LoginView"));
+        QVERIFY(!QmlPageFixture::findItem(page, "返回"));
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+    }
+
     void guestWalksThroughTheTabs()
     {
         writeStore({});

@@ -48,4 +48,13 @@ Page {
         shown: page.view.showAlert
         onAcknowledged: page.view.acknowledgeAlert()
     }
+
+    StackNavigation {
+        stack: page.StackView.view
+        active: page.view.shouldlogin && page.view.loginView !== null
+        // By address: the sign-in page itself pushes this page.
+        screen: "qrc:/Orvelle/Account/qml/LoginPage.qml"
+        pageProperties: () => ({ view: page.view.loginView })
+        onClosed: page.view.shouldlogin = false
+    }
 }

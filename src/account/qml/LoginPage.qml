@@ -9,6 +9,8 @@ Page {
     id: page
     required property LoginView view
     objectName: "LoginView"
+    // A sign-in screen pushed after a phone binding has no bar to go back with.
+    readonly property bool hidesNavigationBar: true
 
     Component.onCompleted: page.view.appeared()
 
@@ -106,6 +108,26 @@ Page {
                 }
             }
         }
+    }
+
+    StackNavigation {
+        stack: page.StackView.view
+        active: page.view.shouldNavigatemobile
+        screen: Component { BindPhonePage { view: page.view.bindPhoneView } }
+        onClosed: page.view.shouldNavigatemobile = false
+    }
+    StackNavigation {
+        stack: page.StackView.view
+        active: page.view.showWebView
+        // The web engine is loaded by address, only when the site is opened.
+        screen: Component {
+            Loader {
+                property string title: "岚石集团官网"
+                Component.onCompleted: setSource("qrc:/Orvelle/Platform/qml/WebViewPage.qml",
+                                                 { view: page.view.webView })
+            }
+        }
+        onClosed: page.view.showWebView = false
     }
 
     MessageBox {

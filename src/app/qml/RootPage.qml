@@ -13,7 +13,7 @@ Item {
     Loader {
         anchors.fill: parent
         active: root.view.loginView !== null
-        sourceComponent: LoginPage { view: root.view.loginView }
+        sourceComponent: SignInStack { view: root.view.loginView }
     }
     Loader {
         anchors.fill: parent

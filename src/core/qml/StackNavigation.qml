@@ -8,7 +8,10 @@ Item {
     id: link
     required property StackView stack
     property bool active: false
-    property Component screen
+    // A Component, or the address of a page file loaded only when pushed.
+    property var screen
+    // An object, or a function giving it when the page is pushed (so it
+    // reads the view's state of that moment).
     property var pageProperties: ({})
     signal closed
 
@@ -18,7 +21,9 @@ Item {
 
     function update() {
         if (active && !pushedPage && screen) {
-            pushedPage = stack.push(screen, pageProperties)
+            const properties = typeof pageProperties === "function" ? pageProperties()
+                                                                    : pageProperties
+            pushedPage = stack.push(screen, properties)
             pushedDepth = stack.depth
         } else if (!active && pushedPage && stack.depth >= pushedDepth) {
             // The view withdrew the page itself (for example after a submission).
