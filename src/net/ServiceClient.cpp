@@ -100,6 +100,18 @@ std::optional<AppResponse> AppResponse::decode(const QJsonObject &json)
     return response;
 }
 
+std::variant<AppResponse, ServiceFailure> readAnswer(const QByteArray &body)
+{
+    const auto json = answers::parseJson(body);
+    if (!json)
+        return ServiceFailure{-2, networkError};
+    if (!json->isObject())
+        return ServiceFailure{-1, badAnswer};
+    if (auto response = AppResponse::decode(json->toObject()))
+        return std::move(*response);
+    return ServiceFailure{-1, badAnswer};
+}
+
 ServiceClient::ServiceClient(const AppConfig &config, QObject *parent)
     : QObject(parent)
     , m_config(config)
@@ -200,14 +212,10 @@ void ServiceClient::finish(QNetworkReply *reply, const QString &path, qint64 ela
         qCDebug(lcNet) << path << "transfer failed:" << reply->errorString();
         return fail(-2, networkError);
     }
-    const auto json = answers::parseJson(reply->readAll());
-    if (!json)
-        return fail(-2, networkError);
-    if (!json->isObject())
-        return fail(-1, badAnswer);
-    const auto response = AppResponse::decode(json->toObject());
-    if (!response)
-        return fail(-1, badAnswer);
+    const auto answer = readAnswer(reply->readAll());
+    if (const auto *failure = std::get_if<ServiceFailure>(&answer))
+        return fail(failure->code, failure->message);
+    const auto *response = std::get_if<AppResponse>(&answer);
     if (response->code == 1) {
         qCDebug(lcNet).nospace() << path << " " << elapsedMs << " ms code 1";
         if (context && onSuccess)

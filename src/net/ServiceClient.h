@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <variant>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -28,6 +29,17 @@ struct AppResponse
     // Nothing when the object is not a valid envelope.
     static std::optional<AppResponse> decode(const QJsonObject &json);
 };
+
+// A failure as the failure handler receives it.
+struct ServiceFailure
+{
+    qint64 code = 0;
+    QString message;
+};
+
+// Reads an answer body that arrived whole: its envelope, or -2 "网络错误!" (not
+// JSON) or -1 "返回数据错误" (not an envelope). The result code is left to the caller.
+std::variant<AppResponse, ServiceFailure> readAnswer(const QByteArray &body);
 
 // Called for code 1 only.
 using SuccessHandler =
