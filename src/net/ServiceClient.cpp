@@ -21,10 +21,11 @@ namespace {
 const QString networkError = QStringLiteral("网络错误!");
 const QString badAnswer = QStringLiteral("返回数据错误");
 
-// Text codes are decimal: an optional sign, then digits only.
+// Text codes are decimal: an optional sign, then digits only. \z, since "$"
+// also matches before a final newline.
 std::optional<qint64> codeFromText(const QString &text)
 {
-    static const QRegularExpression decimal(QStringLiteral("^[+-]?[0-9]+$"));
+    static const QRegularExpression decimal(QStringLiteral("\\A[+-]?[0-9]+\\z"));
     if (!decimal.match(text).hasMatch())
         return std::nullopt;
     bool ok = false;
