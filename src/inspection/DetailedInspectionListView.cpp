@@ -1,0 +1,83 @@
+#include "DetailedInspectionListView.h"
+
+#include "InspectionRules.h"
+#include "net/Endpoints.h"
+#include "net/ServiceClient.h"
+
+#include <QUuid>
+
+namespace orvelle {
+
+DetailedInspectionListView::DetailedInspectionListView(ServiceClient &client,
+                                                       const QString &notesServer,
+                                                       const QString &key, QObject *parent)
+    : QObject(parent)
+    , m_client(client)
+    , m_notesServer(notesServer)
+    , m_key(key)
+    , m_checkitems(this)
+{}
+
+QList<QUrl> DetailedInspectionListView::photoUrls() const
+{
+    QList<QUrl> urls;
+    for (const QString &piece : splitPhotoAddresses(m_onInspectionData.image)) {
+        const QUrl url(piece, QUrl::StrictMode);
+        if (url.isValid() && !url.isRelative())
+            urls << url;
+    }
+    return urls;
+}
+
+void DetailedInspectionListView::appeared()
+{
+    if (m_requested)
+        return;
+    m_requested = true;
+    const QJsonObject parameters{
+        {QStringLiteral("db"), endpoints::notesDatabase},
+        {QStringLiteral("db_vw"), endpoints::views::todayCheckByNo},
+        {QStringLiteral("server"), m_notesServer},
+        {QStringLiteral("frmno"), m_key},
+    };
+    m_client.sendJSONRequest(
+        endpoints::json::todayCheckNo, parameters, this,
+        [this](const std::optional<QString> &, qint64, const QJsonObject &json) {
+            auto record = decodeRecord<DetailitemTodayData>(json);
+            if (!record) {
+                m_errorMessage = recordErrorMessage();
+            } else {
+                m_onInspectionData = *record;
+                if (record->checkitems)
+                    m_checkitems.setRecords(*record->checkitems);
+                else
+                    m_errorMessage = noCheckItemsMessage();
+            }
+            m_isLoading = false;
+            emit changed();
+        },
+        [this](qint64, const QString &message) {
+            m_errorMessage = message;
+            m_isLoading = false;
+            emit changed();
+        });
+}
+
+void DetailedInspectionListView::openPhoto(const QUrl &url)
+{
+    m_selectedImageUrl = IdentifiableURL{QUuid::createUuid().toString(QUuid::WithoutBraces), url};
+    emit changed();
+}
+
+void DetailedInspectionListView::closePreview()
+{
+    m_selectedImageUrl.reset();
+    emit changed();
+}
+
+void DetailedInspectionListView::goBack()
+{
+    emit finished();
+}
+
+} // namespace orvelle

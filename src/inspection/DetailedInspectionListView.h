@@ -1,0 +1,98 @@
+#pragma once
+
+#include "InspectionListModels.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QUrl>
+#include <QtQml/qqmlregistration.h>
+#include <optional>
+
+namespace orvelle {
+
+class ServiceClient;
+
+// A photo opened in the preview; a fresh id for every opening, so opening the
+// same photo twice shows it twice.
+struct IdentifiableURL
+{
+    QString id;
+    QUrl url;
+};
+
+// One submitted sheet, read only: every item's result and description, and
+// the sheet's photos from the file store.
+class DetailedInspectionListView : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Created by InspectionItemDetailView")
+    Q_PROPERTY(QString title READ title CONSTANT)
+    Q_PROPERTY(QString key READ key CONSTANT)
+    Q_PROPERTY(DetailitemListModel *checkitems READ checkitems CONSTANT)
+    Q_PROPERTY(bool hasErrorMessage READ hasErrorMessage NOTIFY changed)
+    Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY changed)
+    Q_PROPERTY(bool isLoading READ isLoading NOTIFY changed)
+    Q_PROPERTY(QString loadingText READ loadingText CONSTANT)
+    Q_PROPERTY(QList<QUrl> photoUrls READ photoUrls NOTIFY changed)
+    Q_PROPERTY(bool showsPreview READ showsPreview NOTIFY changed)
+    Q_PROPERTY(QUrl selectedImageUrl READ selectedImageUrl NOTIFY changed)
+    Q_PROPERTY(QString selectedImageId READ selectedImageId NOTIFY changed)
+    Q_PROPERTY(QString closeText READ closeText CONSTANT)
+    Q_PROPERTY(QString backText READ backText CONSTANT)
+    Q_PROPERTY(QString qualifiedText READ qualifiedText CONSTANT)
+    Q_PROPERTY(QString unqualifiedText READ unqualifiedText CONSTANT)
+    // The page brings its own "返回" in place of the platform's back.
+    Q_PROPERTY(bool hidesPlatformBack READ hidesPlatformBack CONSTANT)
+
+public:
+    DetailedInspectionListView(ServiceClient &client, const QString &notesServer,
+                               const QString &key, QObject *parent = nullptr);
+
+    QString title() const { return QStringLiteral("检查详情"); }
+    QString key() const { return m_key; }
+    DetailitemListModel *checkitems() { return &m_checkitems; }
+    const DetailitemTodayData &onInspectionData() const { return m_onInspectionData; }
+    bool hasErrorMessage() const { return m_errorMessage.has_value(); }
+    QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
+    bool isLoading() const { return m_isLoading; }
+    QString loadingText() const { return QStringLiteral("Loading..."); }
+    // The sheet's photos that are valid addresses, in their order.
+    QList<QUrl> photoUrls() const;
+    bool showsPreview() const { return m_selectedImageUrl.has_value(); }
+    QUrl selectedImageUrl() const { return m_selectedImageUrl ? m_selectedImageUrl->url : QUrl(); }
+    QString selectedImageId() const
+    {
+        return m_selectedImageUrl ? m_selectedImageUrl->id : QString();
+    }
+    QString closeText() const { return QStringLiteral("关闭"); }
+    QString backText() const { return QStringLiteral("返回"); }
+    QString qualifiedText() const { return QStringLiteral("合格"); }
+    QString unqualifiedText() const { return QStringLiteral("不合格"); }
+    bool hidesPlatformBack() const { return true; }
+
+    // When the screen is shown: loads the sheet once.
+    Q_INVOKABLE void appeared();
+    Q_INVOKABLE void openPhoto(const QUrl &url);
+    Q_INVOKABLE void closePreview();
+    // "返回"
+    Q_INVOKABLE void goBack();
+
+signals:
+    void changed();
+    // Asks the record list to close this sheet.
+    void finished();
+
+private:
+    ServiceClient &m_client;
+    QString m_notesServer;
+    QString m_key;
+    DetailitemTodayData m_onInspectionData;
+    DetailitemListModel m_checkitems;
+    std::optional<QString> m_errorMessage;
+    bool m_isLoading = true;
+    bool m_requested = false;
+    std::optional<IdentifiableURL> m_selectedImageUrl;
+};
+
+} // namespace orvelle

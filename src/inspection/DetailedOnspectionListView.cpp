@@ -1,0 +1,293 @@
+#include "DetailedOnspectionListView.h"
+
+#include "net/Endpoints.h"
+#include "net/PhotoUploader.h"
+#include "net/ServiceClient.h"
+#include "platform/CameraPicker.h"
+#include "session/User.h"
+
+#include <QJsonArray>
+
+namespace orvelle {
+
+namespace {
+const QString photoSeparator = QStringLiteral("----");
+} // namespace
+
+DetailedOnspectionListView::DetailedOnspectionListView(ServiceClient &client,
+                                                       PhotoUploader &uploader,
+                                                       CameraProvider &cameras,
+                                                       const QString &notesServer, User &user,
+                                                       const QList<QImage> &onselectedImages,
+                                                       const QString &key, QObject *parent)
+    : QObject(parent)
+    , m_client(client)
+    , m_uploader(uploader)
+    , m_cameras(cameras)
+    , m_notesServer(notesServer)
+    , m_user(user)
+    , m_onselectedImages(onselectedImages)
+    , m_key(key)
+    , m_items(this)
+    , m_selectedImages(this)
+    , m_imagePicker(m_selectedImages, this)
+{}
+
+DetailedOnspectionListView::~DetailedOnspectionListView()
+{
+    delete m_cameraPicker.data();
+}
+
+QList<OnXCheckitem> DetailedOnspectionListView::checkitemOnXs() const
+{
+    QList<OnXCheckitem> items;
+    items.reserve(m_items.items().size());
+    for (const InspectionItemView *item : m_items.items())
+        items << item->itemx();
+    return items;
+}
+
+void DetailedOnspectionListView::set(bool &field, bool on)
+{
+    if (field == on)
+        return;
+    field = on;
+    emit changed();
+}
+
+void DetailedOnspectionListView::alert(const QString &message)
+{
+    m_alertMessage = message;
+    m_showAlert = true;
+    emit changed();
+}
+
+void DetailedOnspectionListView::setFocusedField(const QString &field)
+{
+    if (m_focusedField == field)
+        return;
+    m_focusedField = field;
+    emit changed();
+}
+
+void DetailedOnspectionListView::setShowCameraPicker(bool on)
+{
+    if (on == showCameraPicker())
+        return;
+    if (on) {
+        m_cameraPicker = new CameraPicker(m_cameras, m_selectedImages, PhotoAlbum(), this);
+        connect(m_cameraPicker, &CameraPicker::finished, this,
+                [this] { setShowCameraPicker(false); });
+    } else {
+        m_cameraPicker->disconnect(this);
+        m_cameraPicker->deleteLater();
+        m_cameraPicker = nullptr;
+    }
+    emit changed();
+}
+
+void DetailedOnspectionListView::appeared()
+{
+    if (m_loaded || m_loadRunning)
+        return;
+    m_loadRunning = true;
+    const QJsonObject parameters{
+        {QStringLiteral("db"), endpoints::notesDatabase},
+        {QStringLiteral("db_vw"), endpoints::views::projectByKey},
+        {QStringLiteral("server"), m_notesServer},
+        {QStringLiteral("key"), m_key},
+    };
+    const auto failed = [this](const QString &message) {
+        m_loadRunning = false;
+        m_errorMessage = message;
+        emit changed();
+    };
+    m_client.sendJSONRequest(
+        endpoints::json::receiveSheet, parameters, this,
+        [this, failed](const std::optional<QString> &, qint64, const QJsonObject &json) {
+            auto record = decodeRecord<OnInspectionDetaildData>(json);
+            if (!record)
+                return failed(recordErrorMessage());
+            if (!record->checkitems)
+                return failed(noCheckItemsMessage());
+            m_loadRunning = false;
+            m_loaded = true;
+            m_errorMessage.reset();
+            m_sheet = std::move(*record);
+            m_items.reset(*m_sheet.checkitems);
+            emit changed();
+        },
+        [failed](qint64, const QString &message) { failed(message); });
+}
+
+void DetailedOnspectionListView::addPhoto()
+{
+    setFocusedField(QString());
+    setShowImageSourceActionSheet(true);
+}
+
+void DetailedOnspectionListView::chooseAlbum()
+{
+    m_showImageSourceActionSheet = false;
+    setShowImagePicker(true);
+    emit changed();
+}
+
+void DetailedOnspectionListView::chooseCamera()
+{
+    m_showImageSourceActionSheet = false;
+    setShowCameraPicker(true);
+    emit changed();
+}
+
+void DetailedOnspectionListView::removePhoto(int row)
+{
+    if (!m_isLoading)
+        m_selectedImages.remove(row);
+}
+
+void DetailedOnspectionListView::upload()
+{
+    // One submission at a time, and only of a sheet that was loaded.
+    if (!canUpload())
+        return;
+    if (m_onselectedImages.isEmpty())
+        return alert(QStringLiteral("请拍照上传隐患位置照片"));
+    setFocusedField(QString());
+    m_allapprove = QStringLiteral("1");
+    for (const InspectionItemView *item : m_items.items()) {
+        const std::optional<QString> &isapprove = item->itemx().isapprove;
+        if (!isapprove)
+            continue;
+        if (isapprove->isEmpty()) {
+            emit changed();
+            return alert(QStringLiteral("有项目未检查完成，请检查完成在上传"));
+        }
+        if (*isapprove == QStringLiteral("1"))
+            m_allapprove = QStringLiteral("0");
+    }
+    const QList<QImage> added = m_selectedImages.images();
+    if (m_allapprove == QStringLiteral("0") && added.isEmpty()) {
+        emit changed();
+        return alert(QStringLiteral("有不合格的项目请上传照片"));
+    }
+    m_isLoading = true;
+    emit changed();
+    m_uploader.uploadPhotos(m_onselectedImages, this,
+                            [this, added](bool allSucceeded, const QStringList &urls) {
+                                if (!allSucceeded)
+                                    return failUpload();
+                                // The added photos start once the on-site ones are stored.
+                                uploadAdded(urls.join(photoSeparator), added);
+                            });
+}
+
+void DetailedOnspectionListView::uploadAdded(const QString &onsiteImageText,
+                                             const QList<QImage> &added)
+{
+    m_uploader.uploadPhotos(added, this,
+                            [this, onsiteImageText](bool allSucceeded, const QStringList &urls) {
+                                if (!allSucceeded)
+                                    return failUpload();
+                                submit(onsiteImageText, urls.join(photoSeparator));
+                            });
+}
+
+void DetailedOnspectionListView::failUpload()
+{
+    m_isLoading = false;
+    alert(QStringLiteral("上传失败，请重试。"));
+}
+
+QJsonObject DetailedOnspectionListView::submission(const QString &onsiteImageText,
+                                                   const QString &imageText) const
+{
+    const auto text = [](const std::optional<QString> &value) { return value.value_or(QString()); };
+    QJsonArray items;
+    for (const OnXCheckitem &item : checkitemOnXs())
+        items.append(item.toJson());
+    return QJsonObject{
+        {QStringLiteral("allapprove"), m_allapprove},
+        {QStringLiteral("checkdept"), text(m_sheet.checkdept)},
+        {QStringLiteral("checkname"), text(m_sheet.checkname)},
+        {QStringLiteral("checkpl"), text(m_sheet.checkpl)},
+        {QStringLiteral("db"), endpoints::notesDatabase},
+        // Without the sheet's own key it would be filed under no check point.
+        {QStringLiteral("key"), m_sheet.key.value_or(m_key)},
+        {QStringLiteral("openimageurl"), onsiteImageText},
+        {QStringLiteral("image"), imageText},
+        {QStringLiteral("ou1"), text(m_user.ou1())},
+        {QStringLiteral("ou2"), text(m_user.ou2())},
+        {QStringLiteral("place"), QString()},
+        {QStringLiteral("username"), text(m_user.username())},
+        {QStringLiteral("rowcount"), m_sheet.rowcount.value_or(0)},
+        {QStringLiteral("server"), m_notesServer},
+        {QStringLiteral("weather"), QStringLiteral("晴")},
+        {QStringLiteral("yhfrom"), text(m_sheet.yhfrom)},
+        {QStringLiteral("checkitems"), items},
+    };
+}
+
+void DetailedOnspectionListView::submit(const QString &onsiteImageText, const QString &imageText)
+{
+    m_client.sendJSONRequest(
+        endpoints::json::createSheet, submission(onsiteImageText, imageText), this,
+        [this](const std::optional<QString> &, qint64, const QJsonObject &json) {
+            // The service has stored the sheet: an odd answer must not make the
+            // inspector submit it twice.
+            const auto record = decodeRecord<OnInspectionModel>(json);
+            const QJsonValue msg = json.value(QLatin1String("msg"));
+            m_alertMessage = record ? record->msg.value_or(QString())
+                                    : (msg.isString() ? msg.toString() : QString());
+            m_showAlert = true;
+            m_shouldNavigate = true;
+            m_isLoading = false;
+            emit changed();
+        },
+        [this](qint64, const QString &message) {
+            m_isLoading = false;
+            alert(message);
+        });
+}
+
+void DetailedOnspectionListView::acknowledgeAlert()
+{
+    m_showAlert = false;
+    m_focusedField.clear();
+    emit changed();
+    if (m_shouldNavigate)
+        emit finished();
+}
+
+bool DetailedOnspectionListView::isFilledIn() const
+{
+    if (m_selectedImages.count() > 0)
+        return true;
+    for (const InspectionItemView *item : m_items.items())
+        if (item->isTouched())
+            return true;
+    return false;
+}
+
+void DetailedOnspectionListView::goBack()
+{
+    if (!canGoBack())
+        return;
+    if (isFilledIn() && !m_shouldNavigate)
+        return set(m_showDiscardConfirmation, true);
+    emit finished();
+}
+
+void DetailedOnspectionListView::confirmDiscard()
+{
+    m_showDiscardConfirmation = false;
+    emit changed();
+    emit finished();
+}
+
+void DetailedOnspectionListView::cancelDiscard()
+{
+    set(m_showDiscardConfirmation, false);
+}
+
+} // namespace orvelle

@@ -1,0 +1,88 @@
+#include "InspectionItemView.h"
+
+#include "InspectionRules.h"
+
+namespace orvelle {
+
+InspectionItemView::InspectionItemView(const OnCheckitem &item, QObject *parent)
+    : QObject(parent)
+    , m_item(item)
+    , m_itemx(OnXCheckitem::fromBlank(item))
+{}
+
+QString InspectionItemView::title() const
+{
+    return m_item.projectitem.value_or(unknownItemText());
+}
+
+QVariant InspectionItemView::isQualifiedValue() const
+{
+    return m_isQualified ? QVariant(*m_isQualified) : QVariant();
+}
+
+void InspectionItemView::setInputText(const QString &text)
+{
+    if (m_inputText == text && m_itemx.distription == text)
+        return;
+    m_inputText = text;
+    m_itemx.distription = text;
+    emit changed();
+}
+
+bool InspectionItemView::isTouched() const
+{
+    return !m_itemx.isapprove.value_or(QString()).isEmpty()
+           || !m_itemx.distription.value_or(QString()).isEmpty();
+}
+
+void InspectionItemView::qualify()
+{
+    m_isQualified = true;
+    m_itemx.isapprove = QStringLiteral("0");
+    m_showTextField = false;
+    emit changed();
+}
+
+void InspectionItemView::disqualify()
+{
+    m_isQualified = false;
+    m_itemx.isapprove = QStringLiteral("1");
+    m_showTextField = true;
+    m_itemx.projectitem = m_item.projectitem;
+    const QString written = m_itemx.distription.value_or(QString());
+    m_inputText = written.isEmpty() ? title() + QStringLiteral(" 不合格") : written;
+    m_itemx.distription = m_inputText;
+    emit changed();
+}
+
+int InspectionItemListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_items.size());
+}
+
+QVariant InspectionItemListModel::data(const QModelIndex &index, int role) const
+{
+    if (role != ItemViewRole || index.parent().isValid())
+        return {};
+    InspectionItemView *item = at(index.row());
+    return item ? QVariant::fromValue(item) : QVariant();
+}
+
+QHash<int, QByteArray> InspectionItemListModel::roleNames() const
+{
+    return {{ItemViewRole, "itemView"}};
+}
+
+void InspectionItemListModel::reset(const QList<OnCheckitem> &blank)
+{
+    beginResetModel();
+    // Delegates may still read the old items until the reset is drawn.
+    for (InspectionItemView *item : std::as_const(m_items))
+        item->deleteLater();
+    m_items.clear();
+    for (const OnCheckitem &item : blank)
+        m_items << new InspectionItemView(item, this);
+    endResetModel();
+}
+
+} // namespace orvelle

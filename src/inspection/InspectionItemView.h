@@ -1,0 +1,88 @@
+#pragma once
+
+#include "InspectionRecords.h"
+
+#include <QAbstractListModel>
+#include <QObject>
+#include <QVariant>
+#include <QtQml/qqmlregistration.h>
+
+namespace orvelle {
+
+// One item of the sheet being filled in: its judgement, the highlighted
+// button and the description live here, not in a delegate, so nothing is
+// lost when the list scrolls the item out of view.
+class InspectionItemView : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Created by the sheet")
+    Q_PROPERTY(QString title READ title CONSTANT)
+    // true "合格", false "不合格", undefined neither.
+    Q_PROPERTY(QVariant isQualified READ isQualifiedValue NOTIFY changed)
+    Q_PROPERTY(bool showTextField READ showTextField NOTIFY changed)
+    Q_PROPERTY(QString inputText READ inputText WRITE setInputText NOTIFY changed)
+    Q_PROPERTY(qreal textEditorHeight READ textEditorHeight CONSTANT)
+    Q_PROPERTY(QString qualifiedText READ qualifiedText CONSTANT)
+    Q_PROPERTY(QString unqualifiedText READ unqualifiedText CONSTANT)
+
+public:
+    explicit InspectionItemView(const OnCheckitem &item, QObject *parent = nullptr);
+
+    const OnCheckitem &item() const { return m_item; }
+    const OnXCheckitem &itemx() const { return m_itemx; }
+    QString title() const;
+    std::optional<bool> isQualified() const { return m_isQualified; }
+    QVariant isQualifiedValue() const;
+    bool showTextField() const { return m_showTextField; }
+    QString inputText() const { return m_inputText; }
+    // Every edit reaches the submitted description at once.
+    void setInputText(const QString &text);
+    qreal textEditorHeight() const { return 100.0; }
+    QString qualifiedText() const { return QStringLiteral("合格"); }
+    QString unqualifiedText() const { return QStringLiteral("不合格"); }
+    // Judged, or described.
+    bool isTouched() const;
+
+    // "合格": the description is kept for a change of mind.
+    Q_INVOKABLE void qualify();
+    // "不合格": opens the description, with a default text only when the
+    // inspector has written none.
+    Q_INVOKABLE void disqualify();
+
+signals:
+    void changed();
+
+private:
+    OnCheckitem m_item;
+    OnXCheckitem m_itemx;
+    std::optional<bool> m_isQualified;
+    bool m_showTextField = false;
+    QString m_inputText;
+};
+
+// The sheet's items for its ListView: one role, the item's view.
+class InspectionItemListModel : public QAbstractListModel
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Owned by the sheet")
+
+public:
+    enum Role { ItemViewRole = Qt::UserRole + 1 };
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    const QList<InspectionItemView *> &items() const { return m_items; }
+    InspectionItemView *at(int row) const { return m_items.value(row); }
+    // Replaces every item with a fresh one per blank item.
+    void reset(const QList<OnCheckitem> &blank);
+
+private:
+    QList<InspectionItemView *> m_items;
+};
+
+} // namespace orvelle

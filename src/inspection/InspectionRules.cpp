@@ -1,0 +1,43 @@
+#include "InspectionRules.h"
+
+#include "core/Logging.h"
+#include "session/User.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+
+namespace orvelle {
+
+QString departmentText(const User &user)
+{
+    return user.ou1().value_or(QString()) + QLatin1Char('/') + user.ou2().value_or(QString());
+}
+
+QString unknownItemText()
+{
+    return QStringLiteral("未知检查项");
+}
+
+std::optional<QString> checkPointKey(const QString &scannedText)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(scannedText.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError) {
+        qCDebug(lcScan).noquote() << QStringLiteral("Error parsing JSON: ") + error.errorString();
+        return std::nullopt;
+    }
+    const QJsonValue key = document.object().value(QLatin1String("key"));
+    if (!document.isObject() || !key.isString())
+        return std::nullopt;
+    return key.toString();
+}
+
+QStringList splitPhotoAddresses(const std::optional<QString> &text)
+{
+    if (!text)
+        return {};
+    return text->split(QStringLiteral("----"), Qt::SkipEmptyParts);
+}
+
+} // namespace orvelle

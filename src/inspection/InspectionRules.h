@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace orvelle {
+
+class User;
+
+// "qzDept": ou1 "/" ou2 of the user; an absent part is the empty text.
+QString departmentText(const User &user);
+
+// What an item without a name is called on every screen.
+QString unknownItemText(); // "未知检查项"
+
+// The check point key in a scanned code: the text of "key" in a JSON object.
+// Text that is not JSON is logged; anything else is silently not a key.
+std::optional<QString> checkPointKey(const QString &scannedText);
+
+// The pieces of a "----"-joined photo text, empty pieces dropped.
+QStringList splitPhotoAddresses(const std::optional<QString> &text);
+
+} // namespace orvelle

@@ -1,0 +1,88 @@
+#include "OnInspectionListView.h"
+
+#include "DetailedOnspectionListView.h"
+#include "platform/CameraPicker.h"
+
+#include <QTimer>
+
+namespace orvelle {
+
+OnInspectionListView::OnInspectionListView(ServiceClient &client, PhotoUploader &uploader,
+                                           const AppConfig &config, User &user,
+                                           CameraProvider &cameras, Beeper &beeper, QObject *parent)
+    : TaskListView(QStringLiteral("现场检查"), client, config, user, cameras, beeper, parent)
+    , m_uploader(uploader)
+    , m_selectedImages(this)
+{}
+
+OnInspectionListView::~OnInspectionListView()
+{
+    delete m_detail.data();
+    delete m_cameraPicker.data();
+}
+
+void OnInspectionListView::appeared()
+{
+    while (m_selectedImages.count() > 0)
+        m_selectedImages.remove(0);
+    TaskListView::appeared();
+}
+
+void OnInspectionListView::setShowCameraPicker(bool on)
+{
+    if (on == showCameraPicker())
+        return;
+    if (on) {
+        m_cameraPicker = new CameraPicker(m_cameras, m_selectedImages, PhotoAlbum(), this);
+        connect(m_cameraPicker, &CameraPicker::finished, this,
+                [this] { setShowCameraPicker(false); });
+        emit changed();
+        return;
+    }
+    m_cameraPicker->disconnect(this);
+    m_cameraPicker->deleteLater();
+    m_cameraPicker = nullptr;
+    emit changed();
+    if (m_selectedImages.count() > 0 && m_selectedKey)
+        setNavigateToDetail(true);
+}
+
+void OnInspectionListView::setNavigateToDetail(bool on)
+{
+    if (on == navigateToDetail())
+        return;
+    m_navigateToDetail = on;
+    if (on) {
+        if (m_detail)
+            m_detail->deleteLater();
+        m_detail = new DetailedOnspectionListView(m_client, m_uploader, m_cameras, m_notesServer,
+                                                  m_user, m_selectedImages.images(),
+                                                  m_selectedKey.value_or(QString()), this);
+        connect(m_detail, &DetailedOnspectionListView::finished, this,
+                [this] { setNavigateToDetail(false); });
+    } else {
+        m_detail->disconnect(this);
+    }
+    emit changed();
+    if (!on)
+        appeared();
+}
+
+void OnInspectionListView::pick(int row)
+{
+    if (row < 0 || row >= checkitems()->rowCount())
+        return;
+    m_selectedKey = rowKey(row);
+    emit changed();
+    setShowCameraPicker(true);
+}
+
+void OnInspectionListView::keyScanned(const QString &key)
+{
+    m_selectedKey = key;
+    setIsScannerPresented(false);
+    // The scanner is asked to close before the camera opens.
+    QTimer::singleShot(0, this, [this] { setShowCameraPicker(true); });
+}
+
+} // namespace orvelle

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "DetailedOnspectionListView.h"
+#include "TaskListView.h"
+#include "platform/CameraPicker.h"
+#include "platform/PhotoListModel.h"
+
+#include <QPointer>
+
+namespace orvelle {
+
+class PhotoUploader;
+
+// "现场检查": a picked check point first needs a photo taken on the spot;
+// only then does its blank sheet open, with that photo.
+class OnInspectionListView : public TaskListView
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Created by the home menu")
+    Q_PROPERTY(QString selectedKey READ selectedKeyText NOTIFY changed)
+    Q_PROPERTY(PhotoListModel *selectedImages READ selectedImages CONSTANT)
+    Q_PROPERTY(bool showCameraPicker READ showCameraPicker WRITE setShowCameraPicker NOTIFY changed)
+    Q_PROPERTY(CameraPicker *cameraPicker READ cameraPicker NOTIFY changed)
+    Q_PROPERTY(bool navigateToDetail READ navigateToDetail WRITE setNavigateToDetail NOTIFY changed)
+    Q_PROPERTY(DetailedOnspectionListView *detailView READ detailView NOTIFY changed)
+
+public:
+    OnInspectionListView(ServiceClient &client, PhotoUploader &uploader, const AppConfig &config,
+                         User &user, CameraProvider &cameras, Beeper &beeper,
+                         QObject *parent = nullptr);
+    ~OnInspectionListView() override;
+
+    const std::optional<QString> &selectedKey() const { return m_selectedKey; }
+    QString selectedKeyText() const { return m_selectedKey.value_or(QString()); }
+    PhotoListModel *selectedImages() { return &m_selectedImages; }
+    bool showCameraPicker() const { return m_cameraPicker != nullptr; }
+    // Closing the camera, however it closes, opens the sheet when a photo
+    // was taken for a check point with a key.
+    void setShowCameraPicker(bool on);
+    CameraPicker *cameraPicker() const { return m_cameraPicker; }
+    bool navigateToDetail() const { return m_navigateToDetail; }
+    // Lowering it (going back, or the sheet was submitted) closes the sheet
+    // and reloads this list, which discards the on-site photo.
+    void setNavigateToDetail(bool on);
+    DetailedOnspectionListView *detailView() const { return m_detail; }
+
+    void appeared() override;
+    void pick(int row) override;
+
+protected:
+    void keyScanned(const QString &key) override;
+
+private:
+    PhotoUploader &m_uploader;
+    std::optional<QString> m_selectedKey;
+    PhotoListModel m_selectedImages;
+    QPointer<CameraPicker> m_cameraPicker;
+    bool m_navigateToDetail = false;
+    // Kept after closing until the next opening: its page may still be
+    // leaving the stack and reading it.
+    QPointer<DetailedOnspectionListView> m_detail;
+};
+
+} // namespace orvelle

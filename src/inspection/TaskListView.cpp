@@ -1,0 +1,95 @@
+#include "TaskListView.h"
+
+#include "InspectionRules.h"
+#include "core/AppConfig.h"
+#include "net/Endpoints.h"
+#include "net/ServiceClient.h"
+#include "platform/QRCodeScannerView.h"
+
+namespace orvelle {
+
+TaskListView::TaskListView(const QString &title, ServiceClient &client, const AppConfig &config,
+                           User &user, CameraProvider &cameras, Beeper &beeper, QObject *parent)
+    : QObject(parent)
+    , m_client(client)
+    , m_user(user)
+    , m_cameras(cameras)
+    , m_notesServer(config.notesServer)
+    , m_beeper(beeper)
+    , m_title(title)
+{}
+
+TaskListView::~TaskListView()
+{
+    delete m_scanner.data();
+}
+
+void TaskListView::setIsScannerPresented(bool on)
+{
+    if (on == isScannerPresented())
+        return;
+    if (on) {
+        m_scanner = new QRCodeScannerView(m_cameras, m_beeper, this);
+        connect(m_scanner, &QRCodeScannerView::didFindCode, this, &TaskListView::codeScanned);
+    } else {
+        // The scanner may be reporting right now; it goes after this event.
+        m_scanner->disconnect(this);
+        m_scanner->deleteLater();
+        m_scanner = nullptr;
+    }
+    emit changed();
+}
+
+void TaskListView::appeared()
+{
+    reload();
+}
+
+void TaskListView::reload()
+{
+    const QJsonObject parameters{
+        {QStringLiteral("db"), endpoints::notesDatabase},
+        {QStringLiteral("db_vw"), endpoints::views::projectByQzdept},
+        {QStringLiteral("server"), m_notesServer},
+        {QStringLiteral("qzDept"), departmentText(m_user)},
+    };
+    m_client.sendJSONRequest(
+        endpoints::json::todayByDept, parameters, this,
+        [this](const std::optional<QString> &, qint64, const QJsonObject &json) {
+            const auto record = decodeRecord<TodayInspectionData>(json);
+            if (!record) {
+                setErrorMessage(recordErrorMessage());
+            } else if (!record->checkitems) {
+                setErrorMessage(noCheckItemsMessage());
+            } else {
+                m_checkitems.setRecords(*record->checkitems);
+                // A later good answer brings the list back.
+                setErrorMessage(std::nullopt);
+            }
+        },
+        [this](qint64, const QString &message) { setErrorMessage(message); });
+}
+
+void TaskListView::codeScanned(const QString &text)
+{
+    const std::optional<QString> key = checkPointKey(text);
+    if (!key)
+        return;
+    keyScanned(*key);
+}
+
+std::optional<QString> TaskListView::rowKey(int row) const
+{
+    const Checkitem *item = m_checkitems.at(row);
+    return item ? item->key : std::nullopt;
+}
+
+void TaskListView::setErrorMessage(const std::optional<QString> &message)
+{
+    if (m_errorMessage == message)
+        return;
+    m_errorMessage = message;
+    emit changed();
+}
+
+} // namespace orvelle

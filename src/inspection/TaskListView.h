@@ -1,0 +1,86 @@
+#pragma once
+
+#include "InspectionListModels.h"
+#include "platform/QRCodeScannerView.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QtQml/qqmlregistration.h>
+#include <optional>
+
+namespace orvelle {
+
+class Beeper;
+class CameraProvider;
+class ServiceClient;
+class User;
+struct AppConfig;
+
+// What both task lists share: today's check points of the user's department
+// ("/notes/notestodayqzDeptKs"), the error text in place of the list, and the
+// QR scanner that picks a check point by its posted code.
+class TaskListView : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The base of the two task lists")
+    Q_PROPERTY(QString title READ title CONSTANT)
+    Q_PROPERTY(CheckitemListModel *checkitems READ checkitems CONSTANT)
+    Q_PROPERTY(bool hasErrorMessage READ hasErrorMessage NOTIFY changed)
+    Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY changed)
+    Q_PROPERTY(QString retryText READ retryText CONSTANT)
+    Q_PROPERTY(QString scanText READ scanText CONSTANT)
+    Q_PROPERTY(
+        bool isScannerPresented READ isScannerPresented WRITE setIsScannerPresented NOTIFY changed)
+    Q_PROPERTY(QRCodeScannerView *scanner READ scanner NOTIFY changed)
+
+public:
+    ~TaskListView() override;
+
+    QString title() const { return m_title; }
+    CheckitemListModel *checkitems() { return &m_checkitems; }
+    const std::optional<QString> &errorMessage() const { return m_errorMessage; }
+    bool hasErrorMessage() const { return m_errorMessage.has_value(); }
+    QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
+    QString retryText() const { return QStringLiteral("重试"); }
+    QString scanText() const { return QStringLiteral("扫描二维码"); }
+    bool isScannerPresented() const { return m_scanner != nullptr; }
+    // Opening makes a scanner (and opens the camera); closing releases it.
+    void setIsScannerPresented(bool on);
+    QRCodeScannerView *scanner() const { return m_scanner; }
+
+    // Each time the screen is shown, and on "重试".
+    Q_INVOKABLE virtual void appeared();
+    Q_INVOKABLE void reload();
+    // A tap on a row.
+    Q_INVOKABLE virtual void pick(int row) = 0;
+    // The scanner's report.
+    Q_INVOKABLE void codeScanned(const QString &text);
+
+signals:
+    void changed();
+
+protected:
+    TaskListView(const QString &title, ServiceClient &client, const AppConfig &config, User &user,
+                 CameraProvider &cameras, Beeper &beeper, QObject *parent);
+
+    // A key read from a check point's code; the scanner is already closing.
+    virtual void keyScanned(const QString &key) = 0;
+    std::optional<QString> rowKey(int row) const;
+
+    ServiceClient &m_client;
+    User &m_user;
+    CameraProvider &m_cameras;
+    QString m_notesServer;
+
+private:
+    void setErrorMessage(const std::optional<QString> &message);
+
+    Beeper &m_beeper;
+    QString m_title;
+    CheckitemListModel m_checkitems;
+    std::optional<QString> m_errorMessage;
+    QPointer<QRCodeScannerView> m_scanner;
+};
+
+} // namespace orvelle

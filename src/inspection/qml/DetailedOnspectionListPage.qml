@@ -1,0 +1,259 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Orvelle.Core
+import Orvelle.Platform
+import Orvelle.Inspection
+
+// Draws DetailedOnspectionListView: the items to judge, the photos, "上传".
+// Brings its own "返回", which asks before filled-in work is discarded.
+Page {
+    id: page
+    required property DetailedOnspectionListView view
+    objectName: "DetailedOnspectionListView"
+    title: page.view.title
+    readonly property bool hidesPlatformBack: page.view.hidesPlatformBack
+    background: Rectangle { color: Theme.background }
+
+    Component.onCompleted: page.view.appeared()
+
+    DismissKeyboardOnTapModifier {
+        id: dismisser
+        anchors.fill: parent
+        z: -1
+    }
+    // The view closes the keyboard by clearing the focused field.
+    Connections {
+        target: page.view
+        function onChanged() {
+            if (page.view.focusedField === "" && page.activeFocusItem instanceof TextEdit)
+                dismisser.dismiss()
+        }
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        IconTextButton {
+            text: page.view.backText
+            enabled: page.view.canGoBack
+            iconName: "back"
+            onClicked: page.view.goBack()
+        }
+        ColumnLayout {
+            Layout.fillWidth: true
+            Layout.margins: Theme.spacing
+            visible: page.view.hasErrorMessage
+            spacing: Theme.spacing
+            Label {
+                Layout.fillWidth: true
+                text: page.view.errorMessage
+                color: "red"
+                font.pixelSize: Theme.bigTitleSize
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.Wrap
+                Accessible.name: text
+            }
+            PrimaryButton {
+                Layout.alignment: Qt.AlignHCenter
+                text: page.view.retryText
+                onClicked: page.view.appeared()
+            }
+        }
+        ListView {
+            id: items
+            objectName: "checkitems"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            clip: true
+            cacheBuffer: 0
+            model: page.view.hasErrorMessage ? null : page.view.checkitems
+            delegate: Rectangle {
+                id: itemRow
+                required property InspectionItemView itemView
+                width: ListView.view.width
+                implicitHeight: column.implicitHeight + Theme.spacing * 2
+                color: "white"
+                ColumnLayout {
+                    id: column
+                    anchors.fill: parent
+                    anchors.margins: Theme.spacing
+                    spacing: 8
+                    Label {
+                        Layout.fillWidth: true
+                        text: itemRow.itemView.title
+                        color: Theme.text
+                        font.pixelSize: Theme.bigTitleSize
+                        font.bold: true
+                        wrapMode: Text.Wrap
+                        Accessible.name: text
+                    }
+                    JudgementMarks {
+                        Layout.fillWidth: true
+                        pressable: true
+                        qualifiedText: itemRow.itemView.qualifiedText
+                        unqualifiedText: itemRow.itemView.unqualifiedText
+                        qualified: itemRow.itemView.isQualified === true
+                        unqualified: itemRow.itemView.isQualified === false
+                        onQualifyPressed: itemRow.itemView.qualify()
+                        onDisqualifyPressed: itemRow.itemView.disqualify()
+                    }
+                    TextArea {
+                        objectName: "description"
+                        Layout.fillWidth: true
+                        Layout.minimumHeight: itemRow.itemView.textEditorHeight
+                        visible: itemRow.itemView.showTextField
+                        wrapMode: TextEdit.Wrap
+                        text: itemRow.itemView.inputText
+                        font.pixelSize: Theme.regularTitleSize
+                        Accessible.name: itemRow.itemView.title
+                        onTextChanged: if (text !== itemRow.itemView.inputText)
+                                           itemRow.itemView.inputText = text
+                        onActiveFocusChanged: page.view.focusedField = activeFocus ? "inputText" : ""
+                        background: Rectangle {
+                            border.color: Theme.frame
+                            radius: 4
+                        }
+                    }
+                }
+                Rectangle {
+                    anchors.bottom: parent.bottom
+                    width: parent.width
+                    height: 1
+                    color: Theme.frame
+                }
+            }
+            footer: ColumnLayout {
+                width: ListView.view.width
+                spacing: Theme.spacing
+                PhotoGrid {
+                    Layout.fillWidth: true
+                    Layout.margins: Theme.spacing
+                    photos: page.view.selectedImages
+                    addText: page.view.addPhotoText
+                    // The camera adds without a limit, so the add tile stays.
+                    maximum: 2147483647
+                    onAddTapped: page.view.addPhoto()
+                }
+                PrimaryButton {
+                    Layout.fillWidth: true
+                    Layout.leftMargin: Theme.spacing
+                    Layout.rightMargin: Theme.spacing
+                    Layout.bottomMargin: Theme.spacing
+                    text: page.view.uploadText
+                    enabled: page.view.canUpload
+                    onClicked: page.view.upload()
+                }
+            }
+        }
+    }
+
+    // "选择图片来源"
+    Dialog {
+        id: sourceSheet
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        width: Math.min(parent ? parent.width - 48 : 320, 400)
+        modal: true
+        title: page.view.imageSourceTitle
+        visible: page.view.showImageSourceActionSheet
+        onClosed: page.view.showImageSourceActionSheet = false
+        contentItem: ColumnLayout {
+            spacing: Theme.spacing / 2
+            Button {
+                Layout.fillWidth: true
+                flat: true
+                text: page.view.albumText
+                Accessible.name: text
+                onClicked: page.view.chooseAlbum()
+            }
+            Button {
+                Layout.fillWidth: true
+                flat: true
+                text: page.view.cameraText
+                Accessible.name: text
+                onClicked: page.view.chooseCamera()
+            }
+            Button {
+                Layout.fillWidth: true
+                flat: true
+                text: page.view.cancelText
+                Accessible.name: text
+                onClicked: page.view.showImageSourceActionSheet = false
+            }
+        }
+    }
+
+    ImagePickerDialog {
+        id: albumDialog
+        view: page.view.imagePicker
+        onAccepted: page.view.showImagePicker = false
+        onRejected: page.view.showImagePicker = false
+    }
+    Connections {
+        target: page.view
+        function onChanged() {
+            if (page.view.showImagePicker && !albumDialog.visible)
+                albumDialog.open()
+        }
+    }
+
+    Popup {
+        id: cameraSheet
+        parent: Overlay.overlay
+        width: parent ? parent.width : 0
+        height: parent ? parent.height : 0
+        modal: true
+        padding: 0
+        closePolicy: Popup.NoAutoClose
+        visible: page.view.showCameraPicker
+        contentItem: Loader {
+            active: page.view.showCameraPicker && page.view.cameraPicker !== null
+            sourceComponent: CameraPickerPage { view: page.view.cameraPicker }
+        }
+    }
+
+    MessageBox {
+        message: page.view.alertMessage
+        shown: page.view.showAlert
+        onAcknowledged: page.view.acknowledgeAlert()
+    }
+
+    Dialog {
+        objectName: "discardConfirmation"
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        width: Math.min(parent ? parent.width - 48 : 320, 400)
+        modal: true
+        closePolicy: Popup.NoAutoClose
+        visible: page.view.showDiscardConfirmation
+        Label {
+            width: parent.width
+            wrapMode: Text.Wrap
+            text: page.view.discardQuestion
+            Accessible.name: text
+        }
+        footer: DialogButtonBox {
+            Button {
+                text: page.view.keepEditingText
+                flat: true
+                Accessible.name: text
+                DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
+            }
+            Button {
+                text: page.view.discardText
+                flat: true
+                Accessible.name: text
+                DialogButtonBox.buttonRole: DialogButtonBox.DestructiveRole
+                onClicked: page.view.confirmDiscard()
+            }
+        }
+        onRejected: page.view.cancelDiscard()
+    }
+
+    LoadingOverlay {
+        text: page.view.loadingText
+        shown: page.view.isLoading
+    }
+}

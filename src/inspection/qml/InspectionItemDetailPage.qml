@@ -1,0 +1,101 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Orvelle.Core
+import Orvelle.Inspection
+
+// Draws InspectionItemDetailView: today's submitted sheets of a check point.
+Page {
+    id: page
+    required property InspectionItemDetailView view
+    required property StackView stack
+    objectName: "InspectionItemDetailView"
+    title: page.view.title
+    background: Rectangle { color: Theme.background }
+
+    Component.onCompleted: page.view.appeared()
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+        ColumnLayout {
+            Layout.fillWidth: true
+            Layout.margins: Theme.spacing
+            visible: page.view.hasErrorMessage
+            spacing: Theme.spacing
+            Label {
+                Layout.fillWidth: true
+                text: page.view.errorMessage
+                color: "red"
+                font.pixelSize: Theme.bigTitleSize
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.Wrap
+                Accessible.name: text
+            }
+            PrimaryButton {
+                Layout.alignment: Qt.AlignHCenter
+                text: page.view.retryText
+                onClicked: page.view.appeared()
+            }
+        }
+        ListView {
+            objectName: "checkitems"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            visible: !page.view.hasErrorMessage
+            clip: true
+            spacing: 1
+            model: page.view.checkitems
+            delegate: ItemDelegate {
+                id: sheetRow
+                required property int index
+                required property string checkname
+                required property string checkdate
+                required property string checkpeople
+                width: ListView.view.width
+                text: checkname
+                Accessible.name: text
+                onClicked: page.view.pick(index)
+                contentItem: ColumnLayout {
+                    spacing: 6
+                    Label {
+                        Layout.fillWidth: true
+                        text: sheetRow.checkname
+                        color: Theme.text
+                        font.pixelSize: Theme.middleTitleSize
+                        wrapMode: Text.Wrap
+                    }
+                    RowLayout {
+                        spacing: Theme.spacing
+                        Label {
+                            text: sheetRow.checkdate
+                            color: Theme.faintText
+                            font.pixelSize: Theme.smallTextSize
+                            Accessible.name: text
+                        }
+                        Label {
+                            text: sheetRow.checkpeople
+                            color: Theme.faintText
+                            font.pixelSize: Theme.smallTextSize
+                            Accessible.name: text
+                        }
+                        Item { Layout.fillWidth: true }
+                    }
+                }
+                background: Rectangle { color: sheetRow.down ? "#eeeeee" : "white" }
+            }
+            onDragEnded: if (contentY < originY - 80) page.view.appeared()
+        }
+        Item {
+            Layout.fillHeight: true
+            visible: page.view.hasErrorMessage
+        }
+    }
+
+    StackNavigation {
+        stack: page.stack
+        active: page.view.navigateToDetail
+        screen: Component { DetailedInspectionListPage { view: page.view.detailView } }
+        onClosed: page.view.navigateToDetail = false
+    }
+}

@@ -1,0 +1,148 @@
+#pragma once
+
+#include "net/Endpoints.h"
+#include "support/https/HttpsTestServer.h"
+
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+#include <chrono>
+#include <deque>
+#include <map>
+#include <mutex>
+
+namespace orvelle::test {
+
+// The inspection service and the file store on the test server. Service
+// answers are queued per operation (the last one repeats); each photo is
+// stored under its width, "g/w<width>.jpg", so a test can tell them apart.
+class InspectionService
+{
+public:
+    explicit InspectionService(HttpsTestServer &server)
+        : m_server(server)
+    {
+        install();
+    }
+    ~InspectionService() { m_server.setResponder(nullptr); }
+
+    static std::string path(QLatin1String operation)
+    {
+        return std::string(endpoints::serviceBase.data(), endpoints::serviceBase.size())
+               + std::string(operation.data(), operation.size());
+    }
+    static std::string uploadPath()
+    {
+        return std::string(endpoints::photoUpload.data(), endpoints::photoUpload.size());
+    }
+
+    void answer(QLatin1String operation, const std::string &body)
+    {
+        std::lock_guard lock(m_mutex);
+        m_answers[path(operation)].push_back(Answer::json(body));
+    }
+    // Forgets the answers, the refusals and the recorded requests.
+    void reset()
+    {
+        m_server.clear();
+        clearAnswers();
+    }
+    void clearAnswers()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_answers.clear();
+            m_refusedWidth = -1;
+            m_delayByWidth = false;
+        }
+        install();
+    }
+    // From now on every request to the operation gets this answer.
+    void answerAlways(QLatin1String operation, const std::string &body)
+    {
+        std::lock_guard lock(m_mutex);
+        m_answers[path(operation)] = {Answer::json(body)};
+    }
+    // Photos of this width fail to store.
+    void refuseWidth(int width)
+    {
+        std::lock_guard lock(m_mutex);
+        m_refusedWidth = width;
+    }
+    // Photos answer later the smaller this makes them: arrival order differs
+    // from sending order.
+    void delayByWidth(bool on)
+    {
+        std::lock_guard lock(m_mutex);
+        m_delayByWidth = on;
+    }
+
+    std::vector<RecordedRequest> requestsTo(const std::string &requestPath) const
+    {
+        std::vector<RecordedRequest> found;
+        for (const RecordedRequest &request : m_server.requests())
+            if (request.path == requestPath)
+                found.push_back(request);
+        return found;
+    }
+    // The JSON body of the last request to an operation.
+    QJsonObject lastBody(QLatin1String operation) const
+    {
+        const auto found = requestsTo(path(operation));
+        if (found.empty())
+            return {};
+        return QJsonDocument::fromJson(QByteArray::fromStdString(found.back().body)).object();
+    }
+
+    static int widthOf(const RecordedRequest &request)
+    {
+        if (request.parts.empty())
+            return -1;
+        return QImage::fromData(QByteArray::fromStdString(request.parts.front().content), "JPEG")
+            .width();
+    }
+
+private:
+    void install()
+    {
+        m_server.setResponder([this](const RecordedRequest &request) { return respond(request); });
+    }
+    Answer respond(const RecordedRequest &request)
+    {
+        std::lock_guard lock(m_mutex);
+        if (request.path == uploadPath()) {
+            const int width = widthOf(request);
+            if (width == m_refusedWidth)
+                return Answer::json(R"({"success":false})");
+            Answer stored = Answer::json("{\"success\":true,\"httpUrl\":\"g/w"
+                                         + std::to_string(width) + ".jpg\"}");
+            if (m_delayByWidth)
+                stored.delay = std::chrono::milliseconds(std::max(0, 60 - width) * 20);
+            return stored;
+        }
+        auto &queue = m_answers[request.path];
+        if (queue.empty())
+            return Answer::json(R"({"code":5,"msg":"没有安排"})");
+        Answer next = queue.front();
+        if (queue.size() > 1)
+            queue.pop_front();
+        return next;
+    }
+
+    HttpsTestServer &m_server;
+    std::mutex m_mutex;
+    std::map<std::string, std::deque<Answer>> m_answers;
+    int m_refusedWidth = -1;
+    bool m_delayByWidth = false;
+};
+
+// A photo told apart by its width.
+inline QImage photo(int width)
+{
+    QImage image(width, 8, QImage::Format_RGB32);
+    image.fill(QColor::fromHsv(width * 5 % 360, 200, 200));
+    return image;
+}
+
+} // namespace orvelle::test

@@ -1,0 +1,384 @@
+#include "InspectionService.h"
+#include "inspection/DetailedOnspectionListView.h"
+#include "net/PhotoUploader.h"
+#include "net/ServiceClient.h"
+#include "platform/Camera.h"
+#include "session/User.h"
+#include "support/https/TestClientConfig.h"
+
+#include <QJsonArray>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace orvelle;
+using namespace orvelle::test;
+namespace json = orvelle::endpoints::json;
+
+namespace {
+const char *twoItemSheet = R"({"code":1,"checkdept":"安全部","checkname":"日检表",
+    "checkpl":"PL-9","key":"K-9","place":"一号线","rowcount":4,"yhfrom":"日常检查",
+    "checkitems":[{"id":"1","projectitem":"护栏","yhtype":"设备","yhtypes":"防护",
+                   "yhlevel":"一般隐患"},
+                  {"id":"2","projectitem":"照明"}]})";
+} // namespace
+
+// The on-site check sheet: loading, judging, validation, photos, submission.
+class TestSheet : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    HttpsTestServer server;
+    std::unique_ptr<InspectionService> service;
+    std::unique_ptr<ServiceClient> client;
+    std::unique_ptr<PhotoUploader> uploader;
+    std::unique_ptr<User> user;
+    std::unique_ptr<CameraProvider> noCamera = CameraProvider::none();
+    AppConfig config = testConfig();
+
+    std::unique_ptr<DetailedOnspectionListView>
+    sheet(const char *answer, QList<QImage> onsite = {photo(40)}, const QString &key = "K-1")
+    {
+        service->answerAlways(json::receiveSheet, answer);
+        auto view = std::make_unique<DetailedOnspectionListView>(
+            *client, *uploader, *noCamera, config.notesServer, *user, onsite, key);
+        view->appeared();
+        if (!QTest::qWaitFor([&] { return view->canUpload() || view->hasErrorMessage(); }, 20000))
+            qWarning("the sheet did not load");
+        return view;
+    }
+    static InspectionItemView *item(DetailedOnspectionListView &view, int row)
+    {
+        return view.checkitems()->at(row);
+    }
+    static void waitForAlert(DetailedOnspectionListView &view)
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(view.showAlert(), 30000);
+    }
+    size_t uploads() const { return service->requestsTo(InspectionService::uploadPath()).size(); }
+    size_t submissions() const
+    {
+        return service->requestsTo(InspectionService::path(json::createSheet)).size();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(server.isListening());
+        qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
+        service = std::make_unique<InspectionService>(server);
+        client = std::make_unique<ServiceClient>(config);
+        uploader = std::make_unique<PhotoUploader>(config);
+        uploader->setStagingDirectory(dir.path());
+    }
+    void cleanupTestCase() { service.reset(); }
+    void init()
+    {
+        service->reset();
+        service->answer(json::createSheet, R"({"code":1,"msg":"提交成功","docid":"D1"})");
+        QFile::remove(dir.filePath("account.ini"));
+        user = std::make_unique<User>(dir.filePath("account.ini"));
+        user->setOu1(QStringLiteral("岚石水泥"));
+        user->setOu2(QStringLiteral("矿山分厂"));
+        user->setUsername(QStringLiteral("zhangwei"));
+    }
+
+    void twoQualifiedItemsAreSubmittedExactly()
+    {
+        auto view = sheet(twoItemSheet);
+        const QJsonObject request = service->lastBody(json::receiveSheet);
+        QCOMPARE(request.value("db_vw").toString(), QStringLiteral("vw-ProjectByKey"));
+        QCOMPARE(request.value("key").toString(), QStringLiteral("K-1"));
+        QCOMPARE(request.value("server").toString(), config.notesServer);
+        QCOMPARE(item(*view, 0)->title(), QStringLiteral("护栏"));
+
+        item(*view, 0)->qualify();
+        item(*view, 1)->qualify();
+        QCOMPARE(item(*view, 0)->isQualifiedValue(), QVariant(true));
+        QVERIFY(!item(*view, 0)->showTextField());
+        view->upload();
+        QVERIFY(view->isLoading());
+        QVERIFY(!view->canGoBack());
+        waitForAlert(*view);
+        QCOMPARE(view->alertMessage(), QStringLiteral("提交成功"));
+        QVERIFY(view->shouldNavigate());
+        QVERIFY(!view->isLoading());
+        QCOMPARE(uploads(), size_t(1));
+
+        QJsonObject body = service->lastBody(json::createSheet);
+        for (const char *common : {"PhoneAppType", "PhoneDeviceBrand", "PhoneSystemModel",
+                                   "PhoneSystemDevice", "PhoneSystemVersion", "verson"})
+            QVERIFY(body.take(QLatin1String(common)) != QJsonValue::Undefined);
+        const auto item = [](const char *id, const char *name, QJsonValue type, QJsonValue types,
+                             QJsonValue level) {
+            return QJsonObject{{"id", id},         {"projectitem", name}, {"yhlevel", level},
+                               {"yhtype", type},   {"yhtypes", types},    {"isapprove", "0"},
+                               {"distription", ""}};
+        };
+        const QJsonObject expected{
+            {"allapprove", "1"},
+            {"checkdept", "安全部"},
+            {"checkname", "日检表"},
+            {"checkpl", "PL-9"},
+            {"db", "QMDB/gongan/SafetyCheck.nsf"},
+            // The key the service returned, not the one the sheet was opened with.
+            {"key", "K-9"},
+            {"openimageurl", "http://g/w40.jpg"},
+            {"image", ""},
+            {"ou1", "岚石水泥"},
+            {"ou2", "矿山分厂"},
+            {"place", ""},
+            {"username", "zhangwei"},
+            {"rowcount", 4},
+            {"server", config.notesServer},
+            {"weather", "晴"},
+            {"yhfrom", "日常检查"},
+            {"checkitems",
+             QJsonArray{item("1", "护栏", "设备", "防护", "一般隐患"),
+                        item("2", "照明", QJsonValue::Null, QJsonValue::Null, QJsonValue::Null)}},
+        };
+        QCOMPARE(body, expected);
+        QVERIFY(body.value("rowcount").isDouble());
+
+        QSignalSpy finished(view.get(), &DetailedOnspectionListView::finished);
+        view->acknowledgeAlert();
+        QCOMPARE(finished.size(), 1);
+        // Submitted: pressing again sends nothing more.
+        view->upload();
+        QCOMPARE(submissions(), size_t(1));
+    }
+
+    void checksRunInOrderAndStopBeforeAnyUpload()
+    {
+        auto noPhoto = sheet(twoItemSheet, {});
+        noPhoto->upload();
+        QCOMPARE(noPhoto->alertMessage(), QStringLiteral("请拍照上传隐患位置照片"));
+        noPhoto->acknowledgeAlert();
+
+        auto view = sheet(twoItemSheet);
+        item(*view, 1)->disqualify();
+        view->upload(); // the first item is not judged
+        QCOMPARE(view->alertMessage(), QStringLiteral("有项目未检查完成，请检查完成在上传"));
+        QVERIFY(!view->shouldNavigate());
+        view->acknowledgeAlert();
+        QVERIFY(!view->showAlert());
+
+        item(*view, 0)->qualify();
+        QCOMPARE(item(*view, 1)->inputText(), QStringLiteral("照明 不合格"));
+        QCOMPARE(item(*view, 1)->itemx().distription, QStringLiteral("照明 不合格"));
+        view->upload();
+        QCOMPARE(view->alertMessage(), QStringLiteral("有不合格的项目请上传照片"));
+        QCOMPARE(view->allapprove(), QStringLiteral("0"));
+        view->acknowledgeAlert();
+
+        // A change of mind counts afresh at the next attempt.
+        item(*view, 1)->qualify();
+        view->upload();
+        waitForAlert(*view);
+        QCOMPARE(service->lastBody(json::createSheet).value("allapprove").toString(),
+                 QStringLiteral("1"));
+        // ... and the description written while it was unqualified is sent.
+        QCOMPARE(service->lastBody(json::createSheet)
+                     .value("checkitems")
+                     .toArray()
+                     .at(1)
+                     .toObject()
+                     .value("distription")
+                     .toString(),
+                 QStringLiteral("照明 不合格"));
+        QCOMPARE(uploads(), size_t(1));
+    }
+
+    void descriptionsSurviveChangesOfMind()
+    {
+        auto view = sheet(R"({"code":1,"checkitems":[{"id":"1"}]})");
+        InspectionItemView *nameless = item(*view, 0);
+        QCOMPARE(nameless->title(), QStringLiteral("未知检查项"));
+        nameless->disqualify();
+        QCOMPARE(nameless->inputText(), QStringLiteral("未知检查项 不合格"));
+        QVERIFY(nameless->showTextField());
+        nameless->setInputText(QStringLiteral("护栏松动，两处螺栓缺失"));
+        nameless->disqualify();
+        QCOMPARE(nameless->inputText(), QStringLiteral("护栏松动，两处螺栓缺失"));
+        nameless->qualify();
+        nameless->disqualify();
+        QCOMPARE(nameless->itemx().distription, QStringLiteral("护栏松动，两处螺栓缺失"));
+        // Cleared by hand, the default text comes back.
+        nameless->setInputText(QString());
+        nameless->disqualify();
+        QCOMPARE(nameless->inputText(), QStringLiteral("未知检查项 不合格"));
+
+        // Absent fields are sent as null; rowcount absent is 0; the sheet's
+        // missing key falls back to the one it was opened with.
+        view->selectedImages()->append(photo(41));
+        view->upload();
+        waitForAlert(*view);
+        const QJsonObject body = service->lastBody(json::createSheet);
+        QCOMPARE(body.value("rowcount"), QJsonValue(0));
+        QCOMPARE(body.value("key").toString(), QStringLiteral("K-1"));
+        QCOMPARE(body.value("checkname").toString(), QString());
+        const QJsonObject sent = body.value("checkitems").toArray().at(0).toObject();
+        QVERIFY(sent.value("projectitem").isNull());
+        QCOMPARE(sent.value("isapprove").toString(), QStringLiteral("1"));
+        QCOMPARE(body.value("allapprove").toString(), QStringLiteral("0"));
+    }
+
+    void photosGoOneListAfterTheOtherInArrivalOrder()
+    {
+        service->delayByWidth(true);
+        auto view = sheet(twoItemSheet, {photo(10), photo(20)});
+        item(*view, 0)->qualify();
+        item(*view, 1)->disqualify();
+        for (int width : {30, 50, 40})
+            view->selectedImages()->append(photo(width));
+        view->upload();
+        waitForAlert(*view);
+        const QJsonObject body = service->lastBody(json::createSheet);
+        // Wider photos answer sooner.
+        QCOMPARE(body.value("openimageurl").toString(),
+                 QStringLiteral("http://g/w20.jpg----http://g/w10.jpg"));
+        QCOMPARE(body.value("image").toString(),
+                 QStringLiteral("http://g/w50.jpg----http://g/w40.jpg----http://g/w30.jpg"));
+        // The added photos were sent only once the on-site ones were stored.
+        const auto sent = service->requestsTo(InspectionService::uploadPath());
+        QCOMPARE(sent.size(), size_t(5));
+        QList<int> widths;
+        for (const RecordedRequest &request : sent)
+            widths << InspectionService::widthOf(request);
+        std::sort(widths.begin(), widths.begin() + 2);
+        std::sort(widths.begin() + 2, widths.end());
+        QCOMPARE(widths, (QList<int>{10, 20, 30, 40, 50}));
+    }
+
+    void failedUploadKeepsTheSheetForAnotherTry()
+    {
+        auto view = sheet(twoItemSheet);
+        item(*view, 0)->qualify();
+        item(*view, 1)->disqualify();
+        item(*view, 1)->setInputText(QStringLiteral("灯不亮"));
+        view->selectedImages()->append(photo(30));
+        service->refuseWidth(30);
+        view->upload();
+        view->upload(); // a second press while it runs does nothing
+        QVERIFY(view->isLoading());
+        view->goBack(); // nor can the sheet be left
+        QVERIFY(!view->showDiscardConfirmation());
+        waitForAlert(*view);
+        QCOMPARE(view->alertMessage(), QStringLiteral("上传失败，请重试。"));
+        QVERIFY(!view->isLoading());
+        QCOMPARE(uploads(), size_t(2));
+        QCOMPARE(submissions(), size_t(0));
+        QCOMPARE(item(*view, 1)->inputText(), QStringLiteral("灯不亮"));
+        QCOMPARE(item(*view, 0)->isQualifiedValue(), QVariant(true));
+        QCOMPARE(view->selectedImages()->count(), 1);
+        view->acknowledgeAlert();
+
+        // A refused submission keeps it too; the next try sends every photo again.
+        service->refuseWidth(-1);
+        service->clearAnswers();
+        service->answer(json::createSheet, R"({"code":2,"msg":"表单已关闭"})");
+        view->upload();
+        waitForAlert(*view);
+        QCOMPARE(view->alertMessage(), QStringLiteral("表单已关闭"));
+        QVERIFY(!view->shouldNavigate());
+        QCOMPARE(uploads(), size_t(4));
+        QSignalSpy finished(view.get(), &DetailedOnspectionListView::finished);
+        view->acknowledgeAlert();
+        QCOMPARE(finished.size(), 0);
+        QCOMPARE(item(*view, 1)->itemx().distription, QStringLiteral("灯不亮"));
+    }
+
+    void storedSheetCountsEvenWithAnOddAnswer()
+    {
+        for (const char *answer : {R"({"code":"1","msg":"已保存"})", R"({"code":1,"msg":5})"}) {
+            service->clearAnswers();
+            service->answer(json::createSheet, answer);
+            auto view = sheet(R"({"code":1,"checkitems":[]})");
+            view->upload(); // an empty list is a valid sheet
+            waitForAlert(*view);
+            QVERIFY2(view->shouldNavigate(), answer);
+            QCOMPARE(view->alertMessage(), QString::fromUtf8(answer).contains("已保存")
+                                               ? QStringLiteral("已保存")
+                                               : QString());
+        }
+    }
+
+    void sheetThatNeverLoadedIsNeverSubmitted()
+    {
+        auto failed = sheet(R"({"code":4,"msg":"检查点不存在"})");
+        QCOMPARE(failed->errorMessageText(), QStringLiteral("检查点不存在"));
+        QVERIFY(!failed->canUpload());
+        failed->upload();
+        QVERIFY(!failed->showAlert());
+        QCOMPARE(failed->checkitems()->rowCount(), 0);
+
+        auto noList = sheet(R"({"code":1,"checkname":"日检表"})");
+        QCOMPARE(noList->errorMessageText(), QStringLiteral("没有检查项数据"));
+        auto badType = sheet(R"({"code":1,"rowcount":"2","checkitems":[]})");
+        QCOMPARE(badType->errorMessageText(), QStringLiteral("数据错误!!!"));
+        badType->upload();
+        QTest::qWait(50);
+        QCOMPARE(uploads(), size_t(0));
+
+        // "重试" loads it again; a good answer brings the items.
+        service->clearAnswers();
+        service->answer(json::receiveSheet, twoItemSheet);
+        failed->appeared();
+        QTRY_VERIFY_WITH_TIMEOUT(failed->canUpload(), 20000);
+        QVERIFY(!failed->hasErrorMessage());
+        QCOMPARE(failed->checkitems()->rowCount(), 2);
+    }
+
+    void leavingAsksBeforeDiscardingWork()
+    {
+        auto view = sheet(twoItemSheet);
+        QSignalSpy finished(view.get(), &DetailedOnspectionListView::finished);
+        item(*view, 0)->qualify();
+        view->goBack();
+        QVERIFY(view->showDiscardConfirmation());
+        QCOMPARE(finished.size(), 0);
+        view->cancelDiscard();
+        QVERIFY(!view->showDiscardConfirmation());
+        view->goBack();
+        view->confirmDiscard();
+        QCOMPARE(finished.size(), 1);
+
+        auto photos = sheet(twoItemSheet);
+        photos->selectedImages()->append(photo(12));
+        photos->goBack();
+        QVERIFY(photos->showDiscardConfirmation());
+
+        auto untouched = sheet(twoItemSheet);
+        QSignalSpy left(untouched.get(), &DetailedOnspectionListView::finished);
+        untouched->goBack();
+        QCOMPARE(left.size(), 1);
+    }
+
+    void addingPhotosOffersAlbumAndCamera()
+    {
+        auto view = sheet(twoItemSheet);
+        view->setFocusedField(QStringLiteral("inputText"));
+        view->addPhoto();
+        QCOMPARE(view->focusedField(), QString());
+        QVERIFY(view->showImageSourceActionSheet());
+        view->chooseCamera();
+        QVERIFY(!view->showImageSourceActionSheet());
+        QVERIFY(view->cameraPicker());
+        QTemporaryDir images;
+        QVERIFY(photo(25).save(images.filePath("p.png")));
+        view->cameraPicker()->chooseFile(QUrl::fromLocalFile(images.filePath("p.png")));
+        QTRY_VERIFY_WITH_TIMEOUT(!view->showCameraPicker(), 20000);
+        QCOMPARE(view->selectedImages()->count(), 1);
+        view->addPhoto();
+        view->chooseAlbum();
+        QVERIFY(view->showImagePicker());
+        view->imagePicker()->pick({QUrl::fromLocalFile(images.filePath("p.png"))});
+        QTRY_COMPARE_WITH_TIMEOUT(view->selectedImages()->count(), 2, 20000);
+        view->removePhoto(0);
+        QCOMPARE(view->selectedImages()->count(), 1);
+    }
+};
+
+QTEST_MAIN(TestSheet)
+#include "tst_sheet.moc"

@@ -1,0 +1,332 @@
+#include "InspectionService.h"
+#include "inspection/DetailedInspectionListView.h"
+#include "inspection/InspectionItemDetailView.h"
+#include "inspection/InspectionListView.h"
+#include "inspection/OnInspectionListView.h"
+#include "net/PhotoUploader.h"
+#include "net/ServiceClient.h"
+#include "platform/Beeper.h"
+#include "platform/Camera.h"
+#include "session/User.h"
+#include "support/https/TestClientConfig.h"
+
+#include <QJsonArray>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace orvelle;
+using namespace orvelle::test;
+namespace json = orvelle::endpoints::json;
+
+namespace {
+const char *todayList = R"({"code":1,"checkitems":[
+    {"id":"1","key":"K-1","project":"一号破碎机","qzdept":"岚石水泥/矿山分厂"},
+    {"id":"2","project":"无钥匙的点"},
+    {"id":"3","key":"K-3"}]})";
+
+QString rowText(QAbstractItemModel *model, int row, const char *role)
+{
+    return model->data(model->index(row, 0), model->roleNames().key(role)).toString();
+}
+} // namespace
+
+// Today's task lists and the review of submitted sheets, against the test server.
+class TestTaskLists : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    HttpsTestServer server;
+    std::unique_ptr<InspectionService> service;
+    std::unique_ptr<ServiceClient> client;
+    std::unique_ptr<PhotoUploader> uploader;
+    std::unique_ptr<User> user;
+    std::unique_ptr<CameraProvider> noCamera = CameraProvider::none();
+    std::unique_ptr<Beeper> beeper = Beeper::silent();
+    AppConfig config = testConfig();
+
+    template <typename View> std::unique_ptr<View> loadedList()
+    {
+        std::unique_ptr<View> view;
+        if constexpr (std::is_same_v<View, OnInspectionListView>)
+            view = std::make_unique<View>(*client, *uploader, config, *user, *noCamera, *beeper);
+        else
+            view = std::make_unique<View>(*client, config, *user, *noCamera, *beeper);
+        view->appeared();
+        if (!QTest::qWaitFor([&] { return view->checkitems()->rowCount() > 0; }, 20000))
+            qWarning("the list did not load: %s", qPrintable(view->errorMessageText()));
+        return view;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(server.isListening());
+        // The camera's album copy stays in the test folder.
+        qputenv("HOME", dir.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
+        service = std::make_unique<InspectionService>(server);
+        client = std::make_unique<ServiceClient>(config);
+        uploader = std::make_unique<PhotoUploader>(config);
+        uploader->setStagingDirectory(dir.path());
+    }
+    void cleanupTestCase()
+    {
+        user.reset();
+        service.reset();
+    }
+    void init()
+    {
+        service->reset();
+        QFile::remove(dir.filePath("account.ini"));
+        user = std::make_unique<User>(dir.filePath("account.ini"));
+        user->setOu1(QStringLiteral("岚石水泥"));
+        user->setOu2(QStringLiteral("矿山分厂"));
+    }
+
+    void listRequestCarriesTheDepartment()
+    {
+        service->answer(json::todayByDept, todayList);
+        auto view = loadedList<InspectionListView>();
+        const QJsonObject body = service->lastBody(json::todayByDept);
+        QCOMPARE(body.value("db").toString(), QStringLiteral("QMDB/gongan/SafetyCheck.nsf"));
+        QCOMPARE(body.value("db_vw").toString(), QStringLiteral("vw-ProjectByQzdept"));
+        QCOMPARE(body.value("server").toString(), config.notesServer);
+        QCOMPARE(body.value("qzDept").toString(), QStringLiteral("岚石水泥/矿山分厂"));
+        QCOMPARE(view->title(), QStringLiteral("今日检查"));
+
+        // Rows in the service's order; a nameless one is "未知检查项".
+        CheckitemListModel *rows = view->checkitems();
+        QCOMPARE(rows->rowCount(), 3);
+        QCOMPARE(rowText(rows, 0, "project"), QStringLiteral("一号破碎机"));
+        QCOMPARE(rowText(rows, 2, "project"), QStringLiteral("未知检查项"));
+
+        // An absent part of the department is empty; the slash stays.
+        user->setOu2(std::nullopt);
+        view->appeared();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            service->requestsTo(InspectionService::path(json::todayByDept)).size() == 2, 20000);
+        QCOMPARE(service->lastBody(json::todayByDept).value("qzDept").toString(),
+                 QStringLiteral("岚石水泥/"));
+        user->setOu1(std::nullopt);
+        auto onSite = loadedList<OnInspectionListView>();
+        QCOMPARE(service->lastBody(json::todayByDept).value("qzDept").toString(),
+                 QStringLiteral("/"));
+        QCOMPARE(onSite->title(), QStringLiteral("现场检查"));
+    }
+
+    void failuresShowInPlaceOfTheListUntilAGoodAnswer()
+    {
+        service->answer(json::todayByDept, R"({"code":3,"msg":"部门不存在"})");
+        service->answer(json::todayByDept, R"({"code":1,"msg":5,"checkitems":[]})");
+        service->answer(json::todayByDept, R"({"code":1,"checkitems":"none"})");
+        service->answer(json::todayByDept, R"({"code":1,"checkitems":[]})");
+        service->answer(json::todayByDept, todayList);
+        InspectionListView view(*client, config, *user, *noCamera, *beeper);
+        const QStringList expected{"部门不存在", "数据错误!!!", "没有检查项数据"};
+        for (const QString &message : expected) {
+            view.reload();
+            QTRY_COMPARE_WITH_TIMEOUT(view.errorMessageText(), message, 20000);
+            QVERIFY(view.hasErrorMessage());
+        }
+        // An empty list is a list: the error text goes, nothing is shown.
+        view.reload();
+        QTRY_VERIFY_WITH_TIMEOUT(!view.hasErrorMessage(), 20000);
+        QCOMPARE(view.checkitems()->rowCount(), 0);
+        view.reload();
+        QTRY_COMPARE_WITH_TIMEOUT(view.checkitems()->rowCount(), 3, 20000);
+
+        // An unusable list keeps the rows shown before it.
+        service->clearAnswers();
+        service->answer(json::todayByDept, R"({"code":1})");
+        view.reload();
+        QTRY_VERIFY_WITH_TIMEOUT(view.hasErrorMessage(), 20000);
+        QCOMPARE(view.checkitems()->rowCount(), 3);
+    }
+
+    void scannedCodesOpenTheirCheckPoint()
+    {
+        service->answer(json::todayByDept, todayList);
+        service->answer(json::todayDeptCheck, R"({"code":1,"checkitems":[]})");
+        auto view = loadedList<InspectionListView>();
+        view->setIsScannerPresented(true);
+        QVERIFY(view->scanner());
+
+        // Not a check point's code: nothing happens and the scanner stays.
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Error parsing JSON: "));
+        view->codeScanned(QStringLiteral("K7"));
+        for (const char *code : {R"({"key":7})", R"(["K7"])", R"({"code":"K7"})", "null"}) {
+            view->codeScanned(QString::fromUtf8(code));
+            QVERIFY2(view->isScannerPresented(), code);
+        }
+        QVERIFY(!view->navigateToDetail());
+
+        // K7 is not among today's rows and still opens.
+        view->codeScanned(QStringLiteral(R"({"key":"K7","name":"七号皮带","x":[1]})"));
+        QCOMPARE(view->keyText(), QStringLiteral("K7"));
+        QVERIFY(!view->isScannerPresented());
+        QVERIFY(!view->navigateToDetail()); // only after the scanner has closed
+        QTRY_VERIFY(view->navigateToDetail());
+        QCOMPARE(view->detailView()->key(), QStringLiteral("K7"));
+        view->detailView()->appeared();
+        QTRY_VERIFY_WITH_TIMEOUT(!service->lastBody(json::todayDeptCheck).isEmpty(), 20000);
+        QCOMPARE(service->lastBody(json::todayDeptCheck).value("key").toString(),
+                 QStringLiteral("K7"));
+
+        // A row without a key opens the record list with the empty key.
+        view->setNavigateToDetail(false);
+        view->pick(1);
+        QCOMPARE(view->detailView()->key(), QString());
+    }
+
+    void onSitePickNeedsAPhotoAndAKey()
+    {
+        service->answer(json::todayByDept, todayList);
+        auto view = loadedList<OnInspectionListView>();
+        QTemporaryDir images;
+        const QString file = images.filePath("site.png");
+        QVERIFY(photo(33).save(file));
+
+        // Closed without a photo: the list stays.
+        view->pick(0);
+        QCOMPARE(view->selectedKeyText(), QStringLiteral("K-1"));
+        QVERIFY(view->showCameraPicker());
+        view->cameraPicker()->cancel();
+        QVERIFY(!view->showCameraPicker());
+        QVERIFY(!view->navigateToDetail());
+
+        // A row without a key does not open anything, even with a photo.
+        view->pick(1);
+        view->cameraPicker()->chooseFile(QUrl::fromLocalFile(file));
+        QTRY_VERIFY_WITH_TIMEOUT(!view->showCameraPicker(), 20000);
+        QCOMPARE(view->selectedImages()->count(), 1);
+        QVERIFY(!view->navigateToDetail());
+
+        // A scanned point opens the camera once the scanner has closed; its
+        // photo opens the sheet with that photo.
+        const int requestsBefore =
+            int(service->requestsTo(InspectionService::path(json::todayByDept)).size());
+        view->setIsScannerPresented(true);
+        view->codeScanned(QStringLiteral(R"({"key":"K-3"})"));
+        QVERIFY(!view->showCameraPicker());
+        QTRY_VERIFY(view->showCameraPicker());
+        view->cameraPicker()->chooseFile(QUrl::fromLocalFile(file));
+        QTRY_VERIFY_WITH_TIMEOUT(view->navigateToDetail(), 20000);
+        DetailedOnspectionListView *sheet = view->detailView();
+        QCOMPARE(sheet->key(), QStringLiteral("K-3"));
+        QCOMPARE(sheet->onselectedImages().size(), 2);
+        QCOMPARE(sheet->onselectedImages().at(0).width(), 33);
+
+        // Leaving the sheet reloads the list and discards the photos.
+        QSignalSpy finished(sheet, &DetailedOnspectionListView::finished);
+        sheet->goBack();
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(!view->navigateToDetail());
+        QCOMPARE(view->selectedImages()->count(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            int(service->requestsTo(InspectionService::path(json::todayByDept)).size()),
+            requestsBefore + 1, 20000);
+    }
+
+    void recordListOfACheckPoint()
+    {
+        service->answer(json::todayDeptCheck, R"({"code":1,"dbVw":"v","checkitems":[
+            {"checkname":"日检表","checkdate":"2026-12-07 08:30","checkpeople":"张伟","frmno":"F-1"},
+            {"checkname":"无单号"}]})");
+        InspectionItemDetailView view(*client, config.notesServer, *user, QStringLiteral("K-1"));
+        view.appeared();
+        QTRY_COMPARE_WITH_TIMEOUT(view.checkitems()->rowCount(), 2, 20000);
+        const QJsonObject body = service->lastBody(json::todayDeptCheck);
+        QCOMPARE(body.value("db_vw").toString(), QStringLiteral("vw-ByTodayCheckByQzdeptForApp"));
+        QCOMPARE(body.value("key").toString(), QStringLiteral("K-1"));
+        QCOMPARE(body.value("qzDept").toString(), QStringLiteral("岚石水泥/矿山分厂"));
+        QCOMPARE(body.value("server").toString(), config.notesServer);
+        QCOMPARE(rowText(view.checkitems(), 0, "checkpeople"), QStringLiteral("张伟"));
+        QCOMPARE(rowText(view.checkitems(), 1, "checkdate"), QString());
+
+        // A sheet without a form number asks for the empty one.
+        view.pick(1);
+        QCOMPARE(view.frmno(), QString());
+        view.detailView()->appeared();
+        QTRY_VERIFY_WITH_TIMEOUT(!service->lastBody(json::todayCheckNo).isEmpty(), 20000);
+        const QJsonObject sheetBody = service->lastBody(json::todayCheckNo);
+        QCOMPARE(sheetBody.value("frmno").toString(), QString());
+        QCOMPARE(sheetBody.value("db_vw").toString(), QStringLiteral("vw-ByTodayCheckByNo"));
+
+        // "返回" of the sheet brings the list back, reloaded.
+        const size_t loads =
+            service->requestsTo(InspectionService::path(json::todayDeptCheck)).size();
+        view.detailView()->goBack();
+        QVERIFY(!view.navigateToDetail());
+        QTRY_COMPARE_WITH_TIMEOUT(
+            service->requestsTo(InspectionService::path(json::todayDeptCheck)).size(), loads + 1,
+            20000);
+    }
+
+    void submittedSheetReadOnly()
+    {
+        service->answer(
+            json::todayCheckNo,
+            "{\"code\":1,\"rowcount\":\"3\",\"image\":"
+            "\"----http://127.0.0.1:50080/files/a.jpg--------"
+            "http://127.0.0.1:50080/files/b.jpg----\","
+            "\"checkitems\":[{\"id\":\"1\",\"projectitem\":\"护栏\",\"isapprove\":\"1\"},"
+            "{\"id\":\"2\",\"isapprove\":\"\"},"
+            "{\"id\":\"3\",\"projectitem\":\"照明\",\"isapprove\":\"0\","
+            "\"distription\":\"旧\"}]}");
+        DetailedInspectionListView view(*client, config.notesServer, QStringLiteral("F-1"));
+        QVERIFY(view.isLoading()); // from the start
+        view.appeared();
+        QTRY_VERIFY_WITH_TIMEOUT(!view.isLoading(), 20000);
+        QCOMPARE(service->lastBody(json::todayCheckNo).value("frmno").toString(),
+                 QStringLiteral("F-1"));
+        QCOMPARE(view.photoUrls(), (QList<QUrl>{QUrl("http://127.0.0.1:50080/files/a.jpg"),
+                                                QUrl("http://127.0.0.1:50080/files/b.jpg")}));
+
+        QAbstractItemModel *items = view.checkitems();
+        const auto value = [items](int row, const char *role) {
+            return items->data(items->index(row, 0), items->roleNames().key(role));
+        };
+        QCOMPARE(value(0, "unqualified").toBool(), true);
+        QCOMPARE(value(0, "qualified").toBool(), false);
+        QCOMPARE(value(0, "description"), QVariant(QString()));
+        QCOMPARE(value(1, "title").toString(), QStringLiteral("未知检查项"));
+        QVERIFY(!value(1, "qualified").toBool() && !value(1, "unqualified").toBool());
+        QVERIFY(!value(1, "description").isValid());
+        QVERIFY(value(2, "qualified").toBool());
+        QVERIFY(!value(2, "description").isValid()); // described but qualified
+
+        // Each opening of a photo is a new preview, even of the same photo.
+        view.openPhoto(view.photoUrls().at(0));
+        const QString first = view.selectedImageId();
+        view.closePreview();
+        QVERIFY(!view.showsPreview());
+        view.openPhoto(view.photoUrls().at(0));
+        QVERIFY(view.showsPreview());
+        QVERIFY(view.selectedImageId() != first);
+        QCOMPARE(view.selectedImageUrl(), view.photoUrls().at(0));
+    }
+
+    void submittedSheetFailures()
+    {
+        service->answer(json::todayCheckNo, R"({"code":1,"image":"not an address----"})");
+        DetailedInspectionListView none(*client, config.notesServer, QStringLiteral("F-2"));
+        none.appeared();
+        QTRY_VERIFY_WITH_TIMEOUT(!none.isLoading(), 20000);
+        QCOMPARE(none.errorMessageText(), QStringLiteral("没有检查项数据"));
+        QVERIFY(none.photoUrls().isEmpty());
+
+        service.reset();
+        server.setResponder([](const RecordedRequest &) { return Answer::json("[]"); });
+        DetailedInspectionListView broken(*client, config.notesServer, QStringLiteral("F-3"));
+        broken.appeared();
+        QTRY_VERIFY_WITH_TIMEOUT(!broken.isLoading(), 20000);
+        QVERIFY(broken.hasErrorMessage());
+        service = std::make_unique<InspectionService>(server);
+    }
+};
+
+QTEST_MAIN(TestTaskLists)
+#include "tst_tasklists.moc"
