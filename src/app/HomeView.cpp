@@ -70,6 +70,39 @@ void HomeView::setIsScannerPresented(bool on)
     emit changed();
 }
 
+void HomeView::setIsinLogin(bool on)
+{
+    if (isinLogin() == on)
+        return;
+    if (on) {
+        m_todayChecks.open([this] {
+            return new InspectionListView(*m_context.serviceClient, m_context.config,
+                                          *m_context.sharedUser, *m_context.platform.cameras,
+                                          *m_context.platform.beeper, this);
+        });
+    } else {
+        m_todayChecks.close();
+    }
+    emit changed();
+}
+
+void HomeView::setIsonLogin(bool on)
+{
+    if (isonLogin() == on)
+        return;
+    if (on) {
+        m_onSiteCheck.open([this] {
+            return new OnInspectionListView(*m_context.serviceClient, *m_context.photoUploader,
+                                            m_context.config, *m_context.sharedUser,
+                                            *m_context.platform.cameras, *m_context.platform.beeper,
+                                            this);
+        });
+    } else {
+        m_onSiteCheck.close();
+    }
+    emit changed();
+}
+
 void HomeView::setShouldNavigate(bool on)
 {
     if (shouldNavigate() == on)

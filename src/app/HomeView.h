@@ -2,6 +2,8 @@
 
 #include "core/ChildScreen.h"
 #include "core/ToastManager.h"
+#include "inspection/InspectionListView.h"
+#include "inspection/OnInspectionListView.h"
 #include "platform/QRCodeScannerView.h"
 #include "platform/RiskAnnouncementWebView.h"
 
@@ -31,6 +33,8 @@ class HomeView : public QObject
     Q_PROPERTY(bool shouldNavigate READ shouldNavigate WRITE setShouldNavigate NOTIFY changed)
     Q_PROPERTY(bool isinLogin READ isinLogin WRITE setIsinLogin NOTIFY changed)
     Q_PROPERTY(bool isonLogin READ isonLogin WRITE setIsonLogin NOTIFY changed)
+    Q_PROPERTY(orvelle::InspectionListView *todayChecks READ todayChecks NOTIFY changed)
+    Q_PROPERTY(orvelle::OnInspectionListView *onSiteCheck READ onSiteCheck NOTIFY changed)
     Q_PROPERTY(bool showHazardForm READ showHazardForm WRITE setShowHazardForm NOTIFY changed)
     Q_PROPERTY(bool showAlert READ showAlert NOTIFY changed)
     Q_PROPERTY(QString alertMessage READ alertMessage NOTIFY changed)
@@ -49,10 +53,12 @@ public:
     bool shouldNavigate() const { return m_announcement.isOpen(); }
     void setShouldNavigate(bool on);
     RiskAnnouncementWebView *announcement() const { return m_announcement.view(); }
-    bool isinLogin() const { return m_isinLogin; }
-    void setIsinLogin(bool on) { set(m_isinLogin, on); }
-    bool isonLogin() const { return m_isonLogin; }
-    void setIsonLogin(bool on) { set(m_isonLogin, on); }
+    bool isinLogin() const { return m_todayChecks.isOpen(); }
+    void setIsinLogin(bool on);
+    InspectionListView *todayChecks() const { return m_todayChecks.view(); }
+    bool isonLogin() const { return m_onSiteCheck.isOpen(); }
+    void setIsonLogin(bool on);
+    OnInspectionListView *onSiteCheck() const { return m_onSiteCheck.view(); }
     bool showHazardForm() const { return m_showHazardForm; }
     void setShowHazardForm(bool on) { set(m_showHazardForm, on); }
     bool showAlert() const { return m_showAlert; }
@@ -85,8 +91,8 @@ private:
     ChildScreen<QRCodeScannerView> m_scanner;
     std::optional<QString> m_selectedKey;
     ChildScreen<RiskAnnouncementWebView> m_announcement;
-    bool m_isinLogin = false;
-    bool m_isonLogin = false;
+    ChildScreen<InspectionListView> m_todayChecks;
+    ChildScreen<OnInspectionListView> m_onSiteCheck;
     bool m_showHazardForm = false;
     bool m_showAlert = false;
     QString m_alertMessage;

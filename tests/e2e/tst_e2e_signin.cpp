@@ -1,4 +1,6 @@
 #include "AppContext.h"
+#include "ContentView.h"
+#include "HomeView.h"
 #include "RootView.h"
 #include "account/LoginView.h"
 #include "app/QmlPlugins.h"
@@ -117,6 +119,16 @@ private slots:
         QVERIFY(tap(page, "登入"));
         QVERIFY(waitFor(page, "HomeView"));
         QVERIFY(context->sharedUser->token());
+
+        // Today's check points of the department come from the service.
+        QVERIFY(tap(page, "今日检查"));
+        QVERIFY(waitFor(page, "InspectionListView"));
+        HomeView *home = root.contentView()->homeView();
+        QTRY_VERIFY_WITH_TIMEOUT(home->todayChecks()->checkitems()->rowCount() > 0, 20000);
+        QVERIFY(!home->todayChecks()->hasErrorMessage());
+        QVERIFY(tap(page, "返回"));
+        QTRY_VERIFY(!home->isinLogin());
+        QTRY_VERIFY(!QmlPageFixture::findItem(page, "InspectionListView"));
         QVERIFY(tap(page, "设置"));
         QVERIFY(waitFor(page, "13800000001"));
         QVERIFY(tap(page, "登出"));

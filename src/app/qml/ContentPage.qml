@@ -16,8 +16,18 @@ Page {
     header: PageHeader {
         // A page leaving the stack may have no title any more.
         title: stack.depth > 1 && stack.currentItem ? (stack.currentItem.title || "") : page.view.title
-        canGoBack: stack.depth > 1
-        onBack: stack.pop()
+        canGoBack: stack.depth > 1 && !(stack.currentItem && stack.currentItem.hidesPlatformBack)
+        onBack: page.goBack()
+    }
+
+    // A page that guards what the user entered (or runs a submission) decides
+    // itself whether going back leaves it: it offers goBack().
+    function goBack() {
+        const current = stack.currentItem
+        if (current && typeof current.goBack === "function")
+            current.goBack()
+        else
+            stack.pop()
     }
 
     StackView {
@@ -34,7 +44,11 @@ Page {
                 stack: stack
             }
         }
-        Keys.onBackPressed: (event) => { event.accepted = stack.depth > 1; stack.pop() }
+        Keys.onBackPressed: (event) => {
+            event.accepted = stack.depth > 1
+            if (event.accepted)
+                page.goBack()
+        }
     }
 
     footer: TabBar {

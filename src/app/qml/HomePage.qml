@@ -3,6 +3,7 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Orvelle.Core
 import Orvelle.Platform
+import Orvelle.Inspection
 import Orvelle.App
 
 // Draws HomeView: the welcome line and the four tiles.
@@ -57,6 +58,18 @@ Page {
         Item { Layout.fillHeight: true }
     }
 
+    StackNavigation {
+        stack: page.stack
+        active: page.view.isinLogin
+        screen: Component { InspectionListPage { view: page.view.todayChecks; stack: page.stack } }
+        onClosed: page.view.isinLogin = false
+    }
+    StackNavigation {
+        stack: page.stack
+        active: page.view.isonLogin
+        screen: Component { OnInspectionListPage { view: page.view.onSiteCheck; stack: page.stack } }
+        onClosed: page.view.isonLogin = false
+    }
     StackNavigation {
         stack: page.stack
         active: page.view.isScannerPresented
