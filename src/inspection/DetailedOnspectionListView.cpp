@@ -40,11 +40,7 @@ DetailedOnspectionListView::~DetailedOnspectionListView()
 
 QList<OnXCheckitem> DetailedOnspectionListView::checkitemOnXs() const
 {
-    QList<OnXCheckitem> items;
-    items.reserve(m_items.items().size());
-    for (const InspectionItemView *item : m_items.items())
-        items << item->itemx();
-    return items;
+    return m_items.itemxs();
 }
 
 void DetailedOnspectionListView::set(bool &field, bool on)
@@ -155,8 +151,8 @@ void DetailedOnspectionListView::upload()
         return alert(QStringLiteral("请拍照上传隐患位置照片"));
     setFocusedField(QString());
     m_allapprove = QStringLiteral("1");
-    for (const InspectionItemView *item : m_items.items()) {
-        const std::optional<QString> &isapprove = item->itemx().isapprove;
+    for (const OnXCheckitem &item : checkitemOnXs()) {
+        const std::optional<QString> &isapprove = item.isapprove;
         if (!isapprove)
             continue;
         if (isapprove->isEmpty()) {
@@ -263,10 +259,7 @@ bool DetailedOnspectionListView::isFilledIn() const
 {
     if (m_selectedImages.count() > 0)
         return true;
-    for (const InspectionItemView *item : m_items.items())
-        if (item->isTouched())
-            return true;
-    return false;
+    return m_items.isTouched();
 }
 
 void DetailedOnspectionListView::goBack()

@@ -2,6 +2,8 @@
 
 #include "InspectionRules.h"
 
+#include <algorithm>
+
 namespace orvelle {
 
 InspectionItemView::InspectionItemView(const OnCheckitem &item, QObject *parent)
@@ -57,7 +59,7 @@ void InspectionItemView::disqualify()
 
 int InspectionItemListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_items.size());
+    return parent.isValid() ? 0 : count();
 }
 
 QVariant InspectionItemListModel::data(const QModelIndex &index, int role) const
@@ -73,15 +75,40 @@ QHash<int, QByteArray> InspectionItemListModel::roleNames() const
     return {{ItemViewRole, "itemView"}};
 }
 
+InspectionItemView *InspectionItemListModel::at(int row) const
+{
+    if (row < 0 || row >= count())
+        return nullptr;
+    if (!m_items[row])
+        m_items[row] =
+            new InspectionItemView(m_blank.at(row), const_cast<InspectionItemListModel *>(this));
+    return m_items[row];
+}
+
+QList<OnXCheckitem> InspectionItemListModel::itemxs() const
+{
+    QList<OnXCheckitem> items;
+    items.reserve(count());
+    for (int row = 0; row < count(); ++row)
+        items << (m_items[row] ? m_items[row]->itemx() : OnXCheckitem::fromBlank(m_blank[row]));
+    return items;
+}
+
+bool InspectionItemListModel::isTouched() const
+{
+    return std::any_of(m_items.cbegin(), m_items.cend(),
+                       [](const InspectionItemView *item) { return item && item->isTouched(); });
+}
+
 void InspectionItemListModel::reset(const QList<OnCheckitem> &blank)
 {
     beginResetModel();
     // Delegates may still read the old items until the reset is drawn.
     for (InspectionItemView *item : std::as_const(m_items))
-        item->deleteLater();
-    m_items.clear();
-    for (const OnCheckitem &item : blank)
-        m_items << new InspectionItemView(item, this);
+        if (item)
+            item->deleteLater();
+    m_blank = blank;
+    m_items = QList<InspectionItemView *>(blank.size(), nullptr);
     endResetModel();
 }
 

@@ -76,13 +76,20 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
-    const QList<InspectionItemView *> &items() const { return m_items; }
-    InspectionItemView *at(int row) const { return m_items.value(row); }
+    int count() const { return int(m_blank.size()); }
+    // The item's view, made the first time the row is shown or judged.
+    InspectionItemView *at(int row) const;
+    // Each item as it stands, in order; an item never shown is as loaded.
+    QList<OnXCheckitem> itemxs() const;
+    // Judged or described anywhere.
+    bool isTouched() const;
     // Replaces every item with a fresh one per blank item.
     void reset(const QList<OnCheckitem> &blank);
 
 private:
-    QList<InspectionItemView *> m_items;
+    QList<OnCheckitem> m_blank;
+    // A large sheet makes its item views only for the rows that are used.
+    mutable QList<InspectionItemView *> m_items;
 };
 
 } // namespace orvelle

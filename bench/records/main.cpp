@@ -1,0 +1,139 @@
+// Decoding a large task list and a large sheet into their list models, against
+// the floor of parsing the same bytes with QJsonDocument alone, in one run.
+#include "inspection/InspectionItemView.h"
+#include "inspection/InspectionListModels.h"
+#include "inspection/InspectionRecords.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace orvelle;
+
+namespace {
+
+QByteArray todayAnswer(int count)
+{
+    QJsonArray items;
+    for (int i = 0; i < count; ++i)
+        items.append(QJsonObject{{"id", QString::number(i)},
+                                 {"key", QStringLiteral("KS-%1").arg(i, 6, 10, QLatin1Char('0'))},
+                                 {"project", QStringLiteral("二号线破碎机检查点 %1").arg(i)},
+                                 {"qzdept", QStringLiteral("岚石水泥/矿山分厂")}});
+    return QJsonDocument(QJsonObject{{"code", 1},
+                                     {"msg", "成功"},
+                                     {"db", "QMDB/gongan/SafetyCheck.nsf"},
+                                     {"dbvw", "vw-ProjectByQzdept"},
+                                     {"server", "DevNotes/Orvelle"},
+                                     {"checkitems", items}})
+        .toJson(QJsonDocument::Compact);
+}
+
+QByteArray sheetAnswer(int count)
+{
+    QJsonArray items;
+    for (int i = 0; i < count; ++i)
+        items.append(
+            QJsonObject{{"id", QString::number(i + 1)},
+                        {"projectitem", QStringLiteral("皮带机护栏是否完好，编号 %1").arg(i)},
+                        {"yhtype", "设备设施"},
+                        {"yhtypes", "防护装置"},
+                        {"yhlevel", "一般隐患"}});
+    return QJsonDocument(QJsonObject{{"code", 1},
+                                     {"checkdept", "安全环保部"},
+                                     {"checkname", "破碎车间日检表"},
+                                     {"checkpl", "PL-1"},
+                                     {"key", "KS-000001"},
+                                     {"rowcount", count},
+                                     {"yhfrom", "日常检查"},
+                                     {"checkitems", items}})
+        .toJson(QJsonDocument::Compact);
+}
+
+// The median of several runs, in microseconds.
+double medianMicros(int runs, const std::function<void()> &work)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(double(timer.nsecsElapsed()) / 1000.0);
+        // Objects released with deleteLater go between runs, as in the client.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    constexpr int checkPoints = 10000;
+    constexpr int sheetItems = 500;
+    constexpr int runs = 15;
+    const QByteArray today = todayAnswer(checkPoints);
+    const QByteArray sheet = sheetAnswer(sheetItems);
+
+    CheckitemListModel rows;
+    InspectionItemListModel items;
+    bool decoded = true;
+
+    const double todayFloor =
+        medianMicros(runs, [&] { decoded &= !QJsonDocument::fromJson(today).isNull(); });
+    const double todayTime = medianMicros(runs, [&] {
+        const auto record =
+            decodeRecord<TodayInspectionData>(QJsonDocument::fromJson(today).object());
+        decoded &= record && record->checkitems && record->checkitems->size() == checkPoints;
+        if (record && record->checkitems)
+            rows.setRecords(*record->checkitems);
+    });
+    const double sheetFloor =
+        medianMicros(runs, [&] { decoded &= !QJsonDocument::fromJson(sheet).isNull(); });
+    const double sheetTime = medianMicros(runs, [&] {
+        const auto record =
+            decodeRecord<OnInspectionDetaildData>(QJsonDocument::fromJson(sheet).object());
+        decoded &= record && record->checkitems && record->checkitems->size() == sheetItems;
+        if (record && record->checkitems)
+            items.reset(*record->checkitems);
+    });
+    decoded &= rows.rowCount() == checkPoints && items.rowCount() == sheetItems;
+
+    const double todayRatio = todayTime / todayFloor;
+    const double sheetRatio = sheetTime / sheetFloor;
+    std::printf(
+        "records: decode into the list models vs QJsonDocument parse alone (median of %d)\n", runs);
+    std::printf("  task list, %d check points (%lld bytes)\n", checkPoints,
+                (long long)today.size());
+    std::printf("    parse floor        %.0f us\n", todayFloor);
+    std::printf("    parse+decode+model %.0f us\n", todayTime);
+    std::printf("    ratio              %.2f (target <= 2)\n", todayRatio);
+    std::printf("  sheet, %d items (%lld bytes)\n", sheetItems, (long long)sheet.size());
+    std::printf("    parse floor        %.0f us\n", sheetFloor);
+    std::printf("    parse+decode+model %.0f us\n", sheetTime);
+    std::printf("    ratio              %.2f (target <= 2)\n", sheetRatio);
+
+    const bool met = decoded && todayRatio <= 2.0 && sheetRatio <= 2.0;
+    const QJsonObject line{
+        {"bench", "records"},
+        {"figures", QJsonObject{{"today_floor_us", todayFloor},
+                                {"today_us", todayTime},
+                                {"today_ratio", todayRatio},
+                                {"sheet_floor_us", sheetFloor},
+                                {"sheet_us", sheetTime},
+                                {"sheet_ratio", sheetRatio},
+                                {"decoded", decoded}}},
+        {"targets", QJsonObject{{"today_ratio", 2.0}, {"sheet_ratio", 2.0}}},
+        {"met", met},
+    };
+    std::printf("%s\n", QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
+    return met ? 0 : 1;
+}
