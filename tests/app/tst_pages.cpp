@@ -5,6 +5,7 @@
 #include "account/LoginView.h"
 #include "app/QmlPlugins.h"
 #include "session/User.h"
+#include "support/AccountStore.h"
 #include "support/QmlPageFixture.h"
 
 #include <QQmlContext>
@@ -16,6 +17,7 @@
 
 using namespace orvelle;
 using orvelle::test::QmlPageFixture;
+using orvelle::test::writeAccountStore;
 
 // The real pages, offscreen, driven by their visible texts as a person would.
 class TestPages : public QObject
@@ -24,15 +26,15 @@ class TestPages : public QObject
 
     QTemporaryDir configHome;
 
-    static void writeStore(const QVariantMap &entries)
+    // The root page over a fresh client, as main() builds it.
+    struct RootScreen
     {
-        QSettings settings(User::defaultStoreFile(), QSettings::IniFormat);
-        settings.clear();
-        for (auto it = entries.begin(); it != entries.end(); ++it)
-            settings.setValue(it.key(), it.value());
-        settings.sync();
-        User::shared().reloadThroughSetters();
-    }
+        std::unique_ptr<AppContext> context = buildAppContext(AppConfig::defaults());
+        RootView root{*context};
+        QmlPageFixture fixture;
+        QObject *page = fixture.load(QUrl("qrc:/Orvelle/App/qml/RootPage.qml"),
+                                     {{"view", QVariant::fromValue(&root)}});
+    };
 
     // Waits until an item with that name is shown, then taps it.
     static bool tapWhenShown(QObject *root, const QString &name)
@@ -53,7 +55,7 @@ private slots:
 
     void mainWindowLoadsWithoutWarnings()
     {
-        writeStore({});
+        writeAccountStore({});
         auto context = buildAppContext(AppConfig::defaults());
         RootView root(*context);
         QmlPageFixture fixture;
@@ -67,13 +69,12 @@ private slots:
 
     void loginPageChecksTheFieldsFirst()
     {
-        writeStore({});
-        auto context = buildAppContext(AppConfig::defaults());
-        RootView root(*context);
-        QmlPageFixture fixture;
-        QObject *page = fixture.load(QUrl("qrc:/Orvelle/App/qml/RootPage.qml"),
-                                     {{"view", QVariant::fromValue(&root)}});
-        QVERIFY2(page, qPrintable(fixture.warningText()));
+        writeAccountStore({});
+        RootScreen screen;
+        QVERIFY2(screen.page, qPrintable(screen.fixture.warningText()));
+        RootView &root = screen.root;
+        QmlPageFixture &fixture = screen.fixture;
+        QObject *page = screen.page;
         QVERIFY(QmlPageFixture::findItem(page, "手机号"));
         QVERIFY(QmlPageFixture::findItem(page, "密码"));
 
@@ -103,13 +104,12 @@ private slots:
 
     void unboundAccountIsLedToTheBindingAndAFreshSignIn()
     {
-        writeStore({});
-        auto context = buildAppContext(AppConfig::defaults());
-        RootView root(*context);
-        QmlPageFixture fixture;
-        QObject *page = fixture.load(QUrl("qrc:/Orvelle/App/qml/RootPage.qml"),
-                                     {{"view", QVariant::fromValue(&root)}});
-        QVERIFY2(page, qPrintable(fixture.warningText()));
+        writeAccountStore({});
+        RootScreen screen;
+        QVERIFY2(screen.page, qPrintable(screen.fixture.warningText()));
+        RootView &root = screen.root;
+        QmlPageFixture &fixture = screen.fixture;
+        QObject *page = screen.page;
         LoginView *login = root.loginView();
         // The sign-in screen shows no bar to go back with.
         QVERIFY(!QmlPageFixture::findItem(page, "返回"));
@@ -138,13 +138,12 @@ private slots:
 
     void guestWalksThroughTheTabs()
     {
-        writeStore({});
-        auto context = buildAppContext(AppConfig::defaults());
-        RootView root(*context);
-        QmlPageFixture fixture;
-        QObject *page = fixture.load(QUrl("qrc:/Orvelle/App/qml/RootPage.qml"),
-                                     {{"view", QVariant::fromValue(&root)}});
-        QVERIFY2(page, qPrintable(fixture.warningText()));
+        writeAccountStore({});
+        RootScreen screen;
+        QVERIFY2(screen.page, qPrintable(screen.fixture.warningText()));
+        RootView &root = screen.root;
+        QmlPageFixture &fixture = screen.fixture;
+        QObject *page = screen.page;
 
         QVERIFY(tapWhenShown(page, "游客访问"));
         QTRY_VERIFY(QmlPageFixture::findItem(page, "HomeView"));
@@ -187,7 +186,7 @@ private slots:
 
     void navigationFlagPushesAndGoingBackClearsIt()
     {
-        writeStore({{"islogin", "true"}});
+        writeAccountStore({{"islogin", "true"}});
         auto context = buildAppContext(AppConfig::defaults());
         HomeView home(*context);
         QmlPageFixture fixture;

@@ -6,6 +6,7 @@
 #include "account/LoginView.h"
 #include "net/ServiceClient.h"
 #include "session/User.h"
+#include "support/AccountStore.h"
 #include <orvelle/BuildInfo.h>
 
 #include <QSettings>
@@ -14,6 +15,7 @@
 #include <QTest>
 
 using namespace orvelle;
+using orvelle::test::writeAccountStore;
 
 // The frame's views over real store files in a temporary config folder.
 class TestViews : public QObject
@@ -36,16 +38,6 @@ class TestViews : public QObject
     {
         QSettings settings(User::defaultStoreFile(), QSettings::IniFormat);
         return settings.value(key);
-    }
-
-    static void writeStore(const QVariantMap &entries)
-    {
-        QSettings settings(User::defaultStoreFile(), QSettings::IniFormat);
-        settings.clear();
-        for (auto it = entries.begin(); it != entries.end(); ++it)
-            settings.setValue(it.key(), it.value());
-        settings.sync();
-        User::shared().reloadThroughSetters();
     }
 
 private slots:
@@ -75,7 +67,7 @@ private slots:
         QVariantMap entries;
         if (islogin.isValid())
             entries.insert("islogin", islogin);
-        writeStore(entries);
+        writeAccountStore(entries);
 
         auto context = makeContext();
         RootView root(*context);
@@ -87,7 +79,7 @@ private slots:
 
     void rootSwitchesWhenTheFlagChanges()
     {
-        writeStore({});
+        writeAccountStore({});
         auto context = makeContext();
         RootView root(*context);
         QSignalSpy screens(&root, &RootView::screenChanged);
@@ -120,7 +112,7 @@ private slots:
 
     void storeFailureIsShownNotSwallowed()
     {
-        writeStore({});
+        writeAccountStore({});
         auto context = makeContext();
         RootView root(*context);
         QVERIFY(!root.showStoreAlert());
@@ -133,7 +125,7 @@ private slots:
 
     void contentTitlesFollowTheTab()
     {
-        writeStore({{"islogin", "true"}});
+        writeAccountStore({{"islogin", "true"}});
         auto context = makeContext();
         ContentView content(*context);
         QCOMPARE(content.selectedTab(), 0);
@@ -149,7 +141,7 @@ private slots:
 
     void homeWelcomeLineAndGuestRules()
     {
-        writeStore({{"username", "王工"}, {"islogin", "true"}, {"isGuest", "true"}});
+        writeAccountStore({{"username", "王工"}, {"islogin", "true"}, {"isGuest", "true"}});
         auto context = makeContext();
         HomeView home(*context);
         QCOMPARE(home.welcomeText(), QStringLiteral("尊敬的用户 : 王工"));
@@ -172,7 +164,7 @@ private slots:
         QVERIFY(home.isScannerPresented());
         QVERIFY(!home.showAlert());
 
-        writeStore({{"islogin", "true"}, {"isGuest", "false"}});
+        writeAccountStore({{"islogin", "true"}, {"isGuest", "false"}});
         context->appState->reloadThroughSetters();
         HomeView member(*context);
         QCOMPARE(member.welcomeText(), QStringLiteral("尊敬的用户 : "));
@@ -185,7 +177,7 @@ private slots:
 
     void scannedCodeOpensTheNotice()
     {
-        writeStore({{"islogin", "true"}});
+        writeAccountStore({{"islogin", "true"}});
         auto context = makeContext();
         HomeView home(*context);
         QCOMPARE(home.selectedKey(), std::nullopt);
@@ -222,7 +214,7 @@ private slots:
 
     void settingsRowsForGuestAndMember()
     {
-        writeStore({{"islogin", "true"}, {"isGuest", "true"}});
+        writeAccountStore({{"islogin", "true"}, {"isGuest", "true"}});
         User appState(User::defaultStoreFile());
         {
             SettingsView settings(appState, User::shared(), client());
@@ -234,7 +226,7 @@ private slots:
             QVERIFY(!settings.showBindPhone());
             QCOMPARE(settings.versionText(), QString::fromLatin1(build::marketingVersion));
         }
-        writeStore({{"islogin", "true"}, {"isGuest", "false"}, {"mobile", "13800000001"}});
+        writeAccountStore({{"islogin", "true"}, {"isGuest", "false"}, {"mobile", "13800000001"}});
         appState.reloadThroughSetters();
         SettingsView settings(appState, User::shared(), client());
         QCOMPARE(settings.accountText(), QStringLiteral("13800000001"));
@@ -258,11 +250,11 @@ private slots:
 
     void signOutKeepsTheAccount()
     {
-        writeStore({{"islogin", "true"},
-                    {"isGuest", "true"},
-                    {"mobile", "13800000001"},
-                    {"token", "t-1"},
-                    {"password", "secret"}});
+        writeAccountStore({{"islogin", "true"},
+                           {"isGuest", "true"},
+                           {"mobile", "13800000001"},
+                           {"token", "t-1"},
+                           {"password", "secret"}});
         User appState(User::defaultStoreFile());
         SettingsView settings(appState, User::shared(), client());
         settings.signOut();
@@ -275,7 +267,7 @@ private slots:
 
     void guestAfterSignOutShowsGuestAccount()
     {
-        writeStore({{"islogin", "true"}, {"mobile", "13800000001"}, {"token", "t-1"}});
+        writeAccountStore({{"islogin", "true"}, {"mobile", "13800000001"}, {"token", "t-1"}});
         auto context = makeContext();
         RootView root(*context);
         root.contentView()->settingsView()->signOut();

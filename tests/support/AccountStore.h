@@ -1,0 +1,22 @@
+#pragma once
+
+#include "session/User.h"
+
+#include <QSettings>
+#include <QVariantMap>
+
+namespace orvelle::test {
+
+// Replaces the default account store with these entries, as a previous run
+// of the client would have left them, and reloads the shared record.
+inline void writeAccountStore(const QVariantMap &entries)
+{
+    QSettings settings(User::defaultStoreFile(), QSettings::IniFormat);
+    settings.clear();
+    for (auto it = entries.begin(); it != entries.end(); ++it)
+        settings.setValue(it.key(), it.value());
+    settings.sync();
+    User::shared().reloadThroughSetters();
+}
+
+} // namespace orvelle::test
