@@ -154,6 +154,56 @@ private slots:
         QTRY_VERIFY(!stack->property("busy").toBool());
     }
 
+    void reviewOfASubmittedSheet()
+    {
+        service->reset();
+        service->answer(json::todayByDept,
+                        R"({"code":1,"checkitems":[{"key":"K-1","project":"一号破碎机"}]})");
+        service->answer(json::todayDeptCheck, R"({"code":1,"checkitems":[
+            {"checkname":"日检表","checkdate":"2026-12-07 08:30","checkpeople":"张伟","frmno":"F-1"}]})");
+        // The photo's address refuses connections: the cell shows the symbol.
+        service->answer(json::todayCheckNo,
+                        "{\"code\":1,\"image\":\"http://127.0.0.1:9/a.jpg\",\"checkitems\":["
+                        "{\"id\":\"1\",\"projectitem\":\"护栏\",\"isapprove\":\"1\","
+                        "\"distription\":\"护栏松动\"}]}");
+        auto noCamera = CameraProvider::none();
+        InspectionListView view(*client, config, *user, *noCamera, *beeper);
+        QmlPageFixture fixture;
+        QObject *harness = fixture.load(QUrl::fromLocalFile(HARNESS_DIR "/TodayHarness.qml"),
+                                        {{"view", QVariant::fromValue(&view)}});
+        QVERIFY2(harness, qPrintable(fixture.warningText()));
+        QQuickWindow &window = fixture.window();
+        QQuickItem *stack = find(window, "stack");
+        QTRY_VERIFY_WITH_TIMEOUT(find(window, "一号破碎机"), 20000);
+        QVERIFY(QmlPageFixture::tap(find(window, "一号破碎机")));
+        QTRY_VERIFY_WITH_TIMEOUT(find(window, "日检表"), 20000);
+        QVERIFY(find(window, "InspectionItemDetailView"));
+        QVERIFY(find(window, "张伟"));
+        QTRY_VERIFY(!stack->property("busy").toBool());
+        QVERIFY(QmlPageFixture::tap(find(window, "日检表")));
+        QTRY_VERIFY_WITH_TIMEOUT(find(window, "护栏松动"), 20000);
+        QVERIFY(find(window, "DetailedInspectionListView"));
+        QTRY_VERIFY(!stack->property("busy").toBool());
+        QQuickItem *cell = find(window, "照片 1");
+        QVERIFY(cell);
+        // The progress toast takes every tap until it has gone.
+        QTRY_VERIFY(!find(window, "Loading..."));
+        QVERIFY(QmlPageFixture::tap(cell));
+        QTRY_VERIFY(find(window, "关闭"));
+        QVERIFY(QmlPageFixture::tap(find(window, "关闭")));
+        QTRY_VERIFY(!find(window, "关闭"));
+
+        // Its own "返回" goes back to the record list, which loads again.
+        QVERIFY(QmlPageFixture::tap(find(window, "返回")));
+        QTRY_VERIFY_WITH_TIMEOUT(!find(window, "DetailedInspectionListView"), 20000);
+        QVERIFY(find(window, "InspectionItemDetailView"));
+        QTRY_VERIFY(!stack->property("busy").toBool());
+        // Only the photo that could not be fetched is reported, by Qt itself.
+        for (const QString &warning : fixture.warnings())
+            QVERIFY2(warning.contains(QLatin1String("QQuickImage: Connection refused")),
+                     qPrintable(warning));
+    }
+
     void cleanup()
     {
         // Popped pages and closed views go after the current event.
