@@ -39,6 +39,8 @@ class DetailedInspectionListView : public QObject
     Q_PROPERTY(QUrl selectedImageUrl READ selectedImageUrl NOTIFY changed)
     Q_PROPERTY(QString selectedImageId READ selectedImageId NOTIFY changed)
     Q_PROPERTY(QString closeText READ closeText CONSTANT)
+    // A photo cell's name for screen readers, followed by its number.
+    Q_PROPERTY(QString photoText READ photoText CONSTANT)
     Q_PROPERTY(QString backText READ backText CONSTANT)
     Q_PROPERTY(QString qualifiedText READ qualifiedText CONSTANT)
     Q_PROPERTY(QString unqualifiedText READ unqualifiedText CONSTANT)
@@ -66,6 +68,7 @@ public:
         return m_selectedImageUrl ? m_selectedImageUrl->id : QString();
     }
     QString closeText() const { return QStringLiteral("关闭"); }
+    QString photoText() const { return QStringLiteral("照片"); }
     QString backText() const { return QStringLiteral("返回"); }
     QString qualifiedText() const { return QStringLiteral("合格"); }
     QString unqualifiedText() const { return QStringLiteral("不合格"); }

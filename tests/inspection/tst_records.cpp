@@ -139,6 +139,49 @@ private slots:
         QVERIFY(fresh.value("isapprove").isString());
         QCOMPARE(fresh.value("isapprove").toString(), QString());
     }
+    // One answer of each operation as the service sends it, every field filled.
+    void everyRecordFromARealisticAnswer()
+    {
+        auto today = decodeRecord<TodayInspectionData>(parse(
+            R"({"code":1,"msg":"成功","db":"QMDB/gongan/SafetyCheck.nsf","dbvw":"vw-ProjectByQzdept",
+                "server":"Notes01/LS","checkitems":[{"id":"1","key":"K-1","project":"破碎机",
+                "qzdept":"岚石水泥/矿山分厂"}]})"));
+        QVERIFY(today);
+        QCOMPARE(today->dbvw, QStringLiteral("vw-ProjectByQzdept"));
+        QCOMPARE(today->checkitems->at(0).qzdept, QStringLiteral("岚石水泥/矿山分厂"));
+
+        auto blank = decodeRecord<OnInspectionDetaildData>(parse(
+            R"({"code":1,"msg":"成功","checkdept":"安全部","checkname":"日检表","checkpl":"PL-1",
+                "key":"K-1","place":"一号线","rowcount":1,"yhfrom":"日常检查",
+                "checkitems":[{"id":"1","projectitem":"护栏","yhtype":"设备","yhtypes":"防护",
+                "yhlevel":"一般隐患"}]})"));
+        QVERIFY(blank);
+        QCOMPARE(blank->place, QStringLiteral("一号线"));
+        QCOMPARE(blank->yhfrom, QStringLiteral("日常检查"));
+        QCOMPARE(blank->checkitems->at(0).yhtypes, QStringLiteral("防护"));
+
+        auto sheets = decodeRecord<DetailTodayInspectionDetailData>(parse(
+            R"({"code":1,"msg":"成功","db":"d","dbVw":"v","server":"s","checkitems":[
+                {"id":"9","frmno":"F-1","checkname":"日检表","checkdate":"2026-12-07 08:30",
+                "checkpeople":"张伟"}]})"));
+        QVERIFY(sheets);
+        QCOMPARE(sheets->checkitems->at(0).checkdate, QStringLiteral("2026-12-07 08:30"));
+
+        auto sheet = decodeRecord<DetailitemTodayData>(parse(
+            R"({"code":1,"msg":"成功","checkdept":"安全部","frmno":"F-1","rowcount":"1",
+                "image":"a----b","checkitems":[{"id":"1","projectitem":"护栏","isapprove":"1",
+                "distription":"松动","yhlevel":"一般隐患","yhtype":"设备","yhtypes":"防护"}]})"));
+        QVERIFY(sheet);
+        QCOMPARE(sheet->checkitems->at(0).distription, QStringLiteral("松动"));
+        QCOMPARE(sheet->frmno, QStringLiteral("F-1"));
+
+        auto created = decodeRecord<OnInspectionModel>(
+            parse(R"({"code":1,"msg":"提交成功","checkdept":"安全部","checkname":"日检表",
+                      "db":"d","docid":"D-77","frmno":"F-2","server":"s"})"));
+        QVERIFY(created);
+        QCOMPARE(created->docid, QStringLiteral("D-77"));
+        QCOMPARE(created->msg, QStringLiteral("提交成功"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRecords)

@@ -104,7 +104,7 @@ Page {
                         width: 80
                         height: 80
                         padding: 0
-                        Accessible.name: "照片 " + (index + 1)
+                        Accessible.name: page.view.photoText + " " + (index + 1)
                         onClicked: page.view.openPhoto(modelData)
                         contentItem: RemotePhoto { source: cell.modelData }
                         background: Rectangle { color: Theme.frame }
