@@ -1,0 +1,437 @@
+#include "SHazardDescriptorView.h"
+
+#include "core/Logging.h"
+#include "net/Endpoints.h"
+#include "net/PhotoUploader.h"
+#include "net/ServiceClient.h"
+#include "platform/Camera.h"
+#include "session/User.h"
+
+#include <QJsonArray>
+
+namespace orvelle {
+
+const QStringList SHazardDescriptorView::SourceOptions{
+    QStringLiteral("岗位隐患排查"), QStringLiteral("班组隐患排查"),
+    QStringLiteral("车间隐患排查"), QStringLiteral("公司隐患排查"),
+    QStringLiteral("专项检查"),     QStringLiteral("重大活动和节假日检查"),
+    QStringLiteral("季节检查"),     QStringLiteral("其它")};
+const QStringList SHazardDescriptorView::LiveOptions{QStringLiteral("一般隐患"),
+                                                     QStringLiteral("重大隐患")};
+const QStringList SHazardDescriptorView::OneTypeOptions{QStringLiteral("基础管理"),
+                                                        QStringLiteral("现场管理")};
+const QStringList SHazardDescriptorView::WeatherOptions{QStringLiteral("晴"), QStringLiteral("雨"),
+                                                        QStringLiteral("雪")};
+
+QStringList SHazardDescriptorView::secondaryTypesOf(const QString &primaryType)
+{
+    if (primaryType == QStringLiteral("基础管理"))
+        return {QStringLiteral("资质证照"),       QStringLiteral("安全生产管理机构"),
+                QStringLiteral("安全规章制度"),   QStringLiteral("安全教育培训"),
+                QStringLiteral("安全投入"),       QStringLiteral("相关方面管理"),
+                QStringLiteral("重大危险源管理"), QStringLiteral("个体防护装备"),
+                QStringLiteral("职业健康"),       QStringLiteral("应急管理"),
+                QStringLiteral("隐患排查治理"),   QStringLiteral("事故报告、调查和处理"),
+                QStringLiteral("其他基础管理")};
+    if (primaryType == QStringLiteral("现场管理"))
+        return {QStringLiteral("作业场所"),
+                QStringLiteral("设备设施"),
+                QStringLiteral("防护、保险、信号等装置装备"),
+                QStringLiteral("原辅料、产品"),
+                QStringLiteral("职业病危害"),
+                QStringLiteral("相关方作业"),
+                QStringLiteral("安全技能"),
+                QStringLiteral("个体防护"),
+                QStringLiteral("作业许可"),
+                QStringLiteral("其他现场管理")};
+    return {};
+}
+
+SHazardDescriptorView::SHazardDescriptorView(ServiceClient &client, PhotoUploader &uploader,
+                                             CameraProvider &cameras, const QString &notesServer,
+                                             User &user, QObject *parent)
+    : QObject(parent)
+    , m_client(client)
+    , m_uploader(uploader)
+    , m_cameras(cameras)
+    , m_notesServer(notesServer)
+    , m_user(user)
+    , m_imagePicker(m_selectedImages)
+{
+    // The grid removes photos itself; the keyboard goes away as with every tap.
+    connect(&m_selectedImages, &PhotoListModel::countChanged, this, [this] {
+        setFocusedField({});
+        emit changed();
+    });
+}
+
+SHazardDescriptorView::~SHazardDescriptorView() = default;
+
+QStringList SHazardDescriptorView::rowTitles() const
+{
+    return {QStringLiteral("隐患来源"),     QStringLiteral("隐患等级"),
+            QStringLiteral("一级隐患类型"), QStringLiteral("二级隐患类型"),
+            QStringLiteral("隐患地点"),     QStringLiteral("天气")};
+}
+
+QStringList SHazardDescriptorView::rowPlaceholders() const
+{
+    return {QStringLiteral("选择隐患来源"), QString(),
+            QStringLiteral("选择隐患类型"), QStringLiteral("选择二级隐患类型"),
+            QStringLiteral("选择隐患地点"), QStringLiteral("挑选目前天气")};
+}
+
+void SHazardDescriptorView::set(bool &field, bool on)
+{
+    if (field == on)
+        return;
+    field = on;
+    emit changed();
+}
+
+void SHazardDescriptorView::alert(const QString &message)
+{
+    m_alertMessage = message;
+    m_showAlert = true;
+    emit changed();
+}
+
+void SHazardDescriptorView::setDescriptionText(const QString &text)
+{
+    if (m_descriptionText == text)
+        return;
+    m_descriptionText = text;
+    emit changed();
+}
+
+void SHazardDescriptorView::setFocusedField(const QString &field)
+{
+    if (m_focusedField == field)
+        return;
+    m_focusedField = field;
+    emit changed();
+}
+
+void SHazardDescriptorView::appeared()
+{
+    loadPlaces();
+}
+
+void SHazardDescriptorView::loadPlaces()
+{
+    if (m_placesLoading)
+        return;
+    m_placesLoading = true;
+    const QJsonObject parameters{
+        {QStringLiteral("db"), endpoints::notesDatabase},
+        {QStringLiteral("db_vw"), endpoints::views::standardPlace},
+        {QStringLiteral("server"), m_notesServer},
+    };
+    m_client.sendJSONRequest(
+        endpoints::json::standardPlace, parameters, this,
+        [this](const std::optional<QString> &, qint64, const QJsonObject &json) {
+            const auto record = decodeRecord<PlacedData>(json);
+            if (!record) {
+                placesFailed(QStringLiteral("数据错误!!!"));
+                return;
+            }
+            QStringList names;
+            for (const PlaceCheckitem &item : record->checkitems.value_or(QList<PlaceCheckitem>()))
+                if (item.place)
+                    names << *item.place;
+            m_place = names;
+            m_placesLoading = false;
+            m_placesLoaded = true;
+            if (m_placeRowWaiting) {
+                m_placeRowWaiting = false;
+                openPicker(Row::Place);
+            }
+            emit changed();
+        },
+        [this](qint64, const QString &message) { placesFailed(message); });
+}
+
+void SHazardDescriptorView::placesFailed(const QString &message)
+{
+    m_placesLoading = false;
+    m_placeRowWaiting = false;
+    alert(message);
+}
+
+void SHazardDescriptorView::tapRow(int row)
+{
+    if (row < int(Row::Source) || row > int(Row::Weather))
+        return;
+    const Row tapped = Row(row);
+    if (tapped == Row::SecondaryType) {
+        if (!m_selectedPrimaryType) {
+            alert(QStringLiteral("请选择一级隐患类型后再选择二级隐患类型"));
+            return;
+        }
+        const QStringList types = secondaryTypesOf(*m_selectedPrimaryType);
+        if (!types.isEmpty())
+            m_secondaryTypes = types;
+    }
+    setFocusedField({});
+    if (tapped == Row::Place && !m_placesLoaded) {
+        // An empty picker would block every report: fetch the list again.
+        m_placeRowWaiting = true;
+        loadPlaces();
+        emit changed();
+        return;
+    }
+    openPicker(tapped);
+}
+
+void SHazardDescriptorView::openPicker(Row row)
+{
+    closePicker();
+    const QString title = rowTitles().at(int(row));
+    QStringList choices;
+    std::optional<QString> selection;
+    switch (row) {
+    case Row::Source:
+        choices = SourceOptions;
+        selection = m_selectedSource;
+        break;
+    case Row::Level:
+        choices = LiveOptions;
+        selection = m_selectedLevel;
+        break;
+    case Row::PrimaryType:
+        choices = OneTypeOptions;
+        selection = m_selectedPrimaryType;
+        break;
+    case Row::SecondaryType:
+        choices = m_secondaryTypes;
+        selection = m_selectedSecondaryType;
+        break;
+    case Row::Place:
+        choices = m_place;
+        selection = m_selectedPlace;
+        break;
+    case Row::Weather:
+        choices = WeatherOptions;
+        selection = m_selectedWeather;
+        break;
+    }
+    m_pickerRow = row;
+    m_picker = new PlacePickerView(
+        title, choices, selection,
+        [this, row](const std::optional<QString> &value) { assign(row, value); }, this);
+    connect(m_picker, &PlacePickerView::finished, this, &SHazardDescriptorView::closePicker);
+    emit changed();
+}
+
+void SHazardDescriptorView::closePicker()
+{
+    if (!m_picker)
+        return;
+    // It may still be emitting `finished`.
+    m_picker->deleteLater();
+    m_picker = nullptr;
+    emit changed();
+}
+
+void SHazardDescriptorView::dismissPicker()
+{
+    closePicker();
+}
+
+void SHazardDescriptorView::assign(Row row, const std::optional<QString> &value)
+{
+    switch (row) {
+    case Row::Source:
+        m_selectedSource = value;
+        break;
+    case Row::Level:
+        m_selectedLevel = value;
+        break;
+    case Row::PrimaryType:
+        m_selectedPrimaryType = value;
+        // A second-level type of another first-level type must not be filed.
+        if (m_selectedSecondaryType
+            && !secondaryTypesOf(value.value_or(QString())).contains(*m_selectedSecondaryType))
+            m_selectedSecondaryType.reset();
+        break;
+    case Row::SecondaryType:
+        m_selectedSecondaryType = value;
+        break;
+    case Row::Place:
+        m_selectedPlace = value;
+        break;
+    case Row::Weather:
+        m_selectedWeather = value;
+        break;
+    }
+    emit changed();
+}
+
+void SHazardDescriptorView::addPhoto()
+{
+    setFocusedField({});
+    set(m_showImageSourceActionSheet, true);
+}
+
+void SHazardDescriptorView::chooseAlbum()
+{
+    m_showImageSourceActionSheet = false;
+    m_showImagePicker = true;
+    emit changed();
+}
+
+void SHazardDescriptorView::chooseCamera()
+{
+    m_showImageSourceActionSheet = false;
+    setShowCameraPicker(true);
+    emit changed();
+}
+
+void SHazardDescriptorView::setShowCameraPicker(bool on)
+{
+    if (showCameraPicker() == on)
+        return;
+    if (on) {
+        m_cameraPicker = new CameraPicker(m_cameras, m_selectedImages, PhotoAlbum(), this);
+        connect(m_cameraPicker, &CameraPicker::finished, this,
+                [this] { setShowCameraPicker(false); });
+    } else {
+        m_cameraPicker->deleteLater();
+        m_cameraPicker = nullptr;
+    }
+    emit changed();
+}
+
+void SHazardDescriptorView::previewPhoto(int photoId)
+{
+    m_selectedImageForPreview = photoId;
+    m_showImagePreview = true;
+    emit changed();
+}
+
+void SHazardDescriptorView::closePreview()
+{
+    set(m_showImagePreview, false);
+}
+
+void SHazardDescriptorView::submit()
+{
+    if (!canSubmit())
+        return;
+    setFocusedField({});
+    if (m_selectedImages.count() == 0)
+        return alert(QStringLiteral("请拍照上传隐患位置照片"));
+    if (m_descriptionText.isEmpty())
+        return alert(QStringLiteral("请填写隐患描述信息"));
+    if (m_selectedSource.value_or(QString()).isEmpty())
+        return alert(QStringLiteral("请选择隐患来源"));
+    if (m_selectedPlace.value_or(QString()).isEmpty())
+        return alert(QStringLiteral("请选择地点"));
+    if (m_selectedWeather.value_or(QString()).isEmpty())
+        return alert(QStringLiteral("请选择天气"));
+
+    m_isLoading = true;
+    emit changed();
+    m_uploader.uploadPhotos(m_selectedImages.images(), this,
+                            [this](bool allSucceeded, const QStringList &urls) {
+                                if (!allSucceeded) {
+                                    m_isLoading = false;
+                                    alert(QStringLiteral("上传失败，请重试。"));
+                                    return;
+                                }
+                                submitHazardReport(urls.join(QStringLiteral("----")));
+                            });
+}
+
+void SHazardDescriptorView::submitHazardReport(const QString &imageText)
+{
+    createDanger(createDangerParameters(imageText));
+}
+
+QJsonObject SHazardDescriptorView::createDangerParameters(const QString &imageText) const
+{
+    const QString ou1 = m_user.ou1().value_or(QString());
+    const QString ou2 = m_user.ou2().value_or(QString());
+    const SHDCheckItem item = SHDCheckItem::forReport(
+        m_descriptionText, m_selectedLevel, m_selectedPrimaryType, m_selectedSecondaryType);
+    return {
+        {QStringLiteral("ou1"), ou1},
+        {QStringLiteral("ou2"), ou2},
+        {QStringLiteral("allapprove"), QStringLiteral("0")},
+        {QStringLiteral("checkdept"), ou1 + QLatin1Char('/') + ou2},
+        {QStringLiteral("checkname"), QStringLiteral("隐患登记")},
+        {QStringLiteral("db"), endpoints::notesDatabase},
+        {QStringLiteral("image"), imageText},
+        {QStringLiteral("openimageurl"), QString()},
+        {QStringLiteral("place"), m_selectedPlace.value_or(QString())},
+        {QStringLiteral("rowcount"), QStringLiteral("1")},
+        {QStringLiteral("server"), m_notesServer},
+        {QStringLiteral("username"), m_user.username().value_or(QString())},
+        {QStringLiteral("yhfrom"), m_selectedSource.value_or(QString())},
+        {QStringLiteral("weather"), m_selectedWeather.value_or(QString())},
+        {QStringLiteral("checkitems"), QJsonArray{item.toJson()}},
+    };
+}
+
+void SHazardDescriptorView::createDanger(const QJsonObject &parameters)
+{
+    m_client.sendJSONRequest(
+        endpoints::json::createDanger, parameters, this,
+        [this](const std::optional<QString> &, qint64, const QJsonObject &json) {
+            // The service answered code 1: the report is stored. An answer
+            // that does not decode must not tell the user to file it again.
+            QString message;
+            if (const auto answer = decodeRecord<SHazardDescriptorModel>(json)) {
+                message = answer->msg.value_or(QString());
+            } else {
+                qCDebug(lcNet) << "Hazard report stored, but its answer does not decode";
+                const QJsonValue msg = json.value(QLatin1String("msg"));
+                message = msg.isString() ? msg.toString() : QString();
+            }
+            m_alertMessage = message;
+            m_showAlert = true;
+            m_navigateToContentView = true;
+            m_isLoading = false;
+            emit changed();
+        },
+        [this](qint64, const QString &message) {
+            m_isLoading = false;
+            alert(message);
+        });
+}
+
+void SHazardDescriptorView::acknowledgeAlert()
+{
+    set(m_showAlert, false);
+    if (m_navigateToContentView)
+        emit closeRequested();
+}
+
+bool SHazardDescriptorView::isFilledIn() const
+{
+    return m_selectedImages.count() > 0 || !m_descriptionText.isEmpty();
+}
+
+void SHazardDescriptorView::goBack()
+{
+    if (!canGoBack())
+        return;
+    if (isFilledIn() && !m_navigateToContentView) {
+        set(m_showDiscardConfirmation, true);
+        return;
+    }
+    emit closeRequested();
+}
+
+void SHazardDescriptorView::confirmDiscard()
+{
+    set(m_showDiscardConfirmation, false);
+    emit closeRequested();
+}
+
+void SHazardDescriptorView::cancelDiscard()
+{
+    set(m_showDiscardConfirmation, false);
+}
+
+} // namespace orvelle

@@ -1,0 +1,257 @@
+#pragma once
+
+#include "HazardRecords.h"
+#include "PlacePickerView.h"
+#include "platform/CameraPicker.h"
+#include "platform/ImagePicker.h"
+#include "platform/PhotoListModel.h"
+
+#include <QJsonObject>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QtQml/qqmlregistration.h>
+#include <optional>
+
+namespace orvelle {
+
+class CameraProvider;
+class PhotoUploader;
+class ServiceClient;
+class User;
+
+// The hazard report form ("隐患登记"): photos, a description and six option
+// rows, then "新增": validation, the photo upload and "/notes/notescreateDanger".
+class SHazardDescriptorView : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Created by the home menu")
+    Q_PROPERTY(QString title READ title CONSTANT)
+    Q_PROPERTY(bool isLoading READ isLoading NOTIFY changed)
+    // The place list is being fetched because the place row asked for it.
+    Q_PROPERTY(bool isLoadingPlaces READ isLoadingPlaces NOTIFY changed)
+    Q_PROPERTY(PhotoListModel *selectedImages READ selectedImages CONSTANT)
+    Q_PROPERTY(int maximumPhotos READ maximumPhotos CONSTANT)
+    Q_PROPERTY(bool showImageSourceActionSheet READ showImageSourceActionSheet WRITE
+                   setShowImageSourceActionSheet NOTIFY changed)
+    Q_PROPERTY(bool showImagePicker READ showImagePicker WRITE setShowImagePicker NOTIFY changed)
+    Q_PROPERTY(ImagePicker *imagePicker READ imagePicker CONSTANT)
+    Q_PROPERTY(bool showCameraPicker READ showCameraPicker WRITE setShowCameraPicker NOTIFY changed)
+    Q_PROPERTY(CameraPicker *cameraPicker READ cameraPicker NOTIFY changed)
+    Q_PROPERTY(bool showSourcePicker READ showSourcePicker NOTIFY changed)
+    Q_PROPERTY(bool showLivePicker READ showLivePicker NOTIFY changed)
+    Q_PROPERTY(bool showOneTypePicker READ showOneTypePicker NOTIFY changed)
+    Q_PROPERTY(bool showTwoTypePicker READ showTwoTypePicker NOTIFY changed)
+    Q_PROPERTY(bool showPlacePicker READ showPlacePicker NOTIFY changed)
+    Q_PROPERTY(bool showWeatherPicker READ showWeatherPicker NOTIFY changed)
+    // The open picker, whichever row it belongs to; null when none is open.
+    Q_PROPERTY(PlacePickerView *picker READ picker NOTIFY changed)
+    Q_PROPERTY(bool showAlert READ showAlert NOTIFY changed)
+    Q_PROPERTY(QString alertMessage READ alertMessage NOTIFY changed)
+    Q_PROPERTY(bool navigateToContentView READ navigateToContentView NOTIFY changed)
+    Q_PROPERTY(QString selectedSource READ selectedSourceText NOTIFY changed)
+    Q_PROPERTY(QString selectedLevel READ selectedLevelText NOTIFY changed)
+    Q_PROPERTY(QString selectedPrimaryType READ selectedPrimaryTypeText NOTIFY changed)
+    Q_PROPERTY(QString selectedSecondaryType READ selectedSecondaryTypeText NOTIFY changed)
+    Q_PROPERTY(QString selectedPlace READ selectedPlaceText NOTIFY changed)
+    Q_PROPERTY(QString selectedWeather READ selectedWeatherText NOTIFY changed)
+    Q_PROPERTY(QStringList secondaryTypes READ secondaryTypes NOTIFY changed)
+    Q_PROPERTY(QStringList place READ place NOTIFY changed)
+    Q_PROPERTY(QString descriptionText READ descriptionText WRITE setDescriptionText NOTIFY changed)
+    // "descriptionText" while the editor has the keyboard, "" otherwise.
+    Q_PROPERTY(QString focusedField READ focusedField WRITE setFocusedField NOTIFY changed)
+    // The previewed photo's id in selectedImages; 0 before any preview.
+    Q_PROPERTY(int selectedImageForPreview READ selectedImageForPreview NOTIFY changed)
+    Q_PROPERTY(bool showImagePreview READ showImagePreview NOTIFY changed)
+    Q_PROPERTY(bool canSubmit READ canSubmit NOTIFY changed)
+    Q_PROPERTY(bool canGoBack READ canGoBack NOTIFY changed)
+    Q_PROPERTY(bool showDiscardConfirmation READ showDiscardConfirmation NOTIFY changed)
+    Q_PROPERTY(bool hidesPlatformBack READ hidesPlatformBack CONSTANT)
+    Q_PROPERTY(QStringList rowTitles READ rowTitles CONSTANT)
+    Q_PROPERTY(QStringList rowPlaceholders READ rowPlaceholders CONSTANT)
+    Q_PROPERTY(QString submitText READ submitText CONSTANT)
+    Q_PROPERTY(QString descriptionHeading READ descriptionHeading CONSTANT)
+    Q_PROPERTY(QString addPhotoText READ addPhotoText CONSTANT)
+    Q_PROPERTY(QString imageSourceTitle READ imageSourceTitle CONSTANT)
+    Q_PROPERTY(QString albumText READ albumText CONSTANT)
+    Q_PROPERTY(QString cameraText READ cameraText CONSTANT)
+    Q_PROPERTY(QString cancelText READ cancelText CONSTANT)
+    Q_PROPERTY(QString loadingText READ loadingText CONSTANT)
+    Q_PROPERTY(QString backText READ backText CONSTANT)
+    Q_PROPERTY(QString discardQuestion READ discardQuestion CONSTANT)
+    Q_PROPERTY(QString discardText READ discardText CONSTANT)
+    Q_PROPERTY(QString keepEditingText READ keepEditingText CONSTANT)
+
+public:
+    // The six option rows, top to bottom.
+    enum class Row { Source, Level, PrimaryType, SecondaryType, Place, Weather };
+    Q_ENUM(Row)
+
+    static const QStringList SourceOptions;
+    static const QStringList LiveOptions;
+    static const QStringList OneTypeOptions;
+    static const QStringList WeatherOptions;
+    // The second-level choices of a first-level type; empty for any other text.
+    static QStringList secondaryTypesOf(const QString &primaryType);
+
+    SHazardDescriptorView(ServiceClient &client, PhotoUploader &uploader, CameraProvider &cameras,
+                          const QString &notesServer, User &user, QObject *parent = nullptr);
+    ~SHazardDescriptorView() override;
+
+    QString title() const { return QStringLiteral("隐患登记"); }
+    bool isLoading() const { return m_isLoading; }
+    bool isLoadingPlaces() const { return m_placeRowWaiting; }
+    PhotoListModel *selectedImages() { return &m_selectedImages; }
+    int maximumPhotos() const { return ImagePicker::maximumPhotos; }
+    bool showImageSourceActionSheet() const { return m_showImageSourceActionSheet; }
+    void setShowImageSourceActionSheet(bool on) { set(m_showImageSourceActionSheet, on); }
+    bool showImagePicker() const { return m_showImagePicker; }
+    void setShowImagePicker(bool on) { set(m_showImagePicker, on); }
+    ImagePicker *imagePicker() { return &m_imagePicker; }
+    bool showCameraPicker() const { return m_cameraPicker != nullptr; }
+    void setShowCameraPicker(bool on);
+    CameraPicker *cameraPicker() const { return m_cameraPicker; }
+
+    bool showSourcePicker() const { return pickerOpenFor(Row::Source); }
+    bool showLivePicker() const { return pickerOpenFor(Row::Level); }
+    bool showOneTypePicker() const { return pickerOpenFor(Row::PrimaryType); }
+    bool showTwoTypePicker() const { return pickerOpenFor(Row::SecondaryType); }
+    bool showPlacePicker() const { return pickerOpenFor(Row::Place); }
+    bool showWeatherPicker() const { return pickerOpenFor(Row::Weather); }
+    PlacePickerView *picker() const { return m_picker; }
+
+    bool showAlert() const { return m_showAlert; }
+    QString alertMessage() const { return m_alertMessage; }
+    bool navigateToContentView() const { return m_navigateToContentView; }
+
+    const std::optional<QString> &selectedSource() const { return m_selectedSource; }
+    const std::optional<QString> &selectedLevel() const { return m_selectedLevel; }
+    const std::optional<QString> &selectedPrimaryType() const { return m_selectedPrimaryType; }
+    const std::optional<QString> &selectedSecondaryType() const { return m_selectedSecondaryType; }
+    const std::optional<QString> &selectedPlace() const { return m_selectedPlace; }
+    const std::optional<QString> &selectedWeather() const { return m_selectedWeather; }
+    QString selectedSourceText() const { return m_selectedSource.value_or(QString()); }
+    QString selectedLevelText() const { return m_selectedLevel.value_or(QString()); }
+    QString selectedPrimaryTypeText() const { return m_selectedPrimaryType.value_or(QString()); }
+    QString selectedSecondaryTypeText() const
+    {
+        return m_selectedSecondaryType.value_or(QString());
+    }
+    QString selectedPlaceText() const { return m_selectedPlace.value_or(QString()); }
+    QString selectedWeatherText() const { return m_selectedWeather.value_or(QString()); }
+    QStringList secondaryTypes() const { return m_secondaryTypes; }
+    QStringList place() const { return m_place; }
+    QString descriptionText() const { return m_descriptionText; }
+    void setDescriptionText(const QString &text);
+    QString focusedField() const { return m_focusedField; }
+    void setFocusedField(const QString &field);
+    int selectedImageForPreview() const { return m_selectedImageForPreview; }
+    bool showImagePreview() const { return m_showImagePreview; }
+
+    // A second "新增" while one runs would file the report twice.
+    bool canSubmit() const { return !m_isLoading && !m_navigateToContentView; }
+    // Not while the photos and the report are on their way.
+    bool canGoBack() const { return !m_isLoading; }
+    bool showDiscardConfirmation() const { return m_showDiscardConfirmation; }
+    bool hidesPlatformBack() const { return true; }
+
+    QStringList rowTitles() const;
+    QStringList rowPlaceholders() const;
+    QString submitText() const { return QStringLiteral("新增"); }
+    QString descriptionHeading() const { return QStringLiteral("请输入隐患描述信息"); }
+    QString addPhotoText() const { return QStringLiteral("添加图片"); }
+    QString imageSourceTitle() const { return QStringLiteral("选择图片来源"); }
+    QString albumText() const { return QStringLiteral("相册"); }
+    QString cameraText() const { return QStringLiteral("拍照"); }
+    QString cancelText() const { return QStringLiteral("取消"); }
+    QString loadingText() const { return QStringLiteral("Loading..."); }
+    QString backText() const { return QStringLiteral("返回"); }
+    QString discardQuestion() const
+    {
+        return QStringLiteral("已填写的隐患信息尚未提交，确定放弃吗？");
+    }
+    QString discardText() const { return QStringLiteral("放弃"); }
+    QString keepEditingText() const { return QStringLiteral("继续填写"); }
+
+    // Each time the form is shown: the standard places again.
+    Q_INVOKABLE void appeared();
+    // The button of an option row (the Row value as an int from QML).
+    Q_INVOKABLE void tapRow(int row);
+    // The sheet of the open picker was swiped away: nothing changes.
+    Q_INVOKABLE void dismissPicker();
+    // The add tile, and the choice of picture source.
+    Q_INVOKABLE void addPhoto();
+    Q_INVOKABLE void chooseAlbum();
+    Q_INVOKABLE void chooseCamera();
+    Q_INVOKABLE void previewPhoto(int photoId);
+    Q_INVOKABLE void closePreview();
+    // "新增"
+    Q_INVOKABLE void submit();
+    // "确定" of the message box.
+    Q_INVOKABLE void acknowledgeAlert();
+    // "返回": asks first when photos or text would be lost.
+    Q_INVOKABLE void goBack();
+    Q_INVOKABLE void confirmDiscard();
+    Q_INVOKABLE void cancelDiscard();
+
+    // Sends the report with the photo addresses joined by "----".
+    void submitHazardReport(const QString &imageText);
+    // The "/notes/notescreateDanger" parameters from the form as it stands.
+    QJsonObject createDangerParameters(const QString &imageText) const;
+
+signals:
+    void changed();
+    // Asks the screen that opened the form to close it.
+    void closeRequested();
+
+private:
+    void set(bool &field, bool on);
+    void alert(const QString &message);
+    bool pickerOpenFor(Row row) const { return m_picker && m_pickerRow == row; }
+    void openPicker(Row row);
+    void closePicker();
+    void assign(Row row, const std::optional<QString> &value);
+    void loadPlaces();
+    void placesFailed(const QString &message);
+    void createDanger(const QJsonObject &parameters);
+    bool isFilledIn() const;
+
+    ServiceClient &m_client;
+    PhotoUploader &m_uploader;
+    CameraProvider &m_cameras;
+    QString m_notesServer;
+    User &m_user;
+
+    bool m_isLoading = false;
+    PhotoListModel m_selectedImages;
+    ImagePicker m_imagePicker;
+    QPointer<CameraPicker> m_cameraPicker;
+    bool m_showImageSourceActionSheet = false;
+    bool m_showImagePicker = false;
+    QPointer<PlacePickerView> m_picker;
+    Row m_pickerRow = Row::Source;
+    bool m_showAlert = false;
+    QString m_alertMessage;
+    bool m_navigateToContentView = false;
+    std::optional<QString> m_selectedSource = QString();
+    std::optional<QString> m_selectedLevel = QStringLiteral("一般隐患");
+    std::optional<QString> m_selectedPrimaryType;
+    std::optional<QString> m_selectedSecondaryType;
+    std::optional<QString> m_selectedPlace;
+    std::optional<QString> m_selectedWeather;
+    QStringList m_secondaryTypes;
+    QStringList m_place;
+    // A place answer has arrived at least once; until then the place row
+    // fetches the list instead of opening an empty picker.
+    bool m_placesLoaded = false;
+    bool m_placesLoading = false;
+    bool m_placeRowWaiting = false;
+    QString m_descriptionText;
+    QString m_focusedField;
+    int m_selectedImageForPreview = 0;
+    bool m_showImagePreview = false;
+    bool m_showDiscardConfirmation = false;
+};
+
+} // namespace orvelle

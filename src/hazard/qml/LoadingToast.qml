@@ -1,0 +1,35 @@
+import QtQuick
+import QtQuick.Controls
+import Orvelle.Core
+
+// The progress toast over the form; modal, so nothing is tapped meanwhile.
+Popup {
+    id: toast
+    property string text
+    property bool shown: false
+    parent: Overlay.overlay
+    anchors.centerIn: parent
+    modal: true
+    closePolicy: Popup.NoAutoClose
+    visible: shown
+    padding: Theme.spacing * 1.5
+    background: Rectangle {
+        radius: 8
+        color: "#cc000000"
+    }
+    contentItem: Column {
+        spacing: Theme.spacing / 2
+        BusyIndicator {
+            anchors.horizontalCenter: parent.horizontalCenter
+            running: toast.visible
+        }
+        Label {
+            anchors.horizontalCenter: parent.horizontalCenter
+            text: toast.text
+            color: "white"
+            font.pixelSize: Theme.middleTitleSize
+            Accessible.role: Accessible.AlertMessage
+            Accessible.name: text
+        }
+    }
+}

@@ -1,0 +1,44 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Orvelle.Core
+
+// One labelled row of the form: the chosen value in blue, else the
+// placeholder in gray, and the red plus that runs the row's action. The whole
+// row takes the tap, which suits gloved fingers.
+AbstractButton {
+    id: row
+    property string title
+    property string placeholder
+    property string detail
+
+    implicitHeight: Math.max(44, Theme.touchTarget)
+    Accessible.role: Accessible.Button
+    Accessible.name: title
+    background: Rectangle { color: row.down ? Theme.background : "white" }
+
+    contentItem: RowLayout {
+        spacing: Theme.spacing / 2
+        Label {
+            leftPadding: Theme.spacing / 2
+            text: row.title
+            color: Theme.text
+            font.pixelSize: Theme.regularTitleSize
+        }
+        Label {
+            Layout.fillWidth: true
+            horizontalAlignment: Text.AlignRight
+            elide: Text.ElideLeft
+            text: row.detail !== "" ? row.detail : row.placeholder
+            color: row.detail !== "" ? "blue" : "gray"
+            font.pixelSize: Theme.regularTitleSize
+            Accessible.name: text
+        }
+        Image {
+            Layout.preferredWidth: 30
+            Layout.preferredHeight: 30
+            source: Theme.icon("plus")
+            sourceSize: Qt.size(60, 60)
+        }
+    }
+}

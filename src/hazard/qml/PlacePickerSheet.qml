@@ -1,0 +1,88 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Orvelle.Core
+import Orvelle.Hazard
+
+// Draws the open PlacePickerView as a bottom sheet: "取消" and "完成" above a
+// wheel-like list that starts at the current value. Swiping it away (a tap
+// outside) changes nothing.
+Popup {
+    id: sheet
+    property PlacePickerView picker: null
+    signal dismissed
+
+    parent: Overlay.overlay
+    x: 0
+    width: parent ? parent.width : 0
+    height: parent ? parent.height * (sheet.picker && sheet.picker.filterable ? 0.5 : 0.3) : 0
+    y: parent ? parent.height - height : 0
+    modal: true
+    padding: 0
+    visible: sheet.picker !== null
+    closePolicy: Popup.CloseOnPressOutside | Popup.CloseOnEscape
+    onClosed: if (sheet.picker) sheet.dismissed()
+    background: Rectangle { color: "white" }
+
+    contentItem: ColumnLayout {
+        spacing: 0
+        RowLayout {
+            Layout.fillWidth: true
+            Button {
+                flat: true
+                text: sheet.picker ? sheet.picker.cancelText : ""
+                Accessible.name: text
+                onClicked: sheet.picker.cancel()
+            }
+            Label {
+                Layout.fillWidth: true
+                horizontalAlignment: Text.AlignHCenter
+                text: sheet.picker ? sheet.picker.title : ""
+                color: Theme.text
+                font.pixelSize: Theme.middleTitleSize
+                Accessible.name: text
+            }
+            Button {
+                flat: true
+                text: sheet.picker ? sheet.picker.doneText : ""
+                Accessible.name: text
+                onClicked: sheet.picker.done()
+            }
+        }
+        TextField {
+            Layout.fillWidth: true
+            Layout.leftMargin: Theme.spacing
+            Layout.rightMargin: Theme.spacing
+            visible: sheet.picker !== null && sheet.picker.filterable
+            placeholderText: sheet.picker ? sheet.picker.filterPlaceholder : ""
+            Accessible.name: placeholderText
+            onTextChanged: if (sheet.picker) sheet.picker.filterText = text
+        }
+        ListView {
+            id: wheel
+            objectName: "pickerChoices"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            clip: true
+            model: sheet.picker ? sheet.picker.placeOptions : null
+            currentIndex: sheet.picker ? sheet.picker.wheelRow : -1
+            highlightMoveDuration: 0
+            preferredHighlightBegin: height / 2 - 24
+            preferredHighlightEnd: height / 2 + 24
+            highlightRangeMode: ListView.ApplyRange
+            highlight: Rectangle { color: Theme.background }
+            delegate: ItemDelegate {
+                // "display" would clash with the button's own property.
+                required property var model
+                required property int index
+                width: ListView.view.width
+                height: 48
+                text: model.display
+                Accessible.name: text
+                font.pixelSize: Theme.middleTitleSize
+                font.bold: ListView.isCurrentItem
+                onClicked: sheet.picker.turn(index)
+            }
+        }
+    }
+}

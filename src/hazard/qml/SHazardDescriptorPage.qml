@@ -1,0 +1,275 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Orvelle.Core
+import Orvelle.Platform
+import Orvelle.Hazard
+
+// Draws SHazardDescriptorView: photos, description and the six option rows,
+// with "返回" and "新增" in the red bar. The view's closeRequested asks the
+// opener to take the page away.
+Page {
+    id: page
+    required property SHazardDescriptorView view
+    objectName: "SHazardDescriptorView"
+    title: page.view.title
+    readonly property bool hidesPlatformBack: page.view.hidesPlatformBack
+    background: Rectangle { color: Theme.background }
+
+    Component.onCompleted: page.view.appeared()
+
+    component BarButton: ToolButton {
+        id: barButton
+        Layout.preferredHeight: Theme.touchTarget
+        Accessible.name: text
+        contentItem: Label {
+            text: barButton.text
+            color: barButton.enabled ? "white" : Qt.rgba(1, 1, 1, 0.5)
+            font.pixelSize: Theme.bigTitleSize
+            horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
+        }
+    }
+
+    header: ToolBar {
+        background: Rectangle { color: Theme.accent }
+        RowLayout {
+            anchors.fill: parent
+            BarButton {
+                text: page.view.backText
+                enabled: page.view.canGoBack
+                onClicked: page.view.goBack()
+            }
+            Item { Layout.fillWidth: true }
+            BarButton {
+                text: page.view.submitText
+                enabled: page.view.canSubmit
+                onClicked: page.view.submit()
+            }
+        }
+    }
+
+    // The view closes the keyboard by clearing the focused field.
+    Connections {
+        target: page.view
+        function onChanged() {
+            if (page.view.focusedField === "" && description.activeFocus)
+                dismisser.dismiss()
+        }
+    }
+
+    Flickable {
+        id: flick
+        anchors.fill: parent
+        contentWidth: width
+        contentHeight: column.implicitHeight + Theme.spacing * 2
+        boundsBehavior: Flickable.StopAtBounds
+
+        DismissKeyboardOnTapModifier {
+            id: dismisser
+            width: flick.width
+            height: Math.max(flick.height, flick.contentHeight)
+            z: -1
+        }
+
+        ColumnLayout {
+            id: column
+            x: Theme.spacing
+            y: Theme.spacing
+            width: flick.width - Theme.spacing * 2
+            spacing: Theme.spacing
+
+            PhotoGrid {
+                Layout.fillWidth: true
+                photos: page.view.selectedImages
+                columns: 4
+                maximum: page.view.maximumPhotos
+                addText: page.view.addPhotoText
+                onAddTapped: page.view.addPhoto()
+                onPhotoTapped: (photoId) => page.view.previewPhoto(photoId)
+                onPreviewClosed: page.view.closePreview()
+            }
+            Label {
+                text: page.view.descriptionHeading
+                color: Theme.text
+                font.pixelSize: Theme.bigTitleSize
+                font.bold: true
+                Accessible.name: text
+            }
+            TextArea {
+                id: description
+                objectName: "descriptionText"
+                Layout.fillWidth: true
+                Layout.preferredHeight: 100
+                wrapMode: TextEdit.Wrap
+                text: page.view.descriptionText
+                font.pixelSize: Theme.regularTitleSize
+                Accessible.name: page.view.descriptionHeading
+                onTextChanged: if (text !== page.view.descriptionText)
+                                   page.view.descriptionText = text
+                onActiveFocusChanged: page.view.focusedField = activeFocus ? objectName : ""
+                background: Rectangle {
+                    color: "white"
+                    radius: 10
+                }
+            }
+            ColumnLayout {
+                Layout.fillWidth: true
+                spacing: 1
+                OptionRow {
+                    Layout.fillWidth: true
+                    title: page.view.rowTitles[0]
+                    placeholder: page.view.rowPlaceholders[0]
+                    detail: page.view.selectedSource
+                    onClicked: page.view.tapRow(SHazardDescriptorView.Source)
+                }
+                OptionRow {
+                    Layout.fillWidth: true
+                    title: page.view.rowTitles[1]
+                    placeholder: page.view.rowPlaceholders[1]
+                    detail: page.view.selectedLevel
+                    onClicked: page.view.tapRow(SHazardDescriptorView.Level)
+                }
+                OptionRow {
+                    Layout.fillWidth: true
+                    title: page.view.rowTitles[2]
+                    placeholder: page.view.rowPlaceholders[2]
+                    detail: page.view.selectedPrimaryType
+                    onClicked: page.view.tapRow(SHazardDescriptorView.PrimaryType)
+                }
+                OptionRow {
+                    Layout.fillWidth: true
+                    title: page.view.rowTitles[3]
+                    placeholder: page.view.rowPlaceholders[3]
+                    detail: page.view.selectedSecondaryType
+                    onClicked: page.view.tapRow(SHazardDescriptorView.SecondaryType)
+                }
+                OptionRow {
+                    Layout.fillWidth: true
+                    title: page.view.rowTitles[4]
+                    placeholder: page.view.rowPlaceholders[4]
+                    detail: page.view.selectedPlace
+                    onClicked: page.view.tapRow(SHazardDescriptorView.Place)
+                }
+                OptionRow {
+                    Layout.fillWidth: true
+                    title: page.view.rowTitles[5]
+                    placeholder: page.view.rowPlaceholders[5]
+                    detail: page.view.selectedWeather
+                    onClicked: page.view.tapRow(SHazardDescriptorView.Weather)
+                }
+            }
+        }
+    }
+
+    PlacePickerSheet {
+        picker: page.view.picker
+        onDismissed: page.view.dismissPicker()
+    }
+
+    // "选择图片来源"
+    Dialog {
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        width: Math.min(parent ? parent.width - 48 : 320, 400)
+        modal: true
+        title: page.view.imageSourceTitle
+        visible: page.view.showImageSourceActionSheet
+        onClosed: page.view.showImageSourceActionSheet = false
+        contentItem: ColumnLayout {
+            spacing: Theme.spacing / 2
+            Button {
+                Layout.fillWidth: true
+                flat: true
+                text: page.view.albumText
+                Accessible.name: text
+                onClicked: page.view.chooseAlbum()
+            }
+            Button {
+                Layout.fillWidth: true
+                flat: true
+                text: page.view.cameraText
+                Accessible.name: text
+                onClicked: page.view.chooseCamera()
+            }
+            Button {
+                Layout.fillWidth: true
+                flat: true
+                text: page.view.cancelText
+                Accessible.name: text
+                onClicked: page.view.showImageSourceActionSheet = false
+            }
+        }
+    }
+
+    ImagePickerDialog {
+        id: albumDialog
+        view: page.view.imagePicker
+        onAccepted: page.view.showImagePicker = false
+        onRejected: page.view.showImagePicker = false
+    }
+    Connections {
+        target: page.view
+        function onChanged() {
+            if (page.view.showImagePicker && !albumDialog.visible)
+                albumDialog.open()
+        }
+    }
+
+    Popup {
+        parent: Overlay.overlay
+        width: parent ? parent.width : 0
+        height: parent ? parent.height : 0
+        modal: true
+        padding: 0
+        closePolicy: Popup.NoAutoClose
+        visible: page.view.showCameraPicker
+        contentItem: Loader {
+            active: page.view.showCameraPicker && page.view.cameraPicker !== null
+            sourceComponent: CameraPickerPage { view: page.view.cameraPicker }
+        }
+    }
+
+    MessageBox {
+        message: page.view.alertMessage
+        shown: page.view.showAlert
+        onAcknowledged: page.view.acknowledgeAlert()
+    }
+
+    Dialog {
+        objectName: "discardConfirmation"
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        width: Math.min(parent ? parent.width - 48 : 320, 400)
+        modal: true
+        closePolicy: Popup.NoAutoClose
+        visible: page.view.showDiscardConfirmation
+        Label {
+            width: parent.width
+            wrapMode: Text.Wrap
+            text: page.view.discardQuestion
+            Accessible.name: text
+        }
+        footer: DialogButtonBox {
+            Button {
+                text: page.view.keepEditingText
+                flat: true
+                Accessible.name: text
+                DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
+            }
+            Button {
+                text: page.view.discardText
+                flat: true
+                Accessible.name: text
+                DialogButtonBox.buttonRole: DialogButtonBox.DestructiveRole
+                onClicked: page.view.confirmDiscard()
+            }
+        }
+        onRejected: page.view.cancelDiscard()
+    }
+
+    LoadingToast {
+        text: page.view.loadingText
+        shown: page.view.isLoading || page.view.isLoadingPlaces
+    }
+}

@@ -1,0 +1,476 @@
+#include "HazardService.h"
+#include "hazard/SHazardDescriptorView.h"
+#include "net/PhotoUploader.h"
+#include "net/ServiceClient.h"
+#include "platform/Camera.h"
+#include "session/User.h"
+#include "support/https/TestClientConfig.h"
+
+#include <QJsonArray>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace orvelle;
+using orvelle::test::HazardService;
+using orvelle::test::HttpsTestServer;
+using Row = SHazardDescriptorView::Row;
+namespace json = endpoints::json;
+
+namespace {
+const char *const twoPlaces = R"({"code":1,"checkitems":[{"place":"一号窑"},{"place":"原料库"}]})";
+
+QImage photo(int width)
+{
+    QImage image(width, 40, QImage::Format_RGB32);
+    image.fill(Qt::darkYellow);
+    return image;
+}
+
+QStringList sortedImageAddresses(const QJsonObject &body)
+{
+    QStringList addresses = body.value("image").toString().split("----");
+    addresses.sort();
+    return addresses;
+}
+} // namespace
+
+// The hazard form and its submission against a real HTTPS server.
+class TestHazardForm : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    HttpsTestServer server;
+    std::unique_ptr<HazardService> service;
+    std::unique_ptr<ServiceClient> client;
+    std::unique_ptr<PhotoUploader> uploader;
+    std::unique_ptr<CameraProvider> cameras = CameraProvider::none();
+    const QString notesServer = orvelle::test::testConfig().notesServer;
+
+    std::unique_ptr<SHazardDescriptorView> newForm()
+    {
+        return std::make_unique<SHazardDescriptorView>(*client, *uploader, *cameras, notesServer,
+                                                       User::shared());
+    }
+    // The form as shown, with its place list in.
+    std::unique_ptr<SHazardDescriptorView> shownForm()
+    {
+        auto form = newForm();
+        form->appeared();
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(!form->place().isEmpty(), 20000); }();
+        return form;
+    }
+    static void pick(SHazardDescriptorView &form, Row row, const QString &choice)
+    {
+        form.tapRow(int(row));
+        PlacePickerView *picker = form.picker();
+        QVERIFY(picker);
+        const int index = int(picker->shownChoices().indexOf(choice));
+        QVERIFY2(index >= 0, qPrintable(choice));
+        picker->turn(index);
+        picker->done();
+        QVERIFY(!form.picker());
+    }
+    static void fillIn(SHazardDescriptorView &form, const QList<int> &photoWidths)
+    {
+        for (int width : photoWidths)
+            form.selectedImages()->append(photo(width));
+        form.setDescriptionText(QStringLiteral("皮带机护罩脱落\n  "));
+        pick(form, Row::Source, QStringLiteral("专项检查"));
+        pick(form, Row::Place, QStringLiteral("原料库"));
+        pick(form, Row::Weather, QStringLiteral("雨"));
+    }
+    static void waitForAlert(SHazardDescriptorView &form)
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(form.showAlert(), 30000);
+    }
+    void expectBody(const QJsonObject &body, QJsonObject parameters) const
+    {
+        QJsonObject sent = body;
+        QCOMPARE(sent.take("image"), parameters.value("image"));
+        parameters.remove("image");
+        QCOMPARE(sent, client->withCommonParameters(parameters));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
+        QVERIFY(server.isListening());
+        client = std::make_unique<ServiceClient>(orvelle::test::testConfig());
+        uploader = std::make_unique<PhotoUploader>(orvelle::test::testConfig());
+        uploader->setStagingDirectory(dir.path());
+    }
+    void cleanupTestCase()
+    {
+        uploader.reset();
+        client.reset();
+        service.reset();
+    }
+    void init()
+    {
+        // Clearing the server drops its responder: the service is made anew.
+        service.reset();
+        server.clear();
+        service = std::make_unique<HazardService>(server);
+        service->answer(json::standardPlace, twoPlaces);
+        User &user = User::shared();
+        user.setMobile(QStringLiteral("13800000001"));
+        user.setToken(QStringLiteral("tk-1"));
+        user.setUsername(QStringLiteral("张伟"));
+        user.setOu1(QStringLiteral("岚石水泥"));
+        user.setOu2(QStringLiteral("矿山分厂"));
+    }
+
+    void pickersKeepCancelAndStartAtTheValue()
+    {
+        auto form = newForm();
+        QCOMPARE(form->selectedLevel(), QStringLiteral("一般隐患"));
+        QCOMPARE(form->selectedSource(), QString());
+        QCOMPARE(form->selectedPrimaryType(), std::nullopt);
+
+        // "完成" without turning leaves the value, present or absent.
+        form->tapRow(int(Row::Level));
+        QVERIFY(form->showLivePicker());
+        QCOMPARE(form->picker()->wheelRow(), 0);
+        form->picker()->done();
+        QCOMPARE(form->selectedLevel(), QStringLiteral("一般隐患"));
+        form->tapRow(int(Row::PrimaryType));
+        form->picker()->done();
+        QCOMPARE(form->selectedPrimaryType(), std::nullopt);
+
+        pick(*form, Row::Level, QStringLiteral("重大隐患"));
+        form->tapRow(int(Row::Level));
+        QCOMPARE(form->picker()->wheelRow(), 1);
+        QCOMPARE(form->picker()->selectedRow(), std::nullopt);
+        // Swiping the sheet away is no choice either.
+        form->dismissPicker();
+        QCOMPARE(form->selectedLevel(), QStringLiteral("重大隐患"));
+
+        // "取消" clears, the initial level and the initial empty source too.
+        form->tapRow(int(Row::Level));
+        form->picker()->cancel();
+        QCOMPARE(form->selectedLevel(), std::nullopt);
+        form->tapRow(int(Row::Source));
+        QVERIFY(form->showSourcePicker());
+        form->picker()->cancel();
+        QCOMPARE(form->selectedSource(), std::nullopt);
+        QVERIFY(!form->picker());
+
+        // A long list narrows as the user types; the first match is taken.
+        QStringList many;
+        for (int i = 1; i <= 40; ++i)
+            many << QStringLiteral("%1号皮带廊").arg(i);
+        QJsonArray items;
+        for (const QString &name : many)
+            items.append(QJsonObject{{"place", name}});
+        service->clearAnswers();
+        service->answer(
+            json::standardPlace,
+            QJsonDocument(QJsonObject{{"code", 1}, {"checkitems", items}}).toJson().toStdString());
+        form->appeared();
+        QTRY_COMPARE_WITH_TIMEOUT(form->place().size(), 40, 20000);
+        form->tapRow(int(Row::Place));
+        QVERIFY(form->picker()->filterable());
+        form->picker()->setFilterText(QStringLiteral("3"));
+        QCOMPARE(form->picker()->shownChoices().first(), QStringLiteral("3号皮带廊"));
+        form->picker()->done();
+        QCOMPARE(form->selectedPlace(), QStringLiteral("3号皮带廊"));
+        form->tapRow(int(Row::Place));
+        QCOMPARE(form->picker()->wheelRow(), 2);
+    }
+
+    void secondLevelTypesFollowTheFirstLevel()
+    {
+        auto form = newForm();
+        form->tapRow(int(Row::SecondaryType));
+        QVERIFY(form->showAlert());
+        QCOMPARE(form->alertMessage(), QStringLiteral("请选择一级隐患类型后再选择二级隐患类型"));
+        QVERIFY(!form->picker());
+        form->acknowledgeAlert();
+
+        pick(*form, Row::PrimaryType, QStringLiteral("基础管理"));
+        form->tapRow(int(Row::SecondaryType));
+        QVERIFY(form->showTwoTypePicker());
+        QCOMPARE(form->secondaryTypes().size(), 13);
+        QCOMPARE(form->picker()->shownChoices(), form->secondaryTypes());
+        form->picker()->cancel();
+        pick(*form, Row::SecondaryType, QStringLiteral("应急管理"));
+        // Choosing the same first-level type again keeps its second-level one.
+        pick(*form, Row::PrimaryType, QStringLiteral("基础管理"));
+        QCOMPARE(form->selectedSecondaryType(), QStringLiteral("应急管理"));
+
+        // Another first-level type drops a second-level type it does not have.
+        pick(*form, Row::PrimaryType, QStringLiteral("现场管理"));
+        QCOMPARE(form->selectedSecondaryType(), std::nullopt);
+        form->tapRow(int(Row::SecondaryType));
+        QCOMPARE(form->secondaryTypes().size(), 10);
+        QVERIFY(!form->secondaryTypes().contains(QStringLiteral("应急管理")));
+        form->dismissPicker();
+    }
+
+    void validationStopsAtTheFirstGap()
+    {
+        auto form = shownForm();
+        const auto refused = [&form](const char *message) {
+            form->submit();
+            QVERIFY(form->showAlert());
+            QCOMPARE(form->alertMessage(), QString::fromUtf8(message));
+            QVERIFY(!form->isLoading());
+            form->acknowledgeAlert();
+        };
+        form->setFocusedField(QStringLiteral("descriptionText"));
+        refused("请拍照上传隐患位置照片");
+        QCOMPARE(form->focusedField(), QString());
+        form->selectedImages()->append(photo(41));
+        refused("请填写隐患描述信息");
+        // Blanks are a description.
+        form->setDescriptionText(QStringLiteral("  "));
+        refused("请选择隐患来源");
+        pick(*form, Row::Source, QStringLiteral("季节检查"));
+        form->tapRow(int(Row::Source));
+        form->picker()->cancel();
+        refused("请选择隐患来源");
+        pick(*form, Row::Source, QStringLiteral("其它"));
+        refused("请选择地点");
+        pick(*form, Row::Place, QStringLiteral("一号窑"));
+        refused("请选择天气");
+        QCOMPARE(service->uploadCount(), 0);
+        QVERIFY(service->requestsTo(json::createDanger).empty());
+    }
+
+    void aFullReportAndTheClose()
+    {
+        auto form = shownForm();
+        expectBody(service->lastBody(json::standardPlace), {{"db", "QMDB/gongan/SafetyCheck.nsf"},
+                                                            {"db_vw", "vw-StandardPlace"},
+                                                            {"server", notesServer}});
+        fillIn(*form, {41, 42, 43});
+        pick(*form, Row::PrimaryType, QStringLiteral("现场管理"));
+        pick(*form, Row::SecondaryType, QStringLiteral("设备设施"));
+        service->answer(json::createDanger, R"({"code":1,"msg":"隐患登记成功","docid":"D1"})");
+        QSignalSpy closing(form.get(), &SHazardDescriptorView::closeRequested);
+
+        form->submit();
+        QVERIFY(form->isLoading());
+        QVERIFY(!form->canGoBack());
+        waitForAlert(*form);
+        QCOMPARE(form->alertMessage(), QStringLiteral("隐患登记成功"));
+        QVERIFY(form->navigateToContentView());
+        QVERIFY(!form->isLoading());
+
+        const QJsonObject body = service->lastBody(json::createDanger);
+        QCOMPARE(
+            sortedImageAddresses(body),
+            QStringList({"http://files/w41.jpg", "http://files/w42.jpg", "http://files/w43.jpg"}));
+        const QString description = QStringLiteral("皮带机护罩脱落\n  ");
+        expectBody(body, {{"ou1", "岚石水泥"},
+                          {"ou2", "矿山分厂"},
+                          {"allapprove", "0"},
+                          {"checkdept", "岚石水泥/矿山分厂"},
+                          {"checkname", "隐患登记"},
+                          {"db", "QMDB/gongan/SafetyCheck.nsf"},
+                          {"image", body.value("image")},
+                          {"openimageurl", ""},
+                          {"place", "原料库"},
+                          {"rowcount", "1"},
+                          {"server", notesServer},
+                          {"username", "张伟"},
+                          {"yhfrom", "专项检查"},
+                          {"weather", "雨"},
+                          {"checkitems", QJsonArray{QJsonObject{{"id", "1"},
+                                                                {"projectitem", description},
+                                                                {"yhlevel", "一般隐患"},
+                                                                {"yhtype", "现场管理"},
+                                                                {"yhtypes", "设备设施"},
+                                                                {"isapprove", "1"},
+                                                                {"distription", description}}}}});
+        QCOMPARE(closing.size(), 0);
+        form->acknowledgeAlert();
+        QCOMPARE(closing.size(), 1);
+    }
+
+    void absentValuesAreSentEmpty()
+    {
+        User &user = User::shared();
+        user.setOu1(std::nullopt);
+        user.setOu2(std::nullopt);
+        user.setUsername(std::nullopt);
+        auto form = shownForm();
+        fillIn(*form, {41});
+        form->tapRow(int(Row::Level));
+        form->picker()->cancel();
+        service->answer(json::createDanger, R"({"code":1})");
+        form->submit();
+        waitForAlert(*form);
+
+        // No "msg": an empty alert, and the form still closes after it.
+        QCOMPARE(form->alertMessage(), QString());
+        QVERIFY(form->navigateToContentView());
+        const QJsonObject body = service->lastBody(json::createDanger);
+        QCOMPARE(body.value("image").toString(), QStringLiteral("http://files/w41.jpg"));
+        QCOMPARE(body.value("checkdept").toString(), QStringLiteral("/"));
+        for (const char *key : {"ou1", "ou2", "username"})
+            QCOMPARE(body.value(key), QJsonValue(""));
+        const QJsonObject item = body.value("checkitems").toArray().at(0).toObject();
+        QCOMPARE(body.value("checkitems").toArray().size(), 1);
+        for (const char *key : {"yhlevel", "yhtype", "yhtypes"})
+            QCOMPARE(item.value(key), QJsonValue(""));
+    }
+
+    void placeAnswers()
+    {
+        service->clearAnswers();
+        service->answer(json::standardPlace,
+                        R"({"code":1,"checkitems":[{"id":"1"},{"place":"熟料库"},{}]})");
+        auto form = shownForm();
+        QCOMPARE(form->place(), QStringList{QStringLiteral("熟料库")});
+
+        // Answers with nothing usable give an empty list, not an error.
+        for (const char *answer : {R"({"code":1,"checkitems":[{"id":"1"}]})", R"({"code":1})",
+                                   R"({"code":1,"checkitems":"一号窑"})"}) {
+            service->clearAnswers();
+            service->answer(json::standardPlace, answer);
+            auto empty = newForm();
+            empty->appeared();
+            empty->tapRow(int(Row::Place));
+            QTRY_VERIFY_WITH_TIMEOUT(empty->showPlacePicker(), 20000);
+            QVERIFY2(empty->picker()->shownChoices().isEmpty(), answer);
+            QVERIFY(!empty->showAlert());
+        }
+
+        // A record that does not decode: the message, and the list stays.
+        service->clearAnswers();
+        service->answer(json::standardPlace, R"({"code":1,"msg":7,"checkitems":[]})");
+        form->appeared();
+        waitForAlert(*form);
+        QCOMPARE(form->alertMessage(), QStringLiteral("数据错误!!!"));
+        QCOMPARE(form->place(), QStringList{QStringLiteral("熟料库")});
+    }
+
+    void aFailedPlaceListLoadsAgainFromItsRow()
+    {
+        service->clearAnswers();
+        service->answer(json::standardPlace, R"({"code":0,"msg":"服务暂停"})");
+        service->answer(json::standardPlace, twoPlaces);
+        auto form = newForm();
+        form->appeared();
+        waitForAlert(*form);
+        QCOMPARE(form->alertMessage(), QStringLiteral("服务暂停"));
+        form->acknowledgeAlert();
+
+        form->tapRow(int(Row::Place));
+        QVERIFY(form->isLoadingPlaces());
+        QVERIFY(!form->picker());
+        QTRY_VERIFY_WITH_TIMEOUT(form->showPlacePicker(), 20000);
+        QVERIFY(!form->isLoadingPlaces());
+        QCOMPARE(form->picker()->shownChoices(), QStringList({"一号窑", "原料库"}));
+        QCOMPARE(service->requestsTo(json::standardPlace).size(), size_t(2));
+    }
+
+    void aFailedUploadKeepsEverythingForTheNextTry()
+    {
+        auto form = shownForm();
+        fillIn(*form, {41, 42, 43});
+        service->refuseWidth(42);
+        form->submit();
+        waitForAlert(*form);
+        QCOMPARE(form->alertMessage(), QStringLiteral("上传失败，请重试。"));
+        QVERIFY(!form->isLoading());
+        QVERIFY(service->requestsTo(json::createDanger).empty());
+        QCOMPARE(form->selectedImages()->count(), 3);
+        QCOMPARE(form->descriptionText(), QStringLiteral("皮带机护罩脱落\n  "));
+        QCOMPARE(form->selectedPlace(), QStringLiteral("原料库"));
+        form->acknowledgeAlert();
+
+        // The next "新增" uploads all of them again.
+        service->refuseWidth(0);
+        service->answer(json::createDanger, R"({"code":1,"msg":"ok"})");
+        form->submit();
+        waitForAlert(*form);
+        QCOMPARE(form->alertMessage(), QStringLiteral("ok"));
+        QCOMPARE(service->uploadCount(), 6);
+        QCOMPARE(sortedImageAddresses(service->lastBody(json::createDanger)).size(), 3);
+    }
+
+    void oneReportPerSubmissionAndNoLeavingMeanwhile()
+    {
+        auto form = shownForm();
+        fillIn(*form, {41, 42});
+        service->answer(json::createDanger, R"({"code":1,"msg":"ok"})");
+        QSignalSpy closing(form.get(), &SHazardDescriptorView::closeRequested);
+        form->submit();
+        form->submit();
+        form->goBack();
+        QVERIFY(!form->showDiscardConfirmation());
+        QCOMPARE(closing.size(), 0);
+        waitForAlert(*form);
+        QCOMPARE(service->uploadCount(), 2);
+        QCOMPARE(service->requestsTo(json::createDanger).size(), size_t(1));
+        // Once stored, "新增" stays off until the form closes.
+        form->acknowledgeAlert();
+        form->submit();
+        QCOMPARE(form->isLoading(), false);
+        QCOMPARE(closing.size(), 1);
+    }
+
+    void leavingAFilledFormAsksFirst()
+    {
+        auto form = newForm();
+        QSignalSpy closing(form.get(), &SHazardDescriptorView::closeRequested);
+        form->goBack();
+        QCOMPARE(closing.size(), 1);
+
+        auto typed = newForm();
+        QSignalSpy typedClosing(typed.get(), &SHazardDescriptorView::closeRequested);
+        typed->setDescriptionText(QStringLiteral("x"));
+        typed->goBack();
+        QVERIFY(typed->showDiscardConfirmation());
+        typed->cancelDiscard();
+        QVERIFY(!typed->showDiscardConfirmation());
+        QCOMPARE(typedClosing.size(), 0);
+        typed->setDescriptionText({});
+        typed->selectedImages()->append(photo(41));
+        typed->goBack();
+        QVERIFY(typed->showDiscardConfirmation());
+        typed->confirmDiscard();
+        QCOMPARE(typedClosing.size(), 1);
+    }
+
+    // The service stored the report: answers it cannot be decoded from still
+    // close the form, while refusals keep everything.
+    void answersOfTheSubmission()
+    {
+        const struct
+        {
+            const char *answer;
+            const char *message;
+            bool stored;
+        } cases[] = {
+            {R"({"code":"1","msg":"已登记"})", "已登记", true},
+            {R"({"code":1,"msg":5})", "", true},
+            {R"({"code":0,"msg":"部门不存在"})", "部门不存在", false},
+            {R"({"code":1,"msg":"ok"}x)", "网络错误!", false},
+        };
+        for (const auto &c : cases) {
+            auto form = shownForm();
+            fillIn(*form, {41});
+            service->answer(json::createDanger, c.answer);
+            form->submit();
+            waitForAlert(*form);
+            QCOMPARE(form->alertMessage(), QString::fromUtf8(c.message));
+            QCOMPARE(form->navigateToContentView(), c.stored);
+            QVERIFY(!form->isLoading());
+            QCOMPARE(form->selectedImages()->count(), 1);
+            QSignalSpy closing(form.get(), &SHazardDescriptorView::closeRequested);
+            form->acknowledgeAlert();
+            QCOMPARE(closing.size(), c.stored ? 1 : 0);
+            QVERIFY2(c.stored || form->canSubmit(), c.answer);
+            init();
+        }
+    }
+};
+
+QTEST_MAIN(TestHazardForm)
+#include "tst_hazard_form.moc"
