@@ -43,3 +43,16 @@ function(orvelle_add_test name)
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ORVELLE_TEST_HOST=127.0.0.${host_number};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp"
         TIMEOUT 300)
 endfunction()
+
+# For tests that draw pages: Qt Quick 6.4 keeps the pixmaps of Images (SVG
+# icons, provider thumbnails) and their textures past the engine's end. The
+# suppressions match whole stacks, so only those roads are hidden.
+function(orvelle_suppress_image_leaks test)
+    file(READ ${PROJECT_SOURCE_DIR}/tests/lsan.supp shared)
+    file(READ ${PROJECT_SOURCE_DIR}/tests/qtquick-images-lsan.supp images)
+    set(combined ${CMAKE_BINARY_DIR}/tests/images-lsan.supp)
+    file(WRITE ${combined} "${shared}${images}")
+    set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT
+        ASAN_OPTIONS=fast_unwind_on_malloc=0
+        "LSAN_OPTIONS=suppressions=${combined}:fast_unwind_on_malloc=0")
+endfunction()

@@ -103,6 +103,25 @@ void HomeView::setIsonLogin(bool on)
     emit changed();
 }
 
+void HomeView::setShowHazardForm(bool on)
+{
+    if (showHazardForm() == on)
+        return;
+    if (on) {
+        auto *form = m_hazardForm.open([this] {
+            return new SHazardDescriptorView(
+                *m_context.serviceClient, *m_context.photoUploader, *m_context.platform.cameras,
+                m_context.config.notesServer, *m_context.sharedUser, this);
+        });
+        // After a report, or once the user chose to leave.
+        connect(form, &SHazardDescriptorView::closeRequested, this,
+                [this] { setShowHazardForm(false); });
+    } else {
+        m_hazardForm.close();
+    }
+    emit changed();
+}
+
 void HomeView::setShouldNavigate(bool on)
 {
     if (shouldNavigate() == on)

@@ -2,6 +2,7 @@
 
 #include "core/ChildScreen.h"
 #include "core/ToastManager.h"
+#include "hazard/SHazardDescriptorView.h"
 #include "inspection/InspectionListView.h"
 #include "inspection/OnInspectionListView.h"
 #include "platform/QRCodeScannerView.h"
@@ -36,6 +37,7 @@ class HomeView : public QObject
     Q_PROPERTY(orvelle::InspectionListView *todayChecks READ todayChecks NOTIFY changed)
     Q_PROPERTY(orvelle::OnInspectionListView *onSiteCheck READ onSiteCheck NOTIFY changed)
     Q_PROPERTY(bool showHazardForm READ showHazardForm WRITE setShowHazardForm NOTIFY changed)
+    Q_PROPERTY(orvelle::SHazardDescriptorView *hazardForm READ hazardForm NOTIFY changed)
     Q_PROPERTY(bool showAlert READ showAlert NOTIFY changed)
     Q_PROPERTY(QString alertMessage READ alertMessage NOTIFY changed)
     Q_PROPERTY(ToastManager *toastManager READ toastManager CONSTANT)
@@ -59,8 +61,9 @@ public:
     bool isonLogin() const { return m_onSiteCheck.isOpen(); }
     void setIsonLogin(bool on);
     OnInspectionListView *onSiteCheck() const { return m_onSiteCheck.view(); }
-    bool showHazardForm() const { return m_showHazardForm; }
-    void setShowHazardForm(bool on) { set(m_showHazardForm, on); }
+    bool showHazardForm() const { return m_hazardForm.isOpen(); }
+    void setShowHazardForm(bool on);
+    SHazardDescriptorView *hazardForm() const { return m_hazardForm.view(); }
     bool showAlert() const { return m_showAlert; }
     QString alertMessage() const { return m_alertMessage; }
     ToastManager *toastManager() { return &m_toastManager; }
@@ -93,7 +96,7 @@ private:
     ChildScreen<RiskAnnouncementWebView> m_announcement;
     ChildScreen<InspectionListView> m_todayChecks;
     ChildScreen<OnInspectionListView> m_onSiteCheck;
-    bool m_showHazardForm = false;
+    ChildScreen<SHazardDescriptorView> m_hazardForm;
     bool m_showAlert = false;
     QString m_alertMessage;
 };

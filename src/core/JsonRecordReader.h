@@ -46,10 +46,8 @@ public:
         const QJsonValue value = m_object.value(QLatin1String(key));
         if (!value.isArray())
             return;
-        const QJsonArray array = value.toArray();
         QList<Element> elements;
-        elements.reserve(array.size());
-        for (const QJsonValue &entry : array) {
+        for (const QJsonValue &entry : value.toArray()) {
             if (!entry.isObject())
                 return;
             std::optional<Element> element = Element::decode(entry.toObject());

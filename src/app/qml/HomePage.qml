@@ -4,6 +4,7 @@ import QtQuick.Layouts
 import Orvelle.Core
 import Orvelle.Platform
 import Orvelle.Inspection
+import Orvelle.Hazard
 import Orvelle.App
 
 // Draws HomeView: the welcome line and the four tiles.
@@ -69,6 +70,12 @@ Page {
         active: page.view.isonLogin
         screen: Component { OnInspectionListPage { view: page.view.onSiteCheck; stack: page.stack } }
         onClosed: page.view.isonLogin = false
+    }
+    StackNavigation {
+        stack: page.stack
+        active: page.view.showHazardForm
+        screen: Component { SHazardDescriptorPage { view: page.view.hazardForm } }
+        onClosed: page.view.showHazardForm = false
     }
     StackNavigation {
         stack: page.stack

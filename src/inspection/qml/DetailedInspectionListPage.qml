@@ -12,6 +12,8 @@ Page {
     objectName: "DetailedInspectionListView"
     title: page.view.title
     readonly property bool hidesPlatformBack: page.view.hidesPlatformBack
+    // The back key asks the view too, so it keeps its guards.
+    function goBack() { page.view.goBack() }
     background: Rectangle { color: Theme.background }
 
     Component.onCompleted: page.view.appeared()

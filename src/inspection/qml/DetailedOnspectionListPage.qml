@@ -13,6 +13,8 @@ Page {
     objectName: "DetailedOnspectionListView"
     title: page.view.title
     readonly property bool hidesPlatformBack: page.view.hidesPlatformBack
+    // The back key asks the view too, so it keeps its guards.
+    function goBack() { page.view.goBack() }
     background: Rectangle { color: Theme.background }
 
     Component.onCompleted: page.view.appeared()
