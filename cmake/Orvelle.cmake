@@ -21,9 +21,10 @@ function(orvelle_strict target)
     endforeach()
 endfunction()
 
-# Each test executable gets its own loopback address (127.0.0.N) for its HTTPS
+# Each test executable gets its own loopback address (NET.N) for its HTTPS
 # test server: the client's port is fixed at 50000, so parallel tests need
-# distinct addresses.
+# distinct addresses. Two build trees testing at once need distinct networks.
+set(ORVELLE_TEST_NET "127.0.0" CACHE STRING "First three parts of the tests' loopback addresses")
 set_property(GLOBAL PROPERTY ORVELLE_NEXT_TEST_HOST 10)
 
 # orvelle_add_test(NAME SOURCES ... LIBRARIES ...)
@@ -35,12 +36,12 @@ function(orvelle_add_test name)
 
     qt_add_executable(${name} ${arg_SOURCES})
     target_link_libraries(${name} PRIVATE ${arg_LIBRARIES} orvelle_test_support Qt6::Test)
-    target_compile_definitions(${name} PRIVATE ORVELLE_TEST_HOST="127.0.0.${host_number}")
+    target_compile_definitions(${name} PRIVATE ORVELLE_TEST_HOST="${ORVELLE_TEST_NET}.${host_number}")
     set_target_properties(${name} PROPERTIES MACOSX_BUNDLE OFF)
     orvelle_strict(${name})
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ORVELLE_TEST_HOST=127.0.0.${host_number};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp"
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ORVELLE_TEST_HOST=${ORVELLE_TEST_NET}.${host_number};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp"
         TIMEOUT 300)
 endfunction()
 

@@ -3,6 +3,7 @@
 # use, one for a name no test connects to, and a CA that signed neither.
 set -eu
 out="$1"
+net="${2:-127.0.0}"
 mkdir -p "$out"
 cd "$out"
 days=3650
@@ -15,7 +16,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -days $days -subj "/CN=Orvelle Other C
 
 sans="IP:127.0.0.1"
 n=10
-while [ $n -le 99 ]; do sans="$sans,IP:127.0.0.$n"; n=$((n + 1)); done
+while [ $n -le 99 ]; do sans="$sans,IP:$net.$n"; n=$((n + 1)); done
 printf 'subjectAltName=%s\n' "$sans" > server.ext
 printf 'subjectAltName=DNS:wrong-host.invalid\n' > wrong-host.ext
 
