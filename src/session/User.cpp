@@ -35,9 +35,10 @@ User::User(QObject *parent)
 
 User::User(const QString &storeFile, QObject *parent)
     : QObject(parent)
-    , m_store(std::make_unique<QSettings>(storeFile, QSettings::IniFormat))
+    , m_storeFile(storeFile)
 {
     createOwnerOnly(storeFile);
+    openStore();
     load();
 }
 
@@ -58,6 +59,24 @@ User &User::shared()
         return user;
     }();
     return *instance;
+}
+
+void User::openStore()
+{
+    m_store = std::make_unique<QSettings>(m_storeFile, QSettings::IniFormat);
+    // The file is parsed at the first access, and only then is its status known.
+    m_store->allKeys();
+    if (m_store->status() == QSettings::AccessError) {
+        qCDebug(lcStore) << m_storeFile << "cannot be read; starting signed out";
+    } else if (m_store->status() == QSettings::FormatError) {
+        // QSettings keeps a format error for every later write, and a record
+        // that is partly garbage cannot be trusted: start again signed out.
+        qCDebug(lcStore) << m_storeFile << "is corrupt; discarded, starting signed out";
+        m_store.reset();
+        QFile::remove(m_storeFile);
+        createOwnerOnly(m_storeFile);
+        m_store = std::make_unique<QSettings>(m_storeFile, QSettings::IniFormat);
+    }
 }
 
 void User::load()
@@ -106,8 +125,14 @@ void User::reloadThroughSetters()
 OptionalText User::read(const char *key) const
 {
     const QVariant value = m_store->value(QLatin1String(key));
-    if (value.typeId() != QMetaType::QString)
+    if (!value.isValid())
         return std::nullopt;
+    if (value.typeId() != QMetaType::QString) {
+        // Another writer or a damaged file; the value itself may be a secret.
+        qCDebug(lcStore) << "stored" << key << "is a" << value.metaType().name()
+                         << "not text; taken as absent";
+        return std::nullopt;
+    }
     return value.toString();
 }
 
@@ -133,6 +158,10 @@ void User::assign(OptionalText &field, const char *key, const OptionalText &valu
 
 void User::write(const char *key, const OptionalText &value)
 {
+    // A QSettings object keeps its first error for good: reopened, it takes
+    // over the pending entries and judges this write on its own.
+    if (m_store->status() != QSettings::NoError)
+        m_store = std::make_unique<QSettings>(m_storeFile, QSettings::IniFormat);
     if (value)
         m_store->setValue(QLatin1String(key), *value);
     else

@@ -97,11 +97,13 @@ signals:
     void storeFailed(const QString &message);
 
 private:
+    void openStore();
     void load();
     OptionalText read(const char *key) const;
     void assign(OptionalText &field, const char *key, const OptionalText &value);
     void write(const char *key, const OptionalText &value);
 
+    QString m_storeFile;
     std::unique_ptr<QSettings> m_store;
     QString m_storeError;
     OptionalText m_mobile, m_username, m_jobnumber, m_ou1, m_ou2, m_token, m_islogin, m_asn,
