@@ -46,8 +46,10 @@ public:
         const QJsonValue value = m_object.value(QLatin1String(key));
         if (!value.isArray())
             return;
+        const QJsonArray array = value.toArray();
         QList<Element> elements;
-        for (const QJsonValue &entry : value.toArray()) {
+        elements.reserve(array.size());
+        for (const QJsonValue &entry : array) {
             if (!entry.isObject())
                 return;
             std::optional<Element> element = Element::decode(entry.toObject());
