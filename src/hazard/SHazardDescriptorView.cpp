@@ -4,7 +4,6 @@
 #include "net/Endpoints.h"
 #include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
-#include "platform/Camera.h"
 #include "session/User.h"
 
 #include <QJsonArray>
@@ -53,16 +52,17 @@ SHazardDescriptorView::SHazardDescriptorView(ServiceClient &client, PhotoUploade
     : QObject(parent)
     , m_client(client)
     , m_uploader(uploader)
-    , m_cameras(cameras)
     , m_notesServer(notesServer)
     , m_user(user)
-    , m_imagePicker(m_selectedImages)
+    , m_photos(cameras, ImagePicker::maximumPhotos)
 {
-    // The grid removes photos itself; the keyboard goes away as with every tap.
-    connect(&m_selectedImages, &PhotoListModel::countChanged, this, [this] {
-        setFocusedField({});
-        emit changed();
-    });
+    connect(&m_photos, &PhotoAttachments::editingPhotos, this, [this] { setFocusedField({}); });
+    // Whether the form counts as filled in follows the photos.
+    connect(m_photos.selectedImages(), &PhotoListModel::countChanged, this,
+            &SHazardDescriptorView::changed);
+    // The photos stay as they are while they upload.
+    connect(this, &SHazardDescriptorView::changed, this,
+            [this] { m_photos.setEditable(!m_isLoading); });
 }
 
 SHazardDescriptorView::~SHazardDescriptorView() = default;
@@ -267,59 +267,12 @@ void SHazardDescriptorView::assign(Row row, const std::optional<QString> &value)
     emit changed();
 }
 
-void SHazardDescriptorView::addPhoto()
-{
-    setFocusedField({});
-    set(m_showImageSourceActionSheet, true);
-}
-
-void SHazardDescriptorView::chooseAlbum()
-{
-    m_showImageSourceActionSheet = false;
-    m_showImagePicker = true;
-    emit changed();
-}
-
-void SHazardDescriptorView::chooseCamera()
-{
-    m_showImageSourceActionSheet = false;
-    setShowCameraPicker(true);
-    emit changed();
-}
-
-void SHazardDescriptorView::setShowCameraPicker(bool on)
-{
-    if (showCameraPicker() == on)
-        return;
-    if (on) {
-        m_cameraPicker = new CameraPicker(m_cameras, m_selectedImages, PhotoAlbum(), this);
-        connect(m_cameraPicker, &CameraPicker::finished, this,
-                [this] { setShowCameraPicker(false); });
-    } else {
-        m_cameraPicker->deleteLater();
-        m_cameraPicker = nullptr;
-    }
-    emit changed();
-}
-
-void SHazardDescriptorView::previewPhoto(int photoId)
-{
-    m_selectedImageForPreview = photoId;
-    m_showImagePreview = true;
-    emit changed();
-}
-
-void SHazardDescriptorView::closePreview()
-{
-    set(m_showImagePreview, false);
-}
-
 void SHazardDescriptorView::submit()
 {
     if (!canSubmit())
         return;
     setFocusedField({});
-    if (m_selectedImages.count() == 0)
+    if (m_photos.photos().count() == 0)
         return alert(QStringLiteral("请拍照上传隐患位置照片"));
     if (m_descriptionText.isEmpty())
         return alert(QStringLiteral("请填写隐患描述信息"));
@@ -332,7 +285,7 @@ void SHazardDescriptorView::submit()
 
     m_isLoading = true;
     emit changed();
-    m_uploader.uploadPhotos(m_selectedImages.images(), this,
+    m_uploader.uploadPhotos(m_photos.photos().images(), this,
                             [this](bool allSucceeded, const QStringList &urls) {
                                 if (!allSucceeded) {
                                     m_isLoading = false;
@@ -409,7 +362,7 @@ void SHazardDescriptorView::acknowledgeAlert()
 
 bool SHazardDescriptorView::isFilledIn() const
 {
-    return m_selectedImages.count() > 0 || !m_descriptionText.isEmpty();
+    return m_photos.photos().count() > 0 || !m_descriptionText.isEmpty();
 }
 
 void SHazardDescriptorView::goBack()

@@ -2,9 +2,7 @@
 
 #include "HazardRecords.h"
 #include "PlacePickerView.h"
-#include "platform/CameraPicker.h"
-#include "platform/ImagePicker.h"
-#include "platform/PhotoListModel.h"
+#include "platform/PhotoAttachments.h"
 
 #include <QJsonObject>
 #include <QObject>
@@ -31,14 +29,7 @@ class SHazardDescriptorView : public QObject
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY changed)
     // The place list is being fetched because the place row asked for it.
     Q_PROPERTY(bool isLoadingPlaces READ isLoadingPlaces NOTIFY changed)
-    Q_PROPERTY(PhotoListModel *selectedImages READ selectedImages CONSTANT)
-    Q_PROPERTY(int maximumPhotos READ maximumPhotos CONSTANT)
-    Q_PROPERTY(bool showImageSourceActionSheet READ showImageSourceActionSheet WRITE
-                   setShowImageSourceActionSheet NOTIFY changed)
-    Q_PROPERTY(bool showImagePicker READ showImagePicker WRITE setShowImagePicker NOTIFY changed)
-    Q_PROPERTY(ImagePicker *imagePicker READ imagePicker CONSTANT)
-    Q_PROPERTY(bool showCameraPicker READ showCameraPicker WRITE setShowCameraPicker NOTIFY changed)
-    Q_PROPERTY(CameraPicker *cameraPicker READ cameraPicker NOTIFY changed)
+    Q_PROPERTY(PhotoAttachments *photos READ photos CONSTANT)
     Q_PROPERTY(bool showSourcePicker READ showSourcePicker NOTIFY changed)
     Q_PROPERTY(bool showLivePicker READ showLivePicker NOTIFY changed)
     Q_PROPERTY(bool showOneTypePicker READ showOneTypePicker NOTIFY changed)
@@ -61,9 +52,6 @@ class SHazardDescriptorView : public QObject
     Q_PROPERTY(QString descriptionText READ descriptionText WRITE setDescriptionText NOTIFY changed)
     // "descriptionText" while the editor has the keyboard, "" otherwise.
     Q_PROPERTY(QString focusedField READ focusedField WRITE setFocusedField NOTIFY changed)
-    // The previewed photo's id in selectedImages; 0 before any preview.
-    Q_PROPERTY(int selectedImageForPreview READ selectedImageForPreview NOTIFY changed)
-    Q_PROPERTY(bool showImagePreview READ showImagePreview NOTIFY changed)
     Q_PROPERTY(bool canSubmit READ canSubmit NOTIFY changed)
     Q_PROPERTY(bool canGoBack READ canGoBack NOTIFY changed)
     Q_PROPERTY(bool showDiscardConfirmation READ showDiscardConfirmation NOTIFY changed)
@@ -72,10 +60,6 @@ class SHazardDescriptorView : public QObject
     Q_PROPERTY(QStringList rowPlaceholders READ rowPlaceholders CONSTANT)
     Q_PROPERTY(QString submitText READ submitText CONSTANT)
     Q_PROPERTY(QString descriptionHeading READ descriptionHeading CONSTANT)
-    Q_PROPERTY(QString addPhotoText READ addPhotoText CONSTANT)
-    Q_PROPERTY(QString imageSourceTitle READ imageSourceTitle CONSTANT)
-    Q_PROPERTY(QString albumText READ albumText CONSTANT)
-    Q_PROPERTY(QString cameraText READ cameraText CONSTANT)
     Q_PROPERTY(QString cancelText READ cancelText CONSTANT)
     Q_PROPERTY(QString loadingText READ loadingText CONSTANT)
     Q_PROPERTY(QString backText READ backText CONSTANT)
@@ -102,16 +86,7 @@ public:
     QString title() const { return QStringLiteral("隐患登记"); }
     bool isLoading() const { return m_isLoading; }
     bool isLoadingPlaces() const { return m_placeRowWaiting; }
-    PhotoListModel *selectedImages() { return &m_selectedImages; }
-    int maximumPhotos() const { return ImagePicker::maximumPhotos; }
-    bool showImageSourceActionSheet() const { return m_showImageSourceActionSheet; }
-    void setShowImageSourceActionSheet(bool on) { set(m_showImageSourceActionSheet, on); }
-    bool showImagePicker() const { return m_showImagePicker; }
-    void setShowImagePicker(bool on) { set(m_showImagePicker, on); }
-    ImagePicker *imagePicker() { return &m_imagePicker; }
-    bool showCameraPicker() const { return m_cameraPicker != nullptr; }
-    void setShowCameraPicker(bool on);
-    CameraPicker *cameraPicker() const { return m_cameraPicker; }
+    PhotoAttachments *photos() { return &m_photos; }
 
     bool showSourcePicker() const { return pickerOpenFor(Row::Source); }
     bool showLivePicker() const { return pickerOpenFor(Row::Level); }
@@ -146,8 +121,6 @@ public:
     void setDescriptionText(const QString &text);
     QString focusedField() const { return m_focusedField; }
     void setFocusedField(const QString &field);
-    int selectedImageForPreview() const { return m_selectedImageForPreview; }
-    bool showImagePreview() const { return m_showImagePreview; }
 
     // A second "新增" while one runs would file the report twice.
     bool canSubmit() const { return !m_isLoading && !m_navigateToContentView; }
@@ -160,10 +133,6 @@ public:
     QStringList rowPlaceholders() const;
     QString submitText() const { return QStringLiteral("新增"); }
     QString descriptionHeading() const { return QStringLiteral("请输入隐患描述信息"); }
-    QString addPhotoText() const { return QStringLiteral("添加图片"); }
-    QString imageSourceTitle() const { return QStringLiteral("选择图片来源"); }
-    QString albumText() const { return QStringLiteral("相册"); }
-    QString cameraText() const { return QStringLiteral("拍照"); }
     QString cancelText() const { return QStringLiteral("取消"); }
     QString loadingText() const { return QStringLiteral("Loading..."); }
     QString backText() const { return QStringLiteral("返回"); }
@@ -180,12 +149,6 @@ public:
     Q_INVOKABLE void tapRow(int row);
     // The sheet of the open picker was swiped away: nothing changes.
     Q_INVOKABLE void dismissPicker();
-    // The add tile, and the choice of picture source.
-    Q_INVOKABLE void addPhoto();
-    Q_INVOKABLE void chooseAlbum();
-    Q_INVOKABLE void chooseCamera();
-    Q_INVOKABLE void previewPhoto(int photoId);
-    Q_INVOKABLE void closePreview();
     // "新增"
     Q_INVOKABLE void submit();
     // "确定" of the message box.
@@ -219,16 +182,11 @@ private:
 
     ServiceClient &m_client;
     PhotoUploader &m_uploader;
-    CameraProvider &m_cameras;
     QString m_notesServer;
     User &m_user;
 
     bool m_isLoading = false;
-    PhotoListModel m_selectedImages;
-    ImagePicker m_imagePicker;
-    QPointer<CameraPicker> m_cameraPicker;
-    bool m_showImageSourceActionSheet = false;
-    bool m_showImagePicker = false;
+    PhotoAttachments m_photos;
     QPointer<PlacePickerView> m_picker;
     Row m_pickerRow = Row::Source;
     bool m_showAlert = false;
@@ -249,8 +207,6 @@ private:
     bool m_placeRowWaiting = false;
     QString m_descriptionText;
     QString m_focusedField;
-    int m_selectedImageForPreview = 0;
-    bool m_showImagePreview = false;
     bool m_showDiscardConfirmation = false;
 };
 

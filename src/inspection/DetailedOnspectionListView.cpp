@@ -3,7 +3,6 @@
 #include "net/Endpoints.h"
 #include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
-#include "platform/CameraPicker.h"
 #include "session/User.h"
 
 #include <QJsonArray>
@@ -23,20 +22,22 @@ DetailedOnspectionListView::DetailedOnspectionListView(ServiceClient &client,
     : QObject(parent)
     , m_client(client)
     , m_uploader(uploader)
-    , m_cameras(cameras)
     , m_notesServer(notesServer)
     , m_user(user)
     , m_onselectedImages(onselectedImages)
     , m_key(key)
     , m_items(this)
-    , m_selectedImages(this)
-    , m_imagePicker(m_selectedImages, this)
-{}
-
-DetailedOnspectionListView::~DetailedOnspectionListView()
+    , m_photos(cameras, PhotoAttachments::noAddTileLimit)
 {
-    delete m_cameraPicker.data();
+    connect(&m_photos, &PhotoAttachments::editingPhotos, this, [this] { setFocusedField({}); });
+    connect(m_photos.selectedImages(), &PhotoListModel::countChanged, this,
+            &DetailedOnspectionListView::changed);
+    // The photos stay as they are while they upload.
+    connect(this, &DetailedOnspectionListView::changed, this,
+            [this] { m_photos.setEditable(!m_isLoading); });
 }
+
+DetailedOnspectionListView::~DetailedOnspectionListView() = default;
 
 QList<OnXCheckitem> DetailedOnspectionListView::checkitemOnXs() const
 {
@@ -63,22 +64,6 @@ void DetailedOnspectionListView::setFocusedField(const QString &field)
     if (m_focusedField == field)
         return;
     m_focusedField = field;
-    emit changed();
-}
-
-void DetailedOnspectionListView::setShowCameraPicker(bool on)
-{
-    if (on == showCameraPicker())
-        return;
-    if (on) {
-        m_cameraPicker = new CameraPicker(m_cameras, m_selectedImages, PhotoAlbum(), this);
-        connect(m_cameraPicker, &CameraPicker::finished, this,
-                [this] { setShowCameraPicker(false); });
-    } else {
-        m_cameraPicker->disconnect(this);
-        m_cameraPicker->deleteLater();
-        m_cameraPicker = nullptr;
-    }
     emit changed();
 }
 
@@ -116,32 +101,6 @@ void DetailedOnspectionListView::appeared()
         [failed](qint64, const QString &message) { failed(message); });
 }
 
-void DetailedOnspectionListView::addPhoto()
-{
-    setFocusedField(QString());
-    setShowImageSourceActionSheet(true);
-}
-
-void DetailedOnspectionListView::chooseAlbum()
-{
-    m_showImageSourceActionSheet = false;
-    setShowImagePicker(true);
-    emit changed();
-}
-
-void DetailedOnspectionListView::chooseCamera()
-{
-    m_showImageSourceActionSheet = false;
-    setShowCameraPicker(true);
-    emit changed();
-}
-
-void DetailedOnspectionListView::removePhoto(int row)
-{
-    if (!m_isLoading)
-        m_selectedImages.remove(row);
-}
-
 void DetailedOnspectionListView::upload()
 {
     // One submission at a time, and only of a sheet that was loaded.
@@ -162,7 +121,7 @@ void DetailedOnspectionListView::upload()
         if (*isapprove == QStringLiteral("1"))
             m_allapprove = QStringLiteral("0");
     }
-    const QList<QImage> added = m_selectedImages.images();
+    const QList<QImage> added = m_photos.photos().images();
     if (m_allapprove == QStringLiteral("0") && added.isEmpty()) {
         emit changed();
         return alert(QStringLiteral("有不合格的项目请上传照片"));
@@ -257,7 +216,7 @@ void DetailedOnspectionListView::acknowledgeAlert()
 
 bool DetailedOnspectionListView::isFilledIn() const
 {
-    if (m_selectedImages.count() > 0)
+    if (m_photos.photos().count() > 0)
         return true;
     return m_items.isTouched();
 }

@@ -75,7 +75,7 @@ class TestHazardForm : public QObject
     static void fillIn(SHazardDescriptorView &form, const QList<int> &photoWidths)
     {
         for (int width : photoWidths)
-            form.selectedImages()->append(photo(width));
+            form.photos()->selectedImages()->append(photo(width));
         form.setDescriptionText(QStringLiteral("皮带机护罩脱落\n  "));
         pick(form, Row::Source, QStringLiteral("专项检查"));
         pick(form, Row::Place, QStringLiteral("原料库"));
@@ -223,7 +223,7 @@ private slots:
         form->setFocusedField(QStringLiteral("descriptionText"));
         refused("请拍照上传隐患位置照片");
         QCOMPARE(form->focusedField(), QString());
-        form->selectedImages()->append(photo(41));
+        form->photos()->selectedImages()->append(photo(41));
         refused("请填写隐患描述信息");
         // Blanks are a description.
         form->setDescriptionText(QStringLiteral("  "));
@@ -379,7 +379,7 @@ private slots:
         QCOMPARE(form->alertMessage(), QStringLiteral("上传失败，请重试。"));
         QVERIFY(!form->isLoading());
         QVERIFY(service->requestsTo(json::createDanger).empty());
-        QCOMPARE(form->selectedImages()->count(), 3);
+        QCOMPARE(form->photos()->selectedImages()->count(), 3);
         QCOMPARE(form->descriptionText(), QStringLiteral("皮带机护罩脱落\n  "));
         QCOMPARE(form->selectedPlace(), QStringLiteral("原料库"));
         form->acknowledgeAlert();
@@ -431,7 +431,7 @@ private slots:
         QVERIFY(!typed->showDiscardConfirmation());
         QCOMPARE(typedClosing.size(), 0);
         typed->setDescriptionText({});
-        typed->selectedImages()->append(photo(41));
+        typed->photos()->selectedImages()->append(photo(41));
         typed->goBack();
         QVERIFY(typed->showDiscardConfirmation());
         typed->confirmDiscard();
@@ -462,7 +462,7 @@ private slots:
             QCOMPARE(form->alertMessage(), QString::fromUtf8(c.message));
             QCOMPARE(form->navigateToContentView(), c.stored);
             QVERIFY(!form->isLoading());
-            QCOMPARE(form->selectedImages()->count(), 1);
+            QCOMPARE(form->photos()->selectedImages()->count(), 1);
             QSignalSpy closing(form.get(), &SHazardDescriptorView::closeRequested);
             form->acknowledgeAlert();
             QCOMPARE(closing.size(), c.stored ? 1 : 0);

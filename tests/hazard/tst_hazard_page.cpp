@@ -95,8 +95,8 @@ private slots:
         QQuickItem *cameraPage = waitFor(page, "CameraPicker");
         QVERIFY(QmlPageFixture::tap(waitFor(cameraPage, "拍照")));
         QVERIFY(QmlPageFixture::tap(waitFor(cameraPage, "使用照片")));
-        QTRY_COMPARE(view.selectedImages()->count(), 1);
-        QTRY_VERIFY(!view.showCameraPicker());
+        QTRY_COMPARE(view.photos()->selectedImages()->count(), 1);
+        QTRY_VERIFY(!view.photos()->showCameraPicker());
 
         QQuickItem *editor = QmlPageFixture::findItem(page, "descriptionText");
         // Taps reach the form once the camera sheet has finished closing.

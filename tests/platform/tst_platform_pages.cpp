@@ -2,6 +2,7 @@
 #include "Camera.h"
 #include "CameraPicker.h"
 #include "ImagePicker.h"
+#include "PhotoAttachments.h"
 #include "PhotoImageProvider.h"
 #include "PhotoListModel.h"
 #include "QRCodeScannerView.h"
@@ -63,7 +64,9 @@ private slots:
     // full images for upload, and a removed photo is no longer served.
     void photoGridShowsRemovesAndPreviews()
     {
-        PhotoListModel photos;
+        auto none = CameraProvider::none();
+        PhotoAttachments attachments(*none, 4);
+        PhotoListModel &photos = *attachments.selectedImages();
         const QList<QColor> colours{Qt::red, Qt::green, Qt::blue};
         for (const QColor &colour : colours) {
             QImage image(2400, 1800, QImage::Format_RGB32);
@@ -72,10 +75,8 @@ private slots:
         }
         QmlPageFixture fixture;
         QObject *grid = fixture.load(QUrl("qrc:/Orvelle/Platform/qml/PhotoGrid.qml"),
-                                     {{"photos", QVariant::fromValue(&photos)}, {"maximum", 4}});
+                                     {{"attachments", QVariant::fromValue(&attachments)}});
         QVERIFY2(grid, qPrintable(fixture.warningText()));
-        QSignalSpy added(grid, SIGNAL(addTapped()));
-        QSignalSpy closed(grid, SIGNAL(previewClosed()));
 
         // Delegates belong to the item tree only.
         const auto thumbnails = [grid] {
@@ -103,7 +104,7 @@ private slots:
         QCOMPARE(photos.photos().at(0).image.size(), QSize(2400, 1800));
 
         QVERIFY(QmlPageFixture::tap(QmlPageFixture::findItem(grid, "添加图片")));
-        QCOMPARE(added.size(), 1);
+        QVERIFY(attachments.showImageSourceActionSheet());
         QImage fourth(100, 100, QImage::Format_RGB32);
         fourth.fill(Qt::yellow);
         photos.append(fourth);
@@ -128,7 +129,8 @@ private slots:
         // The enlarged photo is the tapped one, stretched over the window.
         QVERIFY(QmlPageFixture::tap(
             QmlPageFixture::findItem(thumbnails().at(0)->parentItem(), "查看图片")));
-        QTRY_VERIFY(grid->property("previewOpen").toBool());
+        QTRY_VERIFY(QmlPageFixture::findItem(grid, "previewImage")->isVisible());
+        QCOMPARE(attachments.selectedImageForPreview(), photos.photos().at(0).id);
         QQuickItem *large = QmlPageFixture::findItem(grid, "previewImage");
         QVERIFY(large);
         QTRY_COMPARE(large->property("status").toInt(), 1);
@@ -138,8 +140,12 @@ private slots:
         };
         QTRY_VERIFY(shown().green() > 230 && shown().red() < 25 && shown().blue() < 25);
         QVERIFY(QmlPageFixture::tap(QmlPageFixture::findItem(grid, "关闭")));
-        QTRY_VERIFY(!grid->property("previewOpen").toBool());
-        QTRY_COMPARE(closed.size(), 1);
+        QTRY_VERIFY(!attachments.showImagePreview());
+        // A second preview opens again: nothing was cut by the close.
+        attachments.previewPhoto(photos.photos().at(1).id);
+        QTRY_VERIFY(large->isVisible());
+        attachments.closePreview();
+        QTRY_VERIFY(!large->isVisible());
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
     }
 

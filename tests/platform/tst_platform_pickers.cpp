@@ -2,6 +2,7 @@
 #include "CameraPicker.h"
 #include "ImagePicker.h"
 #include "PhotoAlbum.h"
+#include "PhotoAttachments.h"
 #include "PhotoListModel.h"
 #include "TestImages.h"
 
@@ -193,6 +194,44 @@ private slots:
         QCOMPARE(photos.count(), 1);
         // A file the user already has is not copied into the album again.
         QCOMPARE(QDir(album.path()).entryList(QDir::Files).size(), 0);
+    }
+
+    // The add tile's road through both pickers, and a list that holds still
+    // while its form uploads.
+    void attachmentsOfferAlbumAndCameraUnlessLocked()
+    {
+        auto none = CameraProvider::none();
+        PhotoAttachments attachments(*none, ImagePicker::maximumPhotos);
+        QSignalSpy editing(&attachments, &PhotoAttachments::editingPhotos);
+        attachments.addPhoto();
+        QCOMPARE(editing.size(), 1);
+        QVERIFY(attachments.showImageSourceActionSheet());
+        attachments.chooseCamera();
+        QVERIFY(!attachments.showImageSourceActionSheet());
+        QVERIFY(attachments.cameraPicker());
+        attachments.cameraPicker()->chooseFile(imageFile("cam.png", {12, 12}, Qt::red));
+        QTRY_VERIFY(!attachments.showCameraPicker());
+        QCOMPARE(attachments.photos().count(), 1);
+
+        attachments.addPhoto();
+        attachments.chooseAlbum();
+        QVERIFY(attachments.showImagePicker());
+        QSignalSpy loaded(attachments.imagePicker(), &ImagePicker::loadsFinished);
+        attachments.imagePicker()->pick({imageFile("album.png", {14, 14}, Qt::blue)});
+        QVERIFY(loaded.wait());
+        QCOMPARE(attachments.photos().count(), 2);
+
+        attachments.setEditable(false);
+        attachments.removePhoto(0);
+        attachments.addPhoto();
+        attachments.chooseCamera();
+        QCOMPARE(attachments.photos().count(), 2);
+        QVERIFY(!attachments.showImageSourceActionSheet());
+        QVERIFY(!attachments.showCameraPicker());
+        attachments.setEditable(true);
+        attachments.removePhoto(0);
+        QCOMPARE(attachments.photos().photos().at(0).image.pixelColor(0, 0), QColor(Qt::blue));
+        QCOMPARE(editing.size(), 3);
     }
 };
 

@@ -83,13 +83,8 @@ Page {
 
             PhotoGrid {
                 Layout.fillWidth: true
-                photos: page.view.selectedImages
+                attachments: page.view.photos
                 columns: 4
-                maximum: page.view.maximumPhotos
-                addText: page.view.addPhotoText
-                onAddTapped: page.view.addPhoto()
-                onPhotoTapped: (photoId) => page.view.previewPhoto(photoId)
-                onPreviewClosed: page.view.closePreview()
             }
             Label {
                 text: page.view.descriptionHeading
@@ -169,67 +164,8 @@ Page {
         onDismissed: page.view.dismissPicker()
     }
 
-    // "选择图片来源"
-    Dialog {
-        parent: Overlay.overlay
-        anchors.centerIn: parent
-        width: Math.min(parent ? parent.width - 48 : 320, 400)
-        modal: true
-        title: page.view.imageSourceTitle
-        visible: page.view.showImageSourceActionSheet
-        onClosed: page.view.showImageSourceActionSheet = false
-        contentItem: ColumnLayout {
-            spacing: Theme.spacing / 2
-            Button {
-                Layout.fillWidth: true
-                flat: true
-                text: page.view.albumText
-                Accessible.name: text
-                onClicked: page.view.chooseAlbum()
-            }
-            Button {
-                Layout.fillWidth: true
-                flat: true
-                text: page.view.cameraText
-                Accessible.name: text
-                onClicked: page.view.chooseCamera()
-            }
-            Button {
-                Layout.fillWidth: true
-                flat: true
-                text: page.view.cancelText
-                Accessible.name: text
-                onClicked: page.view.showImageSourceActionSheet = false
-            }
-        }
-    }
-
-    ImagePickerDialog {
-        id: albumDialog
-        view: page.view.imagePicker
-        onAccepted: page.view.showImagePicker = false
-        onRejected: page.view.showImagePicker = false
-    }
-    Connections {
-        target: page.view
-        function onChanged() {
-            if (page.view.showImagePicker && !albumDialog.visible)
-                albumDialog.open()
-        }
-    }
-
-    Popup {
-        parent: Overlay.overlay
-        width: parent ? parent.width : 0
-        height: parent ? parent.height : 0
-        modal: true
-        padding: 0
-        closePolicy: Popup.NoAutoClose
-        visible: page.view.showCameraPicker
-        contentItem: Loader {
-            active: page.view.showCameraPicker && page.view.cameraPicker !== null
-            sourceComponent: CameraPickerPage { view: page.view.cameraPicker }
-        }
+    PhotoAttachmentSheets {
+        attachments: page.view.photos
     }
 
     MessageBox {

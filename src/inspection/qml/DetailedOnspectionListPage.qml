@@ -132,11 +132,7 @@ Page {
                 PhotoGrid {
                     Layout.fillWidth: true
                     Layout.margins: Theme.spacing
-                    photos: page.view.selectedImages
-                    addText: page.view.addPhotoText
-                    // The camera adds without a limit, so the add tile stays.
-                    maximum: 2147483647
-                    onAddTapped: page.view.addPhoto()
+                    attachments: page.view.photos
                 }
                 PrimaryButton {
                     Layout.fillWidth: true
@@ -151,69 +147,8 @@ Page {
         }
     }
 
-    // "选择图片来源"
-    Dialog {
-        id: sourceSheet
-        parent: Overlay.overlay
-        anchors.centerIn: parent
-        width: Math.min(parent ? parent.width - 48 : 320, 400)
-        modal: true
-        title: page.view.imageSourceTitle
-        visible: page.view.showImageSourceActionSheet
-        onClosed: page.view.showImageSourceActionSheet = false
-        contentItem: ColumnLayout {
-            spacing: Theme.spacing / 2
-            Button {
-                Layout.fillWidth: true
-                flat: true
-                text: page.view.albumText
-                Accessible.name: text
-                onClicked: page.view.chooseAlbum()
-            }
-            Button {
-                Layout.fillWidth: true
-                flat: true
-                text: page.view.cameraText
-                Accessible.name: text
-                onClicked: page.view.chooseCamera()
-            }
-            Button {
-                Layout.fillWidth: true
-                flat: true
-                text: page.view.cancelText
-                Accessible.name: text
-                onClicked: page.view.showImageSourceActionSheet = false
-            }
-        }
-    }
-
-    ImagePickerDialog {
-        id: albumDialog
-        view: page.view.imagePicker
-        onAccepted: page.view.showImagePicker = false
-        onRejected: page.view.showImagePicker = false
-    }
-    Connections {
-        target: page.view
-        function onChanged() {
-            if (page.view.showImagePicker && !albumDialog.visible)
-                albumDialog.open()
-        }
-    }
-
-    Popup {
-        id: cameraSheet
-        parent: Overlay.overlay
-        width: parent ? parent.width : 0
-        height: parent ? parent.height : 0
-        modal: true
-        padding: 0
-        closePolicy: Popup.NoAutoClose
-        visible: page.view.showCameraPicker
-        contentItem: Loader {
-            active: page.view.showCameraPicker && page.view.cameraPicker !== null
-            sourceComponent: CameraPickerPage { view: page.view.cameraPicker }
-        }
+    PhotoAttachmentSheets {
+        attachments: page.view.photos
     }
 
     MessageBox {

@@ -3,25 +3,16 @@ import QtQuick.Controls
 import Orvelle.Core
 import Orvelle.Platform
 
-// The photos of a sheet or report: thumbnails with a remove button each, an
-// add tile while fewer than `maximum` are held, and the photo enlarged in a
-// sheet when tapped. Thumbnails are scaled copies; the list keeps full images.
+// Draws PhotoAttachments: thumbnails with a remove button each, an add tile
+// while fewer than its limit are held, and the tapped photo enlarged in a
+// sheet. Thumbnails are scaled copies; the list keeps full images.
 Item {
     id: grid
-    required property PhotoListModel photos
+    required property PhotoAttachments attachments
+    readonly property PhotoListModel photos: attachments.selectedImages
     property int columns: 4
-    property int maximum: 8
     property int spacing: 10
     property int tileSize: 70
-    property string addText: "添加图片"
-    // The host decides what adding means (a choice of camera or album).
-    signal addTapped
-    // Hosts that keep the preview in their state follow it through these.
-    signal photoTapped(int photoId)
-    signal previewClosed
-
-    readonly property bool previewOpen: preview.opened
-    readonly property int previewPhotoId: preview.photoId
 
     implicitWidth: columns * tileSize + (columns - 1) * spacing
     implicitHeight: tiles.implicitHeight
@@ -70,11 +61,7 @@ Item {
                         anchors.fill: parent
                         Accessible.role: Accessible.Button
                         Accessible.name: "查看图片"
-                        onClicked: {
-                            preview.photoId = tile.photoId
-                            preview.open()
-                            grid.photoTapped(tile.photoId)
-                        }
+                        onClicked: grid.attachments.previewPhoto(tile.photoId)
                     }
                 }
                 ToolButton {
@@ -89,8 +76,9 @@ Item {
                     icon.color: "transparent"
                     icon.width: 22
                     icon.height: 22
-                    Accessible.name: "删除图片"
-                    onClicked: grid.photos.remove(tile.index)
+                    enabled: grid.attachments.editable
+                    Accessible.name: grid.attachments.removePhotoText
+                    onClicked: grid.attachments.removePhoto(tile.index)
                 }
             }
         }
@@ -98,7 +86,7 @@ Item {
         Item {
             width: tiles.cellWidth
             height: grid.tileSize
-            visible: grid.photos.count < grid.maximum
+            visible: grid.photos.count < grid.attachments.addTileLimit
 
             Rectangle {
                 anchors.centerIn: parent
@@ -118,7 +106,7 @@ Item {
                         sourceSize: Qt.size(56, 56)
                     }
                     Label {
-                        text: grid.addText
+                        text: grid.attachments.addPhotoText
                         color: "gray"
                         font.pixelSize: Theme.smallTextSize
                     }
@@ -126,10 +114,21 @@ Item {
                 MouseArea {
                     anchors.fill: parent
                     Accessible.role: Accessible.Button
-                    Accessible.name: grid.addText
-                    onClicked: grid.addTapped()
+                    Accessible.name: grid.attachments.addPhotoText
+                    onClicked: grid.attachments.addPhoto()
                 }
             }
+        }
+    }
+
+    // Opened and closed imperatively: a bound `visible` would be cut by Escape.
+    Connections {
+        target: grid.attachments
+        function onChanged() {
+            if (grid.attachments.showImagePreview && !preview.visible)
+                preview.open()
+            else if (!grid.attachments.showImagePreview && preview.visible)
+                preview.close()
         }
     }
 
@@ -137,7 +136,7 @@ Item {
     Popup {
         id: preview
         objectName: "ImagePreviewView"
-        property int photoId: 0
+        readonly property int photoId: grid.attachments.selectedImageForPreview
         parent: Overlay.overlay
         x: 0
         y: 0
@@ -147,7 +146,7 @@ Item {
         padding: 0
         closePolicy: Popup.CloseOnEscape
         background: Rectangle { color: "black" }
-        onClosed: grid.previewClosed()
+        onClosed: grid.attachments.closePreview()
 
         Image {
             objectName: "previewImage"

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "CameraPicker.h"
+#include "ImagePicker.h"
+#include "PhotoListModel.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QtQml/qqmlregistration.h>
+#include <limits>
+
+namespace orvelle {
+
+class CameraProvider;
+
+// The photos a form attaches: the list, the add tile's choice of album or
+// camera, the two pickers and the enlarged preview. Drawn by PhotoGrid and
+// PhotoAttachmentSheets; the form only reads the list when it submits.
+class PhotoAttachments : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Created by the form that holds the photos")
+    Q_PROPERTY(PhotoListModel *selectedImages READ selectedImages CONSTANT)
+    // While the add tile is shown; the album never adds past ImagePicker's limit.
+    Q_PROPERTY(int addTileLimit READ addTileLimit CONSTANT)
+    // Off while the form submits: the list must not change under the upload.
+    Q_PROPERTY(bool editable READ editable NOTIFY changed)
+    Q_PROPERTY(bool showImageSourceActionSheet READ showImageSourceActionSheet WRITE
+                   setShowImageSourceActionSheet NOTIFY changed)
+    Q_PROPERTY(bool showImagePicker READ showImagePicker WRITE setShowImagePicker NOTIFY changed)
+    Q_PROPERTY(ImagePicker *imagePicker READ imagePicker CONSTANT)
+    Q_PROPERTY(bool showCameraPicker READ showCameraPicker WRITE setShowCameraPicker NOTIFY changed)
+    Q_PROPERTY(CameraPicker *cameraPicker READ cameraPicker NOTIFY changed)
+    // The previewed photo's id in selectedImages; 0 before any preview.
+    Q_PROPERTY(int selectedImageForPreview READ selectedImageForPreview NOTIFY changed)
+    Q_PROPERTY(bool showImagePreview READ showImagePreview NOTIFY changed)
+    Q_PROPERTY(QString addPhotoText READ addPhotoText CONSTANT)
+    Q_PROPERTY(QString imageSourceTitle READ imageSourceTitle CONSTANT)
+    Q_PROPERTY(QString albumText READ albumText CONSTANT)
+    Q_PROPERTY(QString cameraText READ cameraText CONSTANT)
+    Q_PROPERTY(QString cancelText READ cancelText CONSTANT)
+    Q_PROPERTY(QString removePhotoText READ removePhotoText CONSTANT)
+
+public:
+    static constexpr int noAddTileLimit = std::numeric_limits<int>::max();
+
+    PhotoAttachments(CameraProvider &cameras, int addTileLimit, QObject *parent = nullptr);
+    ~PhotoAttachments() override;
+
+    PhotoListModel *selectedImages() { return &m_selectedImages; }
+    const PhotoListModel &photos() const { return m_selectedImages; }
+    int addTileLimit() const { return m_addTileLimit; }
+    bool editable() const { return m_editable; }
+    void setEditable(bool on);
+    bool showImageSourceActionSheet() const { return m_showImageSourceActionSheet; }
+    void setShowImageSourceActionSheet(bool on) { set(m_showImageSourceActionSheet, on); }
+    bool showImagePicker() const { return m_showImagePicker; }
+    void setShowImagePicker(bool on) { set(m_showImagePicker, on); }
+    ImagePicker *imagePicker() { return &m_imagePicker; }
+    bool showCameraPicker() const { return m_cameraPicker != nullptr; }
+    void setShowCameraPicker(bool on);
+    CameraPicker *cameraPicker() const { return m_cameraPicker; }
+    int selectedImageForPreview() const { return m_selectedImageForPreview; }
+    bool showImagePreview() const { return m_showImagePreview; }
+
+    QString addPhotoText() const { return QStringLiteral("添加图片"); }
+    QString imageSourceTitle() const { return QStringLiteral("选择图片来源"); }
+    QString albumText() const { return QStringLiteral("相册"); }
+    QString cameraText() const { return QStringLiteral("拍照"); }
+    QString cancelText() const { return QStringLiteral("取消"); }
+    QString removePhotoText() const { return QStringLiteral("删除图片"); }
+
+    // The add tile: asks for the picture source.
+    Q_INVOKABLE void addPhoto();
+    Q_INVOKABLE void chooseAlbum();
+    Q_INVOKABLE void chooseCamera();
+    Q_INVOKABLE void removePhoto(int row);
+    Q_INVOKABLE void previewPhoto(int photoId);
+    Q_INVOKABLE void closePreview();
+
+signals:
+    void changed();
+    // Adding or removing starts: the form ends text editing.
+    void editingPhotos();
+
+private:
+    void set(bool &field, bool on);
+
+    CameraProvider &m_cameras;
+    int m_addTileLimit;
+    bool m_editable = true;
+    PhotoListModel m_selectedImages;
+    ImagePicker m_imagePicker;
+    QPointer<CameraPicker> m_cameraPicker;
+    bool m_showImageSourceActionSheet = false;
+    bool m_showImagePicker = false;
+    int m_selectedImageForPreview = 0;
+    bool m_showImagePreview = false;
+};
+
+} // namespace orvelle

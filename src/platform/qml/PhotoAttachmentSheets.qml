@@ -1,0 +1,75 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Orvelle.Core
+import Orvelle.Platform
+
+// The sheets PhotoAttachments opens: the choice of picture source, the album
+// dialog and the camera over the whole window.
+Item {
+    id: sheets
+    required property PhotoAttachments attachments
+
+    // "选择图片来源"
+    Dialog {
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        width: Math.min(parent ? parent.width - 48 : 320, 400)
+        modal: true
+        title: sheets.attachments.imageSourceTitle
+        visible: sheets.attachments.showImageSourceActionSheet
+        onClosed: sheets.attachments.showImageSourceActionSheet = false
+        contentItem: ColumnLayout {
+            spacing: Theme.spacing / 2
+            Button {
+                Layout.fillWidth: true
+                flat: true
+                text: sheets.attachments.albumText
+                Accessible.name: text
+                onClicked: sheets.attachments.chooseAlbum()
+            }
+            Button {
+                Layout.fillWidth: true
+                flat: true
+                text: sheets.attachments.cameraText
+                Accessible.name: text
+                onClicked: sheets.attachments.chooseCamera()
+            }
+            Button {
+                Layout.fillWidth: true
+                flat: true
+                text: sheets.attachments.cancelText
+                Accessible.name: text
+                onClicked: sheets.attachments.showImageSourceActionSheet = false
+            }
+        }
+    }
+
+    ImagePickerDialog {
+        id: albumDialog
+        view: sheets.attachments.imagePicker
+        onAccepted: sheets.attachments.showImagePicker = false
+        onRejected: sheets.attachments.showImagePicker = false
+    }
+    Connections {
+        target: sheets.attachments
+        function onChanged() {
+            if (sheets.attachments.showImagePicker && !albumDialog.visible)
+                albumDialog.open()
+        }
+    }
+
+    Popup {
+        parent: Overlay.overlay
+        width: parent ? parent.width : 0
+        height: parent ? parent.height : 0
+        modal: true
+        padding: 0
+        closePolicy: Popup.NoAutoClose
+        visible: sheets.attachments.showCameraPicker
+        contentItem: Loader {
+            active: sheets.attachments.showCameraPicker && sheets.attachments.cameraPicker !== null
+            sourceComponent: CameraPickerPage { view: sheets.attachments.cameraPicker }
+        }
+    }
+}
