@@ -11,8 +11,11 @@ namespace orvelle::answers {
 
 void limitSize(QNetworkReply *reply)
 {
+    // The size is judged on this thread; bounded, the network thread cannot
+    // read on into memory meanwhile (it did, a whole 30 MiB answer).
+    reply->setReadBufferSize(maxAnswerBytes + 1);
     const auto check = [reply](qint64 received, qint64 total) {
-        if (received > maxAnswerBytes || total > maxAnswerBytes) {
+        if (reply->isRunning() && (received > maxAnswerBytes || total > maxAnswerBytes)) {
             qCDebug(lcNet) << "answer larger than" << maxAnswerBytes << "bytes, aborted";
             reply->abort();
         }

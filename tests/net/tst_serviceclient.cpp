@@ -1,11 +1,12 @@
-#include "support/https/TestClientConfig.h"
 #include "net/Endpoints.h"
 #include "net/ServiceClient.h"
 #include "session/User.h"
+#include "support/https/TestClientConfig.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLoggingCategory>
+#include <QNetworkReply>
 #include <QSettings>
 #include <QTest>
 #include <limits>
@@ -65,10 +66,13 @@ class TestServiceClient : public QObject
         return outcome;
     }
 
-    Outcome answered(const std::string &body, int status = 200)
+    Outcome answered(const std::string &body, int status = 200,
+                     const std::string &contentType = "application/json")
     {
         server->clear();
-        server->setFallback(Answer::json(body, status));
+        Answer answer = Answer::json(body, status);
+        answer.contentType = contentType;
+        server->setFallback(answer);
         ServiceClient client(testConfig());
         return send(client, false, endpoints::json::todayByDept, {}, this);
     }
@@ -197,9 +201,13 @@ private slots:
             // The HTTP status is not what decides.
             {R"({"code":4,"msg":"m"})", false, 4, "m", 500},
             {R"({"code":1})", true, 1, {}, 404},
+            {"<html><body><h1>500 Internal Server Error</h1></body></html>", false, -2, "网络错误!",
+             500},
         };
         for (const Row &row : rows) {
-            const Outcome outcome = answered(row.body, row.status);
+            const bool html = row.body.starts_with("<html");
+            const Outcome outcome =
+                answered(row.body, row.status, html ? "text/html" : "application/json");
             const QByteArray what = QByteArray::fromStdString(row.body);
             QVERIFY2(outcome.called, what);
             QVERIFY2(outcome.success == row.success, what);
@@ -252,6 +260,7 @@ private slots:
         Outcome outcome = send(client, false, endpoints::json::receiveSheet, {}, this);
         QCOMPARE(outcome.code, -2);
         QCOMPARE(outcome.message, QStringLiteral("网络错误!"));
+        QCOMPARE(server->startedCount(), 1);
 
         Answer slow = Answer::json(R"({"code":1})");
         slow.delay = std::chrono::milliseconds(3000);
@@ -259,12 +268,16 @@ private slots:
         server->setFallback(slow);
         QCOMPARE(send(client, true, endpoints::form::queryVersion, {}, this).code, -2);
 
-        // Larger than 16 MiB: aborted, not read into memory.
+        // Silent after half the body: the time-out ends it, not the server
+        // (whose stall outlasts the wait in send()).
+        Answer stalled = Answer::json(R"({"code":1,"msg":"half of it comes"})");
+        stalled.fault = Answer::Fault::StallHalfway;
+        stalled.delay = std::chrono::minutes(1);
         server->clear();
-        server->setFallback(
-            Answer::json("{\"code\":1,\"msg\":\"" + std::string(17 << 20, 'a') + "\"}"));
-        client.setTransferTimeout(std::chrono::milliseconds(20000));
-        QCOMPARE(send(client, false, endpoints::json::todayByDept, {}, this).code, -2);
+        server->setFallback(stalled);
+        outcome = send(client, false, endpoints::json::todayByDept, {}, this);
+        QVERIFY(outcome.called);
+        QCOMPARE(outcome.code, -2);
         QCOMPARE(server->startedCount(), 1);
 
         AppConfig nobody = testConfig();
@@ -273,6 +286,66 @@ private slots:
         outcome = send(refused, true, endpoints::form::notesLogin, {}, this);
         QCOMPARE(outcome.code, -2);
         QCOMPARE(outcome.message, QStringLiteral("网络错误!"));
+
+        AppConfig unknown = testConfig();
+        unknown.serviceHost = QStringLiteral("orvelle-service.invalid");
+        ServiceClient unresolved(unknown);
+        outcome = send(unresolved, false, endpoints::json::todayByDept, {}, this);
+        QCOMPARE(outcome.code, -2);
+        QCOMPARE(outcome.message, QStringLiteral("网络错误!"));
+    }
+
+    // 30 MiB against the 16 MiB cap, valid JSON if read whole: cut off, not
+    // read whole, whether announced, chunked, or compressed.
+    void oversizedAnswersAreCutOff()
+    {
+        const std::size_t size = 30 << 20;
+        ServiceClient client(testConfig());
+        for (const char *type : {"application/json", "application/octet-stream", "compressed"}) {
+            const bool compressed = type == std::string("compressed");
+            server->clear();
+            Answer huge = Answer::json(R"({"code":1})");
+            huge.streamedBytes = size;
+            huge.chunked = type != std::string("application/json");
+            huge.contentType = compressed ? "application/json" : type;
+            server->setFallback(huge);
+            const Outcome outcome = send(client, false, endpoints::json::todayByDept, {}, this);
+            QVERIFY2(outcome.code == -2, type);
+            QCOMPARE(outcome.message, QStringLiteral("网络错误!"));
+            // The server counts what it packed, not what it sent.
+            if (!compressed)
+                QVERIFY2(server->sentBytes() < size, type);
+        }
+    }
+
+    void leavingMidRequestCallsNothing()
+    {
+        Answer stalled = Answer::json(R"({"code":1,"msg":"never whole"})");
+        stalled.fault = Answer::Fault::StallHalfway;
+        stalled.delay = std::chrono::minutes(1);
+        server->setFallback(stalled);
+        bool called = false;
+        const auto mark = [&called](auto &&...) { called = true; };
+
+        // The screen goes, then the transfer fails.
+        ServiceClient client(testConfig());
+        client.setTransferTimeout(std::chrono::milliseconds(200));
+        auto *screen = new QObject;
+        const QPointer<QNetworkReply> reply =
+            client.sendJSONRequest(endpoints::json::todayByDept, {}, screen, mark, mark);
+        QTRY_COMPARE(server->startedCount(), 1);
+        delete screen;
+        // The answer was handled: the reply is gone.
+        QTRY_VERIFY_WITH_TIMEOUT(reply.isNull(), 5000);
+        QVERIFY(!called);
+
+        // The client itself goes while its request runs (the application quits).
+        auto *quitting = new ServiceClient(testConfig());
+        quitting->sendFormRequest(endpoints::form::queryVersion, {}, this, mark, mark);
+        QTRY_COMPARE(server->startedCount(), 2);
+        delete quitting;
+        QTest::qWait(50);
+        QVERIFY(!called);
     }
 
     void certificateFaultsNeverReachTheService()
@@ -284,14 +357,27 @@ private slots:
                  -2);
         QCOMPARE(server->startedCount(), 0);
 
-        server.reset();
-        server = std::make_unique<HttpsTestServer>(Certificate::WrongHost);
-        QVERIFY(server->isListening());
-        ServiceClient client(testConfig());
-        const Outcome outcome = send(client, true, endpoints::form::mobileLogin, {}, this);
-        QCOMPARE(outcome.code, -2);
-        QCOMPARE(outcome.message, QStringLiteral("网络错误!"));
-        QCOMPARE(server->startedCount(), 0);
+        // Each is refused for its own reason, which the debug log names.
+        const QList<std::pair<Certificate, QString>> faults{
+            {Certificate::WrongHost, "host name"},
+            {Certificate::Expired, "expired"},
+        };
+        for (const auto &[certificate, reason] : faults) {
+            server.reset();
+            server = std::make_unique<HttpsTestServer>(certificate);
+            QVERIFY(server->isListening());
+            ServiceClient client(testConfig());
+            QLoggingCategory::setFilterRules(QStringLiteral("orvelle.net.debug=true"));
+            logLines.clear();
+            const auto previous = qInstallMessageHandler(captureLog);
+            const Outcome outcome = send(client, true, endpoints::form::mobileLogin, {}, this);
+            qInstallMessageHandler(previous);
+            QCOMPARE(outcome.code, -2);
+            QCOMPARE(outcome.message, QStringLiteral("网络错误!"));
+            QCOMPARE(server->startedCount(), 0);
+            QVERIFY2(logLines.join(u'\n').contains(reason, Qt::CaseInsensitive),
+                     qPrintable(logLines.join(u'\n')));
+        }
         server = std::make_unique<HttpsTestServer>();
     }
 };

@@ -44,6 +44,7 @@ struct HttpsTestServer::State
     Responder responder;
     std::vector<RecordedRequest> requests;
     std::atomic<int> started{0};
+    std::atomic<std::size_t> sent{0};
     std::atomic<bool> keepBodies{true};
 
     // The answer for a path without taking it from its queue.
@@ -80,6 +81,7 @@ struct HttpsTestServer::State
 
     void handle(const httplib::Request &req, httplib::Response &res,
                 const httplib::ContentReader &reader);
+    void stream(const Answer &answer, httplib::Response &res);
 };
 
 void HttpsTestServer::State::handle(const httplib::Request &req, httplib::Response &res,
@@ -124,28 +126,66 @@ void HttpsTestServer::State::handle(const httplib::Request &req, httplib::Respon
                                  [](size_t, size_t, httplib::DataSink &) { return false; });
         return;
     }
-    if (answer.delay.count() > 0)
+    const bool stall = answer.fault == Answer::Fault::StallHalfway;
+    if (answer.delay.count() > 0 && !stall)
         wait(answer.delay);
     res.status = answer.status;
-    if (answer.fault == Answer::Fault::DropHalfway) {
+    if (answer.streamedBytes > 0)
+        return stream(answer, res);
+    if (answer.fault == Answer::Fault::DropHalfway || stall) {
         const std::string body = answer.body;
-        res.set_content_provider(body.size(), answer.contentType,
-                                 [body](size_t offset, size_t, httplib::DataSink &sink) {
-                                     if (offset >= body.size() / 2)
-                                         return false;
-                                     sink.write(body.data(), body.size() / 2);
-                                     return true;
-                                 });
+        const auto delay = stall ? answer.delay : std::chrono::milliseconds(0);
+        res.set_content_provider(
+            body.size(), answer.contentType,
+            [this, body, delay](size_t offset, size_t, httplib::DataSink &sink) {
+                if (offset >= body.size() / 2) {
+                    wait(delay);
+                    return false;
+                }
+                sink.write(body.data(), body.size() / 2);
+                sent += body.size() / 2;
+                return true;
+            });
         return;
     }
+    sent += answer.body.size();
     res.set_content(answer.body, answer.contentType.c_str());
+}
+
+void HttpsTestServer::State::stream(const Answer &answer, httplib::Response &res)
+{
+    const std::size_t total = answer.streamedBytes;
+    const std::string head = answer.body;
+    const auto provide = [this, total, head](size_t offset, httplib::DataSink &sink) {
+        static const std::string filler(64 * 1024, ' ');
+        if (offset >= total) {
+            sink.done();
+            return true;
+        }
+        const std::string &piece = offset == 0 ? head : filler;
+        const std::size_t length = std::min(piece.size(), total - offset);
+        if (!sink.write(piece.data(), length))
+            return false;
+        sent += length;
+        return true;
+    };
+    if (answer.chunked) {
+        res.set_chunked_content_provider(answer.contentType, provide);
+        return;
+    }
+    res.set_content_provider(total, answer.contentType,
+                             [provide](size_t offset, size_t, httplib::DataSink &sink) {
+                                 return provide(offset, sink);
+                             });
 }
 
 HttpsTestServer::HttpsTestServer(Certificate certificate, const std::string &host, int port)
     : m_state(std::make_shared<State>())
 {
     const std::string dir = ORVELLE_TEST_CERT_DIR;
-    const std::string name = certificate == Certificate::Valid ? "server" : "wrong-host";
+    const std::string name = certificate == Certificate::Valid       ? "server"
+                             : certificate == Certificate::WrongHost ? "wrong-host"
+                                                                     : "expired";
     m_state->server = std::make_unique<httplib::SSLServer>((dir + "/" + name + ".pem").c_str(),
                                                            (dir + "/" + name + ".key").c_str());
     State *state = m_state.get();
@@ -195,7 +235,10 @@ void HttpsTestServer::setResponder(Responder responder)
     m_state->responder = std::move(responder);
 }
 
-void HttpsTestServer::setKeepBodies(bool keep) { m_state->keepBodies = keep; }
+void HttpsTestServer::setKeepBodies(bool keep)
+{
+    m_state->keepBodies = keep;
+}
 
 std::vector<RecordedRequest> HttpsTestServer::requests() const
 {
@@ -208,6 +251,11 @@ int HttpsTestServer::startedCount() const
     return m_state->started;
 }
 
+std::size_t HttpsTestServer::sentBytes() const
+{
+    return m_state->sent;
+}
+
 void HttpsTestServer::clear()
 {
     std::lock_guard lock(m_state->mutex);
@@ -216,6 +264,7 @@ void HttpsTestServer::clear()
     m_state->responder = nullptr;
     m_state->fallback = Answer::json(R"({"code":1,"msg":"ok"})");
     m_state->started = 0;
+    m_state->sent = 0;
 }
 
 std::string HttpsTestServer::testHost()

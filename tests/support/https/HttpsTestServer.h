@@ -18,6 +18,9 @@ struct Answer
         DropHalfway,
         // Reads half of the request body, then closes the connection.
         CloseHalfUpload,
+        // Sends the headers and half of the body, then goes silent for
+        // `delay` (or until the server stops) before closing.
+        StallHalfway,
     };
 
     int status = 200;
@@ -25,6 +28,11 @@ struct Answer
     std::string contentType = "application/json";
     std::chrono::milliseconds delay{0};
     Fault fault = Fault::None;
+    // When set, the body is `body` padded with blanks to that many bytes,
+    // made while sending so the server never holds it; `chunked` leaves out
+    // the Content-Length (and a JSON one is then sent compressed).
+    std::size_t streamedBytes = 0;
+    bool chunked = false;
 
     static Answer json(std::string body, int status = 200);
 };
@@ -57,6 +65,8 @@ enum class Certificate {
     Valid,
     // Signed by the test CA for a host name no test connects to.
     WrongHost,
+    // Valid's hosts, but its validity ended in 2021.
+    Expired,
 };
 
 // A real HTTPS server on a loopback address, answering from a script and
@@ -89,6 +99,8 @@ public:
     std::vector<RecordedRequest> requests() const;
     // Requests whose headers arrived, including those not yet answered.
     int startedCount() const;
+    // Answer body bytes handed to the connections so far.
+    std::size_t sentBytes() const;
     void clear();
 
     // The loopback address this test executable owns (ORVELLE_TEST_HOST).

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Makes the test CA, a server certificate for every loopback address the tests
-# use, one for a name no test connects to, and a CA that signed neither.
+# use, the same one expired long ago, one for a name no test connects to, and
+# a CA that signed none of them.
 set -eu
 out="$1"
 net="${2:-127.0.0}"
@@ -25,4 +26,25 @@ for name in server wrong-host; do
     openssl x509 -req -in "$name.csr" -CA ca.pem -CAkey ca.key -CAcreateserial -days $days \
         -extfile "$name.ext" -out "$name.pem" 2>/dev/null
 done
-rm -f ./*.csr ./*.ext ca.srl
+# x509 -req cannot back-date a certificate; the ca command can, from a
+# throw-away database.
+subj orvelle-expired expired
+: > index.txt
+printf '01\n' > serial
+cat > ca.cnf <<EOF
+[ca]
+default_ca = test
+[test]
+database = index.txt
+new_certs_dir = .
+serial = serial
+default_md = sha256
+policy = any
+unique_subject = no
+[any]
+commonName = supplied
+EOF
+openssl ca -batch -notext -config ca.cnf -cert ca.pem -keyfile ca.key -in expired.csr \
+    -startdate 20200101000000Z -enddate 20210101000000Z -extfile server.ext \
+    -out expired.pem 2>/dev/null
+rm -f ./*.csr ./*.ext ca.srl ca.cnf index.txt* serial* 01.pem
