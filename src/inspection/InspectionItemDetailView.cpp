@@ -1,5 +1,6 @@
 #include "InspectionItemDetailView.h"
 
+#include "CheckitemListRequest.h"
 #include "DetailedInspectionListView.h"
 #include "InspectionRules.h"
 #include "net/Endpoints.h"
@@ -18,24 +19,21 @@ InspectionItemDetailView::InspectionItemDetailView(ServiceClient &client,
     , m_checkitems(this)
 {}
 
-InspectionItemDetailView::~InspectionItemDetailView()
-{
-    delete m_detail.data();
-}
+InspectionItemDetailView::~InspectionItemDetailView() = default;
 
 void InspectionItemDetailView::setNavigateToDetail(bool on)
 {
     if (on == navigateToDetail())
         return;
-    m_navigateToDetail = on;
     if (on) {
-        if (m_detail)
-            m_detail->deleteLater();
-        m_detail = new DetailedInspectionListView(m_client, m_notesServer, m_frmno, this);
-        connect(m_detail, &DetailedInspectionListView::finished, this,
+        DetailedInspectionListView *sheet = m_detail.open([this] {
+            return new DetailedInspectionListView(m_client, m_notesServer, m_frmno, this);
+        });
+        connect(sheet, &DetailedInspectionListView::finished, this,
                 [this] { setNavigateToDetail(false); });
     } else {
-        m_detail->disconnect(this);
+        m_detail.view()->disconnect(this);
+        m_detail.close();
     }
     emit changed();
     if (!on)
@@ -51,20 +49,13 @@ void InspectionItemDetailView::appeared()
         {QStringLiteral("key"), m_key},
         {QStringLiteral("qzDept"), departmentText(m_user)},
     };
-    m_client.sendJSONRequest(
-        endpoints::json::todayDeptCheck, parameters, this,
-        [this](const std::optional<QString> &, qint64, const QJsonObject &json) {
-            const auto record = decodeRecord<DetailTodayInspectionDetailData>(json);
-            if (!record) {
-                setErrorMessage(recordErrorMessage());
-            } else if (!record->checkitems) {
-                setErrorMessage(noCheckItemsMessage());
-            } else {
-                m_checkitems.setRecords(*record->checkitems);
-                setErrorMessage(std::nullopt);
-            }
+    requestCheckitems<DetailTodayInspectionDetailData>(
+        m_client, endpoints::json::todayDeptCheck, parameters, this,
+        [this](QList<DetailCheckitem> checkitems) {
+            m_checkitems.setRecords(std::move(checkitems));
+            setErrorMessage(std::nullopt);
         },
-        [this](qint64, const QString &message) { setErrorMessage(message); });
+        [this](const QString &message) { setErrorMessage(message); });
 }
 
 void InspectionItemDetailView::pick(int row)

@@ -2,9 +2,9 @@
 
 #include "DetailedInspectionListView.h"
 #include "InspectionListModels.h"
+#include "core/ChildScreen.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QtQml/qqmlregistration.h>
 #include <optional>
 
@@ -42,10 +42,10 @@ public:
     QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
     QString retryText() const { return QStringLiteral("重试"); }
     QString frmno() const { return m_frmno; }
-    bool navigateToDetail() const { return m_navigateToDetail; }
+    bool navigateToDetail() const { return m_detail.isOpen(); }
     // Raising it opens the sheet `frmno`; lowering it closes that and reloads.
     void setNavigateToDetail(bool on);
-    DetailedInspectionListView *detailView() const { return m_detail; }
+    DetailedInspectionListView *detailView() const { return m_detail.view(); }
 
     // Each time the screen is shown, and on "重试".
     Q_INVOKABLE void appeared();
@@ -64,10 +64,7 @@ private:
     DetailCheckitemListModel m_checkitems;
     std::optional<QString> m_errorMessage;
     QString m_frmno;
-    bool m_navigateToDetail = false;
-    // Kept after closing until the next opening: its page may still be
-    // leaving the stack and reading it.
-    QPointer<DetailedInspectionListView> m_detail;
+    ChildScreen<DetailedInspectionListView> m_detail;
 };
 
 } // namespace orvelle

@@ -2,8 +2,6 @@
 
 #include "InspectionItemDetailView.h"
 
-#include <QTimer>
-
 namespace orvelle {
 
 InspectionListView::InspectionListView(ServiceClient &client, const AppConfig &config, User &user,
@@ -11,42 +9,23 @@ InspectionListView::InspectionListView(ServiceClient &client, const AppConfig &c
     : TaskListView(QStringLiteral("今日检查"), client, config, user, cameras, beeper, parent)
 {}
 
-InspectionListView::~InspectionListView()
-{
-    delete m_detail.data();
-}
+InspectionListView::~InspectionListView() = default;
 
 void InspectionListView::setNavigateToDetail(bool on)
 {
     if (on == navigateToDetail())
         return;
-    m_navigateToDetail = on;
     if (on) {
-        if (m_detail)
-            m_detail->deleteLater();
-        m_detail = new InspectionItemDetailView(m_client, m_notesServer, m_user,
-                                                m_key.value_or(QString()), this);
+        m_detail.open([this] {
+            return new InspectionItemDetailView(m_client, m_notesServer, m_user,
+                                                m_selectedKey.value_or(QString()), this);
+        });
+    } else {
+        m_detail.close();
     }
     emit changed();
     if (!on)
         appeared();
-}
-
-void InspectionListView::pick(int row)
-{
-    if (row < 0 || row >= checkitems()->rowCount())
-        return;
-    m_key = rowKey(row);
-    emit changed();
-    setNavigateToDetail(true);
-}
-
-void InspectionListView::keyScanned(const QString &key)
-{
-    m_key = key;
-    setIsScannerPresented(false);
-    // The scanner is asked to close before the next screen opens.
-    QTimer::singleShot(0, this, [this] { setNavigateToDetail(true); });
 }
 
 } // namespace orvelle

@@ -3,7 +3,7 @@
 #include "InspectionItemDetailView.h"
 #include "TaskListView.h"
 
-#include <QPointer>
+#include "core/ChildScreen.h"
 
 namespace orvelle {
 
@@ -22,25 +22,19 @@ public:
                        CameraProvider &cameras, Beeper &beeper, QObject *parent = nullptr);
     ~InspectionListView() override;
 
-    const std::optional<QString> &Key() const { return m_key; }
-    QString keyText() const { return m_key.value_or(QString()); }
-    bool navigateToDetail() const { return m_navigateToDetail; }
+    const std::optional<QString> &Key() const { return m_selectedKey; }
+    QString keyText() const { return m_selectedKey.value_or(QString()); }
+    bool navigateToDetail() const { return m_detail.isOpen(); }
     // Raising it opens a fresh record list for `Key`; lowering it (going
     // back) closes that and reloads this list.
     void setNavigateToDetail(bool on);
-    InspectionItemDetailView *detailView() const { return m_detail; }
-
-    void pick(int row) override;
+    InspectionItemDetailView *detailView() const { return m_detail.view(); }
 
 protected:
-    void keyScanned(const QString &key) override;
+    void checkPointChosen() override { setNavigateToDetail(true); }
 
 private:
-    std::optional<QString> m_key;
-    bool m_navigateToDetail = false;
-    // Kept after closing until the next opening: its page may still be
-    // leaving the stack and reading it.
-    QPointer<InspectionItemDetailView> m_detail;
+    ChildScreen<InspectionItemDetailView> m_detail;
 };
 
 } // namespace orvelle

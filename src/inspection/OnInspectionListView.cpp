@@ -3,8 +3,6 @@
 #include "DetailedOnspectionListView.h"
 #include "platform/CameraPicker.h"
 
-#include <QTimer>
-
 namespace orvelle {
 
 OnInspectionListView::OnInspectionListView(ServiceClient &client, PhotoUploader &uploader,
@@ -17,7 +15,6 @@ OnInspectionListView::OnInspectionListView(ServiceClient &client, PhotoUploader 
 
 OnInspectionListView::~OnInspectionListView()
 {
-    delete m_detail.data();
     delete m_cameraPicker.data();
 }
 
@@ -51,38 +48,21 @@ void OnInspectionListView::setNavigateToDetail(bool on)
 {
     if (on == navigateToDetail())
         return;
-    m_navigateToDetail = on;
     if (on) {
-        if (m_detail)
-            m_detail->deleteLater();
-        m_detail = new DetailedOnspectionListView(m_client, m_uploader, m_cameras, m_notesServer,
+        DetailedOnspectionListView *sheet = m_detail.open([this] {
+            return new DetailedOnspectionListView(m_client, m_uploader, m_cameras, m_notesServer,
                                                   m_user, m_selectedImages.images(),
                                                   m_selectedKey.value_or(QString()), this);
-        connect(m_detail, &DetailedOnspectionListView::finished, this,
+        });
+        connect(sheet, &DetailedOnspectionListView::finished, this,
                 [this] { setNavigateToDetail(false); });
     } else {
-        m_detail->disconnect(this);
+        m_detail.view()->disconnect(this);
+        m_detail.close();
     }
     emit changed();
     if (!on)
         appeared();
-}
-
-void OnInspectionListView::pick(int row)
-{
-    if (row < 0 || row >= checkitems()->rowCount())
-        return;
-    m_selectedKey = rowKey(row);
-    emit changed();
-    setShowCameraPicker(true);
-}
-
-void OnInspectionListView::keyScanned(const QString &key)
-{
-    m_selectedKey = key;
-    setIsScannerPresented(false);
-    // The scanner is asked to close before the camera opens.
-    QTimer::singleShot(0, this, [this] { setShowCameraPicker(true); });
 }
 
 } // namespace orvelle

@@ -2,6 +2,7 @@
 
 #include "DetailedOnspectionListView.h"
 #include "TaskListView.h"
+#include "core/ChildScreen.h"
 #include "platform/CameraPicker.h"
 #include "platform/PhotoListModel.h"
 
@@ -39,27 +40,22 @@ public:
     // was taken for a check point with a key.
     void setShowCameraPicker(bool on);
     CameraPicker *cameraPicker() const { return m_cameraPicker; }
-    bool navigateToDetail() const { return m_navigateToDetail; }
+    bool navigateToDetail() const { return m_detail.isOpen(); }
     // Lowering it (going back, or the sheet was submitted) closes the sheet
     // and reloads this list, which discards the on-site photo.
     void setNavigateToDetail(bool on);
-    DetailedOnspectionListView *detailView() const { return m_detail; }
+    DetailedOnspectionListView *detailView() const { return m_detail.view(); }
 
     void appeared() override;
-    void pick(int row) override;
 
 protected:
-    void keyScanned(const QString &key) override;
+    void checkPointChosen() override { setShowCameraPicker(true); }
 
 private:
     PhotoUploader &m_uploader;
-    std::optional<QString> m_selectedKey;
     PhotoListModel m_selectedImages;
     QPointer<CameraPicker> m_cameraPicker;
-    bool m_navigateToDetail = false;
-    // Kept after closing until the next opening: its page may still be
-    // leaving the stack and reading it.
-    QPointer<DetailedOnspectionListView> m_detail;
+    ChildScreen<DetailedOnspectionListView> m_detail;
 };
 
 } // namespace orvelle

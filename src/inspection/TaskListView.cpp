@@ -1,10 +1,13 @@
 #include "TaskListView.h"
 
+#include "CheckitemListRequest.h"
 #include "InspectionRules.h"
 #include "core/AppConfig.h"
 #include "net/Endpoints.h"
 #include "net/ServiceClient.h"
 #include "platform/QRCodeScannerView.h"
+
+#include <QTimer>
 
 namespace orvelle {
 
@@ -53,21 +56,24 @@ void TaskListView::reload()
         {QStringLiteral("server"), m_notesServer},
         {QStringLiteral("qzDept"), departmentText(m_user)},
     };
-    m_client.sendJSONRequest(
-        endpoints::json::todayByDept, parameters, this,
-        [this](const std::optional<QString> &, qint64, const QJsonObject &json) {
-            const auto record = decodeRecord<TodayInspectionData>(json);
-            if (!record) {
-                setErrorMessage(recordErrorMessage());
-            } else if (!record->checkitems) {
-                setErrorMessage(noCheckItemsMessage());
-            } else {
-                m_checkitems.setRecords(*record->checkitems);
-                // A later good answer brings the list back.
-                setErrorMessage(std::nullopt);
-            }
+    requestCheckitems<TodayInspectionData>(
+        m_client, endpoints::json::todayByDept, parameters, this,
+        [this](QList<Checkitem> checkitems) {
+            m_checkitems.setRecords(std::move(checkitems));
+            // A later good answer brings the list back.
+            setErrorMessage(std::nullopt);
         },
-        [this](qint64, const QString &message) { setErrorMessage(message); });
+        [this](const QString &message) { setErrorMessage(message); });
+}
+
+void TaskListView::pick(int row)
+{
+    const Checkitem *item = m_checkitems.at(row);
+    if (!item)
+        return;
+    m_selectedKey = item->key;
+    emit changed();
+    checkPointChosen();
 }
 
 void TaskListView::codeScanned(const QString &text)
@@ -75,13 +81,10 @@ void TaskListView::codeScanned(const QString &text)
     const std::optional<QString> key = checkPointKey(text);
     if (!key)
         return;
-    keyScanned(*key);
-}
-
-std::optional<QString> TaskListView::rowKey(int row) const
-{
-    const Checkitem *item = m_checkitems.at(row);
-    return item ? item->key : std::nullopt;
+    m_selectedKey = *key;
+    setIsScannerPresented(false);
+    // The scanner is asked to close before the next screen opens.
+    QTimer::singleShot(0, this, [this] { checkPointChosen(); });
 }
 
 void TaskListView::setErrorMessage(const std::optional<QString> &message)

@@ -53,7 +53,7 @@ public:
     Q_INVOKABLE virtual void appeared();
     Q_INVOKABLE void reload();
     // A tap on a row.
-    Q_INVOKABLE virtual void pick(int row) = 0;
+    Q_INVOKABLE void pick(int row);
     // The scanner's report.
     Q_INVOKABLE void codeScanned(const QString &text);
 
@@ -64,14 +64,14 @@ protected:
     TaskListView(const QString &title, ServiceClient &client, const AppConfig &config, User &user,
                  CameraProvider &cameras, Beeper &beeper, QObject *parent);
 
-    // A key read from a check point's code; the scanner is already closing.
-    virtual void keyScanned(const QString &key) = 0;
-    std::optional<QString> rowKey(int row) const;
+    // A row was picked or a code scanned: `m_selectedKey` holds its key.
+    virtual void checkPointChosen() = 0;
 
     ServiceClient &m_client;
     User &m_user;
     CameraProvider &m_cameras;
     QString m_notesServer;
+    std::optional<QString> m_selectedKey;
 
 private:
     void setErrorMessage(const std::optional<QString> &message);
