@@ -1,4 +1,5 @@
 #include "InspectionService.h"
+#include "TestImages.h"
 #include "inspection/DetailedInspectionListView.h"
 #include "inspection/InspectionItemDetailView.h"
 #include "inspection/InspectionListView.h"
@@ -15,6 +16,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QVideoSink>
 
 using namespace orvelle;
 using namespace orvelle::test;
@@ -228,6 +230,33 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(
             int(service->requestsTo(InspectionService::path(json::todayByDept)).size()),
             requestsBefore + 1, 20000);
+    }
+
+    // The posted code, seen by the camera, picks its check point; the same
+    // camera then takes the on-site photo.
+    void postedCodeSeenByTheCameraPicksItsCheckPoint()
+    {
+        service->answer(json::todayByDept, todayList);
+        const QString posted = dir.filePath("posted.png");
+        QVERIFY(qrImage(QStringLiteral(R"({"key":"K-3","project":"三号"})")).save(posted));
+        auto camera = CameraProvider::imageFile(posted);
+        OnInspectionListView view(*client, *uploader, config, *user, *camera, *beeper);
+        view.setIsScannerPresented(true);
+        QVideoSink scannerPreview;
+        view.scanner()->setVideoSink(&scannerPreview);
+        QTRY_VERIFY_WITH_TIMEOUT(view.showCameraPicker(), 20000);
+        QVERIFY(!view.isScannerPresented());
+        QCOMPARE(view.selectedKeyText(), QStringLiteral("K-3"));
+
+        QVideoSink cameraPreview;
+        view.cameraPicker()->setVideoSink(&cameraPreview);
+        QTRY_VERIFY(cameraPreview.videoFrame().isValid());
+        view.cameraPicker()->shutter();
+        QTRY_VERIFY_WITH_TIMEOUT(view.cameraPicker()->hasCapture(), 20000);
+        view.cameraPicker()->accept();
+        QTRY_VERIFY(view.navigateToDetail());
+        QCOMPARE(view.detailView()->key(), QStringLiteral("K-3"));
+        QCOMPARE(view.detailView()->onselectedImages().size(), 1);
     }
 
     void recordListOfACheckPoint()
