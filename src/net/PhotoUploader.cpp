@@ -9,6 +9,7 @@
 #include <QHttpMultiPart>
 #include <QImageWriter>
 #include <QJsonObject>
+#include <QMutex>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
@@ -18,25 +19,55 @@
 
 namespace orvelle {
 
-namespace {
+// A staged photo is a private picture on disk: whoever finishes with it, or
+// the uploader going away first, removes it.
+struct PhotoUploader::StagedFiles
+{
+    QMutex mutex;
+    QSet<QString> files;
+
+    void add(const QString &file)
+    {
+        QMutexLocker lock(&mutex);
+        files.insert(file);
+    }
+    void remove(const QString &file)
+    {
+        QMutexLocker lock(&mutex);
+        files.remove(file);
+        QFile::remove(file);
+    }
+    void removeAll()
+    {
+        QMutexLocker lock(&mutex);
+        for (const QString &file : std::as_const(files))
+            QFile::remove(file);
+        files.clear();
+    }
+};
+
 // Encodes one photo into a new file of its own; "" when that fails. Runs on
 // the thread pool: a 12-megapixel JPEG takes far longer than a frame.
-QString stage(const QImage &photo, const QString &directory)
+QString PhotoUploader::stage(const QImage &photo, const QString &directory,
+                             const std::shared_ptr<StagedFiles> &staged)
 {
     QTemporaryFile file(directory + QStringLiteral("/orvelle-upload-XXXXXX.jpg"));
     file.setAutoRemove(false);
     if (!file.open())
         return {};
+    staged->add(file.fileName());
     QImageWriter writer(&file, "jpeg");
     writer.setQuality(50);
     if (photo.isNull() || !writer.write(photo)) {
         qCDebug(lcNet) << "photo not encoded:" << writer.errorString();
-        file.remove();
+        file.close();
+        staged->remove(file.fileName());
         return {};
     }
     return file.fileName();
 }
 
+namespace {
 QByteArray newBoundary()
 {
     const quint64 random = QRandomGenerator::global()->generate64();
@@ -59,14 +90,17 @@ PhotoUploader::PhotoUploader(const AppConfig &config, QObject *parent)
     , m_config(config)
     , m_tls(answers::tlsConfiguration(config.caFile))
     , m_network(new QNetworkAccessManager(this))
+    , m_staged(std::make_shared<StagedFiles>())
     , m_stagingDirectory(QDir::tempPath())
 {}
 
 PhotoUploader::~PhotoUploader()
 {
     // Encodings still running hold nothing of ours, but their files must not
-    // outlive the uploader unnoticed: let them finish first.
+    // outlive the uploader: let them finish, then remove what no answer will
+    // (an unlinked file still open in a request body is fine).
     m_encoders.waitForDone();
+    m_staged->removeAll();
 }
 
 QString PhotoUploader::uploadAddress() const
@@ -112,7 +146,7 @@ void PhotoUploader::uploadPhotos(const QList<QImage> &photos, QObject *context, 
         return;
     }
     for (const QImage &photo : photos) {
-        QtConcurrent::run(&m_encoders, stage, photo, m_stagingDirectory)
+        QtConcurrent::run(&m_encoders, stage, photo, m_stagingDirectory, m_staged)
             .then(this, [this, batch](const QString &stagedFile) {
                 if (stagedFile.isEmpty())
                     photoDone(batch, stagedFile, std::nullopt);
@@ -163,7 +197,7 @@ void PhotoUploader::photoDone(const std::shared_ptr<Batch> &batch, const QString
 {
     // Unlinking is safe while the body may still hold the file open.
     if (!stagedFile.isEmpty())
-        QFile::remove(stagedFile);
+        m_staged->remove(stagedFile);
     if (address)
         batch->urls.append(*address);
     else

@@ -45,6 +45,9 @@ public:
 
 private:
     struct Batch;
+    struct StagedFiles;
+    static QString stage(const QImage &photo, const QString &directory,
+                         const std::shared_ptr<StagedFiles> &staged);
     void send(const std::shared_ptr<Batch> &batch, const QString &stagedFile);
     void photoDone(const std::shared_ptr<Batch> &batch, const QString &stagedFile,
                    const std::optional<QString> &address);
@@ -55,6 +58,8 @@ private:
     QNetworkAccessManager *m_network;
     // Encoding runs at idle priority so the GUI thread always gets a core.
     QThreadPool m_encoders;
+    // Files staged and not yet removed; shared with the encoders.
+    std::shared_ptr<StagedFiles> m_staged;
     QString m_stagingDirectory;
     std::chrono::milliseconds m_timeout{60000};
 };
