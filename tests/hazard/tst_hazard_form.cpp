@@ -1,9 +1,9 @@
-#include "HazardService.h"
 #include "hazard/SHazardDescriptorView.h"
 #include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
 #include "platform/Camera.h"
 #include "session/User.h"
+#include "support/NotesService.h"
 #include "support/https/TestClientConfig.h"
 
 #include <QJsonArray>
@@ -12,20 +12,14 @@
 #include <QTest>
 
 using namespace orvelle;
-using orvelle::test::HazardService;
 using orvelle::test::HttpsTestServer;
+using orvelle::test::NotesService;
+using orvelle::test::photo;
 using Row = SHazardDescriptorView::Row;
 namespace json = endpoints::json;
 
 namespace {
 const char *const twoPlaces = R"({"code":1,"checkitems":[{"place":"一号窑"},{"place":"原料库"}]})";
-
-QImage photo(int width)
-{
-    QImage image(width, 40, QImage::Format_RGB32);
-    image.fill(Qt::darkYellow);
-    return image;
-}
 
 QStringList sortedImageAddresses(const QJsonObject &body)
 {
@@ -42,7 +36,7 @@ class TestHazardForm : public QObject
 
     QTemporaryDir dir;
     HttpsTestServer server;
-    std::unique_ptr<HazardService> service;
+    std::unique_ptr<NotesService> service;
     std::unique_ptr<ServiceClient> client;
     std::unique_ptr<PhotoUploader> uploader;
     std::unique_ptr<CameraProvider> cameras = CameraProvider::none();
@@ -113,7 +107,7 @@ private slots:
         // Clearing the server drops its responder: the service is made anew.
         service.reset();
         server.clear();
-        service = std::make_unique<HazardService>(server);
+        service = std::make_unique<NotesService>(server);
         service->answer(json::standardPlace, twoPlaces);
         User &user = User::shared();
         user.setMobile(QStringLiteral("13800000001"));
@@ -261,9 +255,8 @@ private slots:
         QVERIFY(!form->isLoading());
 
         const QJsonObject body = service->lastBody(json::createDanger);
-        QCOMPARE(
-            sortedImageAddresses(body),
-            QStringList({"http://files/w41.jpg", "http://files/w42.jpg", "http://files/w43.jpg"}));
+        QCOMPARE(sortedImageAddresses(body),
+                 QStringList({"http://g/w41.jpg", "http://g/w42.jpg", "http://g/w43.jpg"}));
         const QString description = QStringLiteral("皮带机护罩脱落\n  ");
         expectBody(body, {{"ou1", "岚石水泥"},
                           {"ou2", "矿山分厂"},
@@ -309,7 +302,7 @@ private slots:
         QCOMPARE(form->alertMessage(), QString());
         QVERIFY(form->navigateToContentView());
         const QJsonObject body = service->lastBody(json::createDanger);
-        QCOMPARE(body.value("image").toString(), QStringLiteral("http://files/w41.jpg"));
+        QCOMPARE(body.value("image").toString(), QStringLiteral("http://g/w41.jpg"));
         QCOMPARE(body.value("checkdept").toString(), QStringLiteral("/"));
         for (const char *key : {"ou1", "ou2", "username"})
             QCOMPARE(body.value(key), QJsonValue(""));
@@ -385,7 +378,7 @@ private slots:
         form->acknowledgeAlert();
 
         // The next "新增" uploads all of them again.
-        service->refuseWidth(0);
+        service->refuseWidth(-1);
         service->answer(json::createDanger, R"({"code":1,"msg":"ok"})");
         form->submit();
         waitForAlert(*form);

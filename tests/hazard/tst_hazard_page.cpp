@@ -1,9 +1,9 @@
-#include "HazardService.h"
 #include "hazard/SHazardDescriptorView.h"
 #include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
 #include "platform/Camera.h"
 #include "session/User.h"
+#include "support/NotesService.h"
 #include "support/QmlPageFixture.h"
 #include "support/https/TestClientConfig.h"
 
@@ -21,8 +21,8 @@ Q_IMPORT_QML_PLUGIN(OrvellePlatformPlugin)
 Q_IMPORT_QML_PLUGIN(OrvelleHazardPlugin)
 
 using namespace orvelle;
-using orvelle::test::HazardService;
 using orvelle::test::HttpsTestServer;
+using orvelle::test::NotesService;
 using orvelle::test::QmlPageFixture;
 namespace json = endpoints::json;
 
@@ -65,7 +65,7 @@ private slots:
 
     void fileAReportWithACameraPhoto()
     {
-        HazardService service(server);
+        NotesService service(server);
         service.answer(json::standardPlace,
                        R"({"code":1,"checkitems":[{"place":"一号窑"},{"place":"原料库"}]})");
         service.answer(json::createDanger, R"({"code":1,"msg":"隐患登记成功"})");
@@ -123,7 +123,7 @@ private slots:
         QCOMPARE(closing.size(), 1);
 
         const QJsonObject body = service.lastBody(json::createDanger);
-        QCOMPARE(body.value("image").toString(), QStringLiteral("http://files/w640.jpg"));
+        QCOMPARE(body.value("image").toString(), QStringLiteral("http://g/w640.jpg"));
         QCOMPARE(body.value("yhfrom").toString(), QStringLiteral("班组隐患排查"));
         QCOMPARE(body.value("place").toString(), QStringLiteral("原料库"));
         QCOMPARE(body.value("weather").toString(), QStringLiteral("晴"));

@@ -1,4 +1,3 @@
-#include "InspectionService.h"
 #include "inspection/InspectionListView.h"
 #include "inspection/OnInspectionListView.h"
 #include "net/PhotoUploader.h"
@@ -6,6 +5,7 @@
 #include "platform/Beeper.h"
 #include "platform/Camera.h"
 #include "session/User.h"
+#include "support/NotesService.h"
 #include "support/QmlPageFixture.h"
 #include "support/https/TestClientConfig.h"
 
@@ -57,7 +57,7 @@ class TestInspectionPages : public QObject
 
     QTemporaryDir dir;
     HttpsTestServer server;
-    std::unique_ptr<InspectionService> service;
+    std::unique_ptr<NotesService> service;
     std::unique_ptr<ServiceClient> client;
     std::unique_ptr<PhotoUploader> uploader;
     std::unique_ptr<User> user;
@@ -71,7 +71,7 @@ private slots:
         QVERIFY(server.isListening());
         qputenv("HOME", dir.path().toUtf8());
         qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
-        service = std::make_unique<InspectionService>(server);
+        service = std::make_unique<NotesService>(server);
         client = std::make_unique<ServiceClient>(config);
         uploader = std::make_unique<PhotoUploader>(config);
         uploader->setStagingDirectory(dir.path());
@@ -142,12 +142,11 @@ private slots:
                  QJsonValue("0"));
 
         // "确定" returns to the list, which loads again.
-        const size_t loads = service->requestsTo(InspectionService::path(json::todayByDept)).size();
+        const size_t loads = service->requestsTo(NotesService::path(json::todayByDept)).size();
         QVERIFY(QmlPageFixture::tap(find(window, "确定")));
         QTRY_VERIFY_WITH_TIMEOUT(!find(window, "DetailedOnspectionListView"), 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(
-            service->requestsTo(InspectionService::path(json::todayByDept)).size(), loads + 1,
-            20000);
+        QTRY_COMPARE_WITH_TIMEOUT(service->requestsTo(NotesService::path(json::todayByDept)).size(),
+                                  loads + 1, 20000);
         QVERIFY(find(window, "一号破碎机"));
         QCOMPARE(view.selectedImages()->count(), 0);
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));

@@ -1,9 +1,9 @@
-#include "InspectionService.h"
 #include "inspection/DetailedOnspectionListView.h"
 #include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
 #include "platform/Camera.h"
 #include "session/User.h"
+#include "support/NotesService.h"
 #include "support/https/TestClientConfig.h"
 
 #include <QJsonArray>
@@ -30,7 +30,7 @@ class TestSheet : public QObject
 
     QTemporaryDir dir;
     HttpsTestServer server;
-    std::unique_ptr<InspectionService> service;
+    std::unique_ptr<NotesService> service;
     std::unique_ptr<ServiceClient> client;
     std::unique_ptr<PhotoUploader> uploader;
     std::unique_ptr<User> user;
@@ -56,10 +56,10 @@ class TestSheet : public QObject
     {
         QTRY_VERIFY_WITH_TIMEOUT(view.showAlert(), 30000);
     }
-    size_t uploads() const { return service->requestsTo(InspectionService::uploadPath()).size(); }
+    size_t uploads() const { return service->requestsTo(NotesService::uploadPath()).size(); }
     size_t submissions() const
     {
-        return service->requestsTo(InspectionService::path(json::createSheet)).size();
+        return service->requestsTo(NotesService::path(json::createSheet)).size();
     }
 
 private slots:
@@ -67,7 +67,7 @@ private slots:
     {
         QVERIFY(server.isListening());
         qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
-        service = std::make_unique<InspectionService>(server);
+        service = std::make_unique<NotesService>(server);
         client = std::make_unique<ServiceClient>(config);
         uploader = std::make_unique<PhotoUploader>(config);
         uploader->setStagingDirectory(dir.path());
@@ -241,11 +241,11 @@ private slots:
         QCOMPARE(body.value("image").toString(),
                  QStringLiteral("http://g/w50.jpg----http://g/w40.jpg----http://g/w30.jpg"));
         // The added photos were sent only once the on-site ones were stored.
-        const auto sent = service->requestsTo(InspectionService::uploadPath());
+        const auto sent = service->requestsTo(NotesService::uploadPath());
         QCOMPARE(sent.size(), size_t(5));
         QList<int> widths;
         for (const RecordedRequest &request : sent)
-            widths << InspectionService::widthOf(request);
+            widths << NotesService::widthOf(request);
         std::sort(widths.begin(), widths.begin() + 2);
         std::sort(widths.begin() + 2, widths.end());
         QCOMPARE(widths, (QList<int>{10, 20, 30, 40, 50}));

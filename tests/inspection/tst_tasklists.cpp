@@ -1,4 +1,3 @@
-#include "InspectionService.h"
 #include "TestImages.h"
 #include "inspection/DetailedInspectionListView.h"
 #include "inspection/InspectionItemDetailView.h"
@@ -9,6 +8,7 @@
 #include "platform/Beeper.h"
 #include "platform/Camera.h"
 #include "session/User.h"
+#include "support/NotesService.h"
 #include "support/https/TestClientConfig.h"
 
 #include <QJsonArray>
@@ -41,7 +41,7 @@ class TestTaskLists : public QObject
 
     QTemporaryDir dir;
     HttpsTestServer server;
-    std::unique_ptr<InspectionService> service;
+    std::unique_ptr<NotesService> service;
     std::unique_ptr<ServiceClient> client;
     std::unique_ptr<PhotoUploader> uploader;
     std::unique_ptr<User> user;
@@ -69,7 +69,7 @@ private slots:
         // The camera's album copy stays in the test folder.
         qputenv("HOME", dir.path().toUtf8());
         qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
-        service = std::make_unique<InspectionService>(server);
+        service = std::make_unique<NotesService>(server);
         client = std::make_unique<ServiceClient>(config);
         uploader = std::make_unique<PhotoUploader>(config);
         uploader->setStagingDirectory(dir.path());
@@ -109,7 +109,7 @@ private slots:
         user->setOu2(std::nullopt);
         view->appeared();
         QTRY_VERIFY_WITH_TIMEOUT(
-            service->requestsTo(InspectionService::path(json::todayByDept)).size() == 2, 20000);
+            service->requestsTo(NotesService::path(json::todayByDept)).size() == 2, 20000);
         QCOMPARE(service->lastBody(json::todayByDept).value("qzDept").toString(),
                  QStringLiteral("岚石水泥/"));
         user->setOu1(std::nullopt);
@@ -209,7 +209,7 @@ private slots:
         // A scanned point opens the camera once the scanner has closed; its
         // photo opens the sheet with that photo.
         const int requestsBefore =
-            int(service->requestsTo(InspectionService::path(json::todayByDept)).size());
+            int(service->requestsTo(NotesService::path(json::todayByDept)).size());
         view->setIsScannerPresented(true);
         view->codeScanned(QStringLiteral(R"({"key":"K-3"})"));
         QVERIFY(!view->showCameraPicker());
@@ -228,7 +228,7 @@ private slots:
         QVERIFY(!view->navigateToDetail());
         QCOMPARE(view->selectedImages()->count(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(
-            int(service->requestsTo(InspectionService::path(json::todayByDept)).size()),
+            int(service->requestsTo(NotesService::path(json::todayByDept)).size()),
             requestsBefore + 1, 20000);
     }
 
@@ -285,13 +285,11 @@ private slots:
         QCOMPARE(sheetBody.value("db_vw").toString(), QStringLiteral("vw-ByTodayCheckByNo"));
 
         // "返回" of the sheet brings the list back, reloaded.
-        const size_t loads =
-            service->requestsTo(InspectionService::path(json::todayDeptCheck)).size();
+        const size_t loads = service->requestsTo(NotesService::path(json::todayDeptCheck)).size();
         view.detailView()->goBack();
         QVERIFY(!view.navigateToDetail());
         QTRY_COMPARE_WITH_TIMEOUT(
-            service->requestsTo(InspectionService::path(json::todayDeptCheck)).size(), loads + 1,
-            20000);
+            service->requestsTo(NotesService::path(json::todayDeptCheck)).size(), loads + 1, 20000);
     }
 
     void submittedSheetReadOnly()
@@ -353,7 +351,7 @@ private slots:
         broken.appeared();
         QTRY_VERIFY_WITH_TIMEOUT(!broken.isLoading(), 20000);
         QVERIFY(broken.hasErrorMessage());
-        service = std::make_unique<InspectionService>(server);
+        service = std::make_unique<NotesService>(server);
     }
 };
 

@@ -17,15 +17,16 @@ namespace orvelle::test {
 // The inspection service and the file store on the test server. Service
 // answers are queued per operation (the last one repeats); each photo is
 // stored under its width, "g/w<width>.jpg", so a test can tell them apart.
-class InspectionService
+// An operation without an answer gets code 5.
+class NotesService
 {
 public:
-    explicit InspectionService(HttpsTestServer &server)
+    explicit NotesService(HttpsTestServer &server)
         : m_server(server)
     {
         install();
     }
-    ~InspectionService() { m_server.setResponder(nullptr); }
+    ~NotesService() { m_server.setResponder(nullptr); }
 
     static std::string path(QLatin1String operation)
     {
@@ -64,7 +65,7 @@ public:
         std::lock_guard lock(m_mutex);
         m_answers[path(operation)] = {Answer::json(body)};
     }
-    // Photos of this width fail to store.
+    // Photos of this width fail to store; -1 for none.
     void refuseWidth(int width)
     {
         std::lock_guard lock(m_mutex);
@@ -86,6 +87,11 @@ public:
                 found.push_back(request);
         return found;
     }
+    std::vector<RecordedRequest> requestsTo(QLatin1String operation) const
+    {
+        return requestsTo(path(operation));
+    }
+    int uploadCount() const { return int(requestsTo(uploadPath()).size()); }
     // The JSON body of the last request to an operation.
     QJsonObject lastBody(QLatin1String operation) const
     {
@@ -113,7 +119,7 @@ private:
         std::lock_guard lock(m_mutex);
         if (request.path == uploadPath()) {
             const int width = widthOf(request);
-            if (width == m_refusedWidth)
+            if (width < 0 || width == m_refusedWidth)
                 return Answer::json(R"({"success":false})");
             Answer stored = Answer::json("{\"success\":true,\"httpUrl\":\"g/w"
                                          + std::to_string(width) + ".jpg\"}");
