@@ -2,6 +2,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLatin1StringView>
 #include <QList>
 #include <QString>
 #include <optional>
@@ -15,9 +16,11 @@ namespace orvelle {
 class JsonRecordReader
 {
 public:
+    // Holds on to `object`: keep it alive while reading.
     explicit JsonRecordReader(const QJsonObject &object)
         : m_object(object)
     {}
+    explicit JsonRecordReader(QJsonObject &&) = delete;
 
     bool ok() const { return m_ok; }
 
@@ -43,13 +46,14 @@ public:
         field.reset();
         if (!m_ok)
             return;
-        const QJsonValue value = m_object.value(QLatin1String(key));
-        if (!value.isArray())
+        const auto found = m_object.constFind(QLatin1StringView(key));
+        if (found == m_object.constEnd() || !found->isArray())
             return;
-        const QJsonArray array = value.toArray();
+        const QJsonArray array = found->toArray();
+        // Filled aside: a fault halfway must not leave a partial list behind.
         QList<Element> elements;
         elements.reserve(array.size());
-        for (const QJsonValue &entry : array) {
+        for (const QJsonValueConstRef entry : array) {
             if (!entry.isObject())
                 return;
             std::optional<Element> element = Element::decode(entry.toObject());
@@ -57,11 +61,12 @@ public:
                 return;
             elements.append(std::move(*element));
         }
-        field = std::move(elements);
+        field.emplace(std::move(elements));
     }
 
 private:
-    QJsonObject m_object;
+    // Reads through references into the object: no QJsonValue is copied out.
+    const QJsonObject &m_object;
     bool m_ok = true;
 };
 
