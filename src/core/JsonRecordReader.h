@@ -38,7 +38,7 @@ public:
     // A JSON number holding a whole value within 64 bits.
     void integer(const char *key, std::optional<qint64> &field);
 
-    // Each element must be an object that `Element::decode` accepts; any
+    // Each element must be an object whose fields `Element::read` accepts; any
     // other outcome leaves the list absent without failing the record.
     template <typename Element>
     void lenientList(const char *key, std::optional<QList<Element>> &field)
@@ -56,10 +56,12 @@ public:
         for (const QJsonValueConstRef entry : array) {
             if (!entry.isObject())
                 return;
-            std::optional<Element> element = Element::decode(entry.toObject());
-            if (!element)
+            const QJsonObject object = entry.toObject();
+            JsonRecordReader reader(object);
+            // Read in place: no record is moved into the list.
+            elements.emplaceBack().read(reader);
+            if (!reader.ok())
                 return;
-            elements.append(std::move(*element));
         }
         field.emplace(std::move(elements));
     }
@@ -72,6 +74,15 @@ private:
 
 // A JSON number holding a whole value within 64 bits; absent for anything else.
 std::optional<qint64> jsonWholeNumber(const QJsonValue &value);
+
+// A record whose fields `Record::read` takes from `json`, or nothing when any failed.
+template <typename Record> std::optional<Record> readRecord(const QJsonObject &json)
+{
+    JsonRecordReader reader(json);
+    Record record;
+    record.read(reader);
+    return reader.finish(std::move(record));
+}
 
 // Decodes `json` as the record type `Record` (which has a static decode());
 // nothing partial is ever delivered.

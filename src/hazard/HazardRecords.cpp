@@ -2,12 +2,9 @@
 
 namespace orvelle {
 
-std::optional<PlaceCheckitem> PlaceCheckitem::decode(const QJsonObject &json)
+void PlaceCheckitem::read(JsonRecordReader &r)
 {
-    JsonRecordReader r(json);
-    PlaceCheckitem item;
-    r.text("place", item.place);
-    return r.finish(std::move(item));
+    r.text("place", place);
 }
 
 std::optional<PlacedData> PlacedData::decode(const QJsonObject &json)

@@ -14,7 +14,11 @@ namespace orvelle {
 struct PlaceCheckitem
 {
     std::optional<QString> place;
-    static std::optional<PlaceCheckitem> decode(const QJsonObject &json);
+    void read(JsonRecordReader &r);
+    static std::optional<PlaceCheckitem> decode(const QJsonObject &json)
+    {
+        return readRecord<PlaceCheckitem>(json);
+    }
 };
 
 // "/notes/notesStandardPlace"

@@ -21,15 +21,12 @@ QString noCheckItemsMessage()
     return QStringLiteral("没有检查项数据");
 }
 
-std::optional<Checkitem> Checkitem::decode(const QJsonObject &json)
+void Checkitem::read(JsonRecordReader &r)
 {
-    JsonRecordReader r(json);
-    Checkitem c;
-    r.text("id", c.id);
-    r.text("key", c.key);
-    r.text("project", c.project);
-    r.text("qzdept", c.qzdept);
-    return r.finish(std::move(c));
+    r.text("id", id);
+    r.text("key", key);
+    r.text("project", project);
+    r.text("qzdept", qzdept);
 }
 
 std::optional<TodayInspectionData> TodayInspectionData::decode(const QJsonObject &json)
@@ -45,16 +42,13 @@ std::optional<TodayInspectionData> TodayInspectionData::decode(const QJsonObject
     return r.finish(std::move(d));
 }
 
-std::optional<OnCheckitem> OnCheckitem::decode(const QJsonObject &json)
+void OnCheckitem::read(JsonRecordReader &r)
 {
-    JsonRecordReader r(json);
-    OnCheckitem c;
-    r.requiredText("id", c.id);
-    r.text("projectitem", c.projectitem);
-    r.text("yhtype", c.yhtype);
-    r.text("yhtypes", c.yhtypes);
-    r.text("yhlevel", c.yhlevel);
-    return r.finish(std::move(c));
+    r.requiredText("id", id);
+    r.text("projectitem", projectitem);
+    r.text("yhtype", yhtype);
+    r.text("yhtypes", yhtypes);
+    r.text("yhlevel", yhlevel);
 }
 
 std::optional<OnInspectionDetaildData> OnInspectionDetaildData::decode(const QJsonObject &json)
@@ -100,16 +94,13 @@ QJsonObject OnXCheckitem::toJson() const
     return object;
 }
 
-std::optional<DetailCheckitem> DetailCheckitem::decode(const QJsonObject &json)
+void DetailCheckitem::read(JsonRecordReader &r)
 {
-    JsonRecordReader r(json);
-    DetailCheckitem c;
-    r.text("checkdate", c.checkdate);
-    r.text("checkname", c.checkname);
-    r.text("checkpeople", c.checkpeople);
-    r.text("frmno", c.frmno);
-    r.text("id", c.id);
-    return r.finish(std::move(c));
+    r.text("checkdate", checkdate);
+    r.text("checkname", checkname);
+    r.text("checkpeople", checkpeople);
+    r.text("frmno", frmno);
+    r.text("id", id);
 }
 
 std::optional<DetailTodayInspectionDetailData>
@@ -126,18 +117,15 @@ DetailTodayInspectionDetailData::decode(const QJsonObject &json)
     return r.finish(std::move(d));
 }
 
-std::optional<DetailitemCheckitem> DetailitemCheckitem::decode(const QJsonObject &json)
+void DetailitemCheckitem::read(JsonRecordReader &r)
 {
-    JsonRecordReader r(json);
-    DetailitemCheckitem c;
-    r.text("distription", c.distription);
-    r.text("id", c.id);
-    r.text("isapprove", c.isapprove);
-    r.text("projectitem", c.projectitem);
-    r.text("yhlevel", c.yhlevel);
-    r.text("yhtype", c.yhtype);
-    r.text("yhtypes", c.yhtypes);
-    return r.finish(std::move(c));
+    r.text("distription", distription);
+    r.text("id", id);
+    r.text("isapprove", isapprove);
+    r.text("projectitem", projectitem);
+    r.text("yhlevel", yhlevel);
+    r.text("yhtype", yhtype);
+    r.text("yhtypes", yhtypes);
 }
 
 std::optional<DetailitemTodayData> DetailitemTodayData::decode(const QJsonObject &json)

@@ -25,7 +25,11 @@ QString noCheckItemsMessage(); // "没有检查项数据"
 struct Checkitem
 {
     Text id, key, project, qzdept;
-    static std::optional<Checkitem> decode(const QJsonObject &json);
+    void read(JsonRecordReader &r);
+    static std::optional<Checkitem> decode(const QJsonObject &json)
+    {
+        return readRecord<Checkitem>(json);
+    }
 };
 
 // "/notes/notestodayqzDeptKs"
@@ -41,7 +45,11 @@ struct OnCheckitem
 {
     Text id; // required
     Text projectitem, yhtype, yhtypes, yhlevel;
-    static std::optional<OnCheckitem> decode(const QJsonObject &json);
+    void read(JsonRecordReader &r);
+    static std::optional<OnCheckitem> decode(const QJsonObject &json)
+    {
+        return readRecord<OnCheckitem>(json);
+    }
 };
 
 // "/notes/notesreceiveKs": the blank sheet of a check point.
@@ -73,7 +81,11 @@ struct OnXCheckitem
 struct DetailCheckitem
 {
     Text checkdate, checkname, checkpeople, frmno, id;
-    static std::optional<DetailCheckitem> decode(const QJsonObject &json);
+    void read(JsonRecordReader &r);
+    static std::optional<DetailCheckitem> decode(const QJsonObject &json)
+    {
+        return readRecord<DetailCheckitem>(json);
+    }
 };
 
 // "/notes/notestodayqzDeptCheck": the submitted sheets of a check point.
@@ -88,7 +100,11 @@ struct DetailTodayInspectionDetailData
 struct DetailitemCheckitem
 {
     Text distription, id, isapprove, projectitem, yhlevel, yhtype, yhtypes;
-    static std::optional<DetailitemCheckitem> decode(const QJsonObject &json);
+    void read(JsonRecordReader &r);
+    static std::optional<DetailitemCheckitem> decode(const QJsonObject &json)
+    {
+        return readRecord<DetailitemCheckitem>(json);
+    }
 };
 
 // "/notes/notestodayCheckNo": one submitted sheet.
