@@ -41,13 +41,21 @@ class TestHazardPage : public QObject
         return item;
     }
     // Taps a row, then one of the first rows of its sheet, then "完成".
-    static void choose(SHazardDescriptorView &view, QObject *page, const QString &row,
-                       const QString &choice)
+    static void choose(SHazardDescriptorView &view, QmlPageFixture &fixture, QObject *page,
+                       const QString &row, const QString &choice)
     {
-        // The last sheet's fade-out still takes taps for a moment.
+        // A sheet still fading out would take the tap (and one tapped
+        // outside closes).
+        QTRY_VERIFY_WITH_TIMEOUT(QmlPageFixture::popupsClosed(fixture.window()), 20000);
         QQuickItem *rowItem = waitFor(page, row);
-        QTRY_VERIFY((QmlPageFixture::tap(rowItem), view.picker() != nullptr));
-        QVERIFY(QmlPageFixture::tap(waitFor(page, choice)));
+        QVERIFY(QmlPageFixture::settled(rowItem) && QmlPageFixture::tap(rowItem));
+        QVERIFY(view.picker());
+        // The wheel turns to the current value and drops rows it scrolls past.
+        QQuickItem *choiceItem = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((choiceItem = QmlPageFixture::findItem(page, choice))
+                                     && QmlPageFixture::settled(choiceItem),
+                                 20000);
+        QVERIFY(QmlPageFixture::tap(choiceItem));
         QVERIFY(QmlPageFixture::tap(waitFor(page, QStringLiteral("完成"))));
         QTRY_VERIFY(!view.picker());
         QTRY_VERIFY(QmlPageFixture::findItem(page, choice));
@@ -108,10 +116,10 @@ private slots:
         QCOMPARE(view.descriptionText(), QStringLiteral("护罩脱落"));
         QCOMPARE(view.focusedField(), QStringLiteral("descriptionText"));
 
-        choose(view, page, "隐患来源", "班组隐患排查");
+        choose(view, fixture, page, "隐患来源", "班组隐患排查");
         QVERIFY(!editor->hasActiveFocus());
-        choose(view, page, "隐患地点", "原料库");
-        choose(view, page, "天气", "晴");
+        choose(view, fixture, page, "隐患地点", "原料库");
+        choose(view, fixture, page, "天气", "晴");
 
         QQuickItem *submit = QmlPageFixture::findItem(page, "新增");
         QTRY_VERIFY((QmlPageFixture::tap(submit), view.isLoading() || view.showAlert()));

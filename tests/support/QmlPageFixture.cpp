@@ -1,5 +1,6 @@
 #include "QmlPageFixture.h"
 
+#include <QPointer>
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlError>
@@ -105,6 +106,36 @@ QObject *QmlPageFixture::load(const QUrl &url, const QVariantMap &properties)
             record(QStringLiteral("the loaded window was never activated"));
     }
     return object;
+}
+
+bool QmlPageFixture::settled(QQuickItem *item)
+{
+    // A list may drop the delegate meanwhile: then it never settles.
+    const QPointer<QQuickItem> watched(item);
+    QRectF last;
+    int unchanged = 0;
+    return QTest::qWaitFor(
+               [&] {
+                   if (!watched)
+                       return false;
+                   const QRectF now = watched->mapRectToScene(watched->boundingRect());
+                   unchanged = now == last ? unchanged + 1 : 0;
+                   last = now;
+                   return unchanged >= 5;
+               },
+               20000)
+           && watched;
+}
+
+bool QmlPageFixture::popupsClosed(QQuickWindow &window)
+{
+    QQuickItem *root = window.contentItem()->parentItem();
+    for (QQuickItem *layer : root ? root->childItems() : QList<QQuickItem *>())
+        if (layer->inherits("QQuickOverlay"))
+            for (QQuickItem *popup : layer->childItems())
+                if (popup->isVisible())
+                    return false;
+    return true;
 }
 
 QQuickItem *QmlPageFixture::findItem(QObject *root, const QString &name)

@@ -40,6 +40,11 @@ public:
     static QQuickItem *findItem(QObject *root, const QString &name);
     // Clicks an item in its middle, as a finger would.
     static bool tap(QQuickItem *item);
+    // Waits until the item stops moving: a tap during a sheet's or page's
+    // entering transition lands beside it, or outside a sheet and closes it.
+    static bool settled(QQuickItem *item);
+    // No sheet or dialog is showing, nor still fading out (which eats taps).
+    static bool popupsClosed(QQuickWindow &window);
 
 private:
     void record(const QString &line);
