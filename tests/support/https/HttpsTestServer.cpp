@@ -188,6 +188,14 @@ HttpsTestServer::HttpsTestServer(Certificate certificate, const std::string &hos
                                                                      : "expired";
     m_state->server = std::make_unique<httplib::SSLServer>((dir + "/" + name + ".pem").c_str(),
                                                            (dir + "/" + name + ".key").c_str());
+    // Without SO_REUSEPORT (the library's default adds it), a second server
+    // on the same address fails to bind instead of silently taking half of
+    // the other one's connections.
+    m_state->server->set_socket_options([](socket_t sock) {
+        const int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    });
+    m_state->server->set_tcp_nodelay(true);
     State *state = m_state.get();
     m_state->server->Post(
         ".*", [state](const httplib::Request &req, httplib::Response &res,
