@@ -1,0 +1,208 @@
+#include "EndToEnd.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QInputMethodEvent>
+#include <QLoggingCategory>
+#include <QMutex>
+#include <QTest>
+#include <QUrl>
+
+#include <csignal>
+#include <sys/prctl.h>
+
+namespace orvelle::test {
+
+namespace {
+
+// ASan builds are slow, and the machine is shared.
+constexpr int patience = 30000;
+
+QMutex logMutex;
+QStringList logLines;
+
+void keepLine(QtMsgType, const QMessageLogContext &context, const QString &message)
+{
+    const QMutexLocker lock(&logMutex);
+    logLines << QString::fromLatin1(context.category) + QStringLiteral(": ") + message;
+}
+
+} // namespace
+
+DevService::DevService(const QString &dataDir)
+    : m_dataDir(dataDir)
+{
+    m_process.setProgram(QStringLiteral(ORVELLE_DEVSERVER_EXE));
+    m_process.setArguments({QStringLiteral("--data"), m_dataDir, QStringLiteral("--listen"), host(),
+                            QStringLiteral("--http-port"), QStringLiteral("50080")});
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    connect(&m_process, &QProcess::readyReadStandardOutput, this, &DevService::readOutput);
+}
+
+DevService::~DevService()
+{
+    kill();
+}
+
+QString DevService::host() const
+{
+    return QStringLiteral(ORVELLE_TEST_HOST);
+}
+
+QString DevService::caFile() const
+{
+    return QDir(m_dataDir).filePath(QStringLiteral("tls/ca.pem"));
+}
+
+QString DevService::databaseFile() const
+{
+    return QDir(m_dataDir).filePath(QStringLiteral("orvelle-devserver.sqlite"));
+}
+
+void DevService::readOutput()
+{
+    while (m_process.canReadLine())
+        m_log << QString::fromUtf8(m_process.readLine()).trimmed();
+}
+
+bool DevService::start(QString *error)
+{
+    const qsizetype from = m_log.size();
+    const auto ready = [&] {
+        for (qsizetype i = from; i < m_log.size(); ++i)
+            if (m_log.at(i).startsWith(QLatin1String("orvelle-devserver: ready https://")))
+                return true;
+        return false;
+    };
+    m_process.start();
+    // The first start makes its certificates with openssl.
+    if (QTest::qWaitFor([&] { return ready() || m_process.state() == QProcess::NotRunning; },
+                        patience * 4)
+        && ready())
+        return true;
+    readOutput();
+    *error = QStringLiteral("orvelle-devserver did not get ready (%1):\n%2")
+                 .arg(m_process.errorString(), m_log.mid(from).join(QLatin1Char('\n')));
+    kill();
+    return false;
+}
+
+void DevService::kill()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.kill();
+    m_process.waitForFinished(patience);
+}
+
+AppConfig clientConfig(const DevService &service, const QString &folder, const QString &cameraImage)
+{
+    QString ini = QStringLiteral("[service]\nhost = %1\n[filestore]\nhost = %1\n"
+                                 "[site]\nurl = http://%1:50080/site/\n[tls]\nca_file = %2\n")
+                      .arg(service.host(), service.caFile());
+    if (!cameraImage.isEmpty())
+        ini += QStringLiteral("[camera]\nimage = %1\n").arg(cameraImage);
+    const QString path = QDir(folder).filePath(QStringLiteral("orvelle.ini"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(ini.toUtf8()) < 0)
+        qFatal("cannot write %s", qPrintable(path));
+    file.close();
+    // No ORVELLE_* variable of the machine may slip in.
+    auto loaded = AppConfig::load(path, QProcessEnvironment());
+    if (const auto *problem = std::get_if<ConfigError>(&loaded))
+        qFatal("%s", qPrintable(problem->line()));
+    return std::get<AppConfig>(loaded);
+}
+
+void captureAllLogging()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=true"));
+    qInstallMessageHandler(&keepLine);
+}
+
+void stopCapturingLogging()
+{
+    qInstallMessageHandler(nullptr);
+    QLoggingCategory::setFilterRules(QString());
+}
+
+QStringList capturedLog()
+{
+    const QMutexLocker lock(&logMutex);
+    return logLines;
+}
+
+QString lineWithSecret(const QStringList &lines, const QStringList &secrets)
+{
+    for (const QString &secret : secrets) {
+        const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(secret));
+        for (const QString &line : lines)
+            if (line.contains(secret) || line.contains(encoded))
+                return line;
+    }
+    return {};
+}
+
+QQuickItem *waitFor(QObject *root, const QString &name)
+{
+    QQuickItem *item = nullptr;
+    if (!QTest::qWaitFor([&] { return (item = QmlPageFixture::findItem(root, name)); }, patience))
+        return nullptr;
+    return item;
+}
+
+bool waitGone(QObject *root, const QString &name)
+{
+    return QTest::qWaitFor([&] { return !QmlPageFixture::findItem(root, name); }, patience);
+}
+
+bool settled(QQuickItem *item)
+{
+    QPointF last(-1e9, -1e9);
+    int unchanged = 0;
+    return QTest::qWaitFor(
+        [&] {
+            const QPointF now = item->mapToScene(QPointF());
+            unchanged = now == last ? unchanged + 1 : 0;
+            last = now;
+            return unchanged >= 5;
+        },
+        patience);
+}
+
+bool tap(QObject *root, const QString &name)
+{
+    QQuickItem *item = waitFor(root, name);
+    return item && settled(item) && QmlPageFixture::tap(item);
+}
+
+bool type(QmlPageFixture &fixture, const QString &field, const QString &text)
+{
+    QQuickWindow &window = fixture.window();
+    QQuickItem *item = waitFor(&window, field);
+    if (!item || !settled(item) || !QmlPageFixture::tap(item)
+        || !QTest::qWaitFor([&] { return item->hasActiveFocus(); }, patience))
+        return false;
+    QTest::keyClick(&window, Qt::Key_A, Qt::ControlModifier);
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80) {
+            QTest::keyClick(&window, c.toLatin1());
+            continue;
+        }
+        QInputMethodEvent commit;
+        commit.setCommitString(c);
+        QCoreApplication::sendEvent(window.focusObject(), &commit);
+    }
+    return true;
+}
+
+bool acknowledge(QmlPageFixture &fixture, const QString &message)
+{
+    QObject *window = &fixture.window();
+    return waitFor(window, message) && tap(window, QStringLiteral("确定"))
+           && waitGone(window, QStringLiteral("确定"));
+}
+
+} // namespace orvelle::test

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "core/AppConfig.h"
+#include "support/QmlPageFixture.h"
+
+#include <QProcess>
+#include <QQuickItem>
+#include <QStringList>
+
+// What the end-to-end tests share: the real dev service as a child process on
+// the test's own loopback address, the client's configuration for it, the
+// tester's moves on the pages, and every log line the client writes.
+namespace orvelle::test {
+
+// orvelle-devserver run from the build tree. It dies with the test process,
+// even when the test crashes or is killed by ctest.
+class DevService : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit DevService(const QString &dataDir);
+    ~DevService() override;
+
+    // Starts it on the data folder (created on first start) and waits for its
+    // ready line; false with its output when it does not come.
+    bool start(QString *error);
+    // Ends it at once, as a crash or a pulled plug would.
+    void kill();
+
+    QString host() const;
+    QString caFile() const;
+    QString databaseFile() const;
+    // Every line it printed, over all its starts.
+    const QStringList &log() const { return m_log; }
+
+private:
+    void readOutput();
+
+    QString m_dataDir;
+    QProcess m_process;
+    QStringList m_log;
+};
+
+// The client's configuration as an installer would write it: the INI file,
+// read by the client's own loader, pointing at the dev service and trusting
+// its CA; `cameraImage` stands in for the camera when not empty.
+AppConfig clientConfig(const DevService &service, const QString &folder,
+                       const QString &cameraImage = {});
+
+// Every category, Qt's own included, at debug level, kept in memory. Start it
+// before any page fixture, which passes lines on to it.
+void captureAllLogging();
+void stopCapturingLogging();
+QStringList capturedLog();
+// The first line that holds a secret as typed or percent-encoded; empty when none.
+QString lineWithSecret(const QStringList &lines, const QStringList &secrets);
+
+// Waits for a visible item named `name` (objectName or Accessible.name).
+QQuickItem *waitFor(QObject *root, const QString &name);
+bool waitGone(QObject *root, const QString &name);
+// Until a pushed page has slid into place, a tap lands beside its target.
+bool settled(QQuickItem *item);
+bool tap(QObject *root, const QString &name);
+// Taps the field, selects what it holds and types over it; characters beyond
+// ASCII arrive as an input method commits them.
+bool type(QmlPageFixture &fixture, const QString &field, const QString &text);
+// Taps "确定" of the box showing `message` and waits until it has closed.
+bool acknowledge(QmlPageFixture &fixture, const QString &message);
+
+} // namespace orvelle::test
