@@ -11,6 +11,7 @@ Item {
 
     Image {
         id: image
+        objectName: "remotePhoto"
         anchors.fill: parent
         source: photo.source
         fillMode: photo.fillMode
