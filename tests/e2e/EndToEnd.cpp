@@ -28,6 +28,28 @@ void keepLine(QtMsgType, const QMessageLogContext &context, const QString &messa
     logLines << QString::fromLatin1(context.category) + QStringLiteral(": ") + message;
 }
 
+// A modal popup on screen, or still fading out, takes the taps meant for what
+// lies beneath it.
+bool reachable(QQuickItem *item)
+{
+    for (QQuickItem *overlay : item->window()->contentItem()->childItems()) {
+        if (!overlay->inherits("QQuickOverlay"))
+            continue;
+        QQuickItem *top = nullptr;
+        for (QQuickItem *child : overlay->childItems())
+            if (child->isVisible() && (!top || child->z() >= top->z()))
+                top = child;
+        if (top && top != item && !top->isAncestorOf(item))
+            return false;
+    }
+    return true;
+}
+
+bool readyToTap(QQuickItem *item)
+{
+    return item && settled(item) && QTest::qWaitFor([&] { return reachable(item); }, patience);
+}
+
 } // namespace
 
 DevService::DevService(const QString &dataDir)
@@ -175,14 +197,14 @@ bool settled(QQuickItem *item)
 bool tap(QObject *root, const QString &name)
 {
     QQuickItem *item = waitFor(root, name);
-    return item && settled(item) && QmlPageFixture::tap(item);
+    return readyToTap(item) && QmlPageFixture::tap(item);
 }
 
 bool type(QmlPageFixture &fixture, const QString &field, const QString &text)
 {
     QQuickWindow &window = fixture.window();
     QQuickItem *item = waitFor(&window, field);
-    if (!item || !settled(item) || !QmlPageFixture::tap(item)
+    if (!readyToTap(item) || !QmlPageFixture::tap(item)
         || !QTest::qWaitFor([&] { return item->hasActiveFocus(); }, patience))
         return false;
     QTest::keyClick(&window, Qt::Key_A, Qt::ControlModifier);

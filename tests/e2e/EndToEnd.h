@@ -61,6 +61,7 @@ QQuickItem *waitFor(QObject *root, const QString &name);
 bool waitGone(QObject *root, const QString &name);
 // Until a pushed page has slid into place, a tap lands beside its target.
 bool settled(QQuickItem *item);
+// Taps the item once it has settled and no popup lies over it.
 bool tap(QObject *root, const QString &name);
 // Taps the field, selects what it holds and types over it; characters beyond
 // ASCII arrive as an input method commits them.
