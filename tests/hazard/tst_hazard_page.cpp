@@ -48,8 +48,9 @@ class TestHazardPage : public QObject
         // outside closes).
         QTRY_VERIFY_WITH_TIMEOUT(QmlPageFixture::popupsClosed(fixture.window()), 20000);
         QQuickItem *rowItem = waitFor(page, row);
-        QVERIFY(QmlPageFixture::settled(rowItem) && QmlPageFixture::tap(rowItem));
-        QVERIFY(view.picker());
+        QVERIFY(QmlPageFixture::settled(rowItem));
+        // A tap lost to the form's own settling is tried again, never once open.
+        QTRY_VERIFY(view.picker() || (QmlPageFixture::tap(rowItem), view.picker()));
         // The wheel turns to the current value and drops rows it scrolls past.
         QQuickItem *choiceItem = nullptr;
         QTRY_VERIFY_WITH_TIMEOUT((choiceItem = QmlPageFixture::findItem(page, choice))
