@@ -6,6 +6,7 @@
 #include <QInputMethodEvent>
 #include <QLoggingCategory>
 #include <QMutex>
+#include <QQuickStyle>
 #include <QTest>
 #include <QUrl>
 
@@ -47,7 +48,8 @@ bool reachable(QQuickItem *item)
 
 bool readyToTap(QQuickItem *item)
 {
-    return item && settled(item) && QTest::qWaitFor([&] { return reachable(item); }, patience);
+    return item && QmlPageFixture::settled(item)
+           && QTest::qWaitFor([&] { return reachable(item); }, patience);
 }
 
 } // namespace
@@ -138,6 +140,21 @@ AppConfig clientConfig(const DevService &service, const QString &folder, const Q
     return std::get<AppConfig>(loaded);
 }
 
+bool EndToEndTest::startService(QString *error)
+{
+    QQuickStyle::setStyle(QStringLiteral("Material"));
+    captureAllLogging();
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
+    server = std::make_unique<DevService>(home.filePath(QStringLiteral("devserver")));
+    return server->start(error);
+}
+
+void EndToEndTest::stopService()
+{
+    stopCapturingLogging();
+    server.reset();
+}
+
 void captureAllLogging()
 {
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=true"));
@@ -178,20 +195,6 @@ QQuickItem *waitFor(QObject *root, const QString &name)
 bool waitGone(QObject *root, const QString &name)
 {
     return QTest::qWaitFor([&] { return !QmlPageFixture::findItem(root, name); }, patience);
-}
-
-bool settled(QQuickItem *item)
-{
-    QPointF last(-1e9, -1e9);
-    int unchanged = 0;
-    return QTest::qWaitFor(
-        [&] {
-            const QPointF now = item->mapToScene(QPointF());
-            unchanged = now == last ? unchanged + 1 : 0;
-            last = now;
-            return unchanged >= 5;
-        },
-        patience);
 }
 
 bool tap(QObject *root, const QString &name)

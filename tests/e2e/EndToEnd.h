@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QQuickItem>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
 
 // What the end-to-end tests share: the real dev service as a child process on
 // the test's own loopback address, the client's configuration for it, the
@@ -42,6 +44,22 @@ private:
     QStringList m_log;
 };
 
+// The base of an end-to-end test: a temporary home for the client's files
+// and the dev service's data, the service running, every log line captured.
+class EndToEndTest : public QObject
+{
+    Q_OBJECT
+
+protected:
+    // From initTestCase, before any page is loaded.
+    bool startService(QString *error);
+    // From cleanupTestCase, once the pages are gone.
+    void stopService();
+
+    QTemporaryDir home;
+    std::unique_ptr<DevService> server;
+};
+
 // The client's configuration as an installer would write it: the INI file,
 // read by the client's own loader, pointing at the dev service and trusting
 // its CA; `cameraImage` stands in for the camera when not empty.
@@ -59,8 +77,6 @@ QString lineWithSecret(const QStringList &lines, const QStringList &secrets);
 // Waits for a visible item named `name` (objectName or Accessible.name).
 QQuickItem *waitFor(QObject *root, const QString &name);
 bool waitGone(QObject *root, const QString &name);
-// Until a pushed page has slid into place, a tap lands beside its target.
-bool settled(QQuickItem *item);
 // Taps the item once it has settled and no popup lies over it.
 bool tap(QObject *root, const QString &name);
 // Taps the field, selects what it holds and types over it; characters beyond

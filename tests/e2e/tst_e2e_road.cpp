@@ -10,8 +10,6 @@
 
 #include <QImage>
 #include <QPainter>
-#include <QQuickStyle>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <sqlite3.h>
@@ -101,12 +99,10 @@ bool isServedBy(const QUrl &url, const DevService &service)
 // One inspector's day through the real pages against the real dev service: a
 // check sheet, its review, a hazard report, and a sheet that meets a service
 // that went away and came back.
-class TestEndToEndRoad : public QObject
+class TestEndToEndRoad : public EndToEndTest
 {
     Q_OBJECT
 
-    QTemporaryDir home;
-    std::unique_ptr<DevService> server;
     std::unique_ptr<AppContext> context;
     std::unique_ptr<RootView> root;
     std::unique_ptr<QmlPageFixture> fixture;
@@ -176,12 +172,8 @@ class TestEndToEndRoad : public QObject
 private slots:
     void initTestCase()
     {
-        QQuickStyle::setStyle(QStringLiteral("Material"));
-        captureAllLogging();
-        qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
-        server = std::make_unique<DevService>(home.filePath("devserver"));
         QString error;
-        QVERIFY2(server->start(&error), qPrintable(error));
+        QVERIFY2(startService(&error), qPrintable(error));
 
         QImage scene(640, 480, QImage::Format_RGB32);
         scene.fill(Qt::darkGray);
@@ -203,8 +195,7 @@ private slots:
         fixture.reset();
         root.reset();
         context.reset();
-        stopCapturingLogging();
-        server.reset();
+        stopService();
     }
 
     void submitAnOnSiteSheet()

@@ -8,9 +8,7 @@
 #include "app/QmlPlugins.h"
 #include "session/User.h"
 
-#include <QQuickStyle>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace orvelle;
@@ -18,12 +16,9 @@ using namespace orvelle::test;
 
 // The client's real pages against the local dev service, driven as a tester
 // drives them: fields found by their names, typed into, buttons tapped.
-class TestEndToEndSignIn : public QObject
+class TestEndToEndSignIn : public EndToEndTest
 {
     Q_OBJECT
-
-    QTemporaryDir home;
-    std::unique_ptr<DevService> server;
 
     QString lastCodeSentTo(const QString &mobile) const
     {
@@ -39,19 +34,11 @@ class TestEndToEndSignIn : public QObject
 private slots:
     void initTestCase()
     {
-        QQuickStyle::setStyle(QStringLiteral("Material"));
-        captureAllLogging();
-        qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
-        server = std::make_unique<DevService>(home.filePath("devserver"));
         QString error;
-        QVERIFY2(server->start(&error), qPrintable(error));
+        QVERIFY2(startService(&error), qPrintable(error));
     }
 
-    void cleanupTestCase()
-    {
-        stopCapturingLogging();
-        server.reset();
-    }
+    void cleanupTestCase() { stopService(); }
 
     void signInBindAPhoneChangeThePassword()
     {
