@@ -121,6 +121,20 @@ void DevService::kill()
     m_process.waitForFinished(patience);
 }
 
+bool DevService::printQrCodes(const QString &dir, QString *error) const
+{
+    QProcess printer;
+    printer.setProcessChannelMode(QProcess::MergedChannels);
+    printer.start(m_process.program(),
+                  {QStringLiteral("--data"), m_dataDir, QStringLiteral("--print-qr"), dir});
+    if (printer.waitForFinished(patience) && printer.exitStatus() == QProcess::NormalExit
+        && printer.exitCode() == 0)
+        return true;
+    *error = QStringLiteral("orvelle-devserver --print-qr failed (%1):\n%2")
+                 .arg(printer.errorString(), QString::fromLocal8Bit(printer.readAll()));
+    return false;
+}
+
 AppConfig clientConfig(const DevService &service, const QString &folder, const QString &cameraImage)
 {
     QString ini = QStringLiteral("[service]\nhost = %1\n[filestore]\nhost = %1\n"

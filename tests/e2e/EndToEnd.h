@@ -29,6 +29,8 @@ public:
     bool start(QString *error);
     // Ends it at once, as a crash or a pulled plug would.
     void kill();
+    // The posted codes of its check points, "checkpoint-<key>.png" in `dir`.
+    bool printQrCodes(const QString &dir, QString *error) const;
 
     QString host() const;
     QString caFile() const;

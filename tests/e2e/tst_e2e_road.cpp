@@ -8,8 +8,6 @@
 #include "inspection/DetailedOnspectionListView.h"
 #include "session/User.h"
 
-#include <QImage>
-#include <QPainter>
 #include <QTest>
 
 #include <sqlite3.h>
@@ -141,10 +139,19 @@ class TestEndToEndRoad : public EndToEndTest
         return !tokens.last().isEmpty();
     }
 
-    // From the home menu to a check point's sheet, with the on-site photo.
+    // From the home menu to a check point's sheet, with the on-site photo:
+    // the point is tapped by name, or picked by the code the camera sees.
     QQuickItem *openSheet(const QString &checkPoint)
     {
         if (!tap(window, "现场检查") || !tap(waitFor(window, "OnInspectionListView"), checkPoint)
+            || !takePhoto(*fixture))
+            return nullptr;
+        return waitFor(window, "DetailedOnspectionListView");
+    }
+
+    QQuickItem *openSheetByCode()
+    {
+        if (!tap(window, "现场检查") || !tap(waitFor(window, "OnInspectionListView"), "扫描二维码")
             || !takePhoto(*fixture))
             return nullptr;
         return waitFor(window, "DetailedOnspectionListView");
@@ -175,11 +182,9 @@ private slots:
         QString error;
         QVERIFY2(startService(&error), qPrintable(error));
 
-        QImage scene(640, 480, QImage::Format_RGB32);
-        scene.fill(Qt::darkGray);
-        QPainter(&scene).fillRect(160, 120, 320, 240, Qt::yellow);
-        const QString cameraImage = home.filePath("scene.png");
-        QVERIFY(scene.save(cameraImage));
+        // The camera sees the code posted at the mine road's check point.
+        QVERIFY2(server->printQrCodes(home.filePath("codes"), &error), qPrintable(error));
+        const QString cameraImage = home.filePath("codes/checkpoint-KS-05.png");
 
         context = buildAppContext(clientConfig(*server, home.path(), cameraImage));
         root = std::make_unique<RootView>(*context);
@@ -288,7 +293,7 @@ private slots:
     void uploadWhileTheServiceIsDown()
     {
         QVERIFY(signIn());
-        QQuickItem *sheet = openSheet("矿山运输道路");
+        QQuickItem *sheet = openSheetByCode();
         QVERIFY(sheet);
         QVERIFY(waitFor(sheet, "挡车墙高度足够"));
         QVERIFY(fillSheet(sheet, 3, 2, "挡车墙仅高 0.8 米"));
