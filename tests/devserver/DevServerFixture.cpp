@@ -127,6 +127,18 @@ DevServerFixture::Reply DevServerFixture::fetch(const QString &hostAndPath)
     return finish(result);
 }
 
+DevServerFixture::Reply DevServerFixture::call(const std::string &path, QJsonObject params,
+                                               const QString &token)
+{
+    if (!params.contains(QLatin1String("db")))
+        params[QLatin1String("db")] = QStringLiteral("QMDB/gongan/SafetyCheck.nsf");
+    params[QLatin1String("server")] = QStringLiteral("DevNotes/Orvelle");
+    params[QLatin1String("mobile")] = QStringLiteral("13800000001");
+    if (!token.isNull())
+        params[QLatin1String("token")] = token;
+    return postJson(path, params);
+}
+
 QString DevServerFixture::signIn(const QString &account, const QString &password)
 {
     const Reply reply = postForm("/notes/NotesLogin", {{"mobile", account.toStdString()},

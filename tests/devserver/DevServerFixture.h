@@ -48,6 +48,10 @@ public:
     // A plain-HTTP GET of an address without scheme ("host:port/path").
     Reply fetch(const QString &hostAndPath);
 
+    // An operation with the Notes database and "server", as the seeded phone
+    // user with that token (none when null); a "db" in params replaces the
+    // right one.
+    Reply call(const std::string &path, QJsonObject params, const QString &token);
     // Signs in by Notes account and returns the token ("" on refusal).
     QString signIn(const QString &account, const QString &password);
     // The last verification code the service "sent" to the number.

@@ -8,18 +8,8 @@ namespace {
 constexpr qint64 tokenLifetimeMs = 60 * 1000;
 constexpr qint64 codeLifetimeMs = 30 * 1000;
 
-const char *const unboundText = "此账号未绑定手机号，请绑定手机号";
-const char *const mismatchText = "Notes与APP密码不一致，请前往修改密码";
-
-QJsonObject placesRequest(const QString &mobile, const QString &token)
-{
-    return {{"db", "QMDB/gongan/SafetyCheck.nsf"},
-            {"db_vw", "vw-ProjectByQzdept"},
-            {"server", "DevNotes/Orvelle"},
-            {"qzDept", "岚石水泥/矿山分厂"},
-            {"mobile", mobile},
-            {"token", token}};
-}
+const QString unboundText = QStringLiteral("此账号未绑定手机号，请绑定手机号");
+const QString mismatchText = QStringLiteral("Notes与APP密码不一致，请前往修改密码");
 
 } // namespace
 
@@ -40,71 +30,47 @@ private slots:
     }
     void cleanup() { m_fixture.reset(); }
 
-    void signIn_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("mobile");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<QString>("msg"); // empty: success
-        QTest::addColumn<QString>("username");
-
-        QTest::newRow("phone user") << "/notes/MobileLogin"
-                                    << "13800000001"
-                                    << "orvelle1"
-                                    << ""
-                                    << "zhangwei";
-        QTest::newRow("Notes user") << "/notes/NotesLogin"
-                                    << "liming"
-                                    << "orvelle2"
-                                    << ""
-                                    << "liming";
-        QTest::newRow("unbound phone") << "/notes/NotesLogin"
-                                       << "wangfang"
-                                       << "orvelle3" << QString::fromUtf8(unboundText) << "";
-        QTest::newRow("Notes password differs")
-            << "/notes/NotesLogin"
-            << "chenjing"
-            << "orvelle4" << QString::fromUtf8(mismatchText) << "";
-        QTest::newRow("wrong password") << "/notes/MobileLogin"
-                                        << "13800000001"
-                                        << "orvelle2" << QStringLiteral("密码错误") << "";
-        QTest::newRow("unknown account") << "/notes/NotesLogin"
-                                         << "nobody"
-                                         << "x" << QStringLiteral("账号不存在") << "";
-        QTest::newRow("account name at the phone endpoint")
-            << "/notes/MobileLogin"
-            << "zhangwei"
-            << "orvelle1" << QStringLiteral("账号不存在") << "";
-    }
-
     void signIn()
     {
-        QFETCH(QString, path);
-        QFETCH(QString, mobile);
-        QFETCH(QString, password);
-        QFETCH(QString, msg);
-        const auto reply =
-            m_fixture->postForm(path.toStdString(), {{"mobile", mobile.toStdString()},
-                                                     {"password", password.toStdString()},
-                                                     {"PhoneAppType", "ios"},
-                                                     {"verson", "ios"}});
-        QCOMPARE(reply.status, 200);
-        QVERIFY(reply.json.value("code").isDouble());
-        if (!msg.isEmpty()) {
-            QCOMPARE(reply.code(), 0);
-            QCOMPARE(reply.msg(), msg);
-            QVERIFY(!reply.json.contains("userinfo"));
-            return;
+        struct Row
+        {
+            const char *path, *mobile, *password;
+            QString msg; // empty: success
+            QString username;
+        };
+        const QList<Row> rows{
+            {"/notes/MobileLogin", "13800000001", "orvelle1", {}, "zhangwei"},
+            {"/notes/NotesLogin", "liming", "orvelle2", {}, "liming"},
+            {"/notes/NotesLogin", "wangfang", "orvelle3", unboundText, {}},
+            {"/notes/NotesLogin", "chenjing", "orvelle4", mismatchText, {}},
+            {"/notes/MobileLogin", "13800000001", "orvelle2", "密码错误", {}},
+            {"/notes/NotesLogin", "nobody", "x", "账号不存在", {}},
+            // An account name at the phone endpoint.
+            {"/notes/MobileLogin", "zhangwei", "orvelle1", "账号不存在", {}},
+        };
+        for (const Row &row : rows) {
+            const auto reply = m_fixture->postForm(row.path, {{"mobile", row.mobile},
+                                                              {"password", row.password},
+                                                              {"PhoneAppType", "ios"},
+                                                              {"verson", "ios"}});
+            QVERIFY2(reply.status == 200, row.mobile);
+            QVERIFY2(reply.json.value("code").isDouble(), row.mobile);
+            if (!row.msg.isEmpty()) {
+                QVERIFY2(reply.code() == 0, row.mobile);
+                QCOMPARE(reply.msg(), row.msg);
+                QVERIFY2(!reply.json.contains("userinfo"), row.mobile);
+                continue;
+            }
+            QVERIFY2(reply.code() == 1, row.mobile);
+            const QJsonObject info = reply.json.value("userinfo").toObject();
+            QCOMPARE(info.value("username").toString(), row.username);
+            for (const char *key : {"mobile", "username", "jobnumber", "ou1", "ou2", "token",
+                                    "dept", "password", "positiongrade", "position", "level"})
+                QVERIFY2(info.value(QLatin1String(key)).isString(), key);
+            QCOMPARE(info.value("password").toString(), QString::fromUtf8(row.password));
+            QCOMPARE(info.value("dept").toString(),
+                     info.value("ou1").toString() + '/' + info.value("ou2").toString());
         }
-        QCOMPARE(reply.code(), 1);
-        const QJsonObject info = reply.json.value("userinfo").toObject();
-        QTEST(info.value("username").toString(), "username");
-        for (const char *key : {"mobile", "username", "jobnumber", "ou1", "ou2", "token", "dept",
-                                "password", "positiongrade", "position", "level"})
-            QVERIFY2(info.value(QLatin1String(key)).isString(), key);
-        QCOMPARE(info.value("password").toString(), password);
-        QCOMPARE(info.value("dept").toString(),
-                 info.value("ou1").toString() + '/' + info.value("ou2").toString());
     }
 
     void everySignInGetsItsOwnTokenUntilItExpires()
@@ -114,28 +80,15 @@ private slots:
         const QString second = m_fixture->signIn("zhangwei", "orvelle1");
         QVERIFY(!first.isEmpty());
         QVERIFY(first != second);
-        QCOMPARE(
-            m_fixture->postJson("/notes/notestodayqzDeptKs", placesRequest("13800000001", first))
-                .code(),
-            1);
+        QCOMPARE(places(first).code(), 1);
 
         m_fixture->advance(tokenLifetimeMs / 2 + 1);
-        const auto expired =
-            m_fixture->postJson("/notes/notestodayqzDeptKs", placesRequest("13800000001", first));
+        const auto expired = places(first);
         QCOMPARE(expired.code(), 9);
         QCOMPARE(expired.msg(), QStringLiteral("登录已过期，请重新登录"));
-        QCOMPARE(
-            m_fixture->postJson("/notes/notestodayqzDeptKs", placesRequest("13800000001", second))
-                .code(),
-            1);
-
-        QCOMPARE(
-            m_fixture->postJson("/notes/notestodayqzDeptKs", placesRequest("13800000001", "forged"))
-                .code(),
-            9);
-        QJsonObject noToken = placesRequest("13800000001", {});
-        noToken.remove("token");
-        QCOMPARE(m_fixture->postJson("/notes/notestodayqzDeptKs", noToken).code(), 9);
+        QCOMPARE(places(second).code(), 1);
+        QCOMPARE(places("forged").code(), 9);
+        QCOMPARE(places(QString()).code(), 9);
     }
 
     void publishedBuildIsAnnouncedAndKept()
@@ -169,16 +122,8 @@ private slots:
         QCOMPARE(taken.code(), 0);
         QVERIFY(m_fixture->lastCode("13800000001").isEmpty());
 
-        QCOMPARE(m_fixture->postForm("/notes/verifyRegistCode", {{"mobile", "13900000003"}}).code(),
-                 1);
-        const QString code = m_fixture->lastCode("13900000003");
+        const QString code = sendCode("/notes/verifyRegistCode", "13900000003");
         QCOMPARE(code.size(), 6);
-        const auto bind = [&](const QString &withCode, const char *password = "orvelle3") {
-            return m_fixture->postForm("/notes/NotesTellNo", {{"code", withCode.toStdString()},
-                                                              {"password", password},
-                                                              {"username", "wangfang"},
-                                                              {"mobile", "13900000003"}});
-        };
         const QString wrong = code == "000000" ? "111111" : "000000";
         QCOMPARE(bind(wrong).msg(), QStringLiteral("验证码错误"));
         QCOMPARE(bind(code, "not-it").msg(), QStringLiteral("密码错误"));
@@ -201,20 +146,14 @@ private slots:
 
     void codesExpire()
     {
-        QCOMPARE(m_fixture->postForm("/notes/verifyRegistCode", {{"mobile", "13900000003"}}).code(),
-                 1);
-        const QString code = m_fixture->lastCode("13900000003");
+        const QString code = sendCode("/notes/verifyRegistCode", "13900000003");
         m_fixture->advance(codeLifetimeMs + 1);
-        const auto late = m_fixture->postForm("/notes/NotesTellNo", {{"code", code.toStdString()},
-                                                                     {"password", "orvelle3"},
-                                                                     {"username", "wangfang"},
-                                                                     {"mobile", "13900000003"}});
-        QCOMPARE(late.msg(), QStringLiteral("验证码已过期，请重新获取"));
+        QCOMPARE(bind(code).msg(), QStringLiteral("验证码已过期，请重新获取"));
         QCOMPARE(
             m_fixture
                 ->postForm("/notes/NotesLogin", {{"mobile", "wangfang"}, {"password", "orvelle3"}})
                 .msg(),
-            QString::fromUtf8(unboundText));
+            unboundText);
     }
 
     void passwordChangeEndsOldSignIns()
@@ -226,37 +165,20 @@ private slots:
         QCOMPARE(request.code(), 1);
         const QString code = m_fixture->lastCode("13800000001");
         const auto change = [&](const char *name, const char *password) {
-            return m_fixture->postForm("/notes/NotesChangePassword", {{"code", code.toStdString()},
-                                                                      {"mobile", "13800000001"},
-                                                                      {"repassword", password},
-                                                                      {"name", name}});
+            return changePassword(code, "13800000001", name, password);
         };
         QCOMPARE(change("zhangwei", "short").msg(), QStringLiteral("密码长度不能小于6位"));
         QCOMPARE(change("liming", "newpass1").msg(), QStringLiteral("手机号与账号不符"));
         QCOMPARE(change("zhangwei", "newpass1").code(), 1);
         QCOMPARE(change("zhangwei", "newpass2").msg(), QStringLiteral("验证码已使用，请重新获取"));
 
-        QCOMPARE(
-            m_fixture->postJson("/notes/notestodayqzDeptKs", placesRequest("13800000001", oldToken))
-                .code(),
-            9);
+        QCOMPARE(places(oldToken).code(), 9);
         QVERIFY(m_fixture->signIn("zhangwei", "orvelle1").isEmpty());
         QVERIFY(!m_fixture->signIn("zhangwei", "newpass1").isEmpty());
-    }
 
-    void passwordChangeBringsTheNotesPasswordInLine()
-    {
-        QCOMPARE(
-            m_fixture->postForm("/notes/verifyRegistReCode", {{"mobile", "13800000004"}}).code(),
-            1);
-        const QString code = m_fixture->lastCode("13800000004");
-        QCOMPARE(m_fixture
-                     ->postForm("/notes/NotesChangePassword", {{"code", code.toStdString()},
-                                                               {"mobile", "13800000004"},
-                                                               {"repassword", "一二三四五六"},
-                                                               {"name", "chenjing"}})
-                     .code(),
-                 1);
+        // The account whose Notes password differed is brought in line.
+        const QString other = sendCode("/notes/verifyRegistReCode", "13800000004");
+        QCOMPARE(changePassword(other, "13800000004", "chenjing", "一二三四五六").code(), 1);
         QVERIFY(!m_fixture->signIn("chenjing", "一二三四五六").isEmpty());
 
         QCOMPARE(
@@ -265,6 +187,38 @@ private slots:
     }
 
 private:
+    DevServerFixture::Reply places(const QString &token)
+    {
+        return m_fixture->call("/notes/notestodayqzDeptKs",
+                               {{"db_vw", "vw-ProjectByQzdept"}, {"qzDept", "岚石水泥/矿山分厂"}},
+                               token);
+    }
+
+    // Asks for a code and returns the one the service "sent".
+    QString sendCode(const std::string &path, const QString &mobile)
+    {
+        if (m_fixture->postForm(path, {{"mobile", mobile.toStdString()}}).code() != 1)
+            return {};
+        return m_fixture->lastCode(mobile);
+    }
+
+    DevServerFixture::Reply bind(const QString &code, const char *password = "orvelle3")
+    {
+        return m_fixture->postForm("/notes/NotesTellNo", {{"code", code.toStdString()},
+                                                          {"password", password},
+                                                          {"username", "wangfang"},
+                                                          {"mobile", "13900000003"}});
+    }
+
+    DevServerFixture::Reply changePassword(const QString &code, const char *mobile,
+                                           const char *name, const char *password)
+    {
+        return m_fixture->postForm("/notes/NotesChangePassword", {{"code", code.toStdString()},
+                                                                  {"mobile", mobile},
+                                                                  {"repassword", password},
+                                                                  {"name", name}});
+    }
+
     std::unique_ptr<DevServerFixture> m_fixture;
 };
 

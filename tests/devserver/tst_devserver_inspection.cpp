@@ -167,22 +167,10 @@ private slots:
         QCOMPARE(photos, QStringList({"http://" + site, "http://" + finding}));
 
         // Another check point and another day list nothing.
-        QCOMPARE(
-            call("/notes/notestodayqzDeptCheck",
-                 {{"db_vw", "vw-ByTodayCheckByQzdeptForApp"}, {"key", "KS-01"}, {"qzDept", mine}})
-                .json.value("checkitems")
-                .toArray()
-                .size(),
-            0);
+        QCOMPARE(reviewed("KS-01"), 0);
         m_fixture->advance(24LL * 3600 * 1000);
         m_token = m_fixture->signIn("zhangwei", "orvelle1");
-        QCOMPARE(
-            call("/notes/notestodayqzDeptCheck",
-                 {{"db_vw", "vw-ByTodayCheckByQzdeptForApp"}, {"key", "KS-02"}, {"qzDept", mine}})
-                .json.value("checkitems")
-                .toArray()
-                .size(),
-            0);
+        QCOMPARE(reviewed("KS-02"), 0);
     }
 
     void refusedSheetsStoreNothing_data()
@@ -212,13 +200,7 @@ private slots:
         const auto refused = call("/notes/notescreate", sheet);
         QCOMPARE(refused.code(), 0);
         QVERIFY(!refused.msg().isEmpty());
-        QCOMPARE(
-            call("/notes/notestodayqzDeptCheck",
-                 {{"db_vw", "vw-ByTodayCheckByQzdeptForApp"}, {"key", "KS-01"}, {"qzDept", mine}})
-                .json.value("checkitems")
-                .toArray()
-                .size(),
-            0);
+        QCOMPARE(reviewed("KS-01"), 0);
     }
 
     void guestHazardReportIsStored()
@@ -279,15 +261,19 @@ private slots:
     }
 
 private:
-    // An operation with the Notes names, "server" and the signed-in user's parameters.
-    DevServerFixture::Reply call(const std::string &path, QJsonObject params)
+    DevServerFixture::Reply call(const std::string &path, const QJsonObject &params)
     {
-        if (!params.contains("db"))
-            params["db"] = db;
-        params["server"] = "DevNotes/Orvelle";
-        params["mobile"] = "13800000001";
-        params["token"] = m_token;
-        return m_fixture->postJson(path, params);
+        return m_fixture->call(path, params, m_token);
+    }
+
+    // How many sheets the review list of a check point in the mine shows.
+    qsizetype reviewed(const char *key)
+    {
+        return call("/notes/notestodayqzDeptCheck",
+                    {{"db_vw", "vw-ByTodayCheckByQzdeptForApp"}, {"key", key}, {"qzDept", mine}})
+            .json.value("checkitems")
+            .toArray()
+            .size();
     }
 
     QString uploadPhoto(const std::string &filler)
