@@ -176,30 +176,18 @@ private slots:
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no code") << ""
-                                 << "abc"
-                                 << "abd"
-                                 << "请输入验证码";
-        QTest::newRow("no password") << "1"
-                                     << ""
-                                     << ""
-                                     << "请输入新密码";
-        QTest::newRow("no repeat") << "1"
-                                   << "abcdef"
-                                   << ""
-                                   << "请再次输入新密码";
-        QTest::newRow("differ before length") << "1"
-                                              << "abc"
-                                              << "abd"
-                                              << "两次输入密码不一致，请重新输入密码";
-        QTest::newRow("five") << "1"
-                              << "abcde"
-                              << "abcde"
-                              << "请输入新密码且密码长度不能小于6位";
-        QTest::newRow("combining marks count once") << "1"
-                                                    << "e\u0301e\u0301e\u0301e\u0301e\u0301"
-                                                    << "e\u0301e\u0301e\u0301e\u0301e\u0301"
-                                                    << "请输入新密码且密码长度不能小于6位";
+        const auto row = [](const char *tag, const char *code, const QString &first,
+                            const QString &second, const char *message) {
+            QTest::newRow(tag) << QString::fromUtf8(code) << first << second
+                               << QString::fromUtf8(message);
+        };
+        row("no code", "", "abc", "abd", "请输入验证码");
+        row("no password", "1", "", "", "请输入新密码");
+        row("no repeat", "1", "abcdef", "", "请再次输入新密码");
+        row("differ before length", "1", "abc", "abd", "两次输入密码不一致，请重新输入密码");
+        row("five", "1", "abcde", "abcde", "请输入新密码且密码长度不能小于6位");
+        const QString marked = QStringLiteral("e\u0301e\u0301e\u0301e\u0301e\u0301");
+        row("combining marks count once", "1", marked, marked, "请输入新密码且密码长度不能小于6位");
     }
     void passwordChecksInOrder()
     {

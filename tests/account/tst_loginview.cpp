@@ -74,20 +74,16 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("path");
-        QTest::newRow("mobile") << "13800000000"
-                                << "/notes/MobileLogin";
-        QTest::newRow("ten digits") << "1380000000"
-                                    << "/notes/NotesLogin";
-        QTest::newRow("twelve digits") << "138000000000"
-                                       << "/notes/NotesLogin";
-        QTest::newRow("not starting with 1") << "23800000000"
-                                             << "/notes/NotesLogin";
-        QTest::newRow("trailing newline") << "13800000000\n"
-                                          << "/notes/NotesLogin";
-        QTest::newRow("full-width digits") << "１３８００００００００"
-                                           << "/notes/NotesLogin";
-        QTest::newRow("notes name") << "zhang.san"
-                                    << "/notes/NotesLogin";
+        const auto row = [](const char *tag, const char *typed, const char *path) {
+            QTest::newRow(tag) << QString::fromUtf8(typed) << QString::fromLatin1(path);
+        };
+        row("mobile", "13800000000", "/notes/MobileLogin");
+        row("ten digits", "1380000000", "/notes/NotesLogin");
+        row("twelve digits", "138000000000", "/notes/NotesLogin");
+        row("not starting with 1", "23800000000", "/notes/NotesLogin");
+        row("trailing newline", "13800000000\n", "/notes/NotesLogin");
+        row("full-width digits", "１３８００００００００", "/notes/NotesLogin");
+        row("notes name", "zhang.san", "/notes/NotesLogin");
     }
     void phoneNumberChoosesTheEndpoint()
     {
