@@ -41,6 +41,13 @@ struct StoreLogCapture
     ~StoreLogCapture() { qInstallMessageHandler(previous); }
 };
 
+// Opens a store, keeping what it logged while loading in storeLog.
+std::unique_ptr<User> loadLogged(const QString &file)
+{
+    StoreLogCapture capture;
+    return std::make_unique<User>(file);
+}
+
 QByteArray contents(const QString &file)
 {
     QFile f(file);
@@ -264,11 +271,7 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(text);
         }
-        std::unique_ptr<User> user;
-        {
-            StoreLogCapture capture;
-            user = std::make_unique<User>(file);
-        }
+        const auto user = loadLogged(file);
         QCOMPARE(!storeLog.isEmpty(), logged);
         QVERIFY(!user->isSignedIn());
         // The next sign-in is stored: a damaged file must not fail every write.
@@ -287,11 +290,7 @@ private slots:
     {
         const QString blocked = dir.filePath("blocked.ini");
         QVERIFY(QDir().mkpath(blocked));
-        std::unique_ptr<User> user;
-        {
-            StoreLogCapture capture;
-            user = std::make_unique<User>(blocked);
-        }
+        const auto user = loadLogged(blocked);
         QVERIFY(!storeLog.isEmpty());
         QVERIFY(!user->isSignedIn());
 
