@@ -145,15 +145,17 @@ private slots:
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("bindPhone");
-        QTest::newRow("refusal") << QByteArray(R"({"code":2,"msg":"密码错误"})") << "密码错误"
-                                 << false;
-        QTest::newRow("unbound phone inside a longer text")
-            << QByteArray(R"({"code":0,"msg":"提示：此账号未绑定手机号，请绑定手机号。"})")
-            << "提示：此账号未绑定手机号，请绑定手机号。" << true;
-        QTest::newRow("no token") << QByteArray(R"({"code":1,"userinfo":{"username":"x"}})")
-                                  << "登录失败" << false;
-        QTest::newRow("not json") << QByteArray("<html>") << "网络错误!" << false;
+        const auto row = [](const char *tag, const char *answer, const char *message, bool bind) {
+            QTest::newRow(tag) << QByteArray(answer) << QString(message) << bind;
+        };
+        row("refusal", R"({"code":2,"msg":"密码错误"})", "密码错误", false);
+        row("unbound phone inside a longer text",
+            R"({"code":0,"msg":"提示：此账号未绑定手机号，请绑定手机号。"})",
+            "提示：此账号未绑定手机号，请绑定手机号。", true);
+        row("no token", R"({"code":1,"userinfo":{"username":"x"}})", "登录失败", false);
+        row("not json", "<html>", "网络错误!", false);
     }
+
     void failedSignInsEndInTheMessageBox()
     {
         QFETCH(QByteArray, answer);

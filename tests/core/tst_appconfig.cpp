@@ -84,31 +84,26 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("problem");
-        QTest::newRow("scheme") << QByteArray("[service]\nhost=https://a") << "service/host"
-                                << "must be a host name without a scheme";
-        QTest::newRow("port") << QByteArray("[service]\nhost=a:50000") << "service/host"
-                              << "must be a host name without a port";
-        QTest::newRow("path") << QByteArray("[filestore]\nhost=a/b") << "filestore/host"
-                              << "must be a host name without a path";
-        QTest::newRow("empty host") << QByteArray("[service]\nhost=") << "service/host"
-                                    << "must not be empty";
-        QTest::newRow("ftp site") << QByteArray("[site]\nurl=ftp://a/") << "site/url"
-                                  << "must be an http or https address";
-        QTest::newRow("site without host") << QByteArray("[site]\nurl=http://") << "site/url"
-                                           << "must name a host";
-        QTest::newRow("unknown") << QByteArray("[service]\nport=1") << "service/port"
-                                 << "unknown key";
-        QTest::newRow("twice") << QByteArray("[service]\nhost=a\nhost=b") << "service/host"
-                               << "set twice";
-        QTest::newRow("missing ca")
-            << QByteArray("[tls]\nca_file=/nonexistent/ca.pem") << "tls/ca_file"
-            << "file does not exist";
-        QTest::newRow("garbage line") << QByteArray("[service]\nhost a") << ""
-                                      << "expected \"key = value\"";
-        QTest::newRow("bad section") << QByteArray("[service\nhost=a") << ""
-                                     << "malformed section header";
-        QTest::newRow("not utf8") << QByteArray("[service]\nhost=\xff\xfe") << ""
-                                  << "is not valid UTF-8 text";
+        const auto row = [](const char *tag, const char *text, const char *key,
+                            const char *problem) {
+            QTest::newRow(tag) << QByteArray(text) << QString(key) << QString(problem);
+        };
+        row("scheme", "[service]\nhost=https://a", "service/host",
+            "must be a host name without a scheme");
+        row("port", "[service]\nhost=a:50000", "service/host",
+            "must be a host name without a port");
+        row("path", "[filestore]\nhost=a/b", "filestore/host",
+            "must be a host name without a path");
+        row("empty host", "[service]\nhost=", "service/host", "must not be empty");
+        row("ftp site", "[site]\nurl=ftp://a/", "site/url", "must be an http or https address");
+        row("site without host", "[site]\nurl=http://", "site/url", "must name a host");
+        row("unknown", "[service]\nport=1", "service/port", "unknown key");
+        row("twice", "[service]\nhost=a\nhost=b", "service/host", "set twice");
+        row("missing ca", "[tls]\nca_file=/nonexistent/ca.pem", "tls/ca_file",
+            "file does not exist");
+        row("garbage line", "[service]\nhost a", "", "expected \"key = value\"");
+        row("bad section", "[service\nhost=a", "", "malformed section header");
+        row("not utf8", "[service]\nhost=\xff\xfe", "", "is not valid UTF-8 text");
     }
 
     void errorsNameFileKeyAndProblem()

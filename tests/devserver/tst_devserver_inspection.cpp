@@ -66,21 +66,19 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QJsonObject>("params");
-        QTest::newRow("wrong db") << "/notes/notesStandardPlace"
-                                  << QJsonObject{{"db", "Other.nsf"},
-                                                 {"db_vw", "vw-StandardPlace"}};
-        QTest::newRow("wrong view")
-            << "/notes/notesreceiveKs"
-            << QJsonObject{{"db_vw", "vw-ProjectByQzdept"}, {"key", "KS-01"}};
-        QTest::newRow("missing view")
-            << "/notes/notestodayCheckNo" << QJsonObject{{"frmno", "JC1"}};
-        QTest::newRow("view as a number")
-            << "/notes/notestodayqzDeptKs" << QJsonObject{{"db_vw", 7}, {"qzDept", mine}};
-        QTest::newRow("unknown check point")
-            << "/notes/notesreceiveKs" << QJsonObject{{"db_vw", "vw-ProjectByKey"}, {"key", "XX"}};
-        QTest::newRow("unknown form number")
-            << "/notes/notestodayCheckNo"
-            << QJsonObject{{"db_vw", "vw-ByTodayCheckByNo"}, {"frmno", "JC0"}};
+        const auto row = [](const char *tag, const char *path, const QJsonObject &params) {
+            QTest::newRow(tag) << QString(path) << params;
+        };
+        row("wrong db", "/notes/notesStandardPlace",
+            {{"db", "Other.nsf"}, {"db_vw", "vw-StandardPlace"}});
+        row("wrong view", "/notes/notesreceiveKs",
+            {{"db_vw", "vw-ProjectByQzdept"}, {"key", "KS-01"}});
+        row("missing view", "/notes/notestodayCheckNo", {{"frmno", "JC1"}});
+        row("view as a number", "/notes/notestodayqzDeptKs", {{"db_vw", 7}, {"qzDept", mine}});
+        row("unknown check point", "/notes/notesreceiveKs",
+            {{"db_vw", "vw-ProjectByKey"}, {"key", "XX"}});
+        row("unknown form number", "/notes/notestodayCheckNo",
+            {{"db_vw", "vw-ByTodayCheckByNo"}, {"frmno", "JC0"}});
     }
 
     void notesNamesAreChecked()

@@ -89,24 +89,23 @@ private slots:
         QTest::addColumn<QByteArray>("contentType");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("msg");
-
-        const QByteArray json = "application/json";
-        const QByteArray form = "application/x-www-form-urlencoded";
-        QTest::newRow("not JSON") << "/notes/notesStandardPlace" << QByteArray("{db:") << json
-                                  << 400 << QStringLiteral("请求体不是JSON对象");
-        QTest::newRow("JSON array") << "/notes/notesStandardPlace" << QByteArray("[1]") << json
-                                    << 400 << QStringLiteral("请求体不是JSON对象");
-        QTest::newRow("empty JSON body") << "/notes/notescreate" << QByteArray() << json << 400
-                                         << QStringLiteral("请求体不是JSON对象");
-        QTest::newRow("JSON to a form operation")
-            << "/notes/MobileLogin" << QByteArray(R"({"mobile":"1"})") << json << 400
-            << QStringLiteral("请求体不是表单数据");
-        QTest::newRow("missing password")
-            << "/notes/MobileLogin" << QByteArray("mobile=13800000001") << form << 200
-            << QStringLiteral("缺少参数 password");
-        QTest::newRow("service body over 1 MiB")
-            << "/notes/notesStandardPlace" << QByteArray(1024 * 1024 + 1, ' ') << json << 413
-            << QStringLiteral("请求体过大");
+        const auto row = [](const char *tag, const char *path, const QByteArray &body,
+                            const char *contentType, int status, const char *msg) {
+            QTest::newRow(tag) << QString(path) << body << QByteArray(contentType) << status
+                               << QString(msg);
+        };
+        const char *json = "application/json";
+        const char *form = "application/x-www-form-urlencoded";
+        const char *notJson = "请求体不是JSON对象";
+        row("not JSON", "/notes/notesStandardPlace", "{db:", json, 400, notJson);
+        row("JSON array", "/notes/notesStandardPlace", "[1]", json, 400, notJson);
+        row("empty JSON body", "/notes/notescreate", QByteArray(), json, 400, notJson);
+        row("JSON to a form operation", "/notes/MobileLogin", R"({"mobile":"1"})", json, 400,
+            "请求体不是表单数据");
+        row("missing password", "/notes/MobileLogin", "mobile=13800000001", form, 200,
+            "缺少参数 password");
+        row("service body over 1 MiB", "/notes/notesStandardPlace",
+            QByteArray(1024 * 1024 + 1, ' '), json, 413, "请求体过大");
     }
 
     void malformedBodiesAreRefused()
