@@ -1,38 +1,55 @@
-// Submits 200 check sheets back to back through the service client to a dev
+// Fills in and submits 200 check sheets through the client's own sheet screen,
+// a fresh screen for each sheet as each opening of it makes, against a dev
 // service run as a child process, and watches the client's memory: heap and
-// resident size after the first 20 sheets and after all 200. Then asks the
-// service, as the record review does, which sheets it holds.
+// resident size after the first 20 sheets and after all 200. Then counts the
+// sheets the service holds in its database.
+#include "account/LoginView.h"
+#include "account/VersionChecker.h"
 #include "core/AppConfig.h"
-#include "inspection/InspectionRecords.h"
-#include "inspection/InspectionRules.h"
+#include "core/Scheduler.h"
+#include "core/UrlOpener.h"
+#include "inspection/DetailedOnspectionListView.h"
+#include "inspection/OnInspectionListView.h"
 #include "net/Endpoints.h"
 #include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
+#include "platform/Beeper.h"
+#include "platform/Camera.h"
 #include "session/User.h"
 
+#include <QColor>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QImage>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QLoggingCategory>
+#include <QPointer>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QSet>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <csignal>
 #include <cstdio>
+#include <functional>
 #include <malloc.h>
+#include <sqlite3.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 using namespace orvelle;
-namespace json = endpoints::json;
 
 namespace {
 constexpr int sheetCount = 200;
 constexpr int warmSheets = 20;
+// Every third sheet has one unqualified item, described and photographed.
+constexpr int unqualifiedEvery = 3;
+// Longer than the client's own request timeout.
+constexpr int patience = 90000;
+const QString storedText = QStringLiteral("检查表提交成功");
 
 struct Memory
 {
@@ -42,7 +59,7 @@ struct Memory
 
 Memory memoryNow()
 {
-    // Replies go with deleteLater: count only what the client keeps.
+    // Replies and closed screens go with deleteLater: count only what the client keeps.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     Memory memory;
     memory.heapKiB = double(mallinfo2().uordblks) / 1024.0;
@@ -69,12 +86,15 @@ QString freeLoopbackAddress()
     return {};
 }
 
-// The dev service as a child with its own data folder; its log is read and dropped.
+// The dev service as a child with its own data folder, gone when the bench
+// goes; its log is read and dropped.
 bool startDevService(QProcess &child, const QString &dataDir, const QString &address)
 {
     child.setProcessChannelMode(QProcess::MergedChannels);
+    child.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     child.start(QStringLiteral(ORVELLE_DEVSERVER),
-                {QStringLiteral("--data"), dataDir, QStringLiteral("--listen"), address});
+                {QStringLiteral("--data"), dataDir, QStringLiteral("--listen"), address,
+                 QStringLiteral("--http-port"), QStringLiteral("50080")});
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < 60000 && child.waitForReadyRead(1000)) {
@@ -89,84 +109,113 @@ bool startDevService(QProcess &child, const QString &dataDir, const QString &add
     return false;
 }
 
-// One request, waited for: the answer's json, or nothing with the failure printed.
-std::optional<QJsonObject> call(ServiceClient &client, bool form, const QString &path,
-                                const QJsonObject &parameters)
+// Runs the event loop until `done` holds, looking again at each `signal`.
+template <typename Sender, typename Signal>
+bool waitUntil(const Sender *sender, Signal signal, const std::function<bool()> &done)
 {
+    if (done())
+        return true;
     QEventLoop loop;
-    std::optional<QJsonObject> answer;
-    const auto succeeded = [&](const std::optional<QString> &, qint64, const QJsonObject &json) {
-        answer = json;
-        loop.quit();
-    };
-    const auto failed = [&](qint64 code, const QString &message) {
-        std::fprintf(stderr, "bench load: %s failed: %lld %s\n", qPrintable(path), (long long)code,
-                     qPrintable(message));
-        loop.quit();
-    };
-    if (form)
-        client.sendFormRequest(path, parameters, &loop, succeeded, failed);
-    else
-        client.sendJSONRequest(path, parameters, &loop, succeeded, failed);
-    loop.exec();
-    return answer;
-}
-
-std::optional<QString> uploadOnePhoto(PhotoUploader &uploader)
-{
-    QImage photo(640, 480, QImage::Format_RGB32);
-    photo.fill(Qt::darkGreen);
-    QEventLoop loop;
-    std::optional<QString> address;
-    uploader.uploadPhotos({photo}, &loop, [&](bool allSucceeded, const QStringList &urls) {
-        if (allSucceeded && urls.size() == 1)
-            address = urls.first();
-        loop.quit();
+    QObject::connect(sender, signal, &loop, [&] {
+        if (done())
+            loop.quit();
     });
+    // A timer of its own: QTimer::singleShot would outlive the loop until it fires.
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    QObject::connect(&giveUp, &QTimer::timeout, &loop, &QEventLoop::quit);
+    giveUp.start(patience);
     loop.exec();
-    return address;
+    return done();
 }
 
-// The body the on-site sheet sends, its items judged by the sheet's number.
-QJsonObject sheetBody(const OnInspectionDetaildData &sheet, const User &user,
-                      const QString &notesServer, const QString &onsitePhoto,
-                      const QString &addedPhoto, int number)
+// A camera picture of its own for every photo.
+QImage picture(int number)
 {
-    QString allapprove = QStringLiteral("1");
-    QJsonArray items;
-    const QList<OnCheckitem> blank = sheet.checkitems.value_or(QList<OnCheckitem>());
-    for (qsizetype i = 0; i < blank.size(); ++i) {
-        OnXCheckitem item = OnXCheckitem::fromBlank(blank[i]);
-        const bool unqualified = (number + i) % 7 == 0;
-        item.isapprove = unqualified ? QStringLiteral("1") : QStringLiteral("0");
-        if (unqualified) {
-            allapprove = QStringLiteral("0");
-            item.distription = QStringLiteral("第%1张检查表：%2 不合格")
-                                   .arg(number)
-                                   .arg(blank[i].projectitem.value_or(unknownItemText()));
+    QImage image(640, 480, QImage::Format_RGB32);
+    image.fill(QColor::fromHsv(number * 37 % 360, 160, 160));
+    return image;
+}
+
+// What the sheet screen needs, as the check point list hands it over.
+struct Road
+{
+    ServiceClient &client;
+    PhotoUploader &uploader;
+    CameraProvider &cameras;
+    const AppConfig &config;
+    User &user;
+};
+
+// One sheet as the inspector fills it in on a fresh screen, then "上传" and
+// "确定". Empty when the service confirmed it, otherwise what went wrong.
+QString fillInAndSubmit(const Road &road, const QString &key, int number, bool unqualified)
+{
+    auto *sheet =
+        new DetailedOnspectionListView(road.client, road.uploader, road.cameras,
+                                       road.config.notesServer, road.user, {picture(number)}, key);
+    const auto changed = &DetailedOnspectionListView::changed;
+    QString problem;
+    sheet->appeared();
+    if (!waitUntil(sheet, changed, [&] { return sheet->canUpload() || sheet->hasErrorMessage(); })
+        || !sheet->canUpload()) {
+        problem = QStringLiteral("not loaded: ") + sheet->errorMessageText();
+    } else {
+        InspectionItemListModel *items = sheet->checkitems();
+        const int bad = unqualified && items->count() > 0 ? number % items->count() : -1;
+        for (int row = 0; row < items->count(); ++row) {
+            if (row != bad) {
+                items->at(row)->qualify();
+                continue;
+            }
+            items->at(row)->disqualify();
+            items->at(row)->setInputText(QStringLiteral("第%1张检查表的问题").arg(number));
+            sheet->photos()->selectedImages()->append(picture(sheetCount + number));
         }
-        items.append(item.toJson());
+        sheet->upload();
+        if (!waitUntil(sheet, changed, [&] { return sheet->showAlert(); }))
+            problem = QStringLiteral("no answer");
+        else if (sheet->alertMessage() != storedText || !sheet->shouldNavigate())
+            problem = sheet->alertMessage();
+        sheet->acknowledgeAlert();
     }
-    const auto text = [](const std::optional<QString> &value) { return value.value_or(QString()); };
-    return QJsonObject{
-        {QStringLiteral("allapprove"), allapprove},
-        {QStringLiteral("checkdept"), text(sheet.checkdept)},
-        {QStringLiteral("checkname"), text(sheet.checkname)},
-        {QStringLiteral("checkpl"), text(sheet.checkpl)},
-        {QStringLiteral("db"), endpoints::notesDatabase},
-        {QStringLiteral("key"), text(sheet.key)},
-        {QStringLiteral("openimageurl"), onsitePhoto},
-        {QStringLiteral("image"), allapprove == u"0" ? addedPhoto : QString()},
-        {QStringLiteral("ou1"), text(user.ou1())},
-        {QStringLiteral("ou2"), text(user.ou2())},
-        {QStringLiteral("place"), QString()},
-        {QStringLiteral("username"), text(user.username())},
-        {QStringLiteral("rowcount"), sheet.rowcount.value_or(0)},
-        {QStringLiteral("server"), notesServer},
-        {QStringLiteral("weather"), QStringLiteral("晴")},
-        {QStringLiteral("yhfrom"), text(sheet.yhfrom)},
-        {QStringLiteral("checkitems"), items},
-    };
+    // Closed as the task list closes it, before the next one opens.
+    const QPointer<DetailedOnspectionListView> closed = sheet;
+    sheet->deleteLater();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (closed && problem.isEmpty())
+        problem = QStringLiteral("the screen was not destroyed");
+    return problem;
+}
+
+struct Stored
+{
+    qint64 sheets = -1;
+    qint64 unqualified = -1;
+};
+
+// Check sheets in the service's database, and those it holds as not all qualified.
+Stored storedSheets(const QString &databaseFile)
+{
+    Stored stored;
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *query = nullptr;
+    if (sqlite3_open_v2(databaseFile.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr)
+            == SQLITE_OK
+        && sqlite3_prepare_v2(db,
+                              "SELECT COUNT(*), COALESCE(SUM(allapprove = '0'), 0)"
+                              " FROM sheets WHERE hazard = 0",
+                              -1, &query, nullptr)
+               == SQLITE_OK
+        && sqlite3_step(query) == SQLITE_ROW) {
+        stored.sheets = sqlite3_column_int64(query, 0);
+        stored.unqualified = sqlite3_column_int64(query, 1);
+    } else {
+        std::fprintf(stderr, "bench load: sqlite: %s\n", sqlite3_errmsg(db));
+    }
+    sqlite3_finalize(query);
+    sqlite3_close(db);
+    return stored;
 }
 
 int fail(const char *what)
@@ -201,87 +250,68 @@ int main(int argc, char **argv)
     ServiceClient client(config);
     PhotoUploader uploader(config);
     uploader.setStagingDirectory(dir.path());
+    const std::unique_ptr<CameraProvider> noCamera = CameraProvider::none();
+    const std::unique_ptr<Beeper> silent = Beeper::silent();
+    User appState;
     User &user = User::shared();
 
-    // Sign in as the sign-in screen does, then load a check point's sheet.
-    const auto signedIn = call(client, true, endpoints::form::mobileLogin,
-                               {{QStringLiteral("mobile"), QStringLiteral("13800000001")},
-                                {QStringLiteral("password"), QStringLiteral("orvelle1")}});
-    bool accepted = false;
-    if (signedIn)
-        user.applyLoginResponse(
-            *signedIn, [&](User &) { accepted = true; }, [](int, const QString &) {});
-    if (!accepted || !user.token())
+    // Signed in on the sign-in screen.
+    VersionChecker versions(VersionChecker::serviceQuery(client), QStringLiteral("0"),
+                            Scheduler::system(), UrlOpener::system());
+    LoginView login(appState, user, client, versions, QUrl());
+    login.setPhoneNumber(QStringLiteral("13800000001"));
+    login.setPassword(QStringLiteral("orvelle1"));
+    login.signIn();
+    if (!waitUntil(&appState, &User::isloginChanged, [&] { return appState.islogin() == u"true"; })
+        || !user.token())
         return fail("sign-in failed");
-    const QJsonObject notes{{QStringLiteral("db"), endpoints::notesDatabase},
-                            {QStringLiteral("server"), config.notesServer}};
-    QJsonObject todayQuery = notes;
-    todayQuery.insert(QStringLiteral("db_vw"), endpoints::views::projectByQzdept);
-    todayQuery.insert(QStringLiteral("qzDept"), departmentText(user));
-    const auto todayAnswer = call(client, false, json::todayByDept, todayQuery);
-    const auto today = todayAnswer ? decodeRecord<TodayInspectionData>(*todayAnswer) : std::nullopt;
-    if (!today || !today->checkitems || today->checkitems->isEmpty()
-        || !today->checkitems->first().key)
-        return fail("no check point for the department");
-    const QString key = *today->checkitems->first().key;
-    QJsonObject sheetQuery = notes;
-    sheetQuery.insert(QStringLiteral("db_vw"), endpoints::views::projectByKey);
-    sheetQuery.insert(QStringLiteral("key"), key);
-    const auto sheetAnswer = call(client, false, json::receiveSheet, sheetQuery);
-    const auto sheet =
-        sheetAnswer ? decodeRecord<OnInspectionDetaildData>(*sheetAnswer) : std::nullopt;
-    if (!sheet || !sheet->checkitems)
-        return fail("no blank sheet");
-    const std::optional<QString> photo = uploadOnePhoto(uploader);
-    if (!photo)
-        return fail("photo upload failed");
 
-    QSet<QString> answered;
+    // The check points the on-site list offers today; the sheets go round them.
+    OnInspectionListView checkPoints(client, uploader, config, user, *noCamera, *silent);
+    checkPoints.appeared();
+    waitUntil(checkPoints.checkitems(), &CheckitemListModel::modelReset,
+              [&] { return checkPoints.checkitems()->rowCount() > 0; });
+    QStringList keys;
+    for (const Checkitem &point : checkPoints.checkitems()->records())
+        if (point.key)
+            keys << *point.key;
+    if (keys.isEmpty())
+        return fail("no check point for the department");
+
+    const Road road{client, uploader, *noCamera, config, user};
     int refused = 0;
-    Memory warm, done;
+    int unqualified = 0;
+    Memory warm;
     QElapsedTimer clock;
     clock.start();
     for (int number = 1; number <= sheetCount; ++number) {
-        const auto answer =
-            call(client, false, json::createSheet,
-                 sheetBody(*sheet, user, config.notesServer, *photo, *photo, number));
-        const auto record = answer ? decodeRecord<OnInspectionModel>(*answer) : std::nullopt;
-        if (record && record->frmno)
-            answered.insert(*record->frmno);
-        else
+        const bool bad = number % unqualifiedEvery == 0;
+        const QString problem = fillInAndSubmit(road, keys.at(number % keys.size()), number, bad);
+        if (!problem.isEmpty()) {
             ++refused;
+            std::fprintf(stderr, "bench load: sheet %d: %s\n", number, qPrintable(problem));
+        } else if (bad) {
+            ++unqualified;
+        }
         if (number == warmSheets)
             warm = memoryNow();
     }
-    done = memoryNow();
+    const Memory done = memoryNow();
     const double seconds = double(clock.elapsed()) / 1000.0;
 
-    // What the review of the check point lists: every sheet filed today.
-    QJsonObject listQuery = notes;
-    listQuery.insert(QStringLiteral("db_vw"), endpoints::views::todayCheckByQzdept);
-    listQuery.insert(QStringLiteral("key"), key);
-    listQuery.insert(QStringLiteral("qzDept"), departmentText(user));
-    const auto listAnswer = call(client, false, json::todayDeptCheck, listQuery);
-    const auto listed =
-        listAnswer ? decodeRecord<DetailTodayInspectionDetailData>(*listAnswer) : std::nullopt;
-    QSet<QString> stored;
-    qsizetype storedRows = 0;
-    for (const DetailCheckitem &row :
-         listed && listed->checkitems ? *listed->checkitems : QList<DetailCheckitem>()) {
-        ++storedRows;
-        stored.insert(row.frmno.value_or(QString()));
-    }
     devService.terminate();
     if (!devService.waitForFinished(10000))
         devService.kill();
+    const Stored stored = storedSheets(dataDir + QStringLiteral("/orvelle-devserver.sqlite"));
 
     const double heapGrowthKiB = done.heapKiB - warm.heapKiB;
     const double residentGrowthPct =
         warm.residentKiB > 0 ? (done.residentKiB - warm.residentKiB) * 100.0 / warm.residentKiB
                              : 100.0;
-    const bool allStored = refused == 0 && answered.size() == sheetCount && storedRows == sheetCount
-                           && stored == answered;
-    std::printf("load: %d check sheets submitted back to back to the dev service at %s\n",
+    const bool allStored =
+        refused == 0 && stored.sheets == sheetCount && stored.unqualified == unqualified;
+    std::printf("load: %d check sheets filled in and submitted on the sheet screen, one after\n"
+                "      the other, to the dev service at %s\n",
                 sheetCount, qPrintable(address));
     std::printf("  time                 %.1f s (%.1f ms a sheet)\n", seconds,
                 seconds * 1000.0 / sheetCount);
@@ -289,8 +319,9 @@ int main(int argc, char **argv)
                 warm.heapKiB, warmSheets, done.heapKiB, sheetCount, heapGrowthKiB);
     std::printf("  resident             %.0f KiB after %d, %.0f KiB after %d (%+.1f %%)\n",
                 warm.residentKiB, warmSheets, done.residentKiB, sheetCount, residentGrowthPct);
-    std::printf("  stored by the service %lld rows, %lld distinct, refused %d\n",
-                (long long)storedRows, (long long)stored.size(), refused);
+    std::printf(
+        "  stored by the service %lld sheets, %lld not all qualified (%d sent), refused %d\n",
+        (long long)stored.sheets, (long long)stored.unqualified, unqualified, refused);
 
     const bool met = allStored && heapGrowthKiB <= 1024.0 && residentGrowthPct <= 10.0;
     const QJsonObject line{
@@ -303,8 +334,9 @@ int main(int argc, char **argv)
                                 {"resident_kib_20", warm.residentKiB},
                                 {"resident_kib_200", done.residentKiB},
                                 {"resident_growth_pct", residentGrowthPct},
-                                {"stored_rows", storedRows},
-                                {"stored_distinct", stored.size()},
+                                {"stored_rows", stored.sheets},
+                                {"stored_unqualified", stored.unqualified},
+                                {"sent_unqualified", unqualified},
                                 {"refused", refused},
                                 {"all_stored", allStored}}},
         {"targets", QJsonObject{{"heap_growth_kib", 1024},
