@@ -74,6 +74,9 @@ void installCommon(httplib::Server &server)
     // Small answers go out at once instead of waiting for the client's
     // delayed acknowledgement (about 40 ms a request otherwise).
     server.set_tcp_nodelay(true);
+    // As a production web server does: the library's default of five requests
+    // a connection makes a client open a new TLS session every few requests.
+    server.set_keep_alive_max_count(100);
     server.set_error_handler([](const httplib::Request &, httplib::Response &res) {
         if (res.body.empty())
             reply(res, res.status, refusal(statusText(res.status)));
