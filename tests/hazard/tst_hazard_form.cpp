@@ -1,20 +1,13 @@
 #include "hazard/SHazardDescriptorView.h"
-#include "net/PhotoUploader.h"
-#include "net/ServiceClient.h"
 #include "platform/Camera.h"
-#include "session/User.h"
-#include "support/NotesService.h"
-#include "support/https/TestClientConfig.h"
+#include "support/ServiceFixture.h"
 
 #include <QJsonArray>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace orvelle;
-using orvelle::test::HttpsTestServer;
-using orvelle::test::NotesService;
-using orvelle::test::photo;
+using namespace orvelle::test;
 using Row = SHazardDescriptorView::Row;
 namespace json = endpoints::json;
 
@@ -30,22 +23,16 @@ QStringList sortedImageAddresses(const QJsonObject &body)
 } // namespace
 
 // The hazard form and its submission against a real HTTPS server.
-class TestHazardForm : public QObject
+class TestHazardForm : public QObject, ServiceFixture
 {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    HttpsTestServer server;
-    std::unique_ptr<NotesService> service;
-    std::unique_ptr<ServiceClient> client;
-    std::unique_ptr<PhotoUploader> uploader;
     std::unique_ptr<CameraProvider> cameras = CameraProvider::none();
-    const QString notesServer = orvelle::test::testConfig().notesServer;
 
     std::unique_ptr<SHazardDescriptorView> newForm()
     {
-        return std::make_unique<SHazardDescriptorView>(*client, *uploader, *cameras, notesServer,
-                                                       User::shared());
+        return std::make_unique<SHazardDescriptorView>(*client, *uploader, *cameras,
+                                                       config.notesServer, *user);
     }
     // The form as shown, with its place list in.
     std::unique_ptr<SHazardDescriptorView> shownForm()
@@ -75,10 +62,6 @@ class TestHazardForm : public QObject
         pick(form, Row::Place, QStringLiteral("原料库"));
         pick(form, Row::Weather, QStringLiteral("雨"));
     }
-    static void waitForAlert(SHazardDescriptorView &form)
-    {
-        QTRY_VERIFY_WITH_TIMEOUT(form.showAlert(), 30000);
-    }
     void expectBody(const QJsonObject &body, QJsonObject parameters) const
     {
         QJsonObject sent = body;
@@ -88,33 +71,11 @@ class TestHazardForm : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
-        QVERIFY(server.isListening());
-        client = std::make_unique<ServiceClient>(orvelle::test::testConfig());
-        uploader = std::make_unique<PhotoUploader>(orvelle::test::testConfig());
-        uploader->setStagingDirectory(dir.path());
-    }
-    void cleanupTestCase()
-    {
-        uploader.reset();
-        client.reset();
-        service.reset();
-    }
+    void initTestCase() { QVERIFY(start()); }
     void init()
     {
-        // Clearing the server drops its responder: the service is made anew.
-        service.reset();
-        server.clear();
-        service = std::make_unique<NotesService>(server);
+        reset();
         service->answer(json::standardPlace, twoPlaces);
-        User &user = User::shared();
-        user.setMobile(QStringLiteral("13800000001"));
-        user.setToken(QStringLiteral("tk-1"));
-        user.setUsername(QStringLiteral("张伟"));
-        user.setOu1(QStringLiteral("岚石水泥"));
-        user.setOu2(QStringLiteral("矿山分厂"));
     }
 
     void pickersKeepCancelAndStartAtTheValue()
@@ -124,8 +85,11 @@ private slots:
         QCOMPARE(form->selectedSource(), QString());
         QCOMPARE(form->selectedPrimaryType(), std::nullopt);
 
-        // "完成" without turning leaves the value, present or absent.
+        // A picker ends text editing; "完成" without turning leaves the
+        // value, present or absent.
+        form->setFocusedField(QStringLiteral("descriptionText"));
         form->tapRow(int(Row::Level));
+        QCOMPARE(form->focusedField(), QString());
         QVERIFY(form->showLivePicker());
         QCOMPARE(form->picker()->wheelRow(), 0);
         form->picker()->done();
@@ -239,7 +203,7 @@ private slots:
         auto form = shownForm();
         expectBody(service->lastBody(json::standardPlace), {{"db", "QMDB/gongan/SafetyCheck.nsf"},
                                                             {"db_vw", "vw-StandardPlace"},
-                                                            {"server", notesServer}});
+                                                            {"server", config.notesServer}});
         fillIn(*form, {41, 42, 43});
         pick(*form, Row::PrimaryType, QStringLiteral("现场管理"));
         pick(*form, Row::SecondaryType, QStringLiteral("设备设施"));
@@ -249,7 +213,7 @@ private slots:
         form->submit();
         QVERIFY(form->isLoading());
         QVERIFY(!form->canGoBack());
-        waitForAlert(*form);
+        QVERIFY(alerted(*form));
         QCOMPARE(form->alertMessage(), QStringLiteral("隐患登记成功"));
         QVERIFY(form->navigateToContentView());
         QVERIFY(!form->isLoading());
@@ -268,8 +232,8 @@ private slots:
                           {"openimageurl", ""},
                           {"place", "原料库"},
                           {"rowcount", "1"},
-                          {"server", notesServer},
-                          {"username", "张伟"},
+                          {"server", config.notesServer},
+                          {"username", "zhangwei"},
                           {"yhfrom", "专项检查"},
                           {"weather", "雨"},
                           {"checkitems", QJsonArray{QJsonObject{{"id", "1"},
@@ -286,17 +250,16 @@ private slots:
 
     void absentValuesAreSentEmpty()
     {
-        User &user = User::shared();
-        user.setOu1(std::nullopt);
-        user.setOu2(std::nullopt);
-        user.setUsername(std::nullopt);
+        user->setOu1(std::nullopt);
+        user->setOu2(std::nullopt);
+        user->setUsername(std::nullopt);
         auto form = shownForm();
         fillIn(*form, {41});
         form->tapRow(int(Row::Level));
         form->picker()->cancel();
         service->answer(json::createDanger, R"({"code":1})");
         form->submit();
-        waitForAlert(*form);
+        QVERIFY(alerted(*form));
 
         // No "msg": an empty alert, and the form still closes after it.
         QCOMPARE(form->alertMessage(), QString());
@@ -337,7 +300,7 @@ private slots:
         service->clearAnswers();
         service->answer(json::standardPlace, R"({"code":1,"msg":7,"checkitems":[]})");
         form->appeared();
-        waitForAlert(*form);
+        QVERIFY(alerted(*form));
         QCOMPARE(form->alertMessage(), QStringLiteral("数据错误!!!"));
         QCOMPARE(form->place(), QStringList{QStringLiteral("熟料库")});
     }
@@ -349,7 +312,7 @@ private slots:
         service->answer(json::standardPlace, twoPlaces);
         auto form = newForm();
         form->appeared();
-        waitForAlert(*form);
+        QVERIFY(alerted(*form));
         QCOMPARE(form->alertMessage(), QStringLiteral("服务暂停"));
         form->acknowledgeAlert();
 
@@ -368,7 +331,7 @@ private slots:
         fillIn(*form, {41, 42, 43});
         service->refuseWidth(42);
         form->submit();
-        waitForAlert(*form);
+        QVERIFY(alerted(*form));
         QCOMPARE(form->alertMessage(), QStringLiteral("上传失败，请重试。"));
         QVERIFY(!form->isLoading());
         QVERIFY(service->requestsTo(json::createDanger).empty());
@@ -381,7 +344,7 @@ private slots:
         service->refuseWidth(-1);
         service->answer(json::createDanger, R"({"code":1,"msg":"ok"})");
         form->submit();
-        waitForAlert(*form);
+        QVERIFY(alerted(*form));
         QCOMPARE(form->alertMessage(), QStringLiteral("ok"));
         QCOMPARE(service->uploadCount(), 6);
         QCOMPARE(sortedImageAddresses(service->lastBody(json::createDanger)).size(), 3);
@@ -398,7 +361,7 @@ private slots:
         form->goBack();
         QVERIFY(!form->showDiscardConfirmation());
         QCOMPARE(closing.size(), 0);
-        waitForAlert(*form);
+        QVERIFY(alerted(*form));
         QCOMPARE(service->uploadCount(), 2);
         QCOMPARE(service->requestsTo(json::createDanger).size(), size_t(1));
         // Once stored, "新增" stays off until the form closes.
@@ -451,7 +414,7 @@ private slots:
             fillIn(*form, {41});
             service->answer(json::createDanger, c.answer);
             form->submit();
-            waitForAlert(*form);
+            QVERIFY(alerted(*form));
             QCOMPARE(form->alertMessage(), QString::fromUtf8(c.message));
             QCOMPARE(form->navigateToContentView(), c.stored);
             QVERIFY(!form->isLoading());

@@ -1,14 +1,9 @@
 #include "inspection/DetailedOnspectionListView.h"
-#include "net/PhotoUploader.h"
-#include "net/ServiceClient.h"
 #include "platform/Camera.h"
-#include "session/User.h"
-#include "support/NotesService.h"
-#include "support/https/TestClientConfig.h"
+#include "support/ServiceFixture.h"
 
 #include <QJsonArray>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace orvelle;
@@ -24,18 +19,11 @@ const char *twoItemSheet = R"({"code":1,"checkdept":"安全部","checkname":"日
 } // namespace
 
 // The on-site check sheet: loading, judging, validation, photos, submission.
-class TestSheet : public QObject
+class TestSheet : public QObject, ServiceFixture
 {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    HttpsTestServer server;
-    std::unique_ptr<NotesService> service;
-    std::unique_ptr<ServiceClient> client;
-    std::unique_ptr<PhotoUploader> uploader;
-    std::unique_ptr<User> user;
     std::unique_ptr<CameraProvider> noCamera = CameraProvider::none();
-    AppConfig config = testConfig();
 
     std::unique_ptr<DetailedOnspectionListView>
     sheet(const char *answer, QList<QImage> onsite = {photo(40)}, const QString &key = "K-1")
@@ -52,36 +40,13 @@ class TestSheet : public QObject
     {
         return view.checkitems()->at(row);
     }
-    static void waitForAlert(DetailedOnspectionListView &view)
-    {
-        QTRY_VERIFY_WITH_TIMEOUT(view.showAlert(), 30000);
-    }
-    size_t uploads() const { return service->requestsTo(NotesService::uploadPath()).size(); }
-    size_t submissions() const
-    {
-        return service->requestsTo(NotesService::path(json::createSheet)).size();
-    }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(server.isListening());
-        qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
-        service = std::make_unique<NotesService>(server);
-        client = std::make_unique<ServiceClient>(config);
-        uploader = std::make_unique<PhotoUploader>(config);
-        uploader->setStagingDirectory(dir.path());
-    }
-    void cleanupTestCase() { service.reset(); }
+    void initTestCase() { QVERIFY(start()); }
     void init()
     {
-        service->reset();
+        reset();
         service->answer(json::createSheet, R"({"code":1,"msg":"提交成功","docid":"D1"})");
-        QFile::remove(dir.filePath("account.ini"));
-        user = std::make_unique<User>(dir.filePath("account.ini"));
-        user->setOu1(QStringLiteral("岚石水泥"));
-        user->setOu2(QStringLiteral("矿山分厂"));
-        user->setUsername(QStringLiteral("zhangwei"));
     }
 
     void twoQualifiedItemsAreSubmittedExactly()
@@ -100,11 +65,11 @@ private slots:
         view->upload();
         QVERIFY(view->isLoading());
         QVERIFY(!view->canGoBack());
-        waitForAlert(*view);
+        QVERIFY(alerted(*view));
         QCOMPARE(view->alertMessage(), QStringLiteral("提交成功"));
         QVERIFY(view->shouldNavigate());
         QVERIFY(!view->isLoading());
-        QCOMPARE(uploads(), size_t(1));
+        QCOMPARE(service->uploadCount(), 1);
 
         QJsonObject body = service->lastBody(json::createSheet);
         for (const char *common : {"PhoneAppType", "PhoneDeviceBrand", "PhoneSystemModel",
@@ -146,7 +111,7 @@ private slots:
         QCOMPARE(finished.size(), 1);
         // Submitted: pressing again sends nothing more.
         view->upload();
-        QCOMPARE(submissions(), size_t(1));
+        QCOMPARE(service->requestCount(json::createSheet), 1);
     }
 
     void checksRunInOrderAndStopBeforeAnyUpload()
@@ -175,7 +140,7 @@ private slots:
         // A change of mind counts afresh at the next attempt.
         item(*view, 1)->qualify();
         view->upload();
-        waitForAlert(*view);
+        QVERIFY(alerted(*view));
         QCOMPARE(service->lastBody(json::createSheet).value("allapprove").toString(),
                  QStringLiteral("1"));
         // ... and the description written while it was unqualified is sent.
@@ -187,7 +152,7 @@ private slots:
                      .value("distription")
                      .toString(),
                  QStringLiteral("照明 不合格"));
-        QCOMPARE(uploads(), size_t(1));
+        QCOMPARE(service->uploadCount(), 1);
     }
 
     void descriptionsSurviveChangesOfMind()
@@ -213,7 +178,7 @@ private slots:
         // missing key falls back to the one it was opened with.
         view->photos()->selectedImages()->append(photo(41));
         view->upload();
-        waitForAlert(*view);
+        QVERIFY(alerted(*view));
         const QJsonObject body = service->lastBody(json::createSheet);
         QCOMPARE(body.value("rowcount"), QJsonValue(0));
         QCOMPARE(body.value("key").toString(), QStringLiteral("K-1"));
@@ -233,7 +198,7 @@ private slots:
         for (int width : {30, 50, 40})
             view->photos()->selectedImages()->append(photo(width));
         view->upload();
-        waitForAlert(*view);
+        QVERIFY(alerted(*view));
         const QJsonObject body = service->lastBody(json::createSheet);
         // Wider photos answer sooner.
         QCOMPARE(body.value("openimageurl").toString(),
@@ -266,11 +231,11 @@ private slots:
         QVERIFY(!view->showDiscardConfirmation());
         view->photos()->removePhoto(0); // nor its photos change under the upload
         QVERIFY(!view->photos()->editable());
-        waitForAlert(*view);
+        QVERIFY(alerted(*view));
         QCOMPARE(view->alertMessage(), QStringLiteral("上传失败，请重试。"));
         QVERIFY(!view->isLoading());
-        QCOMPARE(uploads(), size_t(2));
-        QCOMPARE(submissions(), size_t(0));
+        QCOMPARE(service->uploadCount(), 2);
+        QCOMPARE(service->requestCount(json::createSheet), 0);
         QCOMPARE(item(*view, 1)->inputText(), QStringLiteral("灯不亮"));
         QCOMPARE(item(*view, 0)->isQualifiedValue(), QVariant(true));
         QCOMPARE(view->photos()->selectedImages()->count(), 1);
@@ -281,10 +246,10 @@ private slots:
         service->clearAnswers();
         service->answer(json::createSheet, R"({"code":2,"msg":"表单已关闭"})");
         view->upload();
-        waitForAlert(*view);
+        QVERIFY(alerted(*view));
         QCOMPARE(view->alertMessage(), QStringLiteral("表单已关闭"));
         QVERIFY(!view->shouldNavigate());
-        QCOMPARE(uploads(), size_t(4));
+        QCOMPARE(service->uploadCount(), 4);
         QSignalSpy finished(view.get(), &DetailedOnspectionListView::finished);
         view->acknowledgeAlert();
         QCOMPARE(finished.size(), 0);
@@ -298,7 +263,7 @@ private slots:
             service->answer(json::createSheet, answer);
             auto view = sheet(R"({"code":1,"checkitems":[]})");
             view->upload(); // an empty list is a valid sheet
-            waitForAlert(*view);
+            QVERIFY(alerted(*view));
             QVERIFY2(view->shouldNavigate(), answer);
             QCOMPARE(view->alertMessage(), QString::fromUtf8(answer).contains("已保存")
                                                ? QStringLiteral("已保存")
@@ -320,8 +285,7 @@ private slots:
         auto badType = sheet(R"({"code":1,"rowcount":"2","checkitems":[]})");
         QCOMPARE(badType->errorMessageText(), QStringLiteral("数据错误!!!"));
         badType->upload();
-        QTest::qWait(50);
-        QCOMPARE(uploads(), size_t(0));
+        QVERIFY(!badType->isLoading() && !badType->showAlert());
 
         // "重试" loads it again; a good answer brings the items.
         service->clearAnswers();
@@ -346,7 +310,12 @@ private slots:
         view->confirmDiscard();
         QCOMPARE(finished.size(), 1);
 
+        // Adding a photo ends text editing; an added photo is work too.
         auto photos = sheet(twoItemSheet);
+        photos->setFocusedField(QStringLiteral("inputText"));
+        photos->photos()->addPhoto();
+        QCOMPARE(photos->focusedField(), QString());
+        QVERIFY(photos->photos()->showImageSourceActionSheet());
         photos->photos()->selectedImages()->append(photo(12));
         photos->goBack();
         QVERIFY(photos->showDiscardConfirmation());
@@ -355,15 +324,6 @@ private slots:
         QSignalSpy left(untouched.get(), &DetailedOnspectionListView::finished);
         untouched->goBack();
         QCOMPARE(left.size(), 1);
-    }
-
-    void addingAPhotoEndsTextEditing()
-    {
-        auto view = sheet(twoItemSheet);
-        view->setFocusedField(QStringLiteral("inputText"));
-        view->photos()->addPhoto();
-        QCOMPARE(view->focusedField(), QString());
-        QVERIFY(view->photos()->showImageSourceActionSheet());
     }
 };
 

@@ -3,13 +3,9 @@
 #include "inspection/InspectionItemDetailView.h"
 #include "inspection/InspectionListView.h"
 #include "inspection/OnInspectionListView.h"
-#include "net/PhotoUploader.h"
-#include "net/ServiceClient.h"
 #include "platform/Beeper.h"
 #include "platform/Camera.h"
-#include "session/User.h"
-#include "support/NotesService.h"
-#include "support/https/TestClientConfig.h"
+#include "support/ServiceFixture.h"
 
 #include <QJsonArray>
 #include <QRegularExpression>
@@ -35,19 +31,12 @@ QString rowText(QAbstractItemModel *model, int row, const char *role)
 } // namespace
 
 // Today's task lists and the review of submitted sheets, against the test server.
-class TestTaskLists : public QObject
+class TestTaskLists : public QObject, ServiceFixture
 {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    HttpsTestServer server;
-    std::unique_ptr<NotesService> service;
-    std::unique_ptr<ServiceClient> client;
-    std::unique_ptr<PhotoUploader> uploader;
-    std::unique_ptr<User> user;
     std::unique_ptr<CameraProvider> noCamera = CameraProvider::none();
     std::unique_ptr<Beeper> beeper = Beeper::silent();
-    AppConfig config = testConfig();
 
     template <typename View> std::unique_ptr<View> loadedList()
     {
@@ -63,30 +52,8 @@ class TestTaskLists : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(server.isListening());
-        // The camera's album copy stays in the test folder.
-        qputenv("HOME", dir.path().toUtf8());
-        qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
-        service = std::make_unique<NotesService>(server);
-        client = std::make_unique<ServiceClient>(config);
-        uploader = std::make_unique<PhotoUploader>(config);
-        uploader->setStagingDirectory(dir.path());
-    }
-    void cleanupTestCase()
-    {
-        user.reset();
-        service.reset();
-    }
-    void init()
-    {
-        service->reset();
-        QFile::remove(dir.filePath("account.ini"));
-        user = std::make_unique<User>(dir.filePath("account.ini"));
-        user->setOu1(QStringLiteral("岚石水泥"));
-        user->setOu2(QStringLiteral("矿山分厂"));
-    }
+    void initTestCase() { QVERIFY(start()); }
+    void init() { reset(); }
 
     void listRequestCarriesTheDepartment()
     {
@@ -108,8 +75,7 @@ private slots:
         // An absent part of the department is empty; the slash stays.
         user->setOu2(std::nullopt);
         view->appeared();
-        QTRY_VERIFY_WITH_TIMEOUT(
-            service->requestsTo(NotesService::path(json::todayByDept)).size() == 2, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(service->requestCount(json::todayByDept) == 2, 20000);
         QCOMPARE(service->lastBody(json::todayByDept).value("qzDept").toString(),
                  QStringLiteral("岚石水泥/"));
         user->setOu1(std::nullopt);
@@ -187,8 +153,7 @@ private slots:
     {
         service->answer(json::todayByDept, todayList);
         auto view = loadedList<OnInspectionListView>();
-        QTemporaryDir images;
-        const QString file = images.filePath("site.png");
+        const QString file = dir.filePath("site.png");
         QVERIFY(photo(33).save(file));
 
         // Closed without a photo: the list stays.
@@ -208,8 +173,7 @@ private slots:
 
         // A scanned point opens the camera once the scanner has closed; its
         // photo opens the sheet with that photo.
-        const int requestsBefore =
-            int(service->requestsTo(NotesService::path(json::todayByDept)).size());
+        const int requestsBefore = service->requestCount(json::todayByDept);
         view->setIsScannerPresented(true);
         view->codeScanned(QStringLiteral(R"({"key":"K-3"})"));
         QVERIFY(!view->showCameraPicker());
@@ -227,9 +191,8 @@ private slots:
         QCOMPARE(finished.size(), 1);
         QVERIFY(!view->navigateToDetail());
         QCOMPARE(view->selectedImages()->count(), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(
-            int(service->requestsTo(NotesService::path(json::todayByDept)).size()),
-            requestsBefore + 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(service->requestCount(json::todayByDept), requestsBefore + 1,
+                                  20000);
     }
 
     // The posted code, seen by the camera, picks its check point; the same
@@ -285,11 +248,10 @@ private slots:
         QCOMPARE(sheetBody.value("db_vw").toString(), QStringLiteral("vw-ByTodayCheckByNo"));
 
         // "返回" of the sheet brings the list back, reloaded.
-        const size_t loads = service->requestsTo(NotesService::path(json::todayDeptCheck)).size();
+        const int loads = service->requestCount(json::todayDeptCheck);
         view.detailView()->goBack();
         QVERIFY(!view.navigateToDetail());
-        QTRY_COMPARE_WITH_TIMEOUT(
-            service->requestsTo(NotesService::path(json::todayDeptCheck)).size(), loads + 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(service->requestCount(json::todayDeptCheck), loads + 1, 20000);
     }
 
     void submittedSheetReadOnly()
@@ -345,13 +307,11 @@ private slots:
         QCOMPARE(none.errorMessageText(), QStringLiteral("没有检查项数据"));
         QVERIFY(none.photoUrls().isEmpty());
 
-        service.reset();
-        server.setResponder([](const RecordedRequest &) { return Answer::json("[]"); });
+        service->answerAlways(json::todayCheckNo, "[]");
         DetailedInspectionListView broken(*client, config.notesServer, QStringLiteral("F-3"));
         broken.appeared();
         QTRY_VERIFY_WITH_TIMEOUT(!broken.isLoading(), 20000);
         QVERIFY(broken.hasErrorMessage());
-        service = std::make_unique<NotesService>(server);
     }
 };
 

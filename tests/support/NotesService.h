@@ -92,6 +92,7 @@ public:
         return requestsTo(path(operation));
     }
     int uploadCount() const { return int(requestsTo(uploadPath()).size()); }
+    int requestCount(QLatin1String operation) const { return int(requestsTo(operation).size()); }
     // The JSON body of the last request to an operation.
     QJsonObject lastBody(QLatin1String operation) const
     {

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "net/PhotoUploader.h"
+#include "net/ServiceClient.h"
+#include "session/User.h"
+#include "support/NotesService.h"
+#include "support/https/TestClientConfig.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+namespace orvelle::test {
+
+// What the screen tests build their views from: the inspection service on
+// this executable's test server, a client and an uploader aimed at it, and an
+// account, all in one temporary folder. A test class derives from it (after
+// QObject), calls start() from initTestCase and reset() from init.
+struct ServiceFixture
+{
+    QTemporaryDir dir;
+    HttpsTestServer server;
+    AppConfig config = testConfig();
+    std::unique_ptr<NotesService> service;
+    std::unique_ptr<ServiceClient> client;
+    std::unique_ptr<PhotoUploader> uploader;
+    std::unique_ptr<User> user;
+
+    // False when the server could not bind its address.
+    bool start()
+    {
+        // HOME too: a camera's album copy stays in the folder.
+        qputenv("HOME", dir.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
+        service = std::make_unique<NotesService>(server);
+        client = std::make_unique<ServiceClient>(config);
+        uploader = std::make_unique<PhotoUploader>(config);
+        uploader->setStagingDirectory(dir.path());
+        reset();
+        return server.isListening();
+    }
+    // No answers, no recorded requests, and a fresh account: zhangwei of
+    // 岚石水泥/矿山分厂.
+    void reset()
+    {
+        service->reset();
+        user.reset();
+        QFile::remove(dir.filePath("account.ini"));
+        user = std::make_unique<User>(dir.filePath("account.ini"));
+        user->setOu1(QStringLiteral("岚石水泥"));
+        user->setOu2(QStringLiteral("矿山分厂"));
+        user->setUsername(QStringLiteral("zhangwei"));
+    }
+
+    // Waits for a screen's message box; an upload and submission may take a while.
+    template <typename View> static bool alerted(View &view)
+    {
+        return QTest::qWaitFor([&] { return view.showAlert(); }, 30000);
+    }
+};
+
+} // namespace orvelle::test
