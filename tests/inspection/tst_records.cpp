@@ -16,7 +16,8 @@ QJsonObject parse(const char *json)
 }
 } // namespace
 
-// The answers of the inspection service under their typing rules.
+// The answers of the inspection service under their typing rules, each
+// record from an answer as the service sends it, every field filled.
 class TestRecords : public QObject
 {
     Q_OBJECT
@@ -24,15 +25,18 @@ class TestRecords : public QObject
 private slots:
     void todayCheckPoints()
     {
-        auto one = decodeRecord<TodayInspectionData>(
-            parse(R"({"code":1,"checkitems":[{"id":"7","key":"K-1","project":"破碎机"}]})"));
-        QVERIFY(one);
-        QCOMPARE(one->code, 1);
-        QVERIFY(one->checkitems);
-        QCOMPARE(one->checkitems->size(), 1);
-        QCOMPARE(one->checkitems->at(0).key, QStringLiteral("K-1"));
-        QCOMPARE(one->checkitems->at(0).project, QStringLiteral("破碎机"));
-        QCOMPARE(one->checkitems->at(0).qzdept, std::nullopt);
+        auto today = decodeRecord<TodayInspectionData>(parse(
+            R"({"code":1,"msg":"成功","db":"QMDB/gongan/SafetyCheck.nsf","dbvw":"vw-ProjectByQzdept",
+                "server":"Notes01/LS","checkitems":[{"id":"7","key":"K-1","project":"破碎机",
+                "qzdept":"岚石水泥/矿山分厂"},{"id":"8"}]})"));
+        QVERIFY(today && today->checkitems);
+        QCOMPARE(today->code, 1);
+        QCOMPARE(today->dbvw, QStringLiteral("vw-ProjectByQzdept"));
+        QCOMPARE(today->checkitems->size(), 2);
+        QCOMPARE(today->checkitems->at(0).key, QStringLiteral("K-1"));
+        QCOMPARE(today->checkitems->at(0).project, QStringLiteral("破碎机"));
+        QCOMPARE(today->checkitems->at(0).qzdept, QStringLiteral("岚石水泥/矿山分厂"));
+        QCOMPARE(today->checkitems->at(1).qzdept, std::nullopt);
 
         auto bare = decodeRecord<TodayInspectionData>(parse(R"({"code":1})"));
         QVERIFY(bare);
@@ -69,6 +73,13 @@ private slots:
         QCOMPARE(big->code, Q_INT64_C(9007199254740993));
         // Keys the record does not name are ignored.
         QVERIFY(decodeRecord<OnInspectionModel>(parse(R"({"code":1,"extra":{"a":[1]}})")));
+
+        auto created = decodeRecord<OnInspectionModel>(
+            parse(R"({"code":1,"msg":"提交成功","checkdept":"安全部","checkname":"日检表",
+                      "db":"d","docid":"D-77","frmno":"F-2","server":"s"})"));
+        QVERIFY(created);
+        QCOMPARE(created->docid, QStringLiteral("D-77"));
+        QCOMPARE(created->msg, QStringLiteral("提交成功"));
     }
 
     void blankSheetNeedsItemIds()
@@ -81,21 +92,27 @@ private slots:
         QCOMPARE(sheet->checkname, QStringLiteral("日检"));
         QCOMPARE(sheet->key, QStringLiteral("K-1"));
         QCOMPARE(sheet->rowcount, 2);
-
         auto numericId =
             decodeRecord<OnInspectionDetaildData>(parse(R"({"checkitems":[{"id":1}]})"));
         QVERIFY(numericId);
         QCOMPARE(numericId->checkitems, std::nullopt);
 
-        auto good = decodeRecord<OnInspectionDetaildData>(
-            parse(R"({"checkitems":[{"id":"1","yhlevel":"一般隐患"},{"id":"2"}]})"));
+        auto good = decodeRecord<OnInspectionDetaildData>(parse(
+            R"({"code":1,"msg":"成功","checkdept":"安全部","checkname":"日检表","checkpl":"PL-1",
+                "key":"K-1","place":"一号线","rowcount":1,"yhfrom":"日常检查",
+                "checkitems":[{"id":"1","projectitem":"护栏","yhtype":"设备","yhtypes":"防护",
+                "yhlevel":"一般隐患"},{"id":"2"}]})"));
         QVERIFY(good && good->checkitems);
         QCOMPARE(good->checkitems->size(), 2);
+        QCOMPARE(good->place, QStringLiteral("一号线"));
+        QCOMPARE(good->yhfrom, QStringLiteral("日常检查"));
+        QCOMPARE(good->checkitems->at(0).yhtypes, QStringLiteral("防护"));
         QCOMPARE(good->checkitems->at(0).yhlevel, QStringLiteral("一般隐患"));
     }
 
-    void rowcountIsTextInOneRecordAndIntegerInTheOther()
+    void submittedSheetAndItsList()
     {
+        // "rowcount" is text in the submitted sheet and an integer in the blank one.
         const QJsonObject answer = parse(R"({"code":1,"rowcount":"3"})");
         auto submitted = decodeRecord<DetailitemTodayData>(answer);
         QVERIFY(submitted);
@@ -107,65 +124,6 @@ private slots:
         QVERIFY(numberItem);
         QCOMPARE(numberItem->checkitems, std::nullopt);
         QCOMPARE(numberItem->image, QStringLiteral("a----b"));
-    }
-
-    void reviewListUsesItsOwnKeySpelling()
-    {
-        auto list =
-            decodeRecord<DetailTodayInspectionDetailData>(parse(R"({"code":1,"dbVw":"v","dbvw":5,
-                      "checkitems":[{"frmno":"F-9","checkpeople":"李四"}]})"));
-        QVERIFY(list);
-        QCOMPARE(list->dbVw, QStringLiteral("v"));
-        QCOMPARE(list->checkitems->at(0).frmno, QStringLiteral("F-9"));
-    }
-
-    void filledItemIsSentWithAllSevenKeys()
-    {
-        OnCheckitem blank;
-        blank.id = QStringLiteral("3");
-        blank.projectitem = QStringLiteral("护栏");
-        OnXCheckitem item = OnXCheckitem::fromBlank(blank);
-        QCOMPARE(item.isapprove, QStringLiteral(""));
-        item.isapprove = QStringLiteral("1");
-        item.distription = QStringLiteral("松动");
-        const QJsonObject json = item.toJson();
-        QCOMPARE(json.size(), 7);
-        QCOMPARE(json.value("id").toString(), QStringLiteral("3"));
-        QCOMPARE(json.value("isapprove").toString(), QStringLiteral("1"));
-        QVERIFY(json.value("yhtype").isNull());
-        QCOMPARE(json.value("distription").toString(), QStringLiteral("松动"));
-
-        const QJsonObject fresh = OnXCheckitem::fromBlank(blank).toJson();
-        QVERIFY(fresh.value("isapprove").isString());
-        QCOMPARE(fresh.value("isapprove").toString(), QString());
-    }
-    // One answer of each operation as the service sends it, every field filled.
-    void everyRecordFromARealisticAnswer()
-    {
-        auto today = decodeRecord<TodayInspectionData>(parse(
-            R"({"code":1,"msg":"成功","db":"QMDB/gongan/SafetyCheck.nsf","dbvw":"vw-ProjectByQzdept",
-                "server":"Notes01/LS","checkitems":[{"id":"1","key":"K-1","project":"破碎机",
-                "qzdept":"岚石水泥/矿山分厂"}]})"));
-        QVERIFY(today);
-        QCOMPARE(today->dbvw, QStringLiteral("vw-ProjectByQzdept"));
-        QCOMPARE(today->checkitems->at(0).qzdept, QStringLiteral("岚石水泥/矿山分厂"));
-
-        auto blank = decodeRecord<OnInspectionDetaildData>(parse(
-            R"({"code":1,"msg":"成功","checkdept":"安全部","checkname":"日检表","checkpl":"PL-1",
-                "key":"K-1","place":"一号线","rowcount":1,"yhfrom":"日常检查",
-                "checkitems":[{"id":"1","projectitem":"护栏","yhtype":"设备","yhtypes":"防护",
-                "yhlevel":"一般隐患"}]})"));
-        QVERIFY(blank);
-        QCOMPARE(blank->place, QStringLiteral("一号线"));
-        QCOMPARE(blank->yhfrom, QStringLiteral("日常检查"));
-        QCOMPARE(blank->checkitems->at(0).yhtypes, QStringLiteral("防护"));
-
-        auto sheets = decodeRecord<DetailTodayInspectionDetailData>(parse(
-            R"({"code":1,"msg":"成功","db":"d","dbVw":"v","server":"s","checkitems":[
-                {"id":"9","frmno":"F-1","checkname":"日检表","checkdate":"2026-12-07 08:30",
-                "checkpeople":"张伟"}]})"));
-        QVERIFY(sheets);
-        QCOMPARE(sheets->checkitems->at(0).checkdate, QStringLiteral("2026-12-07 08:30"));
 
         auto sheet = decodeRecord<DetailitemTodayData>(parse(
             R"({"code":1,"msg":"成功","checkdept":"安全部","frmno":"F-1","rowcount":"1",
@@ -175,12 +133,34 @@ private slots:
         QCOMPARE(sheet->checkitems->at(0).distription, QStringLiteral("松动"));
         QCOMPARE(sheet->frmno, QStringLiteral("F-1"));
 
-        auto created = decodeRecord<OnInspectionModel>(
-            parse(R"({"code":1,"msg":"提交成功","checkdept":"安全部","checkname":"日检表",
-                      "db":"d","docid":"D-77","frmno":"F-2","server":"s"})"));
-        QVERIFY(created);
-        QCOMPARE(created->docid, QStringLiteral("D-77"));
-        QCOMPARE(created->msg, QStringLiteral("提交成功"));
+        // The list of a check point's sheets spells its view key "dbVw".
+        auto sheets = decodeRecord<DetailTodayInspectionDetailData>(parse(
+            R"({"code":1,"msg":"成功","db":"d","dbVw":"v","dbvw":5,"server":"s","checkitems":[
+                {"id":"9","frmno":"F-1","checkname":"日检表","checkdate":"2026-12-07 08:30",
+                "checkpeople":"张伟"}]})"));
+        QVERIFY(sheets);
+        QCOMPARE(sheets->dbVw, QStringLiteral("v"));
+        QCOMPARE(sheets->checkitems->at(0).frmno, QStringLiteral("F-1"));
+        QCOMPARE(sheets->checkitems->at(0).checkdate, QStringLiteral("2026-12-07 08:30"));
+    }
+
+    void filledItemIsSentWithAllSevenKeys()
+    {
+        OnCheckitem blank;
+        blank.id = QStringLiteral("3");
+        blank.projectitem = QStringLiteral("护栏");
+        const QJsonObject fresh = OnXCheckitem::fromBlank(blank).toJson();
+        QVERIFY(fresh.value("isapprove").isString());
+        QCOMPARE(fresh.value("isapprove").toString(), QString());
+        OnXCheckitem item = OnXCheckitem::fromBlank(blank);
+        item.isapprove = QStringLiteral("1");
+        item.distription = QStringLiteral("松动");
+        const QJsonObject json = item.toJson();
+        QCOMPARE(json.size(), 7);
+        QCOMPARE(json.value("id").toString(), QStringLiteral("3"));
+        QCOMPARE(json.value("isapprove").toString(), QStringLiteral("1"));
+        QVERIFY(json.value("yhtype").isNull());
+        QCOMPARE(json.value("distription").toString(), QStringLiteral("松动"));
     }
 };
 
