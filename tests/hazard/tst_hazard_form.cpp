@@ -325,46 +325,39 @@ private slots:
         QCOMPARE(service->requestsTo(json::standardPlace).size(), size_t(2));
     }
 
-    void aFailedUploadKeepsEverythingForTheNextTry()
+    // A second "新增" while one runs, or after it succeeded, sends nothing,
+    // and the form cannot be left meanwhile; a failed upload keeps everything.
+    void oneReportPerSubmissionAndAFailedUploadKeepsEverything()
     {
         auto form = shownForm();
         fillIn(*form, {41, 42, 43});
+        QSignalSpy closing(form.get(), &SHazardDescriptorView::closeRequested);
         service->refuseWidth(42);
         form->submit();
+        form->submit();
+        form->goBack();
+        QVERIFY(!form->showDiscardConfirmation());
         QVERIFY(alerted(*form));
         QCOMPARE(form->alertMessage(), QStringLiteral("上传失败，请重试。"));
         QVERIFY(!form->isLoading());
+        QCOMPARE(service->uploadCount(), 3);
         QVERIFY(service->requestsTo(json::createDanger).empty());
         QCOMPARE(form->photos()->selectedImages()->count(), 3);
         QCOMPARE(form->descriptionText(), QStringLiteral("皮带机护罩脱落\n  "));
         QCOMPARE(form->selectedPlace(), QStringLiteral("原料库"));
         form->acknowledgeAlert();
+        QCOMPARE(closing.size(), 0);
 
         // The next "新增" uploads all of them again.
         service->refuseWidth(-1);
         service->answer(json::createDanger, R"({"code":1,"msg":"ok"})");
         form->submit();
+        form->submit();
         QVERIFY(alerted(*form));
         QCOMPARE(form->alertMessage(), QStringLiteral("ok"));
         QCOMPARE(service->uploadCount(), 6);
+        QCOMPARE(service->requestCount(json::createDanger), 1);
         QCOMPARE(sortedImageAddresses(service->lastBody(json::createDanger)).size(), 3);
-    }
-
-    void oneReportPerSubmissionAndNoLeavingMeanwhile()
-    {
-        auto form = shownForm();
-        fillIn(*form, {41, 42});
-        service->answer(json::createDanger, R"({"code":1,"msg":"ok"})");
-        QSignalSpy closing(form.get(), &SHazardDescriptorView::closeRequested);
-        form->submit();
-        form->submit();
-        form->goBack();
-        QVERIFY(!form->showDiscardConfirmation());
-        QCOMPARE(closing.size(), 0);
-        QVERIFY(alerted(*form));
-        QCOMPARE(service->uploadCount(), 2);
-        QCOMPARE(service->requestsTo(json::createDanger).size(), size_t(1));
-        // Once stored, "新增" stays off until the form closes.
         form->acknowledgeAlert();
         form->submit();
         QCOMPARE(form->isLoading(), false);
