@@ -162,39 +162,31 @@ private slots:
     void navigationsWriteTheirLines()
     {
         const QUrl page = server->url("/page");
-        WebView plain(page);
-        QCOMPARE(navigate(plain, "Finished"),
-                 QStringList({"Started to load: " + page.toString(),
-                              "Finished loading: " + page.toString()}));
-
-        // A redirect is one navigation, finished at its target.
-        WebView redirected(server->url("/redirect"));
-        QCOMPARE(navigate(redirected, "Finished"),
-                 QStringList({"Started to load: " + server->url("/redirect").toString(),
-                              "Finished loading: " + page.toString()}));
-
-        // Nobody listening: the navigation never got an answer.
-        const QUrl nowhere = unreachableAddress();
-        WebView unreachable(nowhere);
-        QCOMPARE(navigate(unreachable, "Failed"),
-                 QStringList({"Started to load: " + nowhere.toString(),
-                              "Failed to start loading: net::ERR_CONNECTION_REFUSED"}));
-
-        // The server answered, with an error status.
-        WebView missing(server->url("/missing"));
-        QCOMPARE(navigate(missing, "Failed").constLast(),
-                 QStringLiteral("Failed to load: HTTP status 404"));
-
-        // The connection broke after the page had begun to arrive.
-        WebView cut(server->url("/cut"));
-        QCOMPARE(navigate(cut, "Failed").constLast(),
-                 QStringLiteral("Failed to load: net::ERR_CONTENT_LENGTH_MISMATCH"));
-
-        // No answer within the time-out: stopped.
-        WebView silent(server->url("/silent"));
-        silent.setTimeout(std::chrono::milliseconds(1500));
-        QCOMPARE(navigate(silent, "Failed").constLast(),
-                 QStringLiteral("Failed to start loading: The request timed out."));
+        const struct
+        {
+            QUrl url;
+            QString last;
+            std::chrono::milliseconds timeout{60000};
+        } cases[] = {
+            {page, "Finished loading: " + page.toString()},
+            // A redirect is one navigation, finished at its target.
+            {server->url("/redirect"), "Finished loading: " + page.toString()},
+            // Nobody listening: the navigation never got an answer.
+            {unreachableAddress(), "Failed to start loading: net::ERR_CONNECTION_REFUSED"},
+            // The server answered, with an error status.
+            {server->url("/missing"), "Failed to load: HTTP status 404"},
+            // The connection broke after the page had begun to arrive.
+            {server->url("/cut"), "Failed to load: net::ERR_CONTENT_LENGTH_MISMATCH"},
+            // No answer within the time-out: stopped.
+            {server->url("/silent"), "Failed to start loading: The request timed out.",
+             std::chrono::milliseconds(1500)},
+        };
+        for (const auto &c : cases) {
+            WebView view(c.url);
+            view.setTimeout(c.timeout);
+            QCOMPARE(navigate(view, c.last.section(QLatin1Char(' '), 0, 0)),
+                     QStringList({"Started to load: " + c.url.toString(), c.last}));
+        }
     }
 
     void noticePageShowsThePageOrTheLinkError()
