@@ -86,11 +86,19 @@ QString caFileProblem(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("file is not readable");
-    const QByteArray data = file.readAll();
-    if (QSslCertificate::fromData(data, QSsl::Pem).isEmpty()
-        && QSslCertificate::fromData(data, QSsl::Der).isEmpty())
+    if (caCertificatesIn(path).isEmpty())
         return QStringLiteral("file holds no certificate");
     return {};
+}
+
+QList<QSslCertificate> caCertificatesIn(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray data = file.readAll();
+    const auto pem = QSslCertificate::fromData(data, QSsl::Pem);
+    return pem.isEmpty() ? QSslCertificate::fromData(data, QSsl::Der) : pem;
 }
 
 QString imageFileProblem(const QString &path)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QProcessEnvironment>
+#include <QSslCertificate>
 #include <QString>
 #include <QUrl>
 #include <optional>
@@ -55,6 +57,8 @@ struct AppConfig
 QString hostProblem(const QString &host);
 QString siteUrlProblem(const QString &url);
 QString caFileProblem(const QString &path);
+// The certificates of a CA file, PEM or DER.
+QList<QSslCertificate> caCertificatesIn(const QString &path);
 QString imageFileProblem(const QString &path);
 
 } // namespace orvelle

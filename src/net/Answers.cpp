@@ -1,7 +1,9 @@
 #include "Answers.h"
 
+#include "core/AppConfig.h"
 #include "core/Logging.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkReply>
@@ -50,17 +52,42 @@ std::optional<QJsonValue> parseJson(const QByteArray &body)
     return wrapped.array().first();
 }
 
+QList<QSslCertificate> systemCaCertificates()
+{
+    const QString file = qEnvironmentVariable("SSL_CERT_FILE");
+    const QStringList dirs = qEnvironmentVariable("SSL_CERT_DIR").split(u':', Qt::SkipEmptyParts);
+    if (file.isEmpty() && dirs.isEmpty())
+        return QSslConfiguration::systemCaCertificates();
+    QList<QSslCertificate> certificates;
+    if (!file.isEmpty())
+        certificates += QSslCertificate::fromPath(file, QSsl::Pem);
+    for (const QString &dir : dirs)
+        certificates +=
+            QSslCertificate::fromPath(QDir(dir).filePath(QStringLiteral("*")), QSsl::Pem,
+                                      QSslCertificate::PatternSyntax::Wildcard);
+    return certificates;
+}
+
 QSslConfiguration tlsConfiguration(const QString &caFile)
 {
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
     if (!caFile.isEmpty()) {
-        const auto extra = QSslCertificate::fromPath(caFile, QSsl::Pem);
+        // Adding a CA turns off Qt's on-demand use of the system store, so
+        // the whole set is given.
+        const auto extra = caCertificatesIn(caFile);
         if (extra.isEmpty())
             qCDebug(lcNet) << "no CA certificate in" << caFile;
-        tls.addCaCertificates(extra);
+        tls.setCaCertificates(systemCaCertificates() + extra);
     }
     return tls;
+}
+
+const QSslConfiguration &LazyTls::get()
+{
+    if (!m_built)
+        m_built = tlsConfiguration(m_caFile);
+    return *m_built;
 }
 
 } // namespace orvelle::answers

@@ -25,8 +25,27 @@ bool transferFailed(const QNetworkReply *reply);
 // not valid JSON.
 std::optional<QJsonValue> parseJson(const QByteArray &body);
 
-// System CAs plus the certificates in caFile (when given). Verification is
-// always on.
+// The system's CAs: those named by OpenSSL's SSL_CERT_FILE / SSL_CERT_DIR
+// when set (Qt 6.4 ignores both), else the ones Qt finds on the machine.
+QList<QSslCertificate> systemCaCertificates();
+
+// System CAs plus the certificates (PEM or DER) in caFile, when given.
+// Verification is always on.
 QSslConfiguration tlsConfiguration(const QString &caFile);
+
+// tlsConfiguration, built on first use: reading the system store costs
+// start-up time, and nothing is sent before the first screen is drawn.
+class LazyTls
+{
+public:
+    explicit LazyTls(QString caFile)
+        : m_caFile(std::move(caFile))
+    {}
+    const QSslConfiguration &get();
+
+private:
+    QString m_caFile;
+    std::optional<QSslConfiguration> m_built;
+};
 
 } // namespace orvelle::answers

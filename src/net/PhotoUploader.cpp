@@ -88,7 +88,7 @@ struct PhotoUploader::Batch
 PhotoUploader::PhotoUploader(const AppConfig &config, QObject *parent)
     : QObject(parent)
     , m_config(config)
-    , m_tls(answers::tlsConfiguration(config.caFile))
+    , m_tls(config.caFile)
     , m_network(new QNetworkAccessManager(this))
     , m_staged(std::make_shared<StagedFiles>())
     , m_stagingDirectory(QDir::tempPath())
@@ -176,7 +176,7 @@ void PhotoUploader::send(const std::shared_ptr<Batch> &batch, const QString &sta
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QByteArray("multipart/form-data; boundary=" + body->boundary()));
     request.setTransferTimeout(int(m_timeout.count()));
-    request.setSslConfiguration(m_tls);
+    request.setSslConfiguration(m_tls.get());
     QNetworkReply *reply = m_network->post(request, body);
     body->setParent(reply);
     answers::limitSize(reply);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AppConfig.h"
+#include "net/Answers.h"
 
 #include <QImage>
 #include <QJsonValue>
@@ -54,7 +55,7 @@ private:
 
     AppConfig m_config;
     // Built once: reading the system CAs is too slow for every request.
-    QSslConfiguration m_tls;
+    answers::LazyTls m_tls;
     QNetworkAccessManager *m_network;
     // Encoding runs at idle priority so the GUI thread always gets a core.
     QThreadPool m_encoders;

@@ -116,7 +116,7 @@ std::variant<AppResponse, ServiceFailure> readAnswer(const QByteArray &body)
 ServiceClient::ServiceClient(const AppConfig &config, QObject *parent)
     : QObject(parent)
     , m_config(config)
-    , m_tls(answers::tlsConfiguration(config.caFile))
+    , m_tls(config.caFile)
     , m_device(config)
     , m_network(new QNetworkAccessManager(this))
 {}
@@ -181,7 +181,7 @@ QNetworkReply *ServiceClient::post(const QString &path, const QByteArray &conten
     QNetworkRequest request(QUrl(baseAddress() + path));
     request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
     request.setTransferTimeout(int(m_timeout.count()));
-    request.setSslConfiguration(m_tls);
+    request.setSslConfiguration(m_tls.get());
     QNetworkReply *reply = m_network->post(request, body);
     answers::limitSize(reply);
 

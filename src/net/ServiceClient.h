@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AppConfig.h"
+#include "net/Answers.h"
 #include "net/DeviceInfo.h"
 
 #include <QJsonObject>
@@ -85,7 +86,7 @@ private:
 
     AppConfig m_config;
     // Built once: reading the system CAs is too slow for every request.
-    QSslConfiguration m_tls;
+    answers::LazyTls m_tls;
     DeviceInfo m_device;
     QNetworkAccessManager *m_network;
     std::chrono::milliseconds m_timeout{60000};

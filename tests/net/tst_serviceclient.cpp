@@ -8,6 +8,8 @@
 #include <QLoggingCategory>
 #include <QNetworkReply>
 #include <QSettings>
+#include <QSslCertificate>
+#include <QTemporaryDir>
 #include <QTest>
 #include <limits>
 
@@ -45,6 +47,17 @@ class TestServiceClient : public QObject
     Q_OBJECT
 
     std::unique_ptr<HttpsTestServer> server;
+    QTemporaryDir scratch;
+
+    QString derCopyOfTheTestCa()
+    {
+        const auto ca =
+            QSslCertificate::fromPath(QString::fromStdString(HttpsTestServer::caFile()));
+        QFile der(scratch.filePath(QStringLiteral("ca.der")));
+        if (ca.isEmpty() || !der.open(QIODevice::WriteOnly) || der.write(ca.first().toDer()) <= 0)
+            qFatal("cannot write the DER copy of the test CA");
+        return der.fileName();
+    }
 
     Outcome send(ServiceClient &client, bool form, const QString &path, const QJsonObject &params,
                  QObject *context)
@@ -346,15 +359,37 @@ private slots:
         QVERIFY(!called);
     }
 
+    void trustIsTheSystemStorePlusTheConfiguredFile_data()
+    {
+        QTest::addColumn<QByteArray>("systemStore");
+        QTest::addColumn<QString>("caFile");
+        QTest::addColumn<bool>("reached");
+        const QByteArray ca = QByteArray::fromStdString(HttpsTestServer::caFile());
+        const QString other = QString::fromStdString(HttpsTestServer::otherCaFile());
+        QTest::newRow("system CA, another file") << ca << other << true;
+        QTest::newRow("certified by neither") << QFile::encodeName(other) << other << false;
+        QTest::newRow("the file in DER") << QByteArray() << derCopyOfTheTestCa() << true;
+    }
+
+    void trustIsTheSystemStorePlusTheConfiguredFile()
+    {
+        QFETCH(QByteArray, systemStore);
+        QFETCH(QString, caFile);
+        QFETCH(bool, reached);
+        if (!systemStore.isEmpty())
+            qputenv("SSL_CERT_FILE", systemStore);
+        AppConfig config = testConfig();
+        config.caFile = caFile;
+        ServiceClient client(config);
+        const Outcome outcome = send(client, true, endpoints::form::mobileLogin, {}, this);
+        qunsetenv("SSL_CERT_FILE");
+        QVERIFY(outcome.called);
+        QCOMPARE(outcome.code == -2, !reached);
+        QCOMPARE(server->startedCount(), reached ? 1 : 0);
+    }
+
     void certificateFaultsNeverReachTheService()
     {
-        AppConfig strangerCa = testConfig();
-        strangerCa.caFile = QString::fromStdString(HttpsTestServer::otherCaFile());
-        ServiceClient wrongCa(strangerCa);
-        QCOMPARE(send(wrongCa, true, endpoints::form::mobileLogin, {{"password", "p"}}, this).code,
-                 -2);
-        QCOMPARE(server->startedCount(), 0);
-
         // Each is refused for its own reason, which the debug log names.
         const QList<std::pair<Certificate, QString>> faults{
             {Certificate::WrongHost, "host name"},
