@@ -103,8 +103,8 @@ void VersionChecker::handleAnswer(const QJsonObject &json)
 void VersionChecker::announce(const Version &version)
 {
     m_alertMessage = version.v_memo.value_or(QStringLiteral("请更新到新版本"));
-    const QUrl url(version.v_address.value_or(QString()), QUrl::StrictMode);
-    m_updateUrl = url.isValid() && !url.isEmpty() ? std::optional(url) : std::nullopt;
+    m_announcedAddress = version.v_address.value_or(QString());
+    m_updateUrl = webAddress(m_announcedAddress);
     m_showAlert = true;
     emit changed();
 }
@@ -115,6 +115,9 @@ void VersionChecker::confirmUpdate()
     emit changed();
     if (m_updateUrl)
         m_opener.open(*m_updateUrl);
+    else if (!m_announcedAddress.isEmpty())
+        qCDebug(lcVersion) << "update address is not an http(s) address, not opened:"
+                           << m_announcedAddress;
     // The alert comes back: an outdated client stays behind it.
     m_scheduler.runAfter(100ms, this, [this] {
         m_showAlert = true;

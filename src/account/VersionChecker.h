@@ -84,6 +84,7 @@ private:
     bool m_showAlert = false;
     QString m_alertMessage;
     std::optional<QUrl> m_updateUrl;
+    QString m_announcedAddress;
     bool m_updateCompleted = false;
 };
 

@@ -18,4 +18,15 @@ UrlOpener &UrlOpener::system()
     return opener;
 }
 
+std::optional<QUrl> webAddress(const QString &text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid() || url.isRelative() || url.host().isEmpty())
+        return std::nullopt;
+    const QString scheme = url.scheme();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        return std::nullopt;
+    return url;
+}
+
 } // namespace orvelle

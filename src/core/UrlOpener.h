@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QUrl>
+#include <optional>
 
 namespace orvelle {
 
@@ -15,5 +16,12 @@ public:
     // The real one, on QDesktopServices.
     static UrlOpener &system();
 };
+
+// The address in text when it is an absolute http or https address with a
+// host, parsed strictly (blanks, stray characters and broken escapes fail
+// rather than being repaired into some other address); nothing otherwise.
+// Addresses from scanned codes or the service go through it before being
+// opened or loaded.
+std::optional<QUrl> webAddress(const QString &text);
 
 } // namespace orvelle

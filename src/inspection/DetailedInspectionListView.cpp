@@ -1,6 +1,7 @@
 #include "DetailedInspectionListView.h"
 
 #include "InspectionRules.h"
+#include "core/UrlOpener.h"
 #include "net/Endpoints.h"
 #include "net/ServiceClient.h"
 
@@ -20,12 +21,11 @@ DetailedInspectionListView::DetailedInspectionListView(ServiceClient &client,
 
 QList<QUrl> DetailedInspectionListView::photoUrls() const
 {
+    // An address that is no web address is never fetched: its cell shows
+    // the failed-photo symbol, so the count still matches what was filed.
     QList<QUrl> urls;
-    for (const QString &piece : splitPhotoAddresses(m_onInspectionData.image)) {
-        const QUrl url(piece, QUrl::StrictMode);
-        if (url.isValid() && !url.isRelative())
-            urls << url;
-    }
+    for (const QString &piece : splitPhotoAddresses(m_onInspectionData.image))
+        urls << webAddress(piece).value_or(QUrl());
     return urls;
 }
 

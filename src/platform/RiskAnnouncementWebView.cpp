@@ -1,5 +1,7 @@
 #include "RiskAnnouncementWebView.h"
 
+#include "core/UrlOpener.h"
+
 namespace orvelle {
 
 RiskAnnouncementWebView::RiskAnnouncementWebView(const std::optional<QString> &key, QObject *parent)
@@ -12,17 +14,7 @@ RiskAnnouncementWebView::RiskAnnouncementWebView(const std::optional<QString> &k
 
 std::optional<QUrl> RiskAnnouncementWebView::pageAddress(const QString &key)
 {
-    // Strict parsing: blanks, stray characters and broken escapes fail rather
-    // than being repaired into some other address.
-    const QUrl url(key, QUrl::StrictMode);
-    if (!url.isValid() || url.isRelative())
-        return std::nullopt;
-    const QString scheme = url.scheme();
-    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
-        return std::nullopt;
-    if (url.host().isEmpty())
-        return std::nullopt;
-    return url;
+    return webAddress(key);
 }
 
 } // namespace orvelle

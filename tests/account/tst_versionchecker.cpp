@@ -3,6 +3,7 @@
 #include "support/ManualScheduler.h"
 
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -95,9 +96,7 @@ private slots:
         CannedService service{
             {parse(
                  "{\"version\":{\"v_number\":13,\"v_address\":\"https://dl.example.org/o.apk\"}}"),
-             parse(R"({"version":{"v_number":14,"v_meno":""}})"),
-             parse("{\"version\":{\"v_number\":15,\"v_meno\":\"修复\",\"v_address\":\"http://"
-                   "[\"}}")}};
+             parse(R"({"version":{"v_number":14,"v_meno":""}})")}};
         VersionChecker checker(service.query(), "12", scheduler, opener);
 
         checker.check();
@@ -120,14 +119,31 @@ private slots:
         settle();
         QCOMPARE(checker.alertMessage(), QString());
         QVERIFY(!checker.updateURL()); // "" is no address
+    }
 
-        // An address that does not parse: the alert still shows, opens nothing.
+    void addressesThatAreNoWebAddressOpenNothing_data()
+    {
+        QTest::addColumn<QString>("address");
+        for (const char *address :
+             {"http://[", "file:///sdcard/o.apk", "javascript:alert(1)", "/download/o.apk"})
+            QTest::newRow(address) << QString::fromUtf8(address);
+    }
+
+    void addressesThatAreNoWebAddressOpenNothing()
+    {
+        QFETCH(QString, address);
+        ManualScheduler scheduler;
+        RecordingOpener opener;
+        QJsonObject version{{"v_number", 15}, {"v_meno", "修复"}, {"v_address", address}};
+        CannedService service{{QJsonObject{{"version", version}}}};
+        VersionChecker checker(service.query(), "12", scheduler, opener);
         checker.check();
         settle();
         QCOMPARE(checker.alertMessage(), QStringLiteral("修复"));
         QVERIFY(!checker.updateURL());
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("not an http\\(s\\) address"));
         checker.confirmUpdate();
-        QCOMPARE(opener.opened.size(), 1);
+        QVERIFY(opener.opened.isEmpty());
         scheduler.advance(100ms);
         QVERIFY(checker.showAlert());
     }

@@ -46,11 +46,13 @@ private slots:
                         R"({"code":1,"checkitems":[{"key":"K-1","project":"一号破碎机"}]})");
         service->answer(json::todayDeptCheck, R"({"code":1,"checkitems":[
             {"checkname":"日检表","checkdate":"2026-12-07 08:30","checkpeople":"张伟","frmno":"F-1"}]})");
-        // The photo's address refuses connections: the cell shows the symbol.
-        service->answer(json::todayCheckNo,
-                        "{\"code\":1,\"image\":\"http://127.0.0.1:9/a.jpg\",\"checkitems\":["
-                        "{\"id\":\"1\",\"projectitem\":\"护栏\",\"isapprove\":\"1\","
-                        "\"distription\":\"护栏松动\"}]}");
+        // One photo's address refuses connections, the other is no web
+        // address: both cells show the symbol.
+        service->answer(
+            json::todayCheckNo,
+            "{\"code\":1,\"image\":\"http://127.0.0.1:9/a.jpg----file:///a.jpg\",\"checkitems\":["
+            "{\"id\":\"1\",\"projectitem\":\"护栏\",\"isapprove\":\"1\","
+            "\"distription\":\"护栏松动\"}]}");
         InspectionListView view(*client, config, *user, *noCamera, *beeper);
         QmlPageFixture fixture;
         QObject *harness = fixture.load(QUrl::fromLocalFile(HARNESS_DIR "/TodayHarness.qml"),
@@ -70,6 +72,8 @@ private slots:
         QTRY_VERIFY(!stack->property("busy").toBool());
         QQuickItem *cell = find(window, "照片 1");
         QVERIFY(cell);
+        for (const char *name : {"照片 1", "照片 2"})
+            QTRY_VERIFY(QmlPageFixture::findItem(find(window, name), "photoFailed"));
         // The progress toast takes every tap until it has gone.
         QTRY_VERIFY(!find(window, "Loading..."));
         QVERIFY(QmlPageFixture::tap(cell));

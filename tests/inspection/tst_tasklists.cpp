@@ -260,7 +260,8 @@ private slots:
             json::todayCheckNo,
             "{\"code\":1,\"rowcount\":\"3\",\"image\":"
             "\"----http://127.0.0.1:50080/files/a.jpg--------"
-            "http://127.0.0.1:50080/files/b.jpg----\","
+            "http://127.0.0.1:50080/files/b.jpg----file:///sdcard/c.jpg----"
+            "javascript:alert(1)----//127.0.0.1/d.jpg----\","
             "\"checkitems\":[{\"id\":\"1\",\"projectitem\":\"护栏\",\"isapprove\":\"1\"},"
             "{\"id\":\"2\",\"isapprove\":\"\"},"
             "{\"id\":\"3\",\"projectitem\":\"照明\",\"isapprove\":\"0\","
@@ -271,8 +272,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!view.isLoading(), 20000);
         QCOMPARE(service->lastBody(json::todayCheckNo).value("frmno").toString(),
                  QStringLiteral("F-1"));
-        QCOMPARE(view.photoUrls(), (QList<QUrl>{QUrl("http://127.0.0.1:50080/files/a.jpg"),
-                                                QUrl("http://127.0.0.1:50080/files/b.jpg")}));
+        QCOMPARE(view.photoUrls(),
+                 (QList<QUrl>{QUrl("http://127.0.0.1:50080/files/a.jpg"),
+                              QUrl("http://127.0.0.1:50080/files/b.jpg"), QUrl(), QUrl(), QUrl()}));
 
         QAbstractItemModel *items = view.checkitems();
         const auto value = [items](int row, const char *role) {
@@ -305,7 +307,7 @@ private slots:
         none.appeared();
         QTRY_VERIFY_WITH_TIMEOUT(!none.isLoading(), 20000);
         QCOMPARE(none.errorMessageText(), QStringLiteral("没有检查项数据"));
-        QVERIFY(none.photoUrls().isEmpty());
+        QCOMPARE(none.photoUrls(), QList<QUrl>{QUrl()});
 
         service->answerAlways(json::todayCheckNo, "[]");
         DetailedInspectionListView broken(*client, config.notesServer, QStringLiteral("F-3"));

@@ -27,8 +27,9 @@ Item {
         visible: running
     }
     Image {
+        objectName: "photoFailed"
         anchors.centerIn: parent
-        visible: image.status === Image.Error
+        visible: image.status === Image.Error || photo.source.toString() === ""
         source: Theme.icon("photo")
         sourceSize: Qt.size(Math.min(photo.width, 48), Math.min(photo.width, 48))
         Accessible.ignored: true
