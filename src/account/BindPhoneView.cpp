@@ -80,6 +80,10 @@ void BindPhoneView::requestCode()
 
 void BindPhoneView::bind()
 {
+    // One at a time: codes are single-use, so a second request would be
+    // refused and its message would replace the first one's answer.
+    if (m_submitting)
+        return;
     if (m_verificationCode.isEmpty()) {
         alert(QStringLiteral("请输入验证码"));
         return;
@@ -92,16 +96,21 @@ void BindPhoneView::bind()
                                  {QStringLiteral("password"), m_password},
                                  {QStringLiteral("username"), m_username},
                                  {QStringLiteral("mobile"), m_phoneNumber}};
+    m_submitting = true;
     m_client.sendFormRequest(
         endpoints::form::tellNo, parameters, this,
         [this, phone = m_phoneNumber](const std::optional<QString> &msg, qint64,
                                       const QJsonObject &) {
+            m_submitting = false;
             m_shouldNavigate = true;
             m_sharedUser.setMobile(phone);
             // A success without a text still needs words in the box.
             alert(msg.value_or(QStringLiteral("绑定成功")));
         },
-        [this](qint64, const QString &message) { alert(message); });
+        [this](qint64, const QString &message) {
+            m_submitting = false;
+            alert(message);
+        });
 }
 
 void BindPhoneView::acknowledgeAlert()

@@ -83,6 +83,7 @@ private:
     QString m_password;
     bool m_showAlert = false;
     QString m_alertMessage;
+    bool m_submitting = false;
     bool m_shouldNavigate = false;
     bool m_shouldlogin = false;
     LoginScreenFactory m_makeLogin;

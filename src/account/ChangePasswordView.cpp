@@ -94,6 +94,10 @@ QString ChangePasswordView::firstProblem() const
 
 void ChangePasswordView::change()
 {
+    // One at a time: codes are single-use, so a second request would be
+    // refused and its message would replace the first one's answer.
+    if (m_submitting)
+        return;
     if (const QString problem = firstProblem(); !problem.isEmpty()) {
         alert(problem);
         return;
@@ -103,13 +107,18 @@ void ChangePasswordView::change()
         {QStringLiteral("mobile"), m_sharedUser.mobile().value_or(QString())},
         {QStringLiteral("repassword"), m_newpassword},
         {QStringLiteral("name"), m_sharedUser.username().value_or(QString())}};
+    m_submitting = true;
     m_client.sendFormRequest(
         endpoints::form::changePassword, parameters, this,
         [this](const std::optional<QString> &, qint64, const QJsonObject &) {
+            m_submitting = false;
             m_shouldNavigate = true;
             alert(QStringLiteral("修改密码成功,请等5分钟之后登录，否则引起账号锁定"));
         },
-        [this](qint64, const QString &message) { alert(message); });
+        [this](qint64, const QString &message) {
+            m_submitting = false;
+            alert(message);
+        });
 }
 
 void ChangePasswordView::acknowledgeAlert()

@@ -74,6 +74,7 @@ private:
     QString m_centerpassword;
     bool m_showAlert = false;
     QString m_alertMessage;
+    bool m_submitting = false;
     bool m_shouldNavigate = false;
 };
 

@@ -4,10 +4,13 @@
 #include "RootView.h"
 #include "account/LoginView.h"
 #include "app/QmlPlugins.h"
+#include "net/ServiceClient.h"
 #include "session/User.h"
 #include "support/AccountStore.h"
 #include "support/QmlPageFixture.h"
 
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QQmlContext>
 #include <QQmlExpression>
 #include <QQuickStyle>
@@ -77,6 +80,13 @@ private slots:
         QmlPageFixture &fixture = screen.fixture;
         QObject *page = screen.page;
         LoginView *login = screen.root.loginView();
+        // Every appearance of the sign-in screen asks for the version.
+        auto *network = screen.context->serviceClient->findChild<QNetworkAccessManager *>();
+        int versionQueries = 0;
+        QObject::connect(network, &QNetworkAccessManager::finished, page, [&](QNetworkReply *r) {
+            versionQueries += r->url().path().endsWith(QLatin1String("/QueryVersion2"));
+        });
+        QTRY_COMPARE(versionQueries, 1);
         QVERIFY(QmlPageFixture::findItem(page, "密码"));
         // The sign-in screen shows no bar to go back with.
         QVERIFY(!QmlPageFixture::findItem(page, "返回"));
@@ -108,6 +118,7 @@ private slots:
         QVERIFY(tapWhenShown(page, "返回"));
         QTRY_VERIFY(!login->shouldNavigatemobile());
         QTRY_VERIFY(!QmlPageFixture::findItem(page, "BindPhoneView"));
+        QTRY_COMPARE(versionQueries, 2);
         login->handleFailure(QStringLiteral("此账号未绑定手机号，请绑定手机号"));
         QVERIFY(tapWhenShown(&fixture.window(), "确定"));
         QTRY_VERIFY(QmlPageFixture::findItem(page, "BindPhoneView"));

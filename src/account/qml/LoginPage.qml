@@ -12,7 +12,8 @@ Page {
     // A sign-in screen pushed after a phone binding has no bar to go back with.
     readonly property bool hidesNavigationBar: true
 
-    Component.onCompleted: page.view.appeared()
+    // Every time it is shown, back from the binding or the web site too.
+    StackView.onActivated: page.view.appeared()
 
     background: Rectangle { color: Theme.background }
 
