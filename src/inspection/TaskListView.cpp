@@ -22,23 +22,18 @@ TaskListView::TaskListView(const QString &title, ServiceClient &client, const Ap
     , m_title(title)
 {}
 
-TaskListView::~TaskListView()
-{
-    delete m_scanner.data();
-}
+TaskListView::~TaskListView() = default;
 
 void TaskListView::setIsScannerPresented(bool on)
 {
     if (on == isScannerPresented())
         return;
     if (on) {
-        m_scanner = new QRCodeScannerView(m_cameras, m_beeper, this);
-        connect(m_scanner, &QRCodeScannerView::didFindCode, this, &TaskListView::codeScanned);
+        auto *scanner =
+            m_scanner.open([this] { return new QRCodeScannerView(m_cameras, m_beeper, this); });
+        connect(scanner, &QRCodeScannerView::didFindCode, this, &TaskListView::codeScanned);
     } else {
-        // The scanner may be reporting right now; it goes after this event.
-        m_scanner->disconnect(this);
-        m_scanner->deleteLater();
-        m_scanner = nullptr;
+        m_scanner.close();
     }
     emit changed();
 }
@@ -78,6 +73,9 @@ void TaskListView::pick(int row)
 
 void TaskListView::codeScanned(const QString &text)
 {
+    // The camera keeps reporting while the code stays in view.
+    if (!isScannerPresented())
+        return;
     const std::optional<QString> key = checkPointKey(text);
     if (!key)
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "InspectionListModels.h"
+#include "core/ChildScreen.h"
 #include "platform/QRCodeScannerView.h"
 
 #include <QObject>
@@ -44,10 +45,10 @@ public:
     QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
     QString retryText() const { return QStringLiteral("重试"); }
     QString scanText() const { return QStringLiteral("扫描二维码"); }
-    bool isScannerPresented() const { return m_scanner != nullptr; }
-    // Opening makes a scanner (and opens the camera); closing releases it.
+    bool isScannerPresented() const { return m_scanner.isOpen(); }
+    // Opening makes a fresh scanner (and opens the camera).
     void setIsScannerPresented(bool on);
-    QRCodeScannerView *scanner() const { return m_scanner; }
+    QRCodeScannerView *scanner() const { return m_scanner.view(); }
 
     // Each time the screen is shown, and on "重试".
     Q_INVOKABLE virtual void appeared();
@@ -80,7 +81,7 @@ private:
     QString m_title;
     CheckitemListModel m_checkitems;
     std::optional<QString> m_errorMessage;
-    QPointer<QRCodeScannerView> m_scanner;
+    ChildScreen<QRCodeScannerView> m_scanner;
 };
 
 } // namespace orvelle

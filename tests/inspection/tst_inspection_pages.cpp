@@ -24,8 +24,8 @@ QQuickItem *find(QQuickWindow &window, const QString &name)
 } // namespace
 
 // The review pages driven through their controls. The end-to-end road covers
-// the on-site sheet and a review whose photos load; this is the review of a
-// photo that cannot be fetched, and its preview.
+// the on-site sheet and a review whose photos load; this is the way out of
+// the scanner, the review of photos that cannot be fetched, and the preview.
 class TestInspectionPages : public QObject, ServiceFixture
 {
     Q_OBJECT
@@ -61,6 +61,15 @@ private slots:
         QQuickWindow &window = fixture.window();
         QQuickItem *stack = find(window, "stack");
         QTRY_VERIFY_WITH_TIMEOUT(find(window, "一号破碎机"), 20000);
+
+        // The scanner has the frame's title and "返回"; going back changes nothing.
+        QVERIFY(QmlPageFixture::tap(find(window, "扫描二维码")));
+        QTRY_VERIFY(find(window, "QRCodeScannerView"));
+        QTRY_VERIFY(!stack->property("busy").toBool());
+        QVERIFY(QmlPageFixture::tap(find(window, "返回")));
+        QTRY_VERIFY(!find(window, "QRCodeScannerView"));
+        QVERIFY(!view.isScannerPresented());
+        QTRY_VERIFY(!stack->property("busy").toBool());
         QVERIFY(QmlPageFixture::tap(find(window, "一号破碎机")));
         QTRY_VERIFY_WITH_TIMEOUT(find(window, "日检表"), 20000);
         QVERIFY(find(window, "InspectionItemDetailView"));

@@ -17,6 +17,7 @@ Page {
     TaskList {
         anchors.fill: parent
         view: page.view
+        stack: page.stack
     }
 
     StackNavigation {

@@ -19,6 +19,7 @@ Page {
     TaskList {
         anchors.fill: parent
         view: page.view
+        stack: page.stack
     }
 
     Popup {

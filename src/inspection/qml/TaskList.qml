@@ -6,10 +6,11 @@ import Orvelle.Platform
 import Orvelle.Inspection
 
 // What both task lists draw: the scan button, the check points (or the error
-// text with "重试" in their place) and the scanner sheet.
+// text with "重试" in their place) and the scanner page.
 Item {
     id: list
     required property TaskListView view
+    required property StackView stack
 
     DismissKeyboardOnTapModifier {
         anchors.fill: parent
@@ -67,18 +68,12 @@ Item {
         }
     }
 
-    Popup {
-        id: scannerSheet
-        parent: Overlay.overlay
-        width: parent ? parent.width : 0
-        height: parent ? parent.height : 0
-        modal: true
-        padding: 0
-        visible: list.view.isScannerPresented
+    // The scanner is a page of its own, with the title and "返回" of the
+    // frame: a user who finds no code can always go back.
+    StackNavigation {
+        stack: list.stack
+        active: list.view.isScannerPresented && list.view.scanner !== null
+        screen: Component { QRCodeScannerPage { view: list.view.scanner } }
         onClosed: list.view.isScannerPresented = false
-        contentItem: Loader {
-            active: list.view.isScannerPresented && list.view.scanner !== null
-            sourceComponent: QRCodeScannerPage { view: list.view.scanner }
-        }
     }
 }
