@@ -37,12 +37,12 @@ void WebView::navigationFinished(const QUrl &currentUrl)
     qCDebug(lcWeb).noquote() << "Finished loading: " + currentUrl.toString();
 }
 
-void WebView::navigationFailed(const QString &description, int code, bool errorPageShown,
-                               bool httpStatus)
+void WebView::navigationFailed(const QString &description, int code, bool httpStatus)
 {
-    // The engine describes status failures with an HTML template; the code
-    // says it better.
-    logFailure(!errorPageShown,
+    // An answer with an error status, or content that had begun to arrive,
+    // means the page was loading. The engine describes status failures with
+    // an HTML template; the code says it better.
+    logFailure(httpStatus || m_committed,
                httpStatus ? QStringLiteral("HTTP status %1").arg(code) : description);
 }
 

@@ -29,11 +29,8 @@ public:
     // The server's answer began to arrive (a document title appeared).
     Q_INVOKABLE void contentArrived();
     Q_INVOKABLE void navigationFinished(const QUrl &currentUrl);
-    // `errorPageShown`: the engine put its own error page in place of an answer
-    // that never came, so the navigation failed before it was committed.
     // `httpStatus`: the server answered with an error status `code`.
-    Q_INVOKABLE void navigationFailed(const QString &description, int code, bool errorPageShown,
-                                      bool httpStatus);
+    Q_INVOKABLE void navigationFailed(const QString &description, int code, bool httpStatus);
     Q_INVOKABLE void navigationStopped();
 
 signals:

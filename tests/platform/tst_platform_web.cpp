@@ -115,6 +115,7 @@ class TestWeb : public QObject
         };
         if (!QTest::qWaitFor(ended, 60000))
             webLines << QStringLiteral("(no line starting with %1)").arg(lastLinePrefix);
+
         return webLines;
     }
 
@@ -171,7 +172,9 @@ private slots:
             {page, "Finished loading: " + page.toString()},
             // A redirect is one navigation, finished at its target.
             {server->url("/redirect"), "Finished loading: " + page.toString()},
-            // Nobody listening: the navigation never got an answer.
+            // Nobody listening: the navigation never got an answer, and the
+            // page stays blank (the engine's own error page, titled with the
+            // host, would count as content that had begun to arrive).
             {unreachableAddress(), "Failed to start loading: net::ERR_CONNECTION_REFUSED"},
             // The server answered, with an error status.
             {server->url("/missing"), "Failed to load: HTTP status 404"},

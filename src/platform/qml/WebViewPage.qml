@@ -9,6 +9,9 @@ WebEngineView {
     required property WebView view
     objectName: "WebView"
     url: web.view.url
+    // A failed page stays blank: the engine's own error page is in English
+    // and names its internals.
+    settings.errorPageEnabled: false
 
     onLoadingChanged: (info) => {
         switch (info.status) {
@@ -19,7 +22,7 @@ WebEngineView {
             web.view.navigationFinished(web.url)
             break
         case WebEngineLoadingInfo.LoadFailedStatus:
-            web.view.navigationFailed(info.errorString, info.errorCode, info.isErrorPage,
+            web.view.navigationFailed(info.errorString, info.errorCode,
                                       info.errorDomain === WebEngineLoadingInfo.HttpStatusCodeDomain)
             break
         case WebEngineLoadingInfo.LoadStoppedStatus:
