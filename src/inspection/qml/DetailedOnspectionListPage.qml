@@ -24,11 +24,22 @@ Page {
         anchors.fill: parent
         z: -1
     }
+    // The list takes every press on its area, and paints over anything laid
+    // under it; this one lies under the rows, inside the list's content, kept
+    // over the part in view so the empty rows are covered too.
+    DismissKeyboardOnTapModifier {
+        parent: items.contentItem
+        x: items.contentX
+        y: items.contentY
+        width: items.width
+        height: items.height
+        z: -1
+    }
     // The view closes the keyboard by clearing the focused field.
     Connections {
         target: page.view
         function onChanged() {
-            if (page.view.focusedField === "" && page.activeFocusItem instanceof TextEdit)
+            if (page.view.focusedField === "" && page.Window.activeFocusItem instanceof TextEdit)
                 dismisser.dismiss()
         }
     }
