@@ -272,6 +272,17 @@ void SHazardDescriptorView::submit()
     if (!canSubmit())
         return;
     setFocusedField({});
+    if (m_photos.loadingPhotos()) {
+        // "新增" goes on once the photos still being decoded are in; the
+        // progress is shown and leaving is held off meanwhile.
+        m_isLoading = true;
+        emit changed();
+        return m_photos.whenPhotosLoaded([this] {
+            m_isLoading = false;
+            emit changed();
+            submit();
+        });
+    }
     if (m_photos.photos().count() == 0)
         return alert(QStringLiteral("请拍照上传隐患位置照片"));
     if (m_descriptionText.isEmpty())

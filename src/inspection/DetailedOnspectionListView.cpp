@@ -106,6 +106,8 @@ void DetailedOnspectionListView::upload()
     // One submission at a time, and only of a sheet that was loaded.
     if (!canUpload())
         return;
+    if (m_photos.loadingPhotos())
+        return waitForPhotos();
     if (m_onselectedImages.isEmpty())
         return alert(QStringLiteral("请拍照上传隐患位置照片"));
     setFocusedField(QString());
@@ -135,6 +137,18 @@ void DetailedOnspectionListView::upload()
                                 // The added photos start once the on-site ones are stored.
                                 uploadAdded(urls.join(photoSeparator), added);
                             });
+}
+
+void DetailedOnspectionListView::waitForPhotos()
+{
+    // The progress is shown and leaving is held off meanwhile.
+    m_isLoading = true;
+    emit changed();
+    m_photos.whenPhotosLoaded([this] {
+        m_isLoading = false;
+        emit changed();
+        upload();
+    });
 }
 
 void DetailedOnspectionListView::uploadAdded(const QString &onsiteImageText,

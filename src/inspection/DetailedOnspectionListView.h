@@ -114,6 +114,8 @@ private:
     void set(bool &field, bool on);
     void alert(const QString &message);
     void failUpload();
+    // "上传" while album photos are still being decoded: it goes on once they are in.
+    void waitForPhotos();
     void uploadAdded(const QString &onsiteImageText, const QList<QImage> &added);
     void submit(const QString &onsiteImageText, const QString &imageText);
     bool isFilledIn() const;

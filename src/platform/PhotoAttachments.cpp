@@ -2,6 +2,8 @@
 
 #include "PhotoAlbum.h"
 
+#include <utility>
+
 namespace orvelle {
 
 PhotoAttachments::PhotoAttachments(CameraProvider &cameras, int addTileLimit, QObject *parent)
@@ -11,6 +13,19 @@ PhotoAttachments::PhotoAttachments(CameraProvider &cameras, int addTileLimit, QO
     , m_imagePicker(m_selectedImages)
 {
     connect(&m_selectedImages, &PhotoListModel::countChanged, this, &PhotoAttachments::changed);
+    connect(&m_imagePicker, &ImagePicker::changed, this, &PhotoAttachments::changed);
+    connect(&m_imagePicker, &ImagePicker::loadsFinished, this, [this] {
+        if (auto action = std::exchange(m_afterLoads, {}))
+            action();
+    });
+}
+
+void PhotoAttachments::whenPhotosLoaded(std::function<void()> action)
+{
+    if (loadingPhotos())
+        m_afterLoads = std::move(action);
+    else
+        action();
 }
 
 PhotoAttachments::~PhotoAttachments()

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QtQml/qqmlregistration.h>
+#include <functional>
 #include <limits>
 
 namespace orvelle {
@@ -35,6 +36,8 @@ class PhotoAttachments : public QObject
     // The previewed photo's id in selectedImages; 0 before any preview.
     Q_PROPERTY(int selectedImageForPreview READ selectedImageForPreview NOTIFY changed)
     Q_PROPERTY(bool showImagePreview READ showImagePreview NOTIFY changed)
+    // Album photos picked but still being decoded.
+    Q_PROPERTY(bool loadingPhotos READ loadingPhotos NOTIFY changed)
     Q_PROPERTY(QString addPhotoText READ addPhotoText CONSTANT)
     Q_PROPERTY(QString imageSourceTitle READ imageSourceTitle CONSTANT)
     Q_PROPERTY(QString albumText READ albumText CONSTANT)
@@ -63,6 +66,11 @@ public:
     CameraPicker *cameraPicker() const { return m_cameraPicker; }
     int selectedImageForPreview() const { return m_selectedImageForPreview; }
     bool showImagePreview() const { return m_showImagePreview; }
+    bool loadingPhotos() const { return m_imagePicker.pendingLoads() > 0; }
+    // Runs `action` at once, or once the photos still being decoded are in
+    // the list: a form must never be filed without a photo the user picked.
+    // A later call replaces an action still waiting.
+    void whenPhotosLoaded(std::function<void()> action);
 
     QString addPhotoText() const { return QStringLiteral("添加图片"); }
     QString imageSourceTitle() const { return QStringLiteral("选择图片来源"); }
@@ -97,6 +105,7 @@ private:
     bool m_showImagePicker = false;
     int m_selectedImageForPreview = 0;
     bool m_showImagePreview = false;
+    std::function<void()> m_afterLoads;
 };
 
 } // namespace orvelle

@@ -204,7 +204,9 @@ private slots:
         expectBody(service->lastBody(json::standardPlace), {{"db", "QMDB/gongan/SafetyCheck.nsf"},
                                                             {"db_vw", "vw-StandardPlace"},
                                                             {"server", config.notesServer}});
-        fillIn(*form, {41, 42, 43});
+        fillIn(*form, {41, 42});
+        // A photo still being decoded from the album goes with the report.
+        form->photos()->imagePicker()->pick({albumFile(43)});
         pick(*form, Row::PrimaryType, QStringLiteral("现场管理"));
         pick(*form, Row::SecondaryType, QStringLiteral("设备设施"));
         service->answer(json::createDanger, R"({"code":1,"msg":"隐患登记成功","docid":"D1"})");

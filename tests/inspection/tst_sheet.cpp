@@ -174,12 +174,14 @@ private slots:
         nameless->disqualify();
         QCOMPARE(nameless->inputText(), QStringLiteral("未知检查项 不合格"));
 
-        // Absent fields are sent as null; rowcount absent is 0; the sheet's
-        // missing key falls back to the one it was opened with.
-        view->photos()->selectedImages()->append(photo(41));
+        // An album photo still being decoded when "上传" is tapped goes with
+        // the sheet. Absent fields are sent as null; rowcount absent is 0; the
+        // sheet's missing key falls back to the one it was opened with.
+        view->photos()->imagePicker()->pick({albumFile(41)});
         view->upload();
         QVERIFY(alerted(*view));
         const QJsonObject body = service->lastBody(json::createSheet);
+        QCOMPARE(body.value("image").toString(), QStringLiteral("http://g/w41.jpg"));
         QCOMPARE(body.value("rowcount"), QJsonValue(0));
         QCOMPARE(body.value("key").toString(), QStringLiteral("K-1"));
         QCOMPARE(body.value("checkname").toString(), QString());

@@ -53,6 +53,13 @@ struct ServiceFixture
         user->setUsername(QStringLiteral("zhangwei"));
     }
 
+    // A photo of that width saved as an image file, as the album hands it over.
+    QUrl albumFile(int width)
+    {
+        const QString path = dir.filePath(QStringLiteral("album-%1.png").arg(width));
+        return photo(width).save(path) ? QUrl::fromLocalFile(path) : QUrl();
+    }
+
     // Waits for a screen's message box; an upload and submission may take a while.
     template <typename View> static bool alerted(View &view)
     {
