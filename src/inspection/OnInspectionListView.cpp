@@ -20,9 +20,14 @@ OnInspectionListView::~OnInspectionListView()
 
 void OnInspectionListView::appeared()
 {
+    discardPhotos();
+    TaskListView::appeared();
+}
+
+void OnInspectionListView::discardPhotos()
+{
     while (m_selectedImages.count() > 0)
         m_selectedImages.remove(0);
-    TaskListView::appeared();
 }
 
 void OnInspectionListView::setShowCameraPicker(bool on)
@@ -30,6 +35,8 @@ void OnInspectionListView::setShowCameraPicker(bool on)
     if (on == showCameraPicker())
         return;
     if (on) {
+        // A photo taken for a point whose sheet did not open is not this one's.
+        discardPhotos();
         m_cameraPicker = new CameraPicker(m_cameras, m_selectedImages, PhotoAlbum(), this);
         connect(m_cameraPicker, &CameraPicker::finished, this,
                 [this] { setShowCameraPicker(false); });

@@ -52,6 +52,8 @@ protected:
     void checkPointChosen() override { setShowCameraPicker(true); }
 
 private:
+    void discardPhotos();
+
     PhotoUploader &m_uploader;
     PhotoListModel m_selectedImages;
     QPointer<CameraPicker> m_cameraPicker;
