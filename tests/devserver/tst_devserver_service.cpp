@@ -2,79 +2,53 @@
 
 #include <httplib.h>
 
-#include <QFile>
 #include <QJsonArray>
 #include <QtTest>
 
 // The service's frame: TLS it made itself, data kept across restarts, the
 // JSON envelope and the refusal of malformed requests.
-class TestDevServerService : public QObject
+class TestDevServerService : public DevServerTest
 {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        m_fixture = std::make_unique<DevServerFixture>();
-        QString error;
-        QVERIFY2(m_fixture->start(&error), qPrintable(error));
-    }
-    void cleanup() { m_fixture.reset(); }
-
+    // The fixture's client trusts that CA and checks the host's IP SAN.
     void tlsIsVerifiedAgainstTheCaItMade()
     {
-        QVERIFY(QFile::exists(m_fixture->caFile()));
-        // Trusting the CA and checking the host's IP SAN: the sign-in answers.
-        QCOMPARE(m_fixture->postForm("/notes/QueryVersion2", {{"edition", "ios"}}).code(), 1);
-
         // Without that CA the handshake fails.
-        httplib::SSLClient untrusting(m_fixture->host().toStdString(), 50000);
+        httplib::SSLClient untrusting(fixture->host().toStdString(), 50000);
         untrusting.enable_server_certificate_verification(true);
         QVERIFY(!untrusting.Post("/TolvKsServer/notes/QueryVersion2", "edition=ios",
                                  "application/x-www-form-urlencoded"));
         // There is no plain-HTTP service endpoint.
-        httplib::Client plain(m_fixture->host().toStdString(), 50000);
+        httplib::Client plain(fixture->host().toStdString(), 50000);
         const auto answer = plain.Post("/TolvKsServer/notes/QueryVersion2", "edition=ios",
                                        "application/x-www-form-urlencoded");
         QVERIFY(!answer || answer->status >= 400);
     }
 
-    void restartKeepsCaDataAndTokens()
+    // The end-to-end road's client goes on with its CA and token after a
+    // restart; the seed is laid once, not at every start.
+    void restartKeepsDataAndSeedsOnce()
     {
-        QFile ca(m_fixture->caFile());
-        QVERIFY(ca.open(QIODevice::ReadOnly));
-        const QByteArray caBefore = ca.readAll();
-        ca.close();
-        const QString token =
-            m_fixture->signIn(QStringLiteral("zhangwei"), QStringLiteral("orvelle1"));
-        QVERIFY(!token.isEmpty());
-
         QString error;
-        QVERIFY2(m_fixture->start(&error), qPrintable(error));
-        QVERIFY(ca.open(QIODevice::ReadOnly));
-        QCOMPARE(ca.readAll(), caBefore);
-        const auto places =
-            m_fixture->postJson("/notes/notestodayqzDeptKs", {{"db", "QMDB/gongan/SafetyCheck.nsf"},
-                                                              {"db_vw", "vw-ProjectByQzdept"},
-                                                              {"server", "DevNotes/Orvelle"},
-                                                              {"qzDept", "岚石水泥/矿山分厂"},
-                                                              {"mobile", "13800000001"},
-                                                              {"token", token}});
+        QVERIFY2(fixture->start(&error), qPrintable(error));
+        const auto places = call("/notes/notestodayqzDeptKs", {{"db_vw", "vw-ProjectByQzdept"},
+                                                               {"qzDept", "岚石水泥/矿山分厂"}});
         QCOMPARE(places.code(), 1);
-        // Seeded once: a second start does not add a second copy.
         QCOMPARE(places.json.value("checkitems").toArray().size(), 5);
     }
 
     void unknownPathsAndMethodsAnswerJson()
     {
-        const auto unknown = m_fixture->postRaw("/notes/NoSuchOperation", "a=1",
-                                                "application/x-www-form-urlencoded");
+        const auto unknown =
+            fixture->postRaw("/notes/NoSuchOperation", "a=1", "application/x-www-form-urlencoded");
         QCOMPARE(unknown.status, 404);
         QCOMPARE(unknown.code(), 0);
         QCOMPARE(unknown.msg(), QStringLiteral("未知的接口"));
 
-        httplib::SSLClient client(m_fixture->host().toStdString(), 50000);
-        client.set_ca_cert_path(m_fixture->caFile().toStdString().c_str());
+        httplib::SSLClient client(fixture->host().toStdString(), 50000);
+        client.set_ca_cert_path(fixture->caFile().toStdString().c_str());
         const auto get = client.Get("/TolvKsServer/notes/MobileLogin");
         QVERIFY(get);
         QCOMPARE(get->status, 404);
@@ -114,7 +88,7 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(QByteArray, contentType);
         const auto reply =
-            m_fixture->postRaw(path.toStdString(), body.toStdString(), contentType.toStdString());
+            fixture->postRaw(path.toStdString(), body.toStdString(), contentType.toStdString());
         QTEST(reply.status, "status");
         QCOMPARE(reply.code(), 0);
         QTEST(reply.msg(), "msg");
@@ -123,29 +97,27 @@ private slots:
     void formBodiesAreReadAsTheClientEncodesThem()
     {
         // A charset parameter on the type, percent-encoded UTF-8 and '+' as %2B.
-        const auto reply =
-            m_fixture->postRaw("/notes/NotesLogin",
-                               "mobile=zhangwei&password=orvelle%31&PhoneSystemDevice="
-                               "%E5%BC%A0%2B1",
-                               "application/x-www-form-urlencoded; charset=utf-8");
+        const auto reply = fixture->postRaw("/notes/NotesLogin",
+                                            "mobile=zhangwei&password=orvelle%31&PhoneSystemDevice="
+                                            "%E5%BC%A0%2B1",
+                                            "application/x-www-form-urlencoded; charset=utf-8");
         QCOMPARE(reply.code(), 1);
     }
 
     void uploadsOver32MiBAreRefused()
     {
-        const auto big = m_fixture->upload(fakeJpeg(std::string(32 * 1024 * 1024, 'x')));
+        const auto big = fixture->upload(fakeJpeg(std::string(32 * 1024 * 1024, 'x')));
         QCOMPARE(big.status, 413);
-        const auto small = m_fixture->upload(fakeJpeg("small"));
+        const auto small = fixture->upload(fakeJpeg("small"));
         QCOMPARE(small.json.value("success").toBool(), true);
     }
 
     void logHasOneLinePerRequestAndNoPasswords()
     {
-        m_fixture->postForm("/notes/NotesLogin",
-                            {{"mobile", "zhangwei"}, {"password", "orvelle1"}});
-        m_fixture->postForm("/notes/NotesLogin",
-                            {{"mobile", "zhangwei"}, {"password", "secret-typo"}});
-        const QStringList lines = m_fixture->logLines();
+        // The fixture signed in with orvelle1 before the test.
+        fixture->postForm("/notes/NotesLogin",
+                          {{"mobile", "zhangwei"}, {"password", "secret-typo"}});
+        const QStringList lines = fixture->logLines();
         QCOMPARE(lines.filter(QStringLiteral("POST /TolvKsServer/notes/NotesLogin -> 200")).size(),
                  2);
         for (const QString &line : lines) {
@@ -161,9 +133,6 @@ private slots:
         QVERIFY(!other.start(&error));
         QVERIFY2(error.contains(QLatin1String("cannot listen")), qPrintable(error));
     }
-
-private:
-    std::unique_ptr<DevServerFixture> m_fixture;
 };
 
 QTEST_GUILESS_MAIN(TestDevServerService)
