@@ -1,4 +1,5 @@
 #include "DevServerFixture.h"
+#include "support/TestData.h"
 
 #include <httplib.h>
 
@@ -58,40 +59,20 @@ private slots:
 
     void malformedBodiesAreRefused_data()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QByteArray>("contentType");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("msg");
-        const auto row = [](const char *tag, const char *path, const QByteArray &body,
-                            const char *contentType, int status, const char *msg) {
-            QTest::newRow(tag) << QString(path) << body << QByteArray(contentType) << status
-                               << QString(msg);
-        };
-        const char *json = "application/json";
-        const char *form = "application/x-www-form-urlencoded";
-        const char *notJson = "请求体不是JSON对象";
-        row("not JSON", "/notes/notesStandardPlace", "{db:", json, 400, notJson);
-        row("JSON array", "/notes/notesStandardPlace", "[1]", json, 400, notJson);
-        row("empty JSON body", "/notes/notescreate", QByteArray(), json, 400, notJson);
-        row("JSON to a form operation", "/notes/MobileLogin", R"({"mobile":"1"})", json, 400,
-            "请求体不是表单数据");
-        row("missing password", "/notes/MobileLogin", "mobile=13800000001", form, 200,
-            "缺少参数 password");
-        row("service body over 1 MiB", "/notes/notesStandardPlace",
-            QByteArray(1024 * 1024 + 1, ' '), json, 413, "请求体过大");
+        orvelle::test::addRows(QStringLiteral("devserver/malformed-bodies.json"));
     }
 
     void malformedBodiesAreRefused()
     {
-        QFETCH(QString, path);
-        QFETCH(QByteArray, body);
-        QFETCH(QByteArray, contentType);
-        const auto reply =
-            fixture->postRaw(path.toStdString(), body.toStdString(), contentType.toStdString());
-        QTEST(reply.status, "status");
+        QFETCH(QJsonObject, row);
+        // "blanks": a body of that many spaces.
+        const std::string body = row.contains("blanks") ? std::string(row["blanks"].toInt(), ' ')
+                                                        : row["body"].toString().toStdString();
+        const auto reply = fixture->postRaw(row["path"].toString().toStdString(), body,
+                                            row["type"].toString().toStdString());
+        QCOMPARE(reply.status, row["status"].toInt());
         QCOMPARE(reply.code(), 0);
-        QTEST(reply.msg(), "msg");
+        QCOMPARE(reply.msg(), row["msg"].toString());
     }
 
     void formBodiesAreReadAsTheClientEncodesThem()
