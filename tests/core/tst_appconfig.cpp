@@ -1,8 +1,9 @@
 #include "core/AppConfig.h"
 #include "support/TestData.h"
+#include "support/https/HttpsTestServer.h"
 
 #include <QFile>
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -109,12 +110,7 @@ private slots:
         QCOMPARE(errorOf({}, env({{"ORVELLE_CA_FILE", notCert}})).problem,
                  QStringLiteral("file holds no certificate"));
 
-        const QString cert = dir.filePath("ca.pem");
-        const int rc = QProcess::execute("openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt",
-                                                     "ec_paramgen_curve:P-256", "-nodes", "-keyout",
-                                                     dir.filePath("ca.key"), "-out", cert, "-days",
-                                                     "1", "-subj", "/CN=Orvelle config test"});
-        QCOMPARE(rc, 0);
+        const QString cert = QString::fromStdString(orvelle::test::HttpsTestServer::caFile());
         auto result = AppConfig::load({}, env({{"ORVELLE_CA_FILE", cert}}));
         QVERIFY(std::holds_alternative<AppConfig>(result));
         QCOMPARE(std::get<AppConfig>(result).caFile, cert);
