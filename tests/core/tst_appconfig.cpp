@@ -1,12 +1,15 @@
 #include "core/AppConfig.h"
+#include "support/TestData.h"
+#include "support/https/HttpsTestServer.h"
 
 #include <QFile>
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
 
 using orvelle::AppConfig;
 using orvelle::ConfigError;
+using orvelle::test::addRows;
 
 namespace {
 QProcessEnvironment env(std::initializer_list<std::pair<QString, QString>> values)
@@ -16,7 +19,6 @@ QProcessEnvironment env(std::initializer_list<std::pair<QString, QString>> value
         e.insert(k, v);
     return e;
 }
-
 } // namespace
 
 class TestAppConfig : public QObject
@@ -57,11 +59,7 @@ private slots:
 
     void fileThenEnvironment()
     {
-        const QString file = writeFile("good.ini", "# comment\n[service]\nhost = svc.example\n"
-                                                   "[filestore]\nhost=files.example\n"
-                                                   "[notes]\nserver = \"Notes/Group\"\n"
-                                                   "[site]\nurl = https://www.example.com/a?b=1,2\n"
-                                                   "[device]\nmodel = iPhone12,1\nname=Pad\n");
+        const QString file = QStringLiteral(ORVELLE_TEST_DATA "/core/good.ini");
         auto result = AppConfig::load(file, env({{"ORVELLE_FILESTORE_HOST", "[::1]"}}));
         QVERIFY(std::holds_alternative<AppConfig>(result));
         const AppConfig c = std::get<AppConfig>(result);
@@ -79,43 +77,19 @@ private slots:
         QCOMPARE(std::get<AppConfig>(viaEnv).serviceHost, QStringLiteral("svc.example"));
     }
 
-    void errorsNameFileKeyAndProblem_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("problem");
-        const auto row = [](const char *tag, const char *text, const char *key,
-                            const char *problem) {
-            QTest::newRow(tag) << QByteArray(text) << QString(key) << QString(problem);
-        };
-        row("scheme", "[service]\nhost=https://a", "service/host",
-            "must be a host name without a scheme");
-        row("port", "[service]\nhost=a:50000", "service/host",
-            "must be a host name without a port");
-        row("path", "[filestore]\nhost=a/b", "filestore/host",
-            "must be a host name without a path");
-        row("empty host", "[service]\nhost=", "service/host", "must not be empty");
-        row("ftp site", "[site]\nurl=ftp://a/", "site/url", "must be an http or https address");
-        row("site without host", "[site]\nurl=http://", "site/url", "must name a host");
-        row("unknown", "[service]\nport=1", "service/port", "unknown key");
-        row("twice", "[service]\nhost=a\nhost=b", "service/host", "set twice");
-        row("missing ca", "[tls]\nca_file=/nonexistent/ca.pem", "tls/ca_file",
-            "file does not exist");
-        row("garbage line", "[service]\nhost a", "", "expected \"key = value\"");
-        row("bad section", "[service\nhost=a", "", "malformed section header");
-        row("not utf8", "[service]\nhost=\xff\xfe", "", "is not valid UTF-8 text");
-    }
+    void errorsNameFileKeyAndProblem_data() { addRows(QStringLiteral("core/config-errors.json")); }
 
     void errorsNameFileKeyAndProblem()
     {
-        QFETCH(QByteArray, text);
-        QFETCH(QString, key);
-        QFETCH(QString, problem);
-        const QString file = writeFile("bad.ini", text);
+        QFETCH(QJsonObject, row);
+        // Bytes that are not UTF-8 are written as the Latin-1 of their text.
+        const QString file =
+            writeFile("bad.ini", row.contains("latin1") ? row["latin1"].toString().toLatin1()
+                                                        : row["text"].toString().toUtf8());
         const ConfigError e = errorOf(file);
         QVERIFY2(e.source.startsWith(file), qPrintable(e.line()));
-        QCOMPARE(e.key, key);
-        QCOMPARE(e.problem, problem);
+        QCOMPARE(e.key, row["key"].toString());
+        QCOMPARE(e.problem, row["problem"].toString());
         QVERIFY(e.line().contains(file));
     }
 
@@ -136,12 +110,7 @@ private slots:
         QCOMPARE(errorOf({}, env({{"ORVELLE_CA_FILE", notCert}})).problem,
                  QStringLiteral("file holds no certificate"));
 
-        const QString cert = dir.filePath("ca.pem");
-        const int rc = QProcess::execute("openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt",
-                                                     "ec_paramgen_curve:P-256", "-nodes", "-keyout",
-                                                     dir.filePath("ca.key"), "-out", cert, "-days",
-                                                     "1", "-subj", "/CN=Orvelle config test"});
-        QCOMPARE(rc, 0);
+        const QString cert = QString::fromStdString(orvelle::test::HttpsTestServer::caFile());
         auto result = AppConfig::load({}, env({{"ORVELLE_CA_FILE", cert}}));
         QVERIFY(std::holds_alternative<AppConfig>(result));
         QCOMPARE(std::get<AppConfig>(result).caFile, cert);

@@ -11,19 +11,17 @@ using namespace orvelle::devserver;
 namespace {
 
 // A fixed morning, so "today" never crosses midnight during a run.
-qint64 baseTime()
-{
-    return QDateTime(QDate(2026, 6, 1), QTime(9, 30)).toMSecsSinceEpoch();
-}
+const qint64 baseTime = QDateTime(QDate(2026, 6, 1), QTime(9, 30)).toMSecsSinceEpoch();
 
-std::unique_ptr<httplib::SSLClient> client(const QString &host, const QString &ca)
+DevServerFixture::Reply finish(const httplib::Result &result)
 {
-    auto c = std::make_unique<httplib::SSLClient>(host.toStdString(), 50000);
-    c->set_ca_cert_path(ca.toStdString().c_str());
-    c->enable_server_certificate_verification(true);
-    c->set_connection_timeout(10);
-    c->set_read_timeout(30);
-    return c;
+    DevServerFixture::Reply reply;
+    if (result) {
+        reply.status = result->status;
+        reply.body = result->body;
+        reply.json = QJsonDocument::fromJson(QByteArray::fromStdString(result->body)).object();
+    }
+    return reply;
 }
 
 } // namespace
@@ -37,7 +35,7 @@ DevServerFixture::DevServerFixture()
 {
     m_options.dataDir = m_dir.path();
     m_options.listenAddress = QStringLiteral(ORVELLE_TEST_HOST);
-    m_options.clock = [this] { return baseTime() + m_offsetMs.load(); };
+    m_options.clock = [this] { return baseTime + m_offsetMs.load(); };
     m_options.log = [this](const QString &line) {
         std::lock_guard lock(m_logMutex);
         m_log.append(line);
@@ -46,19 +44,15 @@ DevServerFixture::DevServerFixture()
 
 DevServerFixture::~DevServerFixture()
 {
-    stop();
+    // Before the log it writes to.
+    m_server.reset();
 }
 
 bool DevServerFixture::start(QString *error)
 {
-    stop();
+    m_server.reset();
     m_server = std::make_unique<DevServer>(m_options);
     return m_server->start(error);
-}
-
-void DevServerFixture::stop()
-{
-    m_server.reset();
 }
 
 QString DevServerFixture::host() const
@@ -71,28 +65,20 @@ QString DevServerFixture::caFile() const
     return m_dir.filePath(QStringLiteral("tls/ca.pem"));
 }
 
-namespace {
-
-DevServerFixture::Reply finish(const httplib::Result &result)
+std::unique_ptr<httplib::SSLClient> DevServerFixture::client() const
 {
-    DevServerFixture::Reply reply;
-    if (!result)
-        return reply;
-    reply.status = result->status;
-    reply.body = result->body;
-    reply.json = QJsonDocument::fromJson(QByteArray::fromStdString(result->body)).object();
-    return reply;
+    auto c = std::make_unique<httplib::SSLClient>(host().toStdString(), 50000);
+    c->set_ca_cert_path(caFile().toStdString().c_str());
+    c->enable_server_certificate_verification(true);
+    c->set_connection_timeout(10);
+    c->set_read_timeout(30);
+    return c;
 }
-
-} // namespace
 
 DevServerFixture::Reply DevServerFixture::postForm(const std::string &path, const Form &form)
 {
-    httplib::Params params;
-    for (const auto &[key, value] : form)
-        params.emplace(key, value);
-    const httplib::Result result = client(host(), caFile())->Post("/TolvKsServer" + path, params);
-    return finish(result);
+    const httplib::Params params(form.begin(), form.end());
+    return finish(client()->Post("/TolvKsServer" + path, params));
 }
 
 DevServerFixture::Reply DevServerFixture::postJson(const std::string &path, const QJsonObject &body)
@@ -105,26 +91,21 @@ DevServerFixture::Reply DevServerFixture::postRaw(const std::string &path, const
                                                   const std::string &contentType)
 {
     const std::string full = path.rfind("/notes/", 0) == 0 ? "/TolvKsServer" + path : path;
-    const httplib::Result result = client(host(), caFile())->Post(full, body, contentType);
-    return finish(result);
+    return finish(client()->Post(full, body, contentType));
 }
 
 DevServerFixture::Reply DevServerFixture::upload(const std::string &content,
                                                  const std::string &fieldName)
 {
     const httplib::MultipartFormDataItems items = {{fieldName, content, "image.png", "image/*"}};
-    const httplib::Result result =
-        client(host(), caFile())->Post("/fastdfs/fastdfs/upload/file/sample", items);
-    return finish(result);
+    return finish(client()->Post("/fastdfs/fastdfs/upload/file/sample", items));
 }
 
 DevServerFixture::Reply DevServerFixture::fetch(const QString &hostAndPath)
 {
     const qsizetype slash = hostAndPath.indexOf(u'/');
-    const QString authority = hostAndPath.left(slash);
-    httplib::Client plain(("http://" + authority).toStdString());
-    const httplib::Result result = plain.Get(hostAndPath.mid(slash).toStdString());
-    return finish(result);
+    httplib::Client plain(("http://" + hostAndPath.left(slash)).toStdString());
+    return finish(plain.Get(hostAndPath.mid(slash).toStdString()));
 }
 
 DevServerFixture::Reply DevServerFixture::call(const std::string &path, QJsonObject params,
@@ -143,10 +124,7 @@ QString DevServerFixture::signIn(const QString &account, const QString &password
 {
     const Reply reply = postForm("/notes/NotesLogin", {{"mobile", account.toStdString()},
                                                        {"password", password.toStdString()}});
-    return reply.json.value(QLatin1String("userinfo"))
-        .toObject()
-        .value(QLatin1String("token"))
-        .toString();
+    return reply.json[QLatin1String("userinfo")][QLatin1String("token")].toString();
 }
 
 QString DevServerFixture::lastCode(const QString &mobile) const

@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <atomic>
 #include <memory>
@@ -12,6 +13,10 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+namespace httplib {
+class SSLClient;
+}
 
 // One dev service on this test's loopback address, with its data in a
 // temporary folder, a clock the test moves by hand and its log captured.
@@ -32,11 +37,9 @@ public:
     DevServerFixture();
     ~DevServerFixture();
 
-    // Starts (or, after stop(), restarts) the service on the same data folder.
+    // Starts (or restarts) the service on the same data folder.
     bool start(QString *error);
-    void stop();
     QString host() const;
-    QString dataDir() const { return m_dir.path(); }
     QString caFile() const;
     orvelle::devserver::DevServer &server() { return *m_server; }
     orvelle::devserver::DevServerOptions &options() { return m_options; }
@@ -60,6 +63,8 @@ public:
     void advance(qint64 ms) { m_offsetMs += ms; }
 
 private:
+    std::unique_ptr<httplib::SSLClient> client() const;
+
     QTemporaryDir m_dir;
     orvelle::devserver::DevServerOptions m_options;
     std::unique_ptr<orvelle::devserver::DevServer> m_server;
@@ -70,3 +75,36 @@ private:
 
 // A body the file store takes for a JPEG: its magic bytes, then filler.
 std::string fakeJpeg(const std::string &filler);
+
+// The base of the dev service tests: before each test a fresh service (a
+// token lives a minute, a code half of one) and zhangwei signed in.
+class DevServerTest : public QObject
+{
+    Q_OBJECT
+
+protected:
+    static constexpr qint64 tokenLifetimeMs = 60 * 1000;
+    static constexpr qint64 codeLifetimeMs = 30 * 1000;
+
+    // An operation as zhangwei, with the token of the sign-in before the test.
+    DevServerFixture::Reply call(const std::string &path, const QJsonObject &params)
+    {
+        return fixture->call(path, params, token);
+    }
+
+    std::unique_ptr<DevServerFixture> fixture;
+    QString token;
+
+private slots:
+    void init()
+    {
+        fixture = std::make_unique<DevServerFixture>();
+        fixture->options().tokenLifetimeMs = tokenLifetimeMs;
+        fixture->options().codeLifetimeMs = codeLifetimeMs;
+        QString error;
+        QVERIFY2(fixture->start(&error), qPrintable(error));
+        token = fixture->signIn(QStringLiteral("zhangwei"), QStringLiteral("orvelle1"));
+        QVERIFY(!token.isEmpty());
+    }
+    void cleanup() { fixture.reset(); }
+};

@@ -1,91 +1,69 @@
 #include "DevServerFixture.h"
+#include "support/TestData.h"
 
 #include <QJsonArray>
 #include <QtTest>
 
+using orvelle::test::addRows;
+using orvelle::test::testJson;
+
 namespace {
 
-const QString db = QStringLiteral("QMDB/gongan/SafetyCheck.nsf");
 const QString mine = QStringLiteral("岚石水泥/矿山分厂");
-const QString clinker = QStringLiteral("岚石水泥/熟料分厂");
 
 } // namespace
 
-// Today's check points, blank sheets, places, and the road from an uploaded
-// photo and a submitted sheet or hazard report back to the review lists.
-class TestDevServerInspection : public QObject
+// Today's check points, blank sheets, places, and what a submitted sheet or
+// hazard report leaves in the review lists. The end-to-end road takes the
+// client's own sheet and report, with their photos, through the same road.
+class TestDevServerInspection : public DevServerTest
 {
     Q_OBJECT
 
 private slots:
-    void init()
+    void checkPointsOfEachDepartment_data()
     {
-        m_fixture = std::make_unique<DevServerFixture>();
-        QString error;
-        QVERIFY2(m_fixture->start(&error), qPrintable(error));
-        m_token = m_fixture->signIn("zhangwei", "orvelle1");
-        QVERIFY(!m_token.isEmpty());
+        QTest::addColumn<QString>("dept");
+        QTest::newRow("mine") << mine;
+        QTest::newRow("clinker") << QStringLiteral("岚石水泥/熟料分厂");
+        QTest::newRow("a guest's, none") << QStringLiteral("/");
     }
-    void cleanup() { m_fixture.reset(); }
 
     void checkPointsOfEachDepartment()
     {
-        for (const QString &dept : {mine, clinker}) {
-            const auto reply = call("/notes/notestodayqzDeptKs",
-                                    {{"db_vw", "vw-ProjectByQzdept"}, {"qzDept", dept}});
-            QCOMPARE(reply.code(), 1);
-            QCOMPARE(reply.json.value("dbvw").toString(), QStringLiteral("vw-ProjectByQzdept"));
-            const QJsonArray points = reply.json.value("checkitems").toArray();
-            QVERIFY(points.size() >= 5);
-            for (const QJsonValue &point : points) {
-                for (const char *key : {"id", "key", "project", "qzdept"})
-                    QVERIFY2(point[QLatin1String(key)].isString(), key);
-                QCOMPARE(point["qzdept"].toString(), dept);
+        QFETCH(QString, dept);
+        const auto reply =
+            call("/notes/notestodayqzDeptKs", {{"db_vw", "vw-ProjectByQzdept"}, {"qzDept", dept}});
+        QCOMPARE(reply.code(), 1);
+        QCOMPARE(reply.json.value("dbvw").toString(), QStringLiteral("vw-ProjectByQzdept"));
+        const QJsonArray points = reply.json.value("checkitems").toArray();
+        QCOMPARE(points.size() >= 5, dept != "/");
+        for (const QJsonValue &point : points) {
+            for (const char *key : {"id", "key", "project", "qzdept"})
+                QVERIFY2(point[QLatin1String(key)].isString(), key);
+            QCOMPARE(point["qzdept"].toString(), dept);
 
-                const auto sheet = call("/notes/notesreceiveKs",
-                                        {{"db_vw", "vw-ProjectByKey"}, {"key", point["key"]}});
-                QCOMPARE(sheet.code(), 1);
-                QCOMPARE(sheet.json.value("key"), point["key"]);
-                QVERIFY(sheet.json.value("rowcount").isDouble());
-                const QJsonArray items = sheet.json.value("checkitems").toArray();
-                QCOMPARE(sheet.json.value("rowcount").toInt(), items.size());
-                QVERIFY(items.size() >= 3 && items.size() <= 8);
-                for (const QJsonValue &item : items)
-                    for (const char *key : {"id", "projectitem", "yhtype", "yhtypes", "yhlevel"})
-                        QVERIFY2(item[QLatin1String(key)].isString(), key);
-                for (const char *key : {"checkdept", "checkname", "checkpl", "place", "yhfrom"})
-                    QVERIFY2(sheet.json.value(QLatin1String(key)).isString(), key);
-            }
+            const QJsonObject sheet = blankSheet(point["key"].toString());
+            QCOMPARE(sheet.value("code").toInt(), 1);
+            QCOMPARE(sheet.value("key"), point["key"]);
+            QVERIFY(sheet.value("rowcount").isDouble());
+            const QJsonArray items = sheet.value("checkitems").toArray();
+            QCOMPARE(sheet.value("rowcount").toInt(), items.size());
+            QVERIFY(items.size() >= 3 && items.size() <= 8);
+            for (const QJsonValue &item : items)
+                for (const char *key : {"id", "projectitem", "yhtype", "yhtypes", "yhlevel"})
+                    QVERIFY2(item[QLatin1String(key)].isString(), key);
+            for (const char *key : {"checkdept", "checkname", "checkpl", "place", "yhfrom"})
+                QVERIFY2(sheet.value(QLatin1String(key)).isString(), key);
         }
-        const auto guestDept =
-            call("/notes/notestodayqzDeptKs", {{"db_vw", "vw-ProjectByQzdept"}, {"qzDept", "/"}});
-        QCOMPARE(guestDept.json.value("checkitems").toArray().size(), 0);
     }
 
-    void notesNamesAreChecked_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QJsonObject>("params");
-        const auto row = [](const char *tag, const char *path, const QJsonObject &params) {
-            QTest::newRow(tag) << QString(path) << params;
-        };
-        row("wrong db", "/notes/notesStandardPlace",
-            {{"db", "Other.nsf"}, {"db_vw", "vw-StandardPlace"}});
-        row("wrong view", "/notes/notesreceiveKs",
-            {{"db_vw", "vw-ProjectByQzdept"}, {"key", "KS-01"}});
-        row("missing view", "/notes/notestodayCheckNo", {{"frmno", "JC1"}});
-        row("view as a number", "/notes/notestodayqzDeptKs", {{"db_vw", 7}, {"qzDept", mine}});
-        row("unknown check point", "/notes/notesreceiveKs",
-            {{"db_vw", "vw-ProjectByKey"}, {"key", "XX"}});
-        row("unknown form number", "/notes/notestodayCheckNo",
-            {{"db_vw", "vw-ByTodayCheckByNo"}, {"frmno", "JC0"}});
-    }
+    void notesNamesAreChecked_data() { addRows(QStringLiteral("devserver/notes-names.json")); }
 
     void notesNamesAreChecked()
     {
-        QFETCH(QString, path);
-        QFETCH(QJsonObject, params);
-        const auto reply = call(path.toStdString(), params);
+        QFETCH(QJsonObject, row);
+        const auto reply = call(row["path"].toString().toStdString(), row["params"].toObject());
         QCOMPARE(reply.status, 200);
         QCOMPARE(reply.code(), 0);
         QVERIFY(!reply.msg().isEmpty());
@@ -97,13 +75,15 @@ private slots:
         for (const char *path :
              {"/notes/notestodayqzDeptKs", "/notes/notestodayqzDeptCheck",
               "/notes/notestodayCheckNo", "/notes/notesreceiveKs", "/notes/notescreate"})
-            QCOMPARE(m_fixture->postJson(path, guest).code(), 9);
-        QCOMPARE(
-            m_fixture->postJson("/notes/notescreateDanger", {{"mobile", "13800000001"}}).code(), 9);
+            QVERIFY2(fixture->postJson(path, guest).code() == 9, path);
+        QCOMPARE(fixture->postJson("/notes/notescreateDanger", {{"mobile", "13800000001"}}).code(),
+                 9);
 
-        QJsonObject places{
-            {"db", db}, {"db_vw", "vw-StandardPlace"}, {"server", "S"}, {"mobile", "游客"}};
-        const auto reply = m_fixture->postJson("/notes/notesStandardPlace", places);
+        const QJsonObject places{{"db", "QMDB/gongan/SafetyCheck.nsf"},
+                                 {"db_vw", "vw-StandardPlace"},
+                                 {"server", "S"},
+                                 {"mobile", "游客"}};
+        const auto reply = fixture->postJson("/notes/notesStandardPlace", places);
         QCOMPARE(reply.code(), 1);
         QCOMPARE(reply.json.value("dbVw").toString(), QStringLiteral("vw-StandardPlace"));
         const QJsonArray list = reply.json.value("checkitems").toArray();
@@ -111,33 +91,16 @@ private slots:
         QVERIFY(list.first()["place"].isString());
     }
 
-    void submittedSheetComesBackWithItsPhotos()
+    // Listed today under its check point only, stored as it was sent.
+    void submittedSheetIsListedTodayAtItsCheckPoint()
     {
-        const QString site = uploadPhoto("on site");
-        const QString finding = uploadPhoto("the finding");
-        QCOMPARE(m_fixture->fetch(site).body, fakeJpeg("on site"));
-        QCOMPARE(m_fixture->fetch(finding).body, fakeJpeg("the finding"));
-
-        const auto blank =
-            call("/notes/notesreceiveKs", {{"db_vw", "vw-ProjectByKey"}, {"key", "KS-02"}});
-        QJsonArray items;
-        for (const QJsonValue &item : blank.json.value("checkitems").toArray())
-            items.append(QJsonObject{{"id", item["id"]},
-                                     {"projectitem", item["projectitem"]},
-                                     {"yhlevel", item["yhlevel"]},
-                                     {"yhtype", item["yhtype"]},
-                                     {"yhtypes", item["yhtypes"]},
-                                     {"isapprove", "0"},
-                                     {"distription", ""}});
-        QJsonObject unqualified = items[1].toObject();
+        QJsonArray items = itemsOf(blankSheet("KS-02"));
+        QJsonObject unqualified = items.at(1).toObject();
         unqualified["isapprove"] = "1";
         unqualified["distription"] = "急停按钮失灵";
         unqualified["projectitem"] = QJsonValue::Null;
         items[1] = unqualified;
-
-        QJsonObject sheet = sheetOf(blank.json, items);
-        sheet["openimageurl"] = "http://" + site;
-        sheet["image"] = "http://" + finding;
+        QJsonObject sheet = sheetOf(blankSheet("KS-02"), items);
         sheet["allapprove"] = "0";
         const auto created = call("/notes/notescreate", sheet);
         QCOMPARE(created.code(), 1);
@@ -146,163 +109,124 @@ private slots:
         QVERIFY(!frmno.isEmpty());
         QVERIFY(created.json.value("docid").isString());
 
-        const auto list =
-            call("/notes/notestodayqzDeptCheck",
-                 {{"db_vw", "vw-ByTodayCheckByQzdeptForApp"}, {"key", "KS-02"}, {"qzDept", mine}});
-        const QJsonArray rows = list.json.value("checkitems").toArray();
+        const QJsonArray rows = reviewList("KS-02");
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0]["frmno"].toString(), frmno);
-        QCOMPARE(rows[0]["checkname"], blank.json.value("checkname"));
+        QCOMPARE(rows[0]["checkname"], sheet.value("checkname"));
         QCOMPARE(rows[0]["checkpeople"].toString(), QStringLiteral("zhangwei"));
         QCOMPARE(rows[0]["checkdate"].toString(), QStringLiteral("2026-06-01 09:30:00"));
 
-        const auto stored =
-            call("/notes/notestodayCheckNo", {{"db_vw", "vw-ByTodayCheckByNo"}, {"frmno", frmno}});
+        const auto stored = byNumber(frmno);
         QCOMPARE(stored.code(), 1);
         QCOMPARE(stored.json.value("checkitems").toArray(), items);
         QCOMPARE(stored.json.value("rowcount"), QJsonValue(QString::number(items.size())));
-        const QStringList photos = stored.json.value("image").toString().split("----");
-        QCOMPARE(photos, QStringList({"http://" + site, "http://" + finding}));
 
         // Another check point and another day list nothing.
-        QCOMPARE(reviewed("KS-01"), 0);
-        m_fixture->advance(24LL * 3600 * 1000);
-        m_token = m_fixture->signIn("zhangwei", "orvelle1");
-        QCOMPARE(reviewed("KS-02"), 0);
+        QCOMPARE(reviewList("KS-01").size(), 0);
+        fixture->advance(24LL * 3600 * 1000);
+        token = fixture->signIn("zhangwei", "orvelle1");
+        QCOMPARE(reviewList("KS-02").size(), 0);
     }
 
     void refusedSheetsStoreNothing_data()
     {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<QJsonValue>("value");
-        QTest::newRow("rowcount as text") << "rowcount" << QJsonValue("3");
-        QTest::newRow("rowcount not matching") << "rowcount" << QJsonValue(2);
-        QTest::newRow("unknown check point") << "key" << QJsonValue("XX-99");
-        QTest::newRow("item field not text")
-            << "checkitems" << QJsonValue(QJsonArray{QJsonObject{{"id", 1}}});
-        QTest::newRow("db_vw is not part of a sheet, db is") << "db" << QJsonValue("x.nsf");
-        QTest::newRow("allapprove not a flag") << "allapprove" << QJsonValue("yes");
+        addRows(QStringLiteral("devserver/refused-sheets.json"));
     }
 
     void refusedSheetsStoreNothing()
     {
-        QFETCH(QString, field);
-        QFETCH(QJsonValue, value);
-        const auto blank =
-            call("/notes/notesreceiveKs", {{"db_vw", "vw-ProjectByKey"}, {"key", "KS-01"}});
-        QJsonArray items;
-        for (const QJsonValue &item : blank.json.value("checkitems").toArray())
-            items.append(QJsonObject{{"id", item["id"]}, {"isapprove", "0"}});
-        QJsonObject sheet = sheetOf(blank.json, items);
-        sheet[field] = value;
+        QFETCH(QJsonObject, row);
+        const QJsonObject blank = blankSheet("KS-01");
+        QJsonObject sheet = sheetOf(blank, itemsOf(blank));
+        sheet[row["field"].toString()] = row["value"];
         const auto refused = call("/notes/notescreate", sheet);
         QCOMPARE(refused.code(), 0);
         QVERIFY(!refused.msg().isEmpty());
-        QCOMPARE(reviewed("KS-01"), 0);
+        QCOMPARE(reviewList("KS-01").size(), 0);
     }
 
     void guestHazardReportIsStored()
     {
-        const QString photo = uploadPhoto("hazard");
-        const QJsonObject item{{"id", "1"},
-                               {"projectitem", "皮带护栏断裂\n需更换"},
-                               {"yhlevel", "一般隐患"},
-                               {"yhtype", "现场管理"},
-                               {"yhtypes", "设备设施"},
-                               {"isapprove", "1"},
-                               {"distription", "皮带护栏断裂\n需更换"}};
-        QJsonObject report{{"ou1", ""},
-                           {"ou2", ""},
-                           {"allapprove", "0"},
-                           {"checkdept", "/"},
-                           {"checkname", "隐患登记"},
-                           {"db", db},
-                           {"image", "http://" + photo},
-                           {"openimageurl", ""},
-                           {"place", "破碎车间"},
-                           {"rowcount", "1"},
-                           {"server", "DevNotes/Orvelle"},
-                           {"username", "游客模式"},
-                           {"yhfrom", "专项检查"},
-                           {"weather", "雨"},
-                           {"checkitems", QJsonArray{item}},
-                           {"mobile", "游客"}};
+        const auto photo = fixture->upload(fakeJpeg("hazard"));
+        QVERIFY(photo.json.value("success").toBool());
+        QJsonObject report = testJson(QStringLiteral("devserver/hazard-report.json")).toObject();
+        report["image"] = "http://" + photo.json.value("httpUrl").toString();
         QJsonObject numeric = report;
         numeric["rowcount"] = 1;
-        QCOMPARE(m_fixture->postJson("/notes/notescreateDanger", numeric).msg(),
+        QCOMPARE(fixture->postJson("/notes/notescreateDanger", numeric).msg(),
                  QStringLiteral("参数 rowcount 应为文本"));
 
-        const auto created = m_fixture->postJson("/notes/notescreateDanger", report);
+        const auto created = fixture->postJson("/notes/notescreateDanger", report);
         QCOMPARE(created.code(), 1);
-        const QString frmno = created.json.value("frmno").toString();
-        const auto stored =
-            call("/notes/notestodayCheckNo", {{"db_vw", "vw-ByTodayCheckByNo"}, {"frmno", frmno}});
-        QCOMPARE(stored.json.value("checkitems").toArray(), QJsonArray{item});
-        QCOMPARE(stored.json.value("image").toString(), "http://" + photo);
+        const auto stored = byNumber(created.json.value("frmno").toString());
+        QCOMPARE(stored.json.value("checkitems"), report.value("checkitems"));
+        QCOMPARE(stored.json.value("image"), report.value("image"));
         QCOMPARE(stored.json.value("checkdept").toString(), QStringLiteral("/"));
     }
 
     void fileStoreRefusesWhatIsNotAPhoto()
     {
-        QCOMPARE(m_fixture->upload(fakeJpeg("x"), "photo").json.value("success").toBool(true),
-                 false);
-        QCOMPARE(m_fixture->upload("plain text").json.value("success").toBool(true), false);
-        const auto notMultipart = m_fixture->postRaw("/fastdfs/fastdfs/upload/file/sample",
-                                                     "file=1", "application/x-www-form-urlencoded");
+        QCOMPARE(fixture->upload(fakeJpeg("x"), "photo").json.value("success").toBool(true), false);
+        QCOMPARE(fixture->upload("plain text").json.value("success").toBool(true), false);
+        const auto notMultipart = fixture->postRaw("/fastdfs/fastdfs/upload/file/sample", "file=1",
+                                                   "application/x-www-form-urlencoded");
         QCOMPARE(notMultipart.json.value("success").toBool(true), false);
-        QCOMPARE(m_fixture->fetch(m_fixture->host() + ":50080/group1/M00/00/none.jpg").status, 404);
-        QCOMPARE(m_fixture->fetch(m_fixture->host() + ":50080/group1/M00/../tls/ca-key.pem").status,
-                 404);
-        QVERIFY(m_fixture->fetch(m_fixture->host() + ":50080/site/").body.find("<html")
-                != std::string::npos);
-        QCOMPARE(m_fixture->fetch(m_fixture->host() + ":50080/notice/1").status, 200);
+        const QString http = fixture->host() + ":50080";
+        QCOMPARE(fixture->fetch(http + "/group1/M00/00/none.jpg").status, 404);
+        QCOMPARE(fixture->fetch(http + "/group1/M00/../tls/ca-key.pem").status, 404);
+        QVERIFY(fixture->fetch(http + "/site/").body.find("<html") != std::string::npos);
+        QCOMPARE(fixture->fetch(http + "/notice/1").status, 200);
+
+        // What the store took comes back as it was sent.
+        const auto stored = fixture->upload(fakeJpeg("on site"));
+        QCOMPARE(fixture->fetch(stored.json.value("httpUrl").toString()).body, fakeJpeg("on site"));
     }
 
 private:
-    DevServerFixture::Reply call(const std::string &path, const QJsonObject &params)
+    QJsonObject blankSheet(const QString &key)
     {
-        return m_fixture->call(path, params, m_token);
+        return call("/notes/notesreceiveKs", {{"db_vw", "vw-ProjectByKey"}, {"key", key}}).json;
     }
 
-    // How many sheets the review list of a check point in the mine shows.
-    qsizetype reviewed(const char *key)
+    DevServerFixture::Reply byNumber(const QString &frmno)
+    {
+        return call("/notes/notestodayCheckNo",
+                    {{"db_vw", "vw-ByTodayCheckByNo"}, {"frmno", frmno}});
+    }
+
+    // Today's review list of a check point in the mine.
+    QJsonArray reviewList(const char *key)
     {
         return call("/notes/notestodayqzDeptCheck",
                     {{"db_vw", "vw-ByTodayCheckByQzdeptForApp"}, {"key", key}, {"qzDept", mine}})
             .json.value("checkitems")
-            .toArray()
-            .size();
+            .toArray();
     }
 
-    QString uploadPhoto(const std::string &filler)
+    // Every item of a blank sheet, found qualified.
+    static QJsonArray itemsOf(const QJsonObject &blank)
     {
-        const auto reply = m_fixture->upload(fakeJpeg(filler));
-        if (reply.json.value("success") != QJsonValue(true))
-            return {};
-        return reply.json.value("httpUrl").toString();
+        QJsonArray items;
+        for (const QJsonValue &item : blank.value("checkitems").toArray())
+            items.append(QJsonObject{{"id", item["id"]},
+                                     {"projectitem", item["projectitem"]},
+                                     {"yhlevel", item["yhlevel"]},
+                                     {"yhtype", item["yhtype"]},
+                                     {"yhtypes", item["yhtypes"]},
+                                     {"isapprove", "0"},
+                                     {"distription", ""}});
+        return items;
     }
 
     static QJsonObject sheetOf(const QJsonObject &blank, const QJsonArray &items)
     {
-        return {{"allapprove", "1"},
-                {"checkdept", blank.value("checkdept")},
-                {"checkname", blank.value("checkname")},
-                {"checkpl", blank.value("checkpl")},
-                {"key", blank.value("key")},
-                {"openimageurl", ""},
-                {"image", ""},
-                {"ou1", "岚石水泥"},
-                {"ou2", "矿山分厂"},
-                {"place", ""},
-                {"username", "zhangwei"},
-                {"rowcount", items.size()},
-                {"weather", "晴"},
-                {"yhfrom", blank.value("yhfrom")},
-                {"checkitems", items}};
+        QJsonObject sheet = testJson(QStringLiteral("devserver/sheet.json")).toObject();
+        for (const char *key : {"checkdept", "checkname", "checkpl", "key", "yhfrom"})
+            sheet[QLatin1String(key)] = blank.value(QLatin1String(key));
+        sheet["rowcount"] = items.size();
+        sheet["checkitems"] = items;
+        return sheet;
     }
-
-    std::unique_ptr<DevServerFixture> m_fixture;
-    QString m_token;
 };
 
 QTEST_GUILESS_MAIN(TestDevServerInspection)

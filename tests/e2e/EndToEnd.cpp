@@ -4,11 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QInputMethodEvent>
-#include <QLoggingCategory>
-#include <QMutex>
 #include <QQuickStyle>
 #include <QTest>
-#include <QUrl>
 
 #include <csignal>
 #include <sys/prctl.h>
@@ -19,15 +16,6 @@ namespace {
 
 // ASan builds are slow, and the machine is shared.
 constexpr int patience = 30000;
-
-QMutex logMutex;
-QStringList logLines;
-
-void keepLine(QtMsgType, const QMessageLogContext &context, const QString &message)
-{
-    const QMutexLocker lock(&logMutex);
-    logLines << QString::fromLatin1(context.category) + QStringLiteral(": ") + message;
-}
 
 // A modal popup on screen, or still fading out, takes the taps meant for what
 // lies beneath it.
@@ -157,7 +145,7 @@ AppConfig clientConfig(const DevService &service, const QString &folder, const Q
 bool EndToEndTest::startService(QString *error)
 {
     QQuickStyle::setStyle(QStringLiteral("Material"));
-    captureAllLogging();
+    log = std::make_unique<LogCapture>();
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
     server = std::make_unique<DevService>(home.filePath(QStringLiteral("devserver")));
     return server->start(error);
@@ -165,37 +153,8 @@ bool EndToEndTest::startService(QString *error)
 
 void EndToEndTest::stopService()
 {
-    stopCapturingLogging();
+    log.reset();
     server.reset();
-}
-
-void captureAllLogging()
-{
-    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=true"));
-    qInstallMessageHandler(&keepLine);
-}
-
-void stopCapturingLogging()
-{
-    qInstallMessageHandler(nullptr);
-    QLoggingCategory::setFilterRules(QString());
-}
-
-QStringList capturedLog()
-{
-    const QMutexLocker lock(&logMutex);
-    return logLines;
-}
-
-QString lineWithSecret(const QStringList &lines, const QStringList &secrets)
-{
-    for (const QString &secret : secrets) {
-        const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(secret));
-        for (const QString &line : lines)
-            if (line.contains(secret) || line.contains(encoded))
-                return line;
-    }
-    return {};
 }
 
 QQuickItem *waitFor(QObject *root, const QString &name)

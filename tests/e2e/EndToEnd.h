@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AppConfig.h"
+#include "support/LogCapture.h"
 #include "support/QmlPageFixture.h"
 
 #include <QProcess>
@@ -47,7 +48,8 @@ private:
 };
 
 // The base of an end-to-end test: a temporary home for the client's files
-// and the dev service's data, the service running, every log line captured.
+// and the dev service's data, the service running, every log line of every
+// category, Qt's own included, at debug level captured.
 class EndToEndTest : public QObject
 {
     Q_OBJECT
@@ -59,6 +61,7 @@ protected:
     void stopService();
 
     QTemporaryDir home;
+    std::unique_ptr<LogCapture> log;
     std::unique_ptr<DevService> server;
 };
 
@@ -67,14 +70,6 @@ protected:
 // its CA; `cameraImage` stands in for the camera when not empty.
 AppConfig clientConfig(const DevService &service, const QString &folder,
                        const QString &cameraImage = {});
-
-// Every category, Qt's own included, at debug level, kept in memory. Start it
-// before any page fixture, which passes lines on to it.
-void captureAllLogging();
-void stopCapturingLogging();
-QStringList capturedLog();
-// The first line that holds a secret as typed or percent-encoded; empty when none.
-QString lineWithSecret(const QStringList &lines, const QStringList &secrets);
 
 // Waits for a visible item named `name` (objectName or Accessible.name).
 QQuickItem *waitFor(QObject *root, const QString &name);

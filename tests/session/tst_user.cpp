@@ -1,11 +1,12 @@
 #include "session/User.h"
+#include "support/LogCapture.h"
+#include "support/TestData.h"
 #include <orvelle/BuildInfo.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QLoggingCategory>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -21,31 +22,13 @@ QJsonObject parse(const char *json)
     return QJsonDocument::fromJson(json).object();
 }
 
-QStringList storeLog;
-void captureStoreLog(QtMsgType, const QMessageLogContext &context, const QString &message)
+// Opens a store; `logged` tells whether loading it wrote to the store's log.
+std::unique_ptr<User> load(const QString &file, bool &logged)
 {
-    if (QByteArray(context.category) == "orvelle.store")
-        storeLog.append(message);
-}
-
-// Collects the "orvelle.store" lines written while it lives.
-struct StoreLogCapture
-{
-    QtMessageHandler previous;
-    StoreLogCapture()
-    {
-        storeLog.clear();
-        QLoggingCategory::setFilterRules(QStringLiteral("orvelle.store.debug=true"));
-        previous = qInstallMessageHandler(captureStoreLog);
-    }
-    ~StoreLogCapture() { qInstallMessageHandler(previous); }
-};
-
-// Opens a store, keeping what it logged while loading in storeLog.
-std::unique_ptr<User> loadLogged(const QString &file)
-{
-    StoreLogCapture capture;
-    return std::make_unique<User>(file);
+    const orvelle::test::LogCapture log(QStringLiteral("orvelle.store"));
+    auto user = std::make_unique<User>(file);
+    logged = !log.lines().isEmpty();
+    return user;
 }
 
 QByteArray contents(const QString &file)
@@ -55,13 +38,11 @@ QByteArray contents(const QString &file)
     return f.readAll();
 }
 
+// Owner, group and other; Qt's "user" bits repeat the owner's.
 const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 QFileDevice::Permissions modeOf(const QString &file)
 {
-    const auto all = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                     | QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
-                     | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
-    return QFileInfo(file).permissions() & all;
+    return QFileInfo(file).permissions() & QFileDevice::Permissions::fromInt(0x7077);
 }
 } // namespace
 
@@ -170,15 +151,19 @@ private slots:
         QCOMPARE(guest.count(), 1);
     }
 
+    void signedInOnlyForExactlyTrue_data()
+    {
+        QTest::addColumn<QString>("islogin");
+        for (const QString text : {"true", "TRUE", " true", "True", "true ", "1", ""})
+            QTest::newRow(qPrintable(u'"' + text + u'"')) << text;
+    }
+
     void signedInOnlyForExactlyTrue()
     {
+        QFETCH(QString, islogin);
         User user(storeFile());
-        for (const char *text : {"TRUE", " true", "True", "true ", "1", ""}) {
-            user.setIslogin(QString::fromLatin1(text));
-            QVERIFY2(!user.isSignedIn(), text);
-        }
-        user.setIslogin(QStringLiteral("true"));
-        QVERIFY(user.isSignedIn());
+        user.setIslogin(islogin);
+        QCOMPARE(user.isSignedIn(), islogin == QLatin1String("true"));
     }
 
     void loginResponseFillsTheRecord()
@@ -219,23 +204,19 @@ private slots:
 
     void loginResponseFailuresChangeNothing_data()
     {
-        QTest::addColumn<QByteArray>("json");
-        QTest::newRow("no userinfo") << QByteArray(R"({"code":1})");
-        QTest::newRow("userinfo text") << QByteArray(R"({"userinfo":"x"})");
-        QTest::newRow("userinfo list") << QByteArray(R"({"userinfo":[{"token":"t"}]})");
-        QTest::newRow("no token") << QByteArray(R"({"userinfo":{"mobile":"1"}})");
+        orvelle::test::addRows(QStringLiteral("session/login-failures.json"));
     }
 
     void loginResponseFailuresChangeNothing()
     {
-        QFETCH(QByteArray, json);
+        QFETCH(QJsonObject, row);
         User user(storeFile());
         user.setMobile(QStringLiteral("keep"));
         const QByteArray before = contents(storeFile());
         int code = 0;
         QString message;
         user.applyLoginResponse(
-            QJsonDocument::fromJson(json).object(), [](User &) { QFAIL("success"); },
+            row["answer"].toObject(), [](User &) { QFAIL("success"); },
             [&](int c, const QString &m) {
                 code = c;
                 message = m;
@@ -271,8 +252,9 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(text);
         }
-        const auto user = loadLogged(file);
-        QCOMPARE(!storeLog.isEmpty(), logged);
+        bool loadLogged = false;
+        const auto user = load(file, loadLogged);
+        QCOMPARE(loadLogged, logged);
         QVERIFY(!user->isSignedIn());
         // The next sign-in is stored: a damaged file must not fail every write.
         QSignalSpy failed(user.get(), &User::storeFailed);
@@ -290,8 +272,9 @@ private slots:
     {
         const QString blocked = dir.filePath("blocked.ini");
         QVERIFY(QDir().mkpath(blocked));
-        const auto user = loadLogged(blocked);
-        QVERIFY(!storeLog.isEmpty());
+        bool logged = false;
+        const auto user = load(blocked, logged);
+        QVERIFY(logged);
         QVERIFY(!user->isSignedIn());
 
         QSignalSpy failed(user.get(), &User::storeFailed);

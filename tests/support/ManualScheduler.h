@@ -16,7 +16,6 @@ public:
 
     // Moves the clock forward, running every task that falls due, in order.
     void advance(std::chrono::milliseconds by);
-    std::chrono::milliseconds now() const { return m_now; }
     size_t pending() const;
 
 private:

@@ -127,17 +127,6 @@ bool QmlPageFixture::settled(QQuickItem *item)
            && watched;
 }
 
-bool QmlPageFixture::popupsClosed(QQuickWindow &window)
-{
-    QQuickItem *root = window.contentItem()->parentItem();
-    for (QQuickItem *layer : root ? root->childItems() : QList<QQuickItem *>())
-        if (layer->inherits("QQuickOverlay"))
-            for (QQuickItem *popup : layer->childItems())
-                if (popup->isVisible())
-                    return false;
-    return true;
-}
-
 QQuickItem *QmlPageFixture::findItem(QObject *root, const QString &name)
 {
     if (!root)

@@ -33,7 +33,6 @@ public:
 
     QStringList warnings() const { return m_warnings; }
     QString warningText() const { return m_warnings.join(QLatin1Char('\n')); }
-    void clearWarnings() { m_warnings.clear(); }
 
     // The first object below `root` whose objectName or Accessible.name is
     // `name` and that is visible.
@@ -43,8 +42,6 @@ public:
     // Waits until the item stops moving: a tap during a sheet's or page's
     // entering transition lands beside it, or outside a sheet and closes it.
     static bool settled(QQuickItem *item);
-    // No sheet or dialog is showing, nor still fading out (which eats taps).
-    static bool popupsClosed(QQuickWindow &window);
 
 private:
     void record(const QString &line);
