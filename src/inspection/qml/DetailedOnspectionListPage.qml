@@ -20,7 +20,6 @@ Page {
     Component.onCompleted: page.view.appeared()
 
     DismissKeyboardOnTapModifier {
-        id: dismisser
         anchors.fill: parent
         z: -1
     }
@@ -35,15 +34,6 @@ Page {
         height: items.height
         z: -1
     }
-    // The view closes the keyboard by clearing the focused field.
-    Connections {
-        target: page.view
-        function onChanged() {
-            if (page.view.focusedField === "" && page.Window.activeFocusItem instanceof TextEdit)
-                dismisser.dismiss()
-        }
-    }
-
     ColumnLayout {
         anchors.fill: parent
         spacing: 0
