@@ -142,6 +142,13 @@ int runOrvelle(int argc, char **argv)
 
     context = buildAppContext(std::get<AppConfig>(loaded));
     rootView = std::make_unique<RootView>(*context);
+    // The shown screen's page (the one RootPage.qml loads) compiles on the
+    // loader thread while the window is made; its loader then waits for it.
+    const QQmlComponent screen(&engine,
+                               QUrl(rootView->loginView()
+                                        ? QStringLiteral("qrc:/Orvelle/Account/qml/SignInStack.qml")
+                                        : QStringLiteral("qrc:/Orvelle/App/qml/ContentPage.qml")),
+                               QQmlComponent::Asynchronous);
 
     engine.setInitialProperties(
         {{QStringLiteral("rootView"), QVariant::fromValue(rootView.get())}});
