@@ -8,10 +8,13 @@
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
+#include <QQmlComponent>
 #include <QQuickStyle>
 #include <QQuickWindow>
+#include <QSslConfiguration>
 #include <QTimer>
 #include <cstdio>
+#include <thread>
 
 namespace orvelle {
 
@@ -39,6 +42,9 @@ int saveScreenshotAndQuit(QQuickWindow *window, const QString &file)
         return 1;
     }
     std::printf("orvelle: screenshot written to %s\n", qPrintable(file));
+    // A pipe buffers stdout fully: whoever waits for this line gets it now,
+    // not after the teardown.
+    std::fflush(stdout);
     return 0;
 }
 } // namespace
@@ -122,13 +128,31 @@ int runOrvelle(int argc, char **argv)
         return 2;
     }
 
-    auto context = buildAppContext(std::get<AppConfig>(loaded));
-    RootView rootView(*context);
-
+    const QUrl mainPage(QStringLiteral("qrc:/Orvelle/App/qml/Main.qml"));
+    // The TLS library loads on a thread of its own while the pages compile:
+    // the service client needs it as soon as it is built, the pages do not.
+    std::thread tls([] { QSslConfiguration::defaultConfiguration(); });
+    std::unique_ptr<AppContext> context;
+    std::unique_ptr<RootView> rootView;
+    // Made after the objects its pages show, so it is destroyed before them.
     QQmlApplicationEngine engine;
     prepareEngine(engine);
-    engine.setInitialProperties({{QStringLiteral("rootView"), QVariant::fromValue(&rootView)}});
-    engine.load(QUrl(QStringLiteral("qrc:/Orvelle/App/qml/Main.qml")));
+    const QQmlComponent pages(&engine, mainPage);
+    tls.join();
+
+    context = buildAppContext(std::get<AppConfig>(loaded));
+    rootView = std::make_unique<RootView>(*context);
+    // The shown screen's page (the one RootPage.qml loads) compiles on the
+    // loader thread while the window is made; its loader then waits for it.
+    const QQmlComponent screen(&engine,
+                               QUrl(rootView->loginView()
+                                        ? QStringLiteral("qrc:/Orvelle/Account/qml/SignInStack.qml")
+                                        : QStringLiteral("qrc:/Orvelle/App/qml/ContentPage.qml")),
+                               QQmlComponent::Asynchronous);
+
+    engine.setInitialProperties(
+        {{QStringLiteral("rootView"), QVariant::fromValue(rootView.get())}});
+    engine.load(mainPage);
     if (engine.rootObjects().isEmpty())
         return 1;
 

@@ -18,6 +18,12 @@ RootView::RootView(AppContext &context, QObject *parent)
     connect(context.appState.get(), &User::storeFailed, this, &RootView::reportStoreFailure);
     connect(context.sharedUser, &User::storeFailed, this, &RootView::reportStoreFailure);
     update();
+    // Loading the records writes to the store before anyone listens; a write
+    // that failed then is shown with the first screen.
+    for (const User *user : {context.appState.get(), context.sharedUser}) {
+        if (!user->storeError().isEmpty())
+            reportStoreFailure(user->storeError());
+    }
 }
 
 void RootView::update()

@@ -64,10 +64,6 @@ private slots:
         const Run bad = run({"--config", file.fileName()});
         QCOMPARE(bad.exitCode, 2);
         QVERIFY2(bad.err.contains("service/host"), qPrintable(bad.err));
-
-        const Run environment = run({}, {"ORVELLE_SITE_URL=ftp://example.org/"});
-        QCOMPARE(environment.exitCode, 2);
-        QVERIFY2(environment.err.contains("ORVELLE_SITE_URL"), qPrintable(environment.err));
     }
 
     void screenshotOfTheFirstScreen()

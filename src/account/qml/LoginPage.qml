@@ -114,7 +114,8 @@ Page {
     StackNavigation {
         stack: page.StackView.view
         active: page.view.shouldNavigatemobile
-        screen: Component { BindPhonePage { view: page.view.bindPhoneView } }
+        screen: "qrc:/Orvelle/Account/qml/BindPhonePage.qml"
+        pageProperties: () => ({ view: page.view.bindPhoneView })
         onClosed: page.view.shouldNavigatemobile = false
     }
     StackNavigation {

@@ -2,12 +2,10 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Orvelle.Core
-import Orvelle.Platform
-import Orvelle.Inspection
-import Orvelle.Hazard
 import Orvelle.App
 
-// Draws HomeView: the welcome line and the four tiles.
+// Draws HomeView: the welcome line and the four tiles. The pages they open are
+// pushed by address, so start-up does not compile them (nor load the camera).
 Page {
     id: page
     required property HomeView view
@@ -62,31 +60,36 @@ Page {
     StackNavigation {
         stack: page.stack
         active: page.view.isinLogin
-        screen: Component { InspectionListPage { view: page.view.todayChecks; stack: page.stack } }
+        screen: "qrc:/Orvelle/Inspection/qml/InspectionListPage.qml"
+        pageProperties: () => ({ view: page.view.todayChecks, stack: page.stack })
         onClosed: page.view.isinLogin = false
     }
     StackNavigation {
         stack: page.stack
         active: page.view.isonLogin
-        screen: Component { OnInspectionListPage { view: page.view.onSiteCheck; stack: page.stack } }
+        screen: "qrc:/Orvelle/Inspection/qml/OnInspectionListPage.qml"
+        pageProperties: () => ({ view: page.view.onSiteCheck, stack: page.stack })
         onClosed: page.view.isonLogin = false
     }
     StackNavigation {
         stack: page.stack
         active: page.view.showHazardForm
-        screen: Component { SHazardDescriptorPage { view: page.view.hazardForm } }
+        screen: "qrc:/Orvelle/Hazard/qml/SHazardDescriptorPage.qml"
+        pageProperties: () => ({ view: page.view.hazardForm })
         onClosed: page.view.showHazardForm = false
     }
     StackNavigation {
         stack: page.stack
         active: page.view.isScannerPresented
-        screen: Component { QRCodeScannerPage { view: page.view.scanner } }
+        screen: "qrc:/Orvelle/Platform/qml/QRCodeScannerPage.qml"
+        pageProperties: () => ({ view: page.view.scanner })
         onClosed: page.view.isScannerPresented = false
     }
     StackNavigation {
         stack: page.stack
         active: page.view.shouldNavigate
-        screen: Component { RiskAnnouncementPage { view: page.view.announcement } }
+        screen: "qrc:/Orvelle/Platform/qml/RiskAnnouncementPage.qml"
+        pageProperties: () => ({ view: page.view.announcement })
         onClosed: page.view.shouldNavigate = false
     }
 

@@ -1,24 +1,40 @@
 import QtQuick
 import QtQuick.Controls
 import Orvelle.Core
-import Orvelle.Account
 import Orvelle.App
 
-// The sign-in screen or the main tabs, whichever the root view holds.
+// The sign-in screen or the main tabs, whichever the root view holds. Each is
+// loaded by address, so start-up compiles only the pages of the one shown.
 Item {
     id: root
     required property RootView view
     objectName: "RootView"
 
-    Loader {
+    component ScreenLoader: Loader {
+        required property QtObject screenView
+        required property url page
+        property QtObject shownView: null
         anchors.fill: parent
-        active: root.view.loginView !== null
-        sourceComponent: SignInStack { view: root.view.loginView }
+        function show() {
+            if (screenView === shownView)
+                return
+            shownView = screenView
+            if (screenView)
+                setSource(page, { view: screenView })
+            else
+                source = ""
+        }
+        onScreenViewChanged: show()
+        Component.onCompleted: show()
     }
-    Loader {
-        anchors.fill: parent
-        active: root.view.contentView !== null
-        sourceComponent: ContentPage { view: root.view.contentView }
+
+    ScreenLoader {
+        screenView: root.view.loginView
+        page: "qrc:/Orvelle/Account/qml/SignInStack.qml"
+    }
+    ScreenLoader {
+        screenView: root.view.contentView
+        page: "qrc:/Orvelle/App/qml/ContentPage.qml"
     }
     MessageBox {
         message: root.view.storeAlertMessage

@@ -2,10 +2,10 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Orvelle.Core
-import Orvelle.Account
 import Orvelle.App
 
 // Draws SettingsView: account, the two account screens, version, sign-out.
+// The account screens are pushed by address, compiled when first opened.
 Page {
     id: page
     required property SettingsView view
@@ -87,13 +87,15 @@ Page {
     StackNavigation {
         stack: page.stack
         active: page.view.showChangePassword
-        screen: Component { ChangePasswordPage { view: page.view.changePasswordView } }
+        screen: "qrc:/Orvelle/Account/qml/ChangePasswordPage.qml"
+        pageProperties: () => ({ view: page.view.changePasswordView })
         onClosed: page.view.showChangePassword = false
     }
     StackNavigation {
         stack: page.stack
         active: page.view.showBindPhone
-        screen: Component { BindPhonePage { view: page.view.bindPhoneView } }
+        screen: "qrc:/Orvelle/Account/qml/BindPhonePage.qml"
+        pageProperties: () => ({ view: page.view.bindPhoneView })
         onClosed: page.view.showBindPhone = false
     }
 }
