@@ -18,8 +18,10 @@ std::unique_ptr<AppContext> buildAppContext(const AppConfig &config)
     context->config = config;
     context->appState = std::make_unique<User>();
     context->sharedUser = &User::shared();
-    context->serviceClient = std::make_unique<ServiceClient>(config);
-    context->photoUploader = std::make_unique<PhotoUploader>(config);
+    // One trust for both: the system store is read once.
+    const auto trust = std::make_shared<TlsTrust>(config.caFile);
+    context->serviceClient = std::make_unique<ServiceClient>(config, trust);
+    context->photoUploader = std::make_unique<PhotoUploader>(config, trust);
     context->platform = buildPlatformServices(config.cameraImage);
     context->versionChecker = std::make_unique<VersionChecker>(
         VersionChecker::serviceQuery(*context->serviceClient),

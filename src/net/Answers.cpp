@@ -83,11 +83,4 @@ QSslConfiguration tlsConfiguration(const QString &caFile)
     return tls;
 }
 
-const QSslConfiguration &LazyTls::get()
-{
-    if (!m_built)
-        m_built = tlsConfiguration(m_caFile);
-    return *m_built;
-}
-
 } // namespace orvelle::answers

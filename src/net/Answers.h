@@ -33,19 +33,4 @@ QList<QSslCertificate> systemCaCertificates();
 // Verification is always on.
 QSslConfiguration tlsConfiguration(const QString &caFile);
 
-// tlsConfiguration, built on first use: reading the system store costs
-// start-up time, and nothing is sent before the first screen is drawn.
-class LazyTls
-{
-public:
-    explicit LazyTls(QString caFile)
-        : m_caFile(std::move(caFile))
-    {}
-    const QSslConfiguration &get();
-
-private:
-    QString m_caFile;
-    std::optional<QSslConfiguration> m_built;
-};
-
 } // namespace orvelle::answers

@@ -85,10 +85,11 @@ struct PhotoUploader::Batch
     int outstanding = 0;
 };
 
-PhotoUploader::PhotoUploader(const AppConfig &config, QObject *parent)
+PhotoUploader::PhotoUploader(const AppConfig &config, std::shared_ptr<TlsTrust> trust,
+                             QObject *parent)
     : QObject(parent)
     , m_config(config)
-    , m_tls(config.caFile)
+    , m_trust(trustOrOwn(std::move(trust), config.caFile))
     , m_network(new QNetworkAccessManager(this))
     , m_staged(std::make_shared<StagedFiles>())
     , m_stagingDirectory(QDir::tempPath())
@@ -151,12 +152,15 @@ void PhotoUploader::uploadPhotos(const QList<QImage> &photos, QObject *context, 
                 if (stagedFile.isEmpty())
                     photoDone(batch, stagedFile, std::nullopt);
                 else
-                    send(batch, stagedFile);
+                    m_trust->whenReady(this, [this, batch, stagedFile](const auto &tls) {
+                        send(batch, stagedFile, tls);
+                    });
             });
     }
 }
 
-void PhotoUploader::send(const std::shared_ptr<Batch> &batch, const QString &stagedFile)
+void PhotoUploader::send(const std::shared_ptr<Batch> &batch, const QString &stagedFile,
+                         const QSslConfiguration &tls)
 {
     auto *body = new QHttpMultiPart(QHttpMultiPart::FormDataType);
     body->setBoundary(newBoundary());
@@ -176,7 +180,7 @@ void PhotoUploader::send(const std::shared_ptr<Batch> &batch, const QString &sta
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QByteArray("multipart/form-data; boundary=" + body->boundary()));
     request.setTransferTimeout(int(m_timeout.count()));
-    request.setSslConfiguration(m_tls.get());
+    request.setSslConfiguration(tls);
     QNetworkReply *reply = m_network->post(request, body);
     body->setParent(reply);
     answers::limitSize(reply);

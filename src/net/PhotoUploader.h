@@ -2,6 +2,7 @@
 
 #include "core/AppConfig.h"
 #include "net/Answers.h"
+#include "net/TlsTrust.h"
 
 #include <QImage>
 #include <QJsonValue>
@@ -28,7 +29,8 @@ public:
     // allSucceeded.
     using DoneHandler = std::function<void(bool allSucceeded, const QStringList &urls)>;
 
-    explicit PhotoUploader(const AppConfig &config, QObject *parent = nullptr);
+    explicit PhotoUploader(const AppConfig &config, std::shared_ptr<TlsTrust> trust = {},
+                           QObject *parent = nullptr);
     ~PhotoUploader() override;
 
     // Calls `done` exactly once on the GUI thread after every upload has
@@ -49,13 +51,13 @@ private:
     struct StagedFiles;
     static QString stage(const QImage &photo, const QString &directory,
                          const std::shared_ptr<StagedFiles> &staged);
-    void send(const std::shared_ptr<Batch> &batch, const QString &stagedFile);
+    void send(const std::shared_ptr<Batch> &batch, const QString &stagedFile,
+              const QSslConfiguration &tls);
     void photoDone(const std::shared_ptr<Batch> &batch, const QString &stagedFile,
                    const std::optional<QString> &address);
 
     AppConfig m_config;
-    // Built once: reading the system CAs is too slow for every request.
-    answers::LazyTls m_tls;
+    std::shared_ptr<TlsTrust> m_trust;
     QNetworkAccessManager *m_network;
     // Encoding runs at idle priority so the GUI thread always gets a core.
     QThreadPool m_encoders;

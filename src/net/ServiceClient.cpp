@@ -113,10 +113,11 @@ std::variant<AppResponse, ServiceFailure> readAnswer(const QByteArray &body)
     return ServiceFailure{-1, badAnswer};
 }
 
-ServiceClient::ServiceClient(const AppConfig &config, QObject *parent)
+ServiceClient::ServiceClient(const AppConfig &config, std::shared_ptr<TlsTrust> trust,
+                             QObject *parent)
     : QObject(parent)
     , m_config(config)
-    , m_tls(config.caFile)
+    , m_trust(trustOrOwn(std::move(trust), config.caFile))
     , m_device(config)
     , m_network(new QNetworkAccessManager(this))
 {}
@@ -156,46 +157,46 @@ QByteArray ServiceClient::formEncode(const QJsonObject &parameters)
     return pairs.join('&');
 }
 
-QNetworkReply *ServiceClient::sendFormRequest(const QString &path, const QJsonObject &parameters,
-                                              QObject *context, SuccessHandler onSuccess,
-                                              FailureHandler onFailure)
+void ServiceClient::sendFormRequest(const QString &path, const QJsonObject &parameters,
+                                    QObject *context, SuccessHandler onSuccess,
+                                    FailureHandler onFailure)
 {
-    return post(path, "application/x-www-form-urlencoded; charset=utf-8",
-                formEncode(withCommonParameters(parameters)), context, std::move(onSuccess),
-                std::move(onFailure));
+    post(path, "application/x-www-form-urlencoded; charset=utf-8",
+         formEncode(withCommonParameters(parameters)), context, std::move(onSuccess),
+         std::move(onFailure));
 }
 
-QNetworkReply *ServiceClient::sendJSONRequest(const QString &path, const QJsonObject &parameters,
-                                              QObject *context, SuccessHandler onSuccess,
-                                              FailureHandler onFailure)
+void ServiceClient::sendJSONRequest(const QString &path, const QJsonObject &parameters,
+                                    QObject *context, SuccessHandler onSuccess,
+                                    FailureHandler onFailure)
 {
-    return post(path, "application/json",
-                QJsonDocument(withCommonParameters(parameters)).toJson(QJsonDocument::Compact),
-                context, std::move(onSuccess), std::move(onFailure));
+    post(path, "application/json",
+         QJsonDocument(withCommonParameters(parameters)).toJson(QJsonDocument::Compact), context,
+         std::move(onSuccess), std::move(onFailure));
 }
 
-QNetworkReply *ServiceClient::post(const QString &path, const QByteArray &contentType,
-                                   const QByteArray &body, QObject *context,
-                                   SuccessHandler onSuccess, FailureHandler onFailure)
+void ServiceClient::post(const QString &path, const QByteArray &contentType, const QByteArray &body,
+                         QObject *context, SuccessHandler onSuccess, FailureHandler onFailure)
 {
-    QNetworkRequest request(QUrl(baseAddress() + path));
-    request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
-    request.setTransferTimeout(int(m_timeout.count()));
-    request.setSslConfiguration(m_tls.get());
-    QNetworkReply *reply = m_network->post(request, body);
-    answers::limitSize(reply);
-
-    QElapsedTimer clock;
-    clock.start();
     // A null context means the caller has no screen to outlive.
     const QPointer<QObject> guard(context);
     const bool guarded = context != nullptr;
-    connect(reply, &QNetworkReply::finished, this,
-            [=, this, onSuccess = std::move(onSuccess), onFailure = std::move(onFailure)] {
-                const QPointer<QObject> target = guarded ? guard : QPointer<QObject>(this);
-                finish(reply, path, clock.elapsed(), target, onSuccess, onFailure);
-            });
-    return reply;
+    m_trust->whenReady(this, [=, this, onSuccess = std::move(onSuccess),
+                              onFailure = std::move(onFailure)](const QSslConfiguration &tls) {
+        // Sent even when the screen went meanwhile, as an immediate send would be.
+        QNetworkRequest request(QUrl(baseAddress() + path));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
+        request.setTransferTimeout(int(m_timeout.count()));
+        request.setSslConfiguration(tls);
+        QNetworkReply *reply = m_network->post(request, body);
+        answers::limitSize(reply);
+        QElapsedTimer clock;
+        clock.start();
+        connect(reply, &QNetworkReply::finished, this, [=, this] {
+            const QPointer<QObject> target = guarded ? guard : QPointer<QObject>(this);
+            finish(reply, path, clock.elapsed(), target, onSuccess, onFailure);
+        });
+    });
 }
 
 void ServiceClient::finish(QNetworkReply *reply, const QString &path, qint64 elapsedMs,

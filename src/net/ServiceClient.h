@@ -3,6 +3,7 @@
 #include "core/AppConfig.h"
 #include "net/Answers.h"
 #include "net/DeviceInfo.h"
+#include "net/TlsTrust.h"
 
 #include <QJsonObject>
 #include <QObject>
@@ -10,6 +11,7 @@
 #include <QSslConfiguration>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <variant>
 
@@ -57,17 +59,17 @@ class ServiceClient : public QObject
     Q_OBJECT
 
 public:
-    explicit ServiceClient(const AppConfig &config, QObject *parent = nullptr);
+    // Without a trust of its own to share, the client makes one.
+    explicit ServiceClient(const AppConfig &config, std::shared_ptr<TlsTrust> trust = {},
+                           QObject *parent = nullptr);
     ~ServiceClient() override;
 
     // Form-encoded body: keys sorted, arrays as repeated "key[]", booleans 1/0.
-    QNetworkReply *sendFormRequest(const QString &path, const QJsonObject &parameters,
-                                   QObject *context, SuccessHandler onSuccess,
-                                   FailureHandler onFailure);
+    void sendFormRequest(const QString &path, const QJsonObject &parameters, QObject *context,
+                         SuccessHandler onSuccess, FailureHandler onFailure);
     // The parameters as one JSON object.
-    QNetworkReply *sendJSONRequest(const QString &path, const QJsonObject &parameters,
-                                   QObject *context, SuccessHandler onSuccess,
-                                   FailureHandler onFailure);
+    void sendJSONRequest(const QString &path, const QJsonObject &parameters, QObject *context,
+                         SuccessHandler onSuccess, FailureHandler onFailure);
 
     // The caller's parameters with the common ones added.
     QJsonObject withCommonParameters(QJsonObject parameters) const;
@@ -78,15 +80,14 @@ public:
     QString baseAddress() const;
 
 private:
-    QNetworkReply *post(const QString &path, const QByteArray &contentType, const QByteArray &body,
-                        QObject *context, SuccessHandler onSuccess, FailureHandler onFailure);
+    void post(const QString &path, const QByteArray &contentType, const QByteArray &body,
+              QObject *context, SuccessHandler onSuccess, FailureHandler onFailure);
     void finish(QNetworkReply *reply, const QString &path, qint64 elapsedMs,
                 const QPointer<QObject> &context, const SuccessHandler &onSuccess,
                 const FailureHandler &onFailure);
 
     AppConfig m_config;
-    // Built once: reading the system CAs is too slow for every request.
-    answers::LazyTls m_tls;
+    std::shared_ptr<TlsTrust> m_trust;
     DeviceInfo m_device;
     QNetworkAccessManager *m_network;
     std::chrono::milliseconds m_timeout{60000};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QFutureWatcher>
+#include <QObject>
+#include <QSslConfiguration>
+#include <functional>
+#include <memory>
+
+namespace orvelle {
+
+// The TLS settings of every request: the system CAs plus the configured CA
+// file. Reading the system store takes a tenth of a second or more, so it is
+// read once, on a worker thread started when the trust is made; requests made
+// before it is ready are sent when it is.
+class TlsTrust : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TlsTrust(const QString &caFile, QObject *parent = nullptr);
+    ~TlsTrust() override;
+
+    bool isReady() const { return m_ready.has_value(); }
+    // Calls `send` now when ready, else once it is, unless `context` is gone.
+    void whenReady(QObject *context, std::function<void(const QSslConfiguration &)> send);
+
+signals:
+    void ready();
+
+private:
+    QFutureWatcher<QSslConfiguration> m_load;
+    std::optional<QSslConfiguration> m_ready;
+};
+
+// The trust a client was given, or one of its own.
+std::shared_ptr<TlsTrust> trustOrOwn(std::shared_ptr<TlsTrust> given, const QString &caFile);
+
+} // namespace orvelle
