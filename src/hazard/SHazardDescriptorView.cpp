@@ -185,6 +185,9 @@ void SHazardDescriptorView::tapRow(int row)
 
 void SHazardDescriptorView::openPicker(Row row)
 {
+    // A picker the user opened while the places were loading stays: the
+    // places that arrive later do not replace it.
+    m_placeRowWaiting = false;
     closePicker();
     const QString title = rowTitles().at(int(row));
     QStringList choices;

@@ -96,14 +96,22 @@ void CameraPicker::cancel()
 
 void CameraPicker::chooseFile(const QUrl &file)
 {
+    // An unreadable file keeps the picker open with a word on why.
+    const auto refuse = [this] {
+        m_failure = QStringLiteral("无法读取这张图片，请选择其他图片");
+        emit changed();
+    };
     const QString path = localImagePath(file);
     if (path.isEmpty())
-        return;
+        return refuse();
+    m_failure.clear();
     m_fileLoad = std::make_unique<QFutureWatcher<QImage>>();
-    connect(m_fileLoad.get(), &QFutureWatcherBase::finished, this, [this] {
+    connect(m_fileLoad.get(), &QFutureWatcherBase::finished, this, [this, refuse] {
         const QImage image = m_fileLoad->result();
         m_fileLoad.release()->deleteLater();
-        if (!image.isNull() && m_selectedImages)
+        if (image.isNull())
+            return refuse();
+        if (m_selectedImages)
             m_selectedImages->append(image);
         emit finished();
     });

@@ -5,6 +5,8 @@
 
 #include <QGuiApplication>
 #include <QInputMethodEvent>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QQuickStyle>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
@@ -32,7 +34,12 @@ private slots:
 
     void editorFocusFollowsTheForm()
     {
-        service->answer(json::standardPlace, R"({"code":1,"checkitems":[{"place":"一号窑"}]})");
+        // Enough places for the picker to offer its filter.
+        QJsonArray places;
+        for (int kiln = 1; kiln <= PlacePickerView::filterThreshold + 1; ++kiln)
+            places.append(QJsonObject{{"place", QStringLiteral("%1号窑").arg(kiln)}});
+        const QJsonObject answer{{"code", 1}, {"checkitems", places}};
+        service->answer(json::standardPlace, QJsonDocument(answer).toJson().toStdString());
         auto camera = CameraProvider::none();
         SHazardDescriptorView view(*client, *uploader, *camera, config.notesServer, *user);
         QmlPageFixture fixture;
@@ -40,7 +47,7 @@ private slots:
                                      {{"view", QVariant::fromValue(&view)}});
         QVERIFY2(page, qPrintable(fixture.warningText()));
         QCOMPARE(page->objectName(), QStringLiteral("SHazardDescriptorView"));
-        QTRY_COMPARE_WITH_TIMEOUT(view.place().size(), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(view.place().size(), places.size(), 20000);
 
         QQuickItem *editor = QmlPageFixture::findItem(page, "descriptionText");
         QVERIFY(QmlPageFixture::settled(editor));
@@ -57,6 +64,17 @@ private slots:
         QVERIFY(view.showSourcePicker());
         QTRY_VERIFY(!editor->hasActiveFocus());
         view.picker()->done();
+
+        // Each opening of the place picker starts with an empty filter.
+        for (const QString &typed : {QStringLiteral("1"), QString()}) {
+            view.tapRow(int(SHazardDescriptorView::Row::Place));
+            QQuickItem *filter = QmlPageFixture::findItem(page, "pickerFilter");
+            QVERIFY(filter);
+            QCOMPARE(filter->property("text").toString(), QString());
+            filter->setProperty("text", typed);
+            QCOMPARE(view.picker()->shownChoices().size(), typed.isEmpty() ? places.size() : 5);
+            view.picker()->done();
+        }
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
     }
 };

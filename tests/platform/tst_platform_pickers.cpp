@@ -174,8 +174,15 @@ private slots:
         picker.shutter();
         QVERIFY(!picker.capturing());
         QSignalSpy finished(&picker, &CameraPicker::finished);
+        // A file that is no image keeps the picker open and says why.
+        QFile text(files.filePath("notes.png"));
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("not a picture") > 0);
+        text.close();
+        picker.chooseFile(QUrl::fromLocalFile(text.fileName()));
+        QTRY_VERIFY(!picker.failure().isEmpty());
+        QVERIFY(finished.isEmpty());
         picker.chooseFile(imageFile("chosen.png", {30, 30}, Qt::cyan));
-        QVERIFY(finished.wait());
+        QVERIFY(finished.wait() && picker.failure().isEmpty());
         QCOMPARE(photos.count(), 1);
         // A file the user already has is not copied into the album again.
         QCOMPARE(QDir(album.path()).entryList(QDir::Files).size(), 0);

@@ -23,6 +23,9 @@ Popup {
     closePolicy: Popup.CloseOnPressOutside | Popup.CloseOnEscape
     onClosed: if (sheet.picker) sheet.dismissed()
     background: Rectangle { color: "white" }
+    // The sheet is kept between openings: a new picker starts with its own
+    // (empty) filter, not the text typed into the last one.
+    onPickerChanged: filterField.text = sheet.picker ? sheet.picker.filterText : ""
 
     contentItem: ColumnLayout {
         spacing: 0
@@ -50,6 +53,8 @@ Popup {
             }
         }
         TextField {
+            id: filterField
+            objectName: "pickerFilter"
             Layout.fillWidth: true
             Layout.leftMargin: Theme.spacing
             Layout.rightMargin: Theme.spacing
