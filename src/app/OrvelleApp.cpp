@@ -11,10 +11,8 @@
 #include <QQmlComponent>
 #include <QQuickStyle>
 #include <QQuickWindow>
-#include <QSslConfiguration>
 #include <QTimer>
 #include <cstdio>
-#include <thread>
 
 namespace orvelle {
 
@@ -129,29 +127,22 @@ int runOrvelle(int argc, char **argv)
     }
 
     const QUrl mainPage(QStringLiteral("qrc:/Orvelle/App/qml/Main.qml"));
-    // The TLS library loads on a thread of its own while the pages compile:
-    // the service client needs it as soon as it is built, the pages do not.
-    std::thread tls([] { QSslConfiguration::defaultConfiguration(); });
-    std::unique_ptr<AppContext> context;
-    std::unique_ptr<RootView> rootView;
-    // Made after the objects its pages show, so it is destroyed before them.
+    // Made first: its TLS trust loads on a worker thread while the pages
+    // compile. Declared before the engine, so it outlives the pages.
+    const auto context = buildAppContext(std::get<AppConfig>(loaded));
+    RootView rootView(*context);
     QQmlApplicationEngine engine;
     prepareEngine(engine);
     const QQmlComponent pages(&engine, mainPage);
-    tls.join();
-
-    context = buildAppContext(std::get<AppConfig>(loaded));
-    rootView = std::make_unique<RootView>(*context);
     // The shown screen's page (the one RootPage.qml loads) compiles on the
     // loader thread while the window is made; its loader then waits for it.
     const QQmlComponent screen(&engine,
-                               QUrl(rootView->loginView()
+                               QUrl(rootView.loginView()
                                         ? QStringLiteral("qrc:/Orvelle/Account/qml/SignInStack.qml")
                                         : QStringLiteral("qrc:/Orvelle/App/qml/ContentPage.qml")),
                                QQmlComponent::Asynchronous);
 
-    engine.setInitialProperties(
-        {{QStringLiteral("rootView"), QVariant::fromValue(rootView.get())}});
+    engine.setInitialProperties({{QStringLiteral("rootView"), QVariant::fromValue(&rootView)}});
     engine.load(mainPage);
     if (engine.rootObjects().isEmpty())
         return 1;
