@@ -71,6 +71,7 @@ Page {
                     }
                     JudgementMarks {
                         Layout.fillWidth: true
+                        itemTitle: itemRow.title
                         qualifiedText: page.view.qualifiedText
                         unqualifiedText: page.view.unqualifiedText
                         qualified: itemRow.qualified

@@ -94,6 +94,7 @@ Page {
                     }
                     JudgementMarks {
                         Layout.fillWidth: true
+                        itemTitle: itemRow.itemView.title
                         pressable: true
                         qualifiedText: itemRow.itemView.qualifiedText
                         unqualifiedText: itemRow.itemView.unqualifiedText

@@ -4,9 +4,11 @@ import QtQuick.Layouts
 import Orvelle.Core
 
 // The two marks "合格" and "不合格": blue with white text when highlighted,
-// light gray with black text otherwise. Pressable only on the sheet.
+// light gray with black text otherwise. Pressable only on the sheet. A screen
+// reader hears which item each mark judges, and whether it is the chosen one.
 RowLayout {
     id: marks
+    property string itemTitle
     property string qualifiedText
     property string unqualifiedText
     property bool qualified: false
@@ -22,6 +24,9 @@ RowLayout {
         enabled: marks.pressable
         padding: 5
         Accessible.name: text
+        Accessible.description: marks.itemTitle
+        Accessible.checkable: true
+        Accessible.checked: highlighted_
         contentItem: Label {
             text: mark.text
             color: mark.highlighted_ ? "white" : "black"
