@@ -206,7 +206,7 @@ Page {
         onRejected: page.view.cancelDiscard()
     }
 
-    LoadingToast {
+    LoadingOverlay {
         text: page.view.loadingText
         shown: page.view.isLoading || page.view.isLoadingPlaces
     }
