@@ -83,9 +83,6 @@ QString caFileProblem(const QString &path)
         return QStringLiteral("file does not exist");
     if (!info.isFile() || !info.isReadable())
         return QStringLiteral("file is not readable");
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("file is not readable");
     if (caCertificatesIn(path).isEmpty())
         return QStringLiteral("file holds no certificate");
     return {};

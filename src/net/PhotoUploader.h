@@ -1,7 +1,6 @@
 #pragma once
 
 #include "core/AppConfig.h"
-#include "net/Answers.h"
 #include "net/TlsTrust.h"
 
 #include <QImage>

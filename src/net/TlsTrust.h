@@ -5,6 +5,7 @@
 #include <QSslConfiguration>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace orvelle {
 
@@ -20,7 +21,6 @@ public:
     explicit TlsTrust(const QString &caFile, QObject *parent = nullptr);
     ~TlsTrust() override;
 
-    bool isReady() const { return m_ready.has_value(); }
     // Calls `send` now when ready, else once it is, unless `context` is gone.
     void whenReady(QObject *context, std::function<void(const QSslConfiguration &)> send);
 
