@@ -3,6 +3,7 @@
 #include "net/ServiceClient.h"
 #include "session/User.h"
 #include "support/ManualScheduler.h"
+#include "support/TestData.h"
 #include "support/https/HttpsTestServer.h"
 #include "support/https/TestClientConfig.h"
 
@@ -15,6 +16,7 @@
 
 using namespace orvelle;
 using namespace std::chrono_literals;
+using orvelle::test::addRows;
 using orvelle::test::Answer;
 using orvelle::test::HttpsTestServer;
 using orvelle::test::ManualScheduler;
@@ -66,17 +68,19 @@ private slots:
         server.clear();
     }
 
+    void bindingChecksThePhoneNumberFirst_data()
+    {
+        addRows(QStringLiteral("account/wrong-phone-numbers.json"));
+    }
     void bindingChecksThePhoneNumberFirst()
     {
+        QFETCH(QJsonObject, row);
         User appState(storeFile()), shared(storeFile());
         BindPhoneView view(appState, shared, *client, scheduler, "zhang.san", "pw");
-        for (const char *phone :
-             {"1380000000", "138000000000", "+8613800000000", "138 0000 0000", "23800000000", ""}) {
-            view.setPhoneNumber(QString::fromUtf8(phone));
-            view.requestCode();
-            QCOMPARE(view.alertMessage(), QStringLiteral("请输入正确的手机号"));
-            view.acknowledgeAlert();
-        }
+        view.setPhoneNumber(row["phone"].toString());
+        view.requestCode();
+        QCOMPARE(view.alertMessage(), QStringLiteral("请输入正确的手机号"));
+        view.acknowledgeAlert();
         view.bind();
         QCOMPARE(view.alertMessage(), QStringLiteral("请输入验证码"));
         QCOMPARE(running(), 0);
@@ -179,38 +183,17 @@ private slots:
         QVERIFY(view.shouldlogin());
     }
 
-    void passwordChecksInOrder_data()
-    {
-        QTest::addColumn<QString>("code");
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<QString>("second");
-        QTest::addColumn<QString>("message");
-        const auto row = [](const char *tag, const char *code, const QString &first,
-                            const QString &second, const char *message) {
-            QTest::newRow(tag) << QString::fromUtf8(code) << first << second
-                               << QString::fromUtf8(message);
-        };
-        row("no code", "", "abc", "abd", "请输入验证码");
-        row("no password", "1", "", "", "请输入新密码");
-        row("no repeat", "1", "abcdef", "", "请再次输入新密码");
-        row("differ before length", "1", "abc", "abd", "两次输入密码不一致，请重新输入密码");
-        row("five", "1", "abcde", "abcde", "请输入新密码且密码长度不能小于6位");
-        const QString marked = QStringLiteral("e\u0301e\u0301e\u0301e\u0301e\u0301");
-        row("combining marks count once", "1", marked, marked, "请输入新密码且密码长度不能小于6位");
-    }
+    void passwordChecksInOrder_data() { addRows(QStringLiteral("account/password-checks.json")); }
     void passwordChecksInOrder()
     {
-        QFETCH(QString, code);
-        QFETCH(QString, first);
-        QFETCH(QString, second);
-        QFETCH(QString, message);
+        QFETCH(QJsonObject, row);
         User appState(storeFile()), shared(storeFile());
         ChangePasswordView view(appState, shared, *client, scheduler);
-        view.setVerificationCode(code);
-        view.setNewpassword(first);
-        view.setCenterpassword(second);
+        view.setVerificationCode(row["code"].toString());
+        view.setNewpassword(row["first"].toString());
+        view.setCenterpassword(row["second"].toString());
         view.change();
-        QCOMPARE(view.alertMessage(), message);
+        QCOMPARE(view.alertMessage(), row["message"].toString());
         QCOMPARE(running(), 0);
     }
 

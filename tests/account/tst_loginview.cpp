@@ -4,6 +4,7 @@
 #include "core/UrlOpener.h"
 #include "net/ServiceClient.h"
 #include "session/User.h"
+#include "support/TestData.h"
 #include "support/https/HttpsTestServer.h"
 #include "support/https/TestClientConfig.h"
 
@@ -14,6 +15,7 @@
 #include <QUrlQuery>
 
 using namespace orvelle;
+using orvelle::test::addRows;
 using orvelle::test::Answer;
 using orvelle::test::HttpsTestServer;
 
@@ -72,24 +74,12 @@ private slots:
 
     void phoneNumberChoosesTheEndpoint_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("path");
-        const auto row = [](const char *tag, const char *typed, const char *path) {
-            QTest::newRow(tag) << QString::fromUtf8(typed) << QString::fromLatin1(path);
-        };
-        row("mobile", "13800000000", "/notes/MobileLogin");
-        row("ten digits", "1380000000", "/notes/NotesLogin");
-        row("twelve digits", "138000000000", "/notes/NotesLogin");
-        row("not starting with 1", "23800000000", "/notes/NotesLogin");
-        row("trailing newline", "13800000000\n", "/notes/NotesLogin");
-        row("full-width digits", "１３８００００００００", "/notes/NotesLogin");
-        row("notes name", "zhang.san", "/notes/NotesLogin");
+        addRows(QStringLiteral("account/sign-in-paths.json"));
     }
     void phoneNumberChoosesTheEndpoint()
     {
-        QFETCH(QString, typed);
-        QFETCH(QString, path);
-        QCOMPARE(LoginView::signInPath(typed), path);
+        QFETCH(QJsonObject, row);
+        QCOMPARE(LoginView::signInPath(row["typed"].toString()), row["path"].toString());
     }
 
     void emptyFieldsAreToastedNotSent()
@@ -142,26 +132,13 @@ private slots:
 
     void failedSignInsEndInTheMessageBox_data()
     {
-        QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<bool>("bindPhone");
-        const auto row = [](const char *tag, const char *answer, const char *message, bool bind) {
-            QTest::newRow(tag) << QByteArray(answer) << QString(message) << bind;
-        };
-        row("refusal", R"({"code":2,"msg":"密码错误"})", "密码错误", false);
-        row("unbound phone inside a longer text",
-            R"({"code":0,"msg":"提示：此账号未绑定手机号，请绑定手机号。"})",
-            "提示：此账号未绑定手机号，请绑定手机号。", true);
-        row("no token", R"({"code":1,"userinfo":{"username":"x"}})", "登录失败", false);
-        row("not json", "<html>", "网络错误!", false);
+        addRows(QStringLiteral("account/failed-sign-ins.json"));
     }
 
     void failedSignInsEndInTheMessageBox()
     {
-        QFETCH(QByteArray, answer);
-        QFETCH(QString, message);
-        QFETCH(bool, bindPhone);
-        server.setFallback(Answer::json(answer.toStdString()));
+        QFETCH(QJsonObject, row);
+        server.setFallback(Answer::json(row["answer"].toString().toStdString()));
         Screen screen(storeFile());
         QSignalSpy alert(&screen.view, &LoginView::showAlertChanged);
         screen.view.setPhoneNumber(QStringLiteral("13800000000"));
@@ -169,8 +146,8 @@ private slots:
         screen.view.signIn();
         QVERIFY(alert.wait());
         QCOMPARE(lastPath(), std::string("/TolvKsServer/notes/MobileLogin"));
-        QCOMPARE(screen.view.alertMessage(), message);
-        QCOMPARE(screen.view.shouldNavigate(), bindPhone);
+        QCOMPARE(screen.view.alertMessage(), row["message"].toString());
+        QCOMPARE(screen.view.shouldNavigate(), row["bindPhone"].toBool());
         // The typed texts stay; nothing was signed in.
         QCOMPARE(screen.view.phoneNumber(), QStringLiteral("13800000000"));
         QCOMPARE(screen.view.password(), QStringLiteral("pw"));

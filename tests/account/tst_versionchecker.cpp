@@ -1,6 +1,7 @@
 #include "account/VersionChecker.h"
 #include "core/UrlOpener.h"
 #include "support/ManualScheduler.h"
+#include "support/TestData.h"
 
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -9,6 +10,7 @@
 
 using namespace orvelle;
 using namespace std::chrono_literals;
+using orvelle::test::addRows;
 using orvelle::test::ManualScheduler;
 
 namespace {
@@ -51,42 +53,32 @@ class TestVersionChecker : public QObject
     static void settle() { QCoreApplication::processEvents(); }
 
 private slots:
+    // A row without "number" is refused.
+    void buildNumbers_data() { addRows(QStringLiteral("account/build-numbers.json")); }
     void buildNumbers()
     {
-        QCOMPARE(parseBuildNumber("12"), 12);
-        QCOMPARE(parseBuildNumber("+7"), 7);
-        QCOMPARE(parseBuildNumber("-3"), -3);
-        QCOMPARE(parseBuildNumber("9223372036854775807"), Q_INT64_C(9223372036854775807));
-        for (const char *bad : {"", " 12", "12 ", "1.0", "0x10", "9223372036854775808", "+", "١٢"})
-            QVERIFY2(!parseBuildNumber(QString::fromUtf8(bad)), bad);
+        QFETCH(QJsonObject, row);
+        const auto parsed = parseBuildNumber(row["text"].toString());
+        QCOMPARE(parsed.has_value(), row.contains("number"));
+        if (parsed)
+            QCOMPARE(*parsed, row["number"].toString().toLongLong());
     }
 
     void olderBuildRaisesTheAlert_data()
     {
-        QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<bool>("alert");
-        QTest::newRow("same build") << QByteArray(R"({"version":{"v_number":12}})") << false;
-        QTest::newRow("newer build") << QByteArray(R"({"version":{"v_number":13}})") << true;
-        QTest::newRow("older published") << QByteArray(R"({"version":{"v_number":-1}})") << false;
-        QTest::newRow("number as text") << QByteArray(R"({"version":{"v_number":"99"}})") << false;
-        QTest::newRow("fraction") << QByteArray(R"({"version":{"v_number":12.5}})") << false;
-        QTest::newRow("empty version") << QByteArray(R"({"version":{}})") << false;
-        QTest::newRow("no version") << QByteArray(R"({"code":1})") << false;
-        QTest::newRow("version not object") << QByteArray(R"({"version":[13]})") << false;
+        addRows(QStringLiteral("account/version-answers.json"));
     }
     void olderBuildRaisesTheAlert()
     {
-        QFETCH(QByteArray, answer);
-        QFETCH(bool, alert);
+        QFETCH(QJsonObject, row);
         ManualScheduler scheduler;
         RecordingOpener opener;
-        // No raw strings holding "//" here: moc would read them as comments.
-        CannedService service{{parse(answer.constData())}};
+        CannedService service{{row["answer"].toObject()}};
         VersionChecker checker(service.query(), "12", scheduler, opener);
         checker.check();
         settle();
         QCOMPARE(service.queries, 1);
-        QCOMPARE(checker.showAlert(), alert);
+        QCOMPARE(checker.showAlert(), row["alert"].toBool());
     }
 
     void alertTextsAndTheUpdateAction()

@@ -1,6 +1,7 @@
 #include "hazard/SHazardDescriptorView.h"
 #include "platform/Camera.h"
 #include "support/ServiceFixture.h"
+#include "support/TestData.h"
 
 #include <QJsonArray>
 #include <QSignalSpy>
@@ -12,7 +13,11 @@ using Row = SHazardDescriptorView::Row;
 namespace json = endpoints::json;
 
 namespace {
-const char *const twoPlaces = R"({"code":1,"checkitems":[{"place":"一号窑"},{"place":"原料库"}]})";
+std::string answer(const char *name)
+{
+    return answerIn(QStringLiteral("hazard/form.json"), QLatin1String(name));
+}
+const std::string twoPlaces = answer("two places");
 
 QStringList sortedImageAddresses(const QJsonObject &body)
 {
@@ -117,16 +122,8 @@ private slots:
         QVERIFY(!form->picker());
 
         // A long list narrows as the user types; the first match is taken.
-        QStringList many;
-        for (int i = 1; i <= 40; ++i)
-            many << QStringLiteral("%1号皮带廊").arg(i);
-        QJsonArray items;
-        for (const QString &name : many)
-            items.append(QJsonObject{{"place", name}});
         service->clearAnswers();
-        service->answer(
-            json::standardPlace,
-            QJsonDocument(QJsonObject{{"code", 1}, {"checkitems", items}}).toJson().toStdString());
+        service->answer(json::standardPlace, answer("forty places"));
         form->appeared();
         QTRY_COMPARE_WITH_TIMEOUT(form->place().size(), 40, 20000);
         form->tapRow(int(Row::Place));
@@ -201,9 +198,9 @@ private slots:
     void aFullReportAndTheClose()
     {
         auto form = shownForm();
-        expectBody(service->lastBody(json::standardPlace), {{"db", "QMDB/gongan/SafetyCheck.nsf"},
-                                                            {"db_vw", "vw-StandardPlace"},
-                                                            {"server", config.notesServer}});
+        QJsonObject places = recordIn(QStringLiteral("hazard/form.json"), "places request");
+        places["server"] = config.notesServer;
+        expectBody(service->lastBody(json::standardPlace), places);
         fillIn(*form, {41, 42});
         // A photo still being decoded from the album goes with the report.
         form->photos()->imagePicker()->pick({albumFile(43)});
@@ -223,28 +220,10 @@ private slots:
         const QJsonObject body = service->lastBody(json::createDanger);
         QCOMPARE(sortedImageAddresses(body),
                  QStringList({"http://g/w41.jpg", "http://g/w42.jpg", "http://g/w43.jpg"}));
-        const QString description = QStringLiteral("皮带机护罩脱落\n  ");
-        expectBody(body, {{"ou1", "岚石水泥"},
-                          {"ou2", "矿山分厂"},
-                          {"allapprove", "0"},
-                          {"checkdept", "岚石水泥/矿山分厂"},
-                          {"checkname", "隐患登记"},
-                          {"db", "QMDB/gongan/SafetyCheck.nsf"},
-                          {"image", body.value("image")},
-                          {"openimageurl", ""},
-                          {"place", "原料库"},
-                          {"rowcount", "1"},
-                          {"server", config.notesServer},
-                          {"username", "zhangwei"},
-                          {"yhfrom", "专项检查"},
-                          {"weather", "雨"},
-                          {"checkitems", QJsonArray{QJsonObject{{"id", "1"},
-                                                                {"projectitem", description},
-                                                                {"yhlevel", "一般隐患"},
-                                                                {"yhtype", "现场管理"},
-                                                                {"yhtypes", "设备设施"},
-                                                                {"isapprove", "1"},
-                                                                {"distription", description}}}}});
+        QJsonObject report = recordIn(QStringLiteral("hazard/form.json"), "full report");
+        report["server"] = config.notesServer;
+        report["image"] = body.value("image");
+        expectBody(body, report);
         QCOMPARE(closing.size(), 0);
         form->acknowledgeAlert();
         QCOMPARE(closing.size(), 1);
@@ -285,19 +264,6 @@ private slots:
         auto form = shownForm();
         QCOMPARE(form->place(), QStringList{QStringLiteral("熟料库")});
 
-        // Answers with nothing usable give an empty list, not an error.
-        for (const char *answer : {R"({"code":1,"checkitems":[{"id":"1"}]})", R"({"code":1})",
-                                   R"({"code":1,"checkitems":"一号窑"})"}) {
-            service->clearAnswers();
-            service->answer(json::standardPlace, answer);
-            auto empty = newForm();
-            empty->appeared();
-            empty->tapRow(int(Row::Place));
-            QTRY_VERIFY_WITH_TIMEOUT(empty->showPlacePicker(), 20000);
-            QVERIFY2(empty->picker()->shownChoices().isEmpty(), answer);
-            QVERIFY(!empty->showAlert());
-        }
-
         // A record that does not decode: the message, and the list stays.
         service->clearAnswers();
         service->answer(json::standardPlace, R"({"code":1,"msg":7,"checkitems":[]})");
@@ -305,6 +271,21 @@ private slots:
         QVERIFY(alerted(*form));
         QCOMPARE(form->alertMessage(), QStringLiteral("数据错误!!!"));
         QCOMPARE(form->place(), QStringList{QStringLiteral("熟料库")});
+    }
+
+    // Answers with nothing usable give an empty list, not an error.
+    void unusablePlaceAnswers_data() { addRows(QStringLiteral("hazard/unusable-places.json")); }
+    void unusablePlaceAnswers()
+    {
+        QFETCH(QJsonObject, row);
+        service->clearAnswers();
+        service->answer(json::standardPlace, row["answer"].toString().toStdString());
+        auto empty = newForm();
+        empty->appeared();
+        empty->tapRow(int(Row::Place));
+        QTRY_VERIFY_WITH_TIMEOUT(empty->showPlacePicker(), 20000);
+        QVERIFY(empty->picker()->shownChoices().isEmpty());
+        QVERIFY(!empty->showAlert());
     }
 
     void aFailedPlaceListLoadsAgainFromItsRow()
@@ -398,35 +379,27 @@ private slots:
 
     // The service stored the report: answers it cannot be decoded from still
     // close the form, while refusals keep everything.
+    void answersOfTheSubmission_data()
+    {
+        addRows(QStringLiteral("hazard/submission-answers.json"));
+    }
     void answersOfTheSubmission()
     {
-        const struct
-        {
-            const char *answer;
-            const char *message;
-            bool stored;
-        } cases[] = {
-            {R"({"code":"1","msg":"已登记"})", "已登记", true},
-            {R"({"code":1,"msg":5})", "", true},
-            {R"({"code":0,"msg":"部门不存在"})", "部门不存在", false},
-            {R"({"code":1,"msg":"ok"}x)", "网络错误!", false},
-        };
-        for (const auto &c : cases) {
-            auto form = shownForm();
-            fillIn(*form, {41});
-            service->answer(json::createDanger, c.answer);
-            form->submit();
-            QVERIFY(alerted(*form));
-            QCOMPARE(form->alertMessage(), QString::fromUtf8(c.message));
-            QCOMPARE(form->navigateToContentView(), c.stored);
-            QVERIFY(!form->isLoading());
-            QCOMPARE(form->photos()->selectedImages()->count(), 1);
-            QSignalSpy closing(form.get(), &SHazardDescriptorView::closeRequested);
-            form->acknowledgeAlert();
-            QCOMPARE(closing.size(), c.stored ? 1 : 0);
-            QVERIFY2(c.stored || form->canSubmit(), c.answer);
-            init();
-        }
+        QFETCH(QJsonObject, row);
+        const bool stored = row["stored"].toBool();
+        auto form = shownForm();
+        fillIn(*form, {41});
+        service->answer(json::createDanger, row["answer"].toString().toStdString());
+        form->submit();
+        QVERIFY(alerted(*form));
+        QCOMPARE(form->alertMessage(), row["message"].toString());
+        QCOMPARE(form->navigateToContentView(), stored);
+        QVERIFY(!form->isLoading());
+        QCOMPARE(form->photos()->selectedImages()->count(), 1);
+        QSignalSpy closing(form.get(), &SHazardDescriptorView::closeRequested);
+        form->acknowledgeAlert();
+        QCOMPARE(closing.size(), stored ? 1 : 0);
+        QVERIFY(stored || form->canSubmit());
     }
 };
 

@@ -1,6 +1,7 @@
 #include "inspection/DetailedOnspectionListView.h"
 #include "platform/Camera.h"
 #include "support/ServiceFixture.h"
+#include "support/TestData.h"
 
 #include <QJsonArray>
 #include <QSignalSpy>
@@ -11,11 +12,7 @@ using namespace orvelle::test;
 namespace json = orvelle::endpoints::json;
 
 namespace {
-const char *twoItemSheet = R"({"code":1,"checkdept":"安全部","checkname":"日检表",
-    "checkpl":"PL-9","key":"K-9","place":"一号线","rowcount":4,"yhfrom":"日常检查",
-    "checkitems":[{"id":"1","projectitem":"护栏","yhtype":"设备","yhtypes":"防护",
-                   "yhlevel":"一般隐患"},
-                  {"id":"2","projectitem":"照明"}]})";
+const std::string twoItemSheet = answerIn(QStringLiteral("inspection/sheet.json"), "two items");
 } // namespace
 
 // The on-site check sheet: loading, judging, validation, photos, submission.
@@ -26,7 +23,7 @@ class TestSheet : public QObject, ServiceFixture
     std::unique_ptr<CameraProvider> noCamera = CameraProvider::none();
 
     std::unique_ptr<DetailedOnspectionListView>
-    sheet(const char *answer, QList<QImage> onsite = {photo(40)}, const QString &key = "K-1")
+    sheet(const std::string &answer, QList<QImage> onsite = {photo(40)}, const QString &key = "K-1")
     {
         service->answerAlways(json::receiveSheet, answer);
         auto view = std::make_unique<DetailedOnspectionListView>(
@@ -75,34 +72,10 @@ private slots:
         for (const char *common : {"PhoneAppType", "PhoneDeviceBrand", "PhoneSystemModel",
                                    "PhoneSystemDevice", "PhoneSystemVersion", "verson"})
             QVERIFY(body.take(QLatin1String(common)) != QJsonValue::Undefined);
-        const auto item = [](const char *id, const char *name, QJsonValue type, QJsonValue types,
-                             QJsonValue level) {
-            return QJsonObject{{"id", id},         {"projectitem", name}, {"yhlevel", level},
-                               {"yhtype", type},   {"yhtypes", types},    {"isapprove", "0"},
-                               {"distription", ""}};
-        };
-        const QJsonObject expected{
-            {"allapprove", "1"},
-            {"checkdept", "安全部"},
-            {"checkname", "日检表"},
-            {"checkpl", "PL-9"},
-            {"db", "QMDB/gongan/SafetyCheck.nsf"},
-            // The key the service returned, not the one the sheet was opened with.
-            {"key", "K-9"},
-            {"openimageurl", "http://g/w40.jpg"},
-            {"image", ""},
-            {"ou1", "岚石水泥"},
-            {"ou2", "矿山分厂"},
-            {"place", ""},
-            {"username", "zhangwei"},
-            {"rowcount", 4},
-            {"server", config.notesServer},
-            {"weather", "晴"},
-            {"yhfrom", "日常检查"},
-            {"checkitems",
-             QJsonArray{item("1", "护栏", "设备", "防护", "一般隐患"),
-                        item("2", "照明", QJsonValue::Null, QJsonValue::Null, QJsonValue::Null)}},
-        };
+        // The key the service returned, not the one the sheet was opened with.
+        QJsonObject expected =
+            recordIn(QStringLiteral("inspection/sheet.json"), "two items qualified");
+        expected["server"] = config.notesServer;
         QCOMPARE(body, expected);
         QVERIFY(body.value("rowcount").isDouble());
 

@@ -6,6 +6,7 @@
 #include "platform/Beeper.h"
 #include "platform/Camera.h"
 #include "support/ServiceFixture.h"
+#include "support/TestData.h"
 
 #include <QJsonArray>
 #include <QRegularExpression>
@@ -19,10 +20,11 @@ using namespace orvelle::test;
 namespace json = orvelle::endpoints::json;
 
 namespace {
-const char *todayList = R"({"code":1,"checkitems":[
-    {"id":"1","key":"K-1","project":"一号破碎机","qzdept":"岚石水泥/矿山分厂"},
-    {"id":"2","project":"无钥匙的点"},
-    {"id":"3","key":"K-3"}]})";
+std::string answer(const char *name)
+{
+    return answerIn(QStringLiteral("inspection/tasklists.json"), QLatin1String(name));
+}
+const std::string todayList = answer("today");
 
 QString rowText(QAbstractItemModel *model, int row, const char *role)
 {
@@ -223,9 +225,7 @@ private slots:
 
     void recordListOfACheckPoint()
     {
-        service->answer(json::todayDeptCheck, R"({"code":1,"dbVw":"v","checkitems":[
-            {"checkname":"日检表","checkdate":"2026-12-07 08:30","checkpeople":"张伟","frmno":"F-1"},
-            {"checkname":"无单号"}]})");
+        service->answer(json::todayDeptCheck, answer("records of a point"));
         InspectionItemDetailView view(*client, config.notesServer, *user, QStringLiteral("K-1"));
         view.appeared();
         QTRY_COMPARE_WITH_TIMEOUT(view.checkitems()->rowCount(), 2, 20000);
@@ -255,16 +255,7 @@ private slots:
 
     void submittedSheetReadOnly()
     {
-        service->answer(
-            json::todayCheckNo,
-            "{\"code\":1,\"rowcount\":\"3\",\"image\":"
-            "\"----http://127.0.0.1:50080/files/a.jpg--------"
-            "http://127.0.0.1:50080/files/b.jpg----file:///sdcard/c.jpg----"
-            "javascript:alert(1)----//127.0.0.1/d.jpg----\","
-            "\"checkitems\":[{\"id\":\"1\",\"projectitem\":\"护栏\",\"isapprove\":\"1\"},"
-            "{\"id\":\"2\",\"isapprove\":\"\"},"
-            "{\"id\":\"3\",\"projectitem\":\"照明\",\"isapprove\":\"0\","
-            "\"distription\":\"旧\"}]}");
+        service->answer(json::todayCheckNo, answer("submitted"));
         DetailedInspectionListView view(*client, config.notesServer, QStringLiteral("F-1"));
         QVERIFY(view.isLoading()); // from the start
         view.appeared();

@@ -26,6 +26,32 @@ inline QJsonValue testJson(const QString &name)
     return document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object());
 }
 
+// An answer as the service sends it: a string as it stands (it need not be
+// JSON), an object or an array as compact JSON.
+inline std::string answerText(const QJsonValue &value)
+{
+    if (value.isString())
+        return value.toString().toStdString();
+    const QJsonDocument document =
+        value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject());
+    return document.toJson(QJsonDocument::Compact).toStdString();
+}
+
+// The answer `name` of a data file that holds one object of named answers.
+inline std::string answerIn(const QString &file, const QString &name)
+{
+    const QJsonValue value = testJson(file)[name];
+    if (value.isUndefined())
+        qFatal("%s has no answer %s", qPrintable(file), qPrintable(name));
+    return answerText(value);
+}
+
+// The same answer as the record a decoder gets.
+inline QJsonObject recordIn(const QString &file, const QString &name)
+{
+    return QJsonDocument::fromJson(QByteArray::fromStdString(answerIn(file, name))).object();
+}
+
 // One row a JSON object of the array in the data file, in the column "row",
 // named by its "tag" (or, without one, by the whole object).
 inline void addRows(const QString &name)
