@@ -173,11 +173,11 @@ QString fillInAndSubmit(const Road &road, const QString &key, int number, bool u
             sheet->photos()->selectedImages()->append(picture(sheetCount + number));
         }
         sheet->upload();
-        if (!waitUntil(sheet, changed, [&] { return sheet->showAlert(); }))
+        if (!waitUntil(sheet, changed, [&] { return sheet->alert()->shown(); }))
             problem = QStringLiteral("no answer");
-        else if (sheet->alertMessage() != storedText || !sheet->shouldNavigate())
-            problem = sheet->alertMessage();
-        sheet->acknowledgeAlert();
+        else if (sheet->alert()->message() != storedText || !sheet->shouldNavigate())
+            problem = sheet->alert()->message();
+        sheet->alert()->acknowledge();
     }
     // Closed as the task list closes it, before the next one opens.
     const QPointer<DetailedOnspectionListView> closed = sheet;

@@ -17,7 +17,9 @@ BindPhoneView::BindPhoneView(User &appState, User &sharedUser, ServiceClient &cl
     , m_countdown(scheduler, this)
     , m_username(username)
     , m_password(password)
-{}
+{
+    connect(&m_alert, &AlertState::acknowledged, this, &BindPhoneView::alertAcknowledged);
+}
 
 void BindPhoneView::setPhoneNumber(const QString &text)
 {
@@ -54,28 +56,21 @@ void BindPhoneView::setShouldlogin(bool on)
     emit changed();
 }
 
-void BindPhoneView::alert(const QString &message)
-{
-    m_alertMessage = message;
-    m_showAlert = true;
-    emit changed();
-}
-
 void BindPhoneView::requestCode()
 {
     if (!m_countdown.buttonEnabled())
         return;
     if (!LoginView::isMobileNumber(m_phoneNumber)) {
-        alert(QStringLiteral("请输入正确的手机号"));
+        m_alert.show(QStringLiteral("请输入正确的手机号"));
         return;
     }
     m_client.sendFormRequest(
         endpoints::form::verifyRegistCode, {{QStringLiteral("mobile"), m_phoneNumber}}, this,
         [this](const std::optional<QString> &, qint64, const QJsonObject &) {
-            alert(QStringLiteral("发送验证码成功！"));
+            m_alert.show(QStringLiteral("发送验证码成功！"));
             m_countdown.start();
         },
-        [this](qint64, const QString &message) { alert(message); });
+        [this](qint64, const QString &message) { m_alert.show(message); });
 }
 
 void BindPhoneView::bind()
@@ -85,7 +80,7 @@ void BindPhoneView::bind()
     if (m_submitting)
         return;
     if (m_verificationCode.isEmpty()) {
-        alert(QStringLiteral("请输入验证码"));
+        m_alert.show(QStringLiteral("请输入验证码"));
         return;
     }
     if (m_username.isEmpty()) {
@@ -105,18 +100,16 @@ void BindPhoneView::bind()
             m_shouldNavigate = true;
             m_sharedUser.setMobile(phone);
             // A success without a text still needs words in the box.
-            alert(msg.value_or(QStringLiteral("绑定成功")));
+            m_alert.show(msg.value_or(QStringLiteral("绑定成功")));
         },
         [this](qint64, const QString &message) {
             m_submitting = false;
-            alert(message);
+            m_alert.show(message);
         });
 }
 
-void BindPhoneView::acknowledgeAlert()
+void BindPhoneView::alertAcknowledged()
 {
-    m_showAlert = false;
-    emit changed();
     if (!m_shouldNavigate)
         return;
     if (m_appState.isSignedIn()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CodeCountdown.h"
+#include "core/AlertState.h"
 #include "core/ChildScreen.h"
 
 #include <QObject>
@@ -27,8 +28,7 @@ class BindPhoneView : public QObject
     Q_PROPERTY(QString phoneNumber READ phoneNumber WRITE setPhoneNumber NOTIFY changed)
     Q_PROPERTY(
         QString verificationCode READ verificationCode WRITE setVerificationCode NOTIFY changed)
-    Q_PROPERTY(bool showAlert READ showAlert NOTIFY changed)
-    Q_PROPERTY(QString alertMessage READ alertMessage NOTIFY changed)
+    Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)
     Q_PROPERTY(bool shouldNavigate READ shouldNavigate NOTIFY changed)
     Q_PROPERTY(bool shouldlogin READ shouldlogin WRITE setShouldlogin NOTIFY changed)
     Q_PROPERTY(orvelle::LoginView *loginView READ loginView NOTIFY changed)
@@ -49,8 +49,7 @@ public:
     void setVerificationCode(const QString &text);
     QString username() const { return m_username; }
     QString password() const { return m_password; }
-    bool showAlert() const { return m_showAlert; }
-    QString alertMessage() const { return m_alertMessage; }
+    AlertState *alert() { return &m_alert; }
     bool shouldNavigate() const { return m_shouldNavigate; }
     bool shouldlogin() const { return m_shouldlogin; }
     void setShouldlogin(bool on);
@@ -64,14 +63,13 @@ public:
     Q_INVOKABLE void requestCode();
     // "绑定手机号"
     Q_INVOKABLE void bind();
-    // "确定" of the message box.
-    Q_INVOKABLE void acknowledgeAlert();
 
 signals:
     void changed();
 
 private:
-    void alert(const QString &message);
+    // "确定" of the message box.
+    void alertAcknowledged();
 
     User &m_appState;
     User &m_sharedUser;
@@ -81,8 +79,7 @@ private:
     QString m_verificationCode;
     QString m_username;
     QString m_password;
-    bool m_showAlert = false;
-    QString m_alertMessage;
+    AlertState m_alert;
     bool m_submitting = false;
     bool m_shouldNavigate = false;
     bool m_shouldlogin = false;

@@ -15,7 +15,9 @@ ChangePasswordView::ChangePasswordView(User &appState, User &sharedUser, Service
     , m_sharedUser(sharedUser)
     , m_client(client)
     , m_countdown(scheduler, this)
-{}
+{
+    connect(&m_alert, &AlertState::acknowledged, this, &ChangePasswordView::alertAcknowledged);
+}
 
 QString ChangePasswordView::mobileText() const
 {
@@ -55,13 +57,6 @@ int ChangePasswordView::perceivedLength(const QString &text)
     return count;
 }
 
-void ChangePasswordView::alert(const QString &message)
-{
-    m_alertMessage = message;
-    m_showAlert = true;
-    emit changed();
-}
-
 void ChangePasswordView::requestCode()
 {
     if (!m_countdown.buttonEnabled())
@@ -70,11 +65,10 @@ void ChangePasswordView::requestCode()
     m_client.sendFormRequest(
         endpoints::form::verifyRegistReCode, {}, this,
         [this](const std::optional<QString> &, qint64, const QJsonObject &) {
-            m_alertMessage = QStringLiteral("发送验证码成功！");
             m_countdown.start();
-            alert(m_alertMessage);
+            m_alert.show(QStringLiteral("发送验证码成功！"));
         },
-        [this](qint64, const QString &message) { alert(message); });
+        [this](qint64, const QString &message) { m_alert.show(message); });
 }
 
 QString ChangePasswordView::firstProblem() const
@@ -99,7 +93,7 @@ void ChangePasswordView::change()
     if (m_submitting)
         return;
     if (const QString problem = firstProblem(); !problem.isEmpty()) {
-        alert(problem);
+        m_alert.show(problem);
         return;
     }
     const QJsonObject parameters{
@@ -113,18 +107,16 @@ void ChangePasswordView::change()
         [this](const std::optional<QString> &, qint64, const QJsonObject &) {
             m_submitting = false;
             m_shouldNavigate = true;
-            alert(QStringLiteral("修改密码成功,请等5分钟之后登录，否则引起账号锁定"));
+            m_alert.show(QStringLiteral("修改密码成功,请等5分钟之后登录，否则引起账号锁定"));
         },
         [this](qint64, const QString &message) {
             m_submitting = false;
-            alert(message);
+            m_alert.show(message);
         });
 }
 
-void ChangePasswordView::acknowledgeAlert()
+void ChangePasswordView::alertAcknowledged()
 {
-    m_showAlert = false;
-    emit changed();
     if (!m_shouldNavigate)
         return;
     m_shouldNavigate = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CodeCountdown.h"
+#include "core/AlertState.h"
 
 #include <QObject>
 #include <QtQml/qqmlregistration.h>
@@ -23,8 +24,7 @@ class ChangePasswordView : public QObject
         QString verificationCode READ verificationCode WRITE setVerificationCode NOTIFY changed)
     Q_PROPERTY(QString newpassword READ newpassword WRITE setNewpassword NOTIFY changed)
     Q_PROPERTY(QString centerpassword READ centerpassword WRITE setCenterpassword NOTIFY changed)
-    Q_PROPERTY(bool showAlert READ showAlert NOTIFY changed)
-    Q_PROPERTY(QString alertMessage READ alertMessage NOTIFY changed)
+    Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)
     Q_PROPERTY(bool shouldNavigate READ shouldNavigate NOTIFY changed)
     Q_PROPERTY(CodeCountdown *countdown READ countdown CONSTANT)
 
@@ -41,8 +41,7 @@ public:
     void setNewpassword(const QString &text);
     QString centerpassword() const { return m_centerpassword; }
     void setCenterpassword(const QString &text);
-    bool showAlert() const { return m_showAlert; }
-    QString alertMessage() const { return m_alertMessage; }
+    AlertState *alert() { return &m_alert; }
     bool shouldNavigate() const { return m_shouldNavigate; }
     CodeCountdown *countdown() { return &m_countdown; }
     // Its page was closed; the view may live on while the page leaves.
@@ -55,14 +54,13 @@ public:
     Q_INVOKABLE void requestCode();
     // "修改"
     Q_INVOKABLE void change();
-    // "确定" of the message box.
-    Q_INVOKABLE void acknowledgeAlert();
 
 signals:
     void changed();
 
 private:
-    void alert(const QString &message);
+    // "确定" of the message box.
+    void alertAcknowledged();
     QString firstProblem() const;
 
     User &m_appState;
@@ -72,8 +70,7 @@ private:
     QString m_verificationCode;
     QString m_newpassword;
     QString m_centerpassword;
-    bool m_showAlert = false;
-    QString m_alertMessage;
+    AlertState m_alert;
     bool m_submitting = false;
     bool m_shouldNavigate = false;
 };

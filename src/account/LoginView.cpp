@@ -24,7 +24,9 @@ LoginView::LoginView(User &appState, User &sharedUser, ServiceClient &client,
     , m_versionChecker(versionChecker)
     , m_siteUrl(siteUrl)
     , m_toastManager(this)
-{}
+{
+    connect(&m_alert, &AlertState::acknowledged, this, &LoginView::alertAcknowledged);
+}
 
 bool LoginView::isMobileNumber(const QString &text)
 {
@@ -141,16 +143,11 @@ void LoginView::handleFailure(const QString &message)
     }
     if (navigation)
         emit navigationChanged();
-    if (m_alertMessage != message) {
-        m_alertMessage = message;
-        emit alertMessageChanged();
-    }
-    setAlert(true);
+    m_alert.show(message);
 }
 
-void LoginView::acknowledgeAlert()
+void LoginView::alertAcknowledged()
 {
-    setAlert(false);
     // The refusal flags are used up here, so a later message box (the
     // forgotten-password hint) does not push the binding screen again.
     if (m_shouldNavigate) {
@@ -178,14 +175,6 @@ void LoginView::enterGuestMode()
     m_sharedUser.setOu1(QString());
     m_sharedUser.setOu2(QString());
     m_sharedUser.setMobile(QStringLiteral("游客"));
-}
-
-void LoginView::setAlert(bool on)
-{
-    if (m_showAlert == on)
-        return;
-    m_showAlert = on;
-    emit showAlertChanged();
 }
 
 } // namespace orvelle

@@ -2,6 +2,7 @@
 
 #include "BindPhoneView.h"
 #include "VersionChecker.h"
+#include "core/AlertState.h"
 #include "core/ChildScreen.h"
 #include "core/ToastManager.h"
 #include "platform/WebView.h"
@@ -26,8 +27,7 @@ class LoginView : public QObject
     Q_PROPERTY(VersionChecker *versionChecker READ versionChecker CONSTANT)
     Q_PROPERTY(QString phoneNumber READ phoneNumber WRITE setPhoneNumber NOTIFY phoneNumberChanged)
     Q_PROPERTY(QString password READ password WRITE setPassword NOTIFY passwordChanged)
-    Q_PROPERTY(bool showAlert READ showAlert NOTIFY showAlertChanged)
-    Q_PROPERTY(QString alertMessage READ alertMessage NOTIFY alertMessageChanged)
+    Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)
     Q_PROPERTY(bool shouldNavigate READ shouldNavigate NOTIFY navigationChanged)
     Q_PROPERTY(bool shouldNavigatemobile READ shouldNavigatemobile WRITE setShouldNavigatemobile
                    NOTIFY navigationChanged)
@@ -57,8 +57,7 @@ public:
     void setPhoneNumber(const QString &text);
     QString password() const { return m_password; }
     void setPassword(const QString &text);
-    bool showAlert() const { return m_showAlert; }
-    QString alertMessage() const { return m_alertMessage; }
+    AlertState *alert() { return &m_alert; }
     bool shouldNavigate() const { return m_shouldNavigate; }
     bool shouldNavigatemobile() const { return m_bindPhone.isOpen(); }
     // Made with the typed account and password each time it is pushed.
@@ -77,8 +76,6 @@ public:
     Q_INVOKABLE void signIn();
     // "忘记密码"
     Q_INVOKABLE void forgotPassword();
-    // "确定" of the message box.
-    Q_INVOKABLE void acknowledgeAlert();
     // "岚石集团官网"
     Q_INVOKABLE void openWebSite();
     // "游客访问"
@@ -92,14 +89,13 @@ public:
 signals:
     void phoneNumberChanged();
     void passwordChanged();
-    void showAlertChanged();
-    void alertMessageChanged();
     void navigationChanged();
     void showWebViewChanged();
     void focusedFieldChanged();
 
 private:
-    void setAlert(bool on);
+    // "确定" of the message box: a refusal's navigation happens here.
+    void alertAcknowledged();
 
     User &m_appState;
     User &m_sharedUser;
@@ -109,8 +105,7 @@ private:
     ToastManager m_toastManager;
     QString m_phoneNumber;
     QString m_password;
-    bool m_showAlert = false;
-    QString m_alertMessage;
+    AlertState m_alert;
     bool m_shouldNavigate = false;
     ChildScreen<BindPhoneView> m_bindPhone;
     bool m_shouldNavigatepass = false;

@@ -70,6 +70,7 @@ VersionChecker::VersionChecker(Query query, const QString &installedBuild, Sched
     , m_scheduler(scheduler)
     , m_opener(opener)
 {
+    connect(&m_alert, &AlertState::acknowledged, this, &VersionChecker::confirmUpdate);
     if (!m_installedBuild)
         qCDebug(lcVersion) << "installed build" << installedBuild
                            << "is not a number; the version check is skipped";
@@ -102,27 +103,21 @@ void VersionChecker::handleAnswer(const QJsonObject &json)
 
 void VersionChecker::announce(const Version &version)
 {
-    m_alertMessage = version.v_memo.value_or(QStringLiteral("请更新到新版本"));
     m_announcedAddress = version.v_address.value_or(QString());
     m_updateUrl = webAddress(m_announcedAddress);
-    m_showAlert = true;
     emit changed();
+    m_alert.show(version.v_memo.value_or(QStringLiteral("请更新到新版本")));
 }
 
 void VersionChecker::confirmUpdate()
 {
-    m_showAlert = false;
-    emit changed();
     if (m_updateUrl)
         m_opener.open(*m_updateUrl);
     else if (!m_announcedAddress.isEmpty())
         qCDebug(lcVersion) << "update address is not an http(s) address, not opened:"
                            << m_announcedAddress;
     // The alert comes back: an outdated client stays behind it.
-    m_scheduler.runAfter(100ms, this, [this] {
-        m_showAlert = true;
-        emit changed();
-    });
+    m_scheduler.runAfter(100ms, this, [this] { m_alert.show(m_alert.message()); });
 }
 
 } // namespace orvelle

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AlertState.h"
 #include <QJsonObject>
 #include <QObject>
 #include <QUrl>
@@ -39,8 +40,7 @@ class VersionChecker : public QObject
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Created by the application")
-    Q_PROPERTY(bool showAlert READ showAlert NOTIFY changed)
-    Q_PROPERTY(QString alertMessage READ alertMessage NOTIFY changed)
+    Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)
     Q_PROPERTY(QUrl updateURL READ updateUrlValue NOTIFY changed)
     Q_PROPERTY(bool updateCompleted READ updateCompleted NOTIFY changed)
 
@@ -57,16 +57,13 @@ public:
     VersionChecker(Query query, const QString &installedBuild, Scheduler &scheduler,
                    UrlOpener &opener, QObject *parent = nullptr);
 
-    bool showAlert() const { return m_showAlert; }
-    QString alertMessage() const { return m_alertMessage; }
+    AlertState *alert() { return &m_alert; }
     std::optional<QUrl> updateURL() const { return m_updateUrl; }
     QUrl updateUrlValue() const { return m_updateUrl.value_or(QUrl()); }
     bool updateCompleted() const { return m_updateCompleted; }
 
     // A main screen appeared.
     Q_INVOKABLE void check();
-    // "确认" of the update alert.
-    Q_INVOKABLE void confirmUpdate();
 
     // The answer of one query (public for the screens' tests).
     void handleAnswer(const QJsonObject &json);
@@ -76,13 +73,14 @@ signals:
 
 private:
     void announce(const Version &version);
+    // "确认" of the update alert.
+    void confirmUpdate();
 
     Query m_query;
     std::optional<qint64> m_installedBuild;
     Scheduler &m_scheduler;
     UrlOpener &m_opener;
-    bool m_showAlert = false;
-    QString m_alertMessage;
+    AlertState m_alert;
     std::optional<QUrl> m_updateUrl;
     QString m_announcedAddress;
     bool m_updateCompleted = false;

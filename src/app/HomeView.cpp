@@ -26,9 +26,7 @@ bool HomeView::guestRefused()
 {
     if (!m_appState.isGuestMode())
         return false;
-    m_alertMessage = QStringLiteral("游客模式不能使用");
-    m_showAlert = true;
-    emit changed();
+    m_alert.show(QStringLiteral("游客模式不能使用"));
     return true;
 }
 
@@ -144,11 +142,6 @@ void HomeView::codeScanned(const QString &code)
     setIsScannerPresented(false);
     m_announcement.close();
     setShouldNavigate(true);
-}
-
-void HomeView::acknowledgeAlert()
-{
-    set(m_showAlert, false);
 }
 
 void HomeView::appeared()

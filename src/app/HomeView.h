@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AlertState.h"
 #include "core/ChildScreen.h"
 #include "core/ToastManager.h"
 #include "hazard/SHazardDescriptorView.h"
@@ -38,8 +39,7 @@ class HomeView : public QObject
     Q_PROPERTY(orvelle::OnInspectionListView *onSiteCheck READ onSiteCheck NOTIFY changed)
     Q_PROPERTY(bool showHazardForm READ showHazardForm WRITE setShowHazardForm NOTIFY changed)
     Q_PROPERTY(orvelle::SHazardDescriptorView *hazardForm READ hazardForm NOTIFY changed)
-    Q_PROPERTY(bool showAlert READ showAlert NOTIFY changed)
-    Q_PROPERTY(QString alertMessage READ alertMessage NOTIFY changed)
+    Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)
     Q_PROPERTY(ToastManager *toastManager READ toastManager CONSTANT)
 
 public:
@@ -64,8 +64,7 @@ public:
     bool showHazardForm() const { return m_hazardForm.isOpen(); }
     void setShowHazardForm(bool on);
     SHazardDescriptorView *hazardForm() const { return m_hazardForm.view(); }
-    bool showAlert() const { return m_showAlert; }
-    QString alertMessage() const { return m_alertMessage; }
+    AlertState *alert() { return &m_alert; }
     ToastManager *toastManager() { return &m_toastManager; }
 
     // The tiles.
@@ -76,7 +75,6 @@ public:
     // The scanner reported a code: close it and open the notice page. Codes
     // that arrive once the scanner was closed are ignored.
     Q_INVOKABLE void codeScanned(const QString &code);
-    Q_INVOKABLE void acknowledgeAlert();
     Q_INVOKABLE void appeared();
 
 signals:
@@ -97,8 +95,7 @@ private:
     ChildScreen<InspectionListView> m_todayChecks;
     ChildScreen<OnInspectionListView> m_onSiteCheck;
     ChildScreen<SHazardDescriptorView> m_hazardForm;
-    bool m_showAlert = false;
-    QString m_alertMessage;
+    AlertState m_alert;
 };
 
 } // namespace orvelle

@@ -15,14 +15,14 @@ RootView::RootView(AppContext &context, QObject *parent)
     // after the flag) finishes before the new screen reads the record.
     connect(context.appState.get(), &User::isloginChanged, this, &RootView::update,
             Qt::QueuedConnection);
-    connect(context.appState.get(), &User::storeFailed, this, &RootView::reportStoreFailure);
-    connect(context.sharedUser, &User::storeFailed, this, &RootView::reportStoreFailure);
+    for (const User *user : {context.appState.get(), context.sharedUser})
+        connect(user, &User::storeFailed, &m_storeAlert, &AlertState::show);
     update();
     // Loading the records writes to the store before anyone listens; a write
     // that failed then is shown with the first screen.
     for (const User *user : {context.appState.get(), context.sharedUser}) {
         if (!user->storeError().isEmpty())
-            reportStoreFailure(user->storeError());
+            m_storeAlert.show(user->storeError());
     }
 }
 
@@ -47,19 +47,6 @@ void RootView::update()
     // The page of the old screen may still be tearing down this event.
     if (previous)
         previous->deleteLater();
-}
-
-void RootView::reportStoreFailure(const QString &message)
-{
-    m_storeAlertMessage = message;
-    m_showStoreAlert = true;
-    emit storeAlertChanged();
-}
-
-void RootView::acknowledgeStoreAlert()
-{
-    m_showStoreAlert = false;
-    emit storeAlertChanged();
 }
 
 } // namespace orvelle

@@ -2,6 +2,7 @@
 
 #include "ContentView.h"
 #include "account/LoginView.h"
+#include "core/AlertState.h"
 
 #include <QObject>
 #include <QPointer>
@@ -20,32 +21,26 @@ class RootView : public QObject
     QML_UNCREATABLE("Created by the application")
     Q_PROPERTY(LoginView *loginView READ loginView NOTIFY screenChanged)
     Q_PROPERTY(ContentView *contentView READ contentView NOTIFY screenChanged)
-    Q_PROPERTY(bool showStoreAlert READ showStoreAlert NOTIFY storeAlertChanged)
-    Q_PROPERTY(QString storeAlertMessage READ storeAlertMessage NOTIFY storeAlertChanged)
+    Q_PROPERTY(orvelle::AlertState *storeAlert READ storeAlert CONSTANT)
 
 public:
     explicit RootView(AppContext &context, QObject *parent = nullptr);
 
     LoginView *loginView() const { return m_loginView; }
     ContentView *contentView() const { return m_contentView; }
-    bool showStoreAlert() const { return m_showStoreAlert; }
-    QString storeAlertMessage() const { return m_storeAlertMessage; }
-
-    Q_INVOKABLE void acknowledgeStoreAlert();
+    // A failed write of the account record.
+    AlertState *storeAlert() { return &m_storeAlert; }
 
 signals:
     void screenChanged();
-    void storeAlertChanged();
 
 private:
     void update();
-    void reportStoreFailure(const QString &message);
 
     AppContext &m_context;
     QPointer<LoginView> m_loginView;
     QPointer<ContentView> m_contentView;
-    bool m_showStoreAlert = false;
-    QString m_storeAlertMessage;
+    AlertState m_storeAlert;
 };
 
 } // namespace orvelle

@@ -56,6 +56,7 @@ SHazardDescriptorView::SHazardDescriptorView(ServiceClient &client, PhotoUploade
     , m_user(user)
     , m_photos(cameras, ImagePicker::maximumPhotos)
 {
+    connect(&m_alert, &AlertState::acknowledged, this, &SHazardDescriptorView::alertAcknowledged);
     connect(&m_photos, &PhotoAttachments::editingPhotos, this, [this] { setFocusedField({}); });
     // Whether the form counts as filled in follows the photos.
     connect(m_photos.selectedImages(), &PhotoListModel::countChanged, this,
@@ -86,13 +87,6 @@ void SHazardDescriptorView::set(bool &field, bool on)
     if (field == on)
         return;
     field = on;
-    emit changed();
-}
-
-void SHazardDescriptorView::alert(const QString &message)
-{
-    m_alertMessage = message;
-    m_showAlert = true;
     emit changed();
 }
 
@@ -155,7 +149,7 @@ void SHazardDescriptorView::placesFailed(const QString &message)
 {
     m_placesLoading = false;
     m_placeRowWaiting = false;
-    alert(message);
+    m_alert.show(message);
 }
 
 void SHazardDescriptorView::tapRow(int row)
@@ -165,7 +159,7 @@ void SHazardDescriptorView::tapRow(int row)
     const Row tapped = Row(row);
     if (tapped == Row::SecondaryType) {
         if (!m_selectedPrimaryType) {
-            alert(QStringLiteral("请选择一级隐患类型后再选择二级隐患类型"));
+            m_alert.show(QStringLiteral("请选择一级隐患类型后再选择二级隐患类型"));
             return;
         }
         const QStringList types = secondaryTypesOf(*m_selectedPrimaryType);
@@ -287,15 +281,15 @@ void SHazardDescriptorView::submit()
         });
     }
     if (m_photos.photos().count() == 0)
-        return alert(QStringLiteral("请拍照上传隐患位置照片"));
+        return m_alert.show(QStringLiteral("请拍照上传隐患位置照片"));
     if (m_descriptionText.isEmpty())
-        return alert(QStringLiteral("请填写隐患描述信息"));
+        return m_alert.show(QStringLiteral("请填写隐患描述信息"));
     if (m_selectedSource.value_or(QString()).isEmpty())
-        return alert(QStringLiteral("请选择隐患来源"));
+        return m_alert.show(QStringLiteral("请选择隐患来源"));
     if (m_selectedPlace.value_or(QString()).isEmpty())
-        return alert(QStringLiteral("请选择地点"));
+        return m_alert.show(QStringLiteral("请选择地点"));
     if (m_selectedWeather.value_or(QString()).isEmpty())
-        return alert(QStringLiteral("请选择天气"));
+        return m_alert.show(QStringLiteral("请选择天气"));
 
     m_isLoading = true;
     emit changed();
@@ -303,7 +297,7 @@ void SHazardDescriptorView::submit()
                             [this](bool allSucceeded, const QStringList &urls) {
                                 if (!allSucceeded) {
                                     m_isLoading = false;
-                                    alert(QStringLiteral("上传失败，请重试。"));
+                                    m_alert.show(QStringLiteral("上传失败，请重试。"));
                                     return;
                                 }
                                 submitHazardReport(urls.join(QStringLiteral("----")));
@@ -355,21 +349,19 @@ void SHazardDescriptorView::createDanger(const QJsonObject &parameters)
                 const QJsonValue msg = json.value(QLatin1String("msg"));
                 message = msg.isString() ? msg.toString() : QString();
             }
-            m_alertMessage = message;
-            m_showAlert = true;
             m_navigateToContentView = true;
             m_isLoading = false;
             emit changed();
+            m_alert.show(message);
         },
         [this](qint64, const QString &message) {
             m_isLoading = false;
-            alert(message);
+            m_alert.show(message);
         });
 }
 
-void SHazardDescriptorView::acknowledgeAlert()
+void SHazardDescriptorView::alertAcknowledged()
 {
-    set(m_showAlert, false);
     if (m_navigateToContentView)
         emit closeRequested();
 }

@@ -2,6 +2,7 @@
 
 #include "HazardRecords.h"
 #include "PlacePickerView.h"
+#include "core/AlertState.h"
 #include "platform/PhotoAttachments.h"
 
 #include <QJsonObject>
@@ -38,8 +39,7 @@ class SHazardDescriptorView : public QObject
     Q_PROPERTY(bool showWeatherPicker READ showWeatherPicker NOTIFY changed)
     // The open picker, whichever row it belongs to; null when none is open.
     Q_PROPERTY(PlacePickerView *picker READ picker NOTIFY changed)
-    Q_PROPERTY(bool showAlert READ showAlert NOTIFY changed)
-    Q_PROPERTY(QString alertMessage READ alertMessage NOTIFY changed)
+    Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)
     Q_PROPERTY(bool navigateToContentView READ navigateToContentView NOTIFY changed)
     Q_PROPERTY(QString selectedSource READ selectedSourceText NOTIFY changed)
     Q_PROPERTY(QString selectedLevel READ selectedLevelText NOTIFY changed)
@@ -96,8 +96,7 @@ public:
     bool showWeatherPicker() const { return pickerOpenFor(Row::Weather); }
     PlacePickerView *picker() const { return m_picker; }
 
-    bool showAlert() const { return m_showAlert; }
-    QString alertMessage() const { return m_alertMessage; }
+    AlertState *alert() { return &m_alert; }
     bool navigateToContentView() const { return m_navigateToContentView; }
 
     const std::optional<QString> &selectedSource() const { return m_selectedSource; }
@@ -151,8 +150,6 @@ public:
     Q_INVOKABLE void dismissPicker();
     // "新增"
     Q_INVOKABLE void submit();
-    // "确定" of the message box.
-    Q_INVOKABLE void acknowledgeAlert();
     // "返回": asks first when photos or text would be lost.
     Q_INVOKABLE void goBack();
     Q_INVOKABLE void confirmDiscard();
@@ -169,8 +166,9 @@ signals:
     void closeRequested();
 
 private:
+    // "确定" of the message box.
+    void alertAcknowledged();
     void set(bool &field, bool on);
-    void alert(const QString &message);
     bool pickerOpenFor(Row row) const { return m_picker && m_pickerRow == row; }
     void openPicker(Row row);
     void closePicker();
@@ -189,8 +187,7 @@ private:
     PhotoAttachments m_photos;
     QPointer<PlacePickerView> m_picker;
     Row m_pickerRow = Row::Source;
-    bool m_showAlert = false;
-    QString m_alertMessage;
+    AlertState m_alert;
     bool m_navigateToContentView = false;
     std::optional<QString> m_selectedSource = QString();
     std::optional<QString> m_selectedLevel = QStringLiteral("一般隐患");

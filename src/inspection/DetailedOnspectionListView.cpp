@@ -29,6 +29,8 @@ DetailedOnspectionListView::DetailedOnspectionListView(ServiceClient &client,
     , m_items(this)
     , m_photos(cameras, PhotoAttachments::noAddTileLimit)
 {
+    connect(&m_alert, &AlertState::acknowledged, this,
+            &DetailedOnspectionListView::alertAcknowledged);
     connect(&m_photos, &PhotoAttachments::editingPhotos, this, [this] { setFocusedField({}); });
     connect(m_photos.selectedImages(), &PhotoListModel::countChanged, this,
             &DetailedOnspectionListView::changed);
@@ -49,13 +51,6 @@ void DetailedOnspectionListView::set(bool &field, bool on)
     if (field == on)
         return;
     field = on;
-    emit changed();
-}
-
-void DetailedOnspectionListView::alert(const QString &message)
-{
-    m_alertMessage = message;
-    m_showAlert = true;
     emit changed();
 }
 
@@ -109,7 +104,7 @@ void DetailedOnspectionListView::upload()
     if (m_photos.loadingPhotos())
         return waitForPhotos();
     if (m_onselectedImages.isEmpty())
-        return alert(QStringLiteral("请拍照上传隐患位置照片"));
+        return m_alert.show(QStringLiteral("请拍照上传隐患位置照片"));
     setFocusedField(QString());
     m_allapprove = QStringLiteral("1");
     for (const OnXCheckitem &item : checkitemOnXs()) {
@@ -118,7 +113,7 @@ void DetailedOnspectionListView::upload()
             continue;
         if (isapprove->isEmpty()) {
             emit changed();
-            return alert(QStringLiteral("有项目未检查完成，请检查完成在上传"));
+            return m_alert.show(QStringLiteral("有项目未检查完成，请检查完成在上传"));
         }
         if (*isapprove == QStringLiteral("1"))
             m_allapprove = QStringLiteral("0");
@@ -126,7 +121,7 @@ void DetailedOnspectionListView::upload()
     const QList<QImage> added = m_photos.photos().images();
     if (m_allapprove == QStringLiteral("0") && added.isEmpty()) {
         emit changed();
-        return alert(QStringLiteral("有不合格的项目请上传照片"));
+        return m_alert.show(QStringLiteral("有不合格的项目请上传照片"));
     }
     m_isLoading = true;
     emit changed();
@@ -165,7 +160,7 @@ void DetailedOnspectionListView::uploadAdded(const QString &onsiteImageText,
 void DetailedOnspectionListView::failUpload()
 {
     m_isLoading = false;
-    alert(QStringLiteral("上传失败，请重试。"));
+    m_alert.show(QStringLiteral("上传失败，请重试。"));
 }
 
 QJsonObject DetailedOnspectionListView::submission(const QString &onsiteImageText,
@@ -206,22 +201,20 @@ void DetailedOnspectionListView::submit(const QString &onsiteImageText, const QS
             // inspector submit it twice.
             const auto record = decodeRecord<OnInspectionModel>(json);
             const QJsonValue msg = json.value(QLatin1String("msg"));
-            m_alertMessage = record ? record->msg.value_or(QString())
-                                    : (msg.isString() ? msg.toString() : QString());
-            m_showAlert = true;
             m_shouldNavigate = true;
             m_isLoading = false;
             emit changed();
+            m_alert.show(record ? record->msg.value_or(QString())
+                                : (msg.isString() ? msg.toString() : QString()));
         },
         [this](qint64, const QString &message) {
             m_isLoading = false;
-            alert(message);
+            m_alert.show(message);
         });
 }
 
-void DetailedOnspectionListView::acknowledgeAlert()
+void DetailedOnspectionListView::alertAcknowledged()
 {
-    m_showAlert = false;
     m_focusedField.clear();
     emit changed();
     if (m_shouldNavigate)

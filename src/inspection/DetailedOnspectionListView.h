@@ -2,6 +2,7 @@
 
 #include "InspectionItemView.h"
 #include "InspectionRecords.h"
+#include "core/AlertState.h"
 #include "platform/PhotoAttachments.h"
 
 #include <QImage>
@@ -33,8 +34,7 @@ class DetailedOnspectionListView : public QObject
     Q_PROPERTY(bool hasErrorMessage READ hasErrorMessage NOTIFY changed)
     Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY changed)
     Q_PROPERTY(bool canUpload READ canUpload NOTIFY changed)
-    Q_PROPERTY(QString alertMessage READ alertMessage NOTIFY changed)
-    Q_PROPERTY(bool showAlert READ showAlert NOTIFY changed)
+    Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)
     Q_PROPERTY(bool shouldNavigate READ shouldNavigate NOTIFY changed)
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY changed)
     // "inputText" while a description has the keyboard, "" otherwise.
@@ -69,8 +69,7 @@ public:
     QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
     // A sheet that never loaded is never submitted.
     bool canUpload() const { return m_loaded && !m_isLoading && !m_shouldNavigate; }
-    QString alertMessage() const { return m_alertMessage; }
-    bool showAlert() const { return m_showAlert; }
+    AlertState *alert() { return &m_alert; }
     bool shouldNavigate() const { return m_shouldNavigate; }
     bool isLoading() const { return m_isLoading; }
     QString focusedField() const { return m_focusedField; }
@@ -95,8 +94,6 @@ public:
     Q_INVOKABLE void appeared();
     // "上传"
     Q_INVOKABLE void upload();
-    // "确定" of the message box.
-    Q_INVOKABLE void acknowledgeAlert();
     // "返回": asks first when something filled in would be lost.
     Q_INVOKABLE void goBack();
     Q_INVOKABLE void confirmDiscard();
@@ -111,8 +108,9 @@ signals:
     void finished();
 
 private:
+    // "确定" of the message box.
+    void alertAcknowledged();
     void set(bool &field, bool on);
-    void alert(const QString &message);
     void failUpload();
     // "上传" while album photos are still being decoded: it goes on once they are in.
     void waitForPhotos();
@@ -134,8 +132,7 @@ private:
     QString m_allapprove = QStringLiteral("1");
     PhotoAttachments m_photos;
     std::optional<QString> m_errorMessage;
-    QString m_alertMessage;
-    bool m_showAlert = false;
+    AlertState m_alert;
     bool m_shouldNavigate = false;
     bool m_isLoading = false;
     QString m_focusedField;

@@ -42,7 +42,7 @@ class TestAccountScreens : public QObject
 
     template <typename View> static void waitForAlert(View &view)
     {
-        QTRY_VERIFY_WITH_TIMEOUT(view.showAlert(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(view.alert()->shown(), 20000);
     }
     // Requests on the wire now: read at once, it needs no wait for a request
     // that might still come.
@@ -79,10 +79,10 @@ private slots:
         BindPhoneView view(appState, shared, *client, scheduler, "zhang.san", "pw");
         view.setPhoneNumber(row["phone"].toString());
         view.requestCode();
-        QCOMPARE(view.alertMessage(), QStringLiteral("请输入正确的手机号"));
-        view.acknowledgeAlert();
+        QCOMPARE(view.alert()->message(), QStringLiteral("请输入正确的手机号"));
+        view.alert()->acknowledge();
         view.bind();
-        QCOMPARE(view.alertMessage(), QStringLiteral("请输入验证码"));
+        QCOMPARE(view.alert()->message(), QStringLiteral("请输入验证码"));
         QCOMPARE(running(), 0);
     }
 
@@ -98,13 +98,13 @@ private slots:
         view.setPhoneNumber("13800000000");
         view.requestCode();
         waitForAlert(view);
-        QCOMPARE(view.alertMessage(), QStringLiteral("发送太频繁"));
+        QCOMPARE(view.alert()->message(), QStringLiteral("发送太频繁"));
         QVERIFY(countdown.buttonEnabled());
-        view.acknowledgeAlert();
+        view.alert()->acknowledge();
 
         view.requestCode();
         waitForAlert(view);
-        QCOMPARE(view.alertMessage(), QStringLiteral("发送验证码成功！"));
+        QCOMPARE(view.alert()->message(), QStringLiteral("发送验证码成功！"));
         QCOMPARE(bodyValue(server.requests().back(), "mobile"), QStringLiteral("13800000000"));
         QCOMPARE(countdown.buttonText(), QStringLiteral("30秒后重试"));
         QVERIFY(!countdown.buttonEnabled());
@@ -149,10 +149,10 @@ private slots:
         QCOMPARE(bodyValue(request, "password"), QStringLiteral("old pw"));
         QCOMPARE(bodyValue(request, "code"), QStringLiteral("4321"));
         QCOMPARE(bodyValue(request, "mobile"), QStringLiteral("13900000009"));
-        QCOMPARE(view.alertMessage(), QStringLiteral("绑定成功了"));
+        QCOMPARE(view.alert()->message(), QStringLiteral("绑定成功了"));
         QCOMPARE(shared.mobile(), QStringLiteral("13900000009"));
 
-        view.acknowledgeAlert();
+        view.alert()->acknowledge();
         QVERIFY(!appState.isSignedIn());
         QCOMPARE(QSettings(storeFile(), QSettings::IniFormat).value("isGuest").toString(),
                  QStringLiteral("false"));
@@ -170,16 +170,16 @@ private slots:
         view.setVerificationCode("1");
         view.bind();
         waitForAlert(view);
-        QCOMPARE(view.alertMessage(), QStringLiteral("验证码错误"));
+        QCOMPARE(view.alert()->message(), QStringLiteral("验证码错误"));
         QVERIFY(!shared.mobile());
-        view.acknowledgeAlert();
+        view.alert()->acknowledge();
         QVERIFY(!view.shouldlogin());
 
         view.bind(); // the fallback answer is a success without "msg"
         waitForAlert(view);
-        QVERIFY(!view.alertMessage().isEmpty());
+        QVERIFY(!view.alert()->message().isEmpty());
         QCOMPARE(bodyValue(server.requests().back(), "username"), QStringLiteral("wang.wu"));
-        view.acknowledgeAlert();
+        view.alert()->acknowledge();
         QVERIFY(view.shouldlogin());
     }
 
@@ -193,7 +193,7 @@ private slots:
         view.setNewpassword(row["first"].toString());
         view.setCenterpassword(row["second"].toString());
         view.change();
-        QCOMPARE(view.alertMessage(), row["message"].toString());
+        QCOMPARE(view.alert()->message(), row["message"].toString());
         QCOMPARE(running(), 0);
     }
 
@@ -214,9 +214,9 @@ private slots:
         waitForAlert(view);
         QCOMPARE(server.requests().back().path,
                  std::string("/TolvKsServer/notes/verifyRegistReCode"));
-        QCOMPARE(view.alertMessage(), QStringLiteral("发送验证码成功！"));
+        QCOMPARE(view.alert()->message(), QStringLiteral("发送验证码成功！"));
         QVERIFY(!view.countdown()->buttonEnabled());
-        view.acknowledgeAlert();
+        view.alert()->acknowledge();
 
         // Six Chinese characters are six characters, though 18 bytes.
         view.setVerificationCode("8888");
@@ -235,17 +235,17 @@ private slots:
         QVERIFY2(request.body.find("name=&") != std::string::npos
                      || request.body.ends_with("name="),
                  request.body.c_str());
-        QCOMPARE(view.alertMessage(),
+        QCOMPARE(view.alert()->message(),
                  QStringLiteral("修改密码成功,请等5分钟之后登录，否则引起账号锁定"));
 
-        view.acknowledgeAlert();
+        view.alert()->acknowledge();
         QVERIFY(!appState.isSignedIn());
         QCOMPARE(QSettings(storeFile(), QSettings::IniFormat).value("token").toString(),
                  QStringLiteral("T"));
         QSignalSpy login(&appState, &User::isloginChanged);
         view.setVerificationCode(QString());
         view.change();
-        view.acknowledgeAlert();
+        view.alert()->acknowledge();
         QCOMPARE(login.count(), 0);
     }
 };

@@ -127,7 +127,7 @@ private slots:
         QCOMPARE(body.queryItemValue("mobile", QUrl::FullyDecoded), QStringLiteral(" zhang.san"));
         QVERIFY2(request.body.find("password=a%2Bb%20%26c") != std::string::npos,
                  request.body.c_str());
-        QVERIFY(!screen.view.showAlert());
+        QVERIFY(!screen.view.alert()->shown());
     }
 
     void failedSignInsEndInTheMessageBox_data()
@@ -140,13 +140,13 @@ private slots:
         QFETCH(QJsonObject, row);
         server.setFallback(Answer::json(row["answer"].toString().toStdString()));
         Screen screen(storeFile());
-        QSignalSpy alert(&screen.view, &LoginView::showAlertChanged);
+        QSignalSpy alert(screen.view.alert(), &AlertState::changed);
         screen.view.setPhoneNumber(QStringLiteral("13800000000"));
         screen.view.setPassword(QStringLiteral("pw"));
         screen.view.signIn();
         QVERIFY(alert.wait());
         QCOMPARE(lastPath(), std::string("/TolvKsServer/notes/MobileLogin"));
-        QCOMPARE(screen.view.alertMessage(), row["message"].toString());
+        QCOMPARE(screen.view.alert()->message(), row["message"].toString());
         QCOMPARE(screen.view.shouldNavigate(), row["bindPhone"].toBool());
         // The typed texts stay; nothing was signed in.
         QCOMPARE(screen.view.phoneNumber(), QStringLiteral("13800000000"));
@@ -163,8 +163,8 @@ private slots:
         QSignalSpy checker(&screen.checker, &VersionChecker::changed);
         screen.view.appeared();
         QVERIFY(checker.wait());
-        QVERIFY(screen.checker.showAlert());
-        QCOMPARE(screen.checker.alertMessage(), QStringLiteral("新版"));
+        QVERIFY(screen.checker.alert()->shown());
+        QCOMPARE(screen.checker.alert()->message(), QStringLiteral("新版"));
         QVERIFY2(server.requests().at(0).body.find("edition=ios") != std::string::npos,
                  server.requests().at(0).body.c_str());
     }
@@ -177,11 +177,11 @@ private slots:
         view.setPhoneNumber(QStringLiteral("zhang.wei"));
         view.setPassword(QStringLiteral("typed-secret"));
         view.handleFailure(QStringLiteral("此账号未绑定手机号，请绑定手机号"));
-        QVERIFY(view.showAlert());
+        QVERIFY(view.alert()->shown());
         QVERIFY(view.shouldNavigate());
         QVERIFY(!view.shouldNavigatemobile());
-        view.acknowledgeAlert();
-        QVERIFY(!view.showAlert());
+        view.alert()->acknowledge();
+        QVERIFY(!view.alert()->shown());
         QVERIFY(view.shouldNavigatemobile());
         // The binding screen gets what was typed, and leads to a fresh sign-in.
         BindPhoneView *bindPhone = view.bindPhoneView();
@@ -196,18 +196,18 @@ private slots:
 
         // A later hint must not push the binding screen again.
         view.forgotPassword();
-        QCOMPARE(view.alertMessage(), QStringLiteral("请填写资讯服务申请单申请重置密码"));
-        view.acknowledgeAlert();
+        QCOMPARE(view.alert()->message(), QStringLiteral("请填写资讯服务申请单申请重置密码"));
+        view.alert()->acknowledge();
         QVERIFY(!view.shouldNavigatemobile());
 
         view.handleFailure(QStringLiteral("Notes与APP密码不一致，请前往修改密码"));
         QVERIFY(view.shouldNavigatepass());
-        view.acknowledgeAlert();
+        view.alert()->acknowledge();
         QVERIFY(view.shouldNavigatepassword());
 
         view.handleFailure(QStringLiteral("网络错误!"));
-        QVERIFY(view.showAlert());
-        QCOMPARE(view.alertMessage(), QStringLiteral("网络错误!"));
+        QVERIFY(view.alert()->shown());
+        QCOMPARE(view.alert()->message(), QStringLiteral("网络错误!"));
     }
 
     void webSiteNeedsAnAddress()

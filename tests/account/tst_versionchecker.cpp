@@ -78,7 +78,7 @@ private slots:
         checker.check();
         settle();
         QCOMPARE(service.queries, 1);
-        QCOMPARE(checker.showAlert(), row["alert"].toBool());
+        QCOMPARE(checker.alert()->shown(), row["alert"].toBool());
     }
 
     void alertTextsAndTheUpdateAction()
@@ -92,24 +92,24 @@ private slots:
         VersionChecker checker(service.query(), "12", scheduler, opener);
 
         checker.check();
-        QVERIFY(!checker.showAlert()); // after the current event
+        QVERIFY(!checker.alert()->shown()); // after the current event
         settle();
-        QVERIFY(checker.showAlert());
-        QCOMPARE(checker.alertMessage(), QStringLiteral("请更新到新版本"));
+        QVERIFY(checker.alert()->shown());
+        QCOMPARE(checker.alert()->message(), QStringLiteral("请更新到新版本"));
         QCOMPARE(checker.updateURL(), QUrl("https://dl.example.org/o.apk"));
 
-        checker.confirmUpdate();
-        QVERIFY(!checker.showAlert());
+        checker.alert()->acknowledge();
+        QVERIFY(!checker.alert()->shown());
         QCOMPARE(opener.opened, QList<QUrl>{QUrl("https://dl.example.org/o.apk")});
         scheduler.advance(99ms);
-        QVERIFY(!checker.showAlert());
+        QVERIFY(!checker.alert()->shown());
         scheduler.advance(1ms);
-        QVERIFY(checker.showAlert());
+        QVERIFY(checker.alert()->shown());
 
         // A later answer overwrites the text; an empty note stays empty.
         checker.check();
         settle();
-        QCOMPARE(checker.alertMessage(), QString());
+        QCOMPARE(checker.alert()->message(), QString());
         QVERIFY(!checker.updateURL()); // "" is no address
     }
 
@@ -131,13 +131,13 @@ private slots:
         VersionChecker checker(service.query(), "12", scheduler, opener);
         checker.check();
         settle();
-        QCOMPARE(checker.alertMessage(), QStringLiteral("修复"));
+        QCOMPARE(checker.alert()->message(), QStringLiteral("修复"));
         QVERIFY(!checker.updateURL());
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("not an http\\(s\\) address"));
-        checker.confirmUpdate();
+        checker.alert()->acknowledge();
         QVERIFY(opener.opened.isEmpty());
         scheduler.advance(100ms);
-        QVERIFY(checker.showAlert());
+        QVERIFY(checker.alert()->shown());
     }
 
     void failuresChangeNothing()

@@ -90,7 +90,7 @@ private slots:
         if (storeFails) {
             QTRY_VERIFY(QmlPageFixture::findItem(window, failure));
             QVERIFY(tapWhenShown(window, "确定"));
-            QTRY_VERIFY(!root.showStoreAlert());
+            QTRY_VERIFY(!root.storeAlert()->shown());
             context->appState->setIsGuest(QStringLiteral("true"));
             QTRY_VERIFY(QmlPageFixture::findItem(window, failure));
         }
@@ -129,7 +129,7 @@ private slots:
         QTRY_VERIFY(
             QmlPageFixture::findItem(&fixture.window(), "请填写资讯服务申请单申请重置密码"));
         QVERIFY(tapWhenShown(&fixture.window(), "确定"));
-        QTRY_VERIFY(!login->showAlert());
+        QTRY_VERIFY(!login->alert()->shown());
         QTRY_VERIFY(!QmlPageFixture::findItem(&fixture.window(), "确定"));
 
         login->handleFailure(QStringLiteral("此账号未绑定手机号，请绑定手机号"));
@@ -174,7 +174,7 @@ private slots:
         QVERIFY(tapWhenShown(page, "今日检查"));
         QTRY_VERIFY(QmlPageFixture::findItem(&fixture.window(), "游客模式不能使用"));
         QVERIFY(tapWhenShown(&fixture.window(), "确定"));
-        QTRY_VERIFY(!root.contentView()->homeView()->showAlert());
+        QTRY_VERIFY(!root.contentView()->homeView()->alert()->shown());
         QVERIFY(!root.contentView()->homeView()->isinLogin());
         // The modal box takes the taps until it has finished closing.
         QTRY_VERIFY(!QmlPageFixture::findItem(&fixture.window(), "游客模式不能使用"));

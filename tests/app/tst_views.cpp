@@ -120,21 +120,21 @@ private slots:
         QCOMPARE(home.welcomeText(), QStringLiteral("尊敬的用户 : 王工"));
 
         home.openTodayChecks();
-        QVERIFY(home.showAlert());
-        QCOMPARE(home.alertMessage(), QStringLiteral("游客模式不能使用"));
+        QVERIFY(home.alert()->shown());
+        QCOMPARE(home.alert()->message(), QStringLiteral("游客模式不能使用"));
         QVERIFY(!home.isinLogin());
-        home.acknowledgeAlert();
+        home.alert()->acknowledge();
         home.openOnSiteCheck();
-        QVERIFY(home.showAlert());
+        QVERIFY(home.alert()->shown());
         QVERIFY(!home.isonLogin());
-        home.acknowledgeAlert();
+        home.alert()->acknowledge();
 
         // The hazard form and the notice scanner have no guest test.
         home.openHazardReport();
         QVERIFY(home.showHazardForm());
         home.openNotice();
         QVERIFY(home.isScannerPresented());
-        QVERIFY(!home.showAlert());
+        QVERIFY(!home.alert()->shown());
 
         writeAccountStore({{"islogin", "true"}, {"isGuest", "false"}});
         context->appState->reloadThroughSetters();
@@ -142,7 +142,7 @@ private slots:
         QCOMPARE(member.welcomeText(), QStringLiteral("尊敬的用户 : "));
         member.openTodayChecks();
         member.openOnSiteCheck();
-        QVERIFY(member.isinLogin() && member.isonLogin() && !member.showAlert());
+        QVERIFY(member.isinLogin() && member.isonLogin() && !member.alert()->shown());
     }
 
     void scannedCodeOpensTheNotice()

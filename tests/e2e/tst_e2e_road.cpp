@@ -78,12 +78,12 @@ bool choose(QmlPageFixture &fixture, const QString &row, const QString &choice)
 }
 
 // A screen's message box as its view holds it: on a failure it tells why.
-template <typename View> QString alertOf(const View *view)
+template <typename View> QString alertOf(View *view)
 {
     if (!view)
         return QStringLiteral("(screen closed)");
-    if (view->showAlert())
-        return view->alertMessage();
+    if (view->alert()->shown())
+        return view->alert()->message();
     return view->isLoading() ? QStringLiteral("(uploading)") : QString();
 }
 

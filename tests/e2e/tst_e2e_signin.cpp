@@ -54,8 +54,8 @@ private slots:
         QVERIFY(type(fixture, "手机号", "13800000001"));
         QVERIFY(type(fixture, "密码", "wrong"));
         QVERIFY(tap(page, "登入"));
-        QTRY_VERIFY_WITH_TIMEOUT(root.loginView()->showAlert(), 20000);
-        QVERIFY(acknowledge(fixture, root.loginView()->alertMessage()));
+        QTRY_VERIFY_WITH_TIMEOUT(root.loginView()->alert()->shown(), 20000);
+        QVERIFY(acknowledge(fixture, root.loginView()->alert()->message()));
 
         root.loginView()->setPassword(QString());
         QVERIFY(type(fixture, "密码", "orvelle1"));
@@ -102,8 +102,8 @@ private slots:
         QVERIFY(type(fixture, "请输入验证码", bindingCode));
         QVERIFY(tap(page, "绑定手机号"));
         BindPhoneView *binding = root.loginView()->bindPhoneView();
-        QTRY_VERIFY_WITH_TIMEOUT(binding->showAlert(), 20000);
-        QVERIFY(acknowledge(fixture, binding->alertMessage()));
+        QTRY_VERIFY_WITH_TIMEOUT(binding->alert()->shown(), 20000);
+        QVERIFY(acknowledge(fixture, binding->alert()->message()));
         QTRY_VERIFY(binding->loginView());
         QTRY_VERIFY(!QmlPageFixture::findItem(page, "BindPhoneView"));
         QCOMPARE(context->sharedUser->mobile(), QStringLiteral("13800000003"));
@@ -121,8 +121,8 @@ private slots:
         QVERIFY(waitFor(page, "ChangePasswordView"));
         ChangePasswordView *change = root.contentView()->settingsView()->changePasswordView();
         QVERIFY(tap(page, "获取验证码"));
-        QTRY_VERIFY_WITH_TIMEOUT(change->showAlert(), 20000);
-        QVERIFY(acknowledge(fixture, change->alertMessage()));
+        QTRY_VERIFY_WITH_TIMEOUT(change->alert()->shown(), 20000);
+        QVERIFY(acknowledge(fixture, change->alert()->message()));
         QTRY_VERIFY_WITH_TIMEOUT(lastCodeSentTo("13800000003") != bindingCode, 20000);
         const QString passwordCode = lastCodeSentTo("13800000003");
         QVERIFY(type(fixture, "请输入验证码", passwordCode));

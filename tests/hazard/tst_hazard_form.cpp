@@ -140,10 +140,11 @@ private slots:
     {
         auto form = newForm();
         form->tapRow(int(Row::SecondaryType));
-        QVERIFY(form->showAlert());
-        QCOMPARE(form->alertMessage(), QStringLiteral("请选择一级隐患类型后再选择二级隐患类型"));
+        QVERIFY(form->alert()->shown());
+        QCOMPARE(form->alert()->message(),
+                 QStringLiteral("请选择一级隐患类型后再选择二级隐患类型"));
         QVERIFY(!form->picker());
-        form->acknowledgeAlert();
+        form->alert()->acknowledge();
 
         pick(*form, Row::PrimaryType, QStringLiteral("基础管理"));
         form->tapRow(int(Row::SecondaryType));
@@ -170,10 +171,10 @@ private slots:
         auto form = shownForm();
         const auto refused = [&form](const char *message) {
             form->submit();
-            QVERIFY(form->showAlert());
-            QCOMPARE(form->alertMessage(), QString::fromUtf8(message));
+            QVERIFY(form->alert()->shown());
+            QCOMPARE(form->alert()->message(), QString::fromUtf8(message));
             QVERIFY(!form->isLoading());
-            form->acknowledgeAlert();
+            form->alert()->acknowledge();
         };
         form->setFocusedField(QStringLiteral("descriptionText"));
         refused("请拍照上传隐患位置照片");
@@ -213,7 +214,7 @@ private slots:
         QVERIFY(form->isLoading());
         QVERIFY(!form->canGoBack());
         QVERIFY(alerted(*form));
-        QCOMPARE(form->alertMessage(), QStringLiteral("隐患登记成功"));
+        QCOMPARE(form->alert()->message(), QStringLiteral("隐患登记成功"));
         QVERIFY(form->navigateToContentView());
         QVERIFY(!form->isLoading());
 
@@ -225,7 +226,7 @@ private slots:
         report["image"] = body.value("image");
         expectBody(body, report);
         QCOMPARE(closing.size(), 0);
-        form->acknowledgeAlert();
+        form->alert()->acknowledge();
         QCOMPARE(closing.size(), 1);
     }
 
@@ -243,7 +244,7 @@ private slots:
         QVERIFY(alerted(*form));
 
         // No "msg": an empty alert, and the form still closes after it.
-        QCOMPARE(form->alertMessage(), QString());
+        QCOMPARE(form->alert()->message(), QString());
         QVERIFY(form->navigateToContentView());
         const QJsonObject body = service->lastBody(json::createDanger);
         QCOMPARE(body.value("image").toString(), QStringLiteral("http://g/w41.jpg"));
@@ -269,7 +270,7 @@ private slots:
         service->answer(json::standardPlace, R"({"code":1,"msg":7,"checkitems":[]})");
         form->appeared();
         QVERIFY(alerted(*form));
-        QCOMPARE(form->alertMessage(), QStringLiteral("数据错误!!!"));
+        QCOMPARE(form->alert()->message(), QStringLiteral("数据错误!!!"));
         QCOMPARE(form->place(), QStringList{QStringLiteral("熟料库")});
     }
 
@@ -285,7 +286,7 @@ private slots:
         empty->tapRow(int(Row::Place));
         QTRY_VERIFY_WITH_TIMEOUT(empty->showPlacePicker(), 20000);
         QVERIFY(empty->picker()->shownChoices().isEmpty());
-        QVERIFY(!empty->showAlert());
+        QVERIFY(!empty->alert()->shown());
     }
 
     void aFailedPlaceListLoadsAgainFromItsRow()
@@ -298,7 +299,7 @@ private slots:
             auto form = newForm();
             form->appeared();
             [&] { QVERIFY(alerted(*form)); }();
-            form->acknowledgeAlert();
+            form->alert()->acknowledge();
             form->tapRow(int(Row::Place));
             return form;
         };
@@ -328,14 +329,14 @@ private slots:
         form->goBack();
         QVERIFY(!form->showDiscardConfirmation());
         QVERIFY(alerted(*form));
-        QCOMPARE(form->alertMessage(), QStringLiteral("上传失败，请重试。"));
+        QCOMPARE(form->alert()->message(), QStringLiteral("上传失败，请重试。"));
         QVERIFY(!form->isLoading());
         QCOMPARE(service->uploadCount(), 3);
         QVERIFY(service->requestsTo(json::createDanger).empty());
         QCOMPARE(form->photos()->selectedImages()->count(), 3);
         QCOMPARE(form->descriptionText(), QStringLiteral("皮带机护罩脱落\n  "));
         QCOMPARE(form->selectedPlace(), QStringLiteral("原料库"));
-        form->acknowledgeAlert();
+        form->alert()->acknowledge();
         QCOMPARE(closing.size(), 0);
 
         // The next "新增" uploads all of them again.
@@ -344,11 +345,11 @@ private slots:
         form->submit();
         form->submit();
         QVERIFY(alerted(*form));
-        QCOMPARE(form->alertMessage(), QStringLiteral("ok"));
+        QCOMPARE(form->alert()->message(), QStringLiteral("ok"));
         QCOMPARE(service->uploadCount(), 6);
         QCOMPARE(service->requestCount(json::createDanger), 1);
         QCOMPARE(sortedImageAddresses(service->lastBody(json::createDanger)).size(), 3);
-        form->acknowledgeAlert();
+        form->alert()->acknowledge();
         form->submit();
         QCOMPARE(form->isLoading(), false);
         QCOMPARE(closing.size(), 1);
@@ -392,12 +393,12 @@ private slots:
         service->answer(json::createDanger, row["answer"].toString().toStdString());
         form->submit();
         QVERIFY(alerted(*form));
-        QCOMPARE(form->alertMessage(), row["message"].toString());
+        QCOMPARE(form->alert()->message(), row["message"].toString());
         QCOMPARE(form->navigateToContentView(), stored);
         QVERIFY(!form->isLoading());
         QCOMPARE(form->photos()->selectedImages()->count(), 1);
         QSignalSpy closing(form.get(), &SHazardDescriptorView::closeRequested);
-        form->acknowledgeAlert();
+        form->alert()->acknowledge();
         QCOMPARE(closing.size(), stored ? 1 : 0);
         QVERIFY(stored || form->canSubmit());
     }

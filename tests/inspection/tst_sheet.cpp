@@ -63,7 +63,7 @@ private slots:
         QVERIFY(view->isLoading());
         QVERIFY(!view->canGoBack());
         QVERIFY(alerted(*view));
-        QCOMPARE(view->alertMessage(), QStringLiteral("提交成功"));
+        QCOMPARE(view->alert()->message(), QStringLiteral("提交成功"));
         QVERIFY(view->shouldNavigate());
         QVERIFY(!view->isLoading());
         QCOMPARE(service->uploadCount(), 1);
@@ -80,7 +80,7 @@ private slots:
         QVERIFY(body.value("rowcount").isDouble());
 
         QSignalSpy finished(view.get(), &DetailedOnspectionListView::finished);
-        view->acknowledgeAlert();
+        view->alert()->acknowledge();
         QCOMPARE(finished.size(), 1);
         // Submitted: pressing again sends nothing more.
         view->upload();
@@ -91,24 +91,24 @@ private slots:
     {
         auto noPhoto = sheet(twoItemSheet, {});
         noPhoto->upload();
-        QCOMPARE(noPhoto->alertMessage(), QStringLiteral("请拍照上传隐患位置照片"));
-        noPhoto->acknowledgeAlert();
+        QCOMPARE(noPhoto->alert()->message(), QStringLiteral("请拍照上传隐患位置照片"));
+        noPhoto->alert()->acknowledge();
 
         auto view = sheet(twoItemSheet);
         item(*view, 1)->disqualify();
         view->upload(); // the first item is not judged
-        QCOMPARE(view->alertMessage(), QStringLiteral("有项目未检查完成，请检查完成在上传"));
+        QCOMPARE(view->alert()->message(), QStringLiteral("有项目未检查完成，请检查完成在上传"));
         QVERIFY(!view->shouldNavigate());
-        view->acknowledgeAlert();
-        QVERIFY(!view->showAlert());
+        view->alert()->acknowledge();
+        QVERIFY(!view->alert()->shown());
 
         item(*view, 0)->qualify();
         QCOMPARE(item(*view, 1)->inputText(), QStringLiteral("照明 不合格"));
         QCOMPARE(item(*view, 1)->itemx().distription, QStringLiteral("照明 不合格"));
         view->upload();
-        QCOMPARE(view->alertMessage(), QStringLiteral("有不合格的项目请上传照片"));
+        QCOMPARE(view->alert()->message(), QStringLiteral("有不合格的项目请上传照片"));
         QCOMPARE(view->allapprove(), QStringLiteral("0"));
-        view->acknowledgeAlert();
+        view->alert()->acknowledge();
 
         // A change of mind counts afresh at the next attempt.
         item(*view, 1)->qualify();
@@ -207,14 +207,14 @@ private slots:
         view->photos()->removePhoto(0); // nor its photos change under the upload
         QVERIFY(!view->photos()->editable());
         QVERIFY(alerted(*view));
-        QCOMPARE(view->alertMessage(), QStringLiteral("上传失败，请重试。"));
+        QCOMPARE(view->alert()->message(), QStringLiteral("上传失败，请重试。"));
         QVERIFY(!view->isLoading());
         QCOMPARE(service->uploadCount(), 2);
         QCOMPARE(service->requestCount(json::createSheet), 0);
         QCOMPARE(item(*view, 1)->inputText(), QStringLiteral("灯不亮"));
         QCOMPARE(item(*view, 0)->isQualifiedValue(), QVariant(true));
         QCOMPARE(view->photos()->selectedImages()->count(), 1);
-        view->acknowledgeAlert();
+        view->alert()->acknowledge();
 
         // A refused submission keeps it too; the next try sends every photo again.
         service->refuseWidth(-1);
@@ -222,11 +222,11 @@ private slots:
         service->answer(json::createSheet, R"({"code":2,"msg":"表单已关闭"})");
         view->upload();
         QVERIFY(alerted(*view));
-        QCOMPARE(view->alertMessage(), QStringLiteral("表单已关闭"));
+        QCOMPARE(view->alert()->message(), QStringLiteral("表单已关闭"));
         QVERIFY(!view->shouldNavigate());
         QCOMPARE(service->uploadCount(), 4);
         QSignalSpy finished(view.get(), &DetailedOnspectionListView::finished);
-        view->acknowledgeAlert();
+        view->alert()->acknowledge();
         QCOMPARE(finished.size(), 0);
         QCOMPARE(item(*view, 1)->itemx().distription, QStringLiteral("灯不亮"));
     }
@@ -240,9 +240,9 @@ private slots:
             view->upload(); // an empty list is a valid sheet
             QVERIFY(alerted(*view));
             QVERIFY2(view->shouldNavigate(), answer);
-            QCOMPARE(view->alertMessage(), QString::fromUtf8(answer).contains("已保存")
-                                               ? QStringLiteral("已保存")
-                                               : QString());
+            QCOMPARE(view->alert()->message(), QString::fromUtf8(answer).contains("已保存")
+                                                   ? QStringLiteral("已保存")
+                                                   : QString());
         }
     }
 
@@ -252,7 +252,7 @@ private slots:
         QCOMPARE(failed->errorMessageText(), QStringLiteral("检查点不存在"));
         QVERIFY(!failed->canUpload());
         failed->upload();
-        QVERIFY(!failed->showAlert());
+        QVERIFY(!failed->alert()->shown());
         QCOMPARE(failed->checkitems()->rowCount(), 0);
 
         auto noList = sheet(R"({"code":1,"checkname":"日检表"})");
@@ -260,7 +260,7 @@ private slots:
         auto badType = sheet(R"({"code":1,"rowcount":"2","checkitems":[]})");
         QCOMPARE(badType->errorMessageText(), QStringLiteral("数据错误!!!"));
         badType->upload();
-        QVERIFY(!badType->isLoading() && !badType->showAlert());
+        QVERIFY(!badType->isLoading() && !badType->alert()->shown());
 
         // "重试" loads it again; a good answer brings the items.
         service->clearAnswers();

@@ -63,7 +63,7 @@ struct ServiceFixture
     // Waits for a screen's message box; an upload and submission may take a while.
     template <typename View> static bool alerted(View &view)
     {
-        return QTest::qWaitFor([&] { return view.showAlert(); }, 30000);
+        return QTest::qWaitFor([&] { return view.alert()->shown(); }, 30000);
     }
 };
 

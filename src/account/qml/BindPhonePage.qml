@@ -43,11 +43,7 @@ Page {
         Item { Layout.fillHeight: true }
     }
 
-    MessageBox {
-        message: page.view.alertMessage
-        shown: page.view.showAlert
-        onAcknowledged: page.view.acknowledgeAlert()
-    }
+    AlertBox { alert: page.view.alert }
 
     StackNavigation {
         stack: page.StackView.view

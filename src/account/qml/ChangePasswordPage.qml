@@ -58,9 +58,5 @@ Page {
         Item { Layout.fillHeight: true }
     }
 
-    MessageBox {
-        message: page.view.alertMessage
-        shown: page.view.showAlert
-        onAcknowledged: page.view.acknowledgeAlert()
-    }
+    AlertBox { alert: page.view.alert }
 }

@@ -132,12 +132,7 @@ Page {
         onClosed: page.view.showWebView = false
     }
 
-    MessageBox {
-        id: messageBox
-        message: page.view.alertMessage
-        shown: page.view.showAlert
-        onAcknowledged: page.view.acknowledgeAlert()
-    }
+    AlertBox { alert: page.view.alert }
 
     Toast { manager: page.view.toastManager }
 

@@ -93,11 +93,7 @@ Page {
         onClosed: page.view.shouldNavigate = false
     }
 
-    MessageBox {
-        message: page.view.alertMessage
-        shown: page.view.showAlert
-        onAcknowledged: page.view.acknowledgeAlert()
-    }
+    AlertBox { alert: page.view.alert }
 
     Toast { manager: page.view.toastManager }
 }

@@ -36,9 +36,5 @@ Item {
         screenView: root.view.contentView
         page: "qrc:/Orvelle/App/qml/ContentPage.qml"
     }
-    MessageBox {
-        message: root.view.storeAlertMessage
-        shown: root.view.showStoreAlert
-        onAcknowledged: root.view.acknowledgeStoreAlert()
-    }
+    AlertBox { alert: root.view.storeAlert }
 }

@@ -153,11 +153,7 @@ Page {
         attachments: page.view.photos
     }
 
-    MessageBox {
-        message: page.view.alertMessage
-        shown: page.view.showAlert
-        onAcknowledged: page.view.acknowledgeAlert()
-    }
+    AlertBox { alert: page.view.alert }
 
     Dialog {
         objectName: "discardConfirmation"
