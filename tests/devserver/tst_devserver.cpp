@@ -1,8 +1,8 @@
 #include "DevServer.h"
 #include "QrCodes.h"
+#include "platform/QrDecoder.h"
 #include "support/TestData.h"
 
-#include <ZXing/ReadBarcode.h>
 #include <httplib.h>
 
 #include <QDir>
@@ -56,18 +56,6 @@ QJsonValue at(QJsonValue value, const QString &path)
                 : part == u'#'   ? QJsonValue(value.toArray().size())
                                  : value[part.toInt()];
     return value.isUndefined() ? QJsonValue() : value;
-}
-
-QString decodeQr(const QString &file)
-{
-    const QImage gray = QImage(file).convertToFormat(QImage::Format_Grayscale8);
-    if (gray.isNull())
-        return {};
-    const ZXing::ImageView view(gray.constBits(), gray.width(), gray.height(),
-                                ZXing::ImageFormat::Lum, int(gray.bytesPerLine()));
-    const ZXing::Result result =
-        ZXing::ReadBarcode(view, ZXing::DecodeHints().setFormats(ZXing::BarcodeFormat::QRCode));
-    return QString::fromStdString(result.text());
 }
 
 } // namespace
@@ -415,7 +403,8 @@ private slots:
         QString error;
         QVERIFY2(printQrCodes(server->store(), photoHost, out.path(), &error), qPrintable(error));
         QCOMPARE(QDir(out.path()).entryList({"checkpoint-*.png"}).size(), 10);
-        const QString notice = decodeQr(out.filePath("notice-1.png"));
+        const QString notice =
+            orvelle::decodeQr(QImage(out.filePath("notice-1.png"))).text.value_or(QString());
         QCOMPARE(notice, "http://" + photoHost + "/notice/1");
         const auto page = httplib::Client(host().toStdString(), 50080).Get("/notice/1");
         QVERIFY(page && page->status == 200);
