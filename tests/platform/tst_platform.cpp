@@ -1,0 +1,574 @@
+#include "Beeper.h"
+#include "Camera.h"
+#include "CameraPicker.h"
+#include "ImagePicker.h"
+#include "PhotoAlbum.h"
+#include "PhotoAttachments.h"
+#include "PhotoImageProvider.h"
+#include "PhotoListModel.h"
+#include "QRCodeScannerView.h"
+#include "QrDecoder.h"
+#include "QrFrameScanner.h"
+#include "RiskAnnouncementWebView.h"
+#include "TestImages.h"
+#include "VideoFrames.h"
+#include "support/QmlPageFixture.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QImageWriter>
+#include <QQuickStyle>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTransform>
+#include <QVideoSink>
+#include <QtQml/qqmlextensionplugin.h>
+#include <algorithm>
+#include <cstring>
+
+Q_IMPORT_QML_PLUGIN(OrvelleCorePlugin)
+Q_IMPORT_QML_PLUGIN(OrvellePlatformPlugin)
+
+using namespace orvelle;
+using namespace orvelle::test;
+
+namespace {
+struct CountingBeeper : Beeper
+{
+    int beeps = 0;
+    void beep() override { ++beeps; }
+};
+
+// A camera frame as webcams deliver it: I420, the luminance plane first.
+QVideoFrame yuvFrame(const QImage &source, QVideoFrameFormat::PixelFormat format)
+{
+    const QImage gray = source.convertToFormat(QImage::Format_Grayscale8);
+    QVideoFrame frame(QVideoFrameFormat(gray.size(), format));
+    if (!frame.map(QVideoFrame::WriteOnly))
+        return {};
+    for (int y = 0; y < gray.height(); ++y)
+        std::memcpy(frame.bits(0) + y * frame.bytesPerLine(0), gray.constScanLine(y),
+                    size_t(gray.width()));
+    for (int plane = 1; plane < frame.planeCount(); ++plane)
+        std::memset(frame.bits(plane), 128, size_t(frame.mappedBytes(plane)));
+    frame.unmap();
+    return frame;
+}
+} // namespace
+
+// The camera and photo pieces: QR decoding and the scanner, the album and
+// camera pickers, and the pages that show them, loaded offscreen.
+class TestPlatform : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir files;
+    const QString codeText = QStringLiteral("http://127.0.0.1/n/1");
+    QString codeFile; // a QR code of codeText
+
+    QUrl file(const QString &name, const QByteArray &content)
+    {
+        QFile out(files.filePath(name));
+        return out.open(QIODevice::WriteOnly) && out.write(content) == content.size()
+                   ? QUrl::fromLocalFile(out.fileName())
+                   : QUrl();
+    }
+    QUrl imageFile(const QString &name, const QSize &size, Qt::GlobalColor colour)
+    {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        return image.save(files.filePath(name)) ? QUrl::fromLocalFile(files.filePath(name))
+                                                : QUrl();
+    }
+    static void fill(PhotoListModel &model, int count)
+    {
+        for (int i = 0; i < count; ++i)
+            model.append(QImage(4, 4, QImage::Format_RGB32));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QQuickStyle::setStyle(QStringLiteral("Material"));
+        QVERIFY(files.isValid());
+        codeFile = files.filePath("code.png");
+        QVERIFY(qrImage(codeText).save(codeFile));
+    }
+
+    void decodesQrCodesOnly()
+    {
+        const QString chinese = QStringLiteral("隐患排查：三号皮带机尾部防护罩缺失");
+        const QString json = QStringLiteral(R"({"key":"JC-0042","name":"一号破碎机"})");
+        QCOMPARE(decodeQr(qrImage(chinese)).text, chinese);
+        QCOMPARE(decodeQr(qrImage(json)).text, json);
+
+        // Turned, scaled up and down, and drawn in colour on a larger picture.
+        const QImage code = qrImage(json, 240);
+        QCOMPARE(decodeQr(code.transformed(QTransform().rotate(90))).text, json);
+        QCOMPARE(decodeQr(code.transformed(QTransform().rotate(30))).text, json);
+        QCOMPARE(decodeQr(code.scaled(900, 900)).text, json);
+        QCOMPARE(
+            decodeQr(code.scaled(120, 120, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)).text,
+            json);
+
+        // A one-dimensional barcode and plain noise are never reported.
+        const QImage linear =
+            barcodeImage(QStringLiteral("6901234567892"), ZXing::BarcodeFormat::Code128, 400, 120);
+        QVERIFY(!decodeQr(linear).text);
+        QVERIFY(!decodeQr(noiseImage(320, 240)).text);
+        QVERIFY(!decodeQr(QImage()).text);
+
+        // The frames cameras deliver go through the same decoder.
+        const QString text = QStringLiteral("https://notice.example.cn/公告/17");
+        const QImage frameCode = qrImage(text);
+        QCOMPARE(decodeQr(yuvFrame(frameCode, QVideoFrameFormat::Format_YUV420P)).text, text);
+        QCOMPARE(decodeQr(yuvFrame(frameCode, QVideoFrameFormat::Format_NV12)).text, text);
+        QCOMPARE(decodeQr(videoFrameFromImage(frameCode)).text, text);
+        QVERIFY(!decodeQr(yuvFrame(noiseImage(320, 240), QVideoFrameFormat::Format_NV12)).text);
+        QVERIFY(!decodeQr(QVideoFrame()).problem.isEmpty());
+    }
+
+    void framesFromTheSinkAreDecodedOffTheGuiThreadOneAtATime()
+    {
+        QVideoSink sink;
+        QrFrameScanner scanner;
+        scanner.setVideoSink(&sink);
+        QStringList found;
+        bool reportedOnGuiThread = true;
+        connect(&scanner, &QrFrameScanner::codeFound, this, [&](const QString &code) {
+            reportedOnGuiThread &= QThread::currentThread() == thread();
+            found << code;
+        });
+
+        // A burst as a camera would deliver it while the first one is decoded:
+        // the GUI thread does not wait, and the frames in between are dropped.
+        const QImage code = qrImage(QStringLiteral("JC-7"));
+        const auto frame = [&] { return yuvFrame(code, QVideoFrameFormat::Format_YUV420P); };
+        for (int i = 0; i < 20; ++i)
+            sink.setVideoFrame(frame());
+        QVERIFY(scanner.isBusy());
+        QCOMPARE(scanner.droppedFrames(), 19);
+        QTRY_COMPARE(found, QStringList{QStringLiteral("JC-7")});
+        QVERIFY(reportedOnGuiThread);
+
+        // The same code still in view is reported again; noise is not.
+        sink.setVideoFrame(yuvFrame(noiseImage(320, 240), QVideoFrameFormat::Format_YUV420P));
+        QTRY_VERIFY(!scanner.isBusy());
+        sink.setVideoFrame(frame());
+        QTRY_COMPARE(found.size(), 2);
+        QCOMPARE(scanner.decodedFrames(), 3);
+
+        // Gone with a decode still running: nothing is reported afterwards,
+        // before the code of a frame shown after it either.
+        scanner.setVideoSink(nullptr);
+        auto *late = new QrFrameScanner;
+        late->setVideoSink(&sink);
+        connect(late, &QrFrameScanner::codeFound, this, [&] { found << "late"; });
+        sink.setVideoFrame(frame());
+        delete late;
+        scanner.setVideoSink(&sink);
+        sink.setVideoFrame(frame());
+        QTRY_COMPARE(found, QStringList(3, QStringLiteral("JC-7")));
+    }
+
+    void scannerViewReadsTheCameraOrAChosenFile()
+    {
+        // No camera: nothing starts, the file still works, through the same decoder.
+        CountingBeeper beeper;
+        auto none = CameraProvider::none();
+        QRCodeScannerView withoutCamera(*none, beeper);
+        QVERIFY(!withoutCamera.hasCamera());
+        QVideoSink unused;
+        withoutCamera.setVideoSink(&unused);
+        QSignalSpy codes(&withoutCamera, &QRCodeScannerView::didFindCode);
+        QVERIFY(noiseImage(200, 200).save(files.filePath("noise.png")));
+        withoutCamera.decodeFile(QUrl::fromLocalFile(files.filePath("noise.png")));
+        QVERIFY(withoutCamera.decodingFile());
+        QTRY_VERIFY(!withoutCamera.decodingFile());
+        QVERIFY(withoutCamera.fileWithoutCode());
+        withoutCamera.decodeFile(QUrl::fromLocalFile(files.filePath("missing.png")));
+        QTRY_VERIFY(!withoutCamera.decodingFile());
+        QCOMPARE(codes.size(), 0);
+        withoutCamera.decodeFile(QUrl::fromLocalFile(codeFile));
+        QTRY_COMPARE(codes.size(), 1);
+        QCOMPARE(codes.at(0).at(0).toString(), codeText);
+        QVERIFY(!withoutCamera.fileWithoutCode());
+        QCOMPARE(beeper.beeps, 1);
+
+        // A camera aimed at the code: reported again and again until closed.
+        auto camera = CameraProvider::imageFile(codeFile);
+        QRCodeScannerView scanner(*camera, beeper);
+        QVERIFY(scanner.hasCamera());
+        QSignalSpy seen(&scanner, &QRCodeScannerView::didFindCode);
+        QVideoSink preview;
+        scanner.setVideoSink(&preview);
+        QTRY_VERIFY_WITH_TIMEOUT(seen.size() >= 2, 20000);
+        QCOMPARE(seen.at(1).at(0).toString(), codeText);
+        QVERIFY(beeper.beeps >= 3);
+        QVERIFY(preview.videoFrame().isValid());
+
+        // The real sound with whatever audio this machine has (maybe none).
+        Beeper::soundEffect()->beep();
+    }
+
+    // The page's VideoOutput hands its sink to the view: what the camera shows
+    // there is what gets decoded. Closing the page takes the sink back.
+    void scannerPageReadsWhatThePreviewShows()
+    {
+        auto camera = CameraProvider::imageFile(codeFile);
+        auto beeper = Beeper::silent();
+        QRCodeScannerView scanner(*camera, *beeper);
+        QSignalSpy codes(&scanner, &QRCodeScannerView::didFindCode);
+        QmlPageFixture fixture;
+        QObject *page = fixture.load(QUrl("qrc:/Orvelle/Platform/qml/QRCodeScannerPage.qml"),
+                                     {{"view", QVariant::fromValue(&scanner)}});
+        QVERIFY2(page, qPrintable(fixture.warningText()));
+        QVERIFY(codes.wait(20000));
+        QCOMPARE(codes.at(0).at(0).toString(), codeText);
+        delete page;
+        QVERIFY(!scanner.videoSink());
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+    }
+
+    void tapOnTheBackgroundEndsEditing()
+    {
+        QmlPageFixture fixture;
+        QObject *form = fixture.load(QUrl::fromLocalFile(HARNESS_DIR "/DismissHarness.qml"));
+        QVERIFY2(form, qPrintable(fixture.warningText()));
+        QQuickItem *field = QmlPageFixture::findItem(form, "问题描述 0");
+        QVERIFY(QmlPageFixture::tap(field));
+        QTRY_VERIFY(field->hasActiveFocus());
+        for (const char key : QByteArray("abc"))
+            QTest::keyClick(&fixture.window(), key);
+        QCOMPARE(field->property("text").toString(), QStringLiteral("abc"));
+
+        // Tapping a control is the control's business, not the background's.
+        QQuickItem *button = QmlPageFixture::findItem(form, "上传");
+        QVERIFY(QmlPageFixture::tap(button));
+        QTRY_VERIFY(!field->hasActiveFocus());
+
+        // The list takes every press on its area: a row's title, the empty
+        // rows below, and the form beside the list all end editing.
+        const std::pair<const char *, QPoint> backgrounds[] = {
+            {"a row's title", QPoint(100, 60 + 24)},
+            {"below the rows", QPoint(150, 500)},
+            {"beside the list", QPoint(380, 300)}};
+        for (const auto &[where, point] : backgrounds) {
+            QmlPageFixture::tap(field);
+            QTRY_VERIFY(field->hasActiveFocus());
+            QTest::mouseClick(&fixture.window(), Qt::LeftButton, Qt::NoModifier, point);
+            QTRY_VERIFY2(!field->hasActiveFocus(), where);
+        }
+        QVERIFY(!QGuiApplication::inputMethod()->isVisible());
+        QCOMPARE(field->property("text").toString(), QStringLiteral("abc"));
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+    }
+
+    // Thumbnails are scaled copies served by the provider; the list keeps the
+    // full images for upload, and a removed photo is no longer served.
+    void photoGridShowsRemovesAndPreviews()
+    {
+        auto none = CameraProvider::none();
+        PhotoAttachments attachments(*none, 4);
+        PhotoListModel &photos = *attachments.selectedImages();
+        const QList<QColor> colours{Qt::red, Qt::green, Qt::blue};
+        for (const QColor &colour : colours) {
+            QImage image(2400, 1800, QImage::Format_RGB32);
+            image.fill(colour);
+            photos.append(image);
+        }
+        QmlPageFixture fixture;
+        QObject *grid = fixture.load(QUrl("qrc:/Orvelle/Platform/qml/PhotoGrid.qml"),
+                                     {{"attachments", QVariant::fromValue(&attachments)}});
+        QVERIFY2(grid, qPrintable(fixture.warningText()));
+
+        // Delegates belong to the item tree only.
+        const auto thumbnails = [grid] {
+            QList<QQuickItem *> found;
+            QList<QQuickItem *> pending{qobject_cast<QQuickItem *>(grid)};
+            while (!pending.isEmpty()) {
+                QQuickItem *item = pending.takeFirst();
+                if (item->objectName() == QLatin1String("thumbnail"))
+                    found << item;
+                pending << item->childItems();
+            }
+            // In reading order, as the user sees them.
+            std::sort(found.begin(), found.end(), [](QQuickItem *a, QQuickItem *b) {
+                const QPointF pa = a->mapToScene({}), pb = b->mapToScene({});
+                return std::pair(pa.y(), pa.x()) < std::pair(pb.y(), pb.x());
+            });
+            return found;
+        };
+        QTRY_COMPARE(thumbnails().size(), 3);
+        for (QQuickItem *thumbnail : thumbnails()) {
+            QTRY_COMPARE(thumbnail->property("status").toInt(), 1); // Image.Ready
+            QVERIFY(thumbnail->property("implicitWidth").toInt() <= 100);
+            QCOMPARE(thumbnail->property("implicitHeight").toInt(), 70);
+        }
+        QCOMPARE(photos.photos().at(0).image.size(), QSize(2400, 1800));
+
+        QVERIFY(QmlPageFixture::tap(QmlPageFixture::findItem(grid, "添加图片")));
+        QVERIFY(attachments.showImageSourceActionSheet());
+        QImage fourth(100, 100, QImage::Format_RGB32);
+        fourth.fill(Qt::yellow);
+        photos.append(fourth);
+        QTRY_VERIFY(!QmlPageFixture::findItem(grid, "添加图片"));
+        // Laid out after the current event: then it is the last in reading order.
+        QTRY_VERIFY(thumbnails().size() == 4
+                    && thumbnails().at(3)->property("source").toString().endsWith("/4"));
+
+        auto *provider = static_cast<PhotoImageProvider *>(
+            fixture.engine().imageProvider(QStringLiteral("photos")));
+        QVERIFY(provider);
+        const QString firstId = thumbnails().at(0)->property("source").toUrl().path().mid(1);
+        QVERIFY(!provider->requestImage(firstId, nullptr, {}).isNull());
+        QQuickItem *firstTile = thumbnails().at(0)->parentItem()->parentItem();
+        QVERIFY(QmlPageFixture::tap(QmlPageFixture::findItem(firstTile, "删除图片")));
+        QCOMPARE(photos.count(), 3);
+        QCOMPARE(photos.photos().at(0).image.pixelColor(0, 0), QColor(Qt::green));
+        QCOMPARE(photos.photos().at(2).image.pixelColor(0, 0), QColor(Qt::yellow));
+        QVERIFY(QmlPageFixture::findItem(grid, "添加图片"));
+        QVERIFY(provider->requestImage(firstId, nullptr, {}).isNull());
+
+        // The enlarged photo is the tapped one, stretched over the window.
+        QVERIFY(QmlPageFixture::tap(
+            QmlPageFixture::findItem(thumbnails().at(0)->parentItem(), "查看图片")));
+        QTRY_VERIFY(QmlPageFixture::findItem(grid, "previewImage")->isVisible());
+        QCOMPARE(attachments.selectedImageForPreview(), photos.photos().at(0).id);
+        QQuickItem *large = QmlPageFixture::findItem(grid, "previewImage");
+        QVERIFY(large);
+        QTRY_COMPARE(large->property("status").toInt(), 1);
+        // The sheet's fade may still tint it by a shade.
+        const auto shown = [&fixture] {
+            return fixture.window().grabWindow().pixelColor(200, 600);
+        };
+        QTRY_VERIFY(shown().green() > 230 && shown().red() < 25 && shown().blue() < 25);
+        QVERIFY(QmlPageFixture::tap(QmlPageFixture::findItem(grid, "关闭")));
+        QTRY_VERIFY(!attachments.showImagePreview());
+        // A second preview opens again: nothing was cut by the close.
+        attachments.previewPhoto(photos.photos().at(1).id);
+        QTRY_VERIFY(large->isVisible());
+        attachments.closePreview();
+        QTRY_VERIFY(!large->isVisible());
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+    }
+
+    // Start-up and every page short of a web page leave the web engine
+    // unloaded; it costs 100 MB and seconds on a handheld. Without a camera
+    // the scanner and camera pages offer a file instead.
+    void withoutCameraOrWebEngineThePagesOfferAFile()
+    {
+        auto none = CameraProvider::none();
+        auto beeper = Beeper::silent();
+        QRCodeScannerView scanner(*none, *beeper);
+        RiskAnnouncementWebView refused(QStringLiteral("notice 7"));
+        PhotoListModel photos;
+        ImagePicker picker(photos);
+        QTemporaryDir album;
+        CameraPicker camera(*none, photos, PhotoAlbum(album.path()));
+        QSignalSpy finished(&camera, &CameraPicker::finished);
+        QmlPageFixture fixture;
+        QObject *page = fixture.load(QUrl("qrc:/Orvelle/Platform/qml/QRCodeScannerPage.qml"),
+                                     {{"view", QVariant::fromValue(&scanner)}});
+        QVERIFY2(page, qPrintable(fixture.warningText()));
+        QCOMPARE(page->objectName(), QStringLiteral("QRCodeScannerView"));
+        QVERIFY(QmlPageFixture::findItem(page, "选择二维码图片"));
+        QVERIFY(scanner.videoSink());
+        delete page;
+        QVERIFY(fixture.load(QUrl("qrc:/Orvelle/Platform/qml/ImagePickerDialog.qml"),
+                             {{"view", QVariant::fromValue(&picker)}}));
+        QObject *notice = fixture.load(QUrl("qrc:/Orvelle/Platform/qml/RiskAnnouncementPage.qml"),
+                                       {{"view", QVariant::fromValue(&refused)}});
+        QVERIFY(QmlPageFixture::findItem(notice, "链接错误，请重试"));
+        delete notice;
+        page = fixture.load(QUrl("qrc:/Orvelle/Platform/qml/CameraPickerPage.qml"),
+                            {{"view", QVariant::fromValue(&camera)}});
+        QVERIFY2(page, qPrintable(fixture.warningText()));
+        QVERIFY(QmlPageFixture::findItem(page, "选择图片"));
+        QVERIFY(!QmlPageFixture::findItem(page, "拍照"));
+        QVERIFY(QmlPageFixture::tap(QmlPageFixture::findItem(page, "取消")));
+        QCOMPARE(finished.size(), 1);
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+        QFile maps(QStringLiteral("/proc/self/maps"));
+        QVERIFY(maps.open(QIODevice::ReadOnly));
+        QVERIFY(!maps.readAll().contains("libQt6WebEngine"));
+    }
+
+    void imagePickerNeverGrowsTheListPastEight()
+    {
+        QList<QUrl> five;
+        for (int i = 0; i < 5; ++i)
+            five << imageFile(QStringLiteral("p%1.png").arg(i), {8, 8}, Qt::red);
+
+        // 6 held: only 2 of the 5 are taken.
+        PhotoListModel photos;
+        fill(photos, 6);
+        ImagePicker picker(photos);
+        QCOMPARE(picker.selectionLimit(), 2);
+        QSignalSpy done(&picker, &ImagePicker::loadsFinished);
+        picker.pick(five);
+        QVERIFY(done.wait());
+        QCOMPARE(photos.count(), 8);
+        QCOMPARE(picker.selectionLimit(), 0);
+
+        // Full: the limit 0 lets everything through the dialog, and the append
+        // rule drops it all.
+        picker.pick(five);
+        QTRY_COMPARE(done.size(), 2);
+        QCOMPARE(photos.count(), 8);
+
+        // The host filled the list while the loads ran: checked at append time.
+        PhotoListModel racing;
+        fill(racing, 6);
+        ImagePicker second(racing);
+        QSignalSpy secondDone(&second, &ImagePicker::loadsFinished);
+        second.pick(five);
+        fill(racing, 2);
+        QVERIFY(secondDone.wait());
+        QCOMPARE(racing.count(), 8);
+    }
+
+    // Files that are no image are skipped; the large one takes far longer to
+    // decode, so it arrives last; EXIF's "rotate 90°" makes 40x20 upright.
+    void imagePickerSkipsWhatIsNoImageAndKeepsCompletionOrder()
+    {
+        QImage wide(40, 20, QImage::Format_RGB32);
+        wide.fill(Qt::green);
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        QVERIFY(buffer.open(QIODevice::WriteOnly));
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setTransformation(QImageIOHandler::TransformationRotate90);
+        QVERIFY(writer.write(wide));
+        QVERIFY(noiseImage(3000, 2000).save(files.filePath("big.png")));
+
+        PhotoListModel photos;
+        ImagePicker picker(photos);
+        QSignalSpy done(&picker, &ImagePicker::loadsFinished);
+        picker.pick({QUrl::fromLocalFile(files.filePath("big.png")),
+                     file("corrupt.jpg", "\xff\xd8\xff\xe0 not really a jpeg"),
+                     file("notes.txt", "plain text"), file("turned.jpg", jpeg),
+                     QUrl::fromLocalFile(files.filePath("gone.png")),
+                     QUrl(QStringLiteral("https://example.cn/a.png")),
+                     imageFile("small.png", {10, 20}, Qt::blue)});
+        QCOMPARE(picker.pendingLoads(), 6);
+        QVERIFY(done.wait(30000));
+        QCOMPARE(photos.count(), 3);
+        QList<QSize> sizes{photos.photos().at(0).image.size(), photos.photos().at(1).image.size()};
+        std::sort(sizes.begin(), sizes.end(),
+                  [](QSize a, QSize b) { return a.width() < b.width(); });
+        QCOMPARE(sizes, (QList<QSize>{{10, 20}, {20, 40}}));
+        QCOMPARE(photos.photos().at(2).image.size(), QSize(3000, 2000));
+    }
+
+    void cameraPickerTakesOnePhotoEvenWhenTheListIsFull()
+    {
+        const QUrl scene = imageFile("scene.png", {64, 48}, Qt::darkYellow);
+        QTemporaryDir album;
+        auto cameras = CameraProvider::imageFile(scene.toLocalFile());
+        PhotoListModel photos;
+        fill(photos, 8);
+        CameraPicker picker(*cameras, photos, PhotoAlbum(album.path()));
+        QVERIFY(picker.hasCamera());
+        QVideoSink preview;
+        picker.setVideoSink(&preview);
+        QTRY_VERIFY(preview.videoFrame().isValid());
+        QSignalSpy finished(&picker, &CameraPicker::finished);
+
+        picker.shutter();
+        QTRY_VERIFY(picker.hasCapture());
+        picker.retake();
+        QVERIFY(!picker.hasCapture());
+        picker.shutter();
+        QTRY_VERIFY(picker.hasCapture());
+        picker.accept();
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(photos.count(), 9);
+        QCOMPARE(photos.photos().constLast().image.size(), QSize(64, 48));
+        // The user's own copy lands in the album folder.
+        QTRY_COMPARE(QDir(album.path()).entryList({"*.jpg"}, QDir::Files).size(), 1);
+
+        // Cancelling closes the picker and changes nothing.
+        CameraPicker again(*cameras, photos, PhotoAlbum(album.path()));
+        QSignalSpy closed(&again, &CameraPicker::finished);
+        again.cancel();
+        QCOMPARE(closed.size(), 1);
+        QCOMPARE(photos.count(), 9);
+    }
+
+    void cameraPickerWithoutCameraOffersAFile()
+    {
+        // This machine's real camera list: without a webcam, nothing opens.
+        auto system = CameraProvider::system();
+        if (!system->hasCamera()) {
+            PhotoListModel photos;
+            CameraPicker picker(*system, photos, PhotoAlbum(files.path()));
+            QVERIFY(!picker.hasCamera());
+            picker.shutter();
+            QVERIFY(!picker.capturing());
+        }
+
+        auto none = CameraProvider::none();
+        PhotoListModel photos;
+        QTemporaryDir album;
+        CameraPicker picker(*none, photos, PhotoAlbum(album.path()));
+        QVERIFY(!picker.hasCamera());
+        QVideoSink preview;
+        picker.setVideoSink(&preview);
+        picker.shutter();
+        QVERIFY(!picker.capturing());
+        QSignalSpy finished(&picker, &CameraPicker::finished);
+        // A file that is no image keeps the picker open and says why.
+        picker.chooseFile(file("notes.png", "not a picture"));
+        QTRY_VERIFY(!picker.failure().isEmpty());
+        QVERIFY(finished.isEmpty());
+        picker.chooseFile(imageFile("chosen.png", {30, 30}, Qt::cyan));
+        QVERIFY(finished.wait() && picker.failure().isEmpty());
+        QCOMPARE(photos.count(), 1);
+        // A file the user already has is not copied into the album again.
+        QCOMPARE(QDir(album.path()).entryList(QDir::Files).size(), 0);
+    }
+
+    // The add tile's road through both pickers, and a list that holds still
+    // while its form uploads.
+    void attachmentsOfferAlbumAndCameraUnlessLocked()
+    {
+        auto none = CameraProvider::none();
+        PhotoAttachments attachments(*none, ImagePicker::maximumPhotos);
+        QSignalSpy editing(&attachments, &PhotoAttachments::editingPhotos);
+        attachments.addPhoto();
+        QCOMPARE(editing.size(), 1);
+        QVERIFY(attachments.showImageSourceActionSheet());
+        attachments.chooseCamera();
+        QVERIFY(!attachments.showImageSourceActionSheet());
+        QVERIFY(attachments.cameraPicker());
+        attachments.cameraPicker()->chooseFile(imageFile("cam.png", {12, 12}, Qt::red));
+        QTRY_VERIFY(!attachments.showCameraPicker());
+        QCOMPARE(attachments.photos().count(), 1);
+
+        attachments.addPhoto();
+        attachments.chooseAlbum();
+        QVERIFY(attachments.showImagePicker());
+        QSignalSpy loaded(attachments.imagePicker(), &ImagePicker::loadsFinished);
+        attachments.imagePicker()->pick({imageFile("album.png", {14, 14}, Qt::blue)});
+        QVERIFY(loaded.wait());
+        QCOMPARE(attachments.photos().count(), 2);
+
+        attachments.setEditable(false);
+        attachments.removePhoto(0);
+        attachments.addPhoto();
+        attachments.chooseCamera();
+        QCOMPARE(attachments.photos().count(), 2);
+        QVERIFY(!attachments.showImageSourceActionSheet());
+        QVERIFY(!attachments.showCameraPicker());
+        attachments.setEditable(true);
+        attachments.removePhoto(0);
+        QCOMPARE(attachments.photos().photos().at(0).image.pixelColor(0, 0), QColor(Qt::blue));
+        QCOMPARE(editing.size(), 3);
+    }
+};
+
+QTEST_MAIN(TestPlatform)
+#include "tst_platform.moc"
