@@ -131,11 +131,14 @@ QQuickItem *QmlPageFixture::findItem(QObject *root, const QString &name)
 {
     if (!root)
         return nullptr;
-    QList<QObject *> pending{root};
+    // Guarded: reading a property may make or drop objects (the web engine's).
+    QList<QPointer<QObject>> pending{root};
     if (auto *window = qobject_cast<QQuickWindow *>(root))
         pending = {window->contentItem()};
     while (!pending.isEmpty()) {
         QObject *object = pending.takeFirst();
+        if (!object)
+            continue;
         if (auto *item = qobject_cast<QQuickItem *>(object)) {
             const bool named = item->objectName() == name || accessibleName(item) == name;
             if (named && item->isVisible())
