@@ -247,13 +247,13 @@ int main(int argc, char **argv)
     config.serviceHost = address;
     config.fileStoreHost = address;
     config.caFile = dataDir + QStringLiteral("/tls/ca.pem");
-    ServiceClient client(config);
+    User appState;
+    User user;
+    ServiceClient client(config, user);
     PhotoUploader uploader(config);
     uploader.setStagingDirectory(dir.path());
     const std::unique_ptr<CameraProvider> noCamera = CameraProvider::none();
     const std::unique_ptr<Beeper> silent = Beeper::silent();
-    User appState;
-    User &user = User::shared();
 
     // Signed in on the sign-in screen.
     VersionChecker versions(VersionChecker::serviceQuery(client), QStringLiteral("0"),

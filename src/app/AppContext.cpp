@@ -17,10 +17,12 @@ std::unique_ptr<AppContext> buildAppContext(const AppConfig &config)
     auto context = std::make_unique<AppContext>();
     context->config = config;
     context->appState = std::make_unique<User>();
-    context->sharedUser = &User::shared();
+    context->sharedUser = std::make_unique<User>();
+    // Read once more through the setters, so each value is written back once.
+    context->sharedUser->reloadThroughSetters();
     // One trust for both: the system store is read once.
     const auto trust = std::make_shared<TlsTrust>(config.caFile);
-    context->serviceClient = std::make_unique<ServiceClient>(config, trust);
+    context->serviceClient = std::make_unique<ServiceClient>(config, *context->sharedUser, trust);
     context->photoUploader = std::make_unique<PhotoUploader>(config, trust);
     context->platform = buildPlatformServices(config.cameraImage);
     context->versionChecker = std::make_unique<VersionChecker>(

@@ -20,8 +20,8 @@ struct AppContext
     AppConfig config;
     // Watched by the root view; created (and loaded) at start.
     std::unique_ptr<User> appState;
-    // The process-wide record the service layer and the screens read.
-    User *sharedUser = nullptr;
+    // The account record the service client and the screens read and write.
+    std::unique_ptr<User> sharedUser;
 
     std::unique_ptr<ServiceClient> serviceClient;
     std::unique_ptr<PhotoUploader> photoUploader;

@@ -15,12 +15,12 @@ RootView::RootView(AppContext &context, QObject *parent)
     // after the flag) finishes before the new screen reads the record.
     connect(context.appState.get(), &User::isloginChanged, this, &RootView::update,
             Qt::QueuedConnection);
-    for (const User *user : {context.appState.get(), context.sharedUser})
+    for (const User *user : {context.appState.get(), context.sharedUser.get()})
         connect(user, &User::storeFailed, &m_storeAlert, &AlertState::show);
     update();
     // Loading the records writes to the store before anyone listens; a write
     // that failed then is shown with the first screen.
-    for (const User *user : {context.appState.get(), context.sharedUser}) {
+    for (const User *user : {context.appState.get(), context.sharedUser.get()}) {
         if (!user->storeError().isEmpty())
             m_storeAlert.show(user->storeError());
     }

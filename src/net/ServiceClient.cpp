@@ -113,10 +113,11 @@ std::variant<AppResponse, ServiceFailure> readAnswer(const QByteArray &body)
     return ServiceFailure{-1, badAnswer};
 }
 
-ServiceClient::ServiceClient(const AppConfig &config, std::shared_ptr<TlsTrust> trust,
-                             QObject *parent)
+ServiceClient::ServiceClient(const AppConfig &config, User &account,
+                             std::shared_ptr<TlsTrust> trust, QObject *parent)
     : QObject(parent)
     , m_config(config)
+    , m_account(account)
     , m_trust(trustOrOwn(std::move(trust), config.caFile))
     , m_device(config)
     , m_network(new QNetworkAccessManager(this))
@@ -141,7 +142,7 @@ QJsonObject ServiceClient::withCommonParameters(QJsonObject parameters) const
     parameters.insert(QStringLiteral("PhoneSystemDevice"), m_device.deviceName());
     parameters.insert(QStringLiteral("PhoneSystemVersion"), m_device.systemVersion());
     parameters.insert(QStringLiteral("verson"), ios);
-    const User &user = User::shared();
+    const User &user = m_account;
     if (!parameters.contains(QLatin1String("mobile")) && user.mobile())
         parameters.insert(QStringLiteral("mobile"), *user.mobile());
     if (!parameters.contains(QLatin1String("token")) && user.token())
@@ -225,7 +226,7 @@ void ServiceClient::finish(QNetworkReply *reply, const QString &path, qint64 ela
         return;
     }
     if (response->code == 9)
-        User::shared().setIslogin(QStringLiteral("false"));
+        m_account.setIslogin(QStringLiteral("false"));
     fail(response->code, response->msg.value_or(QString()));
 }
 

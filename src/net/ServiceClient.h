@@ -20,6 +20,8 @@ class QNetworkRequest;
 
 namespace orvelle {
 
+class User;
+
 // The decoded envelope of every service answer.
 struct AppResponse
 {
@@ -58,9 +60,10 @@ class ServiceClient : public QObject
     Q_OBJECT
 
 public:
-    // Without a trust of its own to share, the client makes one.
-    explicit ServiceClient(const AppConfig &config, std::shared_ptr<TlsTrust> trust = {},
-                           QObject *parent = nullptr);
+    // `account` gives the common "mobile" and "token" and is signed out by
+    // code 9. Without a trust of its own to share, the client makes one.
+    ServiceClient(const AppConfig &config, User &account, std::shared_ptr<TlsTrust> trust = {},
+                  QObject *parent = nullptr);
     ~ServiceClient() override;
 
     // Form-encoded body: keys sorted, arrays as repeated "key[]", booleans 1/0.
@@ -86,6 +89,7 @@ private:
                 const FailureHandler &onFailure);
 
     AppConfig m_config;
+    User &m_account;
     std::shared_ptr<TlsTrust> m_trust;
     DeviceInfo m_device;
     QNetworkAccessManager *m_network;

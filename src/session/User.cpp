@@ -50,17 +50,6 @@ QString User::defaultStoreFile()
            + QStringLiteral("/account.ini");
 }
 
-User &User::shared()
-{
-    // A function-local static is initialised once, also under concurrent first use.
-    static User *instance = [] {
-        auto *user = new User();
-        user->reloadThroughSetters();
-        return user;
-    }();
-    return *instance;
-}
-
 void User::openStore()
 {
     m_store = std::make_unique<QSettings>(m_storeFile, QSettings::IniFormat);

@@ -15,8 +15,10 @@ namespace orvelle {
 using OptionalText = std::optional<QString>;
 
 // The account record and the session flags. Every assignment is written through
-// to the store at once; an absent value removes its entry. Two instances may
-// exist (appState and shared()); they share the store but not their memory.
+// to the store at once; an absent value removes its entry. A run has two
+// instances, made together (appState, watched by the root view, and the
+// account record the service client and the screens use): they share the
+// store but not their memory.
 class User : public QObject
 {
     Q_OBJECT
@@ -32,8 +34,6 @@ public:
     explicit User(const QString &storeFile, QObject *parent = nullptr);
     ~User() override;
 
-    // The process-wide instance, created once on first use.
-    static User &shared();
     // The store every User uses unless told otherwise.
     static QString defaultStoreFile();
 

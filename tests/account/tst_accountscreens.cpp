@@ -36,7 +36,8 @@ class TestAccountScreens : public QObject
     QTemporaryDir dir;
     HttpsTestServer server;
     ManualScheduler scheduler;
-    std::unique_ptr<ServiceClient> client;
+    // Ready before the first request, so a request is on the wire once sent.
+    std::shared_ptr<TlsTrust> trust;
 
     QString storeFile() const { return dir.filePath("account.ini"); }
 
@@ -46,9 +47,9 @@ class TestAccountScreens : public QObject
     }
     // Requests on the wire now: read at once, it needs no wait for a request
     // that might still come.
-    int running() const
+    static int running(const ServiceClient &client)
     {
-        const auto replies = client->findChildren<QNetworkReply *>();
+        const auto replies = client.findChildren<QNetworkReply *>();
         return int(std::count_if(replies.begin(), replies.end(),
                                  [](QNetworkReply *reply) { return reply->isRunning(); }));
     }
@@ -58,9 +59,11 @@ private slots:
     {
         qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
         QVERIFY(server.isListening());
-        client = std::make_unique<ServiceClient>(orvelle::test::testConfig());
+        trust = std::make_shared<TlsTrust>(orvelle::test::testConfig().caFile);
+        bool ready = false;
+        trust->whenReady(this, [&ready](const QSslConfiguration &) { ready = true; });
+        QVERIFY(QTest::qWaitFor([&ready] { return ready; }));
     }
-    void cleanupTestCase() { client.reset(); }
 
     void init()
     {
@@ -76,20 +79,22 @@ private slots:
     {
         QFETCH(QJsonObject, row);
         User appState(storeFile()), shared(storeFile());
-        BindPhoneView view(appState, shared, *client, scheduler, "zhang.san", "pw");
+        ServiceClient client(orvelle::test::testConfig(), shared, trust);
+        BindPhoneView view(appState, shared, client, scheduler, "zhang.san", "pw");
         view.setPhoneNumber(row["phone"].toString());
         view.requestCode();
         QCOMPARE(view.alert()->message(), QStringLiteral("请输入正确的手机号"));
         view.alert()->acknowledge();
         view.bind();
         QCOMPARE(view.alert()->message(), QStringLiteral("请输入验证码"));
-        QCOMPARE(running(), 0);
+        QCOMPARE(running(client), 0);
     }
 
     void codeCountdown()
     {
         User appState(storeFile()), shared(storeFile());
-        BindPhoneView view(appState, shared, *client, scheduler, "zhang.san", "pw");
+        ServiceClient client(orvelle::test::testConfig(), shared, trust);
+        BindPhoneView view(appState, shared, client, scheduler, "zhang.san", "pw");
         CodeCountdown &countdown = *view.countdown();
 
         // A refused request leaves the button ready for another try.
@@ -111,7 +116,7 @@ private slots:
 
         // While it counts, a second tap sends nothing.
         view.requestCode();
-        QCOMPARE(running(), 0);
+        QCOMPARE(running(client), 0);
 
         scheduler.advance(29s);
         QCOMPARE(countdown.buttonText(), QStringLiteral("1秒后重试"));
@@ -133,14 +138,15 @@ private slots:
             store.setValue("password", "old pw");
         }
         User appState(storeFile()), shared(storeFile());
-        BindPhoneView view(appState, shared, *client, scheduler, QString(), QString());
+        ServiceClient client(orvelle::test::testConfig(), shared, trust);
+        BindPhoneView view(appState, shared, client, scheduler, QString(), QString());
         server.enqueue("/TolvKsServer/notes/NotesTellNo",
                        Answer::json(R"({"code":1,"msg":"绑定成功了"})"));
         view.setPhoneNumber("13900000009");
         view.setVerificationCode("4321");
         view.bind();
         view.bind(); // a second tap while the first runs
-        QCOMPARE(running(), 1);
+        QCOMPARE(running(client), 1);
         waitForAlert(view);
         QCOMPARE(server.requests().size(), size_t(1));
         const auto request = server.requests().back();
@@ -162,7 +168,8 @@ private slots:
     void bindingAfterARefusedSignInLeadsToAFreshSignIn()
     {
         User appState(storeFile()), shared(storeFile());
-        BindPhoneView view(appState, shared, *client, scheduler, "wang.wu", "pw");
+        ServiceClient client(orvelle::test::testConfig(), shared, trust);
+        BindPhoneView view(appState, shared, client, scheduler, "wang.wu", "pw");
         // A refusal changes nothing.
         server.enqueue("/TolvKsServer/notes/NotesTellNo",
                        Answer::json(R"({"code":2,"msg":"验证码错误"})"));
@@ -188,13 +195,14 @@ private slots:
     {
         QFETCH(QJsonObject, row);
         User appState(storeFile()), shared(storeFile());
-        ChangePasswordView view(appState, shared, *client, scheduler);
+        ServiceClient client(orvelle::test::testConfig(), shared, trust);
+        ChangePasswordView view(appState, shared, client, scheduler);
         view.setVerificationCode(row["code"].toString());
         view.setNewpassword(row["first"].toString());
         view.setCenterpassword(row["second"].toString());
         view.change();
         QCOMPARE(view.alert()->message(), row["message"].toString());
-        QCOMPARE(running(), 0);
+        QCOMPARE(running(client), 0);
     }
 
     void passwordChangeSignsOutOnce()
@@ -207,7 +215,8 @@ private slots:
             store.setValue("token", "T");
         }
         User appState(storeFile()), shared(storeFile());
-        ChangePasswordView view(appState, shared, *client, scheduler);
+        ServiceClient client(orvelle::test::testConfig(), shared, trust);
+        ChangePasswordView view(appState, shared, client, scheduler);
         QCOMPARE(view.mobileText(), QStringLiteral("13800000001"));
 
         view.requestCode();
@@ -224,7 +233,7 @@ private slots:
         view.setCenterpassword("岚石水泥集团");
         view.change();
         view.change();
-        QCOMPARE(running(), 1);
+        QCOMPARE(running(client), 1);
         waitForAlert(view);
         QCOMPARE(server.requests().size(), size_t(2));
         const auto request = server.requests().back();

@@ -25,7 +25,7 @@ struct Screen
 {
     User appState;
     User shared;
-    ServiceClient client{orvelle::test::testConfig()};
+    ServiceClient client{orvelle::test::testConfig(), shared};
     VersionChecker checker{VersionChecker::serviceQuery(client), QStringLiteral("5"),
                            Scheduler::system(), UrlOpener::system()};
     LoginView view;

@@ -138,6 +138,7 @@ private slots:
 
         writeAccountStore({{"islogin", "true"}, {"isGuest", "false"}});
         context->appState->reloadThroughSetters();
+        context->sharedUser->reloadThroughSetters();
         HomeView member(*context);
         QCOMPARE(member.welcomeText(), QStringLiteral("尊敬的用户 : "));
         member.openTodayChecks();
@@ -186,7 +187,7 @@ private slots:
         User &appState = *context->appState;
         ServiceClient &client = *context->serviceClient;
         {
-            SettingsView settings(appState, User::shared(), client);
+            SettingsView settings(appState, *context->sharedUser, client);
             QCOMPARE(settings.accountText(), QStringLiteral("游客"));
             QVERIFY(!settings.accountRowsEnabled());
             settings.openChangePassword();
@@ -196,7 +197,8 @@ private slots:
         }
         writeAccountStore({{"islogin", "true"}, {"isGuest", "false"}, {"mobile", "13800000001"}});
         appState.reloadThroughSetters();
-        SettingsView settings(appState, User::shared(), client);
+        context->sharedUser->reloadThroughSetters();
+        SettingsView settings(appState, *context->sharedUser, client);
         QCOMPARE(settings.accountText(), QStringLiteral("13800000001"));
         QVERIFY(settings.accountRowsEnabled());
         settings.openBindPhone();

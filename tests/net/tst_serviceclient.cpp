@@ -49,6 +49,7 @@ class TestServiceClient : public QObject
 
     std::unique_ptr<HttpsTestServer> server;
     QTemporaryDir scratch;
+    std::unique_ptr<User> account;
 
     QString derCopyOfTheTestCa()
     {
@@ -84,7 +85,7 @@ class TestServiceClient : public QObject
                      std::chrono::milliseconds timeout = std::chrono::minutes(1))
     {
         server->setFallback(answer);
-        ServiceClient client(config);
+        ServiceClient client(config, *account);
         client.setTransferTimeout(timeout);
         return send(client, false, endpoints::json::todayByDept);
     }
@@ -99,15 +100,16 @@ private slots:
     void init()
     {
         server->clear();
-        User::shared().setMobile(std::nullopt);
-        User::shared().setToken(std::nullopt);
-        User::shared().setIslogin(QStringLiteral("true"));
+        account = std::make_unique<User>();
+        account->setMobile(std::nullopt);
+        account->setToken(std::nullopt);
+        account->setIslogin(QStringLiteral("true"));
     }
 
     void formBodyIsExactAndKeepsSecretsOutOfTheLog()
     {
         const LogCapture log(QStringLiteral("orvelle.net"));
-        ServiceClient client(testConfig());
+        ServiceClient client(testConfig(), *account);
         const QJsonObject params{
             {"password", "a+b&c=d 中[]"},
             {"mobile", "13800000000"},
@@ -138,9 +140,9 @@ private slots:
 
     void jsonBodyIsExactWithStoredMobileAndToken()
     {
-        User::shared().setMobile(QStringLiteral("13900000000"));
-        User::shared().setToken(QStringLiteral("tok+1"));
-        ServiceClient client(testConfig());
+        account->setMobile(QStringLiteral("13900000000"));
+        account->setToken(QStringLiteral("tok+1"));
+        ServiceClient client(testConfig(), *account);
         const QJsonObject params{
             {"qzDept", "岚石/一厂"},
             {"items", QJsonArray{QJsonObject{{"isapprove", "1"}, {"n", 2}}}},
@@ -191,13 +193,13 @@ private slots:
         const Outcome outcome = answered(Answer::json(R"({"code":"+9"})"));
         QCOMPARE(outcome.code, 9);
         QCOMPARE(outcome.message, QString());
-        QCOMPARE(User::shared().islogin(), QStringLiteral("false"));
+        QCOMPARE(account->islogin(), QStringLiteral("false"));
         QCOMPARE(storedIslogin(), QStringLiteral("false"));
 
-        User::shared().setIslogin(QStringLiteral("true"));
+        account->setIslogin(QStringLiteral("true"));
         server->setFallback(scripted(R"({"code":9,"msg":"登录已失效"})", Answer::Fault::None,
                                      std::chrono::milliseconds(100)));
-        ServiceClient client(testConfig());
+        ServiceClient client(testConfig(), *account);
         bool called = false;
         auto *screen = new QObject;
         client.sendJSONRequest(
@@ -277,7 +279,7 @@ private slots:
         const auto mark = [&called](auto &&...) { called = true; };
 
         // The screen goes, then the transfer fails.
-        ServiceClient client(testConfig());
+        ServiceClient client(testConfig(), *account);
         client.setTransferTimeout(std::chrono::milliseconds(200));
         auto *screen = new QObject;
         client.sendJSONRequest(endpoints::json::todayByDept, {}, screen, mark, mark);
@@ -288,7 +290,7 @@ private slots:
         QVERIFY(!called);
 
         // The client itself goes while its request runs (the application quits).
-        auto *quitting = new ServiceClient(testConfig());
+        auto *quitting = new ServiceClient(testConfig(), *account);
         quitting->sendFormRequest(endpoints::form::queryVersion, {}, this, mark, mark);
         QTRY_COMPARE(server->startedCount(), 2);
         delete quitting;
@@ -318,7 +320,7 @@ private slots:
             qputenv("SSL_CERT_FILE", systemStore);
         AppConfig config = testConfig();
         config.caFile = caFile;
-        ServiceClient client(config);
+        ServiceClient client(config, *account);
         const Outcome outcome = send(client, true, endpoints::form::mobileLogin, {});
         qunsetenv("SSL_CERT_FILE");
         QVERIFY(outcome.called);
@@ -350,7 +352,7 @@ private slots:
         AppConfig config = testConfig();
         config.caFile = QString::fromStdString(caFile);
         const LogCapture log(QStringLiteral("orvelle.net"));
-        ServiceClient client(config);
+        ServiceClient client(config, *account);
         const Outcome outcome =
             send(client, true, endpoints::form::mobileLogin, {{"password", "p"}});
         QCOMPARE(outcome.code, -2);

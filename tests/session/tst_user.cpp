@@ -317,7 +317,7 @@ private slots:
 
 int main(int argc, char **argv)
 {
-    // Keep shared() and the default store away from the real config folder.
+    // Keep the default store away from the real config folder.
     QStandardPaths::setTestModeEnabled(true);
     QCoreApplication app(argc, argv);
     TestUser test;

@@ -8,7 +8,7 @@
 namespace orvelle::test {
 
 // Replaces the default account store with these entries, as a previous run
-// of the client would have left them, and reloads the shared record.
+// of the client would have left them.
 inline void writeAccountStore(const QVariantMap &entries)
 {
     QSettings settings(User::defaultStoreFile(), QSettings::IniFormat);
@@ -16,7 +16,6 @@ inline void writeAccountStore(const QVariantMap &entries)
     for (auto it = entries.begin(); it != entries.end(); ++it)
         settings.setValue(it.key(), it.value());
     settings.sync();
-    User::shared().reloadThroughSetters();
 }
 
 } // namespace orvelle::test

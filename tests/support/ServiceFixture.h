@@ -23,9 +23,9 @@ struct ServiceFixture
     HttpsTestServer server;
     AppConfig config = testConfig();
     std::unique_ptr<NotesService> service;
+    std::unique_ptr<User> user;
     std::unique_ptr<ServiceClient> client;
     std::unique_ptr<PhotoUploader> uploader;
-    std::unique_ptr<User> user;
 
     // False when the server could not bind its address.
     bool start()
@@ -34,7 +34,6 @@ struct ServiceFixture
         qputenv("HOME", dir.path().toUtf8());
         qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
         service = std::make_unique<NotesService>(server);
-        client = std::make_unique<ServiceClient>(config);
         uploader = std::make_unique<PhotoUploader>(config);
         uploader->setStagingDirectory(dir.path());
         reset();
@@ -45,12 +44,14 @@ struct ServiceFixture
     void reset()
     {
         service->reset();
+        client.reset();
         user.reset();
         QFile::remove(dir.filePath("account.ini"));
         user = std::make_unique<User>(dir.filePath("account.ini"));
         user->setOu1(QStringLiteral("岚石水泥"));
         user->setOu2(QStringLiteral("矿山分厂"));
         user->setUsername(QStringLiteral("zhangwei"));
+        client = std::make_unique<ServiceClient>(config, *user);
     }
 
     // A photo of that width saved as an image file, as the album hands it over.

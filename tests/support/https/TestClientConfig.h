@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/AppConfig.h"
 #include "HttpsTestServer.h"
+#include "core/AppConfig.h"
 
 #include <QString>
 #include <QTemporaryDir>
@@ -22,7 +22,7 @@ inline AppConfig testConfig()
     return config;
 }
 
-// Keeps User::shared() and its store inside a temporary folder; made before
+// Keeps the default account store inside a temporary folder; made before
 // the application object so the config location is read from it.
 inline QTemporaryDir &configHome()
 {
