@@ -3,6 +3,7 @@
 #include "platform/Camera.h"
 #include "support/QmlPageFixture.h"
 #include "support/ServiceFixture.h"
+#include "support/TestData.h"
 
 #include <QQuickStyle>
 #include <QTest>
@@ -20,6 +21,10 @@ namespace {
 QQuickItem *find(QQuickWindow &window, const QString &name)
 {
     return QmlPageFixture::findItem(window.contentItem(), name);
+}
+std::string answer(const char *name)
+{
+    return answerIn(QStringLiteral("inspection/tasklists.json"), QLatin1String(name));
 }
 } // namespace
 
@@ -42,17 +47,11 @@ private slots:
 
     void reviewOfASubmittedSheet()
     {
-        service->answer(json::todayByDept,
-                        R"({"code":1,"checkitems":[{"key":"K-1","project":"一号破碎机"}]})");
-        service->answer(json::todayDeptCheck, R"({"code":1,"checkitems":[
-            {"checkname":"日检表","checkdate":"2026-12-07 08:30","checkpeople":"张伟","frmno":"F-1"}]})");
+        service->answer(json::todayByDept, answer("today"));
+        service->answer(json::todayDeptCheck, answer("records of a point"));
         // One photo's address refuses connections, the other is no web
         // address: both cells show the symbol.
-        service->answer(
-            json::todayCheckNo,
-            "{\"code\":1,\"image\":\"http://127.0.0.1:9/a.jpg----file:///a.jpg\",\"checkitems\":["
-            "{\"id\":\"1\",\"projectitem\":\"护栏\",\"isapprove\":\"1\","
-            "\"distription\":\"护栏松动\"}]}");
+        service->answer(json::todayCheckNo, answer("photos that cannot be fetched"));
         InspectionListView view(*client, config, *user, *noCamera, *beeper);
         QmlPageFixture fixture;
         QObject *harness = fixture.load(QUrl::fromLocalFile(HARNESS_DIR "/TodayHarness.qml"),

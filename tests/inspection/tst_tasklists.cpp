@@ -1,4 +1,3 @@
-#include "TestImages.h"
 #include "inspection/DetailedInspectionListView.h"
 #include "inspection/InspectionItemDetailView.h"
 #include "inspection/InspectionListView.h"
@@ -11,9 +10,7 @@
 #include <QJsonArray>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QVideoSink>
 
 using namespace orvelle;
 using namespace orvelle::test;
@@ -66,7 +63,6 @@ private slots:
         QCOMPARE(body.value("db_vw").toString(), QStringLiteral("vw-ProjectByQzdept"));
         QCOMPARE(body.value("server").toString(), config.notesServer);
         QCOMPARE(body.value("qzDept").toString(), QStringLiteral("岚石水泥/矿山分厂"));
-        QCOMPARE(view->title(), QStringLiteral("今日检查"));
 
         // Rows in the service's order; a nameless one is "未知检查项".
         CheckitemListModel *rows = view->checkitems();
@@ -81,10 +77,9 @@ private slots:
         QCOMPARE(service->lastBody(json::todayByDept).value("qzDept").toString(),
                  QStringLiteral("岚石水泥/"));
         user->setOu1(std::nullopt);
-        auto onSite = loadedList<OnInspectionListView>();
+        loadedList<OnInspectionListView>();
         QCOMPARE(service->lastBody(json::todayByDept).value("qzDept").toString(),
                  QStringLiteral("/"));
-        QCOMPARE(onSite->title(), QStringLiteral("现场检查"));
     }
 
     void failuresShowInPlaceOfTheListUntilAGoodAnswer()
@@ -196,33 +191,6 @@ private slots:
                                   20000);
     }
 
-    // The posted code, seen by the camera, picks its check point; the same
-    // camera then takes the on-site photo.
-    void postedCodeSeenByTheCameraPicksItsCheckPoint()
-    {
-        service->answer(json::todayByDept, todayList);
-        const QString posted = dir.filePath("posted.png");
-        QVERIFY(qrImage(QStringLiteral(R"({"key":"K-3","project":"三号"})")).save(posted));
-        auto camera = CameraProvider::imageFile(posted);
-        OnInspectionListView view(*client, *uploader, config, *user, *camera, *beeper);
-        view.setIsScannerPresented(true);
-        QVideoSink scannerPreview;
-        view.scanner()->setVideoSink(&scannerPreview);
-        QTRY_VERIFY_WITH_TIMEOUT(view.showCameraPicker(), 20000);
-        QVERIFY(!view.isScannerPresented());
-        QCOMPARE(view.selectedKeyText(), QStringLiteral("K-3"));
-
-        QVideoSink cameraPreview;
-        view.cameraPicker()->setVideoSink(&cameraPreview);
-        QTRY_VERIFY(cameraPreview.videoFrame().isValid());
-        view.cameraPicker()->shutter();
-        QTRY_VERIFY_WITH_TIMEOUT(view.cameraPicker()->hasCapture(), 20000);
-        view.cameraPicker()->accept();
-        QTRY_VERIFY(view.navigateToDetail());
-        QCOMPARE(view.detailView()->key(), QStringLiteral("K-3"));
-        QCOMPARE(view.detailView()->onselectedImages().size(), 1);
-    }
-
     void recordListOfACheckPoint()
     {
         service->answer(json::todayDeptCheck, answer("records of a point"));
@@ -270,8 +238,6 @@ private slots:
         const auto value = [items](int row, const char *role) {
             return items->data(items->index(row, 0), items->roleNames().key(role));
         };
-        QCOMPARE(value(0, "unqualified").toBool(), true);
-        QCOMPARE(value(0, "qualified").toBool(), false);
         QCOMPARE(value(0, "description"), QVariant(QString()));
         QCOMPARE(value(1, "title").toString(), QStringLiteral("未知检查项"));
         QVERIFY(!value(1, "qualified").toBool() && !value(1, "unqualified").toBool());
