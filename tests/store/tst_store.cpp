@@ -1,0 +1,313 @@
+#include "store/DeviceStore.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sys/stat.h>
+
+using namespace orvelle;
+using Setup = std::function<void(const QString &folder)>;
+Q_DECLARE_METATYPE(Setup)
+
+namespace {
+const QString account = QStringLiteral("13800000000");
+
+// A photo as the camera gives it; the store only ever sees its bytes. Forty of
+// them, so the kill test's writer comes back to files a killed round was writing.
+QByteArray jpeg(int n)
+{
+    return QByteArray(300000 + n % 40, char('a' + n % 26)) + QByteArray::number(n % 40);
+}
+
+QByteArray contents(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void write(const QString &file, const QByteArray &bytes)
+{
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+}
+
+// One statement on a connection of its own, as a tool beside the app would run it.
+QString sqlAnswer(const QString &file, const QString &statement)
+{
+    QString answer;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "check");
+        db.setDatabaseName(file);
+        if (db.open()) {
+            QSqlQuery query(db);
+            if (query.exec(statement) && query.next())
+                answer = query.value(0).toString();
+        }
+    }
+    QSqlDatabase::removeDatabase("check");
+    return answer;
+}
+
+// Stores the photos and waits for the answer; false when none came or it failed.
+bool storePhotos(DeviceStore &store, const QList<QByteArray> &jpegs, QStringList &hashes)
+{
+    QObject context;
+    bool answered = false;
+    bool onCallersThread = false;
+    QString error;
+    store.storePhotos(jpegs, &context, [&](const QStringList &stored, const QString &e) {
+        hashes = stored, error = e, answered = true;
+        onCallersThread = QThread::currentThread() == context.thread();
+    });
+    return QTest::qWaitFor([&] { return answered; }, 10000) && error.isEmpty() && onCallersThread;
+}
+
+QString keyOf(int n)
+{
+    return QStringLiteral("sheet/%1").arg(n % 5);
+}
+
+// The child of the kill test: saves drafts with photos until killed, printing
+// each n once its draft is committed.
+int writeUntilKilled(const QString &folder, int start)
+{
+    DeviceStore store;
+    for (int n = start; store.isOpen() || store.open(folder); ++n) {
+        QStringList hashes;
+        if (!storePhotos(store, {jpeg(n), jpeg(n + 1)}, hashes)
+            || !store.saveDraft({account, keyOf(n), {{"n", n}}, {{"added", hashes}}, {}}))
+            break;
+        if (n % 10 == 0)
+            store.collectPhotos();
+        printf("%d\n", n);
+        fflush(stdout);
+    }
+    fprintf(stderr, "%s\n", qPrintable(store.errorString()));
+    return 1;
+}
+} // namespace
+
+class TestStore : public QObject
+{
+    Q_OBJECT
+
+    std::optional<QTemporaryDir> dir;
+    QString folder;
+    DeviceStore store;
+
+    Draft draft(const QString &key, const QStringList &hashes)
+    {
+        return {account,
+                key,
+                {{"remark", "锈蚀"}, {"items", QJsonArray{"0", "1"}}},
+                {{"onsite", hashes.mid(0, 1)}, {"added", hashes}},
+                {}};
+    }
+    OutboxEntry entry(const QString &kind, const QString &title, const PhotoGroups &photos = {})
+    {
+        OutboxEntry e;
+        e.account = account, e.kind = kind, e.title = title, e.photos = photos;
+        return e;
+    }
+
+private slots:
+    void init()
+    {
+        dir.emplace();
+        folder = dir->filePath("store");
+    }
+    void cleanup() { store.close(); }
+
+    void openFailures_data()
+    {
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("folder is a file")
+            << Setup([](const QString &f) { write(f, "x"); }) << "Cannot create";
+        QTest::newRow("database is text") << Setup([](const QString &f) {
+            QDir().mkpath(f), write(f + "/device.sqlite", QByteArray(8192, 'x'));
+        }) << "not a database";
+        QTest::newRow("database is a folder")
+            << Setup([](const QString &f) { QDir().mkpath(f + "/device.sqlite"); }) << "folder";
+        QTest::newRow("newer schema") << Setup([](const QString &f) {
+            QDir().mkpath(f), sqlAnswer(f + "/device.sqlite", "PRAGMA user_version=99");
+        }) << "newer client";
+    }
+    void openFailures()
+    {
+        QFETCH(Setup, setup);
+        setup(folder);
+        QVERIFY(!store.open(folder));
+        QFETCH(QString, error);
+        QVERIFY2(store.errorString().contains(error), qPrintable(store.errorString()));
+        QVERIFY(!store.saveDraft(draft("hazard", {})));
+    }
+
+    void permissions_data()
+    {
+        QTest::addColumn<bool>("loose");
+        QTest::newRow("new folder") << false;
+        QTest::newRow("loose folder and database") << true;
+    }
+    void permissions()
+    {
+        const mode_t umaskBefore = umask(0); // a umask must not decide who may read photos
+        QFETCH(bool, loose);
+        if (loose) {
+            QVERIFY(QDir().mkpath(folder));
+            write(folder + "/device.sqlite", {});
+            QVERIFY(
+                QFile::setPermissions(folder + "/device.sqlite", QFileDevice::Permissions(0x6666)));
+        }
+        QStringList hashes;
+        const bool ok = store.open(folder) && storePhotos(store, {jpeg(1)}, hashes)
+                        && store.saveDraft(draft("hazard", hashes));
+        umask(umaskBefore);
+        QVERIFY2(ok, qPrintable(store.errorString()));
+        const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+        const QMap<QString, QFileDevice::Permissions> expected{
+            {folder, owner | QFileDevice::ExeOwner},
+            {folder + "/photos", owner | QFileDevice::ExeOwner},
+            {store.databaseFile(), owner},
+            {store.databaseFile() + "-wal", owner},
+            {store.databaseFile() + "-shm", owner},
+            {store.photoFile(hashes[0]), owner}};
+        for (auto [path, mode] : expected.asKeyValueRange())
+            QVERIFY2((QFileInfo(path).permissions() & QFileDevice::Permissions(0x7077)) == mode,
+                     qPrintable(path));
+    }
+
+    void draftsAndPhotos()
+    {
+        QVERIFY(store.open(folder));
+        QStringList hashes, again;
+        QVERIFY(storePhotos(store, {jpeg(1), jpeg(2), jpeg(1)}, hashes));
+        QVERIFY(storePhotos(store, {jpeg(1)}, again));
+        QCOMPARE(again[0], hashes[2]); // the same photo is one file, kept byte for byte
+        QCOMPARE(QDir(folder + "/photos").entryList(QDir::Files).size(), 2);
+        QCOMPARE(contents(store.photoFile(hashes[0])), jpeg(1));
+
+        // A draft waits for its photos: a row must never point at a missing file.
+        QStringList missing{hashes[0], QString(64, 'f')};
+        QVERIFY(!store.saveDraft(draft("sheet/A1", missing)));
+        QVERIFY(store.errorString().contains(missing[1]));
+        QVERIFY(!store.saveDraft(draft("sheet/A1", {"../device.sqlite"})));
+        QVERIFY(!store.loadDraft(account, "sheet/A1"));
+
+        const Draft saved = draft("sheet/A1", {hashes[1], hashes[0]});
+        QVERIFY(store.saveDraft(saved));
+        QVERIFY(store.saveDraft({"someone else", "hazard", {}, {}, {}}));
+        store.close();
+        QVERIFY(store.open(folder));
+        const std::optional<Draft> loaded = store.loadDraft(account, "sheet/A1");
+        QVERIFY(loaded);
+        QCOMPARE(loaded->payload, saved.payload);
+        QCOMPARE(loaded->photos, saved.photos);
+        QVERIFY(qAbs(loaded->savedAt.secsTo(QDateTime::currentDateTimeUtc())) < 60);
+        QCOMPARE(store.drafts(account).size(), 1);
+
+        // A fresh store keeps what a draft uses and collects the rest.
+        QVERIFY(store.saveDraft(draft("sheet/A1", {hashes[1]})));
+        QCOMPARE(store.collectPhotos(), 1);
+        QVERIFY(QFileInfo::exists(store.photoFile(hashes[1])));
+        QVERIFY(store.removeDraft(account, "sheet/A1"));
+        QVERIFY(!store.loadDraft(account, "sheet/A1"));
+    }
+
+    void outbox()
+    {
+        QVERIFY(store.open(folder));
+        QStringList hashes;
+        QVERIFY(storePhotos(store, {jpeg(1), jpeg(2)}, hashes));
+        QVERIFY(store.saveDraft(draft("hazard", hashes)));
+        QVERIFY(store.saveDraft(draft("sheet/B", hashes)));
+        const qint64 hazard = store.enqueue(entry("hazard", "漏水", {{"added", hashes}}), "hazard");
+        QVERIFY(hazard);
+        QVERIFY(!store.loadDraft(account, "hazard"));
+        // A failed enqueue leaves the draft where it was.
+        QVERIFY(!store.enqueue(entry("memo", "B"), "sheet/B"));
+        QVERIFY(store.errorString().contains("CHECK"));
+        // A draft that cannot be removed keeps its entry out of the outbox.
+        sqlAnswer(store.databaseFile(), "CREATE TRIGGER keep BEFORE DELETE ON drafts"
+                                        " BEGIN SELECT RAISE(ABORT, 'kept'); END");
+        QVERIFY(!store.enqueue(entry("sheet", "B"), "sheet/B"));
+        QVERIFY(store.errorString().contains("kept"));
+        QCOMPARE(store.outbox(account).size(), 1);
+        sqlAnswer(store.databaseFile(), "DROP TRIGGER keep");
+        QVERIFY(store.loadDraft(account, "sheet/B"));
+        const qint64 sheet = store.enqueue(entry("sheet", "B"), "sheet/B");
+        QVERIFY(sheet);
+
+        QVERIFY(store.recordUpload(hazard, hashes[0], "http://files/1"));
+        QVERIFY(store.setState(hazard, OutboxState::Failed, "网络错误!"));
+        QVERIFY(!store.setState(sheet + 1, OutboxState::Sent));
+        QVERIFY(store.putCache(account, "points", QJsonDocument(QJsonArray{"A1", "B"})));
+        store.close();
+        QVERIFY(store.open(folder));
+        const QList<OutboxEntry> entries = store.outbox(account);
+        QCOMPARE(entries.size(), 2);
+        QCOMPARE(entries[0].id, hazard);
+        QCOMPARE(entries[0].photos["added"], hashes);
+        QCOMPARE(entries[0].uploaded, (QHash<QString, QString>{{hashes[0], "http://files/1"}}));
+        QCOMPARE(entries[0].state, OutboxState::Failed);
+        QCOMPARE(entries[0].reason, "网络错误!");
+        QCOMPARE(store.outboxCount(account), 1);
+        QCOMPARE(store.cached(account, "points")->payload, QJsonDocument(QJsonArray{"A1", "B"}));
+        QVERIFY(!store.cached(account, "places"));
+        QVERIFY(store.removeEntry(hazard));
+        QCOMPARE(store.outbox(account).size(), 1);
+        QCOMPARE(sqlAnswer(store.databaseFile(), "SELECT count(*) FROM uploads"), "0");
+    }
+
+    // A writer killed at a random moment leaves a sound database whose drafts
+    // are all whole, photos included.
+    void killAtRandomMoment()
+    {
+        for (int round = 0; round < 4; ++round) {
+            QProcess child;
+            child.start(QCoreApplication::applicationFilePath(),
+                        {"--write-until-killed", folder, QString::number(round * 1000000)});
+            QByteArray out;
+            QVERIFY(QTest::qWaitFor(
+                [&] { return (out += child.readAllStandardOutput()).count('\n') >= 5; }, 30000));
+            QTest::qWait(QRandomGenerator::global()->bounded(1, 300));
+            child.kill();
+            QVERIFY(child.waitForFinished(10000));
+            QVERIFY2(child.exitStatus() == QProcess::CrashExit, child.readAllStandardError());
+            const int last =
+                (out + child.readAllStandardOutput()).trimmed().split('\n').last().toInt();
+
+            QCOMPARE(sqlAnswer(folder + "/device.sqlite", "PRAGMA integrity_check"), "ok");
+            QVERIFY2(store.open(folder), qPrintable(store.errorString()));
+            const QList<Draft> drafts = store.drafts(account);
+            QCOMPARE(drafts.size(), 5);
+            for (const Draft &d : drafts) {
+                const int n = d.payload["n"].toInt();
+                QCOMPARE(d.key, keyOf(n));
+                QVERIFY2(n == last || (keyOf(n) != keyOf(last) && n >= last - 4 && n <= last + 1),
+                         qPrintable(QStringLiteral("%1 after %2").arg(n).arg(last)));
+                QCOMPARE(contents(store.photoFile(d.photos["added"].value(0))), jpeg(n));
+                QCOMPARE(contents(store.photoFile(d.photos["added"].value(1))), jpeg(n + 1));
+            }
+            store.close();
+        }
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--write-until-killed") == 0)
+        return writeUntilKilled(QString::fromLocal8Bit(argv[2]), atoi(argv[3]));
+    TestStore test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_store.moc"
