@@ -158,8 +158,6 @@ bool DeviceStore::open(const QString &folder)
     if (!photofiles::ownerOnly(m_folder, true) || !photofiles::ownerOnly(photos, true))
         return fail(QStringLiteral("Cannot make %1 private").arg(m_folder));
     const QString file = databaseFile();
-    if (QFileInfo(file).isDir())
-        return fail(QStringLiteral("%1 is a folder, not a database").arg(file));
 
     static std::atomic<int> serial;
     m_connection = QStringLiteral("orvelle.store.%1").arg(++serial);
@@ -319,29 +317,25 @@ bool DeviceStore::removeDraft(const QString &account, const QString &key)
         .exec();
 }
 
-qint64 DeviceStore::enqueue(const OutboxEntry &entry, const QString &draftKey)
+qint64 DeviceStore::enqueue(const QString &account, const QString &draftKey, const QString &kind,
+                            const QString &title)
 {
-    if (!photosPresent(entry.photos))
-        return 0;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.transaction()) {
-        fail(db.lastError().text());
+    if (!isOpen() || !db.transaction()) {
+        fail(isOpen() ? db.lastError().text() : QStringLiteral("The store is not open"));
         return 0;
     }
-    Query insert(*this,
-                 QStringLiteral("INSERT INTO outbox (account, kind, title, payload, photos,"
-                                " created_at, state, reason) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
-    bool ok = insert.bind(entry.account)
-                  .bind(entry.kind)
-                  .bind(entry.title)
-                  .bind(textOf(entry.payload))
-                  .bind(textOf(entry.photos))
-                  .bind(now())
-                  .bind(nameOf(entry.state))
-                  .bind(entry.reason)
-                  .exec();
-    const qint64 id = insert.raw().lastInsertId().toLongLong();
-    ok = ok && (draftKey.isEmpty() || removeDraft(entry.account, draftKey));
+    // The draft's own row is copied, so what is sent is exactly what was saved.
+    Query copy(*this, QStringLiteral("INSERT INTO outbox (account, kind, title, payload, photos,"
+                                     " created_at, state, reason) SELECT account, ?, ?, payload,"
+                                     " photos, ?, 'waiting', '' FROM drafts"
+                                     " WHERE account = ? AND key = ?"));
+    bool ok = copy.bind(kind).bind(title).bind(now()).bind(account).bind(draftKey).exec();
+    ok = ok
+         && (copy.raw().numRowsAffected() == 1
+             || fail(QStringLiteral("No draft %1 to send").arg(draftKey)));
+    const qint64 id = copy.raw().lastInsertId().toLongLong();
+    ok = ok && removeDraft(account, draftKey);
     if (ok && db.commit())
         return id;
     if (ok)

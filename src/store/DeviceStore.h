@@ -32,7 +32,7 @@ enum class OutboxState { Waiting, Sending, Failed, MaybeDelivered, Sent };
 // A sheet or hazard report waiting to be delivered.
 struct OutboxEntry
 {
-    qint64 id = 0; // given by the store
+    qint64 id = 0;
     QString account;
     QString kind; // "sheet" or "hazard"
     QString title;
@@ -88,9 +88,10 @@ public:
     QList<Draft> drafts(const QString &account); // latest first
     bool removeDraft(const QString &account, const QString &key);
 
-    // Adds the entry and, in the same transaction, removes the account's draft
-    // draftKey (when given). The new id, or 0.
-    qint64 enqueue(const OutboxEntry &entry, const QString &draftKey = {});
+    // Moves the saved draft into the outbox as a waiting entry, in one
+    // transaction. The new entry's id, or 0.
+    qint64 enqueue(const QString &account, const QString &draftKey, const QString &kind,
+                   const QString &title);
     QList<OutboxEntry> outbox(const QString &account); // oldest first
     int outboxCount(const QString &account, OutboxState state = OutboxState::Waiting);
     bool setState(qint64 id, OutboxState state, const QString &reason = {});
