@@ -1,0 +1,430 @@
+#include "DeviceStore.h"
+#include "PhotoFiles.h"
+#include "core/Logging.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QPointer>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QtConcurrent>
+#include <atomic>
+
+namespace orvelle {
+
+namespace {
+constexpr int schemaVersion = 1;
+
+// Photos live in the outbox and drafts as JSON: a handful per row, read whole.
+const char *const schema[] = {
+    "CREATE TABLE drafts (account TEXT NOT NULL, key TEXT NOT NULL, payload TEXT NOT NULL,"
+    " photos TEXT NOT NULL, saved_at INTEGER NOT NULL, PRIMARY KEY (account, key))",
+    "CREATE TABLE outbox (id INTEGER PRIMARY KEY AUTOINCREMENT, account TEXT NOT NULL,"
+    " kind TEXT NOT NULL CHECK (kind IN ('sheet', 'hazard')), title TEXT NOT NULL,"
+    " payload TEXT NOT NULL, photos TEXT NOT NULL, created_at INTEGER NOT NULL,"
+    " state TEXT NOT NULL CHECK (state IN"
+    " ('waiting', 'sending', 'failed', 'maybeDelivered', 'sent')), reason TEXT NOT NULL)",
+    "CREATE INDEX outbox_account ON outbox (account, state)",
+    // One row per answered upload, written the moment the file store answers.
+    "CREATE TABLE uploads (entry INTEGER NOT NULL REFERENCES outbox (id) ON DELETE CASCADE,"
+    " photo TEXT NOT NULL, address TEXT NOT NULL, PRIMARY KEY (entry, photo))",
+    "CREATE TABLE cache (account TEXT NOT NULL, key TEXT NOT NULL, payload TEXT NOT NULL,"
+    " loaded_at INTEGER NOT NULL, PRIMARY KEY (account, key))",
+};
+
+const QString stateNames[] = {QStringLiteral("waiting"), QStringLiteral("sending"),
+                              QStringLiteral("failed"), QStringLiteral("maybeDelivered"),
+                              QStringLiteral("sent")};
+
+QString nameOf(OutboxState state)
+{
+    return stateNames[int(state)];
+}
+
+OutboxState stateOf(const QString &name)
+{
+    const auto found = std::find(std::begin(stateNames), std::end(stateNames), name);
+    return found == std::end(stateNames) ? OutboxState::Waiting
+                                         : OutboxState(found - std::begin(stateNames));
+}
+
+QString textOf(const QJsonObject &object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+QJsonObject objectOf(const QVariant &text)
+{
+    return QJsonDocument::fromJson(text.toString().toUtf8()).object();
+}
+
+QString textOf(const PhotoGroups &photos)
+{
+    QJsonObject object;
+    for (auto group = photos.begin(); group != photos.end(); ++group)
+        object.insert(group.key(), QJsonArray::fromStringList(group.value()));
+    return textOf(object);
+}
+
+PhotoGroups groupsOf(const QVariant &text)
+{
+    PhotoGroups photos;
+    const QJsonObject object = objectOf(text);
+    for (auto group = object.begin(); group != object.end(); ++group)
+        for (const QJsonValue &hash : group.value().toArray())
+            photos[group.key()] << hash.toString();
+    return photos;
+}
+
+qint64 now()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+QDateTime timeOf(const QVariant &msecs)
+{
+    return QDateTime::fromMSecsSinceEpoch(msecs.toLongLong(), Qt::UTC);
+}
+} // namespace
+
+// A prepared statement whose failure lands in the store's errorString().
+class DeviceStore::Query
+{
+public:
+    Query(DeviceStore &store, const QString &sql)
+        : m_store(store)
+        , m_query(QSqlDatabase::database(store.m_connection, false))
+    {
+        m_prepared = store.isOpen() ? m_query.prepare(sql) || store.fail(m_query.lastError().text())
+                                    : store.fail(QStringLiteral("The store is not open"));
+    }
+    Query &bind(const QVariant &value)
+    {
+        // Every text column is NOT NULL: a null QString means an empty text.
+        const bool nullText = value.typeId() == QMetaType::QString && value.toString().isNull();
+        m_query.addBindValue(nullText ? QVariant(QLatin1String("")) : value);
+        return *this;
+    }
+    bool exec()
+    {
+        return m_prepared && (m_query.exec() || m_store.fail(m_query.lastError().text()));
+    }
+    bool next() { return m_query.next(); }
+    QVariant value(int column) const { return m_query.value(column); }
+    QSqlQuery &raw() { return m_query; }
+
+private:
+    DeviceStore &m_store;
+    QSqlQuery m_query;
+    bool m_prepared = false;
+};
+
+DeviceStore::DeviceStore(QObject *parent)
+    : QObject(parent)
+{}
+
+DeviceStore::~DeviceStore()
+{
+    close();
+}
+
+bool DeviceStore::fail(const QString &error)
+{
+    m_error = error;
+    qCDebug(lcStore) << "store:" << error;
+    return false;
+}
+
+QString DeviceStore::databaseFile() const
+{
+    return m_folder + QStringLiteral("/device.sqlite");
+}
+
+QString DeviceStore::photoFile(const QString &hash) const
+{
+    return m_folder + QStringLiteral("/photos/") + photofiles::fileName(hash);
+}
+
+bool DeviceStore::open(const QString &folder)
+{
+    close();
+    m_folder = QDir(folder).absolutePath();
+    const QString photos = m_folder + QStringLiteral("/photos");
+    if (!QDir().mkpath(photos))
+        return fail(QStringLiteral("Cannot create the folder %1").arg(photos));
+    // An existing folder may have been made with a looser umask: tighten it again.
+    if (!photofiles::ownerOnly(m_folder, true) || !photofiles::ownerOnly(photos, true))
+        return fail(QStringLiteral("Cannot make %1 private").arg(m_folder));
+    const QString file = databaseFile();
+
+    static std::atomic<int> serial;
+    m_connection = QStringLiteral("orvelle.store.%1").arg(++serial);
+    QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection).setDatabaseName(file);
+    if (openDatabase(file))
+        return true;
+    const QString error = m_error;
+    close();
+    m_error = error;
+    return false;
+}
+
+bool DeviceStore::openDatabase(const QString &file)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.open())
+        return fail(db.lastError().text());
+    // SQLite gives the -wal and -shm files the database file's mode, so this goes first.
+    const auto tighten = [&] {
+        for (const char *extra : {"", "-wal", "-shm"})
+            if (QFileInfo::exists(file + QLatin1String(extra))
+                && !photofiles::ownerOnly(file + QLatin1String(extra), false))
+                return fail(QStringLiteral("Cannot make %1 private").arg(file));
+        return true;
+    };
+    // A file that is not a database, or a damaged one, fails here rather than mid-sheet.
+    const auto pragma = [&](const QString &sql, const QString &expected) {
+        Query query(*this, QStringLiteral("PRAGMA ") + sql);
+        if (!query.exec())
+            return false;
+        const QString answer = query.next() ? query.value(0).toString() : QString();
+        return answer == expected
+               || fail(QStringLiteral("%1: %2 gave '%3'").arg(file, sql, answer));
+    };
+    if (!tighten() || !pragma(QStringLiteral("journal_mode=WAL"), QStringLiteral("wal"))
+        || !pragma(QStringLiteral("quick_check"), QStringLiteral("ok")))
+        return false;
+    for (const char *setting : {"PRAGMA synchronous=NORMAL", "PRAGMA foreign_keys=ON"})
+        if (!Query(*this, QLatin1String(setting)).exec())
+            return false;
+    Query version(*this, QStringLiteral("PRAGMA user_version"));
+    if (!version.exec() || !version.next())
+        return false;
+    if (version.value(0).toInt() > schemaVersion)
+        return fail(QStringLiteral("%1 was written by a newer client").arg(file));
+    if (version.value(0).toInt() < schemaVersion) {
+        bool ok = db.transaction() || fail(db.lastError().text());
+        for (const char *statement : schema)
+            ok = ok && Query(*this, QLatin1String(statement)).exec();
+        ok = ok && Query(*this, QStringLiteral("PRAGMA user_version=%1").arg(schemaVersion)).exec();
+        ok = ok && (db.commit() || fail(db.lastError().text()));
+        if (!ok)
+            return db.rollback(), false;
+    }
+    return tighten();
+}
+
+void DeviceStore::close()
+{
+    if (m_connection.isEmpty())
+        return;
+    QSqlDatabase::database(m_connection, false).close();
+    QSqlDatabase::removeDatabase(m_connection);
+    m_connection.clear();
+    m_fresh.clear();
+}
+
+void DeviceStore::storePhotos(const QList<QByteArray> &jpegs, QObject *context, PhotosDone done)
+{
+    QPointer<QObject> guard(context);
+    if (!isOpen()) {
+        const auto refuse = [guard, done] {
+            if (guard)
+                done({}, QStringLiteral("The store is not open"));
+        };
+        QMetaObject::invokeMethod(this, refuse, Qt::QueuedConnection);
+        return;
+    }
+    ++m_writing;
+    QtConcurrent::run(photofiles::write, m_folder + QStringLiteral("/photos"), jpegs)
+        .then(this, [this, guard, done](const photofiles::Written &written) {
+            --m_writing;
+            for (const QString &hash : written.hashes)
+                m_fresh.insert(hash);
+            if (!written.error.isEmpty())
+                fail(written.error);
+            if (guard)
+                done(written.hashes, written.error);
+        });
+}
+
+int DeviceStore::collectPhotos()
+{
+    // A file still being written has no row yet; try again later.
+    if (m_writing > 0)
+        return 0;
+    QSet<QString> keep = m_fresh;
+    for (const char *sql : {"SELECT photos FROM drafts", "SELECT photos FROM outbox"}) {
+        Query rows(*this, QLatin1String(sql));
+        if (!rows.exec())
+            return -1;
+        while (rows.next())
+            for (const QStringList &group : groupsOf(rows.value(0)))
+                keep.unite(QSet<QString>(group.begin(), group.end()));
+    }
+    return photofiles::removeExcept(m_folder + QStringLiteral("/photos"), keep);
+}
+
+bool DeviceStore::photosPresent(const PhotoGroups &photos)
+{
+    for (const QStringList &group : photos)
+        for (const QString &hash : group)
+            if (!photofiles::isHash(hash) || !QFileInfo::exists(photoFile(hash)))
+                return fail(QStringLiteral("Photo %1 is not stored").arg(hash));
+    return true;
+}
+
+bool DeviceStore::saveDraft(const Draft &draft)
+{
+    return photosPresent(draft.photos)
+           && Query(*this, QStringLiteral("INSERT OR REPLACE INTO drafts"
+                                          " (account, key, payload, photos, saved_at)"
+                                          " VALUES (?, ?, ?, ?, ?)"))
+                  .bind(draft.account)
+                  .bind(draft.key)
+                  .bind(textOf(draft.payload))
+                  .bind(textOf(draft.photos))
+                  .bind(now())
+                  .exec();
+}
+
+std::optional<Draft> DeviceStore::loadDraft(const QString &account, const QString &key)
+{
+    for (Draft &draft : drafts(account))
+        if (draft.key == key)
+            return std::move(draft);
+    return std::nullopt;
+}
+
+QList<Draft> DeviceStore::drafts(const QString &account)
+{
+    QList<Draft> result;
+    Query rows(*this, QStringLiteral("SELECT key, payload, photos, saved_at FROM drafts"
+                                     " WHERE account = ? ORDER BY saved_at DESC"));
+    if (rows.bind(account).exec())
+        while (rows.next())
+            result.append({account, rows.value(0).toString(), objectOf(rows.value(1)),
+                           groupsOf(rows.value(2)), timeOf(rows.value(3))});
+    return result;
+}
+
+bool DeviceStore::removeDraft(const QString &account, const QString &key)
+{
+    return Query(*this, QStringLiteral("DELETE FROM drafts WHERE account = ? AND key = ?"))
+        .bind(account)
+        .bind(key)
+        .exec();
+}
+
+qint64 DeviceStore::enqueue(const QString &account, const QString &draftKey, const QString &kind,
+                            const QString &title)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!isOpen() || !db.transaction()) {
+        fail(isOpen() ? db.lastError().text() : QStringLiteral("The store is not open"));
+        return 0;
+    }
+    // The draft's own row is copied, so what is sent is exactly what was saved.
+    Query copy(*this, QStringLiteral("INSERT INTO outbox (account, kind, title, payload, photos,"
+                                     " created_at, state, reason) SELECT account, ?, ?, payload,"
+                                     " photos, ?, 'waiting', '' FROM drafts"
+                                     " WHERE account = ? AND key = ?"));
+    bool ok = copy.bind(kind).bind(title).bind(now()).bind(account).bind(draftKey).exec();
+    ok = ok
+         && (copy.raw().numRowsAffected() == 1
+             || fail(QStringLiteral("No draft %1 to send").arg(draftKey)));
+    const qint64 id = copy.raw().lastInsertId().toLongLong();
+    ok = ok && removeDraft(account, draftKey);
+    if (ok && db.commit())
+        return id;
+    if (ok)
+        fail(db.lastError().text());
+    db.rollback();
+    return 0;
+}
+
+QList<OutboxEntry> DeviceStore::outbox(const QString &account)
+{
+    QList<OutboxEntry> result;
+    QHash<qint64, qsizetype> index;
+    Query rows(*this, QStringLiteral("SELECT id, kind, title, payload, photos, created_at, state,"
+                                     " reason FROM outbox WHERE account = ? ORDER BY id"));
+    if (!rows.bind(account).exec())
+        return result;
+    while (rows.next()) {
+        index.insert(rows.value(0).toLongLong(), result.size());
+        result.append({rows.value(0).toLongLong(),
+                       account,
+                       rows.value(1).toString(),
+                       rows.value(2).toString(),
+                       objectOf(rows.value(3)),
+                       groupsOf(rows.value(4)),
+                       timeOf(rows.value(5)),
+                       stateOf(rows.value(6).toString()),
+                       rows.value(7).toString(),
+                       {}});
+    }
+    Query uploads(*this, QStringLiteral("SELECT entry, photo, address FROM uploads JOIN outbox"
+                                        " ON outbox.id = uploads.entry WHERE account = ?"));
+    if (uploads.bind(account).exec())
+        while (uploads.next())
+            result[index.value(uploads.value(0).toLongLong())].uploaded.insert(
+                uploads.value(1).toString(), uploads.value(2).toString());
+    return result;
+}
+
+int DeviceStore::outboxCount(const QString &account, OutboxState state)
+{
+    Query count(*this,
+                QStringLiteral("SELECT count(*) FROM outbox WHERE account = ? AND state = ?"));
+    return count.bind(account).bind(nameOf(state)).exec() && count.next() ? count.value(0).toInt()
+                                                                          : 0;
+}
+
+bool DeviceStore::setState(qint64 id, OutboxState state, const QString &reason)
+{
+    Query update(*this, QStringLiteral("UPDATE outbox SET state = ?, reason = ? WHERE id = ?"));
+    if (!update.bind(nameOf(state)).bind(reason).bind(id).exec())
+        return false;
+    return update.raw().numRowsAffected() == 1
+           || fail(QStringLiteral("No outbox entry %1").arg(id));
+}
+
+bool DeviceStore::recordUpload(qint64 id, const QString &hash, const QString &address)
+{
+    return Query(*this, QStringLiteral("INSERT OR REPLACE INTO uploads (entry, photo, address)"
+                                       " VALUES (?, ?, ?)"))
+        .bind(id)
+        .bind(hash)
+        .bind(address)
+        .exec();
+}
+
+bool DeviceStore::removeEntry(qint64 id)
+{
+    return Query(*this, QStringLiteral("DELETE FROM outbox WHERE id = ?")).bind(id).exec();
+}
+
+bool DeviceStore::putCache(const QString &account, const QString &key, const QJsonDocument &payload)
+{
+    return Query(*this, QStringLiteral("INSERT OR REPLACE INTO cache (account, key, payload,"
+                                       " loaded_at) VALUES (?, ?, ?, ?)"))
+        .bind(account)
+        .bind(key)
+        .bind(QString::fromUtf8(payload.toJson(QJsonDocument::Compact)))
+        .bind(now())
+        .exec();
+}
+
+std::optional<CacheEntry> DeviceStore::cached(const QString &account, const QString &key)
+{
+    Query row(*this,
+              QStringLiteral("SELECT payload, loaded_at FROM cache WHERE account = ? AND key = ?"));
+    if (!row.bind(account).bind(key).exec() || !row.next())
+        return std::nullopt;
+    return CacheEntry{QJsonDocument::fromJson(row.value(0).toString().toUtf8()),
+                      timeOf(row.value(1))};
+}
+
+} // namespace orvelle

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+namespace orvelle {
+
+// Named photo groups ("onsite", "added"), each the content hashes of its photos
+// in the order the user sees them.
+using PhotoGroups = QMap<QString, QStringList>;
+
+// What the user has typed and photographed for one screen, kept until it is sent.
+struct Draft
+{
+    QString account;
+    QString key; // "sheet/<check point key>" or "hazard"
+    QJsonObject payload;
+    PhotoGroups photos;
+    QDateTime savedAt; // set by the store
+};
+
+enum class OutboxState { Waiting, Sending, Failed, MaybeDelivered, Sent };
+
+// A sheet or hazard report waiting to be delivered.
+struct OutboxEntry
+{
+    qint64 id = 0;
+    QString account;
+    QString kind; // "sheet" or "hazard"
+    QString title;
+    QJsonObject payload;
+    PhotoGroups photos;
+    QDateTime createdAt; // set by the store
+    OutboxState state = OutboxState::Waiting;
+    QString reason;
+    // Photo hash -> file store address, so a re-send never uploads a photo twice.
+    QHash<QString, QString> uploaded;
+};
+
+// A service answer kept for working without a network.
+struct CacheEntry
+{
+    QJsonDocument payload;
+    QDateTime loadedAt;
+};
+
+// The device's own copy of unsent work: SQLite (WAL) in an owner-only folder,
+// photos as content-named files beside it. Each write is one transaction, so a
+// kill at any moment leaves either the old or the new state. All calls belong
+// to the thread that opened the store; only photo file writes run elsewhere.
+class DeviceStore : public QObject
+{
+    Q_OBJECT
+
+public:
+    // hashes are in the order of the given JPEGs; error is empty on success.
+    using PhotosDone = std::function<void(const QStringList &hashes, const QString &error)>;
+
+    explicit DeviceStore(QObject *parent = nullptr);
+    ~DeviceStore() override;
+
+    // Creates or opens the store in folder; false with errorString() on failure.
+    bool open(const QString &folder);
+    void close();
+    bool isOpen() const { return !m_connection.isEmpty(); }
+    // The last failure, in words (the SQL driver's text where it has one).
+    QString errorString() const { return m_error; }
+    QString databaseFile() const;
+    QString photoFile(const QString &hash) const;
+
+    // Writes the JPEG bytes as given, off this thread; done runs on this thread
+    // unless context is gone. A photo already on disk is not written again.
+    void storePhotos(const QList<QByteArray> &jpegs, QObject *context, PhotosDone done);
+    // Deletes photo files no draft or outbox entry refers to; the number deleted, or -1.
+    int collectPhotos();
+
+    // Replaces the draft; refused while one of its photos is not on disk.
+    bool saveDraft(const Draft &draft);
+    std::optional<Draft> loadDraft(const QString &account, const QString &key);
+    QList<Draft> drafts(const QString &account); // latest first
+    bool removeDraft(const QString &account, const QString &key);
+
+    // Moves the saved draft into the outbox as a waiting entry, in one
+    // transaction. The new entry's id, or 0.
+    qint64 enqueue(const QString &account, const QString &draftKey, const QString &kind,
+                   const QString &title);
+    QList<OutboxEntry> outbox(const QString &account); // oldest first
+    int outboxCount(const QString &account, OutboxState state = OutboxState::Waiting);
+    bool setState(qint64 id, OutboxState state, const QString &reason = {});
+    bool recordUpload(qint64 id, const QString &hash, const QString &address);
+    bool removeEntry(qint64 id);
+
+    bool putCache(const QString &account, const QString &key, const QJsonDocument &payload);
+    std::optional<CacheEntry> cached(const QString &account, const QString &key);
+
+private:
+    bool fail(const QString &error);
+    bool openDatabase(const QString &file);
+    bool photosPresent(const PhotoGroups &photos);
+    class Query;
+
+    QString m_folder;
+    QString m_connection;
+    QString m_error;
+    // Photos stored since open(): their draft may not be saved yet, so collectPhotos() keeps them.
+    QSet<QString> m_fresh;
+    int m_writing = 0;
+};
+
+} // namespace orvelle

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSet>
+#include <QStringList>
+
+// File work of the photo store. write() runs on a worker thread, so these
+// functions touch nothing but the files they are given.
+namespace orvelle::photofiles {
+
+// Lower-case hex SHA-256 of the bytes: the photo's name and identity.
+QString hashOf(const QByteArray &jpeg);
+bool isHash(const QString &text);
+QString fileName(const QString &hash);
+
+// Owner-only mode (0700 folders, 0600 files), whatever the umask was.
+bool ownerOnly(const QString &path, bool isFolder);
+
+struct Written
+{
+    QStringList hashes; // in the order given; empty when error is set
+    QString error;
+};
+// Each JPEG atomically under its hash; one already there is left alone.
+Written write(const QString &folder, const QList<QByteArray> &jpegs);
+
+// Deletes every file in folder except the photos in keep; the number deleted.
+int removeExcept(const QString &folder, const QSet<QString> &keep);
+
+} // namespace orvelle::photofiles

@@ -1,0 +1,293 @@
+#include "store/DeviceStore.h"
+#include "store/PhotoFiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sys/stat.h>
+
+using namespace orvelle;
+
+namespace {
+const QString account = QStringLiteral("13800000000");
+const QJsonObject fields{{"remark", "锈蚀"}, {"items", QJsonArray{"0", "1"}}};
+
+void write(const QString &file, const QByteArray &bytes)
+{
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+}
+
+// One statement on a connection of its own, as a tool beside the app would run it.
+QString sqlAnswer(const QString &file, const QString &statement)
+{
+    QString answer;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "check");
+        db.setDatabaseName(file);
+        if (db.open()) {
+            QSqlQuery query(db);
+            if (query.exec(statement) && query.next())
+                answer = query.value(0).toString();
+        }
+    }
+    QSqlDatabase::removeDatabase("check");
+    return answer;
+}
+} // namespace
+
+class TestStore : public QObject
+{
+    Q_OBJECT
+
+    std::optional<QTemporaryDir> dir;
+    QString folder;
+    DeviceStore store;
+
+    // A photo as the camera gives it; the store only ever sees its bytes. Forty of
+    // them, so the kill test's writer comes back to files a killed round was writing.
+    static QByteArray jpeg(int n)
+    {
+        return QByteArray(300000 + n % 40, 'a') + QByteArray::number(n % 40);
+    }
+    static QString keyOf(int n) { return QStringLiteral("sheet/%1").arg(n % 5); }
+    static QByteArray contents(const QString &file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    static Draft draft(const QString &key, const QStringList &hashes)
+    {
+        return {account, key, fields, {{"onsite", hashes.mid(0, 1)}, {"added", hashes}}, {}};
+    }
+
+    // Stores the photos and waits for the answer; false when none came or it failed.
+    static bool storePhotos(DeviceStore &store, const QList<QByteArray> &jpegs, QStringList &hashes)
+    {
+        QObject context;
+        bool answered = false;
+        bool onCallersThread = false;
+        QString error;
+        store.storePhotos(jpegs, &context, [&](const QStringList &stored, const QString &e) {
+            hashes = stored, error = e, answered = true;
+            onCallersThread = QThread::currentThread() == context.thread();
+        });
+        return QTest::qWaitFor([&] { return answered; }, 10000) && error.isEmpty()
+               && onCallersThread;
+    }
+
+public:
+    // The child of the kill test: saves drafts with photos until killed, printing
+    // each n once its draft is committed.
+    static int writeUntilKilled(const QString &folder, int start)
+    {
+        DeviceStore store;
+        for (int n = start; store.isOpen() || store.open(folder); ++n) {
+            QStringList hashes;
+            if (!storePhotos(store, {jpeg(n), jpeg(n + 1)}, hashes)
+                || !store.saveDraft({account, keyOf(n), {{"n", n}}, {{"added", hashes}}, {}}))
+                break;
+            if (n % 10 == 0)
+                store.collectPhotos();
+            printf("%d\n", n);
+            fflush(stdout);
+        }
+        fprintf(stderr, "%s\n", qPrintable(store.errorString()));
+        return 1;
+    }
+
+private slots:
+    void init()
+    {
+        dir.emplace();
+        folder = dir->filePath("store");
+    }
+    void cleanup() { store.close(); }
+
+    void openFailures_data()
+    {
+        QTest::addColumn<QString>("path");     // what stands in the store's way
+        QTest::addColumn<QByteArray>("bytes"); // its contents; null for a folder
+        QTest::addColumn<QString>("error");
+        QTest::newRow("folder is a file") << "" << QByteArray("x") << "Cannot create";
+        QTest::newRow("database is text")
+            << "/device.sqlite" << QByteArray(8192, 'x') << "not a database";
+    }
+    void openFailures()
+    {
+        QFETCH(QString, path);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, error);
+        QVERIFY(QDir().mkpath(bytes.isNull() ? folder + path : QFileInfo(folder + path).path()));
+        if (!bytes.isNull())
+            write(folder + path, bytes);
+        QVERIFY(!store.open(folder));
+        QVERIFY2(store.errorString().contains(error), qPrintable(store.errorString()));
+        QVERIFY(!store.saveDraft(draft("hazard", {})));
+    }
+
+    void permissions_data()
+    {
+        QTest::addColumn<bool>("loose");
+        QTest::newRow("new folder") << false;
+        QTest::newRow("loose folder and database") << true;
+    }
+    void permissions()
+    {
+        QFETCH(bool, loose);
+        const mode_t umaskBefore = umask(0); // a umask must not decide who may read photos
+        if (loose)
+            QDir().mkpath(folder), write(folder + "/device.sqlite", {});
+        QStringList hashes;
+        const bool ok = store.open(folder) && storePhotos(store, {jpeg(1)}, hashes)
+                        && store.saveDraft(draft("hazard", hashes));
+        umask(umaskBefore);
+        QVERIFY2(ok, qPrintable(store.errorString()));
+        const QString db = store.databaseFile();
+        for (const QString &path : {folder, folder + "/photos", db, db + "-wal", db + "-shm",
+                                    store.photoFile(hashes[0])}) {
+            struct stat st;
+            QVERIFY2(stat(qPrintable(path), &st) == 0
+                         && (st.st_mode & 0777) == (S_ISDIR(st.st_mode) ? 0700u : 0600u),
+                     qPrintable(path));
+        }
+    }
+
+    void draftsAndPhotos()
+    {
+        QVERIFY(store.open(folder));
+        QStringList hashes, again;
+        QVERIFY(storePhotos(store, {jpeg(1), jpeg(2), jpeg(1)}, hashes));
+        QVERIFY(storePhotos(store, {jpeg(1)}, again));
+        QCOMPARE(again[0], hashes[2]); // the same photo is one file, kept byte for byte
+        QCOMPARE(QDir(folder + "/photos").entryList(QDir::Files).size(), 2);
+        QCOMPARE(contents(store.photoFile(hashes[0])), jpeg(1));
+
+        // A draft waits for its photos: a row must never point at a missing file.
+        QStringList missing{hashes[0], QString(64, 'f')};
+        QVERIFY(!store.saveDraft(draft("sheet/A1", missing)));
+        QVERIFY(store.errorString().contains(missing[1]));
+        QVERIFY(!store.saveDraft(draft("sheet/A1", {"../device.sqlite"})));
+        QVERIFY(!store.loadDraft(account, "sheet/A1"));
+
+        const Draft saved = draft("sheet/A1", {hashes[1], hashes[0]});
+        QVERIFY(store.saveDraft(saved));
+        QVERIFY(store.saveDraft({"someone else", "hazard", {}, {}, {}}));
+        store.close();
+        QVERIFY(store.open(folder));
+        const std::optional<Draft> loaded = store.loadDraft(account, "sheet/A1");
+        QVERIFY(loaded);
+        QCOMPARE(loaded->payload, saved.payload);
+        QCOMPARE(loaded->photos, saved.photos);
+        QVERIFY(qAbs(loaded->savedAt.secsTo(QDateTime::currentDateTimeUtc())) < 60);
+        QCOMPARE(store.drafts(account).size(), 1);
+
+        // A fresh store keeps what a draft uses and collects the rest.
+        QVERIFY(store.saveDraft(draft("sheet/A1", {hashes[1]})));
+        QCOMPARE(store.collectPhotos(), 1);
+        QVERIFY(QFileInfo::exists(store.photoFile(hashes[1])));
+        QVERIFY(store.removeDraft(account, "sheet/A1"));
+        QVERIFY(!store.loadDraft(account, "sheet/A1"));
+    }
+
+    void outbox()
+    {
+        QVERIFY(store.open(folder));
+        QStringList hashes;
+        QVERIFY(storePhotos(store, {jpeg(1), jpeg(2)}, hashes));
+        QVERIFY(store.saveDraft(draft("hazard", hashes)) && store.saveDraft(draft("sheet/B", {})));
+        const qint64 hazard = store.enqueue(account, "hazard", "hazard", "漏水");
+        QVERIFY(hazard && !store.loadDraft(account, "hazard"));
+        // A draft that cannot be removed keeps its copy out of the outbox.
+        const QString db = store.databaseFile();
+        sqlAnswer(
+            db,
+            "CREATE TRIGGER keep BEFORE DELETE ON drafts BEGIN SELECT RAISE(ABORT, 'kept'); END");
+        QVERIFY(!store.enqueue(account, "sheet/B", "sheet", "B"));
+        QVERIFY(store.errorString().contains("kept"));
+        sqlAnswer(db, "DROP TRIGGER keep");
+        const qint64 sheet = store.enqueue(account, "sheet/B", "sheet", "B");
+        QVERIFY(sheet && !store.enqueue(account, "sheet/B", "sheet", "B"));
+
+        QVERIFY(store.recordUpload(hazard, hashes[0], "http://files/1"));
+        QVERIFY(store.setState(hazard, OutboxState::Failed, "网络错误!"));
+        QVERIFY(!store.setState(sheet + 1, OutboxState::Sent));
+        QVERIFY(store.putCache(account, "points", QJsonDocument(QJsonArray{"A1", "B"})));
+        store.close();
+        QVERIFY(store.open(folder));
+        const QList<OutboxEntry> entries = store.outbox(account);
+        QCOMPARE(entries.size(), 2);
+        QCOMPARE(entries[0].id, hazard);
+        QCOMPARE(entries[0].payload, draft("hazard", hashes).payload);
+        QCOMPARE(entries[0].photos, draft("hazard", hashes).photos);
+        QCOMPARE(entries[0].uploaded, (QHash<QString, QString>{{hashes[0], "http://files/1"}}));
+        QCOMPARE(entries[0].state, OutboxState::Failed);
+        QCOMPARE(entries[0].reason, "网络错误!");
+        QCOMPARE(store.outboxCount(account), 1);
+        QCOMPARE(store.cached(account, "points")->payload, QJsonDocument(QJsonArray{"A1", "B"}));
+        QVERIFY(!store.cached(account, "places"));
+        QVERIFY(store.removeEntry(hazard));
+        QCOMPARE(sqlAnswer(db, "SELECT count(*) FROM uploads"), "0");
+
+        // A store written by a newer client is left alone.
+        store.close();
+        sqlAnswer(db, "PRAGMA user_version=99");
+        QVERIFY(!store.open(folder) && store.errorString().contains("newer client"));
+    }
+
+    // A writer killed at a random moment leaves a sound database whose drafts
+    // are all whole, photos included.
+    void killAtRandomMoment()
+    {
+        // Each round carries on where the last was killed, as a restarted app would.
+        for (int round = 0, start = 0; round < 4; ++round) {
+            QProcess child;
+            child.start(QCoreApplication::applicationFilePath(),
+                        {"--write-until-killed", folder, QString::number(start)});
+            QByteArray out;
+            QVERIFY(QTest::qWaitFor(
+                [&] { return (out += child.readAllStandardOutput()).count('\n') >= 5; }, 30000));
+            QTest::qWait(QRandomGenerator::global()->bounded(1, 300));
+            child.kill();
+            QVERIFY(child.waitForFinished(10000));
+            QVERIFY2(child.exitStatus() == QProcess::CrashExit, child.readAllStandardError());
+            const int last =
+                (out + child.readAllStandardOutput()).trimmed().split('\n').last().toInt();
+
+            QCOMPARE(sqlAnswer(folder + "/device.sqlite", "PRAGMA integrity_check"), "ok");
+            for (const QFileInfo &photo : QDir(folder + "/photos").entryInfoList({"*.jpg"}))
+                QCOMPARE(photo.fileName(), photofiles::hashOf(contents(photo.filePath())) + ".jpg");
+            QVERIFY2(store.open(folder), qPrintable(store.errorString()));
+            const QList<Draft> drafts = store.drafts(account);
+            QCOMPARE(drafts.size(), 5);
+            for (const Draft &d : drafts) {
+                const int n = d.payload["n"].toInt();
+                QCOMPARE(d.key, keyOf(n));
+                QVERIFY2(n == last || (keyOf(n) != keyOf(last) && n >= last - 4 && n <= last + 1),
+                         qPrintable(QStringLiteral("%1 after %2").arg(n).arg(last)));
+                QCOMPARE(contents(store.photoFile(d.photos["added"].value(0))), jpeg(n));
+                QCOMPARE(contents(store.photoFile(d.photos["added"].value(1))), jpeg(n + 1));
+            }
+            store.close();
+            start = last + 1;
+        }
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--write-until-killed") == 0)
+        return TestStore::writeUntilKilled(QString::fromLocal8Bit(argv[2]), atoi(argv[3]));
+    TestStore test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_store.moc"
