@@ -55,7 +55,9 @@ SHazardDescriptorView::SHazardDescriptorView(ServiceClient &client, PhotoUploade
     , m_notesServer(notesServer)
     , m_user(user)
     , m_photos(cameras, ImagePicker::maximumPhotos)
+    , m_discardGuard(QStringLiteral("已填写的隐患信息尚未提交，确定放弃吗？"))
 {
+    connect(&m_discardGuard, &DiscardGuard::released, this, &SHazardDescriptorView::closeRequested);
     connect(&m_alert, &AlertState::acknowledged, this, &SHazardDescriptorView::alertAcknowledged);
     connect(&m_photos, &PhotoAttachments::editingPhotos, this, [this] { setFocusedField({}); });
     // Whether the form counts as filled in follows the photos.
@@ -375,22 +377,7 @@ void SHazardDescriptorView::goBack()
 {
     if (!canGoBack())
         return;
-    if (isFilledIn() && !m_navigateToContentView) {
-        set(m_showDiscardConfirmation, true);
-        return;
-    }
-    emit closeRequested();
-}
-
-void SHazardDescriptorView::confirmDiscard()
-{
-    set(m_showDiscardConfirmation, false);
-    emit closeRequested();
-}
-
-void SHazardDescriptorView::cancelDiscard()
-{
-    set(m_showDiscardConfirmation, false);
+    m_discardGuard.leave(isFilledIn() && !m_navigateToContentView);
 }
 
 } // namespace orvelle

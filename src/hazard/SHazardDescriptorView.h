@@ -3,6 +3,7 @@
 #include "HazardRecords.h"
 #include "PlacePickerView.h"
 #include "core/AlertState.h"
+#include "core/DiscardGuard.h"
 #include "platform/PhotoAttachments.h"
 
 #include <QJsonObject>
@@ -54,7 +55,7 @@ class SHazardDescriptorView : public QObject
     Q_PROPERTY(QString focusedField READ focusedField WRITE setFocusedField NOTIFY changed)
     Q_PROPERTY(bool canSubmit READ canSubmit NOTIFY changed)
     Q_PROPERTY(bool canGoBack READ canGoBack NOTIFY changed)
-    Q_PROPERTY(bool showDiscardConfirmation READ showDiscardConfirmation NOTIFY changed)
+    Q_PROPERTY(orvelle::DiscardGuard *discardGuard READ discardGuard CONSTANT)
     Q_PROPERTY(bool hidesPlatformBack READ hidesPlatformBack CONSTANT)
     Q_PROPERTY(QStringList rowTitles READ rowTitles CONSTANT)
     Q_PROPERTY(QStringList rowPlaceholders READ rowPlaceholders CONSTANT)
@@ -63,9 +64,6 @@ class SHazardDescriptorView : public QObject
     Q_PROPERTY(QString cancelText READ cancelText CONSTANT)
     Q_PROPERTY(QString loadingText READ loadingText CONSTANT)
     Q_PROPERTY(QString backText READ backText CONSTANT)
-    Q_PROPERTY(QString discardQuestion READ discardQuestion CONSTANT)
-    Q_PROPERTY(QString discardText READ discardText CONSTANT)
-    Q_PROPERTY(QString keepEditingText READ keepEditingText CONSTANT)
 
 public:
     // The six option rows, top to bottom.
@@ -125,7 +123,7 @@ public:
     bool canSubmit() const { return !m_isLoading && !m_navigateToContentView; }
     // Not while the photos and the report are on their way.
     bool canGoBack() const { return !m_isLoading; }
-    bool showDiscardConfirmation() const { return m_showDiscardConfirmation; }
+    DiscardGuard *discardGuard() { return &m_discardGuard; }
     bool hidesPlatformBack() const { return true; }
 
     QStringList rowTitles() const;
@@ -135,12 +133,6 @@ public:
     QString cancelText() const { return QStringLiteral("取消"); }
     QString loadingText() const { return QStringLiteral("Loading..."); }
     QString backText() const { return QStringLiteral("返回"); }
-    QString discardQuestion() const
-    {
-        return QStringLiteral("已填写的隐患信息尚未提交，确定放弃吗？");
-    }
-    QString discardText() const { return QStringLiteral("放弃"); }
-    QString keepEditingText() const { return QStringLiteral("继续填写"); }
 
     // Each time the form is shown: the standard places again.
     Q_INVOKABLE void appeared();
@@ -152,8 +144,6 @@ public:
     Q_INVOKABLE void submit();
     // "返回": asks first when photos or text would be lost.
     Q_INVOKABLE void goBack();
-    Q_INVOKABLE void confirmDiscard();
-    Q_INVOKABLE void cancelDiscard();
 
     // Sends the report with the photo addresses joined by "----".
     void submitHazardReport(const QString &imageText);
@@ -204,7 +194,7 @@ private:
     bool m_placeRowWaiting = false;
     QString m_descriptionText;
     QString m_focusedField;
-    bool m_showDiscardConfirmation = false;
+    DiscardGuard m_discardGuard;
 };
 
 } // namespace orvelle

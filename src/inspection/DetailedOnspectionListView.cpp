@@ -28,7 +28,9 @@ DetailedOnspectionListView::DetailedOnspectionListView(ServiceClient &client,
     , m_key(key)
     , m_items(this)
     , m_photos(cameras, PhotoAttachments::noAddTileLimit)
+    , m_discardGuard(QStringLiteral("已填写的检查内容尚未上传，确定放弃吗？"))
 {
+    connect(&m_discardGuard, &DiscardGuard::released, this, &DetailedOnspectionListView::finished);
     connect(&m_alert, &AlertState::acknowledged, this,
             &DetailedOnspectionListView::alertAcknowledged);
     connect(&m_photos, &PhotoAttachments::editingPhotos, this, [this] { setFocusedField({}); });
@@ -232,21 +234,7 @@ void DetailedOnspectionListView::goBack()
 {
     if (!canGoBack())
         return;
-    if (isFilledIn() && !m_shouldNavigate)
-        return set(m_showDiscardConfirmation, true);
-    emit finished();
-}
-
-void DetailedOnspectionListView::confirmDiscard()
-{
-    m_showDiscardConfirmation = false;
-    emit changed();
-    emit finished();
-}
-
-void DetailedOnspectionListView::cancelDiscard()
-{
-    set(m_showDiscardConfirmation, false);
+    m_discardGuard.leave(isFilledIn() && !m_shouldNavigate);
 }
 
 } // namespace orvelle

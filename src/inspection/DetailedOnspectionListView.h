@@ -3,6 +3,7 @@
 #include "InspectionItemView.h"
 #include "InspectionRecords.h"
 #include "core/AlertState.h"
+#include "core/DiscardGuard.h"
 #include "platform/PhotoAttachments.h"
 
 #include <QImage>
@@ -39,16 +40,13 @@ class DetailedOnspectionListView : public QObject
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY changed)
     // "inputText" while a description has the keyboard, "" otherwise.
     Q_PROPERTY(QString focusedField READ focusedField WRITE setFocusedField NOTIFY changed)
-    Q_PROPERTY(bool showDiscardConfirmation READ showDiscardConfirmation NOTIFY changed)
+    Q_PROPERTY(orvelle::DiscardGuard *discardGuard READ discardGuard CONSTANT)
     Q_PROPERTY(bool canGoBack READ canGoBack NOTIFY changed)
     Q_PROPERTY(bool hidesPlatformBack READ hidesPlatformBack CONSTANT)
     Q_PROPERTY(QString uploadText READ uploadText CONSTANT)
     Q_PROPERTY(QString loadingText READ loadingText CONSTANT)
     Q_PROPERTY(QString retryText READ retryText CONSTANT)
     Q_PROPERTY(QString backText READ backText CONSTANT)
-    Q_PROPERTY(QString discardQuestion READ discardQuestion CONSTANT)
-    Q_PROPERTY(QString discardText READ discardText CONSTANT)
-    Q_PROPERTY(QString keepEditingText READ keepEditingText CONSTANT)
 
 public:
     DetailedOnspectionListView(ServiceClient &client, PhotoUploader &uploader,
@@ -74,7 +72,7 @@ public:
     bool isLoading() const { return m_isLoading; }
     QString focusedField() const { return m_focusedField; }
     void setFocusedField(const QString &field);
-    bool showDiscardConfirmation() const { return m_showDiscardConfirmation; }
+    DiscardGuard *discardGuard() { return &m_discardGuard; }
     // Not while the photos and the sheet are on their way.
     bool canGoBack() const { return !m_isLoading; }
     bool hidesPlatformBack() const { return true; }
@@ -83,12 +81,6 @@ public:
     QString loadingText() const { return QStringLiteral("Loading..."); }
     QString retryText() const { return QStringLiteral("重试"); }
     QString backText() const { return QStringLiteral("返回"); }
-    QString discardQuestion() const
-    {
-        return QStringLiteral("已填写的检查内容尚未上传，确定放弃吗？");
-    }
-    QString discardText() const { return QStringLiteral("放弃"); }
-    QString keepEditingText() const { return QStringLiteral("继续填写"); }
 
     // When the sheet is shown, and on "重试" after a failed load.
     Q_INVOKABLE void appeared();
@@ -96,8 +88,6 @@ public:
     Q_INVOKABLE void upload();
     // "返回": asks first when something filled in would be lost.
     Q_INVOKABLE void goBack();
-    Q_INVOKABLE void confirmDiscard();
-    Q_INVOKABLE void cancelDiscard();
 
     // The "/notes/notescreate" parameters from the sheet as it stands.
     QJsonObject submission(const QString &onsiteImageText, const QString &imageText) const;
@@ -136,7 +126,7 @@ private:
     bool m_shouldNavigate = false;
     bool m_isLoading = false;
     QString m_focusedField;
-    bool m_showDiscardConfirmation = false;
+    DiscardGuard m_discardGuard;
 };
 
 } // namespace orvelle

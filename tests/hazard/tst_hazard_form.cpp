@@ -1,5 +1,4 @@
 #include "hazard/SHazardDescriptorView.h"
-#include "inspection/ScreenAlert.h"
 #include "platform/Camera.h"
 #include "support/ServiceFixture.h"
 #include "support/TestData.h"
@@ -303,7 +302,7 @@ private slots:
         form->submit();
         form->submit();
         form->goBack();
-        QVERIFY(!form->showDiscardConfirmation());
+        QVERIFY(!form->discardGuard()->asking());
         QVERIFY(acknowledged(*form, QStringLiteral("上传失败，请重试。")));
         QVERIFY(!form->isLoading());
         QCOMPARE(service->uploadCount(), 3);
@@ -336,15 +335,15 @@ private slots:
         QCOMPARE(closing.size(), 1);
         form->setDescriptionText(QStringLiteral("x"));
         form->goBack();
-        QVERIFY(form->showDiscardConfirmation());
-        form->cancelDiscard();
-        QVERIFY(!form->showDiscardConfirmation());
+        QVERIFY(form->discardGuard()->asking());
+        form->discardGuard()->keepEditing();
+        QVERIFY(!form->discardGuard()->asking());
         form->setDescriptionText({});
         form->photos()->selectedImages()->append(photo(41));
         form->goBack();
-        QVERIFY(form->showDiscardConfirmation());
+        QVERIFY(form->discardGuard()->asking());
         QCOMPARE(closing.size(), 1);
-        form->confirmDiscard();
+        form->discardGuard()->discard();
         QCOMPARE(closing.size(), 2);
     }
 

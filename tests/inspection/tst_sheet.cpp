@@ -1,5 +1,4 @@
 #include "inspection/DetailedOnspectionListView.h"
-#include "inspection/ScreenAlert.h"
 #include "platform/Camera.h"
 #include "support/ServiceFixture.h"
 #include "support/TestData.h"
@@ -173,7 +172,7 @@ private slots:
         view->upload();
         QVERIFY(view->isLoading());
         view->goBack();
-        QVERIFY(!view->showDiscardConfirmation());
+        QVERIFY(!view->discardGuard()->asking());
         view->photos()->removePhoto(0);
         QVERIFY(!view->photos()->editable());
         QVERIFY(acknowledged(*view, QStringLiteral("上传失败，请重试。")));
@@ -233,12 +232,12 @@ private slots:
         QCOMPARE(finished.size(), 1);
         item(*view, 0)->qualify();
         view->goBack();
-        QVERIFY(view->showDiscardConfirmation());
-        view->cancelDiscard();
-        QVERIFY(!view->showDiscardConfirmation());
+        QVERIFY(view->discardGuard()->asking());
+        view->discardGuard()->keepEditing();
+        QVERIFY(!view->discardGuard()->asking());
         QCOMPARE(finished.size(), 1);
         view->goBack();
-        view->confirmDiscard();
+        view->discardGuard()->discard();
         QCOMPARE(finished.size(), 2);
 
         // Adding a photo ends text editing; an added photo is work too.
@@ -249,7 +248,7 @@ private slots:
         QVERIFY(photos->photos()->showImageSourceActionSheet());
         photos->photos()->selectedImages()->append(photo(12));
         photos->goBack();
-        QVERIFY(photos->showDiscardConfirmation());
+        QVERIFY(photos->discardGuard()->asking());
     }
 };
 

@@ -68,4 +68,21 @@ struct ServiceFixture
     }
 };
 
+// Waits for a screen's message box: true when it says `message`, and then it
+// is closed as "确定" would.
+template <typename View> bool acknowledged(View &view, const QString &message)
+{
+    if (!ServiceFixture::alerted(view)) {
+        qWarning("no message box; awaited \"%s\"", qPrintable(message));
+        return false;
+    }
+    if (view.alert()->message() != message) {
+        qWarning("the box says \"%s\", not \"%s\"", qPrintable(view.alert()->message()),
+                 qPrintable(message));
+        return false;
+    }
+    view.alert()->acknowledge();
+    return true;
+}
+
 } // namespace orvelle::test

@@ -170,37 +170,7 @@ Page {
 
     AlertBox { alert: page.view.alert }
 
-    Dialog {
-        objectName: "discardConfirmation"
-        parent: Overlay.overlay
-        anchors.centerIn: parent
-        width: Math.min(parent ? parent.width - 48 : 320, 400)
-        modal: true
-        closePolicy: Popup.NoAutoClose
-        visible: page.view.showDiscardConfirmation
-        Label {
-            width: parent.width
-            wrapMode: Text.Wrap
-            text: page.view.discardQuestion
-            Accessible.name: text
-        }
-        footer: DialogButtonBox {
-            Button {
-                text: page.view.keepEditingText
-                flat: true
-                Accessible.name: text
-                DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
-            }
-            Button {
-                text: page.view.discardText
-                flat: true
-                Accessible.name: text
-                DialogButtonBox.buttonRole: DialogButtonBox.DestructiveRole
-                onClicked: page.view.confirmDiscard()
-            }
-        }
-        onRejected: page.view.cancelDiscard()
-    }
+    DiscardDialog { guard: page.view.discardGuard }
 
     LoadingOverlay {
         text: page.view.loadingText

@@ -44,25 +44,11 @@ Page {
             iconName: "back"
             onClicked: page.view.goBack()
         }
-        ColumnLayout {
-            Layout.fillWidth: true
-            Layout.margins: Theme.spacing
+        ErrorRetry {
             visible: page.view.hasErrorMessage
-            spacing: Theme.spacing
-            Label {
-                Layout.fillWidth: true
-                text: page.view.errorMessage
-                color: "red"
-                font.pixelSize: Theme.bigTitleSize
-                horizontalAlignment: Text.AlignHCenter
-                wrapMode: Text.Wrap
-                Accessible.name: text
-            }
-            PrimaryButton {
-                Layout.alignment: Qt.AlignHCenter
-                text: page.view.retryText
-                onClicked: page.view.appeared()
-            }
+            message: page.view.errorMessage
+            retryText: page.view.retryText
+            onRetry: page.view.appeared()
         }
         ListView {
             id: items
@@ -155,37 +141,7 @@ Page {
 
     AlertBox { alert: page.view.alert }
 
-    Dialog {
-        objectName: "discardConfirmation"
-        parent: Overlay.overlay
-        anchors.centerIn: parent
-        width: Math.min(parent ? parent.width - 48 : 320, 400)
-        modal: true
-        closePolicy: Popup.NoAutoClose
-        visible: page.view.showDiscardConfirmation
-        Label {
-            width: parent.width
-            wrapMode: Text.Wrap
-            text: page.view.discardQuestion
-            Accessible.name: text
-        }
-        footer: DialogButtonBox {
-            Button {
-                text: page.view.keepEditingText
-                flat: true
-                Accessible.name: text
-                DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
-            }
-            Button {
-                text: page.view.discardText
-                flat: true
-                Accessible.name: text
-                DialogButtonBox.buttonRole: DialogButtonBox.DestructiveRole
-                onClicked: page.view.confirmDiscard()
-            }
-        }
-        onRejected: page.view.cancelDiscard()
-    }
+    DiscardDialog { guard: page.view.discardGuard }
 
     LoadingOverlay {
         text: page.view.loadingText

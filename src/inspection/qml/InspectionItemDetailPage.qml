@@ -18,25 +18,11 @@ Page {
     ColumnLayout {
         anchors.fill: parent
         spacing: 0
-        ColumnLayout {
-            Layout.fillWidth: true
-            Layout.margins: Theme.spacing
+        ErrorRetry {
             visible: page.view.hasErrorMessage
-            spacing: Theme.spacing
-            Label {
-                Layout.fillWidth: true
-                text: page.view.errorMessage
-                color: "red"
-                font.pixelSize: Theme.bigTitleSize
-                horizontalAlignment: Text.AlignHCenter
-                wrapMode: Text.Wrap
-                Accessible.name: text
-            }
-            PrimaryButton {
-                Layout.alignment: Qt.AlignHCenter
-                text: page.view.retryText
-                onClicked: page.view.appeared()
-            }
+            message: page.view.errorMessage
+            retryText: page.view.retryText
+            onRetry: page.view.appeared()
         }
         ListView {
             objectName: "checkitems"

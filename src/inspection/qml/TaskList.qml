@@ -27,25 +27,11 @@ Item {
             iconName: "qr"
             onClicked: list.view.isScannerPresented = true
         }
-        ColumnLayout {
-            Layout.fillWidth: true
-            Layout.margins: Theme.spacing
+        ErrorRetry {
             visible: list.view.hasErrorMessage
-            spacing: Theme.spacing
-            Label {
-                Layout.fillWidth: true
-                text: list.view.errorMessage
-                color: "red"
-                font.pixelSize: Theme.bigTitleSize
-                horizontalAlignment: Text.AlignHCenter
-                wrapMode: Text.Wrap
-                Accessible.name: text
-            }
-            PrimaryButton {
-                Layout.alignment: Qt.AlignHCenter
-                text: list.view.retryText
-                onClicked: list.view.reload()
-            }
+            message: list.view.errorMessage
+            retryText: list.view.retryText
+            onRetry: list.view.reload()
         }
         ListView {
             id: rows
