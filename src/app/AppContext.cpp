@@ -1,11 +1,13 @@
 #include "AppContext.h"
 
 #include "account/VersionChecker.h"
+#include "core/Logging.h"
 #include "core/Scheduler.h"
 #include "core/UrlOpener.h"
 #include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
 #include "session/User.h"
+#include "store/DeviceStore.h"
 #include <orvelle/BuildInfo.h>
 
 namespace orvelle {
@@ -24,6 +26,9 @@ std::unique_ptr<AppContext> buildAppContext(const AppConfig &config)
     const auto trust = std::make_shared<TlsTrust>(config.caFile);
     context->serviceClient = std::make_unique<ServiceClient>(config, *context->sharedUser, trust);
     context->photoUploader = std::make_unique<PhotoUploader>(config, trust);
+    context->deviceStore = std::make_unique<DeviceStore>();
+    if (!config.deviceFolder.isEmpty() && !context->deviceStore->open(config.deviceFolder))
+        qCDebug(lcStore) << "drafts are not kept:" << context->deviceStore->errorString();
     context->platform = buildPlatformServices(config.cameraImage);
     context->versionChecker = std::make_unique<VersionChecker>(
         VersionChecker::serviceQuery(*context->serviceClient),

@@ -8,6 +8,7 @@
 
 namespace orvelle {
 
+class DeviceStore;
 class PhotoUploader;
 class ServiceClient;
 class User;
@@ -25,6 +26,8 @@ struct AppContext
 
     std::unique_ptr<ServiceClient> serviceClient;
     std::unique_ptr<PhotoUploader> photoUploader;
+    // Drafts kept on the device; closed (keeping nothing) when it cannot open.
+    std::unique_ptr<DeviceStore> deviceStore;
     // The camera (or the configured image standing in for it) and the beeper.
     PlatformServices platform;
     // Asked by the sign-in screen and the main tabs each time they appear.

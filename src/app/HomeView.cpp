@@ -107,9 +107,10 @@ void HomeView::setShowHazardForm(bool on)
         return;
     if (on) {
         auto *form = m_hazardForm.open([this] {
-            return new SHazardDescriptorView(
-                *m_context.serviceClient, *m_context.photoUploader, *m_context.platform.cameras,
-                m_context.config.notesServer, *m_context.sharedUser, this);
+            return new SHazardDescriptorView(*m_context.serviceClient, *m_context.photoUploader,
+                                             *m_context.platform.cameras,
+                                             m_context.config.notesServer, *m_context.sharedUser,
+                                             m_context.deviceStore.get(), this);
         });
         // After a report, or once the user chose to leave.
         connect(form, &SHazardDescriptorView::closeRequested, this,

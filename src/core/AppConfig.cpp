@@ -25,6 +25,8 @@ AppConfig AppConfig::defaults()
     config.fileStoreHost = QStringLiteral("127.0.0.1");
     config.notesServer = QStringLiteral("DevNotes/Orvelle");
     config.siteUrl = QUrl(QStringLiteral("http://127.0.0.1:50080/site/"));
+    config.deviceFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                          + QStringLiteral("/device");
     // Used only when the dev service has made it, so the client also starts
     // on a machine where the dev service never ran.
     const QString devCa = devServiceCaFile();

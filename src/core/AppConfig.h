@@ -33,6 +33,8 @@ struct AppConfig
     // An image file that stands in for the camera (a desktop without a
     // webcam, demonstrations); empty for the real camera.
     QString cameraImage;
+    // Where unsent drafts and their photos are kept; empty keeps nothing.
+    QString deviceFolder;
     // Desktop testers may present a handset; unset means "ask the machine".
     std::optional<QString> deviceModel;
     std::optional<QString> deviceName;

@@ -48,7 +48,7 @@ QStringList SHazardDescriptorView::secondaryTypesOf(const QString &primaryType)
 
 SHazardDescriptorView::SHazardDescriptorView(ServiceClient &client, PhotoUploader &uploader,
                                              CameraProvider &cameras, const QString &notesServer,
-                                             User &user, QObject *parent)
+                                             User &user, DeviceStore *store, QObject *parent)
     : QObject(parent)
     , m_client(client)
     , m_uploader(uploader)
@@ -56,7 +56,13 @@ SHazardDescriptorView::SHazardDescriptorView(ServiceClient &client, PhotoUploade
     , m_user(user)
     , m_photos(cameras, ImagePicker::maximumPhotos)
     , m_discardGuard(QStringLiteral("已填写的隐患信息尚未提交，确定放弃吗？"))
+    , m_draft(store, user.username().value_or(QString()), QStringLiteral("hazard"),
+              [this] { return snapshot(); })
 {
+    // Every change is kept on the device until the report is filed or let go.
+    connect(this, &SHazardDescriptorView::changed, &m_draft, &FormDraft::touch);
+    connect(&m_draft, &FormDraft::restored, this, &SHazardDescriptorView::restore);
+    connect(&m_discardGuard, &DiscardGuard::released, &m_draft, &FormDraft::remove);
     connect(&m_discardGuard, &DiscardGuard::released, this, &SHazardDescriptorView::closeRequested);
     connect(&m_alert, &AlertState::acknowledged, this, &SHazardDescriptorView::alertAcknowledged);
     connect(&m_photos, &PhotoAttachments::editingPhotos, this, [this] { setFocusedField({}); });
@@ -295,6 +301,7 @@ void SHazardDescriptorView::submit()
 
     m_isLoading = true;
     emit changed();
+    m_draft.save();
     m_uploader.uploadPhotos(m_photos.photos().images(), this,
                             [this](bool allSucceeded, const QStringList &urls) {
                                 if (!allSucceeded) {
@@ -351,6 +358,7 @@ void SHazardDescriptorView::createDanger(const QJsonObject &parameters)
                 const QJsonValue msg = json.value(QLatin1String("msg"));
                 message = msg.isString() ? msg.toString() : QString();
             }
+            m_draft.remove();
             m_navigateToContentView = true;
             m_isLoading = false;
             emit changed();
@@ -378,6 +386,43 @@ void SHazardDescriptorView::goBack()
     if (!canGoBack())
         return;
     m_discardGuard.leave(isFilledIn() && !m_navigateToContentView);
+}
+
+std::optional<FormDraft::Snapshot> SHazardDescriptorView::snapshot() const
+{
+    if (!isFilledIn())
+        return std::nullopt;
+    const auto text = [](const std::optional<QString> &value) {
+        return value ? QJsonValue(*value) : QJsonValue();
+    };
+    return FormDraft::Snapshot{{{QStringLiteral("description"), m_descriptionText},
+                                {QStringLiteral("source"), text(m_selectedSource)},
+                                {QStringLiteral("level"), text(m_selectedLevel)},
+                                {QStringLiteral("primaryType"), text(m_selectedPrimaryType)},
+                                {QStringLiteral("secondaryType"), text(m_selectedSecondaryType)},
+                                {QStringLiteral("place"), text(m_selectedPlace)},
+                                {QStringLiteral("weather"), text(m_selectedWeather)}},
+                               {{QStringLiteral("photos"), m_photos.photos().images()}}};
+}
+
+void SHazardDescriptorView::restore(const QJsonObject &fields,
+                                    const QMap<QString, QList<QImage>> &photos)
+{
+    const auto text = [&fields](const char *key) -> std::optional<QString> {
+        const QJsonValue value = fields.value(QLatin1String(key));
+        return value.isString() ? std::optional(value.toString()) : std::nullopt;
+    };
+    m_descriptionText = text("description").value_or(QString());
+    m_selectedSource = text("source");
+    m_selectedLevel = text("level");
+    m_selectedPrimaryType = text("primaryType");
+    m_selectedSecondaryType = text("secondaryType");
+    m_selectedPlace = text("place");
+    m_selectedWeather = text("weather");
+    m_secondaryTypes = secondaryTypesOf(m_selectedPrimaryType.value_or(QString()));
+    for (const QImage &photo : photos.value(QStringLiteral("photos")))
+        m_photos.selectedImages()->append(photo);
+    emit changed();
 }
 
 } // namespace orvelle

@@ -5,6 +5,7 @@
 #include "core/AlertState.h"
 #include "core/DiscardGuard.h"
 #include "platform/PhotoAttachments.h"
+#include "store/FormDraft.h"
 
 #include <QJsonObject>
 #include <QObject>
@@ -16,6 +17,7 @@
 namespace orvelle {
 
 class CameraProvider;
+class DeviceStore;
 class PhotoUploader;
 class ServiceClient;
 class User;
@@ -56,6 +58,7 @@ class SHazardDescriptorView : public QObject
     Q_PROPERTY(bool canSubmit READ canSubmit NOTIFY changed)
     Q_PROPERTY(bool canGoBack READ canGoBack NOTIFY changed)
     Q_PROPERTY(orvelle::DiscardGuard *discardGuard READ discardGuard CONSTANT)
+    Q_PROPERTY(QObject *draft READ draft CONSTANT)
     Q_PROPERTY(bool hidesPlatformBack READ hidesPlatformBack CONSTANT)
     Q_PROPERTY(QStringList rowTitles READ rowTitles CONSTANT)
     Q_PROPERTY(QStringList rowPlaceholders READ rowPlaceholders CONSTANT)
@@ -77,8 +80,10 @@ public:
     // The second-level choices of a first-level type; empty for any other text.
     static QStringList secondaryTypesOf(const QString &primaryType);
 
+    // Without a store no draft is kept.
     SHazardDescriptorView(ServiceClient &client, PhotoUploader &uploader, CameraProvider &cameras,
-                          const QString &notesServer, User &user, QObject *parent = nullptr);
+                          const QString &notesServer, User &user, DeviceStore *store = nullptr,
+                          QObject *parent = nullptr);
     ~SHazardDescriptorView() override;
 
     QString title() const { return QStringLiteral("隐患登记"); }
@@ -124,6 +129,7 @@ public:
     // Not while the photos and the report are on their way.
     bool canGoBack() const { return !m_isLoading; }
     DiscardGuard *discardGuard() { return &m_discardGuard; }
+    FormDraft *draft() { return &m_draft; }
     bool hidesPlatformBack() const { return true; }
 
     QStringList rowTitles() const;
@@ -167,6 +173,8 @@ private:
     void placesFailed(const QString &message);
     void createDanger(const QJsonObject &parameters);
     bool isFilledIn() const;
+    std::optional<FormDraft::Snapshot> snapshot() const;
+    void restore(const QJsonObject &fields, const QMap<QString, QList<QImage>> &photos);
 
     ServiceClient &m_client;
     PhotoUploader &m_uploader;
@@ -195,6 +203,7 @@ private:
     QString m_descriptionText;
     QString m_focusedField;
     DiscardGuard m_discardGuard;
+    FormDraft m_draft;
 };
 
 } // namespace orvelle

@@ -1,5 +1,6 @@
 #include "PhotoUploader.h"
 
+#include "core/Jpeg.h"
 #include "core/Logging.h"
 #include "net/Answers.h"
 #include "net/Endpoints.h"
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QHttpMultiPart>
-#include <QImageWriter>
 #include <QJsonObject>
 #include <QMutex>
 #include <QNetworkAccessManager>
@@ -56,10 +56,10 @@ QString PhotoUploader::stage(const QImage &photo, const QString &directory,
     if (!file.open())
         return {};
     staged->add(file.fileName());
-    QImageWriter writer(&file, "jpeg");
-    writer.setQuality(50);
-    if (photo.isNull() || !writer.write(photo)) {
-        qCDebug(lcNet) << "photo not encoded:" << writer.errorString();
+    const QByteArray jpeg = uploadJpeg(photo);
+    if (jpeg.isEmpty() || file.write(jpeg) != jpeg.size()) {
+        qCDebug(lcNet) << "photo not staged:"
+                       << (jpeg.isEmpty() ? "not encoded" : file.errorString());
         file.close();
         staged->remove(file.fileName());
         return {};

@@ -147,6 +147,7 @@ bool EndToEndTest::startService(QString *error)
     QQuickStyle::setStyle(QStringLiteral("Material"));
     log = std::make_unique<LogCapture>();
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
+    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
     server = std::make_unique<DevService>(home.filePath(QStringLiteral("devserver")));
     return server->start(error);
 }

@@ -1,5 +1,6 @@
 #include "hazard/SHazardDescriptorView.h"
 #include "platform/Camera.h"
+#include "store/DeviceStore.h"
 #include "support/ServiceFixture.h"
 #include "support/TestData.h"
 
@@ -34,15 +35,15 @@ class TestHazardForm : public QObject, ServiceFixture
 
     std::unique_ptr<CameraProvider> cameras = CameraProvider::none();
 
-    std::unique_ptr<SHazardDescriptorView> newForm()
+    std::unique_ptr<SHazardDescriptorView> newForm(DeviceStore *store = nullptr)
     {
         return std::make_unique<SHazardDescriptorView>(*client, *uploader, *cameras,
-                                                       config.notesServer, *user);
+                                                       config.notesServer, *user, store);
     }
     // The form as shown, with its place list in.
-    std::unique_ptr<SHazardDescriptorView> shownForm()
+    std::unique_ptr<SHazardDescriptorView> shownForm(DeviceStore *store = nullptr)
     {
-        auto form = newForm();
+        auto form = newForm(store);
         form->appeared();
         [&] { QTRY_VERIFY_WITH_TIMEOUT(!form->place().isEmpty(), 20000); }();
         return form;
@@ -192,7 +193,9 @@ private slots:
 
     void aFullReportAndTheClose()
     {
-        auto form = shownForm();
+        DeviceStore store;
+        QVERIFY(store.open(dir.filePath("filed")));
+        auto form = shownForm(&store);
         QJsonObject places = recordIn(QStringLiteral("hazard/form.json"), "places request");
         places["server"] = config.notesServer;
         expectBody(service->lastBody(json::standardPlace), places);
@@ -222,6 +225,41 @@ private slots:
         QCOMPARE(closing.size(), 0);
         form->alert()->acknowledge();
         QCOMPARE(closing.size(), 1);
+        QVERIFY(!store.loadDraft("zhangwei", "hazard")); // filed: no draft left
+    }
+
+    // Kept on the device: a new form offers the draft; restored, it is what was
+    // on screen; let go (after a second question), it is gone.
+    void aDraftComesBackUntilLetGo()
+    {
+        DeviceStore store;
+        QVERIFY(store.open(dir.filePath("drafts")));
+        const auto kept = [&store] { return store.loadDraft("zhangwei", "hazard"); };
+        {
+            auto form = newForm(&store);
+            QVERIFY(!form->draft()->offered());
+            form->setDescriptionText(QStringLiteral("油管渗漏"));
+            form->photos()->selectedImages()->append(photo(41));
+            QVERIFY(QTest::qWaitFor([&] { return kept() && kept()->photos["photos"].size(); }));
+        }
+        for (const bool restore : {true, false}) {
+            auto form = newForm(&store);
+            QVERIFY(form->draft()->offered());
+            form->draft()->discard();
+            if (restore) {
+                form->draft()->cancelDiscard();
+                form->draft()->restore();
+                QTRY_COMPARE(form->photos()->photos().count(), 1);
+                QCOMPARE(form->photos()->photos().images().at(0).width(), 41);
+                QCOMPARE(form->descriptionText(), QStringLiteral("油管渗漏"));
+                QCOMPARE(form->selectedLevelText(), QStringLiteral("一般隐患"));
+            } else {
+                QVERIFY(form->draft()->offered()); // asked once more first
+                form->draft()->discard();
+                QVERIFY(!form->draft()->offered() && !kept());
+            }
+        }
+        QVERIFY(!newForm(&store)->draft()->offered());
     }
 
     void absentValuesAreSentEmpty()

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "DeviceStore.h"
+
+#include <QHash>
+#include <QImage>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <optional>
+
+namespace orvelle {
+
+// One form's draft in the device store. A change is saved a moment later
+// (and at once before a request); photos are written first, as the JPEG
+// files the file store would get, so a killed app finds the draft whole.
+// A draft kept from before the form opened is offered: "继续填写" restores
+// it, "放弃" (after a second question) throws it away.
+class FormDraft : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool offered READ offered NOTIFY changed)
+    Q_PROPERTY(bool confirmingDiscard READ confirmingDiscard NOTIFY changed)
+    Q_PROPERTY(QString savedAtText READ savedAtText NOTIFY changed)
+
+public:
+    // The form as it stands: its fields and its photo groups, in order.
+    struct Snapshot
+    {
+        QJsonObject fields;
+        QMap<QString, QList<QImage>> photos;
+    };
+    // Nothing when the form holds nothing worth keeping.
+    using Take = std::function<std::optional<Snapshot>()>;
+
+    // Without a store (none could be opened) nothing is kept.
+    FormDraft(DeviceStore *store, const QString &account, const QString &key, Take take,
+              QObject *parent = nullptr);
+
+    bool offered() const { return m_offered.has_value(); }
+    bool confirmingDiscard() const { return m_confirmingDiscard; }
+    QString savedAtText() const;
+
+    // The form changed: saved after a short pause.
+    void touch();
+    // Saves now; photos still being written are saved with the next change.
+    void save();
+    // The form was sent or left on purpose: its draft goes.
+    void remove();
+
+    // "继续填写": `restored` follows once the photos are decoded.
+    Q_INVOKABLE void restore();
+    // "放弃" of the offer asks again; its "放弃" throws the draft away.
+    Q_INVOKABLE void discard();
+    Q_INVOKABLE void cancelDiscard();
+
+signals:
+    void changed();
+    void restored(const QJsonObject &fields, const QMap<QString, QList<QImage>> &photos);
+
+private:
+    void storeNewPhotos(const Snapshot &snapshot);
+
+    DeviceStore *m_store;
+    QString m_account;
+    QString m_key;
+    Take m_take;
+    QTimer m_pause;
+    // QImage::cacheKey -> content hash of its JPEG: a photo is encoded once,
+    // and a restored one not at all.
+    QHash<qint64, QString> m_hashes;
+    QSet<qint64> m_writing;
+    // Bumped by remove(), so a photo write that ends later saves nothing.
+    int m_generation = 0;
+    std::optional<Draft> m_offered;
+    bool m_confirmingDiscard = false;
+};
+
+} // namespace orvelle
