@@ -1,30 +1,28 @@
 #include "account/BindPhoneView.h"
 #include "account/ChangePasswordView.h"
-#include "net/ServiceClient.h"
-#include "session/User.h"
+#include "inspection/ScreenAlert.h"
+#include "support/AccountStore.h"
 #include "support/ManualScheduler.h"
 #include "support/TestData.h"
-#include "support/https/HttpsTestServer.h"
-#include "support/https/TestClientConfig.h"
 
 #include <QNetworkReply>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QUrlQuery>
 
 using namespace orvelle;
+using namespace orvelle::test;
 using namespace std::chrono_literals;
-using orvelle::test::addRows;
-using orvelle::test::Answer;
-using orvelle::test::HttpsTestServer;
-using orvelle::test::ManualScheduler;
 
 namespace {
-QString bodyValue(const orvelle::test::RecordedRequest &request, const QString &key)
+QString bodyValue(const RecordedRequest &request, const QString &key)
 {
     return QUrlQuery(QString::fromStdString(request.body)).queryItemValue(key, QUrl::FullyDecoded);
+}
+
+QString stored(const QString &key)
+{
+    return QSettings(User::defaultStoreFile(), QSettings::IniFormat).value(key).toString();
 }
 } // namespace
 
@@ -38,13 +36,21 @@ class TestAccountScreens : public QObject
     ManualScheduler scheduler;
     // Ready before the first request, so a request is on the wire once sent.
     std::shared_ptr<TlsTrust> trust;
+    std::unique_ptr<User> appState, shared;
+    std::unique_ptr<ServiceClient> client;
 
-    QString storeFile() const { return dir.filePath("account.ini"); }
-
-    template <typename View> static void waitForAlert(View &view)
+    // A run over a store that holds these entries.
+    void start(const QVariantMap &entries = {})
     {
-        QTRY_VERIFY_WITH_TIMEOUT(view.alert()->shown(), 20000);
+        client.reset();
+        shared.reset();
+        appState.reset();
+        writeAccountStore(entries);
+        appState = std::make_unique<User>();
+        shared = std::make_unique<User>();
+        client = std::make_unique<ServiceClient>(testConfig(), *shared, trust);
     }
+
     // Requests on the wire now: read at once, it needs no wait for a request
     // that might still come.
     static int running(const ServiceClient &client)
@@ -59,7 +65,7 @@ private slots:
     {
         qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
         QVERIFY(server.isListening());
-        trust = std::make_shared<TlsTrust>(orvelle::test::testConfig().caFile);
+        trust = std::make_shared<TlsTrust>(testConfig().caFile);
         bool ready = false;
         trust->whenReady(this, [&ready](const QSslConfiguration &) { ready = true; });
         QVERIFY(QTest::qWaitFor([&ready] { return ready; }));
@@ -67,8 +73,8 @@ private slots:
 
     void init()
     {
-        QFile::remove(storeFile());
         server.clear();
+        start();
     }
 
     void bindingChecksThePhoneNumberFirst_data()
@@ -78,23 +84,18 @@ private slots:
     void bindingChecksThePhoneNumberFirst()
     {
         QFETCH(QJsonObject, row);
-        User appState(storeFile()), shared(storeFile());
-        ServiceClient client(orvelle::test::testConfig(), shared, trust);
-        BindPhoneView view(appState, shared, client, scheduler, "zhang.san", "pw");
+        BindPhoneView view(*appState, *shared, *client, scheduler, "zhang.san", "pw");
         view.setPhoneNumber(row["phone"].toString());
         view.requestCode();
-        QCOMPARE(view.alert()->message(), QStringLiteral("请输入正确的手机号"));
-        view.alert()->acknowledge();
+        QVERIFY(acknowledged(view, QStringLiteral("请输入正确的手机号")));
         view.bind();
-        QCOMPARE(view.alert()->message(), QStringLiteral("请输入验证码"));
-        QCOMPARE(running(client), 0);
+        QVERIFY(acknowledged(view, QStringLiteral("请输入验证码")));
+        QCOMPARE(running(*client), 0);
     }
 
     void codeCountdown()
     {
-        User appState(storeFile()), shared(storeFile());
-        ServiceClient client(orvelle::test::testConfig(), shared, trust);
-        BindPhoneView view(appState, shared, client, scheduler, "zhang.san", "pw");
+        BindPhoneView view(*appState, *shared, *client, scheduler, "zhang.san", "pw");
         CodeCountdown &countdown = *view.countdown();
 
         // A refused request leaves the button ready for another try.
@@ -102,21 +103,17 @@ private slots:
                        Answer::json(R"({"code":3,"msg":"发送太频繁"})"));
         view.setPhoneNumber("13800000000");
         view.requestCode();
-        waitForAlert(view);
-        QCOMPARE(view.alert()->message(), QStringLiteral("发送太频繁"));
+        QVERIFY(acknowledged(view, QStringLiteral("发送太频繁")));
         QVERIFY(countdown.buttonEnabled());
-        view.alert()->acknowledge();
 
         view.requestCode();
-        waitForAlert(view);
-        QCOMPARE(view.alert()->message(), QStringLiteral("发送验证码成功！"));
-        QCOMPARE(bodyValue(server.requests().back(), "mobile"), QStringLiteral("13800000000"));
+        QVERIFY(acknowledged(view, QStringLiteral("发送验证码成功！")));
         QCOMPARE(countdown.buttonText(), QStringLiteral("30秒后重试"));
         QVERIFY(!countdown.buttonEnabled());
 
         // While it counts, a second tap sends nothing.
         view.requestCode();
-        QCOMPARE(running(client), 0);
+        QCOMPARE(running(*client), 0);
 
         scheduler.advance(29s);
         QCOMPARE(countdown.buttonText(), QStringLiteral("1秒后重试"));
@@ -129,63 +126,44 @@ private slots:
         QCOMPARE(scheduler.pending(), size_t(0));
     }
 
+    // The binding after a sign-in (what was typed, the code, the number) is
+    // driven in tst_e2e_signin.
     void bindingFromSettingsUsesTheStoredAccountAndSignsOut()
     {
-        {
-            QSettings store(storeFile(), QSettings::IniFormat);
-            store.setValue("islogin", "true");
-            store.setValue("username", "li.si");
-            store.setValue("password", "old pw");
-        }
-        User appState(storeFile()), shared(storeFile());
-        ServiceClient client(orvelle::test::testConfig(), shared, trust);
-        BindPhoneView view(appState, shared, client, scheduler, QString(), QString());
+        start({{"islogin", "true"}, {"username", "li.si"}, {"password", "old pw"}});
+        BindPhoneView view(*appState, *shared, *client, scheduler, QString(), QString());
         server.enqueue("/TolvKsServer/notes/NotesTellNo",
                        Answer::json(R"({"code":1,"msg":"绑定成功了"})"));
         view.setPhoneNumber("13900000009");
         view.setVerificationCode("4321");
         view.bind();
         view.bind(); // a second tap while the first runs
-        QCOMPARE(running(client), 1);
-        waitForAlert(view);
+        QCOMPARE(running(*client), 1);
+        QVERIFY(acknowledged(view, QStringLiteral("绑定成功了")));
         QCOMPARE(server.requests().size(), size_t(1));
-        const auto request = server.requests().back();
-        QCOMPARE(request.path, std::string("/TolvKsServer/notes/NotesTellNo"));
-        QCOMPARE(bodyValue(request, "username"), QStringLiteral("li.si"));
-        QCOMPARE(bodyValue(request, "password"), QStringLiteral("old pw"));
-        QCOMPARE(bodyValue(request, "code"), QStringLiteral("4321"));
-        QCOMPARE(bodyValue(request, "mobile"), QStringLiteral("13900000009"));
-        QCOMPARE(view.alert()->message(), QStringLiteral("绑定成功了"));
-        QCOMPARE(shared.mobile(), QStringLiteral("13900000009"));
-
-        view.alert()->acknowledge();
-        QVERIFY(!appState.isSignedIn());
-        QCOMPARE(QSettings(storeFile(), QSettings::IniFormat).value("isGuest").toString(),
-                 QStringLiteral("false"));
+        QCOMPARE(bodyValue(server.requests().back(), "username"), QStringLiteral("li.si"));
+        QCOMPARE(bodyValue(server.requests().back(), "password"), QStringLiteral("old pw"));
+        QVERIFY(!appState->isSignedIn());
+        QCOMPARE(stored("isGuest"), QStringLiteral("false"));
         QVERIFY(!view.shouldlogin());
     }
 
     void bindingAfterARefusedSignInLeadsToAFreshSignIn()
     {
-        User appState(storeFile()), shared(storeFile());
-        ServiceClient client(orvelle::test::testConfig(), shared, trust);
-        BindPhoneView view(appState, shared, client, scheduler, "wang.wu", "pw");
+        BindPhoneView view(*appState, *shared, *client, scheduler, "wang.wu", "pw");
         // A refusal changes nothing.
         server.enqueue("/TolvKsServer/notes/NotesTellNo",
                        Answer::json(R"({"code":2,"msg":"验证码错误"})"));
         view.setPhoneNumber("13900000009");
         view.setVerificationCode("1");
         view.bind();
-        waitForAlert(view);
-        QCOMPARE(view.alert()->message(), QStringLiteral("验证码错误"));
-        QVERIFY(!shared.mobile());
-        view.alert()->acknowledge();
+        QVERIFY(acknowledged(view, QStringLiteral("验证码错误")));
+        QVERIFY(!shared->mobile());
         QVERIFY(!view.shouldlogin());
 
         view.bind(); // the fallback answer is a success without "msg"
-        waitForAlert(view);
+        QVERIFY(ServiceFixture::alerted(view));
         QVERIFY(!view.alert()->message().isEmpty());
-        QCOMPARE(bodyValue(server.requests().back(), "username"), QStringLiteral("wang.wu"));
         view.alert()->acknowledge();
         QVERIFY(view.shouldlogin());
     }
@@ -194,64 +172,42 @@ private slots:
     void passwordChecksInOrder()
     {
         QFETCH(QJsonObject, row);
-        User appState(storeFile()), shared(storeFile());
-        ServiceClient client(orvelle::test::testConfig(), shared, trust);
-        ChangePasswordView view(appState, shared, client, scheduler);
+        ChangePasswordView view(*appState, *shared, *client, scheduler);
         view.setVerificationCode(row["code"].toString());
         view.setNewpassword(row["first"].toString());
         view.setCenterpassword(row["second"].toString());
         view.change();
-        QCOMPARE(view.alert()->message(), row["message"].toString());
-        QCOMPARE(running(client), 0);
+        QVERIFY(acknowledged(view, row["message"].toString()));
+        QCOMPARE(running(*client), 0);
     }
 
+    // The code request and a change that signs in again are driven in
+    // tst_e2e_signin.
     void passwordChangeSignsOutOnce()
     {
-        {
-            QSettings store(storeFile(), QSettings::IniFormat);
-            store.setValue("islogin", "true");
-            store.setValue("isGuest", "false");
-            store.setValue("mobile", "13800000001");
-            store.setValue("token", "T");
-        }
-        User appState(storeFile()), shared(storeFile());
-        ServiceClient client(orvelle::test::testConfig(), shared, trust);
-        ChangePasswordView view(appState, shared, client, scheduler);
-        QCOMPARE(view.mobileText(), QStringLiteral("13800000001"));
-
-        view.requestCode();
-        waitForAlert(view);
-        QCOMPARE(server.requests().back().path,
-                 std::string("/TolvKsServer/notes/verifyRegistReCode"));
-        QCOMPARE(view.alert()->message(), QStringLiteral("发送验证码成功！"));
-        QVERIFY(!view.countdown()->buttonEnabled());
-        view.alert()->acknowledge();
-
+        start(
+            {{"islogin", "true"}, {"isGuest", "false"}, {"mobile", "13800000001"}, {"token", "T"}});
+        ChangePasswordView view(*appState, *shared, *client, scheduler);
         // Six Chinese characters are six characters, though 18 bytes.
         view.setVerificationCode("8888");
         view.setNewpassword("岚石水泥集团");
         view.setCenterpassword("岚石水泥集团");
         view.change();
-        view.change();
-        QCOMPARE(running(client), 1);
-        waitForAlert(view);
-        QCOMPARE(server.requests().size(), size_t(2));
+        view.change(); // a second tap while the first runs
+        QCOMPARE(running(*client), 1);
+        QVERIFY(
+            acknowledged(view, QStringLiteral("修改密码成功,请等5分钟之后登录，否则引起账号锁定")));
+        QCOMPARE(server.requests().size(), size_t(1));
         const auto request = server.requests().back();
-        QCOMPARE(request.path, std::string("/TolvKsServer/notes/NotesChangePassword"));
         QCOMPARE(bodyValue(request, "repassword"), QStringLiteral("岚石水泥集团"));
-        QCOMPARE(bodyValue(request, "mobile"), QStringLiteral("13800000001"));
         // No stored account name: the key is sent empty.
         QVERIFY2(request.body.find("name=&") != std::string::npos
                      || request.body.ends_with("name="),
                  request.body.c_str());
-        QCOMPARE(view.alert()->message(),
-                 QStringLiteral("修改密码成功,请等5分钟之后登录，否则引起账号锁定"));
+        QVERIFY(!appState->isSignedIn());
+        QCOMPARE(stored("token"), QStringLiteral("T"));
 
-        view.alert()->acknowledge();
-        QVERIFY(!appState.isSignedIn());
-        QCOMPARE(QSettings(storeFile(), QSettings::IniFormat).value("token").toString(),
-                 QStringLiteral("T"));
-        QSignalSpy login(&appState, &User::isloginChanged);
+        QSignalSpy login(appState.get(), &User::isloginChanged);
         view.setVerificationCode(QString());
         view.change();
         view.alert()->acknowledge();

@@ -2,6 +2,7 @@
 #include "account/VersionChecker.h"
 #include "core/Scheduler.h"
 #include "core/UrlOpener.h"
+#include "inspection/ScreenAlert.h"
 #include "net/ServiceClient.h"
 #include "session/User.h"
 #include "support/TestData.h"
@@ -15,6 +16,7 @@
 #include <QUrlQuery>
 
 using namespace orvelle;
+using orvelle::test::acknowledged;
 using orvelle::test::addRows;
 using orvelle::test::Answer;
 using orvelle::test::HttpsTestServer;
@@ -47,12 +49,6 @@ class TestLoginView : public QObject
     HttpsTestServer server;
     QString storeFile() const { return dir.filePath("account.ini"); }
 
-    std::string lastPath() const
-    {
-        const auto requests = server.requests();
-        return requests.empty() ? std::string() : requests.back().path;
-    }
-
     QVariant stored(const QString &key) const
     {
         return QSettings(storeFile(), QSettings::IniFormat).value(key);
@@ -82,52 +78,41 @@ private slots:
         QCOMPARE(LoginView::signInPath(row["typed"].toString()), row["path"].toString());
     }
 
-    void emptyFieldsAreToastedNotSent()
-    {
-        Screen screen(storeFile());
-        LoginView &view = screen.view;
-
-        view.signIn();
-        QCOMPARE(view.toastManager()->message(), QStringLiteral("手机号不能为空"));
-        QVERIFY(view.toastManager()->isShowing());
-
-        view.setPassword(QStringLiteral("x"));
-        view.signIn();
-        QCOMPARE(view.toastManager()->message(), QStringLiteral("手机号不能为空"));
-
-        view.setPhoneNumber(QStringLiteral("13800000000"));
-        view.setPassword(QString());
-        view.signIn();
-        QCOMPARE(view.toastManager()->message(), QStringLiteral("密码不能为空"));
-        QTest::qWait(50);
-        QCOMPARE(server.startedCount(), 0);
-    }
-
-    void signInFillsTheRecordAndSwitches()
+    // Empty fields are toasted, not sent: the one request the server saw is
+    // the later sign-in, whose texts arrive as typed, blank and "+" intact.
+    void signInSendsWhatWasTypedOnceBothAreFilled()
     {
         server.enqueue("/TolvKsServer/notes/NotesLogin",
                        Answer::json(R"({"code":1,"userinfo":{"token":"T-1","username":"zhang.san",)"
                                     R"("mobile":"13800000001","ou1":"岚石水泥"}})"));
         Screen screen(storeFile());
+        LoginView &view = screen.view;
+        view.signIn();
+        QCOMPARE(view.toastManager()->message(), QStringLiteral("手机号不能为空"));
+        QVERIFY(view.toastManager()->isShowing());
+        view.setPassword(QStringLiteral("a+b &c"));
+        view.signIn();
+        QCOMPARE(view.toastManager()->message(), QStringLiteral("手机号不能为空"));
+        view.setPhoneNumber(QStringLiteral(" zhang.san"));
+        view.setPassword(QString());
+        view.signIn();
+        QCOMPARE(view.toastManager()->message(), QStringLiteral("密码不能为空"));
+
         QSignalSpy login(&screen.appState, &User::isloginChanged);
-        // What was typed is sent as it is: the blank and the "+" arrive intact.
-        screen.view.setPhoneNumber(QStringLiteral(" zhang.san"));
-        screen.view.setPassword(QStringLiteral("a+b &c"));
-        screen.view.signIn();
+        view.setPassword(QStringLiteral("a+b &c"));
+        view.signIn();
         QVERIFY(login.wait());
         QVERIFY(screen.appState.isSignedIn());
         QCOMPARE(screen.shared.token(), QStringLiteral("T-1"));
         QCOMPARE(screen.shared.ou1(), QStringLiteral("岚石水泥"));
-        QCOMPARE(QSettings(storeFile(), QSettings::IniFormat).value("islogin").toString(),
-                 QStringLiteral("true"));
-
+        QCOMPARE(server.requests().size(), size_t(1));
         const auto request = server.requests().at(0);
         QCOMPARE(request.path, std::string("/TolvKsServer/notes/NotesLogin"));
         const QUrlQuery body(QString::fromStdString(request.body));
         QCOMPARE(body.queryItemValue("mobile", QUrl::FullyDecoded), QStringLiteral(" zhang.san"));
         QVERIFY2(request.body.find("password=a%2Bb%20%26c") != std::string::npos,
                  request.body.c_str());
-        QVERIFY(!screen.view.alert()->shown());
+        QVERIFY(!view.alert()->shown());
     }
 
     void failedSignInsEndInTheMessageBox_data()
@@ -140,14 +125,12 @@ private slots:
         QFETCH(QJsonObject, row);
         server.setFallback(Answer::json(row["answer"].toString().toStdString()));
         Screen screen(storeFile());
-        QSignalSpy alert(screen.view.alert(), &AlertState::changed);
         screen.view.setPhoneNumber(QStringLiteral("13800000000"));
         screen.view.setPassword(QStringLiteral("pw"));
         screen.view.signIn();
-        QVERIFY(alert.wait());
-        QCOMPARE(lastPath(), std::string("/TolvKsServer/notes/MobileLogin"));
-        QCOMPARE(screen.view.alert()->message(), row["message"].toString());
-        QCOMPARE(screen.view.shouldNavigate(), row["bindPhone"].toBool());
+        QVERIFY(acknowledged(screen.view, row["message"].toString()));
+        QCOMPARE(server.requests().back().path, std::string("/TolvKsServer/notes/MobileLogin"));
+        QCOMPARE(screen.view.shouldNavigatemobile(), row["bindPhone"].toBool());
         // The typed texts stay; nothing was signed in.
         QCOMPARE(screen.view.phoneNumber(), QStringLiteral("13800000000"));
         QCOMPARE(screen.view.password(), QStringLiteral("pw"));
@@ -160,11 +143,8 @@ private slots:
         server.enqueue("/TolvKsServer/notes/QueryVersion2",
                        Answer::json(R"({"code":1,"version":{"v_number":6,"v_meno":"新版"}})"));
         Screen screen(storeFile());
-        QSignalSpy checker(&screen.checker, &VersionChecker::changed);
         screen.view.appeared();
-        QVERIFY(checker.wait());
-        QVERIFY(screen.checker.alert()->shown());
-        QCOMPARE(screen.checker.alert()->message(), QStringLiteral("新版"));
+        QVERIFY(acknowledged(screen.checker, QStringLiteral("新版")));
         QVERIFY2(server.requests().at(0).body.find("edition=ios") != std::string::npos,
                  server.requests().at(0).body.c_str());
     }
@@ -183,10 +163,9 @@ private slots:
         view.alert()->acknowledge();
         QVERIFY(!view.alert()->shown());
         QVERIFY(view.shouldNavigatemobile());
-        // The binding screen gets what was typed, and leads to a fresh sign-in.
+        // What was typed reaching the binding is driven in tst_e2e_signin; the
+        // binding leads to a fresh sign-in.
         BindPhoneView *bindPhone = view.bindPhoneView();
-        QCOMPARE(bindPhone->username(), QStringLiteral("zhang.wei"));
-        QCOMPARE(bindPhone->password(), QStringLiteral("typed-secret"));
         bindPhone->setShouldlogin(true);
         QVERIFY(bindPhone->loginView());
         QVERIFY(bindPhone->loginView() != &view);
@@ -204,10 +183,6 @@ private slots:
         QVERIFY(view.shouldNavigatepass());
         view.alert()->acknowledge();
         QVERIFY(view.shouldNavigatepassword());
-
-        view.handleFailure(QStringLiteral("网络错误!"));
-        QVERIFY(view.alert()->shown());
-        QCOMPARE(view.alert()->message(), QStringLiteral("网络错误!"));
     }
 
     void webSiteNeedsAnAddress()
@@ -229,25 +204,17 @@ private slots:
             settings.setValue("password", "pw");
         }
         Screen screen(storeFile());
-        User &appState = screen.appState;
-        User &shared = screen.shared;
-        QSignalSpy login(&appState, &User::isloginChanged);
+        QSignalSpy login(&screen.appState, &User::isloginChanged);
         screen.view.enterGuestMode();
         QCOMPARE(login.count(), 1);
-        QVERIFY(appState.isSignedIn());
-        QVERIFY(appState.isGuestMode());
-        QCOMPARE(shared.username(), QStringLiteral("游客模式"));
-        QCOMPARE(shared.mobile(), QStringLiteral("游客"));
-        QCOMPARE(shared.ou1(), QString());
-        QCOMPARE(stored("islogin").toString(), QStringLiteral("true"));
-        QCOMPARE(stored("isGuest").toString(), QStringLiteral("true"));
-        QCOMPARE(stored("ou1").toString(), QString());
-        QVERIFY(stored("ou1").isValid());
-        QCOMPARE(stored("ou2").toString(), QString());
-        QCOMPARE(stored("mobile").toString(), QStringLiteral("游客"));
-        // An earlier sign-in's token and password stay.
-        QCOMPARE(stored("token").toString(), QStringLiteral("old-token"));
-        QCOMPARE(stored("password").toString(), QStringLiteral("pw"));
+        QVERIFY(screen.appState.isSignedIn() && screen.appState.isGuestMode());
+        QCOMPARE(screen.shared.username(), QStringLiteral("游客模式"));
+        QCOMPARE(screen.shared.ou1(), QString());
+        // Every entry present; an earlier sign-in's token and password stay.
+        const QJsonObject expected = orvelle::test::testJson("account/guest-store.json").toObject();
+        for (const QString &key : expected.keys())
+            QVERIFY2(stored(key).isValid() && stored(key).toString() == expected[key].toString(),
+                     qPrintable(key));
     }
 };
 

@@ -1,3 +1,5 @@
+#include "support/TestData.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,37 +35,31 @@ class TestLaunch : public QObject
                 QString::fromUtf8(process.readAllStandardError())};
     }
 
-private slots:
-    void versionAndHelp()
+    QString placed(QString text) const
     {
-        const Run version = run({"--version"});
-        QCOMPARE(version.exitCode, 0);
-        QCOMPARE(version.out.trimmed(),
-                 QStringLiteral("orvelle %1 (build %2)").arg(ORVELLE_VERSION, ORVELLE_BUILD));
-        const Run help = run({"--help"});
-        QCOMPARE(help.exitCode, 0);
-        QVERIFY(help.out.contains("--screenshot"));
-        QVERIFY(help.out.contains("--config"));
+        return text.replace("$HOME", home.path())
+            .replace("$DATA", ORVELLE_TEST_DATA)
+            .replace("$VERSION", ORVELLE_VERSION)
+            .replace("$BUILD", ORVELLE_BUILD);
     }
 
-    void unusableConfigurationStopsWithCodeTwo()
+private slots:
+    // Options and unusable configurations (exit code 2); Qt may add its own
+    // notes about the environment to stderr, so only our lines are counted.
+    void commandLines_data() { orvelle::test::addRows(QStringLiteral("app/runs.json")); }
+    void commandLines()
     {
-        QCOMPARE(run({"--no-such-option"}).exitCode, 2);
-
-        const QString missing = home.filePath("missing.ini");
-        const Run absent = run({"--config", missing});
-        QCOMPARE(absent.exitCode, 2);
-        QVERIFY2(absent.err.contains(missing), qPrintable(absent.err));
-        // One line of ours (Qt may add its own notes about the environment).
-        QCOMPARE(absent.err.count(QStringLiteral("orvelle: ")), 1);
-
-        QFile file(home.filePath("bad.ini"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[service]\nhost=https://example.org\n");
-        file.close();
-        const Run bad = run({"--config", file.fileName()});
-        QCOMPARE(bad.exitCode, 2);
-        QVERIFY2(bad.err.contains("service/host"), qPrintable(bad.err));
+        QFETCH(QJsonObject, row);
+        QStringList arguments;
+        for (const QJsonValue &argument : row["args"].toArray())
+            arguments << placed(argument.toString());
+        const Run result = run(arguments);
+        QCOMPARE(result.exitCode, row["exit"].toInt());
+        for (const char *key : {"out", "alsoOut"})
+            QVERIFY2(result.out.contains(placed(row[key].toString())), qPrintable(result.out));
+        QVERIFY2(result.err.contains(placed(row["err"].toString())), qPrintable(result.err));
+        if (row.contains("ourLines"))
+            QCOMPARE(result.err.count(QStringLiteral("orvelle: ")), row["ourLines"].toInt());
     }
 
     void screenshotOfTheFirstScreen()

@@ -7,7 +7,6 @@
 #include "net/ServiceClient.h"
 #include "session/User.h"
 #include "support/AccountStore.h"
-#include <orvelle/BuildInfo.h>
 
 #include <QSettings>
 #include <QSignalSpy>
@@ -41,28 +40,13 @@ private slots:
         QVERIFY(User::defaultStoreFile().startsWith(configHome.path()));
     }
 
-    void rootShowsMainTabsOnlyForExactTrue_data()
+    // The near misses of "true" are the store's own test.
+    void rootStartsOnTheMainTabsWhenSignedIn()
     {
-        QTest::addColumn<QVariant>("islogin");
-        QTest::addColumn<bool>("signedIn");
-        QTest::newRow("absent") << QVariant() << false;
-        QTest::newRow("true") << QVariant("true") << true;
-        QTest::newRow("capitals") << QVariant("TRUE") << false;
-        // The other near misses of "true" are the store's own test.
-    }
-    void rootShowsMainTabsOnlyForExactTrue()
-    {
-        QFETCH(QVariant, islogin);
-        QFETCH(bool, signedIn);
-        QVariantMap entries;
-        if (islogin.isValid())
-            entries.insert("islogin", islogin);
-        writeAccountStore(entries);
-
+        writeAccountStore({{"islogin", "true"}});
         auto context = makeContext();
         RootView root(*context);
-        QCOMPARE(root.contentView() != nullptr, signedIn);
-        QCOMPARE(root.loginView() != nullptr, !signedIn);
+        QVERIFY(root.contentView() && !root.loginView());
     }
 
     void rootSwitchesWhenTheFlagChanges()
@@ -91,59 +75,34 @@ private slots:
         QCOMPARE(root.contentView()->selectedTab(), 0);
         QVERIFY(!root.contentView()->homeView()->isinLogin());
 
-        // Setting the flag to what it already is does not rebuild the screen.
+        // Setting the flag to what it already is does not rebuild the screen:
+        // checked once an event queued after the root's own has run.
         QPointer<ContentView> content = root.contentView();
+        screens.clear();
         context->appState->setIslogin(QStringLiteral("true"));
-        QCoreApplication::processEvents();
+        bool later = false;
+        QMetaObject::invokeMethod(
+            &root, [&later] { later = true; }, Qt::QueuedConnection);
+        QVERIFY(QTest::qWaitFor([&later] { return later; }));
+        QCOMPARE(screens.count(), 0);
         QCOMPARE(root.contentView(), content.data());
     }
 
-    void contentTitlesFollowTheTab()
+    // tst_pages taps "今日检查" as a guest; members open the checks end to end.
+    void guestOpensTheHazardFormAndTheScannerOnly()
     {
-        writeAccountStore({{"islogin", "true"}});
-        auto context = makeContext();
-        ContentView content(*context);
-        QCOMPARE(content.selectedTab(), 0);
-        QCOMPARE(content.title(), QStringLiteral("岚石集团欢迎您"));
-        QSignalSpy changes(&content, &ContentView::selectedTabChanged);
-        content.setSelectedTab(1);
-        QCOMPARE(content.title(), QStringLiteral("个人设定"));
-        content.setSelectedTab(1);
-        QCOMPARE(changes.count(), 1);
-    }
-
-    void homeWelcomeLineAndGuestRules()
-    {
-        writeAccountStore({{"username", "王工"}, {"islogin", "true"}, {"isGuest", "true"}});
+        writeAccountStore({{"islogin", "true"}, {"isGuest", "true"}});
         auto context = makeContext();
         HomeView home(*context);
-        QCOMPARE(home.welcomeText(), QStringLiteral("尊敬的用户 : 王工"));
-
-        home.openTodayChecks();
-        QVERIFY(home.alert()->shown());
-        QCOMPARE(home.alert()->message(), QStringLiteral("游客模式不能使用"));
-        QVERIFY(!home.isinLogin());
-        home.alert()->acknowledge();
         home.openOnSiteCheck();
         QVERIFY(home.alert()->shown());
         QVERIFY(!home.isonLogin());
         home.alert()->acknowledge();
-
-        // The hazard form and the notice scanner have no guest test.
         home.openHazardReport();
         QVERIFY(home.showHazardForm());
         home.openNotice();
         QVERIFY(home.isScannerPresented());
         QVERIFY(!home.alert()->shown());
-
-        writeAccountStore({{"islogin", "true"}, {"isGuest", "false"}});
-        context->appState->reloadThroughSetters();
-        context->sharedUser->reloadThroughSetters();
-        HomeView member(*context);
-        QCOMPARE(member.welcomeText(), QStringLiteral("尊敬的用户 : "));
-        member.openTodayChecks();
-        member.openOnSiteCheck();
-        QVERIFY(member.isinLogin() && member.isonLogin() && !member.alert()->shown());
     }
 
     void scannedCodeOpensTheNotice()
@@ -180,6 +139,8 @@ private slots:
         QTRY_VERIFY(!scanner);
     }
 
+    // What the rows show, and opening the password change, are driven on
+    // the pages (tst_pages for a guest, tst_e2e_signin for a member).
     void settingsRowsForGuestAndMember()
     {
         writeAccountStore({{"islogin", "true"}, {"isGuest", "true"}});
@@ -188,19 +149,14 @@ private slots:
         ServiceClient &client = *context->serviceClient;
         {
             SettingsView settings(appState, *context->sharedUser, client);
-            QCOMPARE(settings.accountText(), QStringLiteral("游客"));
-            QVERIFY(!settings.accountRowsEnabled());
             settings.openChangePassword();
             settings.openBindPhone();
             QVERIFY(!settings.showChangePassword() && !settings.showBindPhone());
-            QCOMPARE(settings.versionText(), QString::fromLatin1(build::marketingVersion));
         }
-        writeAccountStore({{"islogin", "true"}, {"isGuest", "false"}, {"mobile", "13800000001"}});
+        writeAccountStore({{"islogin", "true"}, {"isGuest", "false"}});
         appState.reloadThroughSetters();
         context->sharedUser->reloadThroughSetters();
         SettingsView settings(appState, *context->sharedUser, client);
-        QCOMPARE(settings.accountText(), QStringLiteral("13800000001"));
-        QVERIFY(settings.accountRowsEnabled());
         settings.openBindPhone();
         QVERIFY(settings.showBindPhone());
         QPointer<BindPhoneView> bind = settings.bindPhoneView();
@@ -208,14 +164,9 @@ private slots:
         QCOMPARE(bind->username(), QString()); // the stored account is used
         bind->countdown()->start();
         settings.setShowBindPhone(false);
-        QVERIFY(!settings.showBindPhone());
         QVERIFY(!bind->countdown()->isTicking()); // leaving stops the countdown
         settings.openBindPhone();
         QTRY_VERIFY(!bind); // a new visit, a new screen
-        QCOMPARE(settings.bindPhoneTitle(), QStringLiteral("创建新账号"));
-        settings.openChangePassword();
-        QVERIFY(settings.showChangePassword());
-        QCOMPARE(settings.changePasswordTitle(), QStringLiteral("修改密码"));
     }
 
     void signOutKeepsTheAccountAndAGuestShowsAsGuest()

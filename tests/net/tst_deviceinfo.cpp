@@ -20,12 +20,9 @@ private slots:
         QCOMPARE(DeviceInfo::modelNameFor(row["identifier"].toString()), row["name"].toString());
     }
 
-    void machineValuesAndOverrides()
+    void configurationOverridesTheMachine()
     {
-        const DeviceInfo machine;
-        QCOMPARE(machine.modelName(), DeviceInfo::modelNameFor(DeviceInfo::machineIdentifier()));
-        QVERIFY(!machine.deviceName().isEmpty());
-
+        QVERIFY(!DeviceInfo().deviceName().isEmpty());
         AppConfig config;
         config.deviceModel = QStringLiteral("iPhone 11");
         config.deviceName = QStringLiteral("巡检一号");

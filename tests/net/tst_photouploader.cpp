@@ -52,12 +52,16 @@ class TestPhotoUploader : public QObject
 private slots:
     void init() { server.clear(); }
 
-    void emptyListEndsAtOnce()
+    // Nothing to send: no photos succeed at once, a photo that cannot be
+    // encoded fails; neither reaches the server.
+    void nothingToSend()
     {
-        const Outcome outcome = upload({});
-        QVERIFY(outcome.allSucceeded);
-        QVERIFY(outcome.urls.isEmpty());
+        const Outcome none = upload({});
+        QVERIFY(none.allSucceeded && none.urls.isEmpty());
+        const Outcome unencodable = upload({QImage()});
+        QVERIFY(unencodable.called && !unencodable.allSucceeded);
         QCOMPARE(server.startedCount(), 0);
+        QVERIFY(stagingIsEmpty());
     }
 
     void addressesComeInArrivalOrder()
@@ -98,9 +102,10 @@ private slots:
         QVERIFY(stagingIsEmpty());
     }
 
-    void oneFailingPhotoFailsTheUpload()
+    // One of eight loses its connection halfway through the answer, or the
+    // server stops reading an upload: the batch fails.
+    void brokenTransfersFailTheUpload()
     {
-        // One of eight loses its connection halfway through the answer.
         server.setResponder([](const RecordedRequest &request) {
             const int width = NotesService::widthOf(request);
             Answer answer = Answer::json("{\"success\":true,\"httpUrl\":\"g/w"
@@ -112,7 +117,7 @@ private slots:
         QList<QImage> photos;
         for (int width = 10; width <= 80; width += 10)
             photos.append(photo(width));
-        Outcome outcome = upload(photos);
+        const Outcome outcome = upload(photos);
         QVERIFY(outcome.called);
         QVERIFY(!outcome.allSucceeded);
         // Qt may fail a neighbour too (its request on a connection the server
@@ -121,19 +126,8 @@ private slots:
         QVERIFY(!outcome.urls.contains("http://g/w50.jpg"));
         QVERIFY(stagingIsEmpty());
 
-        // A photo that cannot be encoded sends nothing.
+        // Noise does not compress, so the body is large enough to be cut.
         server.clear();
-        outcome = upload({QImage()});
-        QVERIFY(outcome.called);
-        QVERIFY(!outcome.allSucceeded);
-        QCOMPARE(server.startedCount(), 0);
-        QVERIFY(stagingIsEmpty());
-    }
-
-    void brokenTransfersFailThePhoto()
-    {
-        // A dropped answer is the one-of-eight case above; here the server
-        // stops reading the upload. Noise does not compress, so the body is large enough to be cut.
         QImage noise(600, 600, QImage::Format_RGB32);
         for (int y = 0; y < noise.height(); ++y) {
             auto *line = reinterpret_cast<quint32 *>(noise.scanLine(y));
@@ -142,9 +136,8 @@ private slots:
         Answer cut = Answer::json(R"({"success":true,"httpUrl":"g/cut.jpg"})");
         cut.fault = Answer::Fault::CloseHalfUpload;
         server.setFallback(cut);
-        const Outcome outcome = upload({noise, photo(10)});
-        QVERIFY(outcome.called);
-        QVERIFY(!outcome.allSucceeded);
+        const Outcome cutOff = upload({noise, photo(10)});
+        QVERIFY(cutOff.called && !cutOff.allSucceeded);
         QVERIFY(stagingIsEmpty());
     }
 
