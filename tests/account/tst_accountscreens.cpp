@@ -1,6 +1,6 @@
 #include "account/BindPhoneView.h"
 #include "account/ChangePasswordView.h"
-#include "inspection/ScreenAlert.h"
+#include "support/ServiceFixture.h"
 #include "support/AccountStore.h"
 #include "support/ManualScheduler.h"
 #include "support/TestData.h"

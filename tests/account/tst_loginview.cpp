@@ -2,7 +2,7 @@
 #include "account/VersionChecker.h"
 #include "core/Scheduler.h"
 #include "core/UrlOpener.h"
-#include "inspection/ScreenAlert.h"
+#include "support/ScreenAlert.h"
 #include "net/ServiceClient.h"
 #include "session/User.h"
 #include "support/TestData.h"

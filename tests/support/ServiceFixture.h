@@ -4,6 +4,7 @@
 #include "net/ServiceClient.h"
 #include "session/User.h"
 #include "support/NotesService.h"
+#include "support/ScreenAlert.h"
 #include "support/https/TestClientConfig.h"
 
 #include <QFile>
@@ -62,27 +63,7 @@ struct ServiceFixture
     }
 
     // Waits for a screen's message box; an upload and submission may take a while.
-    template <typename View> static bool alerted(View &view)
-    {
-        return QTest::qWaitFor([&] { return view.alert()->shown(); }, 30000);
-    }
+    template <typename View> static bool alerted(View &view) { return alertShown(view); }
 };
-
-// Waits for a screen's message box: true when it says `message`, and then it
-// is closed as "确定" would.
-template <typename View> bool acknowledged(View &view, const QString &message)
-{
-    if (!ServiceFixture::alerted(view)) {
-        qWarning("no message box; awaited \"%s\"", qPrintable(message));
-        return false;
-    }
-    if (view.alert()->message() != message) {
-        qWarning("the box says \"%s\", not \"%s\"", qPrintable(view.alert()->message()),
-                 qPrintable(message));
-        return false;
-    }
-    view.alert()->acknowledge();
-    return true;
-}
 
 } // namespace orvelle::test
