@@ -90,10 +90,12 @@ void HomeView::setIsonLogin(bool on)
         return;
     if (on) {
         m_onSiteCheck.open([this] {
-            return new OnInspectionListView(*m_context.serviceClient, *m_context.photoUploader,
-                                            m_context.config, *m_context.sharedUser,
-                                            *m_context.platform.cameras, *m_context.platform.beeper,
-                                            this);
+            auto *list = new OnInspectionListView(
+                *m_context.serviceClient, *m_context.photoUploader, m_context.config,
+                *m_context.sharedUser, *m_context.platform.cameras, *m_context.platform.beeper,
+                this);
+            list->setDeviceStore(m_context.deviceStore.get());
+            return list;
         });
     } else {
         m_onSiteCheck.close();

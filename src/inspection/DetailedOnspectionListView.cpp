@@ -1,5 +1,6 @@
 #include "DetailedOnspectionListView.h"
 
+#include "core/Logging.h"
 #include "net/Endpoints.h"
 #include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
@@ -13,12 +14,10 @@ namespace {
 const QString photoSeparator = QStringLiteral("----");
 } // namespace
 
-DetailedOnspectionListView::DetailedOnspectionListView(ServiceClient &client,
-                                                       PhotoUploader &uploader,
-                                                       CameraProvider &cameras,
-                                                       const QString &notesServer, User &user,
-                                                       const QList<QImage> &onselectedImages,
-                                                       const QString &key, QObject *parent)
+DetailedOnspectionListView::DetailedOnspectionListView(
+    ServiceClient &client, PhotoUploader &uploader, CameraProvider &cameras,
+    const QString &notesServer, User &user, const QList<QImage> &onselectedImages,
+    const QString &key, DeviceStore *store, QObject *parent)
     : QObject(parent)
     , m_client(client)
     , m_uploader(uploader)
@@ -29,7 +28,15 @@ DetailedOnspectionListView::DetailedOnspectionListView(ServiceClient &client,
     , m_items(this)
     , m_photos(cameras, PhotoAttachments::noAddTileLimit)
     , m_discardGuard(QStringLiteral("已填写的检查内容尚未上传，确定放弃吗？"))
+    , m_draft(store, user.username().value_or(QString()), QStringLiteral("sheet/") + key,
+              [this] { return snapshot(); })
 {
+    // Every judgement, text and photo is kept on the device until the sheet
+    // is filed or let go.
+    connect(&m_items, &InspectionItemListModel::itemChanged, &m_draft, &FormDraft::touch);
+    connect(this, &DetailedOnspectionListView::changed, &m_draft, &FormDraft::touch);
+    connect(&m_draft, &FormDraft::restored, this, &DetailedOnspectionListView::restore);
+    connect(&m_discardGuard, &DiscardGuard::released, &m_draft, &FormDraft::remove);
     connect(&m_discardGuard, &DiscardGuard::released, this, &DetailedOnspectionListView::finished);
     connect(&m_alert, &AlertState::acknowledged, this,
             &DetailedOnspectionListView::alertAcknowledged);
@@ -83,16 +90,13 @@ void DetailedOnspectionListView::appeared()
     m_client.sendJSONRequest(
         endpoints::json::receiveSheet, parameters, this,
         [this, failed](const std::optional<QString> &, qint64, const QJsonObject &json) {
-            auto record = decodeRecord<OnInspectionDetaildData>(json);
-            if (!record)
-                return failed(recordErrorMessage());
-            if (!record->checkitems)
-                return failed(noCheckItemsMessage());
+            // A restored draft brought its own sheet meanwhile.
+            if (m_loaded)
+                return;
+            QString problem;
+            if (!takeSheet(json, &problem))
+                return failed(problem);
             m_loadRunning = false;
-            m_loaded = true;
-            m_errorMessage.reset();
-            m_sheet = std::move(*record);
-            m_items.reset(*m_sheet.checkitems);
             emit changed();
         },
         [failed](qint64, const QString &message) { failed(message); });
@@ -127,6 +131,7 @@ void DetailedOnspectionListView::upload()
     }
     m_isLoading = true;
     emit changed();
+    m_draft.save();
     m_uploader.uploadPhotos(m_onselectedImages, this,
                             [this, added](bool allSucceeded, const QStringList &urls) {
                                 if (!allSucceeded)
@@ -203,6 +208,7 @@ void DetailedOnspectionListView::submit(const QString &onsiteImageText, const QS
             // inspector submit it twice.
             const auto record = decodeRecord<OnInspectionModel>(json);
             const QJsonValue msg = json.value(QLatin1String("msg"));
+            m_draft.remove();
             m_shouldNavigate = true;
             m_isLoading = false;
             emit changed();
@@ -235,6 +241,66 @@ void DetailedOnspectionListView::goBack()
     if (!canGoBack())
         return;
     m_discardGuard.leave(isFilledIn() && !m_shouldNavigate);
+}
+
+bool DetailedOnspectionListView::takeSheet(const QJsonObject &json, QString *problem)
+{
+    auto record = decodeRecord<OnInspectionDetaildData>(json);
+    if (!record || !record->checkitems) {
+        *problem = record ? noCheckItemsMessage() : recordErrorMessage();
+        return false;
+    }
+    m_loaded = true;
+    m_errorMessage.reset();
+    m_sheet = std::move(*record);
+    m_sheetAnswer = json;
+    m_items.reset(*m_sheet.checkitems);
+    return true;
+}
+
+std::optional<FormDraft::Snapshot> DetailedOnspectionListView::snapshot() const
+{
+    if (!m_loaded || !isFilledIn())
+        return std::nullopt;
+    QJsonArray items;
+    for (const OnXCheckitem &item : checkitemOnXs())
+        items.append(
+            QJsonObject{{QStringLiteral("isapprove"), item.isapprove.value_or(QString())},
+                        {QStringLiteral("distription"), item.distription.value_or(QString())}});
+    return FormDraft::Snapshot{
+        {{QStringLiteral("sheet"), m_sheetAnswer}, {QStringLiteral("items"), items}},
+        {{QStringLiteral("onsite"), m_onselectedImages},
+         {QStringLiteral("added"), m_photos.photos().images()}}};
+}
+
+void DetailedOnspectionListView::restore(const QJsonObject &fields,
+                                         const QMap<QString, QList<QImage>> &photos)
+{
+    QString problem;
+    if (!takeSheet(fields.value(QLatin1String("sheet")).toObject(), &problem)) {
+        qCDebug(lcStore) << "draft sheet not restored:" << problem;
+        return;
+    }
+    m_loadRunning = false;
+    const QJsonArray items = fields.value(QLatin1String("items")).toArray();
+    for (int row = 0; row < std::min(int(items.size()), m_items.count()); ++row) {
+        const QJsonObject state = items.at(row).toObject();
+        const QString isapprove = state.value(QLatin1String("isapprove")).toString();
+        const QString text = state.value(QLatin1String("distription")).toString();
+        if (isapprove.isEmpty() && text.isEmpty())
+            continue;
+        InspectionItemView *item = m_items.at(row);
+        if (isapprove == QStringLiteral("0"))
+            item->qualify();
+        else if (isapprove == QStringLiteral("1"))
+            item->disqualify();
+        item->setInputText(text);
+    }
+    if (const QList<QImage> onsite = photos.value(QStringLiteral("onsite")); !onsite.isEmpty())
+        m_onselectedImages = onsite;
+    for (const QImage &photo : photos.value(QStringLiteral("added")))
+        m_photos.selectedImages()->append(photo);
+    emit changed();
 }
 
 } // namespace orvelle

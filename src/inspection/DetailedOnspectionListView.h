@@ -5,6 +5,7 @@
 #include "core/AlertState.h"
 #include "core/DiscardGuard.h"
 #include "platform/PhotoAttachments.h"
+#include "store/FormDraft.h"
 
 #include <QImage>
 #include <QObject>
@@ -15,6 +16,7 @@
 namespace orvelle {
 
 class CameraProvider;
+class DeviceStore;
 class PhotoUploader;
 class ServiceClient;
 class User;
@@ -41,6 +43,7 @@ class DetailedOnspectionListView : public QObject
     // "inputText" while a description has the keyboard, "" otherwise.
     Q_PROPERTY(QString focusedField READ focusedField WRITE setFocusedField NOTIFY changed)
     Q_PROPERTY(orvelle::DiscardGuard *discardGuard READ discardGuard CONSTANT)
+    Q_PROPERTY(QObject *draft READ draft CONSTANT)
     Q_PROPERTY(bool canGoBack READ canGoBack NOTIFY changed)
     Q_PROPERTY(bool hidesPlatformBack READ hidesPlatformBack CONSTANT)
     Q_PROPERTY(QString uploadText READ uploadText CONSTANT)
@@ -52,7 +55,7 @@ public:
     DetailedOnspectionListView(ServiceClient &client, PhotoUploader &uploader,
                                CameraProvider &cameras, const QString &notesServer, User &user,
                                const QList<QImage> &onselectedImages, const QString &key,
-                               QObject *parent = nullptr);
+                               DeviceStore *store = nullptr, QObject *parent = nullptr);
     ~DetailedOnspectionListView() override;
 
     QString title() const { return QStringLiteral("现场检查"); }
@@ -73,6 +76,7 @@ public:
     QString focusedField() const { return m_focusedField; }
     void setFocusedField(const QString &field);
     DiscardGuard *discardGuard() { return &m_discardGuard; }
+    FormDraft *draft() { return &m_draft; }
     // Not while the photos and the sheet are on their way.
     bool canGoBack() const { return !m_isLoading; }
     bool hidesPlatformBack() const { return true; }
@@ -107,6 +111,10 @@ private:
     void uploadAdded(const QString &onsiteImageText, const QList<QImage> &added);
     void submit(const QString &onsiteImageText, const QString &imageText);
     bool isFilledIn() const;
+    // Takes a sheet answer of the service (or of a restored draft).
+    bool takeSheet(const QJsonObject &json, QString *problem);
+    std::optional<FormDraft::Snapshot> snapshot() const;
+    void restore(const QJsonObject &fields, const QMap<QString, QList<QImage>> &photos);
 
     ServiceClient &m_client;
     PhotoUploader &m_uploader;
@@ -116,6 +124,8 @@ private:
     QString m_key;
 
     OnInspectionDetaildData m_sheet;
+    // The sheet answer as it came, for the draft.
+    QJsonObject m_sheetAnswer;
     bool m_loaded = false;
     bool m_loadRunning = false;
     InspectionItemListModel m_items;
@@ -127,6 +137,7 @@ private:
     bool m_isLoading = false;
     QString m_focusedField;
     DiscardGuard m_discardGuard;
+    FormDraft m_draft;
 };
 
 } // namespace orvelle

@@ -79,9 +79,12 @@ InspectionItemView *InspectionItemListModel::at(int row) const
 {
     if (row < 0 || row >= count())
         return nullptr;
-    if (!m_items[row])
-        m_items[row] =
-            new InspectionItemView(m_blank.at(row), const_cast<InspectionItemListModel *>(this));
+    if (!m_items[row]) {
+        auto *self = const_cast<InspectionItemListModel *>(this);
+        m_items[row] = new InspectionItemView(m_blank.at(row), self);
+        connect(m_items[row], &InspectionItemView::changed, self,
+                &InspectionItemListModel::itemChanged);
+    }
     return m_items[row];
 }
 

@@ -86,6 +86,10 @@ public:
     // Replaces every item with a fresh one per blank item.
     void reset(const QList<OnCheckitem> &blank);
 
+signals:
+    // Some item was judged or its description edited.
+    void itemChanged();
+
 private:
     QList<OnCheckitem> m_blank;
     // A large sheet makes its item views only for the rows that are used.

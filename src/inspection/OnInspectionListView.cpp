@@ -59,7 +59,7 @@ void OnInspectionListView::setNavigateToDetail(bool on)
         DetailedOnspectionListView *sheet = m_detail.open([this] {
             return new DetailedOnspectionListView(m_client, m_uploader, m_cameras, m_notesServer,
                                                   m_user, m_selectedImages.images(),
-                                                  m_selectedKey.value_or(QString()), this);
+                                                  m_selectedKey.value_or(QString()), m_store, this);
         });
         connect(sheet, &DetailedOnspectionListView::finished, this,
                 [this] { setNavigateToDetail(false); });

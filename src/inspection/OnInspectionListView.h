@@ -10,6 +10,7 @@
 
 namespace orvelle {
 
+class DeviceStore;
 class PhotoUploader;
 
 // "现场检查": a picked check point first needs a photo taken on the spot;
@@ -32,6 +33,8 @@ public:
                          QObject *parent = nullptr);
     ~OnInspectionListView() override;
 
+    // Where the sheets keep their drafts; none keeps nothing.
+    void setDeviceStore(DeviceStore *store) { m_store = store; }
     const std::optional<QString> &selectedKey() const { return m_selectedKey; }
     QString selectedKeyText() const { return m_selectedKey.value_or(QString()); }
     PhotoListModel *selectedImages() { return &m_selectedImages; }
@@ -58,6 +61,7 @@ private:
     PhotoListModel m_selectedImages;
     QPointer<CameraPicker> m_cameraPicker;
     ChildScreen<DetailedOnspectionListView> m_detail;
+    DeviceStore *m_store = nullptr;
 };
 
 } // namespace orvelle

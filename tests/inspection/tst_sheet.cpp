@@ -1,5 +1,6 @@
 #include "inspection/DetailedOnspectionListView.h"
 #include "platform/Camera.h"
+#include "store/DeviceStore.h"
 #include "support/ServiceFixture.h"
 #include "support/TestData.h"
 
@@ -22,12 +23,14 @@ class TestSheet : public QObject, ServiceFixture
 
     std::unique_ptr<CameraProvider> noCamera = CameraProvider::none();
 
-    std::unique_ptr<DetailedOnspectionListView>
-    sheet(const std::string &answer, QList<QImage> onsite = {photo(40)}, const QString &key = "K-1")
+    std::unique_ptr<DetailedOnspectionListView> sheet(const std::string &answer,
+                                                      QList<QImage> onsite = {photo(40)},
+                                                      const QString &key = "K-1",
+                                                      DeviceStore *store = nullptr)
     {
         service->answerAlways(json::receiveSheet, answer);
         auto view = std::make_unique<DetailedOnspectionListView>(
-            *client, *uploader, *noCamera, config.notesServer, *user, onsite, key);
+            *client, *uploader, *noCamera, config.notesServer, *user, onsite, key, store);
         view->appeared();
         if (!QTest::qWaitFor([&] { return view->canUpload() || view->hasErrorMessage(); }, 20000))
             qWarning("the sheet did not load");
@@ -222,6 +225,34 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(failed->canUpload(), 20000);
         QVERIFY(!failed->hasErrorMessage());
         QCOMPARE(failed->checkitems()->rowCount(), 2);
+    }
+
+    // A sheet kept on the device comes back as it was: the judgements, the
+    // description, the on-site and the added photos; filed, it is gone.
+    void aDraftComesBackUntilFiled()
+    {
+        DeviceStore store;
+        QVERIFY(store.open(dir.filePath("drafts")));
+        const auto kept = [&store] { return store.loadDraft("zhangwei", "sheet/K-1"); };
+        {
+            auto view = sheet(twoItemSheet, {photo(40)}, "K-1", &store);
+            item(*view, 0)->qualify();
+            item(*view, 1)->disqualify();
+            item(*view, 1)->setInputText(QStringLiteral("护栏松动"));
+            view->photos()->selectedImages()->append(photo(30));
+            QVERIFY(QTest::qWaitFor([&] { return kept() && kept()->photos["added"].size(); }));
+        }
+        auto view = sheet(twoItemSheet, {photo(50)}, "K-1", &store);
+        QVERIFY(view->draft()->offered());
+        view->draft()->restore();
+        QTRY_COMPARE(view->photos()->photos().count(), 1);
+        QCOMPARE(view->photos()->photos().images().at(0).width(), 30);
+        QCOMPARE(view->onselectedImages().at(0).width(), 40);
+        QCOMPARE(item(*view, 0)->isQualifiedValue(), QVariant(true));
+        QCOMPARE(item(*view, 1)->inputText(), QStringLiteral("护栏松动"));
+        view->upload();
+        QVERIFY(acknowledged(*view, QStringLiteral("提交成功")));
+        QVERIFY(!kept());
     }
 
     void leavingAsksBeforeDiscardingWork()

@@ -142,6 +142,7 @@ Page {
     AlertBox { alert: page.view.alert }
 
     DiscardDialog { guard: page.view.discardGuard }
+    DraftDialog { draft: page.view.draft }
 
     LoadingOverlay {
         text: page.view.loadingText
