@@ -14,6 +14,16 @@ namespace orvelle {
 
 AppContext::~AppContext() = default;
 
+DeviceStore *AppContext::deviceStore()
+{
+    if (!m_deviceStore) {
+        m_deviceStore = std::make_unique<DeviceStore>();
+        if (!config.deviceFolder.isEmpty() && !m_deviceStore->open(config.deviceFolder))
+            qCDebug(lcStore) << "drafts are not kept:" << m_deviceStore->errorString();
+    }
+    return m_deviceStore.get();
+}
+
 std::unique_ptr<AppContext> buildAppContext(const AppConfig &config)
 {
     auto context = std::make_unique<AppContext>();
@@ -26,9 +36,6 @@ std::unique_ptr<AppContext> buildAppContext(const AppConfig &config)
     const auto trust = std::make_shared<TlsTrust>(config.caFile);
     context->serviceClient = std::make_unique<ServiceClient>(config, *context->sharedUser, trust);
     context->photoUploader = std::make_unique<PhotoUploader>(config, trust);
-    context->deviceStore = std::make_unique<DeviceStore>();
-    if (!config.deviceFolder.isEmpty() && !context->deviceStore->open(config.deviceFolder))
-        qCDebug(lcStore) << "drafts are not kept:" << context->deviceStore->errorString();
     context->platform = buildPlatformServices(config.cameraImage);
     context->versionChecker = std::make_unique<VersionChecker>(
         VersionChecker::serviceQuery(*context->serviceClient),

@@ -26,14 +26,18 @@ struct AppContext
 
     std::unique_ptr<ServiceClient> serviceClient;
     std::unique_ptr<PhotoUploader> photoUploader;
-    // Drafts kept on the device; closed (keeping nothing) when it cannot open.
-    std::unique_ptr<DeviceStore> deviceStore;
+    // Drafts kept on the device, opened when a form first needs it (not on
+    // the way to the first frame); closed, keeping nothing, when it cannot open.
+    DeviceStore *deviceStore();
     // The camera (or the configured image standing in for it) and the beeper.
     PlatformServices platform;
     // Asked by the sign-in screen and the main tabs each time they appear.
     std::unique_ptr<VersionChecker> versionChecker;
 
     ~AppContext();
+
+private:
+    std::unique_ptr<DeviceStore> m_deviceStore;
 };
 
 std::unique_ptr<AppContext> buildAppContext(const AppConfig &config);

@@ -94,7 +94,7 @@ void HomeView::setIsonLogin(bool on)
                 *m_context.serviceClient, *m_context.photoUploader, m_context.config,
                 *m_context.sharedUser, *m_context.platform.cameras, *m_context.platform.beeper,
                 this);
-            list->setDeviceStore(m_context.deviceStore.get());
+            list->setDeviceStore(m_context.deviceStore());
             return list;
         });
     } else {
@@ -112,7 +112,7 @@ void HomeView::setShowHazardForm(bool on)
             return new SHazardDescriptorView(*m_context.serviceClient, *m_context.photoUploader,
                                              *m_context.platform.cameras,
                                              m_context.config.notesServer, *m_context.sharedUser,
-                                             m_context.deviceStore.get(), this);
+                                             m_context.deviceStore(), this);
         });
         // After a report, or once the user chose to leave.
         connect(form, &SHazardDescriptorView::closeRequested, this,
