@@ -24,9 +24,6 @@ class PlacePickerView : public QObject
     Q_PROPERTY(int wheelRow READ wheelRow NOTIFY changed)
     Q_PROPERTY(bool filterable READ filterable CONSTANT)
     Q_PROPERTY(QString filterText READ filterText WRITE setFilterText NOTIFY changed)
-    Q_PROPERTY(QString filterPlaceholder READ filterPlaceholder CONSTANT)
-    Q_PROPERTY(QString cancelText READ cancelText CONSTANT)
-    Q_PROPERTY(QString doneText READ doneText CONSTANT)
 
 public:
     using Assign = std::function<void(const std::optional<QString> &)>;
@@ -46,9 +43,6 @@ public:
     bool filterable() const { return m_choices.size() > filterThreshold; }
     QString filterText() const { return m_filterText; }
     void setFilterText(const QString &text);
-    QString filterPlaceholder() const { return QStringLiteral("输入文字筛选"); }
-    QString cancelText() const { return QStringLiteral("取消"); }
-    QString doneText() const { return QStringLiteral("完成"); }
 
     // The wheel came to rest on this row of the shown choices.
     Q_INVOKABLE void turn(int row);

@@ -62,11 +62,6 @@ class SHazardDescriptorView : public QObject
     Q_PROPERTY(bool hidesPlatformBack READ hidesPlatformBack CONSTANT)
     Q_PROPERTY(QStringList rowTitles READ rowTitles CONSTANT)
     Q_PROPERTY(QStringList rowPlaceholders READ rowPlaceholders CONSTANT)
-    Q_PROPERTY(QString submitText READ submitText CONSTANT)
-    Q_PROPERTY(QString descriptionHeading READ descriptionHeading CONSTANT)
-    Q_PROPERTY(QString cancelText READ cancelText CONSTANT)
-    Q_PROPERTY(QString loadingText READ loadingText CONSTANT)
-    Q_PROPERTY(QString backText READ backText CONSTANT)
 
 public:
     // The six option rows, top to bottom.
@@ -134,11 +129,6 @@ public:
 
     QStringList rowTitles() const;
     QStringList rowPlaceholders() const;
-    QString submitText() const { return QStringLiteral("新增"); }
-    QString descriptionHeading() const { return QStringLiteral("请输入隐患描述信息"); }
-    QString cancelText() const { return QStringLiteral("取消"); }
-    QString loadingText() const { return QStringLiteral("Loading..."); }
-    QString backText() const { return QStringLiteral("返回"); }
 
     // Each time the form is shown: the standard places again.
     Q_INVOKABLE void appeared();

@@ -33,17 +33,11 @@ class DetailedInspectionListView : public QObject
     Q_PROPERTY(bool hasErrorMessage READ hasErrorMessage NOTIFY changed)
     Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY changed)
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY changed)
-    Q_PROPERTY(QString loadingText READ loadingText CONSTANT)
     Q_PROPERTY(QList<QUrl> photoUrls READ photoUrls NOTIFY changed)
     Q_PROPERTY(bool showsPreview READ showsPreview NOTIFY changed)
     Q_PROPERTY(QUrl selectedImageUrl READ selectedImageUrl NOTIFY changed)
     Q_PROPERTY(QString selectedImageId READ selectedImageId NOTIFY changed)
-    Q_PROPERTY(QString closeText READ closeText CONSTANT)
     // A photo cell's name for screen readers, followed by its number.
-    Q_PROPERTY(QString photoText READ photoText CONSTANT)
-    Q_PROPERTY(QString backText READ backText CONSTANT)
-    Q_PROPERTY(QString qualifiedText READ qualifiedText CONSTANT)
-    Q_PROPERTY(QString unqualifiedText READ unqualifiedText CONSTANT)
     // The page brings its own "返回" in place of the platform's back.
     Q_PROPERTY(bool hidesPlatformBack READ hidesPlatformBack CONSTANT)
 
@@ -58,7 +52,6 @@ public:
     bool hasErrorMessage() const { return m_errorMessage.has_value(); }
     QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
     bool isLoading() const { return m_isLoading; }
-    QString loadingText() const { return QStringLiteral("Loading..."); }
     // The sheet's photos that are valid addresses, in their order.
     QList<QUrl> photoUrls() const;
     bool showsPreview() const { return m_selectedImageUrl.has_value(); }
@@ -67,11 +60,6 @@ public:
     {
         return m_selectedImageUrl ? m_selectedImageUrl->id : QString();
     }
-    QString closeText() const { return QStringLiteral("关闭"); }
-    QString photoText() const { return QStringLiteral("照片"); }
-    QString backText() const { return QStringLiteral("返回"); }
-    QString qualifiedText() const { return QStringLiteral("合格"); }
-    QString unqualifiedText() const { return QStringLiteral("不合格"); }
     bool hidesPlatformBack() const { return true; }
 
     // When the screen is shown: loads the sheet once.

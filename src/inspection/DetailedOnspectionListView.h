@@ -46,10 +46,6 @@ class DetailedOnspectionListView : public QObject
     Q_PROPERTY(QObject *draft READ draft CONSTANT)
     Q_PROPERTY(bool canGoBack READ canGoBack NOTIFY changed)
     Q_PROPERTY(bool hidesPlatformBack READ hidesPlatformBack CONSTANT)
-    Q_PROPERTY(QString uploadText READ uploadText CONSTANT)
-    Q_PROPERTY(QString loadingText READ loadingText CONSTANT)
-    Q_PROPERTY(QString retryText READ retryText CONSTANT)
-    Q_PROPERTY(QString backText READ backText CONSTANT)
 
 public:
     DetailedOnspectionListView(ServiceClient &client, PhotoUploader &uploader,
@@ -81,10 +77,6 @@ public:
     bool canGoBack() const { return !m_isLoading; }
     bool hidesPlatformBack() const { return true; }
     // Captions the page shows.
-    QString uploadText() const { return QStringLiteral("上传"); }
-    QString loadingText() const { return QStringLiteral("Loading..."); }
-    QString retryText() const { return QStringLiteral("重试"); }
-    QString backText() const { return QStringLiteral("返回"); }
 
     // When the sheet is shown, and on "重试" after a failed load.
     Q_INVOKABLE void appeared();

@@ -24,7 +24,6 @@ class InspectionItemDetailView : public QObject
     Q_PROPERTY(DetailCheckitemListModel *checkitems READ checkitems CONSTANT)
     Q_PROPERTY(bool hasErrorMessage READ hasErrorMessage NOTIFY changed)
     Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY changed)
-    Q_PROPERTY(QString retryText READ retryText CONSTANT)
     Q_PROPERTY(QString frmno READ frmno NOTIFY changed)
     Q_PROPERTY(bool navigateToDetail READ navigateToDetail WRITE setNavigateToDetail NOTIFY changed)
     Q_PROPERTY(DetailedInspectionListView *detailView READ detailView NOTIFY changed)
@@ -40,7 +39,6 @@ public:
     const std::optional<QString> &errorMessage() const { return m_errorMessage; }
     bool hasErrorMessage() const { return m_errorMessage.has_value(); }
     QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
-    QString retryText() const { return QStringLiteral("重试"); }
     QString frmno() const { return m_frmno; }
     bool navigateToDetail() const { return m_detail.isOpen(); }
     // Raising it opens the sheet `frmno`; lowering it closes that and reloads.

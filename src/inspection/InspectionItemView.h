@@ -23,8 +23,6 @@ class InspectionItemView : public QObject
     Q_PROPERTY(bool showTextField READ showTextField NOTIFY changed)
     Q_PROPERTY(QString inputText READ inputText WRITE setInputText NOTIFY changed)
     Q_PROPERTY(qreal textEditorHeight READ textEditorHeight CONSTANT)
-    Q_PROPERTY(QString qualifiedText READ qualifiedText CONSTANT)
-    Q_PROPERTY(QString unqualifiedText READ unqualifiedText CONSTANT)
 
 public:
     explicit InspectionItemView(const OnCheckitem &item, QObject *parent = nullptr);
@@ -39,8 +37,6 @@ public:
     // Every edit reaches the submitted description at once.
     void setInputText(const QString &text);
     qreal textEditorHeight() const { return 100.0; }
-    QString qualifiedText() const { return QStringLiteral("合格"); }
-    QString unqualifiedText() const { return QStringLiteral("不合格"); }
     // Judged, or described.
     bool isTouched() const;
 

@@ -29,8 +29,6 @@ class TaskListView : public QObject
     Q_PROPERTY(CheckitemListModel *checkitems READ checkitems CONSTANT)
     Q_PROPERTY(bool hasErrorMessage READ hasErrorMessage NOTIFY changed)
     Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY changed)
-    Q_PROPERTY(QString retryText READ retryText CONSTANT)
-    Q_PROPERTY(QString scanText READ scanText CONSTANT)
     Q_PROPERTY(
         bool isScannerPresented READ isScannerPresented WRITE setIsScannerPresented NOTIFY changed)
     Q_PROPERTY(QRCodeScannerView *scanner READ scanner NOTIFY changed)
@@ -43,8 +41,6 @@ public:
     const std::optional<QString> &errorMessage() const { return m_errorMessage; }
     bool hasErrorMessage() const { return m_errorMessage.has_value(); }
     QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
-    QString retryText() const { return QStringLiteral("重试"); }
-    QString scanText() const { return QStringLiteral("扫描二维码"); }
     bool isScannerPresented() const { return m_scanner.isOpen(); }
     // Opening makes a fresh scanner (and opens the camera).
     void setIsScannerPresented(bool on);

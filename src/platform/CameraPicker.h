@@ -33,11 +33,6 @@ class CameraPicker : public QObject
     Q_PROPERTY(bool hasCapture READ hasCapture NOTIFY changed)
     Q_PROPERTY(QString failure READ failure NOTIFY changed)
     Q_PROPERTY(QString title READ title CONSTANT)
-    Q_PROPERTY(QString shutterText READ shutterText CONSTANT)
-    Q_PROPERTY(QString acceptText READ acceptText CONSTANT)
-    Q_PROPERTY(QString retakeText READ retakeText CONSTANT)
-    Q_PROPERTY(QString cancelText READ cancelText CONSTANT)
-    Q_PROPERTY(QString chooseFileText READ chooseFileText CONSTANT)
 
 public:
     CameraPicker(CameraProvider &cameras, PhotoListModel &selectedImages, PhotoAlbum album,
@@ -51,11 +46,6 @@ public:
     bool hasCapture() const { return !m_captured.isNull(); }
     QString failure() const { return m_failure; }
     QString title() const { return QStringLiteral("拍照"); }
-    QString shutterText() const { return QStringLiteral("拍照"); }
-    QString acceptText() const { return QStringLiteral("使用照片"); }
-    QString retakeText() const { return QStringLiteral("重拍"); }
-    QString cancelText() const { return QStringLiteral("取消"); }
-    QString chooseFileText() const { return QStringLiteral("选择图片"); }
 
     Q_INVOKABLE void shutter();
     Q_INVOKABLE void retake();

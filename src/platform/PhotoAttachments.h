@@ -38,12 +38,6 @@ class PhotoAttachments : public QObject
     Q_PROPERTY(bool showImagePreview READ showImagePreview NOTIFY changed)
     // Album photos picked but still being decoded.
     Q_PROPERTY(bool loadingPhotos READ loadingPhotos NOTIFY changed)
-    Q_PROPERTY(QString addPhotoText READ addPhotoText CONSTANT)
-    Q_PROPERTY(QString imageSourceTitle READ imageSourceTitle CONSTANT)
-    Q_PROPERTY(QString albumText READ albumText CONSTANT)
-    Q_PROPERTY(QString cameraText READ cameraText CONSTANT)
-    Q_PROPERTY(QString cancelText READ cancelText CONSTANT)
-    Q_PROPERTY(QString removePhotoText READ removePhotoText CONSTANT)
 
 public:
     static constexpr int noAddTileLimit = std::numeric_limits<int>::max();
@@ -71,13 +65,6 @@ public:
     // the list: a form must never be filed without a photo the user picked.
     // A later call replaces an action still waiting.
     void whenPhotosLoaded(std::function<void()> action);
-
-    QString addPhotoText() const { return QStringLiteral("添加图片"); }
-    QString imageSourceTitle() const { return QStringLiteral("选择图片来源"); }
-    QString albumText() const { return QStringLiteral("相册"); }
-    QString cameraText() const { return QStringLiteral("拍照"); }
-    QString cancelText() const { return QStringLiteral("取消"); }
-    QString removePhotoText() const { return QStringLiteral("删除图片"); }
 
     // The add tile: asks for the picture source.
     Q_INVOKABLE void addPhoto();

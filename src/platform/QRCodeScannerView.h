@@ -30,7 +30,6 @@ class QRCodeScannerView : public QObject
     Q_PROPERTY(QVideoSink *videoSink READ videoSink WRITE setVideoSink NOTIFY changed)
     Q_PROPERTY(bool decodingFile READ decodingFile NOTIFY changed)
     Q_PROPERTY(bool fileWithoutCode READ fileWithoutCode NOTIFY changed)
-    Q_PROPERTY(QString chooseFileText READ chooseFileText CONSTANT)
     Q_PROPERTY(QString noCodeText READ noCodeText CONSTANT)
 
 public:
@@ -44,7 +43,6 @@ public:
     void setVideoSink(QVideoSink *sink);
     bool decodingFile() const { return m_fileLoad != nullptr; }
     bool fileWithoutCode() const { return m_fileWithoutCode; }
-    QString chooseFileText() const { return QStringLiteral("选择二维码图片"); }
     QString noCodeText() const { return QStringLiteral("未识别到二维码"); }
 
     // An image file chosen instead of the camera.

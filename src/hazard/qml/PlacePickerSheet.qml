@@ -33,7 +33,7 @@ Popup {
             Layout.fillWidth: true
             Button {
                 flat: true
-                text: sheet.picker ? sheet.picker.cancelText : ""
+                text: "取消"
                 Accessible.name: text
                 onClicked: sheet.picker.cancel()
             }
@@ -47,7 +47,7 @@ Popup {
             }
             Button {
                 flat: true
-                text: sheet.picker ? sheet.picker.doneText : ""
+                text: "完成"
                 Accessible.name: text
                 onClicked: sheet.picker.done()
             }
@@ -59,7 +59,7 @@ Popup {
             Layout.leftMargin: Theme.spacing
             Layout.rightMargin: Theme.spacing
             visible: sheet.picker !== null && sheet.picker.filterable
-            placeholderText: sheet.picker ? sheet.picker.filterPlaceholder : ""
+            placeholderText: "输入文字筛选"
             Accessible.name: placeholderText
             onTextChanged: if (sheet.picker) sheet.picker.filterText = text
         }

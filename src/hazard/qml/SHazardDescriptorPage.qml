@@ -38,13 +38,13 @@ Page {
         RowLayout {
             anchors.fill: parent
             BarButton {
-                text: page.view.backText
+                text: "返回"
                 enabled: page.view.canGoBack
                 onClicked: page.view.goBack()
             }
             Item { Layout.fillWidth: true }
             BarButton {
-                text: page.view.submitText
+                text: "新增"
                 enabled: page.view.canSubmit
                 onClicked: page.view.submit()
             }
@@ -87,7 +87,7 @@ Page {
                 columns: 4
             }
             Label {
-                text: page.view.descriptionHeading
+                text: "请输入隐患描述信息"
                 color: Theme.text
                 font.pixelSize: Theme.bigTitleSize
                 font.bold: true
@@ -101,7 +101,7 @@ Page {
                 wrapMode: TextEdit.Wrap
                 text: page.view.descriptionText
                 font.pixelSize: Theme.regularTitleSize
-                Accessible.name: page.view.descriptionHeading
+                Accessible.name: "请输入隐患描述信息"
                 onTextChanged: if (text !== page.view.descriptionText)
                                    page.view.descriptionText = text
                 onActiveFocusChanged: page.view.focusedField = activeFocus ? objectName : ""
@@ -174,7 +174,7 @@ Page {
     DraftDialog { draft: page.view.draft }
 
     LoadingOverlay {
-        text: page.view.loadingText
+        text: "Loading..."
         shown: page.view.isLoading || page.view.isLoadingPlaces
     }
 }

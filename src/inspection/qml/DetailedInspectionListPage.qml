@@ -23,7 +23,7 @@ Page {
         spacing: 0
 
         IconTextButton {
-            text: page.view.backText
+            text: "返回"
             iconName: "back"
             onClicked: page.view.goBack()
         }
@@ -72,8 +72,6 @@ Page {
                     JudgementMarks {
                         Layout.fillWidth: true
                         itemTitle: itemRow.title
-                        qualifiedText: page.view.qualifiedText
-                        unqualifiedText: page.view.unqualifiedText
                         qualified: itemRow.qualified
                         unqualified: itemRow.unqualified
                     }
@@ -107,7 +105,7 @@ Page {
                         width: 80
                         height: 80
                         padding: 0
-                        Accessible.name: page.view.photoText + " " + (index + 1)
+                        Accessible.name: "照片 " + (index + 1)
                         onClicked: page.view.openPhoto(modelData)
                         contentItem: RemotePhoto { source: cell.modelData }
                         background: Rectangle { color: Theme.frame }
@@ -139,14 +137,14 @@ Page {
             PrimaryButton {
                 Layout.fillWidth: true
                 Layout.margins: Theme.spacing
-                text: page.view.closeText
+                text: "关闭"
                 onClicked: page.view.closePreview()
             }
         }
     }
 
     LoadingOverlay {
-        text: page.view.loadingText
+        text: "Loading..."
         shown: page.view.isLoading
     }
 }

@@ -39,7 +39,7 @@ Page {
         spacing: 0
 
         IconTextButton {
-            text: page.view.backText
+            text: "返回"
             enabled: page.view.canGoBack
             iconName: "back"
             onClicked: page.view.goBack()
@@ -47,7 +47,7 @@ Page {
         ErrorRetry {
             visible: page.view.hasErrorMessage
             message: page.view.errorMessage
-            retryText: page.view.retryText
+            retryText: "重试"
             onRetry: page.view.appeared()
         }
         ListView {
@@ -82,8 +82,6 @@ Page {
                         Layout.fillWidth: true
                         itemTitle: itemRow.itemView.title
                         pressable: true
-                        qualifiedText: itemRow.itemView.qualifiedText
-                        unqualifiedText: itemRow.itemView.unqualifiedText
                         qualified: itemRow.itemView.isQualified === true
                         unqualified: itemRow.itemView.isQualified === false
                         onQualifyPressed: itemRow.itemView.qualify()
@@ -127,7 +125,7 @@ Page {
                     Layout.leftMargin: Theme.spacing
                     Layout.rightMargin: Theme.spacing
                     Layout.bottomMargin: Theme.spacing
-                    text: page.view.uploadText
+                    text: "上传"
                     enabled: page.view.canUpload
                     onClicked: page.view.upload()
                 }
@@ -145,7 +143,7 @@ Page {
     DraftDialog { draft: page.view.draft }
 
     LoadingOverlay {
-        text: page.view.loadingText
+        text: "Loading..."
         shown: page.view.isLoading
     }
 }

@@ -21,7 +21,7 @@ Page {
         ErrorRetry {
             visible: page.view.hasErrorMessage
             message: page.view.errorMessage
-            retryText: page.view.retryText
+            retryText: "重试"
             onRetry: page.view.appeared()
         }
         ListView {

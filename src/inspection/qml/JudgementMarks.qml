@@ -9,8 +9,6 @@ import Orvelle.Core
 RowLayout {
     id: marks
     property string itemTitle
-    property string qualifiedText
-    property string unqualifiedText
     property bool qualified: false
     property bool unqualified: false
     property bool pressable: false
@@ -43,12 +41,12 @@ RowLayout {
     }
 
     Mark {
-        text: marks.qualifiedText
+        text: "合格"
         highlighted_: marks.qualified
         onClicked: marks.qualifyPressed()
     }
     Mark {
-        text: marks.unqualifiedText
+        text: "不合格"
         highlighted_: marks.unqualified
         onClicked: marks.disqualifyPressed()
     }

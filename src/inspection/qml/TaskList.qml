@@ -23,14 +23,14 @@ Item {
 
         IconTextButton {
             Layout.alignment: Qt.AlignRight
-            text: list.view.scanText
+            text: "扫描二维码"
             iconName: "qr"
             onClicked: list.view.isScannerPresented = true
         }
         ErrorRetry {
             visible: list.view.hasErrorMessage
             message: list.view.errorMessage
-            retryText: list.view.retryText
+            retryText: "重试"
             onRetry: list.view.reload()
         }
         ListView {

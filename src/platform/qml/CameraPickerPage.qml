@@ -50,26 +50,26 @@ Page {
             Action {
                 visible: page.view.hasCamera && !page.view.hasCapture
                 enabled: !page.view.capturing
-                text: page.view.shutterText
+                text: "拍照"
                 onClicked: page.view.shutter()
             }
             Action {
                 visible: page.view.hasCapture
-                text: page.view.acceptText
+                text: "使用照片"
                 onClicked: page.view.accept()
             }
             Action {
                 visible: page.view.hasCapture
-                text: page.view.retakeText
+                text: "重拍"
                 onClicked: page.view.retake()
             }
             Action {
                 visible: !page.view.hasCamera
-                text: page.view.chooseFileText
+                text: "选择图片"
                 onClicked: fileDialog.open()
             }
             Action {
-                text: page.view.cancelText
+                text: "取消"
                 onClicked: page.view.cancel()
             }
         }
@@ -77,7 +77,7 @@ Page {
 
     FileDialog {
         id: fileDialog
-        title: page.view.chooseFileText
+        title: "选择图片"
         nameFilters: ["图片 (*.png *.jpg *.jpeg *.bmp *.gif *.webp *.heic)"]
         onAccepted: page.view.chooseFile(selectedFile)
     }

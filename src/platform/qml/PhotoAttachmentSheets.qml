@@ -16,7 +16,7 @@ Item {
         anchors.centerIn: parent
         width: Math.min(parent ? parent.width - 48 : 320, 400)
         modal: true
-        title: sheets.attachments.imageSourceTitle
+        title: "选择图片来源"
         visible: sheets.attachments.showImageSourceActionSheet
         onClosed: sheets.attachments.showImageSourceActionSheet = false
         contentItem: ColumnLayout {
@@ -24,21 +24,21 @@ Item {
             Button {
                 Layout.fillWidth: true
                 flat: true
-                text: sheets.attachments.albumText
+                text: "相册"
                 Accessible.name: text
                 onClicked: sheets.attachments.chooseAlbum()
             }
             Button {
                 Layout.fillWidth: true
                 flat: true
-                text: sheets.attachments.cameraText
+                text: "拍照"
                 Accessible.name: text
                 onClicked: sheets.attachments.chooseCamera()
             }
             Button {
                 Layout.fillWidth: true
                 flat: true
-                text: sheets.attachments.cancelText
+                text: "取消"
                 Accessible.name: text
                 onClicked: sheets.attachments.showImageSourceActionSheet = false
             }

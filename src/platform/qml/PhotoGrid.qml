@@ -77,7 +77,7 @@ Item {
                     icon.width: 22
                     icon.height: 22
                     enabled: grid.attachments.editable
-                    Accessible.name: grid.attachments.removePhotoText
+                    Accessible.name: "删除图片"
                     onClicked: grid.attachments.removePhoto(tile.index)
                 }
             }
@@ -106,7 +106,7 @@ Item {
                         sourceSize: Qt.size(56, 56)
                     }
                     Label {
-                        text: grid.attachments.addPhotoText
+                        text: "添加图片"
                         color: "gray"
                         font.pixelSize: Theme.smallTextSize
                     }
@@ -114,7 +114,7 @@ Item {
                 MouseArea {
                     anchors.fill: parent
                     Accessible.role: Accessible.Button
-                    Accessible.name: grid.attachments.addPhotoText
+                    Accessible.name: "添加图片"
                     onClicked: grid.attachments.addPhoto()
                 }
             }

@@ -47,7 +47,7 @@ Page {
         }
         PrimaryButton {
             Layout.fillWidth: true
-            text: page.view.chooseFileText
+            text: "选择二维码图片"
             enabled: !page.view.decodingFile
             onClicked: fileDialog.open()
         }
@@ -55,7 +55,7 @@ Page {
 
     FileDialog {
         id: fileDialog
-        title: page.view.chooseFileText
+        title: "选择二维码图片"
         nameFilters: ["图片 (*.png *.jpg *.jpeg *.bmp *.gif *.webp)"]
         onAccepted: page.view.decodeFile(selectedFile)
     }
