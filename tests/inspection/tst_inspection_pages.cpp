@@ -5,6 +5,7 @@
 #include "support/ServiceFixture.h"
 #include "support/TestData.h"
 
+#include <QAccessible>
 #include <QQuickStyle>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
@@ -77,6 +78,12 @@ private slots:
         QVERIFY(QmlPageFixture::tap(find(window, "日检表")));
         QTRY_VERIFY_WITH_TIMEOUT(find(window, "护栏松动"), 20000);
         QVERIFY(find(window, "DetailedInspectionListView"));
+        // A screen reader hears which item each mark judges, and which is chosen.
+        for (const auto &[name, chosen] : {std::pair{"合格", false}, {"不合格", true}}) {
+            QAccessibleInterface *mark = QAccessible::queryAccessibleInterface(find(window, name));
+            QVERIFY(mark && mark->text(QAccessible::Description).contains(u"护栏"));
+            QCOMPARE(mark->state().checked, chosen);
+        }
         QTRY_VERIFY(!stack->property("busy").toBool());
         QQuickItem *cell = find(window, "照片 1");
         QVERIFY(cell);
