@@ -62,7 +62,7 @@ SHazardDescriptorView::SHazardDescriptorView(ServiceClient &client, PhotoUploade
     // Every change is kept on the device until the report is filed or let go.
     connect(this, &SHazardDescriptorView::changed, &m_draft, &FormDraft::touch);
     connect(&m_draft, &FormDraft::restored, this, &SHazardDescriptorView::restore);
-    connect(&m_discardGuard, &DiscardGuard::released, &m_draft, &FormDraft::remove);
+    connect(&m_discardGuard, &DiscardGuard::released, &m_draft, &FormDraft::finish);
     connect(&m_discardGuard, &DiscardGuard::released, this, &SHazardDescriptorView::closeRequested);
     connect(&m_alert, &AlertState::acknowledged, this, &SHazardDescriptorView::alertAcknowledged);
     connect(&m_photos, &PhotoAttachments::editingPhotos, this, [this] { setFocusedField({}); });
@@ -358,7 +358,7 @@ void SHazardDescriptorView::createDanger(const QJsonObject &parameters)
                 const QJsonValue msg = json.value(QLatin1String("msg"));
                 message = msg.isString() ? msg.toString() : QString();
             }
-            m_draft.remove();
+            m_draft.finish();
             m_navigateToContentView = true;
             m_isLoading = false;
             emit changed();

@@ -36,7 +36,7 @@ DetailedOnspectionListView::DetailedOnspectionListView(
     connect(&m_items, &InspectionItemListModel::itemChanged, &m_draft, &FormDraft::touch);
     connect(this, &DetailedOnspectionListView::changed, &m_draft, &FormDraft::touch);
     connect(&m_draft, &FormDraft::restored, this, &DetailedOnspectionListView::restore);
-    connect(&m_discardGuard, &DiscardGuard::released, &m_draft, &FormDraft::remove);
+    connect(&m_discardGuard, &DiscardGuard::released, &m_draft, &FormDraft::finish);
     connect(&m_discardGuard, &DiscardGuard::released, this, &DetailedOnspectionListView::finished);
     connect(&m_alert, &AlertState::acknowledged, this,
             &DetailedOnspectionListView::alertAcknowledged);
@@ -208,7 +208,7 @@ void DetailedOnspectionListView::submit(const QString &onsiteImageText, const QS
             // inspector submit it twice.
             const auto record = decodeRecord<OnInspectionModel>(json);
             const QJsonValue msg = json.value(QLatin1String("msg"));
-            m_draft.remove();
+            m_draft.finish();
             m_shouldNavigate = true;
             m_isLoading = false;
             emit changed();

@@ -29,14 +29,15 @@ FormDraft::FormDraft(DeviceStore *store, const QString &account, const QString &
 
 QString FormDraft::savedAtText() const
 {
-    return m_offered ? QLocale(QLocale::Chinese).toString(m_offered->savedAt.toLocalTime(),
-                                                          QStringLiteral("M月d日 HH:mm"))
-                     : QString();
+    return m_offered
+               ? QLocale(QLocale::Chinese)
+                     .toString(m_offered->savedAt.toLocalTime(), QStringLiteral("M月d日 HH:mm"))
+               : QString();
 }
 
 void FormDraft::touch()
 {
-    if (m_store && !m_offered)
+    if (m_store && !m_offered && !m_finished)
         m_pause.start();
 }
 
@@ -44,7 +45,7 @@ void FormDraft::save()
 {
     m_pause.stop();
     // An offered draft stays as it was until the user has chosen.
-    if (!m_store || m_offered)
+    if (!m_store || m_offered || m_finished)
         return;
     const std::optional<Snapshot> taken = m_take();
     if (!taken)
@@ -89,20 +90,20 @@ void FormDraft::storeNewPhotos(const Snapshot &snapshot)
             jpegs << uploadJpeg(photo);
         return jpegs;
     }).then(this, [this, photos, generation](const QList<QByteArray> &jpegs) {
-        m_store->storePhotos(jpegs, this,
-                             [this, photos, generation](const QStringList &hashes,
-                                                        const QString &error) {
-                                 for (const QImage &photo : photos)
-                                     m_writing.remove(photo.cacheKey());
-                                 if (!error.isEmpty() || hashes.size() != photos.size()) {
-                                     qCDebug(lcStore) << "draft photos not written:" << error;
-                                     return;
-                                 }
-                                 for (qsizetype i = 0; i < photos.size(); ++i)
-                                     m_hashes.insert(photos[i].cacheKey(), hashes[i]);
-                                 if (generation == m_generation)
-                                     save();
-                             });
+        m_store->storePhotos(
+            jpegs, this,
+            [this, photos, generation](const QStringList &hashes, const QString &error) {
+                for (const QImage &photo : photos)
+                    m_writing.remove(photo.cacheKey());
+                if (!error.isEmpty() || hashes.size() != photos.size()) {
+                    qCDebug(lcStore) << "draft photos not written:" << error;
+                    return;
+                }
+                for (qsizetype i = 0; i < photos.size(); ++i)
+                    m_hashes.insert(photos[i].cacheKey(), hashes[i]);
+                if (generation == m_generation)
+                    save();
+            });
     });
 }
 
@@ -112,6 +113,12 @@ void FormDraft::remove()
     ++m_generation;
     if (m_store && !m_store->removeDraft(m_account, m_key))
         qCDebug(lcStore) << "draft" << m_key << "not removed:" << m_store->errorString();
+}
+
+void FormDraft::finish()
+{
+    m_finished = true;
+    remove();
 }
 
 void FormDraft::restore()
@@ -137,14 +144,16 @@ void FormDraft::restore()
             }
         }
         return std::make_pair(photos, hashes);
-    }).then(this, [this, draft](const std::pair<QMap<QString, QList<QImage>>,
-                                                 QHash<qint64, QString>> &decoded) {
-        // The decoded photos are the stored JPEGs: they need no second write.
-        m_hashes.insert(decoded.second);
-        m_offered.reset();
-        emit changed();
-        emit restored(draft.payload, decoded.first);
-    });
+    })
+        .then(this,
+              [this, draft](
+                  const std::pair<QMap<QString, QList<QImage>>, QHash<qint64, QString>> &decoded) {
+                  // The decoded photos are the stored JPEGs: they need no second write.
+                  m_hashes.insert(decoded.second);
+                  m_offered.reset();
+                  emit changed();
+                  emit restored(draft.payload, decoded.first);
+              });
 }
 
 void FormDraft::discard()

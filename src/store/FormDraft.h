@@ -45,8 +45,10 @@ public:
     void touch();
     // Saves now; photos still being written are saved with the next change.
     void save();
-    // The form was sent or left on purpose: its draft goes.
+    // The draft goes; the form keeps working (a new draft follows its next change).
     void remove();
+    // The form was filed or left on purpose: the draft goes and nothing more is kept.
+    void finish();
 
     // "继续填写": `restored` follows once the photos are decoded.
     Q_INVOKABLE void restore();
@@ -74,6 +76,7 @@ private:
     int m_generation = 0;
     std::optional<Draft> m_offered;
     bool m_confirmingDiscard = false;
+    bool m_finished = false;
 };
 
 } // namespace orvelle
