@@ -58,6 +58,7 @@ SHazardDescriptorView::SHazardDescriptorView(ServiceClient &client, PhotoUploade
     , m_discardGuard(QStringLiteral("已填写的隐患信息尚未提交，确定放弃吗？"))
     , m_draft(store, user.username().value_or(QString()), QStringLiteral("hazard"),
               [this] { return snapshot(); })
+    , m_keptPlaces(store, user.username().value_or(QString()), QStringLiteral("places"))
 {
     // Every change is kept on the device until the report is filed or let go.
     connect(this, &SHazardDescriptorView::changed, &m_draft, &FormDraft::touch);
@@ -132,25 +133,35 @@ void SHazardDescriptorView::loadPlaces()
     m_client.sendJSONRequest(
         endpoints::json::standardPlace, parameters, this,
         [this](const std::optional<QString> &, qint64, const QJsonObject &json) {
-            const auto record = decodeRecord<PlacedData>(json);
-            if (!record) {
-                placesFailed(QStringLiteral("数据错误!!!"));
-                return;
-            }
-            QStringList names;
-            for (const PlaceCheckitem &item : record->checkitems.value_or(QList<PlaceCheckitem>()))
-                if (item.place)
-                    names << *item.place;
-            m_place = names;
-            m_placesLoading = false;
-            m_placesLoaded = true;
-            if (m_placeRowWaiting) {
-                m_placeRowWaiting = false;
-                openPicker(Row::Place);
-            }
-            emit changed();
+            if (!takePlaces(json))
+                return placesFailed(QStringLiteral("数据错误!!!"));
+            m_keptPlaces.keep(json);
         },
-        [this](qint64, const QString &message) { placesFailed(message); });
+        [this](qint64 code, const QString &message) {
+            // Out of reach: the places as they were last loaded.
+            if (const auto kept = m_keptPlaces.instead(code); !kept || !takePlaces(*kept))
+                placesFailed(message);
+        });
+}
+
+bool SHazardDescriptorView::takePlaces(const QJsonObject &json)
+{
+    const auto record = decodeRecord<PlacedData>(json);
+    if (!record)
+        return false;
+    QStringList names;
+    for (const PlaceCheckitem &item : record->checkitems.value_or(QList<PlaceCheckitem>()))
+        if (item.place)
+            names << *item.place;
+    m_place = names;
+    m_placesLoading = false;
+    m_placesLoaded = true;
+    if (m_placeRowWaiting) {
+        m_placeRowWaiting = false;
+        openPicker(Row::Place);
+    }
+    emit changed();
+    return true;
 }
 
 void SHazardDescriptorView::placesFailed(const QString &message)

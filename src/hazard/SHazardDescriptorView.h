@@ -6,6 +6,7 @@
 #include "core/DiscardGuard.h"
 #include "platform/PhotoAttachments.h"
 #include "store/FormDraft.h"
+#include "store/OfflineCopy.h"
 
 #include <QJsonObject>
 #include <QObject>
@@ -161,6 +162,8 @@ private:
     void assign(Row row, const std::optional<QString> &value);
     void loadPlaces();
     void placesFailed(const QString &message);
+    // Takes a place list answer of the service or the one kept offline.
+    bool takePlaces(const QJsonObject &json);
     void createDanger(const QJsonObject &parameters);
     bool isFilledIn() const;
     std::optional<FormDraft::Snapshot> snapshot() const;
@@ -194,6 +197,7 @@ private:
     QString m_focusedField;
     DiscardGuard m_discardGuard;
     FormDraft m_draft;
+    OfflineCopy m_keptPlaces;
 };
 
 } // namespace orvelle

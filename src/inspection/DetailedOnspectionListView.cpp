@@ -30,6 +30,7 @@ DetailedOnspectionListView::DetailedOnspectionListView(
     , m_discardGuard(QStringLiteral("已填写的检查内容尚未上传，确定放弃吗？"))
     , m_draft(store, user.username().value_or(QString()), QStringLiteral("sheet/") + key,
               [this] { return snapshot(); })
+    , m_blankSheet(store, user.username().value_or(QString()), QStringLiteral("blank/") + key)
 {
     // Every judgement, text and photo is kept on the device until the sheet
     // is filed or let go.
@@ -96,10 +97,20 @@ void DetailedOnspectionListView::appeared()
             QString problem;
             if (!takeSheet(json, &problem))
                 return failed(problem);
+            m_blankSheet.keep(json);
             m_loadRunning = false;
             emit changed();
         },
-        [failed](qint64, const QString &message) { failed(message); });
+        [this, failed](qint64 code, const QString &message) {
+            // Out of reach: the sheet as it was last loaded can be filled in.
+            QString problem;
+            if (const auto kept = m_blankSheet.instead(code);
+                !m_loaded && kept && takeSheet(*kept, &problem)) {
+                m_loadRunning = false;
+                return emit changed();
+            }
+            failed(message);
+        });
 }
 
 void DetailedOnspectionListView::upload()

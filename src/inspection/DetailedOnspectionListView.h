@@ -6,6 +6,7 @@
 #include "core/DiscardGuard.h"
 #include "platform/PhotoAttachments.h"
 #include "store/FormDraft.h"
+#include "store/OfflineCopy.h"
 
 #include <QImage>
 #include <QObject>
@@ -130,6 +131,7 @@ private:
     QString m_focusedField;
     DiscardGuard m_discardGuard;
     FormDraft m_draft;
+    OfflineCopy m_blankSheet;
 };
 
 } // namespace orvelle

@@ -1,0 +1,35 @@
+#include "OfflineCopy.h"
+
+#include "DeviceStore.h"
+#include "core/Logging.h"
+
+namespace orvelle {
+
+namespace {
+constexpr qint64 noAnswer = -2;
+}
+
+OfflineCopy::OfflineCopy(DeviceStore *store, const QString &account, const QString &key)
+    : m_store(store && store->isOpen() ? store : nullptr)
+    , m_account(account)
+    , m_key(key)
+{}
+
+void OfflineCopy::keep(const QJsonObject &answer) const
+{
+    if (m_store && !m_store->putCache(m_account, m_key, QJsonDocument(answer)))
+        qCDebug(lcStore) << m_key << "not kept for offline use:" << m_store->errorString();
+}
+
+std::optional<QJsonObject> OfflineCopy::instead(qint64 failureCode) const
+{
+    if (!m_store || failureCode != noAnswer)
+        return std::nullopt;
+    const std::optional<CacheEntry> kept = m_store->cached(m_account, m_key);
+    if (!kept || !kept->payload.isObject())
+        return std::nullopt;
+    qCDebug(lcStore) << m_key << "offline: the answer kept at" << kept->loadedAt;
+    return kept->payload.object();
+}
+
+} // namespace orvelle
