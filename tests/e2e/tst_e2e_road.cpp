@@ -94,21 +94,19 @@ class TestEndToEndRoad : public EndToEndTest
     QList<QStringList> stored(const char *sql) const
     {
         QList<QStringList> rows;
+        const auto keep = [](void *to, int columns, char **values, char **) {
+            QStringList row;
+            for (int c = 0; c < columns; ++c)
+                row << QString::fromUtf8(values[c]);
+            static_cast<QList<QStringList> *>(to)->append(row);
+            return 0;
+        };
         sqlite3 *db = nullptr;
-        sqlite3_stmt *query = nullptr;
         if (sqlite3_open_v2(server->databaseFile().toUtf8().constData(), &db, SQLITE_OPEN_READONLY,
                             nullptr)
                 != SQLITE_OK
-            || sqlite3_prepare_v2(db, sql, -1, &query, nullptr) != SQLITE_OK)
+            || sqlite3_exec(db, sql, keep, &rows, nullptr) != SQLITE_OK)
             qWarning("sqlite: %s", sqlite3_errmsg(db));
-        while (query && sqlite3_step(query) == SQLITE_ROW) {
-            QStringList row;
-            for (int c = 0; c < sqlite3_column_count(query); ++c)
-                row << QString::fromUtf8(
-                    reinterpret_cast<const char *>(sqlite3_column_text(query, c)));
-            rows << row;
-        }
-        sqlite3_finalize(query);
         sqlite3_close(db);
         return rows;
     }
