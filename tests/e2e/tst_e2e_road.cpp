@@ -1,21 +1,161 @@
+#include "AppContext.h"
 #include "ContentView.h"
-#include "EndToEnd.h"
 #include "HomeView.h"
+#include "RootView.h"
 #include "SettingsView.h"
 #include "account/LoginView.h"
+#include "app/QmlPlugins.h"
+#include "core/AppConfig.h"
 #include "hazard/SHazardDescriptorView.h"
 #include "inspection/DetailedOnspectionListView.h"
 #include "session/User.h"
+#include "support/LogCapture.h"
+#include "support/QmlPageFixture.h"
+#include "support/ScreenAlert.h"
 
 #include <QAbstractItemModelTester>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QInputMethodEvent>
+#include <QProcess>
+#include <QQuickItem>
+#include <QQuickStyle>
 #include <QRegularExpression>
-
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <memory>
 #include <sqlite3.h>
+#include <sys/prctl.h>
 
 using namespace orvelle;
 using namespace orvelle::test;
 
 namespace {
+
+// ASan builds are slow, and the machine is shared.
+constexpr int patience = 30000;
+
+// orvelle-devserver run from the build tree. It dies with the test process,
+// even when the test crashes or is killed by ctest.
+class DevService
+{
+public:
+    explicit DevService(const QString &dataDir)
+        : m_dataDir(dataDir)
+    {
+        m_process.setProgram(QStringLiteral(ORVELLE_DEVSERVER_EXE));
+        m_process.setArguments({"--data", m_dataDir, "--listen", host(), "--http-port", "50080"});
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] { readOutput(); });
+    }
+    ~DevService() { kill(); }
+
+    // Starts it on the data folder (created on first start) and waits for its
+    // ready line; false with its output when it does not come.
+    bool start(QString *error)
+    {
+        const qsizetype from = m_log.size();
+        const auto ready = [&] {
+            return !m_log.mid(from).filter("orvelle-devserver: ready https://").isEmpty();
+        };
+        m_process.start();
+        // The first start makes its certificates with openssl.
+        if (QTest::qWaitFor([&] { return ready() || m_process.state() == QProcess::NotRunning; },
+                            patience * 4)
+            && ready())
+            return true;
+        readOutput();
+        *error = QStringLiteral("orvelle-devserver did not get ready (%1):\n%2")
+                     .arg(m_process.errorString(), m_log.mid(from).join(QLatin1Char('\n')));
+        kill();
+        return false;
+    }
+    // Ends it at once, as a crash or a pulled plug would.
+    void kill()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.kill();
+        m_process.waitForFinished(patience);
+    }
+    // The posted codes of its check points, "checkpoint-<key>.png" in `dir`.
+    bool printQrCodes(const QString &dir, QString *error) const
+    {
+        QProcess printer;
+        printer.setProcessChannelMode(QProcess::MergedChannels);
+        printer.start(m_process.program(), {"--data", m_dataDir, "--print-qr", dir});
+        if (printer.waitForFinished(patience) && printer.exitStatus() == QProcess::NormalExit
+            && printer.exitCode() == 0)
+            return true;
+        *error = QStringLiteral("orvelle-devserver --print-qr failed (%1):\n%2")
+                     .arg(printer.errorString(), QString::fromLocal8Bit(printer.readAll()));
+        return false;
+    }
+
+    QString host() const { return QStringLiteral(ORVELLE_TEST_HOST); }
+    QString caFile() const { return QDir(m_dataDir).filePath("tls/ca.pem"); }
+    QString databaseFile() const { return QDir(m_dataDir).filePath("orvelle-devserver.sqlite"); }
+    // Every line it printed, over all its starts.
+    const QStringList &log() const { return m_log; }
+
+private:
+    void readOutput()
+    {
+        while (m_process.canReadLine())
+            m_log << QString::fromUtf8(m_process.readLine()).trimmed();
+    }
+
+    QString m_dataDir;
+    QProcess m_process;
+    QStringList m_log;
+};
+
+// A modal popup on screen, or still fading out, takes the taps meant for what
+// lies beneath it.
+inline bool reachable(QQuickItem *item)
+{
+    for (QQuickItem *overlay : item->window()->contentItem()->childItems()) {
+        if (!overlay->inherits("QQuickOverlay"))
+            continue;
+        QQuickItem *top = nullptr;
+        for (QQuickItem *child : overlay->childItems())
+            if (child->isVisible() && (!top || child->z() >= top->z()))
+                top = child;
+        if (top && top != item && !top->isAncestorOf(item))
+            return false;
+    }
+    return true;
+}
+
+// Taps the item once it has settled and no popup lies over it.
+inline bool tapWhenReady(QQuickItem *item)
+{
+    return item && QmlPageFixture::settled(item)
+           && QTest::qWaitFor([&] { return reachable(item); }, patience)
+           && QmlPageFixture::tap(item);
+}
+
+// Waits for a visible item named `name` (objectName or Accessible.name).
+inline QQuickItem *waitFor(QObject *root, const QString &name)
+{
+    QQuickItem *item = nullptr;
+    return QTest::qWaitFor([&] { return (item = QmlPageFixture::findItem(root, name)); }, patience)
+               ? item
+               : nullptr;
+}
+
+inline bool waitGone(QObject *root, const QString &name)
+{
+    return QTest::qWaitFor([&] { return !QmlPageFixture::findItem(root, name); }, patience);
+}
+
+inline bool tap(QObject *root, const QString &name)
+{
+    return tapWhenReady(waitFor(root, name));
+}
 
 // The delegate of a list's row, scrolled into view as a finger would; for
 // index -1, the list's end.
@@ -67,13 +207,24 @@ bool isServedBy(const QUrl &url, const DevService &service)
 } // namespace
 
 // One inspector's day through the real pages against the real dev service,
-// driven as a tester drives them (fields found by their names, typed into,
-// buttons tapped): a sign-in, a check sheet, its review, a hazard report, a
-// sheet that meets a service that went away and came back; then a colleague
-// binds a phone and changes the password.
-class TestEndToEndRoad : public EndToEndTest
+// run as a child process on this test's own loopback address, and driven as
+// a tester drives them (fields found by their names, typed into, buttons
+// tapped): a sign-in, a check sheet, its review, a hazard report, a sheet
+// that meets a service that went away and came back; then a colleague binds
+// a phone and changes the password. Every log line of every category, Qt's
+// own included, is captured at debug level.
+class TestEndToEndRoad : public QObject
 {
     Q_OBJECT
+
+    // A temporary home for the client's files and the dev service's data.
+    QTemporaryDir home;
+    std::unique_ptr<LogCapture> log;
+    std::unique_ptr<DevService> server;
+    std::unique_ptr<AppContext> context;
+    std::unique_ptr<RootView> root;
+    std::unique_ptr<QmlPageFixture> fixture;
+    QObject *window = nullptr;
 
     // What no log may show: the sessions' tokens and the SMS codes.
     QStringList tokens;
@@ -83,8 +234,8 @@ class TestEndToEndRoad : public EndToEndTest
     {
         const QRegularExpression line(QStringLiteral("SMS to %1: verification code (\\d+)")
                                           .arg(QRegularExpression::escape(mobile)));
-        const QStringList &log = server->log();
-        for (auto it = log.crbegin(); it != log.crend(); ++it)
+        const QStringList &lines = server->log();
+        for (auto it = lines.crbegin(); it != lines.crend(); ++it)
             if (const auto match = line.match(*it); match.hasMatch())
                 return match.captured(1);
         return {};
@@ -194,15 +345,88 @@ class TestEndToEndRoad : public EndToEndTest
                && waitFor(window, "LoginView");
     }
 
+    // Taps the field, selects what it holds and types over it; characters
+    // beyond ASCII arrive as an input method commits them.
+    bool type(const QString &field, const QString &text)
+    {
+        QQuickItem *item = waitFor(window, field);
+        if (!tapWhenReady(item)
+            || !QTest::qWaitFor([&] { return item->hasActiveFocus(); }, patience))
+            return false;
+        QTest::keyClick(&fixture->window(), Qt::Key_A, Qt::ControlModifier);
+        for (const QChar c : text) {
+            if (c.unicode() < 0x80) {
+                QTest::keyClick(&fixture->window(), c.toLatin1());
+                continue;
+            }
+            QInputMethodEvent commit;
+            commit.setCommitString(c);
+            QCoreApplication::sendEvent(fixture->window().focusObject(), &commit);
+        }
+        return true;
+    }
+    // Types both on the sign-in page and taps "登入".
+    bool enter(const QString &phone, const QString &password)
+    {
+        return type("手机号", phone) && type("密码", password) && tap(window, "登入");
+    }
+    // Taps "确定" of the box showing `message` and waits until it has closed.
+    bool acknowledge(const QString &message)
+    {
+        return waitFor(window, message) && tap(window, "确定") && waitGone(window, "确定");
+    }
+    // Whatever the view's box says, once it shows.
+    template <typename View> bool acknowledgeAlert(View *view)
+    {
+        return alertShown(*view) && acknowledge(view->alert()->message());
+    }
+
 private slots:
     void initTestCase()
     {
+        QQuickStyle::setStyle(QStringLiteral("Material"));
+        log = std::make_unique<LogCapture>();
+        qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
+        qputenv("XDG_DATA_HOME", home.filePath("data").toUtf8());
+        server = std::make_unique<DevService>(home.filePath("devserver"));
+        QString error;
+        QVERIFY2(server->start(&error), qPrintable(error));
         // The camera sees the code posted at the mine road's check point.
-        const QString error = start("KS-05");
-        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QVERIFY2(server->printQrCodes(home.filePath("codes"), &error), qPrintable(error));
+
+        // The client's configuration as an installer would write it: the INI
+        // file, read by the client's own loader, pointing at the dev service
+        // and trusting its CA.
+        QFile file(home.filePath("orvelle.ini"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            QStringLiteral("[service]\nhost = %1\n[filestore]\nhost = %1\n"
+                           "[site]\nurl = http://%1:50080/site/\n[tls]\nca_file = %2\n"
+                           "[camera]\nimage = %3\n")
+                .arg(server->host(), server->caFile(), home.filePath("codes/checkpoint-KS-05.png"))
+                .toUtf8());
+        file.close();
+        // No ORVELLE_* variable of the machine may slip in.
+        auto loaded = AppConfig::load(file.fileName(), QProcessEnvironment());
+        if (const auto *problem = std::get_if<ConfigError>(&loaded))
+            QFAIL(qPrintable(problem->line()));
+        context = buildAppContext(std::get<AppConfig>(loaded));
+        root = std::make_unique<RootView>(*context);
+        fixture = std::make_unique<QmlPageFixture>();
+        QVERIFY2(fixture->load(QUrl("qrc:/Orvelle/App/qml/RootPage.qml"),
+                               {{"view", QVariant::fromValue(root.get())}}),
+                 qPrintable(fixture->warningText()));
+        window = &fixture->window();
     }
 
-    void cleanupTestCase() { stop(); }
+    void cleanupTestCase()
+    {
+        fixture.reset();
+        root.reset();
+        context.reset();
+        log.reset();
+        server.reset();
+    }
 
     void signInAfterAWrongPassword()
     {
