@@ -221,6 +221,7 @@ class TestEndToEndRoad : public QObject
     QTemporaryDir home;
     std::unique_ptr<LogCapture> log;
     std::unique_ptr<DevService> server;
+    // The client, on its root page.
     std::unique_ptr<AppContext> context;
     std::unique_ptr<RootView> root;
     std::unique_ptr<QmlPageFixture> fixture;
