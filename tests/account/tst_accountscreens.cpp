@@ -127,7 +127,7 @@ private slots:
     }
 
     // The binding after a sign-in (what was typed, the code, the number) is
-    // driven in tst_e2e_signin.
+    // driven in tst_e2e_road.
     void bindingFromSettingsUsesTheStoredAccountAndSignsOut()
     {
         start({{"islogin", "true"}, {"username", "li.si"}, {"password", "old pw"}});
@@ -162,7 +162,7 @@ private slots:
         QVERIFY(!view.shouldlogin());
 
         view.bind(); // the fallback answer is a success without "msg"
-        QVERIFY(ServiceFixture::alerted(view));
+        QVERIFY(alertShown(view));
         QVERIFY(!view.alert()->message().isEmpty());
         view.alert()->acknowledge();
         QVERIFY(view.shouldlogin());
@@ -182,7 +182,7 @@ private slots:
     }
 
     // The code request and a change that signs in again are driven in
-    // tst_e2e_signin.
+    // tst_e2e_road.
     void passwordChangeSignsOutOnce()
     {
         start(

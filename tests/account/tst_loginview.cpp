@@ -163,7 +163,7 @@ private slots:
         view.alert()->acknowledge();
         QVERIFY(!view.alert()->shown());
         QVERIFY(view.shouldNavigatemobile());
-        // What was typed reaching the binding is driven in tst_e2e_signin; the
+        // What was typed reaching the binding is driven in tst_e2e_road; the
         // binding leads to a fresh sign-in.
         BindPhoneView *bindPhone = view.bindPhoneView();
         bindPhone->setShouldlogin(true);

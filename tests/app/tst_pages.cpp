@@ -95,7 +95,7 @@ private slots:
     }
 
     // Typing, the message boxes and the binding after a refusal are driven end
-    // to end in tst_e2e_signin; here, what that road does not show.
+    // to end in tst_e2e_road; here, what that road does not show.
     void signInScreenToastsAndLeadsToTheBinding()
     {
         writeAccountStore({});
@@ -177,7 +177,7 @@ private slots:
         QVERIFY(tapWhenShown(page, "设置"));
         QTRY_VERIFY(QmlPageFixture::findItem(page, "SettingsView"));
         QVERIFY(QmlPageFixture::findItem(page, "游客"));
-        // Signing out through "登出" is driven end to end in tst_e2e_signin.
+        // Signing out through "登出" is driven end to end in tst_e2e_road.
         QQuickItem *changePassword = QmlPageFixture::findItem(page, "修改密码");
         QVERIFY(changePassword && !changePassword->isEnabled());
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));

@@ -140,7 +140,7 @@ private slots:
     }
 
     // What the rows show, and opening the password change, are driven on
-    // the pages (tst_pages for a guest, tst_e2e_signin for a member).
+    // the pages (tst_pages for a guest, tst_e2e_road for a member).
     void settingsRowsForGuestAndMember()
     {
         writeAccountStore({{"islogin", "true"}, {"isGuest", "true"}});

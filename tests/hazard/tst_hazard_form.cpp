@@ -210,7 +210,7 @@ private slots:
         form->submit();
         QVERIFY(form->isLoading());
         QVERIFY(!form->canGoBack());
-        QVERIFY(alerted(*form));
+        QVERIFY(alertShown(*form));
         QCOMPARE(form->alert()->message(), QStringLiteral("隐患登记成功"));
         QVERIFY(form->navigateToContentView());
         QVERIFY(!form->isLoading());
@@ -412,7 +412,7 @@ private slots:
         fillIn(*form, {41});
         service->answer(json::createDanger, answerText(row["answer"]));
         form->submit();
-        QVERIFY(alerted(*form));
+        QVERIFY(alertShown(*form));
         QCOMPARE(form->alert()->message(), row["message"].toString());
         QCOMPARE(form->navigateToContentView(), stored);
         QVERIFY(!form->isLoading());

@@ -70,7 +70,7 @@ private slots:
         view->upload();
         QVERIFY(view->isLoading());
         QVERIFY(!view->canGoBack());
-        QVERIFY(alerted(*view));
+        QVERIFY(alertShown(*view));
         QCOMPARE(view->alert()->message(), QStringLiteral("提交成功"));
         QVERIFY(view->shouldNavigate());
         QVERIFY(!view->isLoading());
@@ -118,7 +118,7 @@ private slots:
         // A change of mind counts afresh at the next attempt.
         item(*view, 1)->qualify();
         view->upload();
-        QVERIFY(alerted(*view));
+        QVERIFY(alertShown(*view));
         const QJsonObject body = service->lastBody(json::createSheet);
         QCOMPARE(body["allapprove"], QJsonValue("1"));
         // ... and the description written while it was unqualified is sent.
@@ -150,7 +150,7 @@ private slots:
         // sheet's missing key falls back to the one it was opened with.
         view->photos()->imagePicker()->pick({albumFile(41)});
         view->upload();
-        QVERIFY(alerted(*view));
+        QVERIFY(alertShown(*view));
         const QJsonObject body = service->lastBody(json::createSheet);
         QCOMPARE(body.value("image").toString(), QStringLiteral("http://g/w41.jpg"));
         QCOMPARE(body.value("rowcount"), QJsonValue(0));
@@ -202,7 +202,7 @@ private slots:
         QCOMPARE(finished.size(), stored ? 1 : 0);
         if (!stored) {
             view->upload();
-            QVERIFY(alerted(*view));
+            QVERIFY(alertShown(*view));
             QCOMPARE(service->uploadCount(), 2);
         }
     }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QLoggingCategory>
 #include <QMutex>
 #include <QStringList>
+#include <QUrl>
 
 namespace orvelle::test {
 
@@ -11,19 +13,52 @@ namespace orvelle::test {
 class LogCapture
 {
 public:
-    explicit LogCapture(const QString &prefix = {});
-    ~LogCapture();
+    explicit LogCapture(const QString &prefix = {})
+        : m_prefix(prefix)
+    {
+        QLoggingCategory::setFilterRules((prefix.isEmpty() ? QStringLiteral("*") : prefix)
+                                         + QStringLiteral(".debug=true"));
+        s_active = this;
+        m_previous = qInstallMessageHandler(&LogCapture::keep);
+    }
+    ~LogCapture()
+    {
+        qInstallMessageHandler(m_previous);
+        s_active = nullptr;
+        QLoggingCategory::setFilterRules(QString());
+    }
     LogCapture(const LogCapture &) = delete;
     LogCapture &operator=(const LogCapture &) = delete;
 
-    QStringList lines() const;
+    QStringList lines() const
+    {
+        const QMutexLocker lock(&m_mutex);
+        return m_lines;
+    }
     QString text() const { return lines().join(QLatin1Char('\n')); }
     // The first line holding a secret as typed or percent-encoded; "" when none.
-    static QString lineWithSecret(const QStringList &lines, const QStringList &secrets);
+    static QString lineWithSecret(const QStringList &lines, const QStringList &secrets)
+    {
+        for (const QString &secret : secrets) {
+            const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(secret));
+            for (const QString &line : lines)
+                if (line.contains(secret) || line.contains(encoded))
+                    return line;
+        }
+        return {};
+    }
 
 private:
-    static void keep(QtMsgType type, const QMessageLogContext &context, const QString &message);
+    static void keep(QtMsgType, const QMessageLogContext &context, const QString &message)
+    {
+        const QString category = QString::fromLatin1(context.category);
+        if (!s_active || !category.startsWith(s_active->m_prefix))
+            return;
+        const QMutexLocker lock(&s_active->m_mutex);
+        s_active->m_lines << category + QStringLiteral(": ") + message;
+    }
 
+    static inline LogCapture *s_active = nullptr;
     QString m_prefix;
     QtMessageHandler m_previous = nullptr;
     mutable QMutex m_mutex;

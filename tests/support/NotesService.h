@@ -30,13 +30,9 @@ public:
 
     static std::string path(QLatin1String operation)
     {
-        return std::string(endpoints::serviceBase.data(), endpoints::serviceBase.size())
-               + std::string(operation.data(), operation.size());
+        return (QString(endpoints::serviceBase) + QString(operation)).toStdString();
     }
-    static std::string uploadPath()
-    {
-        return std::string(endpoints::photoUpload.data(), endpoints::photoUpload.size());
-    }
+    static std::string uploadPath() { return QString(endpoints::photoUpload).toStdString(); }
 
     void answer(QLatin1String operation, const std::string &body)
     {
@@ -96,7 +92,7 @@ public:
     // The JSON body of the last request to an operation.
     QJsonObject lastBody(QLatin1String operation) const
     {
-        const auto found = requestsTo(path(operation));
+        const auto found = requestsTo(operation);
         if (found.empty())
             return {};
         return QJsonDocument::fromJson(QByteArray::fromStdString(found.back().body)).object();

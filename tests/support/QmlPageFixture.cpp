@@ -24,9 +24,9 @@ QVariant accessibleProperty(QQuickItem *item, const char *name)
 // What a screen reader would call the item; hidden from it, it has no name.
 QString accessibleName(QQuickItem *item)
 {
-    if (accessibleProperty(item, "ignored").toBool())
-        return {};
-    return accessibleProperty(item, "name").toString();
+    return accessibleProperty(item, "ignored").toBool()
+               ? QString()
+               : accessibleProperty(item, "name").toString();
 }
 
 bool isQmlMessage(const QMessageLogContext &context, const QString &message)
@@ -71,39 +71,29 @@ void QmlPageFixture::messageHandler(QtMsgType type, const QMessageLogContext &co
         activeFixture->m_previousHandler(type, context, message);
 }
 
-void QmlPageFixture::record(const QString &line)
-{
-    m_warnings << line;
-}
-
 QObject *QmlPageFixture::load(const QUrl &url, const QVariantMap &properties)
 {
     QQmlComponent component(m_engine.get(), url);
-    if (component.isError()) {
-        for (const QQmlError &error : component.errors())
-            record(error.toString());
-        return nullptr;
-    }
-    QObject *object = component.createWithInitialProperties(properties);
+    QObject *object =
+        component.isError() ? nullptr : component.createWithInitialProperties(properties);
     if (!object) {
         for (const QQmlError &error : component.errors())
             record(error.toString());
         return nullptr;
     }
     m_created << object;
+    auto *window = qobject_cast<QQuickWindow *>(object);
     if (auto *item = qobject_cast<QQuickItem *>(object)) {
         item->setParentItem(m_window->contentItem());
         item->setSize(m_window->size());
-        m_window->show();
-        // Text fields take the focus only in the active window.
-        m_window->requestActivate();
-        if (!QTest::qWaitForWindowActive(m_window.get()))
-            record(QStringLiteral("the test window was never activated"));
-    } else if (auto *window = qobject_cast<QQuickWindow *>(object)) {
+        window = m_window.get();
+    }
+    if (window) {
         window->show();
+        // Text fields take the focus only in the active window.
         window->requestActivate();
         if (!QTest::qWaitForWindowActive(window))
-            record(QStringLiteral("the loaded window was never activated"));
+            record(QStringLiteral("the window was never activated"));
     }
     return object;
 }

@@ -44,7 +44,7 @@ public:
     static bool settled(QQuickItem *item);
 
 private:
-    void record(const QString &line);
+    void record(const QString &line) { m_warnings << line; }
     static void messageHandler(QtMsgType type, const QMessageLogContext &context,
                                const QString &message);
 

@@ -61,9 +61,6 @@ struct ServiceFixture
         const QString path = dir.filePath(QStringLiteral("album-%1.png").arg(width));
         return photo(width).save(path) ? QUrl::fromLocalFile(path) : QUrl();
     }
-
-    // Waits for a screen's message box; an upload and submission may take a while.
-    template <typename View> static bool alerted(View &view) { return alertShown(view); }
 };
 
 } // namespace orvelle::test

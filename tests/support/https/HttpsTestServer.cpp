@@ -13,14 +13,6 @@
 
 namespace orvelle::test {
 
-Answer Answer::json(std::string body, int status)
-{
-    Answer answer;
-    answer.status = status;
-    answer.body = std::move(body);
-    return answer;
-}
-
 std::string RecordedRequest::header(const std::string &name) const
 {
     for (const auto &[key, value] : headers) {
@@ -40,7 +32,8 @@ struct HttpsTestServer::State
     std::condition_variable stopped;
     bool stopping = false;
     std::map<std::string, std::deque<Answer>> queues;
-    Answer fallback = Answer::json(R"({"code":1,"msg":"ok"})");
+    static Answer ok() { return Answer::json(R"({"code":1,"msg":"ok"})"); }
+    Answer fallback = ok();
     Responder responder;
     std::vector<RecordedRequest> requests;
     std::atomic<int> started{0};
@@ -96,7 +89,9 @@ void HttpsTestServer::State::handle(const httplib::Request &req, httplib::Respon
     const bool cut = peek(req.path).fault == Answer::Fault::CloseHalfUpload;
     const size_t half = std::strtoull(record.header("Content-Length").c_str(), nullptr, 10) / 2;
     size_t received = 0;
-    const auto keepReading = [&](size_t length) {
+    const auto keep = [&](std::string &to, const char *data, size_t length) {
+        if (keepBodies)
+            to.append(data, length);
         received += length;
         return !(cut && received >= half);
     };
@@ -107,16 +102,10 @@ void HttpsTestServer::State::handle(const httplib::Request &req, httplib::Respon
                 return true;
             },
             [&](const char *data, size_t length) {
-                if (keepBodies)
-                    record.parts.back().content.append(data, length);
-                return keepReading(length);
+                return keep(record.parts.back().content, data, length);
             });
     } else {
-        reader([&](const char *data, size_t length) {
-            if (keepBodies)
-                record.body.append(data, length);
-            return keepReading(length);
-        });
+        reader([&](const char *data, size_t length) { return keep(record.body, data, length); });
     }
 
     const Answer answer = take(record);
@@ -270,7 +259,7 @@ void HttpsTestServer::clear()
     m_state->requests.clear();
     m_state->queues.clear();
     m_state->responder = nullptr;
-    m_state->fallback = Answer::json(R"({"code":1,"msg":"ok"})");
+    m_state->fallback = State::ok();
     m_state->started = 0;
     m_state->sent = 0;
 }

@@ -34,7 +34,13 @@ struct Answer
     std::size_t streamedBytes = 0;
     bool chunked = false;
 
-    static Answer json(std::string body, int status = 200);
+    static Answer json(std::string body, int status = 200)
+    {
+        Answer answer;
+        answer.status = status;
+        answer.body = std::move(body);
+        return answer;
+    }
 };
 
 // One part of a multipart/form-data request body.
