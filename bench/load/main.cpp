@@ -173,7 +173,8 @@ QString fillInAndSubmit(const Road &road, const QString &key, int number, bool u
             sheet->photos()->selectedImages()->append(picture(sheetCount + number));
         }
         sheet->upload();
-        if (!waitUntil(sheet, changed, [&] { return sheet->alert()->shown(); }))
+        if (!waitUntil(sheet->alert(), &AlertState::changed,
+                       [&] { return sheet->alert()->shown(); }))
             problem = QStringLiteral("no answer");
         else if (sheet->alert()->message() != storedText || !sheet->shouldNavigate())
             problem = sheet->alert()->message();

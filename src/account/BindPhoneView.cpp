@@ -19,6 +19,8 @@ BindPhoneView::BindPhoneView(User &appState, User &sharedUser, ServiceClient &cl
     , m_password(password)
 {
     connect(&m_alert, &AlertState::acknowledged, this, &BindPhoneView::alertAcknowledged);
+    // The box opens with the state that goes with it (loading ends, a flag is set).
+    connect(&m_alert, &AlertState::changed, this, &BindPhoneView::changed);
 }
 
 void BindPhoneView::setPhoneNumber(const QString &text)

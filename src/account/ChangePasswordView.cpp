@@ -17,6 +17,8 @@ ChangePasswordView::ChangePasswordView(User &appState, User &sharedUser, Service
     , m_countdown(scheduler, this)
 {
     connect(&m_alert, &AlertState::acknowledged, this, &ChangePasswordView::alertAcknowledged);
+    // The box opens with the state that goes with it (loading ends, a flag is set).
+    connect(&m_alert, &AlertState::changed, this, &ChangePasswordView::changed);
 }
 
 QString ChangePasswordView::mobileText() const

@@ -66,6 +66,8 @@ SHazardDescriptorView::SHazardDescriptorView(ServiceClient &client, PhotoUploade
     connect(&m_discardGuard, &DiscardGuard::released, &m_draft, &FormDraft::finish);
     connect(&m_discardGuard, &DiscardGuard::released, this, &SHazardDescriptorView::closeRequested);
     connect(&m_alert, &AlertState::acknowledged, this, &SHazardDescriptorView::alertAcknowledged);
+    // The box opens with the state that goes with it (loading ends, a flag is set).
+    connect(&m_alert, &AlertState::changed, this, &SHazardDescriptorView::changed);
     connect(&m_photos, &PhotoAttachments::editingPhotos, this, [this] { setFocusedField({}); });
     // Whether the form counts as filled in follows the photos.
     connect(m_photos.selectedImages(), &PhotoListModel::countChanged, this,

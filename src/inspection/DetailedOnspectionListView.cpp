@@ -41,6 +41,8 @@ DetailedOnspectionListView::DetailedOnspectionListView(
     connect(&m_discardGuard, &DiscardGuard::released, this, &DetailedOnspectionListView::finished);
     connect(&m_alert, &AlertState::acknowledged, this,
             &DetailedOnspectionListView::alertAcknowledged);
+    // The box opens with the state that goes with it (loading ends, a flag is set).
+    connect(&m_alert, &AlertState::changed, this, &DetailedOnspectionListView::changed);
     connect(&m_photos, &PhotoAttachments::editingPhotos, this, [this] { setFocusedField({}); });
     connect(m_photos.selectedImages(), &PhotoListModel::countChanged, this,
             &DetailedOnspectionListView::changed);
