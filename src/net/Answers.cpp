@@ -40,6 +40,20 @@ bool transferFailed(const QNetworkReply *reply)
     return error != QNetworkReply::NoError && !statusOnly;
 }
 
+bool refusedBeforeSending(const QNetworkReply *reply)
+{
+    switch (reply->error()) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::SslHandshakeFailedError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyNotFoundError:
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::optional<QJsonValue> parseJson(const QByteArray &body)
 {
     // QJsonDocument takes only arrays and objects at the top; wrapped in an

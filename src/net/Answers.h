@@ -21,6 +21,10 @@ void limitSize(QNetworkReply *reply);
 // still an answer: only its body decides.
 bool transferFailed(const QNetworkReply *reply);
 
+// True when the failure proves nothing reached the service: the connection
+// was refused, the host unknown or the TLS handshake failed.
+bool refusedBeforeSending(const QNetworkReply *reply);
+
 // Parses a body as JSON, top-level scalars included; nothing when the body is
 // not valid JSON.
 std::optional<QJsonValue> parseJson(const QByteArray &body);

@@ -153,21 +153,33 @@ void PhotoUploader::uploadPhotos(const QList<QImage> &photos, QObject *context, 
                     photoDone(batch, stagedFile, std::nullopt);
                 else
                     m_trust->whenReady(this, [this, batch, stagedFile](const auto &tls) {
-                        send(batch, stagedFile, tls);
+                        send(stagedFile, tls, [this, batch, stagedFile](const auto &address) {
+                            photoDone(batch, stagedFile, address);
+                        });
                     });
             });
     }
 }
 
-void PhotoUploader::send(const std::shared_ptr<Batch> &batch, const QString &stagedFile,
-                         const QSslConfiguration &tls)
+void PhotoUploader::uploadFile(const QString &jpegFile, QObject *context, FileDone done)
+{
+    const QPointer<QObject> guard(context);
+    m_trust->whenReady(this, [=, this](const QSslConfiguration &tls) {
+        send(jpegFile, tls, [guard, done](const std::optional<QString> &address) {
+            if (guard && done)
+                done(address);
+        });
+    });
+}
+
+void PhotoUploader::send(const QString &fileName, const QSslConfiguration &tls, FileDone done)
 {
     auto *body = new QHttpMultiPart(QHttpMultiPart::FormDataType);
     body->setBoundary(newBoundary());
-    auto *file = new QFile(stagedFile, body);
+    auto *file = new QFile(fileName, body);
     if (!file->open(QIODevice::ReadOnly)) {
         delete body;
-        return photoDone(batch, stagedFile, std::nullopt);
+        return done(std::nullopt);
     }
     QHttpPart part;
     part.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("image/*"));
@@ -184,7 +196,7 @@ void PhotoUploader::send(const std::shared_ptr<Batch> &batch, const QString &sta
     QNetworkReply *reply = m_network->post(request, body);
     body->setParent(reply);
     answers::limitSize(reply);
-    connect(reply, &QNetworkReply::finished, this, [this, batch, reply, stagedFile] {
+    connect(reply, &QNetworkReply::finished, this, [reply, done = std::move(done)] {
         reply->deleteLater();
         std::optional<QString> address;
         if (answers::transferFailed(reply)) {
@@ -192,7 +204,7 @@ void PhotoUploader::send(const std::shared_ptr<Batch> &batch, const QString &sta
         } else if (const auto json = answers::parseJson(reply->readAll())) {
             address = photoAddress(*json);
         }
-        photoDone(batch, stagedFile, address);
+        done(address);
     });
 }
 

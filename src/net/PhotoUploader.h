@@ -27,6 +27,8 @@ public:
     // `urls` in the order the answers arrived; callers discard them unless
     // allSucceeded.
     using DoneHandler = std::function<void(bool allSucceeded, const QStringList &urls)>;
+    // The stored photo's address, or nothing when it was not stored.
+    using FileDone = std::function<void(const std::optional<QString> &address)>;
 
     explicit PhotoUploader(const AppConfig &config, std::shared_ptr<TlsTrust> trust = {},
                            QObject *parent = nullptr);
@@ -36,6 +38,10 @@ public:
     // ended, or not at all once `context` is destroyed; uploads already running
     // still run to their end. An empty list ends right after this call.
     void uploadPhotos(const QList<QImage> &photos, QObject *context, DoneHandler done);
+
+    // Sends a JPEG file as it is on disk (no encoding, no staging); `done`
+    // runs once on the GUI thread, or not at all once `context` is destroyed.
+    void uploadFile(const QString &jpegFile, QObject *context, FileDone done);
 
     QString uploadAddress() const;
     // Where the request bodies are staged; the system temporary folder by default.
@@ -50,8 +56,7 @@ private:
     struct StagedFiles;
     static QString stage(const QImage &photo, const QString &directory,
                          const std::shared_ptr<StagedFiles> &staged);
-    void send(const std::shared_ptr<Batch> &batch, const QString &stagedFile,
-              const QSslConfiguration &tls);
+    void send(const QString &file, const QSslConfiguration &tls, FileDone done);
     void photoDone(const std::shared_ptr<Batch> &batch, const QString &stagedFile,
                    const std::optional<QString> &address);
 

@@ -83,6 +83,14 @@ void appendForm(QList<QByteArray> &pairs, const QString &key, const QJsonValue &
         pairs.append(key.toUtf8().toPercentEncoding() + '=' + formText(value).toPercentEncoding());
     }
 }
+RecordFailureHandler plainFailure(FailureHandler onFailure)
+{
+    if (!onFailure)
+        return {};
+    return [onFailure = std::move(onFailure)](const ServiceFailure &failure) {
+        onFailure(failure.code, failure.message);
+    };
+}
 } // namespace
 
 std::optional<AppResponse> AppResponse::decode(const QJsonObject &json)
@@ -164,12 +172,18 @@ void ServiceClient::sendFormRequest(const QString &path, const QJsonObject &para
 {
     post(path, "application/x-www-form-urlencoded; charset=utf-8",
          formEncode(withCommonParameters(parameters)), context, std::move(onSuccess),
-         std::move(onFailure));
+         plainFailure(std::move(onFailure)));
 }
 
 void ServiceClient::sendJSONRequest(const QString &path, const QJsonObject &parameters,
                                     QObject *context, SuccessHandler onSuccess,
                                     FailureHandler onFailure)
+{
+    sendRecord(path, parameters, context, std::move(onSuccess), plainFailure(std::move(onFailure)));
+}
+
+void ServiceClient::sendRecord(const QString &path, const QJsonObject &parameters, QObject *context,
+                               SuccessHandler onSuccess, RecordFailureHandler onFailure)
 {
     post(path, "application/json",
          QJsonDocument(withCommonParameters(parameters)).toJson(QJsonDocument::Compact), context,
@@ -177,7 +191,7 @@ void ServiceClient::sendJSONRequest(const QString &path, const QJsonObject &para
 }
 
 void ServiceClient::post(const QString &path, const QByteArray &contentType, const QByteArray &body,
-                         QObject *context, SuccessHandler onSuccess, FailureHandler onFailure)
+                         QObject *context, SuccessHandler onSuccess, RecordFailureHandler onFailure)
 {
     // A null context means the caller has no screen to outlive.
     const QPointer<QObject> guard(context);
@@ -193,31 +207,35 @@ void ServiceClient::post(const QString &path, const QByteArray &contentType, con
         answers::limitSize(reply);
         QElapsedTimer clock;
         clock.start();
+        // Once bytes of the body are on their way the service may act on them.
+        auto bodyStarted = std::make_shared<bool>(false);
+        connect(reply, &QNetworkReply::uploadProgress, this,
+                [bodyStarted](qint64 sent, qint64) { *bodyStarted = *bodyStarted || sent > 0; });
         connect(reply, &QNetworkReply::finished, this, [=, this] {
             const QPointer<QObject> target = guarded ? guard : QPointer<QObject>(this);
-            finish(reply, path, clock.elapsed(), target, onSuccess, onFailure);
+            finish(reply, path, clock.elapsed(), *bodyStarted, target, onSuccess, onFailure);
         });
     });
 }
 
 void ServiceClient::finish(QNetworkReply *reply, const QString &path, qint64 elapsedMs,
-                           const QPointer<QObject> &context, const SuccessHandler &onSuccess,
-                           const FailureHandler &onFailure)
+                           bool bodyStarted, const QPointer<QObject> &context,
+                           const SuccessHandler &onSuccess, const RecordFailureHandler &onFailure)
 {
     reply->deleteLater();
-    const auto fail = [&](qint64 code, const QString &message) {
+    const auto fail = [&](qint64 code, const QString &message, bool mayHaveArrived = false) {
         qCDebug(lcNet).nospace() << path << " " << elapsedMs << " ms code " << code;
         if (context && onFailure)
-            onFailure(code, message);
+            onFailure(ServiceFailure{code, message, mayHaveArrived});
     };
 
     if (answers::transferFailed(reply)) {
         qCDebug(lcNet) << path << "transfer failed:" << reply->errorString();
-        return fail(-2, networkError);
+        return fail(-2, networkError, bodyStarted && !answers::refusedBeforeSending(reply));
     }
     const auto answer = readAnswer(reply->readAll());
     if (const auto *failure = std::get_if<ServiceFailure>(&answer))
-        return fail(failure->code, failure->message);
+        return fail(failure->code, failure->message, true);
     const auto *response = std::get_if<AppResponse>(&answer);
     if (response->code == 1) {
         qCDebug(lcNet).nospace() << path << " " << elapsedMs << " ms code 1";

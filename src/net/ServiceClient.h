@@ -39,6 +39,10 @@ struct ServiceFailure
 {
     qint64 code = 0;
     QString message;
+    // The request may have reached the service and been acted on: some of it
+    // was sent before the connection failed, or an answer came that does not
+    // read. Sending it again could file it twice.
+    bool mayHaveArrived = false;
 };
 
 // Reads an answer body that arrived whole: its envelope, or -2 "网络错误!" (not
@@ -50,6 +54,8 @@ using SuccessHandler =
     std::function<void(const std::optional<QString> &msg, qint64 code, const QJsonObject &json)>;
 // Every other outcome: -2 "网络错误!", -1 "返回数据错误", or the service's code and "msg".
 using FailureHandler = std::function<void(qint64 code, const QString &message)>;
+// The same, told whether the request may have reached the service.
+using RecordFailureHandler = std::function<void(const ServiceFailure &failure)>;
 
 // Posts to the inspection service with the common parameters and reads its
 // result-code convention. Handlers run on the GUI thread, and not at all once
@@ -73,6 +79,11 @@ public:
     void sendJSONRequest(const QString &path, const QJsonObject &parameters, QObject *context,
                          SuccessHandler onSuccess, FailureHandler onFailure);
 
+    // A JSON request that files a record: its failure says whether the
+    // request may have reached the service.
+    void sendRecord(const QString &path, const QJsonObject &parameters, QObject *context,
+                    SuccessHandler onSuccess, RecordFailureHandler onFailure);
+
     // The caller's parameters with the common ones added.
     QJsonObject withCommonParameters(QJsonObject parameters) const;
     static QByteArray formEncode(const QJsonObject &parameters);
@@ -83,10 +94,10 @@ public:
 
 private:
     void post(const QString &path, const QByteArray &contentType, const QByteArray &body,
-              QObject *context, SuccessHandler onSuccess, FailureHandler onFailure);
-    void finish(QNetworkReply *reply, const QString &path, qint64 elapsedMs,
+              QObject *context, SuccessHandler onSuccess, RecordFailureHandler onFailure);
+    void finish(QNetworkReply *reply, const QString &path, qint64 elapsedMs, bool bodyStarted,
                 const QPointer<QObject> &context, const SuccessHandler &onSuccess,
-                const FailureHandler &onFailure);
+                const RecordFailureHandler &onFailure);
 
     AppConfig m_config;
     User &m_account;

@@ -318,19 +318,25 @@ bool DeviceStore::removeDraft(const QString &account, const QString &key)
 }
 
 qint64 DeviceStore::enqueue(const QString &account, const QString &draftKey, const QString &kind,
-                            const QString &title)
+                            const QString &title, const QJsonObject &payload)
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!isOpen() || !db.transaction()) {
         fail(isOpen() ? db.lastError().text() : QStringLiteral("The store is not open"));
         return 0;
     }
-    // The draft's own row is copied, so what is sent is exactly what was saved.
+    // The draft's photos are copied from its row, so they are exactly those saved.
     Query copy(*this, QStringLiteral("INSERT INTO outbox (account, kind, title, payload, photos,"
-                                     " created_at, state, reason) SELECT account, ?, ?, payload,"
+                                     " created_at, state, reason) SELECT account, ?, ?, ?,"
                                      " photos, ?, 'waiting', '' FROM drafts"
                                      " WHERE account = ? AND key = ?"));
-    bool ok = copy.bind(kind).bind(title).bind(now()).bind(account).bind(draftKey).exec();
+    bool ok = copy.bind(kind)
+                  .bind(title)
+                  .bind(textOf(payload))
+                  .bind(now())
+                  .bind(account)
+                  .bind(draftKey)
+                  .exec();
     ok = ok
          && (copy.raw().numRowsAffected() == 1
              || fail(QStringLiteral("No draft %1 to send").arg(draftKey)));
@@ -374,12 +380,13 @@ QList<OutboxEntry> DeviceStore::outbox(const QString &account)
     return result;
 }
 
-int DeviceStore::outboxCount(const QString &account, OutboxState state)
+int DeviceStore::undeliveredCount(const QString &account)
 {
     Query count(*this,
-                QStringLiteral("SELECT count(*) FROM outbox WHERE account = ? AND state = ?"));
-    return count.bind(account).bind(nameOf(state)).exec() && count.next() ? count.value(0).toInt()
-                                                                          : 0;
+                QStringLiteral("SELECT count(*) FROM outbox WHERE account = ? AND state != ?"));
+    return count.bind(account).bind(nameOf(OutboxState::Sent)).exec() && count.next()
+               ? count.value(0).toInt()
+               : 0;
 }
 
 bool DeviceStore::setState(qint64 id, OutboxState state, const QString &reason)

@@ -88,12 +88,14 @@ public:
     QList<Draft> drafts(const QString &account); // latest first
     bool removeDraft(const QString &account, const QString &key);
 
-    // Moves the saved draft into the outbox as a waiting entry, in one
+    // Moves the saved draft into the outbox as a waiting entry carrying
+    // `payload` (what is to be sent) and the draft's photos, in one
     // transaction. The new entry's id, or 0.
     qint64 enqueue(const QString &account, const QString &draftKey, const QString &kind,
-                   const QString &title);
+                   const QString &title, const QJsonObject &payload);
     QList<OutboxEntry> outbox(const QString &account); // oldest first
-    int outboxCount(const QString &account, OutboxState state = OutboxState::Waiting);
+    // Entries not yet delivered: every state but sent.
+    int undeliveredCount(const QString &account);
     bool setState(qint64 id, OutboxState state, const QString &reason = {});
     bool recordUpload(qint64 id, const QString &hash, const QString &address);
     bool removeEntry(qint64 id);

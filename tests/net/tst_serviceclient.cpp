@@ -26,6 +26,7 @@ struct Outcome
     QString message;
     std::optional<QString> msg;
     QJsonObject json;
+    bool mayHaveArrived = false;
 };
 
 QString storedIslogin()
@@ -75,13 +76,16 @@ class TestServiceClient : public QObject
                                     const QJsonObject &json) {
             outcome = {true, true, code, {}, msg, json};
         };
-        auto onFailure = [&outcome](qint64 code, const QString &message) {
-            outcome = {true, false, code, message, {}, {}};
+        auto onFailure = [&outcome](const ServiceFailure &failure) {
+            outcome = {true, false, failure.code, failure.message, {}, {}, failure.mayHaveArrived};
         };
         if (form)
-            client.sendFormRequest(path, params, this, onSuccess, onFailure);
+            client.sendFormRequest(path, params, this, onSuccess,
+                                   [&](qint64 code, const QString &message) {
+                                       onFailure({code, message});
+                                   });
         else
-            client.sendJSONRequest(path, params, this, onSuccess, onFailure);
+            client.sendRecord(path, params, this, onSuccess, onFailure);
         static_cast<void>(QTest::qWaitFor([&] { return outcome.called; }, 20000));
         return outcome;
     }
@@ -161,6 +165,7 @@ private slots:
         QCOMPARE(outcome.success, row["success"].toBool());
         QCOMPARE(outcome.code, row["code"].toInteger());
         QCOMPARE(outcome.message, row["message"].toString());
+        QCOMPARE(outcome.mayHaveArrived, row["mayHaveArrived"].toBool());
         const QString islogin = row["signsOut"].toBool() ? "false" : "true";
         QCOMPARE(account->islogin(), islogin);
         QCOMPARE(storedIslogin(), islogin);
@@ -216,6 +221,7 @@ private slots:
         QCOMPARE(outcome.code, row["code"].toInteger(-2));
         if (outcome.code == -2)
             QCOMPARE(outcome.message, QStringLiteral("网络错误!"));
+        QCOMPARE(outcome.mayHaveArrived, row["mayHaveArrived"].toBool());
         QCOMPARE(server->startedCount(), row["started"].toInt());
         // The server counts what it packed, not what it sent (so not compressed).
         if (row["cut"].toBool())

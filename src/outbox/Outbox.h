@@ -1,0 +1,100 @@
+#pragma once
+
+#include "net/ServiceClient.h"
+#include "store/DeviceStore.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <chrono>
+
+namespace orvelle {
+
+class PhotoUploader;
+class Scheduler;
+class User;
+
+// A record field filled with the addresses of one photo group, in order.
+struct PhotoField
+{
+    QString field;
+    QString group;
+    QString separator;
+};
+
+// What a form files: a record request whose photo fields are filled in once
+// the group's photos are stored.
+struct Submission
+{
+    QString draftKey; // the saved draft whose photos go with it
+    QString kind;     // "sheet" or "hazard"
+    QString title;    // the check point or the hazard description
+    QString path;
+    QJsonObject parameters;
+    QList<PhotoField> photoFields;
+};
+
+// Delivers filed sheets and reports of the signed-in account, one at a time,
+// oldest first, each exactly once: a photo's address is kept as soon as the
+// file store answers, and a record request that may have reached the service
+// is never sent again by itself. A network failure is tried again later,
+// waiting longer each time up to a few minutes.
+class Outbox : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(int waitingCount READ waitingCount NOTIFY changed)
+
+public:
+    static constexpr std::chrono::seconds firstRetry{5};
+    static constexpr std::chrono::seconds lastRetry{300};
+
+    Outbox(DeviceStore &store, ServiceClient &client, PhotoUploader &uploader, User &account,
+           Scheduler &scheduler, QObject *parent = nullptr);
+
+    // Moves the form's draft into the outbox and sends it ahead of the
+    // others. The entry's id, or 0 when the store refused.
+    qint64 submit(const Submission &submission);
+    // After a start: an entry killed while its record was on the way may
+    // have arrived; photos nothing refers to are removed. Then sends.
+    Q_INVOKABLE void start();
+    // Sends what waits now ("重试").
+    Q_INVOKABLE void retry();
+    // The user's word that an entry that may have arrived is to be sent again.
+    Q_INVOKABLE void resend(qint64 id);
+
+    // Entries not yet delivered: waiting, failed or maybe delivered.
+    int waitingCount() const;
+    QList<OutboxEntry> entries() const;
+    bool isSending() const { return m_current != 0; }
+
+signals:
+    void changed();
+    // The service filed the entry; `answer` is its whole answer.
+    void delivered(qint64 id, const QJsonObject &answer);
+    // A photo of the entry was not stored; the record was not sent.
+    void photosFailed(qint64 id);
+    void recordFailed(qint64 id, const ServiceFailure &failure);
+
+private:
+    QString account() const;
+    void sendNext();
+    void uploadGroup(OutboxEntry entry, int fieldIndex);
+    void sendRecord(const OutboxEntry &entry);
+    void recordAnswered(qint64 id, const ServiceFailure &failure);
+    void endAttempt(bool networkDown);
+    void scheduleRetry();
+
+    DeviceStore &m_store;
+    ServiceClient &m_client;
+    PhotoUploader &m_uploader;
+    User &m_account;
+    Scheduler &m_scheduler;
+    qint64 m_current = 0;
+    qint64 m_first = 0;    // sent ahead of the queue
+    bool m_paused = false; // until the account signs in again
+    bool m_retryDue = false;
+    std::chrono::seconds m_backoff{firstRetry};
+    int m_generation = 0; // retries scheduled before a "重试" are dropped
+};
+
+} // namespace orvelle

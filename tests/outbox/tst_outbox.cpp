@@ -1,0 +1,167 @@
+#include "core/Jpeg.h"
+#include "outbox/Outbox.h"
+#include "support/ManualScheduler.h"
+#include "support/ServiceFixture.h"
+#include "support/TestData.h"
+
+#include <QJsonArray>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace orvelle;
+using namespace orvelle::test;
+
+namespace {
+const QLatin1String record = endpoints::json::createDanger;
+} // namespace
+
+// The outbox against the test service: a real store in a temporary folder,
+// real HTTPS, and a scheduler the test moves by hand.
+class TestOutbox : public QObject, ServiceFixture
+{
+    Q_OBJECT
+
+    std::optional<QTemporaryDir> storeDir;
+    std::unique_ptr<DeviceStore> store;
+    std::unique_ptr<ManualScheduler> scheduler;
+    std::unique_ptr<Outbox> outbox;
+
+    // Saves a draft with photos of those widths and files it; the entry's id.
+    qint64 file(const QString &title, const QList<int> &widths)
+    {
+        QList<QByteArray> jpegs;
+        for (int width : widths)
+            jpegs.append(uploadJpeg(photo(width)));
+        QStringList hashes;
+        bool stored = false;
+        store->storePhotos(jpegs, this, [&](const QStringList &made, const QString &error) {
+            hashes = made, stored = error.isEmpty();
+        });
+        if (!QTest::qWaitFor([&] { return stored; }, 10000)
+            || !store->saveDraft({"zhangwei", title, {}, {{"photos", hashes}}, {}}))
+            return 0;
+        return outbox->submit(
+            {title, "hazard", title, record, {{"place", title}}, {{"image", "photos", "----"}}});
+    }
+    OutboxEntry entry(qint64 id) const
+    {
+        for (const OutboxEntry &found : store->outbox("zhangwei"))
+            if (found.id == id)
+                return found;
+        return {};
+    }
+    bool idle() const
+    {
+        return QTest::qWaitFor([&] { return !outbox->isSending(); }, 20000);
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(start()); }
+    void init()
+    {
+        reset();
+        user->setToken(QStringLiteral("t-1"));
+        user->setIslogin(QStringLiteral("true"));
+        storeDir.emplace();
+        store = std::make_unique<DeviceStore>();
+        QVERIFY(store->open(storeDir->path()));
+        scheduler = std::make_unique<ManualScheduler>();
+        outbox = std::make_unique<Outbox>(*store, *client, *uploader, *user, *scheduler);
+    }
+    void cleanup()
+    {
+        outbox.reset();
+        store.reset();
+    }
+
+    // Entries go oldest first once the account signs in; a photo the file
+    // store refused is the only one sent again, and the record carries the
+    // addresses in the photos' order.
+    void deliversOldestFirstAndUploadsEachPhotoOnce()
+    {
+        user->setIslogin(QStringLiteral("false"));
+        service->answerAlways(record, R"({"code":1,"msg":"ok"})");
+        service->refuseWidth(21);
+        const qint64 first = file("一号", {20, 21});
+        const qint64 second = file("二号", {22});
+        QVERIFY(first && second && service->uploadCount() == 0);
+        QCOMPARE(outbox->waitingCount(), 2);
+
+        QSignalSpy delivered(outbox.get(), &Outbox::delivered);
+        user->setIslogin(QStringLiteral("true"));
+        QVERIFY(idle());
+        QCOMPARE(entry(first).state, OutboxState::Waiting);
+        QCOMPARE(entry(first).reason, "上传失败，请重试。");
+        QCOMPARE(entry(first).uploaded.size(), 1);
+        QCOMPARE(service->uploadCount(), 2);
+        QCOMPARE(service->requestCount(record), 0);
+
+        // The file store takes it again; the retry comes after the backoff.
+        service->refuseWidth(-1);
+        scheduler->advance(Outbox::firstRetry);
+        QVERIFY(QTest::qWaitFor([&] { return delivered.size() == 2; }, 20000));
+        QCOMPARE(delivered[0][0].toLongLong(), first);
+        QCOMPARE(service->uploadCount(), 4);
+        const auto bodies = service->requestsTo(record);
+        QCOMPARE(bodies.size(), size_t(2));
+        const QJsonObject body =
+            QJsonDocument::fromJson(QByteArray::fromStdString(bodies[0].body)).object();
+        QCOMPARE(body["image"], "http://g/w20.jpg----http://g/w21.jpg");
+        QCOMPARE(body["token"], "t-1");
+        QCOMPARE(outbox->waitingCount(), 0);
+    }
+
+    // How each failure of the record request leaves the entry, and whether
+    // the outbox tries again by itself.
+    void recordFailures_data() { addRows(QStringLiteral("outbox/record-failures.json")); }
+    void recordFailures()
+    {
+        QFETCH(QJsonObject, row);
+        const QHash<QString, OutboxState> states{{"failed", OutboxState::Failed},
+                                                 {"waiting", OutboxState::Waiting},
+                                                 {"maybe delivered", OutboxState::MaybeDelivered}};
+        if (row["fault"] == "untrusted") {
+            AppConfig untrusting = config;
+            untrusting.caFile = QString::fromStdString(HttpsTestServer::otherCaFile());
+            client = std::make_unique<ServiceClient>(untrusting, *user);
+            outbox = std::make_unique<Outbox>(*store, *client, *uploader, *user, *scheduler);
+        }
+        Answer answer = Answer::json(row["answer"].toString().toStdString());
+        if (row["fault"] == "drop")
+            answer.fault = Answer::Fault::DropHalfway;
+        server.setResponder([answer](const RecordedRequest &) { return answer; });
+        QSignalSpy failed(outbox.get(), &Outbox::recordFailed);
+        const qint64 id = file("漏水", {});
+        QVERIFY(QTest::qWaitFor([&] { return failed.size() == 1; }, 20000));
+        QCOMPARE(failed[0][1].value<ServiceFailure>().mayHaveArrived,
+                 row["mayHaveArrived"].toBool());
+        QCOMPARE(entry(id).state, states.value(row["state"].toString()));
+        QCOMPARE(scheduler->pending() > 0, row["triesAgain"].toBool());
+    }
+
+    // A kill while the record was on the way leaves it maybe delivered: sent
+    // again only on the user's word. Delivered entries are gone after a start.
+    void startAfterAKill()
+    {
+        service->answerAlways(record, R"({"code":1,"msg":"ok"})");
+        QSignalSpy delivered(outbox.get(), &Outbox::delivered);
+        const qint64 sent = file("已送", {});
+        QVERIFY(QTest::qWaitFor([&] { return delivered.size() == 1; }, 20000));
+        user->setIslogin(QStringLiteral("false"));
+        const qint64 cut = file("中断", {});
+        QVERIFY(store->setState(cut, OutboxState::Sending));
+
+        outbox->start();
+        QVERIFY(entry(sent).id == 0);
+        QCOMPARE(entry(cut).state, OutboxState::MaybeDelivered);
+        user->setIslogin(QStringLiteral("true"));
+        QVERIFY(idle());
+        QCOMPARE(service->requestCount(record), 1);
+        outbox->resend(cut);
+        QVERIFY(QTest::qWaitFor([&] { return delivered.size() == 2; }, 20000));
+        QCOMPARE(service->requestCount(record), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOutbox)
+#include "tst_outbox.moc"
