@@ -61,7 +61,7 @@ SHazardDescriptorView::SHazardDescriptorView(ServiceClient &client, PhotoUploade
     , m_keptPlaces(store, user.username().value_or(QString()), QStringLiteral("places"))
     , m_rows(
           [this](int row) -> HazardChoiceRows::State {
-              return {valueOf(Row(row)), showsPicker(Row(row))};
+              return {field(Row(row)).value, showsPicker(Row(row))};
           },
           [this](int row) { tapRow(row); })
 {
@@ -85,42 +85,23 @@ SHazardDescriptorView::SHazardDescriptorView(ServiceClient &client, PhotoUploade
 
 SHazardDescriptorView::~SHazardDescriptorView() = default;
 
-std::optional<QString> &SHazardDescriptorView::valueOf(Row row)
+SHazardDescriptorView::Field SHazardDescriptorView::field(Row row)
 {
     switch (row) {
     case Row::Source:
-        return m_selectedSource;
+        return {m_selectedSource, SourceOptions};
     case Row::Level:
-        return m_selectedLevel;
+        return {m_selectedLevel, LiveOptions};
     case Row::PrimaryType:
-        return m_selectedPrimaryType;
+        return {m_selectedPrimaryType, OneTypeOptions};
     case Row::SecondaryType:
-        return m_selectedSecondaryType;
+        return {m_selectedSecondaryType, m_secondaryTypes};
     case Row::Place:
-        return m_selectedPlace;
+        return {m_selectedPlace, m_place};
     case Row::Weather:
         break;
     }
-    return m_selectedWeather;
-}
-
-QStringList SHazardDescriptorView::choicesOf(Row row) const
-{
-    switch (row) {
-    case Row::Source:
-        return SourceOptions;
-    case Row::Level:
-        return LiveOptions;
-    case Row::PrimaryType:
-        return OneTypeOptions;
-    case Row::SecondaryType:
-        return m_secondaryTypes;
-    case Row::Place:
-        return m_place;
-    case Row::Weather:
-        break;
-    }
-    return WeatherOptions;
+    return {m_selectedWeather, WeatherOptions};
 }
 
 void SHazardDescriptorView::set(bool &field, bool on)
@@ -235,8 +216,9 @@ void SHazardDescriptorView::openPicker(Row row)
     m_placeRowWaiting = false;
     closePicker();
     m_pickerRow = row;
+    const Field edited = field(row);
     m_picker = new PlacePickerView(
-        HazardChoiceRows::title(int(row)), choicesOf(row), valueOf(row),
+        HazardChoiceRows::title(int(row)), edited.choices, edited.value,
         [this, row](const std::optional<QString> &value) { assign(row, value); }, this);
     connect(m_picker, &PlacePickerView::finished, this, &SHazardDescriptorView::closePicker);
     emit changed();
@@ -259,7 +241,7 @@ void SHazardDescriptorView::dismissPicker()
 
 void SHazardDescriptorView::assign(Row row, const std::optional<QString> &value)
 {
-    valueOf(row) = value;
+    field(row).value = value;
     // A second-level type of another first-level type must not be filed.
     if (row == Row::PrimaryType && m_selectedSecondaryType
         && !secondaryTypesOf(value.value_or(QString())).contains(*m_selectedSecondaryType))

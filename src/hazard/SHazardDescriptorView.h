@@ -129,9 +129,13 @@ private:
     // "确定" of the message box.
     void alertAcknowledged();
     void set(bool &field, bool on);
-    // The value that a row shows and its picker edits.
-    std::optional<QString> &valueOf(Row row);
-    QStringList choicesOf(Row row) const;
+    // The value that a row shows and its picker edits, and the picker's choices.
+    struct Field
+    {
+        std::optional<QString> &value;
+        const QStringList &choices;
+    };
+    Field field(Row row);
     void openPicker(Row row);
     void closePicker();
     void assign(Row row, const std::optional<QString> &value);
