@@ -59,7 +59,13 @@ SHazardDescriptorView::SHazardDescriptorView(ServiceClient &client, PhotoUploade
     , m_draft(store, user.username().value_or(QString()), QStringLiteral("hazard"),
               [this] { return snapshot(); })
     , m_keptPlaces(store, user.username().value_or(QString()), QStringLiteral("places"))
+    , m_rows(
+          [this](int row) -> HazardChoiceRows::State {
+              return {field(Row(row)).value, showsPicker(Row(row))};
+          },
+          [this](int row) { tapRow(row); })
 {
+    connect(this, &SHazardDescriptorView::changed, &m_rows, &HazardChoiceRows::refresh);
     // Every change is kept on the device until the report is filed or let go.
     connect(this, &SHazardDescriptorView::changed, &m_draft, &FormDraft::touch);
     connect(&m_draft, &FormDraft::restored, this, &SHazardDescriptorView::restore);
@@ -79,18 +85,23 @@ SHazardDescriptorView::SHazardDescriptorView(ServiceClient &client, PhotoUploade
 
 SHazardDescriptorView::~SHazardDescriptorView() = default;
 
-QStringList SHazardDescriptorView::rowTitles() const
+SHazardDescriptorView::Field SHazardDescriptorView::field(Row row)
 {
-    return {QStringLiteral("隐患来源"),     QStringLiteral("隐患等级"),
-            QStringLiteral("一级隐患类型"), QStringLiteral("二级隐患类型"),
-            QStringLiteral("隐患地点"),     QStringLiteral("天气")};
-}
-
-QStringList SHazardDescriptorView::rowPlaceholders() const
-{
-    return {QStringLiteral("选择隐患来源"), QString(),
-            QStringLiteral("选择隐患类型"), QStringLiteral("选择二级隐患类型"),
-            QStringLiteral("选择隐患地点"), QStringLiteral("挑选目前天气")};
+    switch (row) {
+    case Row::Source:
+        return {m_selectedSource, SourceOptions};
+    case Row::Level:
+        return {m_selectedLevel, LiveOptions};
+    case Row::PrimaryType:
+        return {m_selectedPrimaryType, OneTypeOptions};
+    case Row::SecondaryType:
+        return {m_selectedSecondaryType, m_secondaryTypes};
+    case Row::Place:
+        return {m_selectedPlace, m_place};
+    case Row::Weather:
+        break;
+    }
+    return {m_selectedWeather, WeatherOptions};
 }
 
 void SHazardDescriptorView::set(bool &field, bool on)
@@ -204,38 +215,10 @@ void SHazardDescriptorView::openPicker(Row row)
     // places that arrive later do not replace it.
     m_placeRowWaiting = false;
     closePicker();
-    const QString title = rowTitles().at(int(row));
-    QStringList choices;
-    std::optional<QString> selection;
-    switch (row) {
-    case Row::Source:
-        choices = SourceOptions;
-        selection = m_selectedSource;
-        break;
-    case Row::Level:
-        choices = LiveOptions;
-        selection = m_selectedLevel;
-        break;
-    case Row::PrimaryType:
-        choices = OneTypeOptions;
-        selection = m_selectedPrimaryType;
-        break;
-    case Row::SecondaryType:
-        choices = m_secondaryTypes;
-        selection = m_selectedSecondaryType;
-        break;
-    case Row::Place:
-        choices = m_place;
-        selection = m_selectedPlace;
-        break;
-    case Row::Weather:
-        choices = WeatherOptions;
-        selection = m_selectedWeather;
-        break;
-    }
     m_pickerRow = row;
+    const Field edited = field(row);
     m_picker = new PlacePickerView(
-        title, choices, selection,
+        HazardChoiceRows::title(int(row)), edited.choices, edited.value,
         [this, row](const std::optional<QString> &value) { assign(row, value); }, this);
     connect(m_picker, &PlacePickerView::finished, this, &SHazardDescriptorView::closePicker);
     emit changed();
@@ -258,30 +241,11 @@ void SHazardDescriptorView::dismissPicker()
 
 void SHazardDescriptorView::assign(Row row, const std::optional<QString> &value)
 {
-    switch (row) {
-    case Row::Source:
-        m_selectedSource = value;
-        break;
-    case Row::Level:
-        m_selectedLevel = value;
-        break;
-    case Row::PrimaryType:
-        m_selectedPrimaryType = value;
-        // A second-level type of another first-level type must not be filed.
-        if (m_selectedSecondaryType
-            && !secondaryTypesOf(value.value_or(QString())).contains(*m_selectedSecondaryType))
-            m_selectedSecondaryType.reset();
-        break;
-    case Row::SecondaryType:
-        m_selectedSecondaryType = value;
-        break;
-    case Row::Place:
-        m_selectedPlace = value;
-        break;
-    case Row::Weather:
-        m_selectedWeather = value;
-        break;
-    }
+    field(row).value = value;
+    // A second-level type of another first-level type must not be filed.
+    if (row == Row::PrimaryType && m_selectedSecondaryType
+        && !secondaryTypesOf(value.value_or(QString())).contains(*m_selectedSecondaryType))
+        m_selectedSecondaryType.reset();
     emit changed();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HazardChoiceRows.h"
 #include "HazardRecords.h"
 #include "PlacePickerView.h"
 #include "core/AlertState.h"
@@ -35,22 +36,12 @@ class SHazardDescriptorView : public QObject
     // The place list is being fetched because the place row asked for it.
     Q_PROPERTY(bool isLoadingPlaces READ isLoadingPlaces NOTIFY changed)
     Q_PROPERTY(PhotoAttachments *photos READ photos CONSTANT)
-    Q_PROPERTY(bool showSourcePicker READ showSourcePicker NOTIFY changed)
-    Q_PROPERTY(bool showLivePicker READ showLivePicker NOTIFY changed)
-    Q_PROPERTY(bool showOneTypePicker READ showOneTypePicker NOTIFY changed)
-    Q_PROPERTY(bool showTwoTypePicker READ showTwoTypePicker NOTIFY changed)
-    Q_PROPERTY(bool showPlacePicker READ showPlacePicker NOTIFY changed)
-    Q_PROPERTY(bool showWeatherPicker READ showWeatherPicker NOTIFY changed)
+    // The six option rows, each with its value and whether its picker is open.
+    Q_PROPERTY(orvelle::HazardChoiceRows *rows READ rows CONSTANT)
     // The open picker, whichever row it belongs to; null when none is open.
     Q_PROPERTY(PlacePickerView *picker READ picker NOTIFY changed)
     Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)
     Q_PROPERTY(bool navigateToContentView READ navigateToContentView NOTIFY changed)
-    Q_PROPERTY(QString selectedSource READ selectedSourceText NOTIFY changed)
-    Q_PROPERTY(QString selectedLevel READ selectedLevelText NOTIFY changed)
-    Q_PROPERTY(QString selectedPrimaryType READ selectedPrimaryTypeText NOTIFY changed)
-    Q_PROPERTY(QString selectedSecondaryType READ selectedSecondaryTypeText NOTIFY changed)
-    Q_PROPERTY(QString selectedPlace READ selectedPlaceText NOTIFY changed)
-    Q_PROPERTY(QString selectedWeather READ selectedWeatherText NOTIFY changed)
     Q_PROPERTY(QStringList secondaryTypes READ secondaryTypes NOTIFY changed)
     Q_PROPERTY(QStringList place READ place NOTIFY changed)
     Q_PROPERTY(QString descriptionText READ descriptionText WRITE setDescriptionText NOTIFY changed)
@@ -61,11 +52,9 @@ class SHazardDescriptorView : public QObject
     Q_PROPERTY(orvelle::DiscardGuard *discardGuard READ discardGuard CONSTANT)
     Q_PROPERTY(QObject *draft READ draft CONSTANT)
     Q_PROPERTY(bool hidesPlatformBack READ hidesPlatformBack CONSTANT)
-    Q_PROPERTY(QStringList rowTitles READ rowTitles CONSTANT)
-    Q_PROPERTY(QStringList rowPlaceholders READ rowPlaceholders CONSTANT)
 
 public:
-    // The six option rows, top to bottom.
+    // The six option rows, top to bottom, as HazardChoiceRows lists them.
     enum class Row { Source, Level, PrimaryType, SecondaryType, Place, Weather };
     Q_ENUM(Row)
 
@@ -87,12 +76,8 @@ public:
     bool isLoadingPlaces() const { return m_placeRowWaiting; }
     PhotoAttachments *photos() { return &m_photos; }
 
-    bool showSourcePicker() const { return pickerOpenFor(Row::Source); }
-    bool showLivePicker() const { return pickerOpenFor(Row::Level); }
-    bool showOneTypePicker() const { return pickerOpenFor(Row::PrimaryType); }
-    bool showTwoTypePicker() const { return pickerOpenFor(Row::SecondaryType); }
-    bool showPlacePicker() const { return pickerOpenFor(Row::Place); }
-    bool showWeatherPicker() const { return pickerOpenFor(Row::Weather); }
+    HazardChoiceRows *rows() { return &m_rows; }
+    bool showsPicker(Row row) const { return m_picker && m_pickerRow == row; }
     PlacePickerView *picker() const { return m_picker; }
 
     AlertState *alert() { return &m_alert; }
@@ -104,15 +89,6 @@ public:
     const std::optional<QString> &selectedSecondaryType() const { return m_selectedSecondaryType; }
     const std::optional<QString> &selectedPlace() const { return m_selectedPlace; }
     const std::optional<QString> &selectedWeather() const { return m_selectedWeather; }
-    QString selectedSourceText() const { return m_selectedSource.value_or(QString()); }
-    QString selectedLevelText() const { return m_selectedLevel.value_or(QString()); }
-    QString selectedPrimaryTypeText() const { return m_selectedPrimaryType.value_or(QString()); }
-    QString selectedSecondaryTypeText() const
-    {
-        return m_selectedSecondaryType.value_or(QString());
-    }
-    QString selectedPlaceText() const { return m_selectedPlace.value_or(QString()); }
-    QString selectedWeatherText() const { return m_selectedWeather.value_or(QString()); }
     QStringList secondaryTypes() const { return m_secondaryTypes; }
     QStringList place() const { return m_place; }
     QString descriptionText() const { return m_descriptionText; }
@@ -128,13 +104,10 @@ public:
     FormDraft *draft() { return &m_draft; }
     bool hidesPlatformBack() const { return true; }
 
-    QStringList rowTitles() const;
-    QStringList rowPlaceholders() const;
-
     // Each time the form is shown: the standard places again.
     Q_INVOKABLE void appeared();
-    // The button of an option row (the Row value as an int from QML).
-    Q_INVOKABLE void tapRow(int row);
+    // The button of an option row (the Row value as an int).
+    void tapRow(int row);
     // The sheet of the open picker was swiped away: nothing changes.
     Q_INVOKABLE void dismissPicker();
     // "新增"
@@ -156,7 +129,13 @@ private:
     // "确定" of the message box.
     void alertAcknowledged();
     void set(bool &field, bool on);
-    bool pickerOpenFor(Row row) const { return m_picker && m_pickerRow == row; }
+    // The value that a row shows and its picker edits, and the picker's choices.
+    struct Field
+    {
+        std::optional<QString> &value;
+        const QStringList &choices;
+    };
+    Field field(Row row);
     void openPicker(Row row);
     void closePicker();
     void assign(Row row, const std::optional<QString> &value);
@@ -198,6 +177,8 @@ private:
     DiscardGuard m_discardGuard;
     FormDraft m_draft;
     OfflineCopy m_keptPlaces;
+    // Last: it reads the values above when it is made.
+    HazardChoiceRows m_rows;
 };
 
 } // namespace orvelle

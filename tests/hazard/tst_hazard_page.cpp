@@ -56,11 +56,12 @@ private slots:
 
         // A row's picker ends editing: the keyboard must not cover the sheet.
         view.tapRow(int(SHazardDescriptorView::Row::Source));
-        QVERIFY(view.showSourcePicker());
+        QVERIFY(view.showsPicker(SHazardDescriptorView::Row::Source));
         QTRY_VERIFY(!editor->hasActiveFocus());
         view.picker()->done();
 
-        // Each opening of the place picker starts with an empty filter.
+        // Each opening of the place picker starts with an empty filter; "完成"
+        // takes the first match.
         for (const QString &typed : {QStringLiteral("1"), QString()}) {
             view.tapRow(int(SHazardDescriptorView::Row::Place));
             QQuickItem *filter = QmlPageFixture::findItem(page, "pickerFilter");
@@ -70,6 +71,7 @@ private slots:
             QCOMPARE(view.picker()->shownChoices().size(), typed.isEmpty() ? 40 : 13);
             view.picker()->done();
         }
+        QCOMPARE(view.selectedPlace(), QStringLiteral("1号皮带廊"));
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
     }
 };

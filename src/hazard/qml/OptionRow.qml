@@ -3,14 +3,15 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Orvelle.Core
 
-// One labelled row of the form: the chosen value in blue, else the
-// placeholder in gray, and the red plus that runs the row's action. The whole
-// row takes the tap, which suits gloved fingers.
+// One labelled row of the form, drawn from a HazardChoiceRows row: the chosen
+// value in blue, else the placeholder in gray, and the red plus that runs the
+// row's action. The whole row takes the tap, which suits gloved fingers.
 AbstractButton {
     id: row
-    property string title
-    property string placeholder
-    property string detail
+    required property string title
+    required property string placeholder
+    required property string detail
+    required property bool chosen
 
     implicitHeight: Math.max(44, Theme.touchTarget)
     Accessible.role: Accessible.Button
@@ -29,8 +30,8 @@ AbstractButton {
             Layout.fillWidth: true
             horizontalAlignment: Text.AlignRight
             elide: Text.ElideLeft
-            text: row.detail !== "" ? row.detail : row.placeholder
-            color: row.detail !== "" ? "blue" : "gray"
+            text: row.chosen ? row.detail : row.placeholder
+            color: row.chosen ? "blue" : "gray"
             font.pixelSize: Theme.regularTitleSize
             Accessible.name: text
         }

@@ -113,47 +113,13 @@ Page {
             ColumnLayout {
                 Layout.fillWidth: true
                 spacing: 1
-                OptionRow {
-                    Layout.fillWidth: true
-                    title: page.view.rowTitles[0]
-                    placeholder: page.view.rowPlaceholders[0]
-                    detail: page.view.selectedSource
-                    onClicked: page.view.tapRow(SHazardDescriptorView.Source)
-                }
-                OptionRow {
-                    Layout.fillWidth: true
-                    title: page.view.rowTitles[1]
-                    placeholder: page.view.rowPlaceholders[1]
-                    detail: page.view.selectedLevel
-                    onClicked: page.view.tapRow(SHazardDescriptorView.Level)
-                }
-                OptionRow {
-                    Layout.fillWidth: true
-                    title: page.view.rowTitles[2]
-                    placeholder: page.view.rowPlaceholders[2]
-                    detail: page.view.selectedPrimaryType
-                    onClicked: page.view.tapRow(SHazardDescriptorView.PrimaryType)
-                }
-                OptionRow {
-                    Layout.fillWidth: true
-                    title: page.view.rowTitles[3]
-                    placeholder: page.view.rowPlaceholders[3]
-                    detail: page.view.selectedSecondaryType
-                    onClicked: page.view.tapRow(SHazardDescriptorView.SecondaryType)
-                }
-                OptionRow {
-                    Layout.fillWidth: true
-                    title: page.view.rowTitles[4]
-                    placeholder: page.view.rowPlaceholders[4]
-                    detail: page.view.selectedPlace
-                    onClicked: page.view.tapRow(SHazardDescriptorView.Place)
-                }
-                OptionRow {
-                    Layout.fillWidth: true
-                    title: page.view.rowTitles[5]
-                    placeholder: page.view.rowPlaceholders[5]
-                    detail: page.view.selectedWeather
-                    onClicked: page.view.tapRow(SHazardDescriptorView.Weather)
+                Repeater {
+                    model: page.view.rows
+                    OptionRow {
+                        required property int index
+                        Layout.fillWidth: true
+                        onClicked: page.view.rows.open(index)
+                    }
                 }
             }
         }
