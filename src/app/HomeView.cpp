@@ -117,7 +117,6 @@ void HomeView::setShowHazardForm(bool on)
                 *m_context.serviceClient, *m_context.photoUploader, *m_context.platform.cameras,
                 m_context.config.notesServer, *m_context.sharedUser, m_context.deviceStore(), this);
         });
-        form->setOutbox(m_context.outbox());
         // After a report, or once the user chose to leave.
         connect(form, &SHazardDescriptorView::closeRequested, this,
                 [this] { setShowHazardForm(false); });
