@@ -16,7 +16,6 @@
 namespace orvelle {
 
 struct AppContext;
-class Outbox;
 class User;
 
 // The home menu: four tiles, the guest restrictions, the notice scanner.
@@ -40,8 +39,6 @@ class HomeView : public QObject
     Q_PROPERTY(orvelle::OnInspectionListView *onSiteCheck READ onSiteCheck NOTIFY changed)
     Q_PROPERTY(bool showHazardForm READ showHazardForm WRITE setShowHazardForm NOTIFY changed)
     Q_PROPERTY(orvelle::SHazardDescriptorView *hazardForm READ hazardForm NOTIFY changed)
-    // Filed sheets and reports the service has not confirmed yet.
-    Q_PROPERTY(int outboxCount READ outboxCount NOTIFY changed)
     Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)
     Q_PROPERTY(ToastManager *toastManager READ toastManager CONSTANT)
 
@@ -67,7 +64,6 @@ public:
     bool showHazardForm() const { return m_hazardForm.isOpen(); }
     void setShowHazardForm(bool on);
     SHazardDescriptorView *hazardForm() const { return m_hazardForm.view(); }
-    int outboxCount() const;
     AlertState *alert() { return &m_alert; }
     ToastManager *toastManager() { return &m_toastManager; }
 
@@ -80,15 +76,12 @@ public:
     // that arrive once the scanner was closed are ignored.
     Q_INVOKABLE void codeScanned(const QString &code);
     Q_INVOKABLE void appeared();
-    // "重试" of the outbox row.
-    Q_INVOKABLE void retryOutbox();
 
 signals:
     void changed();
 
 private:
     bool guestRefused();
-    void startOutbox();
     void set(bool &field, bool on);
 
     AppContext &m_context;
@@ -103,7 +96,6 @@ private:
     ChildScreen<OnInspectionListView> m_onSiteCheck;
     ChildScreen<SHazardDescriptorView> m_hazardForm;
     AlertState m_alert;
-    Outbox *m_outbox = nullptr;
 };
 
 } // namespace orvelle

@@ -118,18 +118,6 @@ void Outbox::resend(qint64 id)
     sendNext();
 }
 
-void Outbox::withdraw(qint64 id)
-{
-    // Its photos stay until the next start: the form that withdrew it uses them.
-    if (id != m_current && m_store.removeEntry(id))
-        emit changed();
-}
-
-bool Outbox::isRefusal(const ServiceFailure &failure)
-{
-    return !failure.mayHaveArrived && failure.code != -2 && failure.code != 9;
-}
-
 int Outbox::waitingCount() const
 {
     return m_store.isOpen() ? m_store.undeliveredCount(account()) : 0;
@@ -245,8 +233,6 @@ void Outbox::recordAnswered(qint64 id, const ServiceFailure &failure)
     } else {
         m_store.setState(id, OutboxState::Failed, failure.message);
     }
-    // The attempt ends first, so a form may withdraw a refused entry.
-    m_current = 0;
     emit recordFailed(id, failure);
     endAttempt(networkDown);
 }

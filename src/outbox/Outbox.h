@@ -61,10 +61,6 @@ public:
     Q_INVOKABLE void retry();
     // The user's word that an entry that may have arrived is to be sent again.
     Q_INVOKABLE void resend(qint64 id);
-    // Takes an entry out that is not on its way.
-    void withdraw(qint64 id);
-    // The service said no and why: sending it again would change nothing.
-    static bool isRefusal(const ServiceFailure &failure);
 
     // Entries not yet delivered: waiting, failed or maybe delivered.
     int waitingCount() const;

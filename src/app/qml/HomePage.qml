@@ -54,23 +54,6 @@ Page {
                 onClicked: page.view.openNotice()
             }
         }
-        // What the service has not confirmed yet; the outbox sends it by itself.
-        RowLayout {
-            objectName: "outboxRow"
-            Layout.fillWidth: true
-            visible: page.view.outboxCount > 0
-            Label {
-                Layout.fillWidth: true
-                text: "待上传 " + page.view.outboxCount
-                color: Theme.text
-                Accessible.name: text
-            }
-            Button {
-                objectName: "outboxRetry"
-                text: "重试"
-                onClicked: page.view.retryOutbox()
-            }
-        }
         Item { Layout.fillHeight: true }
     }
 
