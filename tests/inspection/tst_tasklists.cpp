@@ -235,20 +235,19 @@ private slots:
         QCOMPARE(view.selectedImageUrl(), view.photoUrls().at(0));
     }
 
+    void submittedSheetFailures_data()
+    {
+        addRows(QStringLiteral("inspection/submitted-failures.json"));
+    }
     void submittedSheetFailures()
     {
-        service->answer(json::todayCheckNo, R"({"code":1,"image":"not an address----"})");
-        DetailedInspectionListView none(*client, config.notesServer, QStringLiteral("F-2"));
-        none.appeared();
-        QTRY_VERIFY_WITH_TIMEOUT(!none.isLoading(), 20000);
-        QCOMPARE(none.errorMessageText(), QStringLiteral("没有检查项数据"));
-        QCOMPARE(none.photoUrls(), QList<QUrl>{QUrl()});
-
-        service->answerAlways(json::todayCheckNo, "[]");
-        DetailedInspectionListView broken(*client, config.notesServer, QStringLiteral("F-3"));
-        broken.appeared();
-        QTRY_VERIFY_WITH_TIMEOUT(!broken.isLoading(), 20000);
-        QVERIFY(broken.hasErrorMessage());
+        QFETCH(QJsonObject, row);
+        service->answerAlways(json::todayCheckNo, answerText(row["answer"]));
+        DetailedInspectionListView view(*client, config.notesServer, QStringLiteral("F-2"));
+        view.appeared();
+        QTRY_VERIFY_WITH_TIMEOUT(!view.isLoading(), 20000);
+        QCOMPARE(view.errorMessageText(), row["message"].toString());
+        QCOMPARE(view.photoUrls(), QList<QUrl>(row["photos"].toInt()));
     }
 };
 
