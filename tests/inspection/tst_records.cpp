@@ -11,6 +11,11 @@ namespace {
 // A decoded record under its wire keys (its fields' names), absent fields
 // left out: for an answer of known, well-typed keys it is the answer itself.
 #define F(field) Field(#field, v(r.field))
+#define D(Record, ...)                                                                             \
+    static QJsonObject d(const Record &r)                                                          \
+    {                                                                                              \
+        return o({__VA_ARGS__});                                                                   \
+    }
 struct Described
 {
     using Field = std::pair<const char *, QJsonValue>;
@@ -35,52 +40,24 @@ struct Described
             return array;
         }
     }
-    static QJsonObject d(const PlaceCheckitem &r) { return o({F(place)}); }
-    static QJsonObject d(const Checkitem &r) { return o({F(id), F(key), F(project), F(qzdept)}); }
-    static QJsonObject d(const OnCheckitem &r)
-    {
-        return o({F(id), F(projectitem), F(yhtype), F(yhtypes), F(yhlevel)});
-    }
-    static QJsonObject d(const DetailCheckitem &r)
-    {
-        return o({F(checkdate), F(checkname), F(checkpeople), F(frmno), F(id)});
-    }
-    static QJsonObject d(const DetailitemCheckitem &r)
-    {
-        return o({F(distription), F(id), F(isapprove), F(projectitem), F(yhlevel), F(yhtype),
-                  F(yhtypes)});
-    }
-    static QJsonObject d(const PlacedData &r)
-    {
-        return o({F(checkitems), F(code), F(db), F(dbVw), F(msg), F(server)});
-    }
-    static QJsonObject d(const SHazardDescriptorModel &r)
-    {
-        return o({F(code), F(db), F(docid), F(frmno), F(msg), F(server)});
-    }
-    static QJsonObject d(const TodayInspectionData &r)
-    {
-        return o({F(checkitems), F(code), F(db), F(dbvw), F(msg), F(server)});
-    }
-    static QJsonObject d(const OnInspectionDetaildData &r)
-    {
-        return o({F(checkdept), F(checkitems), F(checkname), F(checkpl), F(code), F(key), F(msg),
-                  F(place), F(rowcount), F(yhfrom)});
-    }
-    static QJsonObject d(const DetailTodayInspectionDetailData &r)
-    {
-        return o({F(checkitems), F(code), F(db), F(dbVw), F(msg), F(server)});
-    }
-    static QJsonObject d(const DetailitemTodayData &r)
-    {
-        return o({F(checkdept), F(checkitems), F(code), F(frmno), F(image), F(msg), F(rowcount)});
-    }
-    static QJsonObject d(const OnInspectionModel &r)
-    {
-        return o(
-            {F(checkdept), F(checkname), F(code), F(db), F(docid), F(frmno), F(msg), F(server)});
-    }
+    D(PlaceCheckitem, F(place))
+    D(Checkitem, F(id), F(key), F(project), F(qzdept))
+    D(OnCheckitem, F(id), F(projectitem), F(yhtype), F(yhtypes), F(yhlevel))
+    D(DetailCheckitem, F(checkdate), F(checkname), F(checkpeople), F(frmno), F(id))
+    D(DetailitemCheckitem, F(distription), F(id), F(isapprove), F(projectitem), F(yhlevel),
+      F(yhtype), F(yhtypes))
+    D(PlacedData, F(checkitems), F(code), F(db), F(dbVw), F(msg), F(server))
+    D(SHazardDescriptorModel, F(code), F(db), F(docid), F(frmno), F(msg), F(server))
+    D(TodayInspectionData, F(checkitems), F(code), F(db), F(dbvw), F(msg), F(server))
+    D(OnInspectionDetaildData, F(checkdept), F(checkitems), F(checkname), F(checkpl), F(code),
+      F(key), F(msg), F(place), F(rowcount), F(yhfrom))
+    D(DetailTodayInspectionDetailData, F(checkitems), F(code), F(db), F(dbVw), F(msg), F(server))
+    D(DetailitemTodayData, F(checkdept), F(checkitems), F(code), F(frmno), F(image), F(msg),
+      F(rowcount))
+    D(OnInspectionModel, F(checkdept), F(checkname), F(code), F(db), F(docid), F(frmno), F(msg),
+      F(server))
 };
+#undef D
 #undef F
 
 // Null when the record does not decode.

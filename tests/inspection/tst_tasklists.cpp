@@ -23,6 +23,12 @@ std::string answer(const char *name)
 }
 const std::string todayList = answer("today");
 
+// A request's body as the service sees it, device and all.
+QJsonObject request(const char *name)
+{
+    return recordIn(QStringLiteral("inspection/tasklist-requests.json"), QLatin1String(name));
+}
+
 QString rowText(QAbstractItemModel *model, int row, const char *role)
 {
     return model->data(model->index(row, 0), model->roleNames().key(role)).toString();
@@ -58,11 +64,7 @@ private slots:
     {
         service->answer(json::todayByDept, todayList);
         auto view = loadedList<InspectionListView>();
-        const QJsonObject body = service->lastBody(json::todayByDept);
-        QCOMPARE(body.value("db").toString(), QStringLiteral("QMDB/gongan/SafetyCheck.nsf"));
-        QCOMPARE(body.value("db_vw").toString(), QStringLiteral("vw-ProjectByQzdept"));
-        QCOMPARE(body.value("server").toString(), config.notesServer);
-        QCOMPARE(body.value("qzDept").toString(), QStringLiteral("岚石水泥/矿山分厂"));
+        QCOMPARE(service->lastBody(json::todayByDept), request("today"));
 
         // Rows in the service's order; a nameless one is "未知检查项".
         CheckitemListModel *rows = view->checkitems();
@@ -74,41 +76,27 @@ private slots:
         user->setOu2(std::nullopt);
         view->appeared();
         QTRY_VERIFY_WITH_TIMEOUT(service->requestCount(json::todayByDept) == 2, 20000);
-        QCOMPARE(service->lastBody(json::todayByDept).value("qzDept").toString(),
-                 QStringLiteral("岚石水泥/"));
+        QCOMPARE(service->lastBody(json::todayByDept), request("today without a second part"));
         user->setOu1(std::nullopt);
         loadedList<OnInspectionListView>();
-        QCOMPARE(service->lastBody(json::todayByDept).value("qzDept").toString(),
-                 QStringLiteral("/"));
+        QCOMPARE(service->lastBody(json::todayByDept), request("today without a department"));
     }
 
+    // Each answer in turn to the same screen: a failure's text shows in place
+    // of the list until a good answer.
     void failuresShowInPlaceOfTheListUntilAGoodAnswer()
     {
-        service->answer(json::todayByDept, R"({"code":3,"msg":"部门不存在"})");
-        service->answer(json::todayByDept, R"({"code":1,"msg":5,"checkitems":[]})");
-        service->answer(json::todayByDept, R"({"code":1,"checkitems":"none"})");
-        service->answer(json::todayByDept, R"({"code":1,"checkitems":[]})");
-        service->answer(json::todayByDept, todayList);
+        const QJsonArray turns = testJson("inspection/list-answers-in-turn.json").toArray();
+        for (const QJsonValue &turn : turns)
+            service->answer(json::todayByDept, answerText(turn["answer"]));
         InspectionListView view(*client, config, *user, *noCamera, *beeper);
-        const QStringList expected{"部门不存在", "数据错误!!!", "没有检查项数据"};
-        for (const QString &message : expected) {
+        for (const QJsonValue &turn : turns) {
             view.reload();
-            QTRY_COMPARE_WITH_TIMEOUT(view.errorMessageText(), message, 20000);
-            QVERIFY(view.hasErrorMessage());
+            QTRY_COMPARE_WITH_TIMEOUT(view.errorMessageText(), turn["message"].toString(), 20000);
+            QVERIFY2(view.hasErrorMessage() != turn["message"].toString().isEmpty(),
+                     qPrintable(turn["tag"].toString()));
+            QTRY_COMPARE_WITH_TIMEOUT(view.checkitems()->rowCount(), turn["rows"].toInt(), 20000);
         }
-        // An empty list is a list: the error text goes, nothing is shown.
-        view.reload();
-        QTRY_VERIFY_WITH_TIMEOUT(!view.hasErrorMessage(), 20000);
-        QCOMPARE(view.checkitems()->rowCount(), 0);
-        view.reload();
-        QTRY_COMPARE_WITH_TIMEOUT(view.checkitems()->rowCount(), 3, 20000);
-
-        // An unusable list keeps the rows shown before it.
-        service->clearAnswers();
-        service->answer(json::todayByDept, R"({"code":1})");
-        view.reload();
-        QTRY_VERIFY_WITH_TIMEOUT(view.hasErrorMessage(), 20000);
-        QCOMPARE(view.checkitems()->rowCount(), 3);
     }
 
     void scannedCodesOpenTheirCheckPoint()
@@ -137,8 +125,7 @@ private slots:
         QCOMPARE(view->detailView()->key(), QStringLiteral("K7"));
         view->detailView()->appeared();
         QTRY_VERIFY_WITH_TIMEOUT(!service->lastBody(json::todayDeptCheck).isEmpty(), 20000);
-        QCOMPARE(service->lastBody(json::todayDeptCheck).value("key").toString(),
-                 QStringLiteral("K7"));
+        QCOMPARE(service->lastBody(json::todayDeptCheck), request("records of K7"));
 
         // A row without a key opens the record list with the empty key.
         view->setNavigateToDetail(false);
@@ -197,22 +184,15 @@ private slots:
         InspectionItemDetailView view(*client, config.notesServer, *user, QStringLiteral("K-1"));
         view.appeared();
         QTRY_COMPARE_WITH_TIMEOUT(view.checkitems()->rowCount(), 2, 20000);
-        const QJsonObject body = service->lastBody(json::todayDeptCheck);
-        QCOMPARE(body.value("db_vw").toString(), QStringLiteral("vw-ByTodayCheckByQzdeptForApp"));
-        QCOMPARE(body.value("key").toString(), QStringLiteral("K-1"));
-        QCOMPARE(body.value("qzDept").toString(), QStringLiteral("岚石水泥/矿山分厂"));
-        QCOMPARE(body.value("server").toString(), config.notesServer);
+        QCOMPARE(service->lastBody(json::todayDeptCheck), request("records of K-1"));
         QCOMPARE(rowText(view.checkitems(), 0, "checkpeople"), QStringLiteral("张伟"));
         QCOMPARE(rowText(view.checkitems(), 1, "checkdate"), QString());
 
         // A sheet without a form number asks for the empty one.
         view.pick(1);
-        QCOMPARE(view.frmno(), QString());
         view.detailView()->appeared();
         QTRY_VERIFY_WITH_TIMEOUT(!service->lastBody(json::todayCheckNo).isEmpty(), 20000);
-        const QJsonObject sheetBody = service->lastBody(json::todayCheckNo);
-        QCOMPARE(sheetBody.value("frmno").toString(), QString());
-        QCOMPARE(sheetBody.value("db_vw").toString(), QStringLiteral("vw-ByTodayCheckByNo"));
+        QCOMPARE(service->lastBody(json::todayCheckNo), request("sheet without a form number"));
 
         // "返回" of the sheet brings the list back, reloaded.
         const int loads = service->requestCount(json::todayDeptCheck);
@@ -228,8 +208,7 @@ private slots:
         QVERIFY(view.isLoading()); // from the start
         view.appeared();
         QTRY_VERIFY_WITH_TIMEOUT(!view.isLoading(), 20000);
-        QCOMPARE(service->lastBody(json::todayCheckNo).value("frmno").toString(),
-                 QStringLiteral("F-1"));
+        QCOMPARE(service->lastBody(json::todayCheckNo), request("sheet F-1"));
         QCOMPARE(view.photoUrls(),
                  (QList<QUrl>{QUrl("http://127.0.0.1:50080/files/a.jpg"),
                               QUrl("http://127.0.0.1:50080/files/b.jpg"), QUrl(), QUrl(), QUrl()}));
@@ -256,20 +235,19 @@ private slots:
         QCOMPARE(view.selectedImageUrl(), view.photoUrls().at(0));
     }
 
+    void submittedSheetFailures_data()
+    {
+        addRows(QStringLiteral("inspection/submitted-failures.json"));
+    }
     void submittedSheetFailures()
     {
-        service->answer(json::todayCheckNo, R"({"code":1,"image":"not an address----"})");
-        DetailedInspectionListView none(*client, config.notesServer, QStringLiteral("F-2"));
-        none.appeared();
-        QTRY_VERIFY_WITH_TIMEOUT(!none.isLoading(), 20000);
-        QCOMPARE(none.errorMessageText(), QStringLiteral("没有检查项数据"));
-        QCOMPARE(none.photoUrls(), QList<QUrl>{QUrl()});
-
-        service->answerAlways(json::todayCheckNo, "[]");
-        DetailedInspectionListView broken(*client, config.notesServer, QStringLiteral("F-3"));
-        broken.appeared();
-        QTRY_VERIFY_WITH_TIMEOUT(!broken.isLoading(), 20000);
-        QVERIFY(broken.hasErrorMessage());
+        QFETCH(QJsonObject, row);
+        service->answerAlways(json::todayCheckNo, answerText(row["answer"]));
+        DetailedInspectionListView view(*client, config.notesServer, QStringLiteral("F-2"));
+        view.appeared();
+        QTRY_VERIFY_WITH_TIMEOUT(!view.isLoading(), 20000);
+        QCOMPARE(view.errorMessageText(), row["message"].toString());
+        QCOMPARE(view.photoUrls(), QList<QUrl>(row["photos"].toInt()));
     }
 };
 

@@ -89,7 +89,6 @@ private slots:
     }
 
     void eachAnswerIsJudgedOnItsOwn_data() { addRows(QStringLiteral("net/upload-answers.json")); }
-
     void eachAnswerIsJudgedOnItsOwn()
     {
         QFETCH(QJsonObject, row);
@@ -146,17 +145,12 @@ private slots:
     // no photo stays behind on disk.
     void leavingMidUploadCallsNothingAndLeavesNoFiles_data()
     {
-        QTest::addColumn<bool>("uploaderGoes");
-        QTest::addColumn<bool>("sending");
-        QTest::newRow("screen goes while sending") << false << true;
-        QTest::newRow("uploader goes while encoding") << true << false;
-        QTest::newRow("uploader goes while sending") << true << true;
+        addRows(QStringLiteral("net/leaving-mid-upload.json"));
     }
-
     void leavingMidUploadCallsNothingAndLeavesNoFiles()
     {
-        QFETCH(bool, uploaderGoes);
-        QFETCH(bool, sending);
+        QFETCH(QJsonObject, row);
+        const bool uploaderGoes = row["uploaderGoes"].toBool();
         Answer slow = Answer::json(R"({"success":true,"httpUrl":"g/late.jpg"})");
         slow.delay = std::chrono::milliseconds(300);
         server.setFallback(slow);
@@ -166,7 +160,7 @@ private slots:
         auto screen = std::make_unique<QObject>();
         sender->uploadPhotos({photo(10), uploaderGoes ? large : photo(20)}, screen.get(),
                              [this](bool, const QStringList &) { ++lateCalls; });
-        if (sending)
+        if (row["sending"].toBool())
             QTRY_COMPARE(server.startedCount(), 2);
         if (uploaderGoes) {
             sender.reset();
