@@ -7,6 +7,7 @@
 #include <httplib.h>
 
 #include <QDir>
+#include <QHostAddress>
 #include <QJsonDocument>
 #include <QStandardPaths>
 
@@ -89,7 +90,61 @@ void installCommon(httplib::Server &server)
 
 std::mutex stdoutMutex;
 
+constexpr std::pair<Fault, const char *> faultNames[] = {
+    {Fault::None, "none"},
+    {Fault::DropBeforeStore, "drop-before-store"},
+    {Fault::DropAfterStore, "drop-after-store"},
+};
+
+QString faultName(Fault fault)
+{
+    for (const auto &[value, name] : faultNames)
+        if (value == fault)
+            return QLatin1String(name);
+    return {};
+}
+
+// Ends the connection with nothing sent back: the library's writing of the
+// answer then fails and it closes the socket, so the client sees the host
+// close instead of an error status.
+void dropConnection(const httplib::Request &req)
+{
+    shutdown(SSL_get_fd(req.ssl), SHUT_RDWR);
+}
+
+void answer(ServiceContext &context, const Operation &operation, const httplib::Request &req,
+            httplib::Response &res)
+{
+    if (req.body.size() > serviceLimit)
+        return reply(res, 413, refusal(statusText(413)));
+    QJsonObject values;
+    if (operation.body == BodyKind::Form) {
+        if (req.get_header_value("Content-Type").rfind("application/x-www-form-urlencoded", 0) != 0)
+            return reply(res, 400, refusal(QStringLiteral("请求体不是表单数据")));
+        for (const auto &[key, value] : req.params)
+            values.insert(QString::fromStdString(key), QString::fromStdString(value));
+    } else {
+        QJsonParseError parseError;
+        const QJsonDocument document =
+            QJsonDocument::fromJson(QByteArray::fromStdString(req.body), &parseError);
+        if (parseError.error != QJsonParseError::NoError || !document.isObject())
+            return reply(res, 400, refusal(QStringLiteral("请求体不是JSON对象")));
+        values = document.object();
+    }
+    Params params =
+        operation.body == BodyKind::Form ? Params::fromForm(values) : Params::fromJson(values);
+    reply(res, 200, operation.run(context, params));
+}
+
 } // namespace
+
+std::optional<Fault> faultNamed(const QString &name)
+{
+    for (const auto &[value, text] : faultNames)
+        if (name == QLatin1String(text))
+            return value;
+    return std::nullopt;
+}
 
 QString defaultDataDir()
 {
@@ -111,7 +166,9 @@ DevServer::DevServer(DevServerOptions options)
             m_options.tokenLifetimeMs, m_options.codeLifetimeMs, m_options.clock,
             QStringLiteral("http://%1:%2/site/").arg(m_options.publicHost).arg(m_options.httpPort)};
     }())
-{}
+{
+    setFault(m_options.fault, m_options.faultCount);
+}
 
 DevServer::~DevServer()
 {
@@ -127,6 +184,22 @@ void DevServer::log(const QString &line) const
     std::lock_guard lock(stdoutMutex);
     std::fprintf(stdout, "orvelle-devserver: %s\n", line.toLocal8Bit().constData());
     std::fflush(stdout);
+}
+
+void DevServer::setFault(Fault fault, int count)
+{
+    std::lock_guard lock(m_faultMutex);
+    m_fault = count > 0 ? fault : Fault::None;
+    m_faultsLeft = m_fault == Fault::None ? 0 : count;
+}
+
+Fault DevServer::takeFault()
+{
+    std::lock_guard lock(m_faultMutex);
+    const Fault fault = m_fault;
+    if (fault != Fault::None && --m_faultsLeft == 0)
+        m_fault = Fault::None;
+    return fault;
 }
 
 QString DevServer::serviceUrl() const
@@ -222,29 +295,20 @@ void DevServer::routeService()
     for (const QList<Operation> &group : {accountOperations(), inspectionOperations()}) {
         for (const Operation &operation : group) {
             const std::string path = std::string(contract::serviceBase) + operation.path;
-            server.Post(path, [this, operation](const httplib::Request &req,
-                                                httplib::Response &res) {
-                if (req.body.size() > serviceLimit)
-                    return reply(res, 413, refusal(statusText(413)));
-                QJsonObject values;
-                if (operation.body == BodyKind::Form) {
-                    if (req.get_header_value("Content-Type")
-                            .rfind("application/x-www-form-urlencoded", 0)
-                        != 0)
-                        return reply(res, 400, refusal(QStringLiteral("请求体不是表单数据")));
-                    for (const auto &[key, value] : req.params)
-                        values.insert(QString::fromStdString(key), QString::fromStdString(value));
-                } else {
-                    QJsonParseError parseError;
-                    const QJsonDocument document =
-                        QJsonDocument::fromJson(QByteArray::fromStdString(req.body), &parseError);
-                    if (parseError.error != QJsonParseError::NoError || !document.isObject())
-                        return reply(res, 400, refusal(QStringLiteral("请求体不是JSON对象")));
-                    values = document.object();
-                }
-                Params params = operation.body == BodyKind::Form ? Params::fromForm(values)
-                                                                 : Params::fromJson(values);
-                reply(res, 200, operation.run(*m_context, params));
+            const bool record =
+                std::string_view(operation.path) == contract::paths::createSheet
+                || std::string_view(operation.path) == contract::paths::createDanger;
+            server.Post(path, [this, operation, record](const httplib::Request &req,
+                                                        httplib::Response &res) {
+                const Fault fault = record ? takeFault() : Fault::None;
+                if (fault != Fault::None)
+                    log(QStringLiteral("fault %1: %2 gets no answer")
+                            .arg(faultName(fault), QString::fromStdString(req.path)));
+                if (fault == Fault::DropBeforeStore)
+                    return dropConnection(req);
+                answer(*m_context, operation, req, res);
+                if (fault == Fault::DropAfterStore)
+                    dropConnection(req);
             });
         }
     }
@@ -259,6 +323,24 @@ void DevServer::routeHttp()
         log(describe("http", req, res));
     });
     routePages(*m_http, *m_context);
+    // For tests and by hand: the fault of the next record requests.
+    m_http->Post("/admin/fault", [this](const httplib::Request &req, httplib::Response &res) {
+        if (!QHostAddress(QString::fromStdString(req.remote_addr)).isLoopback())
+            return reply(res, 403, {{"error", "only from this machine"}});
+        const std::optional<Fault> fault =
+            faultNamed(QString::fromStdString(req.get_param_value("mode")));
+        bool counted = true;
+        const int count = req.has_param("count")
+                              ? QString::fromStdString(req.get_param_value("count")).toInt(&counted)
+                              : 1;
+        if (!fault || !counted || count < 1)
+            return reply(res, 400,
+                         {{"error", "mode is none, drop-before-store or drop-after-store; count a "
+                                    "whole number from 1"}});
+        setFault(*fault, count);
+        reply(res, 200,
+              {{"mode", faultName(*fault)}, {"count", *fault == Fault::None ? 0 : count}});
+    });
 }
 
 } // namespace orvelle::devserver

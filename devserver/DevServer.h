@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -15,6 +16,14 @@ class SSLServer;
 } // namespace httplib
 
 namespace orvelle::devserver {
+
+// What the service does to record requests (sheets and hazard reports), so a
+// client's handling of an ambiguous delivery can be driven: the connection
+// ends without an answer, before or after the record is stored.
+enum class Fault { None, DropBeforeStore, DropAfterStore };
+
+// "none", "drop-before-store", "drop-after-store"; nullopt for anything else.
+std::optional<Fault> faultNamed(const QString &name);
 
 struct DevServerOptions
 {
@@ -30,6 +39,9 @@ struct DevServerOptions
     Clock clock;
     // One line per call; stdout when unset.
     LogSink log;
+    // Played on the next faultCount record requests, then none again.
+    Fault fault = Fault::None;
+    int faultCount = 1;
 };
 
 // The HTTPS service (inspection operations and file store upload) and the
@@ -52,11 +64,15 @@ public:
     QString serviceUrl() const;
     QString httpUrl() const;
     Store &store() { return m_store; }
+    // From any thread: the fault for the next count record requests.
+    void setFault(Fault fault, int count = 1);
 
 private:
     void routeService();
     void routeHttp();
     void log(const QString &line) const;
+    // The fault one record request meets, counting it off.
+    Fault takeFault();
 
     DevServerOptions m_options;
     Store m_store;
@@ -66,6 +82,9 @@ private:
     std::thread m_httpsThread;
     std::thread m_httpThread;
     QString m_caFile;
+    std::mutex m_faultMutex;
+    Fault m_fault = Fault::None;
+    int m_faultsLeft = 0;
 };
 
 // Opens the store of a data folder without serving (for --accounts, --print-qr).

@@ -52,6 +52,11 @@ int main(int argc, char *argv[])
     option("publish-build", "Publish build number N as the newest client version.", "N");
     option("token-lifetime", "Seconds a sign-in stays valid (default 604800).", "SECONDS");
     option("code-lifetime", "Seconds a verification code stays valid (default 300).", "SECONDS");
+    option("fault",
+           "Drop the connection of record requests without an answer: drop-before-store or "
+           "drop-after-store.",
+           "MODE");
+    option("fault-count", "How many record requests the fault meets (default 1).", "N");
     option("print-qr", "Write the QR codes of check points and notices to DIR and exit.", "DIR");
     parser.addOption({QStringLiteral("accounts"), QStringLiteral("Print the accounts and exit.")});
     parser.process(app);
@@ -66,6 +71,7 @@ int main(int argc, char *argv[])
     qint64 tokenSeconds = options.tokenLifetimeMs / 1000;
     qint64 codeSeconds = options.codeLifetimeMs / 1000;
     qint64 build = 0;
+    qint64 faultCount = options.faultCount;
     if (!readNumber(parser, QStringLiteral("http-port"), &httpPort) || httpPort > 65535)
         return fail(QStringLiteral("--http-port must be a port number"));
     if (!readNumber(parser, QStringLiteral("token-lifetime"), &tokenSeconds)
@@ -73,6 +79,17 @@ int main(int argc, char *argv[])
         return fail(QStringLiteral("lifetimes must be whole seconds"));
     if (!readNumber(parser, QStringLiteral("publish-build"), &build))
         return fail(QStringLiteral("--publish-build must be a whole number"));
+    if (parser.isSet(QStringLiteral("fault"))) {
+        const auto fault = faultNamed(parser.value(QStringLiteral("fault")));
+        if (!fault)
+            return fail(
+                QStringLiteral("--fault must be none, drop-before-store or drop-after-store"));
+        options.fault = *fault;
+    }
+    if (!readNumber(parser, QStringLiteral("fault-count"), &faultCount) || faultCount < 1
+        || faultCount > 1000000)
+        return fail(QStringLiteral("--fault-count must be a whole number from 1"));
+    options.faultCount = int(faultCount);
     options.httpPort = int(httpPort);
     options.tokenLifetimeMs = tokenSeconds * 1000;
     options.codeLifetimeMs = codeSeconds * 1000;
