@@ -123,11 +123,6 @@ int Outbox::waitingCount() const
     return m_store.isOpen() ? m_store.undeliveredCount(account()) : 0;
 }
 
-QList<OutboxEntry> Outbox::entries() const
-{
-    return m_store.isOpen() ? m_store.outbox(account()) : QList<OutboxEntry>();
-}
-
 void Outbox::sendNext()
 {
     // A submission goes next, after the entry on its way; not later, when

@@ -64,7 +64,6 @@ public:
 
     // Entries not yet delivered: waiting, failed or maybe delivered.
     int waitingCount() const;
-    QList<OutboxEntry> entries() const;
     bool isSending() const { return m_current != 0; }
 
 signals:
