@@ -3,6 +3,7 @@
 #include "core/Logging.h"
 #include "net/Answers.h"
 #include "net/Endpoints.h"
+#include "net/OneShotBody.h"
 #include "session/User.h"
 
 #include <QElapsedTimer>
@@ -179,7 +180,9 @@ void ServiceClient::sendJSONRequest(const QString &path, const QJsonObject &para
                                     QObject *context, SuccessHandler onSuccess,
                                     FailureHandler onFailure)
 {
-    sendRecord(path, parameters, context, std::move(onSuccess), plainFailure(std::move(onFailure)));
+    post(path, "application/json",
+         QJsonDocument(withCommonParameters(parameters)).toJson(QJsonDocument::Compact), context,
+         std::move(onSuccess), plainFailure(std::move(onFailure)));
 }
 
 void ServiceClient::sendRecord(const QString &path, const QJsonObject &parameters, QObject *context,
@@ -187,11 +190,12 @@ void ServiceClient::sendRecord(const QString &path, const QJsonObject &parameter
 {
     post(path, "application/json",
          QJsonDocument(withCommonParameters(parameters)).toJson(QJsonDocument::Compact), context,
-         std::move(onSuccess), std::move(onFailure));
+         std::move(onSuccess), std::move(onFailure), true);
 }
 
 void ServiceClient::post(const QString &path, const QByteArray &contentType, const QByteArray &body,
-                         QObject *context, SuccessHandler onSuccess, RecordFailureHandler onFailure)
+                         QObject *context, SuccessHandler onSuccess, RecordFailureHandler onFailure,
+                         bool once)
 {
     // A null context means the caller has no screen to outlive.
     const QPointer<QObject> guard(context);
@@ -203,7 +207,16 @@ void ServiceClient::post(const QString &path, const QByteArray &contentType, con
         request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
         request.setTransferTimeout(int(m_timeout.count()));
         request.setSslConfiguration(tls);
-        QNetworkReply *reply = m_network->post(request, body);
+        QNetworkReply *reply = nullptr;
+        if (once) {
+            request.setHeader(QNetworkRequest::ContentLengthHeader, body.size());
+            request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
+            auto *device = new OneShotBody(body);
+            reply = m_network->post(request, device);
+            device->setParent(reply);
+        } else {
+            reply = m_network->post(request, body);
+        }
         answers::limitSize(reply);
         QElapsedTimer clock;
         clock.start();

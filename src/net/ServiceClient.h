@@ -79,8 +79,9 @@ public:
     void sendJSONRequest(const QString &path, const QJsonObject &parameters, QObject *context,
                          SuccessHandler onSuccess, FailureHandler onFailure);
 
-    // A JSON request that files a record: its failure says whether the
-    // request may have reached the service.
+    // A JSON request that files a record: it is sent once, never again by
+    // the network layer, and its failure says whether it may have reached
+    // the service.
     void sendRecord(const QString &path, const QJsonObject &parameters, QObject *context,
                     SuccessHandler onSuccess, RecordFailureHandler onFailure);
 
@@ -94,7 +95,8 @@ public:
 
 private:
     void post(const QString &path, const QByteArray &contentType, const QByteArray &body,
-              QObject *context, SuccessHandler onSuccess, RecordFailureHandler onFailure);
+              QObject *context, SuccessHandler onSuccess, RecordFailureHandler onFailure,
+              bool once = false);
     void finish(QNetworkReply *reply, const QString &path, qint64 elapsedMs, bool bodyStarted,
                 const QPointer<QObject> &context, const SuccessHandler &onSuccess,
                 const RecordFailureHandler &onFailure);

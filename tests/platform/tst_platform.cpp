@@ -389,12 +389,6 @@ private slots:
         QCOMPARE(photos.count(), 8);
         QCOMPARE(picker.selectionLimit(), 0);
 
-        // Full: the limit 0 lets everything through the dialog, and the append
-        // rule drops it all.
-        picker.pick(five);
-        QTRY_COMPARE(done.size(), 2);
-        QCOMPARE(photos.count(), 8);
-
         // The host filled the list while the loads ran: checked at append time.
         PhotoListModel racing;
         fill(racing, 6);
@@ -465,27 +459,10 @@ private slots:
         QCOMPARE(photos.photos().constLast().image.size(), QSize(64, 48));
         // The user's own copy lands in the album folder.
         QTRY_COMPARE(QDir(album.path()).entryList({"*.jpg"}, QDir::Files).size(), 1);
-
-        // Cancelling closes the picker and changes nothing.
-        CameraPicker again(*cameras, photos, PhotoAlbum(album.path()));
-        QSignalSpy closed(&again, &CameraPicker::finished);
-        again.cancel();
-        QCOMPARE(closed.size(), 1);
-        QCOMPARE(photos.count(), 9);
     }
 
     void cameraPickerWithoutCameraOffersAFile()
     {
-        // This machine's real camera list: without a webcam, nothing opens.
-        auto system = CameraProvider::system();
-        if (!system->hasCamera()) {
-            PhotoListModel photos;
-            CameraPicker picker(*system, photos, PhotoAlbum(files.path()));
-            QVERIFY(!picker.hasCamera());
-            picker.shutter();
-            QVERIFY(!picker.capturing());
-        }
-
         auto none = CameraProvider::none();
         PhotoListModel photos;
         QTemporaryDir album;
