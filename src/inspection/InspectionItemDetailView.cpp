@@ -42,15 +42,9 @@ void InspectionItemDetailView::setNavigateToDetail(bool on)
 
 void InspectionItemDetailView::appeared()
 {
-    const QJsonObject parameters{
-        {QStringLiteral("db"), endpoints::notesDatabase},
-        {QStringLiteral("db_vw"), endpoints::views::todayCheckByQzdept},
-        {QStringLiteral("server"), m_notesServer},
-        {QStringLiteral("key"), m_key},
-        {QStringLiteral("qzDept"), departmentText(m_user)},
-    };
     requestCheckitems<DetailTodayInspectionDetailData>(
-        m_client, endpoints::json::todayDeptCheck, parameters, this,
+        m_client, endpoints::json::todayDeptCheck,
+        todaySheetsParameters(m_notesServer, m_key, m_user), this,
         [this](QList<DetailCheckitem> checkitems) {
             m_checkitems.setRecords(std::move(checkitems));
             setErrorMessage(std::nullopt);

@@ -1,6 +1,7 @@
 #include "InspectionRules.h"
 
 #include "core/Logging.h"
+#include "net/Endpoints.h"
 #include "session/User.h"
 
 #include <QJsonDocument>
@@ -12,6 +13,17 @@ namespace orvelle {
 QString departmentText(const User &user)
 {
     return user.ou1().value_or(QString()) + QLatin1Char('/') + user.ou2().value_or(QString());
+}
+
+QJsonObject todaySheetsParameters(const QString &notesServer, const QString &key, const User &user)
+{
+    return {
+        {QStringLiteral("db"), endpoints::notesDatabase},
+        {QStringLiteral("db_vw"), endpoints::views::todayCheckByQzdept},
+        {QStringLiteral("server"), notesServer},
+        {QStringLiteral("key"), key},
+        {QStringLiteral("qzDept"), departmentText(user)},
+    };
 }
 
 QString unknownItemText()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -10,6 +11,9 @@ class User;
 
 // "qzDept": ou1 "/" ou2 of the user; an absent part is the empty text.
 QString departmentText(const User &user);
+
+// The request parameters of today's submitted sheets of a check point.
+QJsonObject todaySheetsParameters(const QString &notesServer, const QString &key, const User &user);
 
 // What an item without a name is called on every screen.
 QString unknownItemText(); // "未知检查项"
