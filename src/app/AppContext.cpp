@@ -6,6 +6,7 @@
 #include "core/UrlOpener.h"
 #include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
+#include "outbox/Outbox.h"
 #include "session/User.h"
 #include "store/DeviceStore.h"
 #include <orvelle/BuildInfo.h>
@@ -22,6 +23,14 @@ DeviceStore *AppContext::deviceStore()
             qCDebug(lcStore) << "drafts are not kept:" << m_deviceStore->errorString();
     }
     return m_deviceStore.get();
+}
+
+Outbox *AppContext::outbox()
+{
+    if (!m_outbox && deviceStore()->isOpen())
+        m_outbox = std::make_unique<Outbox>(*m_deviceStore, *serviceClient, *photoUploader,
+                                            *sharedUser, Scheduler::system());
+    return m_outbox.get();
 }
 
 std::unique_ptr<AppContext> buildAppContext(const AppConfig &config)

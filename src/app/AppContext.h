@@ -9,6 +9,7 @@
 namespace orvelle {
 
 class DeviceStore;
+class Outbox;
 class PhotoUploader;
 class ServiceClient;
 class User;
@@ -29,6 +30,8 @@ struct AppContext
     // Drafts kept on the device, opened when a form first needs it (not on
     // the way to the first frame); closed, keeping nothing, when it cannot open.
     DeviceStore *deviceStore();
+    // Delivers what the forms filed; none without a store.
+    Outbox *outbox();
     // The camera (or the configured image standing in for it) and the beeper.
     PlatformServices platform;
     // Asked by the sign-in screen and the main tabs each time they appear.
@@ -38,6 +41,7 @@ struct AppContext
 
 private:
     std::unique_ptr<DeviceStore> m_deviceStore;
+    std::unique_ptr<Outbox> m_outbox;
 };
 
 std::unique_ptr<AppContext> buildAppContext(const AppConfig &config);

@@ -1,7 +1,11 @@
 #include "HomeView.h"
 
 #include "AppContext.h"
+#include "outbox/Outbox.h"
+#include "outbox/OutboxEntries.h"
 #include "session/User.h"
+
+#include <QTimer>
 
 namespace orvelle {
 
@@ -95,6 +99,7 @@ void HomeView::setIsonLogin(bool on)
                 *m_context.sharedUser, *m_context.platform.cameras, *m_context.platform.beeper,
                 this);
             list->setDeviceStore(m_context.deviceStore());
+            list->setOutbox(m_context.outbox());
             return list;
         });
     } else {
@@ -109,11 +114,11 @@ void HomeView::setShowHazardForm(bool on)
         return;
     if (on) {
         auto *form = m_hazardForm.open([this] {
-            return new SHazardDescriptorView(*m_context.serviceClient, *m_context.photoUploader,
-                                             *m_context.platform.cameras,
-                                             m_context.config.notesServer, *m_context.sharedUser,
-                                             m_context.deviceStore(), this);
+            return new SHazardDescriptorView(
+                *m_context.serviceClient, *m_context.photoUploader, *m_context.platform.cameras,
+                m_context.config.notesServer, *m_context.sharedUser, m_context.deviceStore(), this);
         });
+        form->setOutbox(m_context.outbox());
         // After a report, or once the user chose to leave.
         connect(form, &SHazardDescriptorView::closeRequested, this,
                 [this] { setShowHazardForm(false); });
@@ -150,6 +155,44 @@ void HomeView::codeScanned(const QString &code)
 void HomeView::appeared()
 {
     set(m_isAnimating, true);
+    // After the first frame: opening the store is not on its way.
+    if (!m_outbox && !m_appState.isGuestMode())
+        QTimer::singleShot(0, this, &HomeView::startOutbox);
+}
+
+void HomeView::startOutbox()
+{
+    if (m_outbox)
+        return;
+    m_outbox = m_context.outbox();
+    if (!m_outbox)
+        return;
+    m_outboxEntries = new OutboxEntries(*m_outbox, this);
+    connect(m_outbox, &Outbox::changed, this, &HomeView::changed);
+    m_outbox->start();
+    emit changed();
+}
+
+int HomeView::outboxCount() const
+{
+    return m_outbox ? m_outbox->waitingCount() : 0;
+}
+
+QAbstractItemModel *HomeView::outboxEntries() const
+{
+    return m_outboxEntries;
+}
+
+void HomeView::resendOutboxEntry(qint64 id)
+{
+    if (m_outbox)
+        m_outbox->resend(id);
+}
+
+void HomeView::retryOutbox()
+{
+    if (m_outbox)
+        m_outbox->retry();
 }
 
 } // namespace orvelle

@@ -9,6 +9,7 @@
 #include "platform/QRCodeScannerView.h"
 #include "platform/RiskAnnouncementWebView.h"
 
+#include <QAbstractItemModel>
 #include <QObject>
 #include <QtQml/qqmlregistration.h>
 #include <optional>
@@ -16,6 +17,8 @@
 namespace orvelle {
 
 struct AppContext;
+class Outbox;
+class OutboxEntries;
 class User;
 
 // The home menu: four tiles, the guest restrictions, the notice scanner.
@@ -39,6 +42,9 @@ class HomeView : public QObject
     Q_PROPERTY(orvelle::OnInspectionListView *onSiteCheck READ onSiteCheck NOTIFY changed)
     Q_PROPERTY(bool showHazardForm READ showHazardForm WRITE setShowHazardForm NOTIFY changed)
     Q_PROPERTY(orvelle::SHazardDescriptorView *hazardForm READ hazardForm NOTIFY changed)
+    // Filed sheets and reports the service has not confirmed yet.
+    Q_PROPERTY(int outboxCount READ outboxCount NOTIFY changed)
+    Q_PROPERTY(QAbstractItemModel *outboxEntries READ outboxEntries NOTIFY changed)
     Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)
     Q_PROPERTY(ToastManager *toastManager READ toastManager CONSTANT)
 
@@ -64,6 +70,8 @@ public:
     bool showHazardForm() const { return m_hazardForm.isOpen(); }
     void setShowHazardForm(bool on);
     SHazardDescriptorView *hazardForm() const { return m_hazardForm.view(); }
+    int outboxCount() const;
+    QAbstractItemModel *outboxEntries() const;
     AlertState *alert() { return &m_alert; }
     ToastManager *toastManager() { return &m_toastManager; }
 
@@ -76,12 +84,17 @@ public:
     // that arrive once the scanner was closed are ignored.
     Q_INVOKABLE void codeScanned(const QString &code);
     Q_INVOKABLE void appeared();
+    // "重试" of the outbox row.
+    Q_INVOKABLE void retryOutbox();
+    // "再次提交" of a report that may have arrived: the user says it did not.
+    Q_INVOKABLE void resendOutboxEntry(qint64 id);
 
 signals:
     void changed();
 
 private:
     bool guestRefused();
+    void startOutbox();
     void set(bool &field, bool on);
 
     AppContext &m_context;
@@ -96,6 +109,8 @@ private:
     ChildScreen<OnInspectionListView> m_onSiteCheck;
     ChildScreen<SHazardDescriptorView> m_hazardForm;
     AlertState m_alert;
+    Outbox *m_outbox = nullptr;
+    OutboxEntries *m_outboxEntries = nullptr;
 };
 
 } // namespace orvelle

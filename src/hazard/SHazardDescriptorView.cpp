@@ -58,6 +58,7 @@ SHazardDescriptorView::SHazardDescriptorView(ServiceClient &client, PhotoUploade
     , m_discardGuard(QStringLiteral("已填写的隐患信息尚未提交，确定放弃吗？"))
     , m_draft(store, user.username().value_or(QString()), QStringLiteral("hazard"),
               [this] { return snapshot(); })
+    , m_filing(m_draft)
     , m_keptPlaces(store, user.username().value_or(QString()), QStringLiteral("places"))
     , m_rows(
           [this](int row) -> HazardChoiceRows::State {
@@ -69,6 +70,10 @@ SHazardDescriptorView::SHazardDescriptorView(ServiceClient &client, PhotoUploade
     // Every change is kept on the device until the report is filed or let go.
     connect(this, &SHazardDescriptorView::changed, &m_draft, &FormDraft::touch);
     connect(&m_draft, &FormDraft::restored, this, &SHazardDescriptorView::restore);
+    // A report the outbox keeps for later closes like a filed one.
+    connect(&m_filing, &FormFiling::delivered, this, &SHazardDescriptorView::filed);
+    connect(&m_filing, &FormFiling::queued, this, &SHazardDescriptorView::closeWith);
+    connect(&m_filing, &FormFiling::refused, this, &SHazardDescriptorView::refused);
     connect(&m_discardGuard, &DiscardGuard::released, &m_draft, &FormDraft::finish);
     connect(&m_discardGuard, &DiscardGuard::released, this, &SHazardDescriptorView::closeRequested);
     connect(&m_alert, &AlertState::acknowledged, this, &SHazardDescriptorView::alertAcknowledged);
@@ -278,7 +283,22 @@ void SHazardDescriptorView::submit()
 
     m_isLoading = true;
     emit changed();
+    if (m_filing.available())
+        return m_filing.file(
+            {QStringLiteral("hazard"),
+             QStringLiteral("hazard"),
+             m_descriptionText,
+             endpoints::json::createDanger,
+             createDangerParameters(QString()),
+             {{QStringLiteral("image"), QStringLiteral("photos"), QStringLiteral("----")}},
+             {}},
+            [this] { uploadDirectly(); });
     m_draft.save();
+    uploadDirectly();
+}
+
+void SHazardDescriptorView::uploadDirectly()
+{
     m_uploader.uploadPhotos(m_photos.photos().images(), this,
                             [this](bool allSucceeded, const QStringList &urls) {
                                 if (!allSucceeded) {
@@ -322,29 +342,45 @@ QJsonObject SHazardDescriptorView::createDangerParameters(const QString &imageTe
 
 void SHazardDescriptorView::createDanger(const QJsonObject &parameters)
 {
-    m_client.sendJSONRequest(
+    m_client.sendRecord(
         endpoints::json::createDanger, parameters, this,
-        [this](const std::optional<QString> &, qint64, const QJsonObject &json) {
-            // The service answered code 1: the report is stored. An answer
-            // that does not decode must not tell the user to file it again.
-            QString message;
-            if (const auto answer = decodeRecord<SHazardDescriptorModel>(json)) {
-                message = answer->msg.value_or(QString());
-            } else {
-                qCDebug(lcNet) << "Hazard report stored, but its answer does not decode";
-                const QJsonValue msg = json.value(QLatin1String("msg"));
-                message = msg.isString() ? msg.toString() : QString();
-            }
-            m_draft.finish();
-            m_navigateToContentView = true;
-            m_isLoading = false;
-            emit changed();
-            m_alert.show(message);
-        },
-        [this](qint64, const QString &message) {
-            m_isLoading = false;
-            m_alert.show(message);
-        });
+        [this](const std::optional<QString> &, qint64, const QJsonObject &json) { filed(json); },
+        [this](const ServiceFailure &failure) { refused(failure.message); });
+}
+
+void SHazardDescriptorView::filed(const QJsonObject &json)
+{
+    // The service answered code 1: the report is stored. An answer
+    // that does not decode must not tell the user to file it again.
+    QString message;
+    if (const auto answer = decodeRecord<SHazardDescriptorModel>(json)) {
+        message = answer->msg.value_or(QString());
+    } else {
+        qCDebug(lcNet) << "Hazard report stored, but its answer does not decode";
+        const QJsonValue msg = json.value(QLatin1String("msg"));
+        message = msg.isString() ? msg.toString() : QString();
+    }
+    closeWith(message);
+}
+
+void SHazardDescriptorView::closeWith(const QString &message)
+{
+    m_draft.finish();
+    m_navigateToContentView = true;
+    m_isLoading = false;
+    emit changed();
+    m_alert.show(message);
+}
+
+void SHazardDescriptorView::refused(const QString &message)
+{
+    m_isLoading = false;
+    m_alert.show(message);
+}
+
+void SHazardDescriptorView::setOutbox(Outbox *outbox)
+{
+    m_filing.setOutbox(outbox);
 }
 
 void SHazardDescriptorView::alertAcknowledged()

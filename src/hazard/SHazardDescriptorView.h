@@ -5,6 +5,7 @@
 #include "PlacePickerView.h"
 #include "core/AlertState.h"
 #include "core/DiscardGuard.h"
+#include "outbox/FormFiling.h"
 #include "platform/PhotoAttachments.h"
 #include "store/FormDraft.h"
 #include "store/OfflineCopy.h"
@@ -112,6 +113,8 @@ public:
     Q_INVOKABLE void dismissPicker();
     // "新增"
     Q_INVOKABLE void submit();
+    // Filed through the outbox from now on, when there is one.
+    void setOutbox(Outbox *outbox);
     // "返回": asks first when photos or text would be lost.
     Q_INVOKABLE void goBack();
 
@@ -144,6 +147,10 @@ private:
     // Takes a place list answer of the service or the one kept offline.
     bool takePlaces(const QJsonObject &json);
     void createDanger(const QJsonObject &parameters);
+    void uploadDirectly();
+    void filed(const QJsonObject &json);
+    void closeWith(const QString &message);
+    void refused(const QString &message);
     bool isFilledIn() const;
     std::optional<FormDraft::Snapshot> snapshot() const;
     void restore(const QJsonObject &fields, const QMap<QString, QList<QImage>> &photos);
@@ -176,6 +183,7 @@ private:
     QString m_focusedField;
     DiscardGuard m_discardGuard;
     FormDraft m_draft;
+    FormFiling m_filing;
     OfflineCopy m_keptPlaces;
     // Last: it reads the values above when it is made.
     HazardChoiceRows m_rows;

@@ -1,5 +1,6 @@
 #include "DetailedOnspectionListView.h"
 
+#include "InspectionRules.h"
 #include "core/Logging.h"
 #include "net/Endpoints.h"
 #include "net/PhotoUploader.h"
@@ -30,6 +31,7 @@ DetailedOnspectionListView::DetailedOnspectionListView(
     , m_discardGuard(QStringLiteral("已填写的检查内容尚未上传，确定放弃吗？"))
     , m_draft(store, user.username().value_or(QString()), QStringLiteral("sheet/") + key,
               [this] { return snapshot(); })
+    , m_filing(m_draft)
     , m_blankSheet(store, user.username().value_or(QString()), QStringLiteral("blank/") + key)
 {
     // Every judgement, text and photo is kept on the device until the sheet
@@ -37,6 +39,10 @@ DetailedOnspectionListView::DetailedOnspectionListView(
     connect(&m_items, &InspectionItemListModel::itemChanged, &m_draft, &FormDraft::touch);
     connect(this, &DetailedOnspectionListView::changed, &m_draft, &FormDraft::touch);
     connect(&m_draft, &FormDraft::restored, this, &DetailedOnspectionListView::restore);
+    // A sheet the outbox keeps for later closes like a filed one.
+    connect(&m_filing, &FormFiling::delivered, this, &DetailedOnspectionListView::filed);
+    connect(&m_filing, &FormFiling::queued, this, &DetailedOnspectionListView::closeWith);
+    connect(&m_filing, &FormFiling::refused, this, &DetailedOnspectionListView::refused);
     connect(&m_discardGuard, &DiscardGuard::released, &m_draft, &FormDraft::finish);
     connect(&m_discardGuard, &DiscardGuard::released, this, &DetailedOnspectionListView::finished);
     connect(&m_alert, &AlertState::acknowledged, this,
@@ -144,7 +150,26 @@ void DetailedOnspectionListView::upload()
     }
     m_isLoading = true;
     emit changed();
+    if (m_filing.available())
+        return m_filing.file(queuedSubmission(), [this, added] { uploadDirectly(added); });
     m_draft.save();
+    uploadDirectly(added);
+}
+
+Submission DetailedOnspectionListView::queuedSubmission() const
+{
+    return {QStringLiteral("sheet/") + m_key,
+            QStringLiteral("sheet"),
+            m_sheet.checkname.value_or(m_key),
+            endpoints::json::createSheet,
+            submission(QString(), QString()),
+            {{QStringLiteral("openimageurl"), QStringLiteral("onsite"), photoSeparator},
+             {QStringLiteral("image"), QStringLiteral("added"), photoSeparator}},
+            todaySheetsParameters(m_notesServer, m_key, m_user)};
+}
+
+void DetailedOnspectionListView::uploadDirectly(const QList<QImage> &added)
+{
     m_uploader.uploadPhotos(m_onselectedImages, this,
                             [this, added](bool allSucceeded, const QStringList &urls) {
                                 if (!allSucceeded)
@@ -214,24 +239,40 @@ QJsonObject DetailedOnspectionListView::submission(const QString &onsiteImageTex
 
 void DetailedOnspectionListView::submit(const QString &onsiteImageText, const QString &imageText)
 {
-    m_client.sendJSONRequest(
+    m_client.sendRecord(
         endpoints::json::createSheet, submission(onsiteImageText, imageText), this,
-        [this](const std::optional<QString> &, qint64, const QJsonObject &json) {
-            // The service has stored the sheet: an odd answer must not make the
-            // inspector submit it twice.
-            const auto record = decodeRecord<OnInspectionModel>(json);
-            const QJsonValue msg = json.value(QLatin1String("msg"));
-            m_draft.finish();
-            m_shouldNavigate = true;
-            m_isLoading = false;
-            emit changed();
-            m_alert.show(record ? record->msg.value_or(QString())
-                                : (msg.isString() ? msg.toString() : QString()));
-        },
-        [this](qint64, const QString &message) {
-            m_isLoading = false;
-            m_alert.show(message);
-        });
+        [this](const std::optional<QString> &, qint64, const QJsonObject &json) { filed(json); },
+        [this](const ServiceFailure &failure) { refused(failure.message); });
+}
+
+void DetailedOnspectionListView::filed(const QJsonObject &json)
+{
+    // The service has stored the sheet: an odd answer must not make the
+    // inspector submit it twice.
+    const auto record = decodeRecord<OnInspectionModel>(json);
+    const QJsonValue msg = json.value(QLatin1String("msg"));
+    closeWith(record ? record->msg.value_or(QString())
+                     : (msg.isString() ? msg.toString() : QString()));
+}
+
+void DetailedOnspectionListView::closeWith(const QString &message)
+{
+    m_draft.finish();
+    m_shouldNavigate = true;
+    m_isLoading = false;
+    emit changed();
+    m_alert.show(message);
+}
+
+void DetailedOnspectionListView::refused(const QString &message)
+{
+    m_isLoading = false;
+    m_alert.show(message);
+}
+
+void DetailedOnspectionListView::setOutbox(Outbox *outbox)
+{
+    m_filing.setOutbox(outbox);
 }
 
 void DetailedOnspectionListView::alertAcknowledged()

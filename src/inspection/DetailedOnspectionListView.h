@@ -4,6 +4,7 @@
 #include "InspectionRecords.h"
 #include "core/AlertState.h"
 #include "core/DiscardGuard.h"
+#include "outbox/FormFiling.h"
 #include "platform/PhotoAttachments.h"
 #include "store/FormDraft.h"
 #include "store/OfflineCopy.h"
@@ -86,6 +87,9 @@ public:
     // "返回": asks first when something filled in would be lost.
     Q_INVOKABLE void goBack();
 
+    // Filed through the outbox from now on, when there is one.
+    void setOutbox(Outbox *outbox);
+
     // The "/notes/notescreate" parameters from the sheet as it stands.
     QJsonObject submission(const QString &onsiteImageText, const QString &imageText) const;
 
@@ -103,6 +107,11 @@ private:
     void waitForPhotos();
     void uploadAdded(const QString &onsiteImageText, const QList<QImage> &added);
     void submit(const QString &onsiteImageText, const QString &imageText);
+    Submission queuedSubmission() const;
+    void uploadDirectly(const QList<QImage> &added);
+    void filed(const QJsonObject &json);
+    void closeWith(const QString &message);
+    void refused(const QString &message);
     bool isFilledIn() const;
     // Takes a sheet answer of the service (or of a restored draft).
     bool takeSheet(const QJsonObject &json, QString *problem);
@@ -131,6 +140,7 @@ private:
     QString m_focusedField;
     DiscardGuard m_discardGuard;
     FormDraft m_draft;
+    FormFiling m_filing;
     OfflineCopy m_blankSheet;
 };
 

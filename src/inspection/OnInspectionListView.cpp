@@ -61,6 +61,7 @@ void OnInspectionListView::setNavigateToDetail(bool on)
                                                   m_user, m_selectedImages.images(),
                                                   m_selectedKey.value_or(QString()), m_store, this);
         });
+        sheet->setOutbox(m_outbox);
         connect(sheet, &DetailedOnspectionListView::finished, this,
                 [this] { setNavigateToDetail(false); });
     } else {

@@ -35,6 +35,7 @@ public:
 
     // Where the sheets keep their drafts; none keeps nothing.
     void setDeviceStore(DeviceStore *store) { m_store = store; }
+    void setOutbox(Outbox *outbox) { m_outbox = outbox; }
     const std::optional<QString> &selectedKey() const { return m_selectedKey; }
     QString selectedKeyText() const { return m_selectedKey.value_or(QString()); }
     PhotoListModel *selectedImages() { return &m_selectedImages; }
@@ -62,6 +63,7 @@ private:
     QPointer<CameraPicker> m_cameraPicker;
     ChildScreen<DetailedOnspectionListView> m_detail;
     DeviceStore *m_store = nullptr;
+    Outbox *m_outbox = nullptr;
 };
 
 } // namespace orvelle

@@ -3,6 +3,7 @@
 #include "core/Logging.h"
 #include "core/Scheduler.h"
 #include "net/PhotoUploader.h"
+#include "outbox/SheetDeliveryCheck.h"
 #include "session/User.h"
 
 #include <QJsonArray>
@@ -23,9 +24,12 @@ QJsonObject payloadOf(const Submission &submission)
         fields.append(QJsonObject{{QStringLiteral("field"), field.field},
                                   {QStringLiteral("group"), field.group},
                                   {QStringLiteral("separator"), field.separator}});
-    return {{pathKey, submission.path},
-            {parametersKey, submission.parameters},
-            {photoFieldsKey, fields}};
+    QJsonObject payload{{pathKey, submission.path},
+                        {parametersKey, submission.parameters},
+                        {photoFieldsKey, fields}};
+    if (!submission.review.isEmpty())
+        payload.insert(QStringLiteral("review"), submission.review);
+    return payload;
 }
 
 QList<PhotoField> photoFieldsOf(const OutboxEntry &entry)
@@ -118,9 +122,31 @@ void Outbox::resend(qint64 id)
     sendNext();
 }
 
+void Outbox::withdraw(qint64 id)
+{
+    // Its photos stay until the next start: the form that withdrew it uses them.
+    if (id != m_current && m_store.removeEntry(id))
+        emit changed();
+}
+
+bool Outbox::isRefusal(const ServiceFailure &failure)
+{
+    return !failure.mayHaveArrived && failure.code != -2 && failure.code != 9;
+}
+
 int Outbox::waitingCount() const
 {
     return m_store.isOpen() ? m_store.undeliveredCount(account()) : 0;
+}
+
+QList<OutboxEntry> Outbox::entries() const
+{
+    return m_store.isOpen() ? m_store.outbox(account()) : QList<OutboxEntry>();
+}
+
+bool Outbox::checksDelivery(const OutboxEntry &entry)
+{
+    return sheetDelivery::checkable(entry);
 }
 
 void Outbox::sendNext()
@@ -133,20 +159,47 @@ void Outbox::sendNext()
         m_first = 0;
         return;
     }
+    const auto due = [](const OutboxEntry &entry) {
+        return entry.state == OutboxState::Waiting
+               || (entry.state == OutboxState::MaybeDelivered && checksDelivery(entry));
+    };
     const QList<OutboxEntry> all = m_store.outbox(account());
-    auto next = std::find_if(all.begin(), all.end(), [this](const OutboxEntry &entry) {
-        return entry.id == m_first && entry.state == OutboxState::Waiting;
+    auto next = std::find_if(all.begin(), all.end(), [this, due](const OutboxEntry &entry) {
+        return entry.id == m_first && due(entry);
     });
     if (next == all.end())
-        next = std::find_if(all.begin(), all.end(), [](const OutboxEntry &entry) {
-            return entry.state == OutboxState::Waiting;
-        });
+        next = std::find_if(all.begin(), all.end(), due);
     m_first = 0;
     if (next == all.end())
         return;
     m_current = next->id;
     emit changed();
+    if (next->state == OutboxState::MaybeDelivered)
+        return checkDelivery(*next);
     uploadGroup(*next, 0);
+}
+
+void Outbox::checkDelivery(const OutboxEntry &entry)
+{
+    sheetDelivery::check(
+        m_client, entry, this,
+        [this, entry](sheetDelivery::Outcome outcome, const ServiceFailure &failure) {
+            switch (outcome) {
+            case sheetDelivery::Outcome::Delivered:
+                qCDebug(lcStore) << "outbox entry" << entry.id << "had arrived";
+                m_store.setState(entry.id, OutboxState::Sent);
+                emit delivered(entry.id, {});
+                return endAttempt(false);
+            case sheetDelivery::Outcome::NotDelivered:
+                // Its photos are stored already: only the record goes again.
+                m_store.setState(entry.id, OutboxState::Waiting, entry.reason);
+                return sendRecord(entry);
+            case sheetDelivery::Outcome::Unknown:
+                if (failure.code == 9)
+                    m_paused = true;
+                return endAttempt(failure.code != 9);
+            }
+        });
 }
 
 // Each group's photos go up together, and a group starts once the one before
@@ -228,6 +281,8 @@ void Outbox::recordAnswered(qint64 id, const ServiceFailure &failure)
     } else {
         m_store.setState(id, OutboxState::Failed, failure.message);
     }
+    // The attempt ends first, so a form may withdraw a refused entry.
+    m_current = 0;
     emit recordFailed(id, failure);
     endAttempt(networkDown);
 }

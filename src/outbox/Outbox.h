@@ -32,12 +32,16 @@ struct Submission
     QString path;
     QJsonObject parameters;
     QList<PhotoField> photoFields;
+    // For a sheet: the parameters of today's sheet list of its check point,
+    // read to tell whether a record that may have arrived did.
+    QJsonObject review;
 };
 
 // Delivers filed sheets and reports of the signed-in account, one at a time,
 // oldest first, each exactly once: a photo's address is kept as soon as the
 // file store answers, and a record request that may have reached the service
-// is never sent again by itself. A network failure is tried again later,
+// is sent again only once today's sheets show it did not arrive (a hazard
+// report, on the user's word). A network failure is tried again later,
 // waiting longer each time up to a few minutes.
 class Outbox : public QObject
 {
@@ -61,9 +65,17 @@ public:
     Q_INVOKABLE void retry();
     // The user's word that an entry that may have arrived is to be sent again.
     Q_INVOKABLE void resend(qint64 id);
+    // Takes an entry out that is not on its way.
+    void withdraw(qint64 id);
+    // The service said no and why: sending it again would change nothing.
+    static bool isRefusal(const ServiceFailure &failure);
 
     // Entries not yet delivered: waiting, failed or maybe delivered.
     int waitingCount() const;
+    QList<OutboxEntry> entries() const;
+    // A sheet that may have arrived is looked for among today's sheets;
+    // anything else that may have arrived waits for `resend`.
+    static bool checksDelivery(const OutboxEntry &entry);
     bool isSending() const { return m_current != 0; }
 
 signals:
@@ -79,6 +91,7 @@ private:
     void sendNext();
     void uploadGroup(OutboxEntry entry, int fieldIndex);
     void sendRecord(const OutboxEntry &entry);
+    void checkDelivery(const OutboxEntry &entry);
     void recordAnswered(qint64 id, const ServiceFailure &failure);
     void endAttempt(bool networkDown);
     void scheduleRetry();

@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QtConcurrent/QtConcurrentRun>
 #include <chrono>
+#include <utility>
 
 using namespace std::chrono_literals;
 
@@ -65,8 +66,19 @@ void FormDraft::save()
     if (!complete)
         storeNewPhotos(snapshot);
     // What is on disk now; the photos still being written follow.
-    if (!m_store->saveDraft(draft))
+    const bool saved = m_store->saveDraft(draft);
+    if (!saved)
         qCDebug(lcStore) << "draft" << m_key << "not saved:" << m_store->errorString();
+    if (m_whenWhole && (!saved || (complete && m_writing.isEmpty())))
+        std::exchange(m_whenWhole, {})(saved);
+}
+
+void FormDraft::saveWhole(std::function<void(bool kept)> done)
+{
+    if (!m_store || m_offered || m_finished || !m_take())
+        return done(false);
+    m_whenWhole = std::move(done);
+    save();
 }
 
 void FormDraft::storeNewPhotos(const Snapshot &snapshot)
@@ -97,6 +109,8 @@ void FormDraft::storeNewPhotos(const Snapshot &snapshot)
                     m_writing.remove(photo.cacheKey());
                 if (!error.isEmpty() || hashes.size() != photos.size()) {
                     qCDebug(lcStore) << "draft photos not written:" << error;
+                    if (m_whenWhole)
+                        std::exchange(m_whenWhole, {})(false);
                     return;
                 }
                 for (qsizetype i = 0; i < photos.size(); ++i)
@@ -111,6 +125,8 @@ void FormDraft::remove()
 {
     m_pause.stop();
     ++m_generation;
+    if (m_whenWhole)
+        std::exchange(m_whenWhole, {})(false);
     if (m_store && !m_store->removeDraft(m_account, m_key))
         qCDebug(lcStore) << "draft" << m_key << "not removed:" << m_store->errorString();
 }
@@ -119,6 +135,12 @@ void FormDraft::finish()
 {
     m_finished = true;
     remove();
+}
+
+void FormDraft::resume()
+{
+    m_finished = false;
+    save();
 }
 
 void FormDraft::restore()

@@ -45,10 +45,15 @@ public:
     void touch();
     // Saves now; photos still being written are saved with the next change.
     void save();
+    // Saves now and calls `done` once every photo is on disk and the draft
+    // holds them all; false when it could not be kept.
+    void saveWhole(std::function<void(bool kept)> done);
     // The draft goes; the form keeps working (a new draft follows its next change).
     void remove();
     // The form was filed or left on purpose: the draft goes and nothing more is kept.
     void finish();
+    // Filing did not take: the form is kept again from now on.
+    void resume();
 
     // "继续填写": `restored` follows once the photos are decoded.
     Q_INVOKABLE void restore();
@@ -77,6 +82,7 @@ private:
     std::optional<Draft> m_offered;
     bool m_confirmingDiscard = false;
     bool m_finished = false;
+    std::function<void(bool)> m_whenWhole;
 };
 
 } // namespace orvelle

@@ -1,6 +1,8 @@
 #include "hazard/SHazardDescriptorView.h"
+#include "outbox/Outbox.h"
 #include "platform/Camera.h"
 #include "store/DeviceStore.h"
+#include "support/ManualScheduler.h"
 #include "support/ServiceFixture.h"
 #include "support/TestData.h"
 
@@ -201,8 +203,17 @@ private slots:
         form->photos()->imagePicker()->pick({albumFile(43)});
         pick(*form, Row::PrimaryType, QStringLiteral("现场管理"));
         pick(*form, Row::SecondaryType, QStringLiteral("设备设施"));
+        // Filed through the outbox: a refusal gives the form back as a draft.
+        ManualScheduler later;
+        user->setIslogin(QStringLiteral("true"));
+        Outbox outbox(store, *client, *uploader, *user, later);
+        form->setOutbox(&outbox);
+        service->answer(json::createDanger, R"({"code":3,"msg":"已关闭"})");
         service->answer(json::createDanger, R"({"code":1,"msg":"隐患登记成功","docid":"D1"})");
         QSignalSpy closing(form.get(), &SHazardDescriptorView::closeRequested);
+        form->submit();
+        QVERIFY(acknowledged(*form, QStringLiteral("已关闭")));
+        QVERIFY(outbox.entries().isEmpty() && store.loadDraft("zhangwei", "hazard"));
 
         form->submit();
         QVERIFY(form->isLoading());
@@ -222,6 +233,7 @@ private slots:
         QCOMPARE(closing.size(), 1);
         form->draft()->save(); // filed: no draft left, nor made again
         QVERIFY(!store.loadDraft("zhangwei", "hazard"));
+        QCOMPARE(service->uploadCount(), 6); // filed afresh after the refusal, photos too
     }
 
     // The places of the last good answer open when no answer comes.

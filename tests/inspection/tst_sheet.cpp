@@ -1,6 +1,8 @@
 #include "inspection/DetailedOnspectionListView.h"
+#include "outbox/Outbox.h"
 #include "platform/Camera.h"
 #include "store/DeviceStore.h"
+#include "support/ManualScheduler.h"
 #include "support/ServiceFixture.h"
 #include "support/TestData.h"
 
@@ -262,10 +264,27 @@ private slots:
         QCOMPARE(view->onselectedImages().at(0).width(), 40);
         QCOMPARE(item(*view, 0)->isQualifiedValue(), QVariant(true));
         QCOMPARE(item(*view, 1)->inputText(), QStringLiteral("护栏松动"));
+
+        // Filed through the outbox without the file store: the sheet closes,
+        // the entry waits with the stored photo's address, and goes once.
+        ManualScheduler later;
+        user->setIslogin(QStringLiteral("true"));
+        Outbox outbox(store, *client, *uploader, *user, later);
+        view->setOutbox(&outbox);
+        service->refuseWidth(30);
         view->upload();
-        QVERIFY(acknowledged(*view, QStringLiteral("提交成功")));
+        QVERIFY(acknowledged(*view, QStringLiteral("上传失败，请重试。")));
+        QVERIFY(view->shouldNavigate() && outbox.waitingCount() == 1);
         view->draft()->save(); // filed: no draft left, nor made again
         QVERIFY(!kept());
+        service->refuseWidth(-1);
+        outbox.retry();
+        QTRY_COMPARE_WITH_TIMEOUT(outbox.waitingCount(), 0, 20000);
+        QCOMPARE(service->uploadCount(), 3);
+        const QJsonObject body = service->lastBody(json::createSheet);
+        QCOMPARE(body["openimageurl"], "http://g/w40.jpg");
+        QCOMPARE(body["image"], "http://g/w30.jpg");
+        QCOMPARE(service->requestCount(json::createSheet), 1);
     }
 
     void leavingAsksBeforeDiscardingWork()

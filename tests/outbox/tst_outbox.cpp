@@ -40,8 +40,13 @@ class TestOutbox : public QObject, ServiceFixture
         if (!QTest::qWaitFor([&] { return stored; }, 10000)
             || !store->saveDraft({"zhangwei", title, {}, {{"photos", hashes}}, {}}))
             return 0;
-        return outbox->submit(
-            {title, "hazard", title, record, {{"place", title}}, {{"image", "photos", "----"}}});
+        return outbox->submit({title,
+                               "hazard",
+                               title,
+                               record,
+                               {{"place", title}},
+                               {{"image", "photos", "----"}},
+                               {}});
     }
     OutboxEntry entry(qint64 id) const
     {

@@ -54,6 +54,61 @@ Page {
                 onClicked: page.view.openNotice()
             }
         }
+        // What the service has not confirmed yet; the outbox sends it by itself.
+        RowLayout {
+            objectName: "outboxRow"
+            Layout.fillWidth: true
+            visible: page.view.outboxCount > 0
+            Label {
+                Layout.fillWidth: true
+                text: "待上传 " + page.view.outboxCount
+                color: Theme.text
+                Accessible.name: text
+            }
+            Button {
+                objectName: "outboxRetry"
+                text: "重试"
+                onClicked: page.view.retryOutbox()
+            }
+        }
+        ListView {
+            objectName: "outboxEntries"
+            Layout.fillWidth: true
+            Layout.preferredHeight: Math.min(contentHeight, 3 * Theme.touchTarget)
+            visible: page.view.outboxCount > 0
+            clip: true
+            model: page.view.outboxEntries
+            delegate: RowLayout {
+                required property var model
+                width: ListView.view.width
+                height: Math.max(Theme.touchTarget, implicitHeight)
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    spacing: 0
+                    Label {
+                        Layout.fillWidth: true
+                        text: model.title
+                        color: Theme.text
+                        elide: Text.ElideRight
+                        Accessible.name: text
+                    }
+                    Label {
+                        Layout.fillWidth: true
+                        text: model.time + "  " + model.state
+                        color: Theme.faintText
+                        font.pixelSize: Theme.smallTextSize
+                        elide: Text.ElideRight
+                        Accessible.name: text
+                    }
+                }
+                Button {
+                    visible: model.canResend
+                    text: "再次提交"
+                    Accessible.description: model.title
+                    onClicked: page.view.resendOutboxEntry(model.entryId)
+                }
+            }
+        }
         Item { Layout.fillHeight: true }
     }
 

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "store/DeviceStore.h"
+
+#include <QAbstractListModel>
+#include <QList>
+
+namespace orvelle {
+
+class Outbox;
+
+// The outbox as the home menu lists it, oldest first: what each entry is,
+// when it was filed and where it stands.
+class OutboxEntries : public QAbstractListModel
+{
+    Q_OBJECT
+
+public:
+    enum Role { IdRole = Qt::UserRole + 1, TitleRole, TimeRole, StateRole, CanResendRole };
+
+    explicit OutboxEntries(Outbox &outbox, QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    // "可能已提交" and the like, with the service's reason where there is one.
+    static QString stateText(const OutboxEntry &entry);
+
+private:
+    void reload();
+
+    Outbox &m_outbox;
+    QList<OutboxEntry> m_entries;
+};
+
+} // namespace orvelle
