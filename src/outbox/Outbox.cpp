@@ -270,7 +270,10 @@ void Outbox::recordAnswered(qint64 id, const ServiceFailure &failure)
 {
     bool networkDown = false;
     if (failure.mayHaveArrived) {
+        // The connection broke: a sheet is looked up after the backoff, not
+        // in a loop against a service that keeps dropping it.
         m_store.setState(id, OutboxState::MaybeDelivered, failure.message);
+        networkDown = true;
     } else if (failure.code == 9) {
         // The token is gone: nothing more is sent until the next sign-in.
         m_store.setState(id, OutboxState::Waiting, failure.message);

@@ -8,6 +8,7 @@
 #include "core/AppConfig.h"
 #include "hazard/SHazardDescriptorView.h"
 #include "inspection/DetailedOnspectionListView.h"
+#include "net/Endpoints.h"
 #include "session/User.h"
 #include "support/LogCapture.h"
 #include "support/QmlPageFixture.h"
@@ -18,6 +19,8 @@
 #include <QDir>
 #include <QFile>
 #include <QInputMethodEvent>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QProcess>
 #include <QQuickItem>
 #include <QQuickStyle>
@@ -95,6 +98,15 @@ public:
         return false;
     }
 
+    // The fault the next record request meets, set on its plain-HTTP port.
+    bool setFault(const QString &mode)
+    {
+        QNetworkAccessManager admin;
+        const QUrl url(QStringLiteral("http://%1:50080/admin/fault?mode=%2").arg(host(), mode));
+        std::unique_ptr<QNetworkReply> reply(admin.post(QNetworkRequest(url), QByteArray()));
+        return QTest::qWaitFor([&] { return reply->isFinished(); }, patience)
+               && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200;
+    }
     QString host() const { return QStringLiteral(ORVELLE_TEST_HOST); }
     QString caFile() const { return QDir(m_dataDir).filePath("tls/ca.pem"); }
     QString databaseFile() const { return QDir(m_dataDir).filePath("orvelle-devserver.sqlite"); }
@@ -545,10 +557,17 @@ private slots:
 
         QString error;
         QVERIFY2(server->start(&error), qPrintable(error));
+        // Filed, but the answer is lost: the outbox finds it among today's sheets.
+        QVERIFY(server->setFault("drop-after-store"));
+        const qsizetype from = server->log().size();
         QVERIFY(tap(window, "outboxRetry"));
         QVERIFY(waitGone(window, "outboxRow"));
         const auto sheets = stored("SELECT openimageurl, image FROM sheets WHERE key = 'KS-05'");
         QCOMPARE(sheets.size(), 1);
+        QVERIFY(!server->log().mid(from).filter("fault drop-after-store").isEmpty());
+        // Each photo once: the same picture taken twice is one upload.
+        QCOMPARE(server->log().mid(from).filter(QString(endpoints::photoUpload)).size(),
+                 QSet<QString>(sheets.first().begin(), sheets.first().end()).size());
         for (const QString &address : sheets.first())
             QVERIFY2(isServedBy(QUrl(address), *server), qPrintable(address));
     }

@@ -1,9 +1,11 @@
 #include "core/Jpeg.h"
 #include "outbox/Outbox.h"
+#include "outbox/OutboxEntries.h"
 #include "support/ManualScheduler.h"
 #include "support/ServiceFixture.h"
 #include "support/TestData.h"
 
+#include <QAbstractItemModelTester>
 #include <QJsonArray>
 #include <QSignalSpy>
 #include <QtTest>
@@ -159,6 +161,12 @@ private slots:
         outbox->start();
         QVERIFY(entry(sent).id == 0);
         QCOMPARE(entry(cut).state, OutboxState::MaybeDelivered);
+        OutboxEntries listed(*outbox);
+        QAbstractItemModelTester tester(&listed,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(listed.rowCount(), 1);
+        QCOMPARE(listed.index(0).data(OutboxEntries::StateRole), "可能已提交");
+        QVERIFY(listed.index(0).data(OutboxEntries::CanResendRole).toBool());
         user->setIslogin(QStringLiteral("true"));
         QVERIFY(idle());
         QCOMPARE(service->requestCount(record), 1);
