@@ -11,8 +11,9 @@ ContentView::ContentView(AppContext &context, QObject *parent)
     : QObject(parent)
     , m_versionChecker(*context.versionChecker)
     , m_homeView(new HomeView(context, this))
-    , m_settingsView(
-          new SettingsView(*context.appState, *context.sharedUser, *context.serviceClient, this))
+    , m_settingsView(new SettingsView(
+          *context.appState, *context.sharedUser, *context.serviceClient,
+          [&context] { return context.outbox(); }, this))
 {}
 
 void ContentView::appeared()

@@ -1,16 +1,19 @@
 #include "SettingsView.h"
 
 #include "core/Scheduler.h"
+#include "outbox/Outbox.h"
 #include "session/User.h"
 #include <orvelle/BuildInfo.h>
 
 namespace orvelle {
 
-SettingsView::SettingsView(User &appState, User &sharedUser, ServiceClient &client, QObject *parent)
+SettingsView::SettingsView(User &appState, User &sharedUser, ServiceClient &client,
+                           OutboxSource outbox, QObject *parent)
     : QObject(parent)
     , m_appState(appState)
     , m_sharedUser(sharedUser)
     , m_client(client)
+    , m_outbox(std::move(outbox))
     , m_accountText(sharedUser.mobile().value_or(QStringLiteral("游客")))
 {
     connect(&m_appState, &User::isGuestChanged, this, &SettingsView::accountRowsEnabledChanged);
@@ -71,8 +74,30 @@ void SettingsView::openBindPhone()
 
 void SettingsView::signOut()
 {
+    const Outbox *outbox = m_outbox ? m_outbox() : nullptr;
+    const int waiting = outbox ? outbox->waitingCount() : 0;
+    if (waiting == 0)
+        return confirmSignOut();
+    // They stay on the device and go with this account's next sign-in.
+    m_signOutQuestion =
+        QStringLiteral("还有 %1 条记录未上传，登出后将在此账号再次登录时上传。确定登出？")
+            .arg(waiting);
+    emit signOutQuestionChanged();
+}
+
+void SettingsView::confirmSignOut()
+{
+    keepSignedIn();
     m_appState.setIslogin(QStringLiteral("false"));
     m_appState.setIsGuest(QStringLiteral("false"));
+}
+
+void SettingsView::keepSignedIn()
+{
+    if (m_signOutQuestion.isEmpty())
+        return;
+    m_signOutQuestion.clear();
+    emit signOutQuestionChanged();
 }
 
 } // namespace orvelle

@@ -7,9 +7,11 @@
 #include <QObject>
 #include <QPointer>
 #include <QtQml/qqmlregistration.h>
+#include <functional>
 
 namespace orvelle {
 
+class Outbox;
 class ServiceClient;
 class User;
 
@@ -31,9 +33,14 @@ class SettingsView : public QObject
     Q_PROPERTY(BindPhoneView *bindPhoneView READ bindPhoneView NOTIFY navigationChanged)
     Q_PROPERTY(QString changePasswordTitle READ changePasswordTitle CONSTANT)
     Q_PROPERTY(QString bindPhoneTitle READ bindPhoneTitle CONSTANT)
+    // Not empty while sign-out waits for the user's word on unsent work.
+    Q_PROPERTY(QString signOutQuestion READ signOutQuestion NOTIFY signOutQuestionChanged)
 
 public:
-    SettingsView(User &appState, User &sharedUser, ServiceClient &client,
+    // Asked at sign-out only, so opening the device store stays off start-up;
+    // without one (null) nothing waits to be asked about.
+    using OutboxSource = std::function<Outbox *()>;
+    SettingsView(User &appState, User &sharedUser, ServiceClient &client, OutboxSource outbox = {},
                  QObject *parent = nullptr);
 
     QString accountText() const { return m_accountText; }
@@ -51,20 +58,28 @@ public:
 
     Q_INVOKABLE void openChangePassword();
     Q_INVOKABLE void openBindPhone();
-    // "登出": the sign-in flags only; the account record stays.
+    QString signOutQuestion() const { return m_signOutQuestion; }
+
+    // "登出": the sign-in flags only; the account record stays. With entries
+    // waiting in the outbox it asks first.
     Q_INVOKABLE void signOut();
+    Q_INVOKABLE void confirmSignOut();
+    Q_INVOKABLE void keepSignedIn();
 
 signals:
     void accountRowsEnabledChanged();
     void navigationChanged();
+    void signOutQuestionChanged();
 
 private:
     User &m_appState;
     User &m_sharedUser;
     ServiceClient &m_client;
+    OutboxSource m_outbox;
     ChildScreen<ChangePasswordView> m_changePassword;
     ChildScreen<BindPhoneView> m_bindPhone;
     QString m_accountText;
+    QString m_signOutQuestion;
 };
 
 } // namespace orvelle

@@ -554,6 +554,11 @@ private slots:
         QVERIFY(waitGone(window, "DetailedOnspectionListView"));
         QVERIFY(backHome("OnInspectionListView"));
         QVERIFY(waitFor(window, "待上传 1"));
+        // Signing out asks while it waits; "取消" keeps the account in.
+        QVERIFY(tap(window, "设置") && tap(window, "登出"));
+        QQuickItem *question = waitFor(window, "signOutChoices");
+        QVERIFY(question && tap(question, "取消") && waitGone(window, "signOutChoices"));
+        QVERIFY(context->appState->isSignedIn() && tap(window, "首页"));
 
         QString error;
         QVERIFY2(server->start(&error), qPrintable(error));

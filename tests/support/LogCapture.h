@@ -2,6 +2,7 @@
 
 #include <QLoggingCategory>
 #include <QMutex>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QUrl>
 
@@ -37,12 +38,16 @@ public:
     }
     QString text() const { return lines().join(QLatin1Char('\n')); }
     // The first line holding a secret as typed or percent-encoded; "" when none.
+    // Only whole words count: a six-digit code may well be part of an address.
     static QString lineWithSecret(const QStringList &lines, const QStringList &secrets)
     {
         for (const QString &secret : secrets) {
             const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(secret));
+            const QRegularExpression word(
+                QStringLiteral("(?<![0-9A-Za-z])(%1|%2)(?![0-9A-Za-z])")
+                    .arg(QRegularExpression::escape(secret), QRegularExpression::escape(encoded)));
             for (const QString &line : lines)
-                if (line.contains(secret) || line.contains(encoded))
+                if (line.contains(word))
                     return line;
         }
         return {};

@@ -84,6 +84,39 @@ Page {
         Item { Layout.fillHeight: true }
     }
 
+    Dialog {
+        id: signOutQuestion
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        width: Math.min(parent ? parent.width - 48 : 320, 400)
+        modal: true
+        closePolicy: Popup.NoAutoClose
+        visible: page.view.signOutQuestion !== ""
+        Label {
+            width: parent.width
+            wrapMode: Text.Wrap
+            text: page.view.signOutQuestion
+            Accessible.name: text
+        }
+        footer: DialogButtonBox {
+            objectName: "signOutChoices"
+            Button {
+                text: "取消"
+                flat: true
+                Accessible.name: text
+                DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
+            }
+            Button {
+                text: "登出"
+                flat: true
+                Accessible.name: text
+                DialogButtonBox.buttonRole: DialogButtonBox.AcceptRole
+            }
+        }
+        onAccepted: page.view.confirmSignOut()
+        onRejected: page.view.keepSignedIn()
+    }
+
     StackNavigation {
         stack: page.stack
         active: page.view.showChangePassword
