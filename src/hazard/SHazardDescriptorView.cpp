@@ -157,7 +157,7 @@ void SHazardDescriptorView::loadPlaces()
         },
         [this](qint64 code, const QString &message) {
             // Out of reach: the places as they were last loaded.
-            if (const auto kept = m_keptPlaces.instead(code); !kept || !takePlaces(*kept))
+            if (const auto kept = m_keptPlaces.instead(code); !kept || !takePlaces(kept->answer))
                 placesFailed(message);
         });
 }

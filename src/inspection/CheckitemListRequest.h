@@ -2,6 +2,7 @@
 
 #include "InspectionRecords.h"
 #include "net/ServiceClient.h"
+#include "store/OfflineCopy.h"
 
 #include <QJsonObject>
 #include <utility>
@@ -9,25 +10,40 @@
 namespace orvelle {
 
 // Fetches a record whose "checkitems" fill a list screen. `show` gets the
-// list; `fail` gets the text the screen shows in its place: the service's
-// message, the record error, or "no check items" for an answer without a list.
+// list and, for a list kept from an earlier load, when that was; `fail` gets
+// the text the screen shows in its place: the service's message, the record
+// error, or "no check items" for an answer without a list. With `kept`, each
+// good answer is kept, and given back when no answer comes.
 template <typename Record, typename Show, typename Fail>
 void requestCheckitems(ServiceClient &client, const QString &path, const QJsonObject &parameters,
-                       QObject *context, Show show, Fail fail)
+                       QObject *context, Show show, Fail fail,
+                       std::optional<OfflineCopy> kept = std::nullopt)
 {
+    // The problem with the answer, or none once it is shown.
+    const auto take = [show =
+                           std::move(show)](const QJsonObject &json,
+                                            const QDateTime &loadedAt) -> std::optional<QString> {
+        auto record = decodeRecord<Record>(json);
+        if (!record)
+            return recordErrorMessage();
+        if (!record->checkitems)
+            return noCheckItemsMessage();
+        show(std::move(*record->checkitems), loadedAt);
+        return std::nullopt;
+    };
     client.sendJSONRequest(
         path, parameters, context,
-        [show = std::move(show), fail](const std::optional<QString> &, qint64,
-                                       const QJsonObject &json) {
-            auto record = decodeRecord<Record>(json);
-            if (!record)
-                fail(recordErrorMessage());
-            else if (!record->checkitems)
-                fail(noCheckItemsMessage());
-            else
-                show(std::move(*record->checkitems));
+        [take, fail, kept](const std::optional<QString> &, qint64, const QJsonObject &json) {
+            if (const auto problem = take(json, QDateTime()))
+                return fail(*problem);
+            if (kept)
+                kept->keep(json);
         },
-        [fail](qint64, const QString &message) { fail(message); });
+        [take, fail, kept](qint64 code, const QString &message) {
+            const auto copy = kept ? kept->instead(code) : std::nullopt;
+            if (!copy || take(copy->answer, copy->loadedAt))
+                fail(message);
+        });
 }
 
 } // namespace orvelle

@@ -113,7 +113,7 @@ void DetailedOnspectionListView::appeared()
             // Out of reach: the sheet as it was last loaded can be filled in.
             QString problem;
             if (const auto kept = m_blankSheet.instead(code);
-                !m_loaded && kept && takeSheet(*kept, &problem)) {
+                !m_loaded && kept && takeSheet(kept->answer, &problem)) {
                 m_loadRunning = false;
                 return emit changed();
             }

@@ -45,7 +45,7 @@ void InspectionItemDetailView::appeared()
     requestCheckitems<DetailTodayInspectionDetailData>(
         m_client, endpoints::json::todayDeptCheck,
         todaySheetsParameters(m_notesServer, m_key, m_user), this,
-        [this](QList<DetailCheckitem> checkitems) {
+        [this](QList<DetailCheckitem> checkitems, const QDateTime &) {
             m_checkitems.setRecords(std::move(checkitems));
             setErrorMessage(std::nullopt);
         },

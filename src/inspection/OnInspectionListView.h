@@ -33,8 +33,6 @@ public:
                          QObject *parent = nullptr);
     ~OnInspectionListView() override;
 
-    // Where the sheets keep their drafts; none keeps nothing.
-    void setDeviceStore(DeviceStore *store) { m_store = store; }
     void setOutbox(Outbox *outbox) { m_outbox = outbox; }
     const std::optional<QString> &selectedKey() const { return m_selectedKey; }
     QString selectedKeyText() const { return m_selectedKey.value_or(QString()); }
@@ -62,7 +60,6 @@ private:
     PhotoListModel m_selectedImages;
     QPointer<CameraPicker> m_cameraPicker;
     ChildScreen<DetailedOnspectionListView> m_detail;
-    DeviceStore *m_store = nullptr;
     Outbox *m_outbox = nullptr;
 };
 

@@ -3,9 +3,11 @@
 #include "CheckitemListRequest.h"
 #include "InspectionRules.h"
 #include "core/AppConfig.h"
+#include "core/ShortTime.h"
 #include "net/Endpoints.h"
 #include "net/ServiceClient.h"
 #include "platform/QRCodeScannerView.h"
+#include "session/User.h"
 
 #include <QTimer>
 
@@ -53,12 +55,21 @@ void TaskListView::reload()
     };
     requestCheckitems<TodayInspectionData>(
         m_client, endpoints::json::todayByDept, parameters, this,
-        [this](QList<Checkitem> checkitems) {
+        [this](QList<Checkitem> checkitems, const QDateTime &loadedAt) {
             m_checkitems.setRecords(std::move(checkitems));
+            m_keptAt = loadedAt;
             // A later good answer brings the list back.
             setErrorMessage(std::nullopt);
+            emit changed();
         },
-        [this](const QString &message) { setErrorMessage(message); });
+        [this](const QString &message) { setErrorMessage(message); },
+        OfflineCopy(m_store, m_user.username().value_or(QString()),
+                    QStringLiteral("today/") + departmentText(m_user)));
+}
+
+QString TaskListView::keptAt() const
+{
+    return m_keptAt.isValid() ? shortTime(m_keptAt) : QString();
 }
 
 void TaskListView::pick(int row)

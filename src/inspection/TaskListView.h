@@ -4,6 +4,7 @@
 #include "core/ChildScreen.h"
 #include "platform/QRCodeScannerView.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 #include <QtQml/qqmlregistration.h>
@@ -13,6 +14,7 @@ namespace orvelle {
 
 class Beeper;
 class CameraProvider;
+class DeviceStore;
 class ServiceClient;
 class User;
 struct AppConfig;
@@ -29,6 +31,8 @@ class TaskListView : public QObject
     Q_PROPERTY(CheckitemListModel *checkitems READ checkitems CONSTANT)
     Q_PROPERTY(bool hasErrorMessage READ hasErrorMessage NOTIFY changed)
     Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY changed)
+    // When the list on screen was loaded, for one kept from an earlier load; "" for a fresh one.
+    Q_PROPERTY(QString keptAt READ keptAt NOTIFY changed)
     Q_PROPERTY(
         bool isScannerPresented READ isScannerPresented WRITE setIsScannerPresented NOTIFY changed)
     Q_PROPERTY(QRCodeScannerView *scanner READ scanner NOTIFY changed)
@@ -41,6 +45,9 @@ public:
     const std::optional<QString> &errorMessage() const { return m_errorMessage; }
     bool hasErrorMessage() const { return m_errorMessage.has_value(); }
     QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
+    QString keptAt() const;
+    // Where the list, and the sheets their drafts, are kept; none keeps nothing.
+    void setDeviceStore(DeviceStore *store) { m_store = store; }
     bool isScannerPresented() const { return m_scanner.isOpen(); }
     // Opening makes a fresh scanner (and opens the camera).
     void setIsScannerPresented(bool on);
@@ -69,6 +76,7 @@ protected:
     CameraProvider &m_cameras;
     QString m_notesServer;
     std::optional<QString> m_selectedKey;
+    DeviceStore *m_store = nullptr;
 
 private:
     void setErrorMessage(const std::optional<QString> &message);
@@ -77,6 +85,7 @@ private:
     QString m_title;
     CheckitemListModel m_checkitems;
     std::optional<QString> m_errorMessage;
+    QDateTime m_keptAt;
     ChildScreen<QRCodeScannerView> m_scanner;
 };
 

@@ -1,8 +1,7 @@
 #include "OutboxEntries.h"
 
+#include "core/ShortTime.h"
 #include "outbox/Outbox.h"
-
-#include <QDate>
 
 namespace orvelle {
 
@@ -49,14 +48,13 @@ QVariant OutboxEntries::data(const QModelIndex &index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     const OutboxEntry &entry = m_entries.at(index.row());
-    const QDateTime filed = entry.createdAt.toLocalTime();
     switch (role) {
     case IdRole:
         return entry.id;
     case TitleRole:
         return entry.title;
     case TimeRole:
-        return filed.toString(filed.date() == QDate::currentDate() ? u"HH:mm" : u"MM-dd HH:mm");
+        return shortTime(entry.createdAt);
     case StateRole:
         return stateText(entry);
     case CanResendRole:

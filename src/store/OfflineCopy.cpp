@@ -21,7 +21,7 @@ void OfflineCopy::keep(const QJsonObject &answer) const
         qCDebug(lcStore) << m_key << "not kept for offline use:" << m_store->errorString();
 }
 
-std::optional<QJsonObject> OfflineCopy::instead(qint64 failureCode) const
+std::optional<OfflineCopy::Kept> OfflineCopy::instead(qint64 failureCode) const
 {
     if (!m_store || failureCode != noAnswer)
         return std::nullopt;
@@ -29,7 +29,7 @@ std::optional<QJsonObject> OfflineCopy::instead(qint64 failureCode) const
     if (!kept || !kept->payload.isObject())
         return std::nullopt;
     qCDebug(lcStore) << m_key << "offline: the answer kept at" << kept->loadedAt;
-    return kept->payload.object();
+    return Kept{kept->payload.object(), kept->loadedAt};
 }
 
 } // namespace orvelle

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QJsonObject>
 #include <QString>
 #include <optional>
@@ -13,10 +14,16 @@ class DeviceStore;
 class OfflineCopy
 {
 public:
+    struct Kept
+    {
+        QJsonObject answer;
+        QDateTime loadedAt;
+    };
+
     OfflineCopy(DeviceStore *store, const QString &account, const QString &key);
 
     void keep(const QJsonObject &answer) const;
-    std::optional<QJsonObject> instead(qint64 failureCode) const;
+    std::optional<Kept> instead(qint64 failureCode) const;
 
 private:
     DeviceStore *m_store;

@@ -468,25 +468,25 @@ private slots:
 
     void submitAnOnSiteSheet()
     {
-        QQuickItem *sheet = openSheet("破碎机房");
+        QQuickItem *sheet = openSheet("扫描二维码");
         QVERIFY(sheet);
         // The sheet's model keeps its contract while the rows are marked.
         const QAbstractItemModelTester tester(
             sheetView()->checkitems(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QVERIFY(waitFor(sheet, "粉尘浓度符合要求"));
+        QVERIFY(waitFor(sheet, "挡车墙高度足够"));
         QVERIFY(fillSheet(sheet, 3, 1, "急停按钮失灵，需更换 E-7"));
         QVERIFY(tap(sheet, "上传"));
         QVERIFY(answered(sheetView(), "检查表提交成功"));
         QVERIFY(waitGone(window, "DetailedOnspectionListView"));
-        QVERIFY(waitFor(window, "破碎机房"));
+        QVERIFY(waitFor(window, "矿山运输道路"));
         QVERIFY(backHome("OnInspectionListView"));
     }
 
     void reviewTheSubmittedSheet()
     {
         QVERIFY(tap(window, "今日检查"));
-        QVERIFY(tap(waitFor(window, "InspectionListView"), "破碎机房"));
-        QVERIFY(tap(waitFor(window, "InspectionItemDetailView"), "破碎机房日常检查表"));
+        QVERIFY(tap(waitFor(window, "InspectionListView"), "矿山运输道路"));
+        QVERIFY(tap(waitFor(window, "InspectionItemDetailView"), "矿山运输道路日常检查表"));
         QQuickItem *review = waitFor(window, "DetailedInspectionListView");
         QVERIFY(review);
         QVERIFY(waitFor(review, "急停按钮失灵，需更换 E-7"));
@@ -538,17 +538,23 @@ private slots:
             QVERIFY2(isServedBy(QUrl(address), *server), qPrintable(address));
     }
 
-    // A sheet filed with the service down waits on the home menu, and reaches
-    // the service once it is back: one sheet, every photo stored by it.
+    // Underground: the list and the sheet as last loaded are filled in, the
+    // sheet waits on the home menu, and reaches the service once it is back:
+    // one sheet, every photo stored by it.
     void uploadWhileTheServiceIsDown()
     {
         QVERIFY(signOut("13800000001"));
         QVERIFY(signIn());
-        QQuickItem *sheet = openSheet("扫描二维码");
-        QVERIFY(sheet);
-        QVERIFY(waitFor(sheet, "挡车墙高度足够"));
-        QVERIFY(fillSheet(sheet, 3, 2, "挡车墙仅高 0.8 米"));
+        const QString sheetsOfTheRoad =
+            "SELECT openimageurl, image FROM sheets WHERE key = 'KS-05'";
+        const qsizetype filed = stored(qPrintable(sheetsOfTheRoad)).size();
         server->kill();
+        QVERIFY(tap(window, "现场检查"));
+        QQuickItem *list = waitFor(window, "OnInspectionListView");
+        QVERIFY(waitFor(list, "keptList") && tap(list, "矿山运输道路") && takePhoto());
+        QQuickItem *sheet = waitFor(window, "DetailedOnspectionListView");
+        QVERIFY(sheet && waitFor(sheet, "挡车墙高度足够"));
+        QVERIFY(fillSheet(sheet, 3, 2, "挡车墙仅高 0.8 米"));
         QVERIFY(tap(sheet, "上传"));
         QVERIFY(answered(sheetView(), "上传失败，请重试。"));
         QVERIFY(waitGone(window, "DetailedOnspectionListView"));
@@ -567,13 +573,13 @@ private slots:
         const qsizetype from = server->log().size();
         QVERIFY(tap(window, "outboxRetry"));
         QVERIFY(waitGone(window, "outboxRow"));
-        const auto sheets = stored("SELECT openimageurl, image FROM sheets WHERE key = 'KS-05'");
-        QCOMPARE(sheets.size(), 1);
+        const auto sheets = stored(qPrintable(sheetsOfTheRoad));
+        QCOMPARE(sheets.size(), filed + 1);
         QVERIFY(!server->log().mid(from).filter("fault drop-after-store").isEmpty());
         // Each photo once: the same picture taken twice is one upload.
         QCOMPARE(server->log().mid(from).filter(QString(endpoints::photoUpload)).size(),
-                 QSet<QString>(sheets.first().begin(), sheets.first().end()).size());
-        for (const QString &address : sheets.first())
+                 QSet<QString>(sheets.last().begin(), sheets.last().end()).size());
+        for (const QString &address : sheets.last())
             QVERIFY2(isServedBy(QUrl(address), *server), qPrintable(address));
     }
 

@@ -27,6 +27,16 @@ Item {
             iconName: "qr"
             onClicked: list.view.isScannerPresented = true
         }
+        Label {
+            objectName: "keptList"
+            Layout.fillWidth: true
+            Layout.margins: Theme.spacing
+            visible: list.view.keptAt !== "" && !list.view.hasErrorMessage
+            text: "无法连接服务，显示 " + list.view.keptAt + " 加载的检查点"
+            color: Theme.faintText
+            wrapMode: Text.Wrap
+            Accessible.name: text
+        }
         ErrorRetry {
             visible: list.view.hasErrorMessage
             message: list.view.errorMessage
