@@ -149,7 +149,7 @@ bool Outbox::checksDelivery(const OutboxEntry &entry)
     return sheetDelivery::checkable(entry);
 }
 
-void Outbox::sendNext()
+void Outbox::sendNext(bool firstOnly)
 {
     // A submission goes next, after the entry on its way; not later, when
     // the queue is held.
@@ -167,7 +167,7 @@ void Outbox::sendNext()
     auto next = std::find_if(all.begin(), all.end(), [this, due](const OutboxEntry &entry) {
         return entry.id == m_first && due(entry);
     });
-    if (next == all.end())
+    if (next == all.end() && !firstOnly)
         next = std::find_if(all.begin(), all.end(), due);
     m_first = 0;
     if (next == all.end())
@@ -294,9 +294,11 @@ void Outbox::endAttempt(bool networkDown)
 {
     m_current = 0;
     emit changed();
-    if (networkDown)
-        return scheduleRetry();
-    sendNext();
+    if (!networkDown)
+        return sendNext();
+    scheduleRetry();
+    // A form filed meanwhile gets its answer now, not after the backoff.
+    sendNext(true);
 }
 
 void Outbox::scheduleRetry()

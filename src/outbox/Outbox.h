@@ -88,7 +88,8 @@ signals:
 
 private:
     QString account() const;
-    void sendNext();
+    // With `firstOnly`, only a just-filed entry goes, if there is one.
+    void sendNext(bool firstOnly = false);
     void uploadGroup(OutboxEntry entry, int fieldIndex);
     void sendRecord(const OutboxEntry &entry);
     void checkDelivery(const OutboxEntry &entry);
