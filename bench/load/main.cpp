@@ -5,6 +5,7 @@
 // sheets the service holds in its database.
 #include "account/LoginView.h"
 #include "account/VersionChecker.h"
+#include "common/DevServiceChild.h"
 #include "core/AppConfig.h"
 #include "core/Scheduler.h"
 #include "core/UrlOpener.h"
@@ -27,28 +28,22 @@
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QProcess>
-#include <QRandomGenerator>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <csignal>
 #include <cstdio>
-#include <functional>
 #include <malloc.h>
 #include <sqlite3.h>
-#include <sys/prctl.h>
 #include <unistd.h>
 
 using namespace orvelle;
+using namespace orvelle::bench;
 
 namespace {
 constexpr int sheetCount = 200;
 constexpr int warmSheets = 20;
 // Every third sheet has one unqualified item, described and photographed.
 constexpr int unqualifiedEvery = 3;
-// Longer than the client's own request timeout.
-constexpr int patience = 90000;
 const QString storedText = QStringLiteral("检查表提交成功");
 
 struct Memory
@@ -70,63 +65,6 @@ Memory memoryNow()
             memory.residentKiB = double(fields[1].toLongLong() * sysconf(_SC_PAGESIZE)) / 1024.0;
     }
     return memory;
-}
-
-// A loopback address whose service and photo ports nobody holds.
-QString freeLoopbackAddress()
-{
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        const quint32 pick = QRandomGenerator::global()->bounded(254u * 254u);
-        const QHostAddress address(
-            QStringLiteral("127.77.%1.%2").arg(1 + pick / 254).arg(1 + pick % 254));
-        QTcpServer service, photos;
-        if (service.listen(address, endpoints::port) && photos.listen(address, 50080))
-            return address.toString();
-    }
-    return {};
-}
-
-// The dev service as a child with its own data folder, gone when the bench
-// goes; its log is read and dropped.
-bool startDevService(QProcess &child, const QString &dataDir, const QString &address)
-{
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    child.start(QStringLiteral(ORVELLE_DEVSERVER),
-                {QStringLiteral("--data"), dataDir, QStringLiteral("--listen"), address,
-                 QStringLiteral("--http-port"), QStringLiteral("50080")});
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 60000 && child.waitForReadyRead(1000)) {
-        while (child.canReadLine()) {
-            if (child.readLine().startsWith("orvelle-devserver: ready ")) {
-                QObject::connect(&child, &QProcess::readyRead, &child,
-                                 [&child] { child.readAll(); });
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
-// Runs the event loop until `done` holds, looking again at each `signal`.
-template <typename Sender, typename Signal>
-bool waitUntil(const Sender *sender, Signal signal, const std::function<bool()> &done)
-{
-    if (done())
-        return true;
-    QEventLoop loop;
-    QObject::connect(sender, signal, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    // A timer of its own: QTimer::singleShot would outlive the loop until it fires.
-    QTimer giveUp;
-    giveUp.setSingleShot(true);
-    QObject::connect(&giveUp, &QTimer::timeout, &loop, &QEventLoop::quit);
-    giveUp.start(patience);
-    loop.exec();
-    return done();
 }
 
 // A camera picture of its own for every photo.

@@ -1,0 +1,362 @@
+// Files 50 check sheets with three photos each on the client's own sheet
+// screen while the dev service is down, so they wait in the outbox; then
+// brings the service back and lets the outbox deliver them, watching the GUI
+// thread. Counts what the service stored: each sheet once, each photo once.
+// Also times a draft's save after a change, the photos being on disk already.
+#include "account/LoginView.h"
+#include "account/VersionChecker.h"
+#include "common/DevServiceChild.h"
+#include "core/AppConfig.h"
+#include "core/Scheduler.h"
+#include "core/UrlOpener.h"
+#include "inspection/DetailedOnspectionListView.h"
+#include "inspection/OnInspectionListView.h"
+#include "net/PhotoUploader.h"
+#include "net/ServiceClient.h"
+#include "outbox/Outbox.h"
+#include "platform/Beeper.h"
+#include "platform/Camera.h"
+#include "session/User.h"
+#include "store/DeviceStore.h"
+#include "store/FormDraft.h"
+
+#include <QColor>
+#include <QCoreApplication>
+#include <QDirIterator>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLoggingCategory>
+#include <QPointer>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <sqlite3.h>
+
+using namespace orvelle;
+using namespace orvelle::bench;
+
+namespace {
+constexpr int sheetCount = 50;
+constexpr int photosPerSheet = 3;
+constexpr int draftSaves = 50;
+
+QImage picture(int number)
+{
+    QImage image(640, 480, QImage::Format_RGB32);
+    image.fill(QColor::fromHsv(number * 37 % 360, 160, 40 + number % 200));
+    return image;
+}
+
+struct Road
+{
+    ServiceClient &client;
+    PhotoUploader &uploader;
+    CameraProvider &cameras;
+    const AppConfig &config;
+    User &user;
+    DeviceStore &store;
+    Outbox *outbox;
+};
+
+// A sheet screen as the task list opens it; empty when its sheet loaded.
+QString openSheet(const Road &road, const QString &key, const QList<QImage> &onsite,
+                  QPointer<DetailedOnspectionListView> &sheet)
+{
+    sheet = new DetailedOnspectionListView(road.client, road.uploader, road.cameras,
+                                           road.config.notesServer, road.user, onsite, key,
+                                           &road.store);
+    sheet->setOutbox(road.outbox);
+    sheet->appeared();
+    waitUntil(sheet.data(), &DetailedOnspectionListView::changed,
+              [&] { return sheet->canUpload() || sheet->hasErrorMessage(); });
+    return sheet->canUpload() ? QString()
+                              : QStringLiteral("not loaded: ") + sheet->errorMessageText();
+}
+
+void close(QPointer<DetailedOnspectionListView> &sheet)
+{
+    delete sheet.data();
+}
+
+// One sheet filled in with the service out of reach: the on-site photo, one
+// item unqualified with two photos, then "上传". Empty once it waits in the outbox.
+QString fileOffline(const Road &road, const QString &key, int number)
+{
+    QPointer<DetailedOnspectionListView> sheet;
+    QString problem = openSheet(road, key, {picture(3 * number)}, sheet);
+    if (problem.isEmpty()) {
+        InspectionItemListModel *items = sheet->checkitems();
+        for (int row = 0; row < items->count(); ++row) {
+            if (row != number % items->count()) {
+                items->at(row)->qualify();
+                continue;
+            }
+            items->at(row)->disqualify();
+            items->at(row)->setInputText(QStringLiteral("第%1张检查表的问题").arg(number));
+            sheet->photos()->selectedImages()->append(picture(3 * number + 1));
+            sheet->photos()->selectedImages()->append(picture(3 * number + 2));
+        }
+        sheet->upload();
+        if (!waitUntil(sheet->alert(), &AlertState::changed,
+                       [&] { return sheet->alert()->shown(); }))
+            problem = QStringLiteral("no answer");
+        else if (sheet->alert()->message() != QStringLiteral("上传失败，请重试。"))
+            problem = sheet->alert()->message();
+        sheet->alert()->acknowledge();
+    }
+    close(sheet);
+    return problem;
+}
+
+// The GUI thread's longest gap between two beats of a 1 ms timer.
+class StallWatch
+{
+public:
+    StallWatch()
+    {
+        m_beat.setTimerType(Qt::PreciseTimer);
+        m_beat.setInterval(1);
+        QObject::connect(&m_beat, &QTimer::timeout, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            m_longest = std::max(m_longest, now - m_last);
+            m_last = now;
+        });
+        m_clock.start();
+        m_beat.start();
+    }
+    double longestMs() const { return double(m_longest) / 1e6; }
+
+private:
+    QTimer m_beat;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0, m_longest = 0;
+};
+
+// The GUI thread's share of FormDraft::save after each change, in ms, sorted.
+QList<double> draftSaveTimes(DeviceStore &store, const QString &account)
+{
+    const QList<QImage> photos{picture(1000), picture(1001), picture(1002)};
+    int changes = 0;
+    FormDraft draft(&store, account, QStringLiteral("bench/draft"), [&] {
+        FormDraft::Snapshot snapshot;
+        snapshot.fields.insert(QStringLiteral("change"), changes);
+        snapshot.photos.insert(QStringLiteral("photos"), photos);
+        return std::optional(snapshot);
+    });
+    // The photos are encoded and written once, off the GUI thread.
+    bool answered = false;
+    QEventLoop written;
+    draft.saveWhole([&](bool) { answered = true, written.quit(); });
+    if (!answered)
+        written.exec();
+    QList<double> times;
+    for (int i = 0; i < draftSaves; ++i) {
+        ++changes;
+        QElapsedTimer clock;
+        clock.start();
+        draft.save();
+        times << double(clock.nsecsElapsed()) / 1e6;
+    }
+    draft.finish();
+    std::sort(times.begin(), times.end());
+    return times;
+}
+
+struct Stored
+{
+    qint64 sheets = -1;
+    qint64 addresses = 0;
+    qint64 distinctAddresses = 0;
+};
+
+Stored storedSheets(const QString &databaseFile)
+{
+    Stored stored;
+    QSet<QString> distinct;
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *query = nullptr;
+    if (sqlite3_open_v2(databaseFile.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr)
+            != SQLITE_OK
+        || sqlite3_prepare_v2(db, "SELECT openimageurl || '----' || image FROM sheets", -1, &query,
+                              nullptr)
+               != SQLITE_OK) {
+        std::fprintf(stderr, "bench outbox: sqlite: %s\n", sqlite3_errmsg(db));
+        sqlite3_close(db);
+        return stored;
+    }
+    stored.sheets = 0;
+    while (sqlite3_step(query) == SQLITE_ROW) {
+        ++stored.sheets;
+        const QString text =
+            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(query, 0)));
+        for (const QString &address : text.split(QStringLiteral("----"), Qt::SkipEmptyParts)) {
+            ++stored.addresses;
+            distinct.insert(address);
+        }
+    }
+    stored.distinctAddresses = distinct.size();
+    sqlite3_finalize(query);
+    sqlite3_close(db);
+    return stored;
+}
+
+qint64 filesUnder(const QString &dir)
+{
+    qint64 count = 0;
+    for (QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories); it.hasNext(); it.next())
+        ++count;
+    return count;
+}
+
+int fail(const char *what)
+{
+    std::fprintf(stderr, "bench outbox: %s\n", what);
+    return 2;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir dir;
+    // The account record and the device store go to this run's folder.
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toUtf8());
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("orvelle-bench-outbox"));
+    QLoggingCategory::setFilterRules(QStringLiteral("orvelle.*.debug=false"));
+
+    const QString address = freeLoopbackAddress();
+    if (address.isEmpty())
+        return fail("no free loopback address");
+    QProcess devService;
+    const QString dataDir = dir.filePath(QStringLiteral("devserver"));
+    if (!startDevService(devService, dataDir, address))
+        return fail("the dev service did not get ready");
+
+    AppConfig config = AppConfig::defaults();
+    config.serviceHost = address;
+    config.fileStoreHost = address;
+    config.caFile = dataDir + QStringLiteral("/tls/ca.pem");
+    User appState;
+    User user;
+    ServiceClient client(config, user);
+    PhotoUploader uploader(config);
+    uploader.setStagingDirectory(dir.path());
+    const std::unique_ptr<CameraProvider> noCamera = CameraProvider::none();
+    const std::unique_ptr<Beeper> silent = Beeper::silent();
+    DeviceStore store;
+    if (!store.open(dir.filePath(QStringLiteral("device"))))
+        return fail("the device store did not open");
+
+    VersionChecker versions(VersionChecker::serviceQuery(client), QStringLiteral("0"),
+                            Scheduler::system(), UrlOpener::system());
+    LoginView login(appState, user, client, versions, QUrl());
+    login.setPhoneNumber(QStringLiteral("13800000001"));
+    login.setPassword(QStringLiteral("orvelle1"));
+    login.signIn();
+    if (!waitUntil(&appState, &User::isloginChanged, [&] { return appState.islogin() == u"true"; })
+        || !user.token())
+        return fail("sign-in failed");
+
+    // Online once: the check points and each one's blank sheet are kept.
+    OnInspectionListView checkPoints(client, uploader, config, user, *noCamera, *silent);
+    checkPoints.setDeviceStore(&store);
+    checkPoints.appeared();
+    waitUntil(checkPoints.checkitems(), &CheckitemListModel::modelReset,
+              [&] { return checkPoints.checkitems()->rowCount() > 0; });
+    QStringList keys;
+    for (const Checkitem &point : checkPoints.checkitems()->records())
+        if (point.key)
+            keys << *point.key;
+    if (keys.isEmpty())
+        return fail("no check point for the department");
+    Outbox outbox(store, client, uploader, user, Scheduler::system());
+    const Road road{client, uploader, *noCamera, config, user, store, &outbox};
+    for (const QString &key : keys) {
+        QPointer<DetailedOnspectionListView> sheet;
+        const QString problem = openSheet(road, key, {}, sheet);
+        close(sheet);
+        if (!problem.isEmpty())
+            return fail(qPrintable(problem));
+    }
+
+    // Underground.
+    devService.kill();
+    devService.waitForFinished(10000);
+    int notQueued = 0;
+    for (int number = 1; number <= sheetCount; ++number) {
+        const QString problem = fileOffline(road, keys.at(number % keys.size()), number);
+        if (!problem.isEmpty()) {
+            ++notQueued;
+            std::fprintf(stderr, "bench outbox: sheet %d: %s\n", number, qPrintable(problem));
+        }
+    }
+    const int queued = outbox.waitingCount();
+    const QList<double> saves = draftSaveTimes(store, user.username().value_or(QString()));
+
+    // Back in reach: "重试", and the outbox delivers them one after the other.
+    if (!startDevService(devService, dataDir, address))
+        return fail("the dev service did not start again");
+    QElapsedTimer clock;
+    clock.start();
+    StallWatch stalls;
+    outbox.retry();
+    const bool drained = waitUntil(&outbox, &Outbox::changed, [&] {
+        return outbox.waitingCount() == 0 && !outbox.isSending();
+    });
+    const double seconds = double(clock.elapsed()) / 1000.0;
+    const double stallMs = stalls.longestMs();
+
+    devService.terminate();
+    if (!devService.waitForFinished(10000))
+        devService.kill();
+    const Stored stored = storedSheets(dataDir + QStringLiteral("/orvelle-devserver.sqlite"));
+    const qint64 photoFiles = filesUnder(dataDir + QStringLiteral("/photos"));
+    const qint64 expectedPhotos = qint64(sheetCount) * photosPerSheet;
+    const double medianSaveMs = saves.value(saves.size() / 2);
+    const double longestSaveMs = saves.isEmpty() ? 0 : saves.last();
+
+    std::printf("outbox: %d check sheets of %d photos filed with the dev service down, then\n"
+                "        delivered by the outbox once it is back at %s\n",
+                sheetCount, photosPerSheet, qPrintable(address));
+    std::printf("  queued               %d (not queued %d)\n", queued, notQueued);
+    std::printf("  delivery             %.1f s (%.0f ms a sheet), all delivered: %s\n", seconds,
+                seconds * 1000.0 / sheetCount, drained ? "yes" : "no");
+    std::printf("  stored by the service %lld sheets, %lld photo addresses (%lld distinct), "
+                "%lld photo files\n",
+                (long long)stored.sheets, (long long)stored.addresses,
+                (long long)stored.distinctAddresses, (long long)photoFiles);
+    std::printf("  GUI thread stall     %.1f ms while delivering (target <= 16)\n", stallMs);
+    std::printf("  draft save           %.2f ms median, %.2f ms longest on the GUI thread "
+                "(target <= 5)\n",
+                medianSaveMs, longestSaveMs);
+
+    const bool exactlyOnce = stored.sheets == sheetCount && stored.addresses == expectedPhotos
+                             && stored.distinctAddresses == expectedPhotos
+                             && photoFiles == expectedPhotos;
+    const bool met = notQueued == 0 && queued == sheetCount && drained && exactlyOnce
+                     && stallMs <= 16.0 && longestSaveMs <= 5.0;
+    const QJsonObject line{
+        {"bench", "outbox"},
+        {"figures", QJsonObject{{"sheets", sheetCount},
+                                {"queued", queued},
+                                {"delivery_seconds", seconds},
+                                {"stored_sheets", stored.sheets},
+                                {"stored_photo_addresses", stored.addresses},
+                                {"distinct_photo_addresses", stored.distinctAddresses},
+                                {"photo_files", photoFiles},
+                                {"gui_stall_ms", stallMs},
+                                {"draft_save_median_ms", medianSaveMs},
+                                {"draft_save_longest_ms", longestSaveMs},
+                                {"exactly_once", exactlyOnce}}},
+        {"targets", QJsonObject{{"stored_sheets", sheetCount},
+                                {"photo_files", expectedPhotos},
+                                {"gui_stall_ms", 16},
+                                {"draft_save_longest_ms", 5}}},
+        {"met", met},
+    };
+    std::printf("%s\n", QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
+    return met ? 0 : 1;
+}
