@@ -3,18 +3,11 @@
 // service run as a child process, and watches the client's memory: heap and
 // resident size after the first 20 sheets and after all 200. Then counts the
 // sheets the service holds in its database.
-#include "account/LoginView.h"
-#include "account/VersionChecker.h"
-#include "common/DevServiceChild.h"
-#include "core/AppConfig.h"
+#include "common/SignedInClient.h"
 #include "core/Scheduler.h"
-#include "core/UrlOpener.h"
 #include "inspection/DetailedOnspectionListView.h"
-#include "inspection/OnInspectionListView.h"
-#include "net/Endpoints.h"
 #include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
-#include "platform/Beeper.h"
 #include "platform/Camera.h"
 #include "session/User.h"
 
@@ -166,58 +159,20 @@ int fail(const char *what)
 
 int main(int argc, char **argv)
 {
-    QTemporaryDir dir;
-    // The account record goes to a folder of this run, never the user's own.
-    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toUtf8());
+    SignedInClient bench;
+    bench.isolate();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("orvelle-bench-load"));
     // One debug line per request would be most of what the bench prints.
     QLoggingCategory::setFilterRules(QStringLiteral("orvelle.*.debug=false"));
-
-    const QString address = freeLoopbackAddress();
-    if (address.isEmpty())
-        return fail("no free loopback address");
-    QProcess devService;
-    const QString dataDir = dir.filePath(QStringLiteral("devserver"));
-    if (!startDevService(devService, dataDir, address))
-        return fail("the dev service did not get ready");
-
-    AppConfig config = AppConfig::defaults();
-    config.serviceHost = address;
-    config.fileStoreHost = address;
-    config.caFile = dataDir + QStringLiteral("/tls/ca.pem");
-    User appState;
-    User user;
-    ServiceClient client(config, user);
-    PhotoUploader uploader(config);
-    uploader.setStagingDirectory(dir.path());
-    const std::unique_ptr<CameraProvider> noCamera = CameraProvider::none();
-    const std::unique_ptr<Beeper> silent = Beeper::silent();
-
-    // Signed in on the sign-in screen.
-    VersionChecker versions(VersionChecker::serviceQuery(client), QStringLiteral("0"),
-                            Scheduler::system(), UrlOpener::system());
-    LoginView login(appState, user, client, versions, QUrl());
-    login.setPhoneNumber(QStringLiteral("13800000001"));
-    login.setPassword(QStringLiteral("orvelle1"));
-    login.signIn();
-    if (!waitUntil(&appState, &User::isloginChanged, [&] { return appState.islogin() == u"true"; })
-        || !user.token())
-        return fail("sign-in failed");
-
+    if (const QString problem = bench.start(); !problem.isEmpty())
+        return fail(qPrintable(problem));
     // The check points the on-site list offers today; the sheets go round them.
-    OnInspectionListView checkPoints(client, uploader, config, user, *noCamera, *silent);
-    checkPoints.appeared();
-    waitUntil(checkPoints.checkitems(), &CheckitemListModel::modelReset,
-              [&] { return checkPoints.checkitems()->rowCount() > 0; });
-    QStringList keys;
-    for (const Checkitem &point : checkPoints.checkitems()->records())
-        if (point.key)
-            keys << *point.key;
+    const QStringList keys = bench.checkPointKeys();
     if (keys.isEmpty())
         return fail("no check point for the department");
 
-    const Road road{client, uploader, *noCamera, config, user};
+    const Road road{*bench.client, *bench.uploader, *bench.noCamera, bench.config, bench.user};
     int refused = 0;
     int unqualified = 0;
     Memory warm;
@@ -238,10 +193,8 @@ int main(int argc, char **argv)
     const Memory done = memoryNow();
     const double seconds = double(clock.elapsed()) / 1000.0;
 
-    devService.terminate();
-    if (!devService.waitForFinished(10000))
-        devService.kill();
-    const Stored stored = storedSheets(dataDir + QStringLiteral("/orvelle-devserver.sqlite"));
+    bench.stopDevService();
+    const Stored stored = storedSheets(bench.databaseFile());
 
     const double heapGrowthKiB = done.heapKiB - warm.heapKiB;
     const double residentGrowthPct =
@@ -251,7 +204,7 @@ int main(int argc, char **argv)
         refused == 0 && stored.sheets == sheetCount && stored.unqualified == unqualified;
     std::printf("load: %d check sheets filled in and submitted on the sheet screen, one after\n"
                 "      the other, to the dev service at %s\n",
-                sheetCount, qPrintable(address));
+                sheetCount, qPrintable(bench.address));
     std::printf("  time                 %.1f s (%.1f ms a sheet)\n", seconds,
                 seconds * 1000.0 / sheetCount);
     std::printf("  heap in use          %.0f KiB after %d, %.0f KiB after %d (%+.0f KiB)\n",

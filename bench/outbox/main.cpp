@@ -3,18 +3,12 @@
 // brings the service back and lets the outbox deliver them, watching the GUI
 // thread. Counts what the service stored: each sheet once, each photo once.
 // Also times a draft's save after a change, the photos being on disk already.
-#include "account/LoginView.h"
-#include "account/VersionChecker.h"
-#include "common/DevServiceChild.h"
-#include "core/AppConfig.h"
+#include "common/SignedInClient.h"
 #include "core/Scheduler.h"
-#include "core/UrlOpener.h"
 #include "inspection/DetailedOnspectionListView.h"
-#include "inspection/OnInspectionListView.h"
 #include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
 #include "outbox/Outbox.h"
-#include "platform/Beeper.h"
 #include "platform/Camera.h"
 #include "session/User.h"
 #include "store/DeviceStore.h"
@@ -220,60 +214,24 @@ int fail(const char *what)
 
 int main(int argc, char **argv)
 {
-    QTemporaryDir dir;
-    // The account record and the device store go to this run's folder.
-    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toUtf8());
+    SignedInClient bench;
+    bench.isolate();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("orvelle-bench-outbox"));
     QLoggingCategory::setFilterRules(QStringLiteral("orvelle.*.debug=false"));
-
-    const QString address = freeLoopbackAddress();
-    if (address.isEmpty())
-        return fail("no free loopback address");
-    QProcess devService;
-    const QString dataDir = dir.filePath(QStringLiteral("devserver"));
-    if (!startDevService(devService, dataDir, address))
-        return fail("the dev service did not get ready");
-
-    AppConfig config = AppConfig::defaults();
-    config.serviceHost = address;
-    config.fileStoreHost = address;
-    config.caFile = dataDir + QStringLiteral("/tls/ca.pem");
-    User appState;
-    User user;
-    ServiceClient client(config, user);
-    PhotoUploader uploader(config);
-    uploader.setStagingDirectory(dir.path());
-    const std::unique_ptr<CameraProvider> noCamera = CameraProvider::none();
-    const std::unique_ptr<Beeper> silent = Beeper::silent();
+    if (const QString problem = bench.start(); !problem.isEmpty())
+        return fail(qPrintable(problem));
     DeviceStore store;
-    if (!store.open(dir.filePath(QStringLiteral("device"))))
+    if (!store.open(bench.folder.filePath(QStringLiteral("device"))))
         return fail("the device store did not open");
 
-    VersionChecker versions(VersionChecker::serviceQuery(client), QStringLiteral("0"),
-                            Scheduler::system(), UrlOpener::system());
-    LoginView login(appState, user, client, versions, QUrl());
-    login.setPhoneNumber(QStringLiteral("13800000001"));
-    login.setPassword(QStringLiteral("orvelle1"));
-    login.signIn();
-    if (!waitUntil(&appState, &User::isloginChanged, [&] { return appState.islogin() == u"true"; })
-        || !user.token())
-        return fail("sign-in failed");
-
     // Online once: the check points and each one's blank sheet are kept.
-    OnInspectionListView checkPoints(client, uploader, config, user, *noCamera, *silent);
-    checkPoints.setDeviceStore(&store);
-    checkPoints.appeared();
-    waitUntil(checkPoints.checkitems(), &CheckitemListModel::modelReset,
-              [&] { return checkPoints.checkitems()->rowCount() > 0; });
-    QStringList keys;
-    for (const Checkitem &point : checkPoints.checkitems()->records())
-        if (point.key)
-            keys << *point.key;
+    const QStringList keys = bench.checkPointKeys(&store);
     if (keys.isEmpty())
         return fail("no check point for the department");
-    Outbox outbox(store, client, uploader, user, Scheduler::system());
-    const Road road{client, uploader, *noCamera, config, user, store, &outbox};
+    Outbox outbox(store, *bench.client, *bench.uploader, bench.user, Scheduler::system());
+    const Road road{*bench.client, *bench.uploader, *bench.noCamera, bench.config,
+                    bench.user,    store,           &outbox};
     for (const QString &key : keys) {
         QPointer<DetailedOnspectionListView> sheet;
         const QString problem = openSheet(road, key, {}, sheet);
@@ -283,8 +241,8 @@ int main(int argc, char **argv)
     }
 
     // Underground.
-    devService.kill();
-    devService.waitForFinished(10000);
+    bench.devService.kill();
+    bench.devService.waitForFinished(10000);
     int notQueued = 0;
     for (int number = 1; number <= sheetCount; ++number) {
         const QString problem = fileOffline(road, keys.at(number % keys.size()), number);
@@ -294,10 +252,10 @@ int main(int argc, char **argv)
         }
     }
     const int queued = outbox.waitingCount();
-    const QList<double> saves = draftSaveTimes(store, user.username().value_or(QString()));
+    const QList<double> saves = draftSaveTimes(store, bench.user.username().value_or(QString()));
 
     // Back in reach: "重试", and the outbox delivers them one after the other.
-    if (!startDevService(devService, dataDir, address))
+    if (!startDevService(bench.devService, bench.dataDir, bench.address))
         return fail("the dev service did not start again");
     QElapsedTimer clock;
     clock.start();
@@ -309,18 +267,16 @@ int main(int argc, char **argv)
     const double seconds = double(clock.elapsed()) / 1000.0;
     const double stallMs = stalls.longestMs();
 
-    devService.terminate();
-    if (!devService.waitForFinished(10000))
-        devService.kill();
-    const Stored stored = storedSheets(dataDir + QStringLiteral("/orvelle-devserver.sqlite"));
-    const qint64 photoFiles = filesUnder(dataDir + QStringLiteral("/photos"));
+    bench.stopDevService();
+    const Stored stored = storedSheets(bench.databaseFile());
+    const qint64 photoFiles = filesUnder(bench.dataDir + QStringLiteral("/photos"));
     const qint64 expectedPhotos = qint64(sheetCount) * photosPerSheet;
     const double medianSaveMs = saves.value(saves.size() / 2);
     const double longestSaveMs = saves.isEmpty() ? 0 : saves.last();
 
     std::printf("outbox: %d check sheets of %d photos filed with the dev service down, then\n"
                 "        delivered by the outbox once it is back at %s\n",
-                sheetCount, photosPerSheet, qPrintable(address));
+                sheetCount, photosPerSheet, qPrintable(bench.address));
     std::printf("  queued               %d (not queued %d)\n", queued, notQueued);
     std::printf("  delivery             %.1f s (%.0f ms a sheet), all delivered: %s\n", seconds,
                 seconds * 1000.0 / sheetCount, drained ? "yes" : "no");

@@ -1,0 +1,97 @@
+#pragma once
+
+// The client's parts as the benchmarks drive them, against a dev service of
+// their own, signed in on the sign-in screen.
+
+#include "account/LoginView.h"
+#include "account/VersionChecker.h"
+#include "common/DevServiceChild.h"
+#include "core/AppConfig.h"
+#include "core/Scheduler.h"
+#include "core/UrlOpener.h"
+#include "inspection/OnInspectionListView.h"
+#include "net/PhotoUploader.h"
+#include "net/ServiceClient.h"
+#include "platform/Beeper.h"
+#include "platform/Camera.h"
+#include "session/User.h"
+
+#include <QTemporaryDir>
+#include <memory>
+
+namespace orvelle::bench {
+
+struct SignedInClient
+{
+    QTemporaryDir folder;
+    QString address;
+    QString dataDir = folder.filePath(QStringLiteral("devserver"));
+    QProcess devService;
+    AppConfig config = AppConfig::defaults();
+    User appState;
+    User user;
+    std::unique_ptr<ServiceClient> client;
+    std::unique_ptr<PhotoUploader> uploader;
+    std::unique_ptr<CameraProvider> noCamera = CameraProvider::none();
+    std::unique_ptr<Beeper> silent = Beeper::silent();
+
+    // Call before the application object: the account record goes to this run's folder.
+    void isolate()
+    {
+        qputenv("XDG_CONFIG_HOME", folder.filePath(QStringLiteral("config")).toUtf8());
+    }
+
+    // Starts the dev service and signs in; what went wrong, or "".
+    QString start()
+    {
+        address = freeLoopbackAddress();
+        if (address.isEmpty())
+            return QStringLiteral("no free loopback address");
+        if (!startDevService(devService, dataDir, address))
+            return QStringLiteral("the dev service did not get ready");
+        config.serviceHost = address;
+        config.fileStoreHost = address;
+        config.caFile = dataDir + QStringLiteral("/tls/ca.pem");
+        client = std::make_unique<ServiceClient>(config, user);
+        uploader = std::make_unique<PhotoUploader>(config);
+        uploader->setStagingDirectory(folder.path());
+
+        VersionChecker versions(VersionChecker::serviceQuery(*client), QStringLiteral("0"),
+                                Scheduler::system(), UrlOpener::system());
+        LoginView login(appState, user, *client, versions, QUrl());
+        login.setPhoneNumber(QStringLiteral("13800000001"));
+        login.setPassword(QStringLiteral("orvelle1"));
+        login.signIn();
+        if (!waitUntil(&appState, &User::isloginChanged,
+                       [&] { return appState.islogin() == u"true"; })
+            || !user.token())
+            return QStringLiteral("sign-in failed");
+        return {};
+    }
+
+    // The keys of the check points the on-site list offers today; with a
+    // store, the list is kept there as the app keeps it.
+    QStringList checkPointKeys(DeviceStore *store = nullptr)
+    {
+        OnInspectionListView checkPoints(*client, *uploader, config, user, *noCamera, *silent);
+        checkPoints.setDeviceStore(store);
+        checkPoints.appeared();
+        waitUntil(checkPoints.checkitems(), &CheckitemListModel::modelReset,
+                  [&] { return checkPoints.checkitems()->rowCount() > 0; });
+        QStringList keys;
+        for (const Checkitem &point : checkPoints.checkitems()->records())
+            if (point.key)
+                keys << *point.key;
+        return keys;
+    }
+
+    void stopDevService()
+    {
+        devService.terminate();
+        if (!devService.waitForFinished(10000))
+            devService.kill();
+    }
+    QString databaseFile() const { return dataDir + QStringLiteral("/orvelle-devserver.sqlite"); }
+};
+
+} // namespace orvelle::bench
