@@ -21,6 +21,7 @@
 #include <QPainter>
 #include <QProcessEnvironment>
 #include <QQmlApplicationEngine>
+#include <QStyleHints>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
@@ -97,6 +98,8 @@ int main(int argc, char **argv)
 
     prepareQuickEnvironment();
     QGuiApplication app(argc, argv);
+    // A steady text cursor: the same walk draws the same pictures.
+    QGuiApplication::styleHints()->setCursorFlashTime(0);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Writes a PNG of every page of Orvelle."));
