@@ -25,6 +25,7 @@ QString accessibleName(QQuickItem *item)
     };
     return read("ignored").toBool() ? QString() : read("name").toString();
 }
+
 // The web engine's own items come from code built without RTTI, which the
 // sanitizers cannot check; nothing of ours lies below a web view.
 bool isWebView(QQuickItem *item)
