@@ -1,0 +1,240 @@
+#include "Pilot.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlProperty>
+#include <QThread>
+
+namespace {
+// What a screen reader would call the item; hidden from it, it has no name.
+QString accessibleName(QQuickItem *item)
+{
+    QQmlContext *context = qmlContext(item);
+    if (!context)
+        return {};
+    const auto read = [&](const char *name) {
+        const QQmlProperty property(item, QLatin1String("Accessible.") + QLatin1String(name),
+                                    context);
+        return property.isValid() ? property.read() : QVariant();
+    };
+    return read("ignored").toBool() ? QString() : read("name").toString();
+}
+
+// The web engine's own items come from code built without RTTI, which the
+// sanitizers cannot check; nothing of ours lies below a web view.
+bool isWebView(QQuickItem *item)
+{
+    return item->inherits("QQuickWebEngineView");
+}
+} // namespace
+
+Pilot::Pilot(QQuickWindow &window)
+    : m_window(window)
+{
+    m_clock.start();
+}
+
+bool Pilot::waitUntil(const std::function<bool()> &done, int ms)
+{
+    const QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        // Outside exec(), closed pages are deleted only when asked.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+void Pilot::pause(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    waitUntil([&] { return timer.elapsed() >= ms; }, ms + 1000);
+}
+
+QQuickItem *Pilot::find(const QString &name, QObject *scope) const
+{
+    // Guarded: reading a property may make or drop objects.
+    QList<QPointer<QObject>> pending{scope ? scope : m_window.contentItem()};
+    while (!pending.isEmpty()) {
+        QObject *object = pending.takeFirst();
+        if (!object)
+            continue;
+        if (auto *item = qobject_cast<QQuickItem *>(object)) {
+            if (item->isVisible() && (item->objectName() == name || accessibleName(item) == name))
+                return item;
+            if (isWebView(item))
+                continue;
+            for (QQuickItem *child : item->childItems())
+                pending << child;
+        }
+        // Popups (dialogs, sheets) keep their content outside the item tree.
+        for (QObject *child : object->children())
+            if (!qobject_cast<QQuickItem *>(child))
+                pending << child;
+        if (auto *content = object->property("contentItem").value<QQuickItem *>();
+            content && !qobject_cast<QQuickItem *>(object))
+            pending << content;
+    }
+    return nullptr;
+}
+
+QQuickItem *Pilot::waitFor(const QString &name, QObject *scope)
+{
+    QQuickItem *item = nullptr;
+    if (waitUntil([&] { return (item = find(name, scope)); }))
+        return item;
+    m_lastMiss = QStringLiteral("\"%1\" never showed").arg(name);
+    return nullptr;
+}
+
+bool Pilot::waitGone(const QString &name)
+{
+    if (waitUntil([&] { return !find(name); }))
+        return true;
+    m_lastMiss = QStringLiteral("\"%1\" never went away").arg(name);
+    return false;
+}
+
+bool Pilot::tap(const QString &name, QObject *scope)
+{
+    return tap(waitFor(name, scope));
+}
+
+bool Pilot::tap(QQuickItem *item)
+{
+    if (!item || !settled(item))
+        return false;
+    if (!waitUntil([&] { return reachable(item); })) {
+        m_lastMiss = QStringLiteral("a popup stayed over \"%1\"").arg(item->objectName());
+        return false;
+    }
+    click(item);
+    return true;
+}
+
+bool Pilot::type(const QString &field, const QString &text)
+{
+    QQuickItem *item = waitFor(field);
+    if (!tap(item))
+        return false;
+    if (!waitUntil([&] { return item->hasActiveFocus(); })) {
+        m_lastMiss = QStringLiteral("\"%1\" took no focus").arg(field);
+        return false;
+    }
+    for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent selectAll(type, Qt::Key_A, Qt::ControlModifier);
+        QCoreApplication::sendEvent(&m_window, &selectAll);
+    }
+    // As an input method commits it, so Chinese arrives like ASCII.
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QCoreApplication::sendEvent(m_window.focusObject(), &commit);
+    return true;
+}
+
+bool Pilot::settled(QQuickItem *item)
+{
+    // A list may drop the delegate meanwhile: then it never settles.
+    const QPointer<QQuickItem> watched(item);
+    QRectF last;
+    int unchanged = 0;
+    const bool still = waitUntil([&] {
+        if (!watched)
+            return false;
+        const QRectF now = watched->mapRectToScene(watched->boundingRect());
+        unchanged = now == last ? unchanged + 1 : 0;
+        last = now;
+        return unchanged >= 5;
+    });
+    if (!still || !watched)
+        m_lastMiss = QStringLiteral("an item never came to rest");
+    return still && watched;
+}
+
+// A modal popup on screen, or still fading out, takes the taps meant for what
+// lies beneath it.
+bool Pilot::reachable(QQuickItem *item) const
+{
+    for (QQuickItem *overlay : m_window.contentItem()->childItems()) {
+        if (!overlay->inherits("QQuickOverlay"))
+            continue;
+        QQuickItem *top = nullptr;
+        for (QQuickItem *child : overlay->childItems())
+            if (child->isVisible() && (!top || child->z() >= top->z()))
+                top = child;
+        if (top && top != item && !top->isAncestorOf(item))
+            return false;
+    }
+    return true;
+}
+
+void Pilot::click(QQuickItem *item)
+{
+    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+    const QPointF global = m_window.mapToGlobal(centre);
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        const Qt::MouseButtons held =
+            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+        QMouseEvent event(type, centre, centre, global, Qt::LeftButton, held, Qt::NoModifier);
+        event.setTimestamp(ulong(m_clock.elapsed()));
+        QCoreApplication::sendEvent(&m_window, &event);
+        QCoreApplication::processEvents();
+    }
+}
+
+void Pilot::flattenLayers()
+{
+    // Guarded: a layer switched off drops its effect item.
+    QList<QPointer<QObject>> pending{m_window.contentItem()};
+    while (!pending.isEmpty()) {
+        auto *item = qobject_cast<QQuickItem *>(pending.takeFirst());
+        if (!item || isWebView(item))
+            continue;
+        for (QQuickItem *child : item->childItems())
+            pending << child;
+        QQmlProperty enabled(item, QStringLiteral("layer.enabled"));
+        const QQmlProperty effect(item, QStringLiteral("layer.effect"));
+        if (enabled.read().toBool() && effect.read().value<QQmlComponent *>())
+            enabled.write(false);
+    }
+}
+
+QImage Pilot::steadyFrame()
+{
+    flattenLayers();
+    QImage last = m_window.grabWindow();
+    for (int i = 0; i < 30; ++i) {
+        pause(150);
+        const QImage now = m_window.grabWindow();
+        if (now == last)
+            return now;
+        last = now;
+    }
+    return last;
+}
+
+bool Pilot::isBlank(const QImage &image)
+{
+    if (image.isNull())
+        return true;
+    const QImage pixels = image.convertToFormat(QImage::Format_RGB32);
+    const QRgb first = pixels.pixel(0, 0);
+    qint64 other = 0;
+    for (int y = 0; y < pixels.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(pixels.constScanLine(y));
+        for (int x = 0; x < pixels.width(); ++x)
+            other += line[x] != first;
+    }
+    // Less than a line of text in a different colour.
+    return other < qint64(pixels.width()) * pixels.height() / 200;
+}
