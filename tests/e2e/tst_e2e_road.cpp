@@ -18,9 +18,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QInputMethodEvent>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QProcess>
 #include <QQuickItem>
 #include <QQuickStyle>
@@ -28,6 +27,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <cstdio>
+#include <functional>
 #include <memory>
 #include <sqlite3.h>
 #include <sys/prctl.h>
@@ -49,7 +50,7 @@ public:
         : m_dataDir(dataDir)
     {
         m_process.setProgram(QStringLiteral(ORVELLE_DEVSERVER_EXE));
-        m_process.setArguments({"--data", m_dataDir, "--listen", host(), "--http-port", "50080"});
+        m_arguments = {"--data", m_dataDir, "--listen", host(), "--http-port", "50080"};
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] { readOutput(); });
@@ -58,12 +59,13 @@ public:
 
     // Starts it on the data folder (created on first start) and waits for its
     // ready line; false with its output when it does not come.
-    bool start(QString *error)
+    bool start(QString *error, const QStringList &options = {})
     {
         const qsizetype from = m_log.size();
         const auto ready = [&] {
             return !m_log.mid(from).filter("orvelle-devserver: ready https://").isEmpty();
         };
+        m_process.setArguments(m_arguments + options);
         m_process.start();
         // The first start makes its certificates with openssl.
         if (QTest::qWaitFor([&] { return ready() || m_process.state() == QProcess::NotRunning; },
@@ -98,15 +100,6 @@ public:
         return false;
     }
 
-    // The fault the next record request meets, set on its plain-HTTP port.
-    bool setFault(const QString &mode)
-    {
-        QNetworkAccessManager admin;
-        const QUrl url(QStringLiteral("http://%1:50080/admin/fault?mode=%2").arg(host(), mode));
-        std::unique_ptr<QNetworkReply> reply(admin.post(QNetworkRequest(url), QByteArray()));
-        return QTest::qWaitFor([&] { return reply->isFinished(); }, patience)
-               && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200;
-    }
     QString host() const { return QStringLiteral(ORVELLE_TEST_HOST); }
     QString caFile() const { return QDir(m_dataDir).filePath("tls/ca.pem"); }
     QString databaseFile() const { return QDir(m_dataDir).filePath("orvelle-devserver.sqlite"); }
@@ -121,6 +114,7 @@ private:
     }
 
     QString m_dataDir;
+    QStringList m_arguments;
     QProcess m_process;
     QStringList m_log;
 };
@@ -229,8 +223,10 @@ class TestEndToEndRoad : public QObject
 {
     Q_OBJECT
 
-    // A temporary home for the client's files and the dev service's data.
+    // A temporary home for the client's files and the dev service's data;
+    // a child run of this test takes its parent's.
     QTemporaryDir home;
+    QString homePath = home.path();
     std::unique_ptr<LogCapture> log;
     std::unique_ptr<DevService> server;
     // The client, on its root page.
@@ -321,6 +317,51 @@ class TestEndToEndRoad : public QObject
         return root->contentView()->homeView()->onSiteCheck()->detailView();
     }
 
+    // Every photo address of these records, each uploaded once since line
+    // `from` of the service's log, and served.
+    bool eachPhotoUploadedOnce(qsizetype from, const QList<QStringList> &records) const
+    {
+        QSet<QString> addresses;
+        for (const QStringList &record : records)
+            for (const QString &column : record)
+                for (const QString &address : column.split("----"))
+                    if (!isServedBy(QUrl(address), *server))
+                        return false;
+                    else
+                        addresses.insert(address);
+        return server->log().mid(from).filter(QString(endpoints::photoUpload)).size()
+               == addresses.size();
+    }
+
+    // The client as it starts on this home's files, on its root page.
+    bool startClient()
+    {
+        // No ORVELLE_* variable of the machine may slip in.
+        auto loaded =
+            AppConfig::load(QDir(homePath).filePath("orvelle.ini"), QProcessEnvironment());
+        if (const auto *problem = std::get_if<ConfigError>(&loaded)) {
+            qWarning("%s", qPrintable(problem->line()));
+            return false;
+        }
+        context = buildAppContext(std::get<AppConfig>(loaded));
+        root = std::make_unique<RootView>(*context);
+        fixture = std::make_unique<QmlPageFixture>();
+        window = fixture->load(QUrl("qrc:/Orvelle/App/qml/RootPage.qml"),
+                               {{"view", QVariant::fromValue(root.get())}})
+                     ? &fixture->window()
+                     : nullptr;
+        if (!window)
+            qWarning("%s", qPrintable(fixture->warningText()));
+        return window;
+    }
+    void stopClient()
+    {
+        window = nullptr;
+        fixture.reset();
+        root.reset();
+        context.reset();
+    }
+
     // From the home menu to a check point's sheet, with the on-site photo:
     // the point is tapped by name, or picked ("扫描二维码") by the code the
     // camera sees.
@@ -394,6 +435,66 @@ class TestEndToEndRoad : public QObject
         return alertShown(*view) && acknowledge(view->alert()->message());
     }
 
+public:
+    // As a child of the road, with the service down: files a report, which
+    // waits in the outbox, and fills a sheet in without filing it; says
+    // "ready" once the sheet's draft holds its last photo, then waits to be killed.
+    int fillOfflineUntilKilled(const QString &parentHome)
+    {
+        homePath = parentHome;
+        QQuickStyle::setStyle(QStringLiteral("Material"));
+        QQuickItem *form = nullptr;
+        QQuickItem *sheet = nullptr;
+        const QList<std::pair<const char *, std::function<bool()>>> steps{
+            {"home", [&] { return startClient() && waitFor(window, "HomeView"); }},
+            {"report",
+             [&] {
+                 return tap(window, "隐患登记") && (form = waitFor(window, "SHazardDescriptorView"))
+                        && addPhotoByCamera() && type("descriptionText", "地下水泵房积水 C-3")
+                        && choose("隐患来源", "班组隐患排查") && choose("隐患地点", "破碎车间")
+                        && choose("天气", "雨") && tap(form, "新增");
+             }},
+            {"report queued",
+             [&] {
+                 return answered(root->contentView()->homeView()->hazardForm(),
+                                 "上传失败，请重试。")
+                        && waitGone(window, "SHazardDescriptorView");
+             }},
+            {"sheet",
+             [&] {
+                 return tap(window, "现场检查")
+                        && tap(waitFor(window, "OnInspectionListView"), "矿山运输道路")
+                        && takePhoto() && (sheet = waitFor(window, "DetailedOnspectionListView"));
+             }},
+            {"sheet filled",
+             [&] {
+                 return waitFor(sheet, "挡车墙高度足够") && fillSheet(sheet, 3, 2, "水沟堵塞 D-4");
+             }},
+            {"sheet kept",
+             [&] {
+                 return QTest::qWaitFor(
+                     [&] {
+                         const auto drafts = context->deviceStore()->drafts(
+                             context->sharedUser->username().value_or(QString()));
+                         return !drafts.isEmpty() && drafts.first().key == "sheet/KS-05"
+                                && drafts.first().photos.value("added").size() == 1;
+                     },
+                     patience);
+             }},
+        };
+        for (const auto &[name, step] : steps) {
+            if (!step()) {
+                std::printf("stopped at: %s\n", name);
+                std::fflush(stdout);
+                return 1;
+            }
+        }
+        std::puts("ready");
+        std::fflush(stdout);
+        while (true)
+            QTest::qWait(1000);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -419,24 +520,12 @@ private slots:
                 .arg(server->host(), server->caFile(), home.filePath("codes/checkpoint-KS-05.png"))
                 .toUtf8());
         file.close();
-        // No ORVELLE_* variable of the machine may slip in.
-        auto loaded = AppConfig::load(file.fileName(), QProcessEnvironment());
-        if (const auto *problem = std::get_if<ConfigError>(&loaded))
-            QFAIL(qPrintable(problem->line()));
-        context = buildAppContext(std::get<AppConfig>(loaded));
-        root = std::make_unique<RootView>(*context);
-        fixture = std::make_unique<QmlPageFixture>();
-        QVERIFY2(fixture->load(QUrl("qrc:/Orvelle/App/qml/RootPage.qml"),
-                               {{"view", QVariant::fromValue(root.get())}}),
-                 qPrintable(fixture->warningText()));
-        window = &fixture->window();
+        QVERIFY(startClient());
     }
 
     void cleanupTestCase()
     {
-        fixture.reset();
-        root.reset();
-        context.reset();
+        stopClient();
         log.reset();
         server.reset();
     }
@@ -566,21 +655,63 @@ private slots:
         QVERIFY(question && tap(question, "取消") && waitGone(window, "signOutChoices"));
         QVERIFY(context->appState->isSignedIn() && tap(window, "首页"));
 
-        QString error;
-        QVERIFY2(server->start(&error), qPrintable(error));
         // Filed, but the answer is lost: the outbox finds it among today's sheets.
-        QVERIFY(server->setFault("drop-after-store"));
         const qsizetype from = server->log().size();
+        QString error;
+        QVERIFY2(server->start(&error, {"--fault", "drop-after-store"}), qPrintable(error));
         QVERIFY(tap(window, "outboxRetry"));
         QVERIFY(waitGone(window, "outboxRow"));
         const auto sheets = stored(qPrintable(sheetsOfTheRoad));
         QCOMPARE(sheets.size(), filed + 1);
         QVERIFY(!server->log().mid(from).filter("fault drop-after-store").isEmpty());
         // Each photo once: the same picture taken twice is one upload.
-        QCOMPARE(server->log().mid(from).filter(QString(endpoints::photoUpload)).size(),
-                 QSet<QString>(sheets.last().begin(), sheets.last().end()).size());
-        for (const QString &address : sheets.last())
-            QVERIFY2(isServedBy(QUrl(address), *server), qPrintable(address));
+        QVERIFY(eachPhotoUploadedOnce(from, {sheets.last()}));
+    }
+
+    // Killed underground with a report queued and a sheet half done: the
+    // next start shows both, and both reach the service once it is back.
+    void startAfterAKillUnderground()
+    {
+        const char *sheets = "SELECT openimageurl, image FROM sheets WHERE hazard = 0";
+        const char *reports = "SELECT image FROM sheets WHERE hazard = 1";
+        const qsizetype sheetsBefore = stored(sheets).size();
+        const qsizetype reportsBefore = stored(reports).size();
+        server->kill();
+        stopClient();
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(), {"--fill-offline", homePath});
+        QByteArray said;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                said += child.readAllStandardOutput();
+                return said.contains("ready") || child.state() == QProcess::NotRunning;
+            },
+            patience * 4));
+        QVERIFY2(said.contains("ready"), said.constData());
+        child.kill();
+        QVERIFY(child.waitForFinished(patience));
+
+        QVERIFY(startClient() && waitFor(window, "待上传 1"));
+        const qsizetype from = server->log().size();
+        QString error;
+        QVERIFY2(server->start(&error), qPrintable(error));
+        QVERIFY(tap(window, "现场检查"));
+        QVERIFY(tap(waitFor(window, "OnInspectionListView"), "矿山运输道路") && takePhoto());
+        QQuickItem *sheet = waitFor(window, "DetailedOnspectionListView");
+        QVERIFY(sheet && tap(window, "继续填写"));
+        QTRY_COMPARE_WITH_TIMEOUT(marksOf(sheet, 3), QStringList({"合格", "合格", "不合格"}),
+                                  patience);
+        QVERIFY(tap(sheet, "上传"));
+        QVERIFY(answered(sheetView(), "检查表提交成功"));
+        QVERIFY(backHome("OnInspectionListView"));
+        root->contentView()->homeView()->retryOutbox();
+        QVERIFY(waitGone(window, "outboxRow"));
+        const auto newSheets = stored(sheets).mid(sheetsBefore);
+        const auto newReports = stored(reports).mid(reportsBefore);
+        QCOMPARE(newSheets.size(), 1);
+        QCOMPARE(newReports.size(), 1);
+        QVERIFY(eachPhotoUploadedOnce(from, newSheets + newReports));
     }
 
     // A Notes account without a phone is led to the binding screen with what
@@ -651,5 +782,13 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestEndToEndRoad)
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--fill-offline") == 0)
+        return TestEndToEndRoad().fillOfflineUntilKilled(QString::fromLocal8Bit(argv[2]));
+    TestEndToEndRoad test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_e2e_road.moc"
