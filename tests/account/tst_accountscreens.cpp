@@ -6,7 +6,6 @@
 #include "support/TestData.h"
 
 #include <QNetworkReply>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QUrlQuery>
 
@@ -19,11 +18,6 @@ QString bodyValue(const RecordedRequest &request, const QString &key)
 {
     return QUrlQuery(QString::fromStdString(request.body)).queryItemValue(key, QUrl::FullyDecoded);
 }
-
-QString stored(const QString &key)
-{
-    return QSettings(User::defaultStoreFile(), QSettings::IniFormat).value(key).toString();
-}
 } // namespace
 
 // Phone binding and password change against a real HTTPS server.
@@ -31,7 +25,6 @@ class TestAccountScreens : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir dir;
     HttpsTestServer server;
     ManualScheduler scheduler;
     // Ready before the first request, so a request is on the wire once sent.
@@ -63,7 +56,7 @@ class TestAccountScreens : public QObject
 private slots:
     void initTestCase()
     {
-        qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
+        configHome();
         QVERIFY(server.isListening());
         trust = std::make_shared<TlsTrust>(testConfig().caFile);
         bool ready = false;
@@ -144,7 +137,7 @@ private slots:
         QCOMPARE(bodyValue(server.requests().back(), "username"), QStringLiteral("li.si"));
         QCOMPARE(bodyValue(server.requests().back(), "password"), QStringLiteral("old pw"));
         QVERIFY(!appState->isSignedIn());
-        QCOMPARE(stored("isGuest"), QStringLiteral("false"));
+        QCOMPARE(storedEntry("isGuest"), QStringLiteral("false"));
         QVERIFY(!view.shouldlogin());
     }
 
@@ -204,7 +197,7 @@ private slots:
         QVERIFY2(request.body.find("name=&") != std::string::npos
                      || request.body.ends_with("name="),
                  request.body.c_str());
-        QCOMPARE(stored("token"), QStringLiteral("T"));
+        QCOMPARE(storedEntry("token"), QStringLiteral("T"));
 
         QSignalSpy login(appState.get(), &User::isloginChanged);
         view.setVerificationCode(QString());

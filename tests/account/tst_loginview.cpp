@@ -4,6 +4,7 @@
 #include "core/UrlOpener.h"
 #include "net/ServiceClient.h"
 #include "session/User.h"
+#include "support/AccountStore.h"
 #include "support/ScreenAlert.h"
 #include "support/TestData.h"
 #include "support/https/HttpsTestServer.h"
@@ -11,7 +12,6 @@
 
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QUrlQuery>
 
@@ -26,17 +26,15 @@ namespace {
 // One sign-in screen with its own service client and version checker.
 struct Screen
 {
-    User appState;
+    User appState; // both on the default store
     User shared;
     ServiceClient client{orvelle::test::testConfig(), shared};
     VersionChecker checker{VersionChecker::serviceQuery(client), QStringLiteral("5"),
                            Scheduler::system(), UrlOpener::system()};
     LoginView view;
 
-    Screen(const QString &storeFile, const QUrl &site = {})
-        : appState(storeFile)
-        , shared(storeFile)
-        , view(appState, shared, client, checker, site)
+    explicit Screen(const QUrl &site = {})
+        : view(appState, shared, client, checker, site)
     {}
 };
 } // namespace
@@ -46,21 +44,19 @@ class TestLoginView : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir dir;
     HttpsTestServer server;
-    QString storeFile() const { return dir.filePath("account.ini"); }
 
 private slots:
     void initTestCase()
     {
         // The service client reads mobile and token from the shared record.
-        qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
+        orvelle::test::configHome();
         QVERIFY(server.isListening());
     }
 
     void init()
     {
-        QFile::remove(storeFile());
+        orvelle::test::writeAccountStore({});
         server.clear();
     }
 
@@ -81,7 +77,7 @@ private slots:
         server.enqueue("/TolvKsServer/notes/NotesLogin",
                        Answer::json(R"({"code":1,"userinfo":{"token":"T-1","username":"zhang.san",)"
                                     R"("mobile":"13800000001","ou1":"岚石水泥"}})"));
-        Screen screen(storeFile());
+        Screen screen;
         LoginView &view = screen.view;
         for (const QJsonValue &typed : testJson("account/empty-sign-in-fields.json").toArray()) {
             view.setPhoneNumber(typed["phone"].toString());
@@ -114,7 +110,7 @@ private slots:
     {
         QFETCH(QJsonObject, row);
         server.setFallback(Answer::json(row["answer"].toString().toStdString()));
-        Screen screen(storeFile());
+        Screen screen;
         screen.view.setPhoneNumber(QStringLiteral("13800000000"));
         screen.view.setPassword(QStringLiteral("pw"));
         screen.view.signIn();
@@ -132,21 +128,21 @@ private slots:
     {
         server.enqueue("/TolvKsServer/notes/QueryVersion2",
                        Answer::json(R"({"code":1,"version":{"v_number":6,"v_meno":"新版"}})"));
-        Screen without(storeFile());
+        Screen without;
         without.view.appeared();
         QVERIFY(acknowledged(without.checker, QStringLiteral("新版")));
         QVERIFY2(server.requests().at(0).body.find("edition=ios") != std::string::npos,
                  server.requests().at(0).body.c_str());
         without.view.openWebSite();
         QVERIFY(!without.view.showWebView());
-        Screen with(storeFile(), QUrl("https://www.example.org/"));
+        Screen with(QUrl("https://www.example.org/"));
         with.view.openWebSite();
         QVERIFY(with.view.showWebView());
     }
 
     void refusalsLeadOnOnceAcknowledged()
     {
-        Screen screen(storeFile());
+        Screen screen;
         LoginView &view = screen.view;
 
         view.setPhoneNumber(QStringLiteral("zhang.wei"));
@@ -181,13 +177,9 @@ private slots:
 
     void guestModeWritesTheGuestAccount()
     {
-        {
-            QSettings settings(storeFile(), QSettings::IniFormat);
-            settings.setValue("token", "old-token");
-            settings.setValue("ou1", "岚石水泥");
-            settings.setValue("password", "pw");
-        }
-        Screen screen(storeFile());
+        orvelle::test::writeAccountStore(
+            {{"token", "old-token"}, {"ou1", "岚石水泥"}, {"password", "pw"}});
+        Screen screen;
         QSignalSpy login(&screen.appState, &User::isloginChanged);
         screen.view.enterGuestMode();
         QCOMPARE(login.count(), 1);
@@ -196,7 +188,7 @@ private slots:
         QCOMPARE(screen.shared.ou1(), QString());
         // Every entry present; an earlier sign-in's token and password stay.
         const QJsonObject expected = testJson("account/guest-store.json").toObject();
-        const QSettings store(storeFile(), QSettings::IniFormat);
+        const QSettings store(User::defaultStoreFile(), QSettings::IniFormat);
         for (const QString &key : expected.keys())
             QVERIFY2(store.contains(key) && store.value(key).toString() == expected[key].toString(),
                      qPrintable(key));

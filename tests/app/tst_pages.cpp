@@ -8,16 +8,17 @@
 #include "session/User.h"
 #include "support/AccountStore.h"
 #include "support/QmlPageFixture.h"
+#include "support/https/TestClientConfig.h"
 
 #include <QDir>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QQuickStyle>
 #include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace orvelle;
+using orvelle::test::configHome;
 using orvelle::test::QmlPageFixture;
 using orvelle::test::writeAccountStore;
 
@@ -25,8 +26,6 @@ using orvelle::test::writeAccountStore;
 class TestPages : public QObject
 {
     Q_OBJECT
-
-    QTemporaryDir configHome;
 
     // The root page over a fresh client, as main() builds it.
     struct RootScreen
@@ -50,10 +49,11 @@ class TestPages : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(configHome.isValid());
-        qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+        configHome();
         QQuickStyle::setStyle(QStringLiteral("Material"));
     }
+    // Every case starts signed out.
+    void init() { writeAccountStore({}); }
 
     void mainWindowLoadsWithoutWarnings_data()
     {
@@ -65,7 +65,6 @@ private slots:
     void mainWindowLoadsWithoutWarnings()
     {
         QFETCH(bool, storeFails);
-        writeAccountStore({});
         const QString file = User::defaultStoreFile();
         auto restore = qScopeGuard([&] {
             QDir(file).removeRecursively();
@@ -98,7 +97,6 @@ private slots:
     // to end in tst_e2e_road; here, what that road does not show.
     void signInScreenToastsAndLeadsToTheBinding()
     {
-        writeAccountStore({});
         RootScreen screen;
         QVERIFY2(screen.page, qPrintable(screen.fixture.warningText()));
         QmlPageFixture &fixture = screen.fixture;
@@ -143,7 +141,6 @@ private slots:
 
     void guestWalksThroughTheTabs()
     {
-        writeAccountStore({});
         RootScreen screen;
         QVERIFY2(screen.page, qPrintable(screen.fixture.warningText()));
         RootView &root = screen.root;
@@ -188,12 +185,7 @@ private slots:
         // The harness itself must fail a page that has a broken binding.
         QmlPageFixture fixture;
         fixture.engine().setOutputWarningsToStandardError(false);
-        QTemporaryDir dir;
-        QFile file(dir.filePath("Broken.qml"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("import QtQuick\nItem { width: undefinedThing.width }\n");
-        file.close();
-        QVERIFY(fixture.load(QUrl::fromLocalFile(file.fileName())));
+        QVERIFY(fixture.load(QUrl::fromLocalFile(ORVELLE_TEST_DATA "/app/Broken.qml")));
         QVERIFY(!fixture.warnings().isEmpty());
     }
 };

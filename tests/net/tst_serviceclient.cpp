@@ -1,6 +1,7 @@
 #include "net/Endpoints.h"
 #include "net/ServiceClient.h"
 #include "session/User.h"
+#include "support/AccountStore.h"
 #include "support/LogCapture.h"
 #include "support/TestData.h"
 #include "support/https/TestClientConfig.h"
@@ -9,7 +10,6 @@
 #include <QJsonDocument>
 #include <QNetworkReply>
 #include <QScopeGuard>
-#include <QSettings>
 #include <QSslCertificate>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,13 +28,6 @@ struct Outcome
     QJsonObject json;
     bool mayHaveArrived = false;
 };
-
-QString storedIslogin()
-{
-    return QSettings(User::defaultStoreFile(), QSettings::IniFormat)
-        .value(QStringLiteral("islogin"))
-        .toString();
-}
 
 Answer scripted(const std::string &body, Answer::Fault fault, std::chrono::milliseconds delay)
 {
@@ -134,7 +127,6 @@ private slots:
         const auto requests = server->requests();
         QCOMPARE(requests.size(), size_t(1));
         const RecordedRequest &request = requests.front();
-        QCOMPARE(request.method, "POST");
         QCOMPARE(QString::fromStdString(request.path), "/TolvKsServer" + path);
         QCOMPARE(QString::fromStdString(request.header("Content-Type")),
                  row["contentType"].toString());
@@ -168,7 +160,7 @@ private slots:
         QCOMPARE(outcome.mayHaveArrived, row["mayHaveArrived"].toBool());
         const QString islogin = row["signsOut"].toBool() ? "false" : "true";
         QCOMPARE(account->islogin(), islogin);
-        QCOMPARE(storedIslogin(), islogin);
+        QCOMPARE(storedEntry("islogin"), islogin);
         if (outcome.success) {
             QCOMPARE(outcome.msg, row["msg"].isString() ? row["msg"].toString() : OptionalText());
             QCOMPARE(outcome.json,
@@ -252,7 +244,7 @@ private slots:
             // The answer was handled: the reply is gone.
             QTRY_VERIFY_WITH_TIMEOUT(!client.findChild<QNetworkReply *>(), 5000);
         }
-        QCOMPARE(storedIslogin(), QStringLiteral("false"));
+        QCOMPARE(storedEntry("islogin"), QStringLiteral("false"));
         QVERIFY(!called);
 
         // The client itself goes while its request runs (the application quits).

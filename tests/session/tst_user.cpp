@@ -15,6 +15,8 @@
 
 using orvelle::OptionalText;
 using orvelle::User;
+using orvelle::test::addRows;
+using orvelle::test::fileContents;
 
 namespace {
 // Opens a store; `logged` tells whether loading it wrote to the store's log.
@@ -24,13 +26,6 @@ std::unique_ptr<User> load(const QString &file, bool &logged)
     auto user = std::make_unique<User>(file);
     logged = !log.lines().isEmpty();
     return user;
-}
-
-QByteArray contents(const QString &file)
-{
-    QFile f(file);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
 }
 
 // Owner, group and other; Qt's "user" bits repeat the owner's.
@@ -152,17 +147,14 @@ private slots:
 
     // A row with "stored" signs in and leaves those entries (null: none);
     // any other fails with (-1, "登录失败") and changes nothing.
-    void loginResponses_data()
-    {
-        orvelle::test::addRows(QStringLiteral("session/login-answers.json"));
-    }
+    void loginResponses_data() { addRows(QStringLiteral("session/login-answers.json")); }
     void loginResponses()
     {
         QFETCH(QJsonObject, row);
         User user(storeFile());
         user.setAsn(QStringLiteral("kept"));
         user.setMobile(QStringLiteral("old"));
-        const QByteArray before = contents(storeFile());
+        const QByteArray before = fileContents(storeFile());
         int code = 0;
         QString message;
         user.applyLoginResponse(
@@ -174,7 +166,7 @@ private slots:
         if (!row.contains("stored")) {
             QCOMPARE(code, -1);
             QCOMPARE(message, QStringLiteral("登录失败"));
-            QCOMPARE(contents(storeFile()), before);
+            QCOMPARE(fileContents(storeFile()), before);
             return;
         }
         QCOMPARE(code, 1);
@@ -191,7 +183,7 @@ private slots:
     // parsed per file name.
     void damagedStoreLoadsSignedOut_data()
     {
-        orvelle::test::addRows(QStringLiteral("session/damaged-stores.json"));
+        addRows(QStringLiteral("session/damaged-stores.json"));
     }
 
     void damagedStoreLoadsSignedOut()
@@ -213,7 +205,7 @@ private slots:
         user->setMobile(QStringLiteral("13800000000"));
         QCOMPARE(failed.count(), 0);
         QVERIFY(user->storeError().isEmpty());
-        QVERIFY(contents(file).contains("islogin=true"));
+        QVERIFY(fileContents(file).contains("islogin=true"));
         QCOMPARE(modeOf(file), ownerOnly);
     }
 
@@ -247,7 +239,7 @@ private slots:
         user->setLevel(QStringLiteral("2"));
         QCOMPARE(failed.count(), 0);
         QVERIFY(user->storeError().isEmpty());
-        const QByteArray written = contents(blocked);
+        const QByteArray written = fileContents(blocked);
         QVERIFY(written.contains("level=2"));
         QVERIFY(written.contains("islogin=true"));
         QCOMPARE(modeOf(blocked), ownerOnly);
