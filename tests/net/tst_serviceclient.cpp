@@ -1,3 +1,4 @@
+#include "net/DeviceInfo.h"
 #include "net/Endpoints.h"
 #include "net/ServiceClient.h"
 #include "session/User.h"
@@ -138,6 +139,16 @@ private slots:
         QVERIFY(log.text().contains(path));
         for (const QJsonValue &secret : row["secrets"].toArray())
             QVERIFY(!log.text().contains(secret.toString()));
+    }
+
+    // Handset identifiers that share a prefix, and the fallbacks; not every
+    // row. A configured handset is what the request bodies above carry.
+    void deviceModels_data() { addRows(QStringLiteral("net/device-models.json")); }
+    void deviceModels()
+    {
+        QFETCH(QJsonObject, row);
+        QCOMPARE(DeviceInfo::modelNameFor(row["identifier"].toString()), row["name"].toString());
+        QVERIFY(!DeviceInfo().deviceName().isEmpty()); // the machine's own
     }
 
     void answerCodesAreDecodedByTheRules_data()
