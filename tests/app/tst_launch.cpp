@@ -66,7 +66,7 @@ private slots:
     {
         const QString shot = home.filePath("first.png");
         // Qt 6.4's software scene graph keeps its image textures past the end
-        // of exec(); the same pages are leak-checked inside tst_pages.
+        // of exec(); the same pages are leak-checked inside tst_app.
         const Run result = run({"--screenshot", shot}, {"LSAN_OPTIONS=detect_leaks=0"});
         QCOMPARE(result.exitCode, 0);
         QVERIFY(result.out.contains(shot));
