@@ -33,12 +33,7 @@ struct Outcome
     std::optional<QString> msg;
     QJsonObject json;
     bool mayHaveArrived = false;
-};
-struct Batch
-{
-    bool called = false;
-    bool allSucceeded = false;
-    QStringList urls;
+    QStringList urls = {}; // of a batch of photos
 };
 
 Answer scripted(const std::string &body, Answer::Fault fault, std::chrono::milliseconds delay)
@@ -69,12 +64,12 @@ class TestServiceClient : public QObject
     }
 
     // Waits for the end of the batch; the caller verifies `called`.
-    Batch upload(const QList<QImage> &photos)
+    Outcome upload(const QList<QImage> &photos)
     {
-        Batch outcome;
+        Outcome outcome;
         const auto sender = uploader();
         sender->uploadPhotos(photos, this, [&outcome](bool allSucceeded, const QStringList &urls) {
-            outcome = {true, allSucceeded, urls};
+            outcome.called = true, outcome.success = allSucceeded, outcome.urls = urls;
         });
         static_cast<void>(QTest::qWaitFor([&] { return outcome.called; }, 20000));
         return outcome;
@@ -307,10 +302,10 @@ private slots:
     // encoded fails; neither reaches the server->
     void nothingToSend()
     {
-        const Batch none = upload({});
-        QVERIFY(none.allSucceeded && none.urls.isEmpty());
-        const Batch unencodable = upload({QImage()});
-        QVERIFY(unencodable.called && !unencodable.allSucceeded);
+        const Outcome none = upload({});
+        QVERIFY(none.success && none.urls.isEmpty());
+        const Outcome unencodable = upload({QImage()});
+        QVERIFY(unencodable.called && !unencodable.success);
         QCOMPARE(server->startedCount(), 0);
         QVERIFY(stagingIsEmpty());
     }
@@ -319,8 +314,8 @@ private slots:
     {
         NotesService service(*server);
         service.delayByWidth(true); // the widest answers first
-        const Batch outcome = upload({photo(10), photo(20), photo(30)});
-        QVERIFY(outcome.allSucceeded);
+        const Outcome outcome = upload({photo(10), photo(20), photo(30)});
+        QVERIFY(outcome.success);
         QCOMPARE(outcome.urls,
                  QStringList({"http://g/w30.jpg", "http://g/w20.jpg", "http://g/w10.jpg"}));
 
@@ -342,9 +337,9 @@ private slots:
     {
         QFETCH(QJsonObject, row);
         server->setFallback(Answer::json(row["body"].toString().toStdString()));
-        const Batch outcome = upload({photo(12)});
+        const Outcome outcome = upload({photo(12)});
         QVERIFY(outcome.called);
-        QCOMPARE(outcome.allSucceeded, row.contains("address"));
+        QCOMPARE(outcome.success, row.contains("address"));
         QCOMPARE(outcome.urls,
                  row.contains("address") ? QStringList{row["address"].toString()} : QStringList());
         QVERIFY(stagingIsEmpty());
@@ -365,9 +360,9 @@ private slots:
         QList<QImage> photos;
         for (int width = 10; width <= 80; width += 10)
             photos.append(photo(width));
-        const Batch outcome = upload(photos);
+        const Outcome outcome = upload(photos);
         QVERIFY(outcome.called);
-        QVERIFY(!outcome.allSucceeded);
+        QVERIFY(!outcome.success);
         // Qt may fail a neighbour too (its request on a connection the server
         // was closing); never the reverse.
         QVERIFY(outcome.urls.size() <= 7);
@@ -384,8 +379,8 @@ private slots:
         Answer cut = Answer::json(R"({"success":true,"httpUrl":"g/cut.jpg"})");
         cut.fault = Answer::Fault::CloseHalfUpload;
         server->setFallback(cut);
-        const Batch cutOff = upload({noise, photo(10)});
-        QVERIFY(cutOff.called && !cutOff.allSucceeded);
+        const Outcome cutOff = upload({noise, photo(10)});
+        QVERIFY(cutOff.called && !cutOff.success);
         QVERIFY(stagingIsEmpty());
     }
 
