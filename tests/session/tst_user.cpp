@@ -55,49 +55,43 @@ private slots:
     // Every field under its own key, read back by a fresh instance.
     void allSixteenKeysRoundTrip()
     {
-        using Setter = void (User::*)(const OptionalText &);
-        using Getter = OptionalText (User::*)() const;
-        struct Field
-        {
-            const char *key;
-            Setter set;
-            Getter get;
-            QString value;
-        };
-        const QList<Field> fields{
-            {"mobile", &User::setMobile, &User::mobile, "13800000000"},
-            {"username", &User::setUsername, &User::username, "张三"},
-            {"jobnumber", &User::setJobnumber, &User::jobnumber, "J1"},
-            {"ou1", &User::setOu1, &User::ou1, "岚石水泥"},
-            {"ou2", &User::setOu2, &User::ou2, "安全部"},
-            {"token", &User::setToken, &User::token, "tok=+/&"},
-            {"islogin", &User::setIslogin, &User::islogin, "true"},
-            {"asn", &User::setAsn, &User::asn, "asn"},
-            {"loginout", &User::setLoginout, &User::loginout, "false"},
-            {"dept", &User::setDept, &User::dept, "dept, with comma"},
-            {"password", &User::setPassword, &User::password, "p@ss word"},
-            {"positiongrade", &User::setPositiongrade, &User::positiongrade, "3"},
-            {"position", &User::setPosition, &User::position, "inspector"},
-            {"verson", &User::setVerson, &User::verson, "1.0.0"},
-            // The empty text is a value, not absence.
-            {"level", &User::setLevel, &User::level, ""},
-            {"isGuest", &User::setIsGuest, &User::isGuest, "false"},
-        };
+        const std::tuple<const char *, void (User::*)(const OptionalText &),
+                         OptionalText (User::*)() const, QString>
+            fields[]{
+                {"mobile", &User::setMobile, &User::mobile, "13800000000"},
+                {"username", &User::setUsername, &User::username, "张三"},
+                {"jobnumber", &User::setJobnumber, &User::jobnumber, "J1"},
+                {"ou1", &User::setOu1, &User::ou1, "岚石水泥"},
+                {"ou2", &User::setOu2, &User::ou2, "安全部"},
+                {"token", &User::setToken, &User::token, "tok=+/&"},
+                {"islogin", &User::setIslogin, &User::islogin, "true"},
+                {"asn", &User::setAsn, &User::asn, "asn"},
+                {"loginout", &User::setLoginout, &User::loginout, "false"},
+                {"dept", &User::setDept, &User::dept, "dept, with comma"},
+                {"password", &User::setPassword, &User::password, "p@ss word"},
+                {"positiongrade", &User::setPositiongrade, &User::positiongrade, "3"},
+                {"position", &User::setPosition, &User::position, "inspector"},
+                {"verson", &User::setVerson, &User::verson, "1.0.0"},
+                // The empty text is a value, not absence.
+                {"level", &User::setLevel, &User::level, ""},
+                {"isGuest", &User::setIsGuest, &User::isGuest, "false"},
+            };
         {
             User user(storeFile());
             QVERIFY(!user.isSignedIn());
             QCOMPARE(user.isloginText(), QString());
-            for (const Field &field : fields) {
-                QVERIFY2(!(user.*field.get)(), field.key);
-                (user.*field.set)(field.value);
+            for (const auto &[key, set, get, value] : fields) {
+                QVERIFY2(!(user.*get)(), key);
+                (user.*set)(value);
             }
         }
         User again(storeFile());
-        for (const Field &field : fields) {
-            QCOMPARE((again.*field.get)(), field.value);
-            QCOMPARE(stored(QLatin1String(field.key)).toString(), field.value);
+        for (const auto &[key, set, get, value] : fields) {
+            QCOMPARE((again.*get)(), value);
+            QCOMPARE(stored(QLatin1String(key)).toString(), value);
         }
-        QCOMPARE(QSettings(storeFile(), QSettings::IniFormat).allKeys().size(), fields.size());
+        QCOMPARE(QSettings(storeFile(), QSettings::IniFormat).allKeys().size(),
+                 qsizetype(std::size(fields)));
     }
 
     void absentRemovesAndNonTextLoadsAsAbsent()
