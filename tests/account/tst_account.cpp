@@ -39,9 +39,8 @@ struct Screen
     {}
 };
 
-class RecordingOpener final : public UrlOpener
+struct RecordingOpener final : UrlOpener
 {
-public:
     void open(const QUrl &url) override { opened << url; }
     QList<QUrl> opened;
 };

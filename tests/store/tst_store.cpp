@@ -122,30 +122,28 @@ private slots:
         QVERIFY(!store.saveDraft(draft("hazard", {})));
     }
 
-    void permissions_data()
-    {
-        QTest::addColumn<bool>("loose");
-        QTest::newRow("new folder") << false;
-        QTest::newRow("loose folder and database") << true;
-    }
+    // A new folder, and a loose folder and database: owner-only either way.
     void permissions()
     {
-        QFETCH(bool, loose);
-        const mode_t umaskBefore = umask(0); // a umask must not decide who may read photos
-        if (loose)
-            QDir().mkpath(folder), write(folder + "/device.sqlite", {});
-        QStringList hashes;
-        const bool ok = store.open(folder) && storePhotos(store, {jpeg(1)}, hashes)
-                        && store.saveDraft(draft("hazard", hashes));
-        umask(umaskBefore);
-        QVERIFY2(ok, qPrintable(store.errorString()));
-        const QString db = store.databaseFile();
-        for (const QString &path : {folder, folder + "/photos", db, db + "-wal", db + "-shm",
-                                    store.photoFile(hashes[0])}) {
-            struct stat st;
-            QVERIFY2(stat(qPrintable(path), &st) == 0
-                         && (st.st_mode & 0777) == (S_ISDIR(st.st_mode) ? 0700u : 0600u),
-                     qPrintable(path));
+        for (const bool loose : {false, true}) {
+            store.close();
+            folder = dir->filePath(loose ? "loose" : "new");
+            const mode_t umaskBefore = umask(0); // a umask must not decide who may read photos
+            if (loose)
+                QDir().mkpath(folder), write(folder + "/device.sqlite", {});
+            QStringList hashes;
+            const bool ok = store.open(folder) && storePhotos(store, {jpeg(1)}, hashes)
+                            && store.saveDraft(draft("hazard", hashes));
+            umask(umaskBefore);
+            QVERIFY2(ok, qPrintable(store.errorString()));
+            const QString db = store.databaseFile();
+            for (const QString &path : {folder, folder + "/photos", db, db + "-wal", db + "-shm",
+                                        store.photoFile(hashes[0])}) {
+                struct stat st;
+                QVERIFY2(stat(qPrintable(path), &st) == 0
+                             && (st.st_mode & 0777) == (S_ISDIR(st.st_mode) ? 0700u : 0600u),
+                         qPrintable(path));
+            }
         }
     }
 
