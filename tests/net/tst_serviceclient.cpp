@@ -1,15 +1,21 @@
+#include "net/DeviceInfo.h"
 #include "net/Endpoints.h"
+#include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
 #include "session/User.h"
+#include "support/AccountStore.h"
 #include "support/LogCapture.h"
+#include "support/NotesService.h"
 #include "support/TestData.h"
 #include "support/https/TestClientConfig.h"
 
+#include <QDir>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkReply>
+#include <QRandomGenerator>
 #include <QScopeGuard>
-#include <QSettings>
 #include <QSslCertificate>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,14 +33,8 @@ struct Outcome
     std::optional<QString> msg;
     QJsonObject json;
     bool mayHaveArrived = false;
+    QStringList urls = {}; // of a batch of photos
 };
-
-QString storedIslogin()
-{
-    return QSettings(User::defaultStoreFile(), QSettings::IniFormat)
-        .value(QStringLiteral("islogin"))
-        .toString();
-}
 
 Answer scripted(const std::string &body, Answer::Fault fault, std::chrono::milliseconds delay)
 {
@@ -45,6 +45,7 @@ Answer scripted(const std::string &body, Answer::Fault fault, std::chrono::milli
 }
 } // namespace
 
+// The service client and the photo uploader against the test server.
 class TestServiceClient : public QObject
 {
     Q_OBJECT
@@ -52,6 +53,29 @@ class TestServiceClient : public QObject
     std::unique_ptr<HttpsTestServer> server;
     QTemporaryDir scratch;
     std::unique_ptr<User> account;
+    QTemporaryDir staging;
+    int lateCalls = 0;
+
+    std::unique_ptr<PhotoUploader> uploader()
+    {
+        auto made = std::make_unique<PhotoUploader>(testConfig());
+        made->setStagingDirectory(staging.path());
+        return made;
+    }
+
+    // Waits for the end of the batch; the caller verifies `called`.
+    Outcome upload(const QList<QImage> &photos)
+    {
+        Outcome outcome;
+        const auto sender = uploader();
+        sender->uploadPhotos(photos, this, [&outcome](bool allSucceeded, const QStringList &urls) {
+            outcome.called = true, outcome.success = allSucceeded, outcome.urls = urls;
+        });
+        static_cast<void>(QTest::qWaitFor([&] { return outcome.called; }, 20000));
+        return outcome;
+    }
+
+    bool stagingIsEmpty() const { return QDir(staging.path()).isEmpty(); }
 
     // The test CA's file, the other CA's, or a DER copy of the test CA.
     QString caFile(const QJsonValue &name)
@@ -134,7 +158,6 @@ private slots:
         const auto requests = server->requests();
         QCOMPARE(requests.size(), size_t(1));
         const RecordedRequest &request = requests.front();
-        QCOMPARE(request.method, "POST");
         QCOMPARE(QString::fromStdString(request.path), "/TolvKsServer" + path);
         QCOMPARE(QString::fromStdString(request.header("Content-Type")),
                  row["contentType"].toString());
@@ -146,6 +169,16 @@ private slots:
         QVERIFY(log.text().contains(path));
         for (const QJsonValue &secret : row["secrets"].toArray())
             QVERIFY(!log.text().contains(secret.toString()));
+    }
+
+    // Handset identifiers that share a prefix, and the fallbacks; not every
+    // row. A configured handset is what the request bodies above carry.
+    void deviceModels_data() { addRows(QStringLiteral("net/device-models.json")); }
+    void deviceModels()
+    {
+        QFETCH(QJsonObject, row);
+        QCOMPARE(DeviceInfo::modelNameFor(row["identifier"].toString()), row["name"].toString());
+        QVERIFY(!DeviceInfo().deviceName().isEmpty()); // the machine's own
     }
 
     void answerCodesAreDecodedByTheRules_data()
@@ -168,7 +201,7 @@ private slots:
         QCOMPARE(outcome.mayHaveArrived, row["mayHaveArrived"].toBool());
         const QString islogin = row["signsOut"].toBool() ? "false" : "true";
         QCOMPARE(account->islogin(), islogin);
-        QCOMPARE(storedIslogin(), islogin);
+        QCOMPARE(storedEntry("islogin"), islogin);
         if (outcome.success) {
             QCOMPARE(outcome.msg, row["msg"].isString() ? row["msg"].toString() : OptionalText());
             QCOMPARE(outcome.json,
@@ -252,7 +285,7 @@ private slots:
             // The answer was handled: the reply is gone.
             QTRY_VERIFY_WITH_TIMEOUT(!client.findChild<QNetworkReply *>(), 5000);
         }
-        QCOMPARE(storedIslogin(), QStringLiteral("false"));
+        QCOMPARE(storedEntry("islogin"), QStringLiteral("false"));
         QVERIFY(!called);
 
         // The client itself goes while its request runs (the application quits).
@@ -264,12 +297,134 @@ private slots:
         QVERIFY(answered(Answer::json(R"({"code":1})")).called);
         QVERIFY(!called);
     }
+
+    // Nothing to send: no photos succeed at once, a photo that cannot be
+    // encoded fails; neither reaches the server->
+    void nothingToSend()
+    {
+        const Outcome none = upload({});
+        QVERIFY(none.success && none.urls.isEmpty());
+        const Outcome unencodable = upload({QImage()});
+        QVERIFY(unencodable.called && !unencodable.success);
+        QCOMPARE(server->startedCount(), 0);
+        QVERIFY(stagingIsEmpty());
+    }
+
+    void addressesComeInArrivalOrder()
+    {
+        NotesService service(*server);
+        service.delayByWidth(true); // the widest answers first
+        const Outcome outcome = upload({photo(10), photo(20), photo(30)});
+        QVERIFY(outcome.success);
+        QCOMPARE(outcome.urls,
+                 QStringList({"http://g/w30.jpg", "http://g/w20.jpg", "http://g/w10.jpg"}));
+
+        const auto requests = server->requests();
+        QCOMPARE(requests.size(), size_t(3));
+        for (const RecordedRequest &request : requests) {
+            // One part as the file store reads it; only a multipart body has parts.
+            QCOMPARE(request.path, "/fastdfs/fastdfs/upload/file/sample");
+            QCOMPARE(request.parts.size(), size_t(1));
+            const Part &part = request.parts.front();
+            QVERIFY(part.name == "file" && part.filename == "image.png"
+                    && part.contentType == "image/*" && part.content.starts_with("\xFF\xD8\xFF"));
+        }
+        QVERIFY(stagingIsEmpty());
+    }
+
+    void eachAnswerIsJudgedOnItsOwn_data() { addRows(QStringLiteral("net/upload-answers.json")); }
+    void eachAnswerIsJudgedOnItsOwn()
+    {
+        QFETCH(QJsonObject, row);
+        server->setFallback(Answer::json(row["body"].toString().toStdString()));
+        const Outcome outcome = upload({photo(12)});
+        QVERIFY(outcome.called);
+        QCOMPARE(outcome.success, row.contains("address"));
+        QCOMPARE(outcome.urls,
+                 row.contains("address") ? QStringList{row["address"].toString()} : QStringList());
+        QVERIFY(stagingIsEmpty());
+    }
+
+    // One of eight loses its connection halfway through the answer, or the
+    // server stops reading an upload: the batch fails.
+    void brokenTransfersFailTheUpload()
+    {
+        server->setResponder([](const RecordedRequest &request) {
+            const int width = NotesService::widthOf(request);
+            Answer answer = Answer::json("{\"success\":true,\"httpUrl\":\"g/w"
+                                         + std::to_string(width) + ".jpg\"}");
+            if (width == 50)
+                answer.fault = Answer::Fault::DropHalfway;
+            return answer;
+        });
+        QList<QImage> photos;
+        for (int width = 10; width <= 80; width += 10)
+            photos.append(photo(width));
+        const Outcome outcome = upload(photos);
+        QVERIFY(outcome.called);
+        QVERIFY(!outcome.success);
+        // Qt may fail a neighbour too (its request on a connection the server
+        // was closing); never the reverse.
+        QVERIFY(outcome.urls.size() <= 7);
+        QVERIFY(!outcome.urls.contains("http://g/w50.jpg"));
+        QVERIFY(stagingIsEmpty());
+
+        // Noise does not compress, so the body is large enough to be cut.
+        server->clear();
+        QImage noise(600, 600, QImage::Format_RGB32);
+        for (int y = 0; y < noise.height(); ++y) {
+            auto *line = reinterpret_cast<quint32 *>(noise.scanLine(y));
+            QRandomGenerator::global()->fillRange(line, noise.width());
+        }
+        Answer cut = Answer::json(R"({"success":true,"httpUrl":"g/cut.jpg"})");
+        cut.fault = Answer::Fault::CloseHalfUpload;
+        server->setFallback(cut);
+        const Outcome cutOff = upload({noise, photo(10)});
+        QVERIFY(cutOff.called && !cutOff.success);
+        QVERIFY(stagingIsEmpty());
+    }
+
+    // The screen goes mid-upload, or the uploader itself while photos are
+    // being encoded or sent (the application quits): nothing is called and
+    // no photo stays behind on disk.
+    void leavingMidUploadCallsNothingAndLeavesNoFiles_data()
+    {
+        addRows(QStringLiteral("net/leaving-mid-upload.json"));
+    }
+    void leavingMidUploadCallsNothingAndLeavesNoFiles()
+    {
+        QFETCH(QJsonObject, row);
+        const bool uploaderGoes = row["uploaderGoes"].toBool();
+        Answer slow = Answer::json(R"({"success":true,"httpUrl":"g/late.jpg"})");
+        slow.delay = std::chrono::milliseconds(300);
+        server->setFallback(slow);
+        QImage large(3000, 3000, QImage::Format_RGB32);
+        large.fill(Qt::darkGreen);
+        auto sender = uploader();
+        auto screen = std::make_unique<QObject>();
+        sender->uploadPhotos({photo(10), uploaderGoes ? large : photo(20)}, screen.get(),
+                             [this](bool, const QStringList &) { ++lateCalls; });
+        if (row["sending"].toBool())
+            QTRY_COMPARE(server->startedCount(), 2);
+        if (uploaderGoes) {
+            sender.reset();
+            QVERIFY(stagingIsEmpty());
+        } else {
+            screen.reset();
+            // Both transfers still run to their end.
+            QTRY_COMPARE(server->requests().size(), size_t(2));
+            QTRY_VERIFY(stagingIsEmpty());
+        }
+        // A later upload's answer has come back; the first batch's never will.
+        QVERIFY(upload({photo(30)}).called);
+        QCOMPARE(lateCalls, 0);
+    }
 };
 
 int main(int argc, char **argv)
 {
     configHome();
-    QCoreApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     TestServiceClient test;
     return QTest::qExec(&test, argc, argv);
 }

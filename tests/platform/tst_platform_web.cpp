@@ -16,6 +16,7 @@ Q_IMPORT_QML_PLUGIN(OrvelleCorePlugin)
 Q_IMPORT_QML_PLUGIN(OrvellePlatformPlugin)
 
 using namespace orvelle;
+using orvelle::test::addRows;
 using orvelle::test::QmlPageFixture;
 
 namespace {
@@ -128,10 +129,7 @@ private slots:
         server = std::make_unique<LocalWebServer>();
     }
 
-    void onlyWebAddressesOpen_data()
-    {
-        orvelle::test::addRows(QStringLiteral("platform/notice-addresses.json"));
-    }
+    void onlyWebAddressesOpen_data() { addRows(QStringLiteral("platform/notice-addresses.json")); }
     // An address that opens is kept exactly as scanned.
     void onlyWebAddressesOpen()
     {
@@ -143,10 +141,7 @@ private slots:
                  row["opens"].toBool() ? QUrl(address) : QUrl());
     }
 
-    void navigationsWriteTheirLines_data()
-    {
-        orvelle::test::addRows(QStringLiteral("platform/navigations.json"));
-    }
+    void navigationsWriteTheirLines_data() { addRows(QStringLiteral("platform/navigations.json")); }
     // A refused connection must not count as a page that began to arrive: the
     // engine's own error page, titled with the host, would be shown.
     void navigationsWriteTheirLines()
@@ -174,8 +169,6 @@ private slots:
         QObject *page = fixture.load(QUrl("qrc:/Orvelle/Platform/qml/RiskAnnouncementPage.qml"),
                                      {{"view", QVariant::fromValue(&refused)}});
         QVERIFY2(page, qPrintable(fixture.warningText()));
-        QCOMPARE(page->objectName(), QStringLiteral("RiskAnnouncementWebView"));
-        QCOMPARE(page->property("title").toString(), QStringLiteral("风险公告"));
         QVERIFY(QmlPageFixture::findItem(page, "链接错误，请重试"));
         QVERIFY(!QmlPageFixture::findItem(page, "WebView"));
         delete page;

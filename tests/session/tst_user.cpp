@@ -15,6 +15,8 @@
 
 using orvelle::OptionalText;
 using orvelle::User;
+using orvelle::test::addRows;
+using orvelle::test::fileContents;
 
 namespace {
 // Opens a store; `logged` tells whether loading it wrote to the store's log.
@@ -24,13 +26,6 @@ std::unique_ptr<User> load(const QString &file, bool &logged)
     auto user = std::make_unique<User>(file);
     logged = !log.lines().isEmpty();
     return user;
-}
-
-QByteArray contents(const QString &file)
-{
-    QFile f(file);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
 }
 
 // Owner, group and other; Qt's "user" bits repeat the owner's.
@@ -60,49 +55,43 @@ private slots:
     // Every field under its own key, read back by a fresh instance.
     void allSixteenKeysRoundTrip()
     {
-        using Setter = void (User::*)(const OptionalText &);
-        using Getter = OptionalText (User::*)() const;
-        struct Field
-        {
-            const char *key;
-            Setter set;
-            Getter get;
-            QString value;
-        };
-        const QList<Field> fields{
-            {"mobile", &User::setMobile, &User::mobile, "13800000000"},
-            {"username", &User::setUsername, &User::username, "张三"},
-            {"jobnumber", &User::setJobnumber, &User::jobnumber, "J1"},
-            {"ou1", &User::setOu1, &User::ou1, "岚石水泥"},
-            {"ou2", &User::setOu2, &User::ou2, "安全部"},
-            {"token", &User::setToken, &User::token, "tok=+/&"},
-            {"islogin", &User::setIslogin, &User::islogin, "true"},
-            {"asn", &User::setAsn, &User::asn, "asn"},
-            {"loginout", &User::setLoginout, &User::loginout, "false"},
-            {"dept", &User::setDept, &User::dept, "dept, with comma"},
-            {"password", &User::setPassword, &User::password, "p@ss word"},
-            {"positiongrade", &User::setPositiongrade, &User::positiongrade, "3"},
-            {"position", &User::setPosition, &User::position, "inspector"},
-            {"verson", &User::setVerson, &User::verson, "1.0.0"},
-            // The empty text is a value, not absence.
-            {"level", &User::setLevel, &User::level, ""},
-            {"isGuest", &User::setIsGuest, &User::isGuest, "false"},
-        };
+        const std::tuple<const char *, void (User::*)(const OptionalText &),
+                         OptionalText (User::*)() const, QString>
+            fields[]{
+                {"mobile", &User::setMobile, &User::mobile, "13800000000"},
+                {"username", &User::setUsername, &User::username, "张三"},
+                {"jobnumber", &User::setJobnumber, &User::jobnumber, "J1"},
+                {"ou1", &User::setOu1, &User::ou1, "岚石水泥"},
+                {"ou2", &User::setOu2, &User::ou2, "安全部"},
+                {"token", &User::setToken, &User::token, "tok=+/&"},
+                {"islogin", &User::setIslogin, &User::islogin, "true"},
+                {"asn", &User::setAsn, &User::asn, "asn"},
+                {"loginout", &User::setLoginout, &User::loginout, "false"},
+                {"dept", &User::setDept, &User::dept, "dept, with comma"},
+                {"password", &User::setPassword, &User::password, "p@ss word"},
+                {"positiongrade", &User::setPositiongrade, &User::positiongrade, "3"},
+                {"position", &User::setPosition, &User::position, "inspector"},
+                {"verson", &User::setVerson, &User::verson, "1.0.0"},
+                // The empty text is a value, not absence.
+                {"level", &User::setLevel, &User::level, ""},
+                {"isGuest", &User::setIsGuest, &User::isGuest, "false"},
+            };
         {
             User user(storeFile());
             QVERIFY(!user.isSignedIn());
             QCOMPARE(user.isloginText(), QString());
-            for (const Field &field : fields) {
-                QVERIFY2(!(user.*field.get)(), field.key);
-                (user.*field.set)(field.value);
+            for (const auto &[key, set, get, value] : fields) {
+                QVERIFY2(!(user.*get)(), key);
+                (user.*set)(value);
             }
         }
         User again(storeFile());
-        for (const Field &field : fields) {
-            QCOMPARE((again.*field.get)(), field.value);
-            QCOMPARE(stored(QLatin1String(field.key)).toString(), field.value);
+        for (const auto &[key, set, get, value] : fields) {
+            QCOMPARE((again.*get)(), value);
+            QCOMPARE(stored(QLatin1String(key)).toString(), value);
         }
-        QCOMPARE(QSettings(storeFile(), QSettings::IniFormat).allKeys().size(), fields.size());
+        QCOMPARE(QSettings(storeFile(), QSettings::IniFormat).allKeys().size(),
+                 qsizetype(std::size(fields)));
     }
 
     void absentRemovesAndNonTextLoadsAsAbsent()
@@ -152,17 +141,14 @@ private slots:
 
     // A row with "stored" signs in and leaves those entries (null: none);
     // any other fails with (-1, "登录失败") and changes nothing.
-    void loginResponses_data()
-    {
-        orvelle::test::addRows(QStringLiteral("session/login-answers.json"));
-    }
+    void loginResponses_data() { addRows(QStringLiteral("session/login-answers.json")); }
     void loginResponses()
     {
         QFETCH(QJsonObject, row);
         User user(storeFile());
         user.setAsn(QStringLiteral("kept"));
         user.setMobile(QStringLiteral("old"));
-        const QByteArray before = contents(storeFile());
+        const QByteArray before = fileContents(storeFile());
         int code = 0;
         QString message;
         user.applyLoginResponse(
@@ -174,7 +160,7 @@ private slots:
         if (!row.contains("stored")) {
             QCOMPARE(code, -1);
             QCOMPARE(message, QStringLiteral("登录失败"));
-            QCOMPARE(contents(storeFile()), before);
+            QCOMPARE(fileContents(storeFile()), before);
             return;
         }
         QCOMPARE(code, 1);
@@ -191,7 +177,7 @@ private slots:
     // parsed per file name.
     void damagedStoreLoadsSignedOut_data()
     {
-        orvelle::test::addRows(QStringLiteral("session/damaged-stores.json"));
+        addRows(QStringLiteral("session/damaged-stores.json"));
     }
 
     void damagedStoreLoadsSignedOut()
@@ -213,7 +199,7 @@ private slots:
         user->setMobile(QStringLiteral("13800000000"));
         QCOMPARE(failed.count(), 0);
         QVERIFY(user->storeError().isEmpty());
-        QVERIFY(contents(file).contains("islogin=true"));
+        QVERIFY(fileContents(file).contains("islogin=true"));
         QCOMPARE(modeOf(file), ownerOnly);
     }
 
@@ -247,7 +233,7 @@ private slots:
         user->setLevel(QStringLiteral("2"));
         QCOMPARE(failed.count(), 0);
         QVERIFY(user->storeError().isEmpty());
-        const QByteArray written = contents(blocked);
+        const QByteArray written = fileContents(blocked);
         QVERIFY(written.contains("level=2"));
         QVERIFY(written.contains("islogin=true"));
         QCOMPARE(modeOf(blocked), ownerOnly);

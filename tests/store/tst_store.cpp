@@ -1,5 +1,6 @@
 #include "store/DeviceStore.h"
 #include "store/PhotoFiles.h"
+#include "support/TestData.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,6 +14,8 @@
 #include <sys/stat.h>
 
 using namespace orvelle;
+using orvelle::test::addRows;
+using orvelle::test::fileContents;
 
 namespace {
 const QString account = QStringLiteral("13800000000");
@@ -57,11 +60,6 @@ class TestStore : public QObject
         return QByteArray(300000 + n % 40, 'a') + QByteArray::number(n % 40);
     }
     static QString keyOf(int n) { return QStringLiteral("sheet/%1").arg(n % 5); }
-    static QByteArray contents(const QString &file)
-    {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
     static Draft draft(const QString &key, const QStringList &hashes)
     {
         return {account, key, fields, {{"onsite", hashes.mid(0, 1)}, {"added", hashes}}, {}};
@@ -110,52 +108,42 @@ private slots:
     }
     void cleanup() { store.close(); }
 
-    void openFailures_data()
-    {
-        QTest::addColumn<QString>("path");     // what stands in the store's way
-        QTest::addColumn<QByteArray>("bytes"); // its contents; null for a folder
-        QTest::addColumn<QString>("error");
-        QTest::newRow("folder is a file") << "" << QByteArray("x") << "Cannot create";
-        QTest::newRow("database is text")
-            << "/device.sqlite" << QByteArray(8192, 'x') << "not a database";
-    }
+    // A file of that many bytes stands in the store's way.
+    void openFailures_data() { addRows(QStringLiteral("store/open-failures.json")); }
     void openFailures()
     {
-        QFETCH(QString, path);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, error);
-        QVERIFY(QDir().mkpath(bytes.isNull() ? folder + path : QFileInfo(folder + path).path()));
-        if (!bytes.isNull())
-            write(folder + path, bytes);
+        QFETCH(QJsonObject, row);
+        const QString path = folder + row["path"].toString();
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        write(path, QByteArray(row["bytes"].toInt(), 'x'));
         QVERIFY(!store.open(folder));
-        QVERIFY2(store.errorString().contains(error), qPrintable(store.errorString()));
+        QVERIFY2(store.errorString().contains(row["error"].toString()),
+                 qPrintable(store.errorString()));
         QVERIFY(!store.saveDraft(draft("hazard", {})));
     }
 
-    void permissions_data()
-    {
-        QTest::addColumn<bool>("loose");
-        QTest::newRow("new folder") << false;
-        QTest::newRow("loose folder and database") << true;
-    }
+    // A new folder, and a loose folder and database: owner-only either way.
     void permissions()
     {
-        QFETCH(bool, loose);
-        const mode_t umaskBefore = umask(0); // a umask must not decide who may read photos
-        if (loose)
-            QDir().mkpath(folder), write(folder + "/device.sqlite", {});
-        QStringList hashes;
-        const bool ok = store.open(folder) && storePhotos(store, {jpeg(1)}, hashes)
-                        && store.saveDraft(draft("hazard", hashes));
-        umask(umaskBefore);
-        QVERIFY2(ok, qPrintable(store.errorString()));
-        const QString db = store.databaseFile();
-        for (const QString &path : {folder, folder + "/photos", db, db + "-wal", db + "-shm",
-                                    store.photoFile(hashes[0])}) {
-            struct stat st;
-            QVERIFY2(stat(qPrintable(path), &st) == 0
-                         && (st.st_mode & 0777) == (S_ISDIR(st.st_mode) ? 0700u : 0600u),
-                     qPrintable(path));
+        for (const bool loose : {false, true}) {
+            store.close();
+            folder = dir->filePath(loose ? "loose" : "new");
+            const mode_t umaskBefore = umask(0); // a umask must not decide who may read photos
+            if (loose)
+                QDir().mkpath(folder), write(folder + "/device.sqlite", {});
+            QStringList hashes;
+            const bool ok = store.open(folder) && storePhotos(store, {jpeg(1)}, hashes)
+                            && store.saveDraft(draft("hazard", hashes));
+            umask(umaskBefore);
+            QVERIFY2(ok, qPrintable(store.errorString()));
+            const QString db = store.databaseFile();
+            for (const QString &path : {folder, folder + "/photos", db, db + "-wal", db + "-shm",
+                                        store.photoFile(hashes[0])}) {
+                struct stat st;
+                QVERIFY2(stat(qPrintable(path), &st) == 0
+                             && (st.st_mode & 0777) == (S_ISDIR(st.st_mode) ? 0700u : 0600u),
+                         qPrintable(path));
+            }
         }
     }
 
@@ -167,7 +155,7 @@ private slots:
         QVERIFY(storePhotos(store, {jpeg(1)}, again));
         QCOMPARE(again[0], hashes[2]); // the same photo is one file, kept byte for byte
         QCOMPARE(QDir(folder + "/photos").entryList(QDir::Files).size(), 2);
-        QCOMPARE(contents(store.photoFile(hashes[0])), jpeg(1));
+        QCOMPARE(fileContents(store.photoFile(hashes[0])), jpeg(1));
 
         // A draft waits for its photos: a row must never point at a missing file.
         QStringList missing{hashes[0], QString(64, 'f')};
@@ -261,7 +249,8 @@ private slots:
 
             QCOMPARE(sqlAnswer(folder + "/device.sqlite", "PRAGMA integrity_check"), "ok");
             for (const QFileInfo &photo : QDir(folder + "/photos").entryInfoList({"*.jpg"}))
-                QCOMPARE(photo.fileName(), photofiles::hashOf(contents(photo.filePath())) + ".jpg");
+                QCOMPARE(photo.fileName(),
+                         photofiles::hashOf(fileContents(photo.filePath())) + ".jpg");
             QVERIFY2(store.open(folder), qPrintable(store.errorString()));
             const QList<Draft> drafts = store.drafts(account);
             QCOMPARE(drafts.size(), 5);
@@ -270,8 +259,8 @@ private slots:
                 QCOMPARE(d.key, keyOf(n));
                 QVERIFY2(n == last || (keyOf(n) != keyOf(last) && n >= last - 4 && n <= last + 1),
                          qPrintable(QStringLiteral("%1 after %2").arg(n).arg(last)));
-                QCOMPARE(contents(store.photoFile(d.photos["added"].value(0))), jpeg(n));
-                QCOMPARE(contents(store.photoFile(d.photos["added"].value(1))), jpeg(n + 1));
+                QCOMPARE(fileContents(store.photoFile(d.photos["added"].value(0))), jpeg(n));
+                QCOMPARE(fileContents(store.photoFile(d.photos["added"].value(1))), jpeg(n + 1));
             }
             store.close();
             start = last + 1;

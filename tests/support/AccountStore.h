@@ -18,4 +18,10 @@ inline void writeAccountStore(const QVariantMap &entries)
     settings.sync();
 }
 
+// An entry of the default account store, as the next run would read it.
+inline QString storedEntry(const QString &key)
+{
+    return QSettings(User::defaultStoreFile(), QSettings::IniFormat).value(key).toString();
+}
+
 } // namespace orvelle::test

@@ -17,6 +17,13 @@ inline QByteArray testData(const QString &name)
     return file.readAll();
 }
 
+// A file's bytes; empty when it cannot be read.
+inline QByteArray fileContents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 inline QJsonValue testJson(const QString &name)
 {
     QJsonParseError error;

@@ -119,41 +119,36 @@ void HttpsTestServer::State::handle(const httplib::Request &req, httplib::Respon
     if (answer.delay.count() > 0 && !stall)
         wait(answer.delay);
     res.status = answer.status;
-    if (answer.streamedBytes > 0)
+    if (answer.streamedBytes > 0 || answer.fault == Answer::Fault::DropHalfway || stall)
         return stream(answer, res);
-    if (answer.fault == Answer::Fault::DropHalfway || stall) {
-        const std::string body = answer.body;
-        const auto delay = stall ? answer.delay : std::chrono::milliseconds(0);
-        res.set_content_provider(
-            body.size(), answer.contentType,
-            [this, body, delay](size_t offset, size_t, httplib::DataSink &sink) {
-                if (offset >= body.size() / 2) {
-                    wait(delay);
-                    return false;
-                }
-                sink.write(body.data(), body.size() / 2);
-                sent += body.size() / 2;
-                return true;
-            });
-        return;
-    }
     sent += answer.body.size();
     res.set_content(answer.body, answer.contentType.c_str());
 }
 
+// A streamed answer's body is padded with blanks; a faulty one stops halfway
+// and, stalling, goes silent before the connection closes.
 void HttpsTestServer::State::stream(const Answer &answer, httplib::Response &res)
 {
-    const std::size_t total = answer.streamedBytes;
-    const std::string head = answer.body;
-    const auto provide = [this, total, head](size_t offset, httplib::DataSink &sink) {
+    const bool halfway =
+        answer.fault == Answer::Fault::DropHalfway || answer.fault == Answer::Fault::StallHalfway;
+    const std::string body = answer.body;
+    const std::size_t total = halfway ? body.size() / 2 : answer.streamedBytes;
+    const auto silence =
+        answer.fault == Answer::Fault::StallHalfway ? answer.delay : std::chrono::milliseconds(0);
+    const auto provide = [this, body, total, halfway, silence](size_t offset,
+                                                               httplib::DataSink &sink) {
         static const std::string filler(64 * 1024, ' ');
         if (offset >= total) {
-            sink.done();
-            return true;
+            if (halfway)
+                wait(silence);
+            else
+                sink.done();
+            return !halfway;
         }
-        const std::string &piece = offset == 0 ? head : filler;
-        const std::size_t length = std::min(piece.size(), total - offset);
-        if (!sink.write(piece.data(), length))
+        const std::string &piece = offset < body.size() ? body : filler;
+        const std::size_t from = offset < body.size() ? offset : 0;
+        const std::size_t length = std::min(piece.size() - from, total - offset);
+        if (!sink.write(piece.data() + from, length))
             return false;
         sent += length;
         return true;
@@ -162,7 +157,7 @@ void HttpsTestServer::State::stream(const Answer &answer, httplib::Response &res
         res.set_chunked_content_provider(answer.contentType, provide);
         return;
     }
-    res.set_content_provider(total, answer.contentType,
+    res.set_content_provider(halfway ? body.size() : total, answer.contentType,
                              [provide](size_t offset, size_t, httplib::DataSink &sink) {
                                  return provide(offset, sink);
                              });

@@ -1,14 +1,20 @@
 #include "core/AppConfig.h"
+#include "core/ToastManager.h"
+#include "support/ManualScheduler.h"
 #include "support/TestData.h"
 #include "support/https/HttpsTestServer.h"
 
 #include <QFile>
 #include <QProcessEnvironment>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace std::chrono_literals;
 using orvelle::AppConfig;
 using orvelle::ConfigError;
+using orvelle::ToastManager;
+using orvelle::test::ManualScheduler;
 
 namespace {
 QJsonObject fieldsOf(const AppConfig &c)
@@ -27,7 +33,8 @@ QJsonObject fieldsOf(const AppConfig &c)
 }
 } // namespace
 
-class TestAppConfig : public QObject
+// The configuration file and the toast.
+class TestCore : public QObject
 {
     Q_OBJECT
 
@@ -76,7 +83,46 @@ private slots:
         if (!file.isEmpty())
             QVERIFY2(e.source.startsWith(file) && e.line().contains(file), qPrintable(e.line()));
     }
+
+    // Two seconds each; every call schedules its own reset, so the first one
+    // ends the toast though a second message came later.
+    void showsForTwoSecondsFromTheFirstCall()
+    {
+        ManualScheduler clock;
+        ToastManager toast(clock);
+        QSignalSpy changes(&toast, &ToastManager::isShowingChanged);
+        toast.show(QStringLiteral("a"));
+        clock.advance(1000ms);
+        toast.show(QStringLiteral("b"));
+        QCOMPARE(toast.message(), QStringLiteral("b"));
+        clock.advance(999ms);
+        QVERIFY(toast.isShowing());
+        clock.advance(1ms);
+        QVERIFY(!toast.isShowing());
+        QCOMPARE(toast.message(), QStringLiteral("b"));
+        clock.advance(1000ms);
+        QVERIFY(!toast.isShowing());
+        QCOMPARE(changes.count(), 2);
+    }
+
+    void resetOfADestroyedManagerNeverRuns()
+    {
+        ManualScheduler clock;
+        auto *toast = new ToastManager(clock);
+        toast->show(QStringLiteral("x"));
+        delete toast;
+        QCOMPARE(clock.pending(), size_t(0));
+        clock.advance(5000ms); // would touch freed memory under ASan
+    }
+
+    void realTimerResets()
+    {
+        ToastManager toast;
+        toast.show(QStringLiteral("x"));
+        QVERIFY(toast.isShowing());
+        QTRY_VERIFY_WITH_TIMEOUT(!toast.isShowing(), 10000);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestAppConfig)
-#include "tst_appconfig.moc"
+QTEST_GUILESS_MAIN(TestCore)
+#include "tst_core.moc"

@@ -1,0 +1,408 @@
+#include "AppContext.h"
+#include "ContentView.h"
+#include "HomeView.h"
+#include "RootView.h"
+#include "SettingsView.h"
+#include "account/LoginView.h"
+#include "app/QmlPlugins.h"
+#include "net/ServiceClient.h"
+#include "session/User.h"
+#include "support/AccountStore.h"
+#include "support/QmlPageFixture.h"
+#include "support/TestData.h"
+#include "support/https/TestClientConfig.h"
+
+#include <QDir>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QQuickStyle>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace orvelle;
+using namespace orvelle::test;
+
+// The frame's views over real store files in a temporary config folder, the
+// real pages, offscreen, driven by their visible texts as a person would, and
+// the client executable: options, config errors, screenshot.
+class TestApp : public QObject
+{
+    Q_OBJECT
+
+    // The root page over a fresh client, as main() builds it.
+    struct RootScreen
+    {
+        std::unique_ptr<AppContext> context = buildAppContext(AppConfig::defaults());
+        RootView root{*context};
+        QmlPageFixture fixture;
+        QObject *page = fixture.load(QUrl("qrc:/Orvelle/App/qml/RootPage.qml"),
+                                     {{"view", QVariant::fromValue(&root)}});
+    };
+
+    // Waits until an item with that name is shown, then taps it.
+    static bool tapWhenShown(QObject *root, const QString &name)
+    {
+        QQuickItem *item = nullptr;
+        if (!QTest::qWaitFor([&] { return (item = QmlPageFixture::findItem(root, name)); }))
+            return false;
+        return QmlPageFixture::tap(item);
+    }
+
+    // The client executable as a user starts it, with a config folder of its own.
+    QTemporaryDir home;
+
+    struct Run
+    {
+        int exitCode = -1;
+        QString out;
+        QString err;
+    };
+
+    Run run(const QStringList &arguments, const QStringList &extraEnvironment = {})
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", home.path());
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.remove("ORVELLE_CONFIG");
+        for (const QString &entry : extraEnvironment)
+            environment.insert(entry.section('=', 0, 0), entry.section('=', 1));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(ORVELLE_CLIENT), arguments);
+        if (!process.waitForFinished(120000))
+            return {};
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    QString placed(QString text) const
+    {
+        return text.replace("$HOME", home.path())
+            .replace("$DATA", ORVELLE_TEST_DATA)
+            .replace("$VERSION", ORVELLE_VERSION)
+            .replace("$BUILD", ORVELLE_BUILD);
+    }
+
+    std::unique_ptr<AppContext> makeContext() { return buildAppContext(AppConfig::defaults()); }
+
+private slots:
+    void initTestCase()
+    {
+        // The store lives under the config folder; never the tester's own.
+        const QString home = configHome().path();
+        QVERIFY(User::defaultStoreFile().startsWith(home));
+        QQuickStyle::setStyle(QStringLiteral("Material"));
+    }
+    // Every case starts signed out.
+    void init() { writeAccountStore({}); }
+
+    void mainWindowLoadsWithoutWarnings_data()
+    {
+        QTest::addColumn<bool>("storeFails");
+        QTest::newRow("store") << false;
+        // A folder where the file must go: every write fails, also for root.
+        QTest::newRow("folder in the way of the store") << true;
+    }
+    void mainWindowLoadsWithoutWarnings()
+    {
+        QFETCH(bool, storeFails);
+        const QString file = User::defaultStoreFile();
+        auto restore = qScopeGuard([&] {
+            QDir(file).removeRecursively();
+            writeAccountStore({});
+        });
+        if (storeFails)
+            QVERIFY(QFile::remove(file) && QDir().mkpath(file));
+        auto context = buildAppContext(AppConfig::defaults());
+        RootView root(*context);
+        QmlPageFixture fixture;
+        QObject *window = fixture.load(QUrl("qrc:/Orvelle/App/qml/Main.qml"),
+                                       {{"rootView", QVariant::fromValue(&root)}});
+        QVERIFY2(window, qPrintable(fixture.warningText()));
+        QVERIFY(QmlPageFixture::findItem(window, "岚石中国"));
+        // Loading writes the flags back before the root listens: that failure
+        // shows on the first screen, and a later one as well.
+        const QString failure = context->appState->storeError();
+        QCOMPARE(failure.isEmpty(), !storeFails);
+        if (storeFails) {
+            QTRY_VERIFY(QmlPageFixture::findItem(window, failure));
+            QVERIFY(tapWhenShown(window, "确定"));
+            QTRY_VERIFY(!root.storeAlert()->shown());
+            context->appState->setIsGuest(QStringLiteral("true"));
+            QTRY_VERIFY(QmlPageFixture::findItem(window, failure));
+        }
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+    }
+
+    // Typing, the message boxes and the binding after a refusal are driven end
+    // to end in tst_e2e_road; here, what that road does not show.
+    void signInScreenToastsAndLeadsToTheBinding()
+    {
+        RootScreen screen;
+        QVERIFY2(screen.page, qPrintable(screen.fixture.warningText()));
+        QmlPageFixture &fixture = screen.fixture;
+        QObject *page = screen.page;
+        LoginView *login = screen.root.loginView();
+        // Every appearance of the sign-in screen asks for the version.
+        auto *network = screen.context->serviceClient->findChild<QNetworkAccessManager *>();
+        int versionQueries = 0;
+        QObject::connect(network, &QNetworkAccessManager::finished, page, [&](QNetworkReply *r) {
+            versionQueries += r->url().path().endsWith(QLatin1String("/QueryVersion2"));
+        });
+        QTRY_COMPARE(versionQueries, 1);
+        // The sign-in screen shows no bar to go back with.
+        QVERIFY(!QmlPageFixture::findItem(page, "返回"));
+
+        QVERIFY(tapWhenShown(page, "登入"));
+        QVERIFY(QmlPageFixture::findItem(page, "手机号不能为空"));
+
+        login->handleFailure(QStringLiteral("此账号未绑定手机号，请绑定手机号"));
+        QVERIFY(tapWhenShown(&fixture.window(), "确定"));
+        QTRY_VERIFY(QmlPageFixture::findItem(page, "BindPhoneView"));
+        // The modal box takes the taps until it has finished closing.
+        QTRY_VERIFY(!QmlPageFixture::findItem(&fixture.window(), "确定"));
+
+        // Back returns to the sign-in screen and clears the flag, so the next
+        // refusal leads to the binding again.
+        QVERIFY(tapWhenShown(page, "返回"));
+        QTRY_VERIFY(!login->shouldNavigatemobile());
+        QTRY_VERIFY(!QmlPageFixture::findItem(page, "BindPhoneView"));
+        QTRY_COMPARE(versionQueries, 2);
+        login->handleFailure(QStringLiteral("此账号未绑定手机号，请绑定手机号"));
+        QVERIFY(tapWhenShown(&fixture.window(), "确定"));
+        QTRY_VERIFY(QmlPageFixture::findItem(page, "BindPhoneView"));
+
+        // The fresh sign-in after a binding has no bar either.
+        login->bindPhoneView()->setShouldlogin(true);
+        QTRY_VERIFY(!QmlPageFixture::findItem(page, "BindPhoneView"));
+        QTRY_VERIFY(QmlPageFixture::findItem(page, "LoginView"));
+        QVERIFY(!QmlPageFixture::findItem(page, "返回"));
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+    }
+
+    void guestWalksThroughTheTabs()
+    {
+        RootScreen screen;
+        QVERIFY2(screen.page, qPrintable(screen.fixture.warningText()));
+        RootView &root = screen.root;
+        QmlPageFixture &fixture = screen.fixture;
+        QObject *page = screen.page;
+
+        QVERIFY(tapWhenShown(page, "游客访问"));
+        QTRY_VERIFY(QmlPageFixture::findItem(page, "HomeView"));
+        QVERIFY(QmlPageFixture::findItem(page, "尊敬的用户 : 游客模式"));
+
+        // The inspection tiles are closed to a guest.
+        QVERIFY(tapWhenShown(page, "今日检查"));
+        QTRY_VERIFY(QmlPageFixture::findItem(&fixture.window(), "游客模式不能使用"));
+        QVERIFY(tapWhenShown(&fixture.window(), "确定"));
+        QTRY_VERIFY(!root.contentView()->homeView()->alert()->shown());
+        QVERIFY(!root.contentView()->homeView()->isinLogin());
+        // The modal box takes the taps until it has finished closing.
+        QTRY_VERIFY(!QmlPageFixture::findItem(&fixture.window(), "游客模式不能使用"));
+
+        // The notice scanner is open to a guest; a hostile code opens no page.
+        HomeView *home = root.contentView()->homeView();
+        QVERIFY(tapWhenShown(page, "信息公告"));
+        QTRY_VERIFY(QmlPageFixture::findItem(page, "QRCodeScannerView"));
+        emit home->scanner()->didFindCode(QStringLiteral("javascript:alert(1)"));
+        QTRY_VERIFY(QmlPageFixture::findItem(page, "链接错误，请重试"));
+        QTRY_VERIFY(!QmlPageFixture::findItem(page, "QRCodeScannerView"));
+        QVERIFY(tapWhenShown(page, "返回"));
+        QTRY_VERIFY(!home->shouldNavigate());
+        QTRY_VERIFY(!QmlPageFixture::findItem(page, "RiskAnnouncementWebView"));
+
+        QVERIFY(tapWhenShown(page, "设置"));
+        QTRY_VERIFY(QmlPageFixture::findItem(page, "SettingsView"));
+        QVERIFY(QmlPageFixture::findItem(page, "游客"));
+        // Signing out through "登出" is driven end to end in tst_e2e_road.
+        QQuickItem *changePassword = QmlPageFixture::findItem(page, "修改密码");
+        QVERIFY(changePassword && !changePassword->isEnabled());
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+    }
+
+    void fixtureCatchesQmlWarnings()
+    {
+        // The harness itself must fail a page that has a broken binding.
+        QmlPageFixture fixture;
+        fixture.engine().setOutputWarningsToStandardError(false);
+        QVERIFY(fixture.load(QUrl::fromLocalFile(ORVELLE_TEST_DATA "/app/Broken.qml")));
+        QVERIFY(!fixture.warnings().isEmpty());
+    }
+
+    void rootSwitchesWhenTheFlagChanges()
+    {
+        writeAccountStore({});
+        auto context = makeContext();
+        RootView root(*context);
+        QSignalSpy screens(&root, &RootView::screenChanged);
+        QPointer<LoginView> login = root.loginView();
+        QVERIFY(login);
+
+        login->enterGuestMode();
+        QVERIFY(screens.wait());
+        QVERIFY(root.contentView());
+        QVERIFY(!root.loginView());
+        // The old screen goes once its page had a chance to let go.
+        QTRY_VERIFY(!login);
+
+        // A fresh main screen after every sign-in: tab 0, home flags false.
+        root.contentView()->setSelectedTab(1);
+        root.contentView()->settingsView()->signOut();
+        QVERIFY(screens.wait());
+        QVERIFY(root.loginView());
+        root.loginView()->enterGuestMode();
+        QVERIFY(screens.wait());
+        QCOMPARE(root.contentView()->selectedTab(), 0);
+        QVERIFY(!root.contentView()->homeView()->isinLogin());
+
+        // Setting the flag to what it already is does not rebuild the screen:
+        // checked once an event queued after the root's own has run.
+        QPointer<ContentView> content = root.contentView();
+        screens.clear();
+        context->appState->setIslogin(QStringLiteral("true"));
+        bool later = false;
+        QMetaObject::invokeMethod(
+            &root, [&later] { later = true; }, Qt::QueuedConnection);
+        QVERIFY(QTest::qWaitFor([&later] { return later; }));
+        QCOMPARE(screens.count(), 0);
+        QCOMPARE(root.contentView(), content.data());
+    }
+
+    // A guest taps "今日检查" and the notice scanner in guestWalksThroughTheTabs;
+    // members open the checks end to end.
+    void guestOpensTheHazardFormNotTheOnSiteCheck()
+    {
+        writeAccountStore({{"islogin", "true"}, {"isGuest", "true"}});
+        auto context = makeContext();
+        HomeView home(*context);
+        home.openOnSiteCheck();
+        QVERIFY(home.alert()->shown());
+        QVERIFY(!home.isonLogin());
+        home.alert()->acknowledge();
+        home.openHazardReport();
+        QVERIFY(home.showHazardForm());
+        QVERIFY(!home.alert()->shown());
+    }
+
+    void scannedCodeOpensTheNotice()
+    {
+        writeAccountStore({{"islogin", "true"}});
+        auto context = makeContext();
+        HomeView home(*context);
+
+        // Closing the scanner without a code changes nothing else.
+        home.openNotice();
+        QVERIFY(home.scanner());
+        home.setIsScannerPresented(false);
+        QVERIFY(!home.shouldNavigate());
+        QCOMPARE(home.selectedKey(), std::nullopt);
+
+        home.openNotice();
+        QPointer<QRCodeScannerView> scanner = home.scanner();
+        emit scanner->didFindCode(QStringLiteral("http://notices.example/GG-2026-017"));
+        QCOMPARE(home.selectedKey(), QStringLiteral("http://notices.example/GG-2026-017"));
+        QCOMPARE(home.announcement()->keyText(),
+                 QStringLiteral("http://notices.example/GG-2026-017"));
+
+        // The camera keeps reporting while the closed scanner's page leaves.
+        RiskAnnouncementWebView *shown = home.announcement();
+        QVERIFY(scanner);
+        emit scanner->didFindCode(QStringLiteral("http://other.example/"));
+        QCOMPARE(home.announcement(), shown);
+        QCOMPARE(home.selectedKey(), QStringLiteral("http://notices.example/GG-2026-017"));
+        home.openNotice();
+        QTRY_VERIFY(!scanner);
+    }
+
+    // What the rows show, and opening the password change, are driven on the
+    // pages (above for a guest, in tst_e2e_road for a member).
+    void settingsRowsForGuestAndMember()
+    {
+        writeAccountStore({{"islogin", "true"}, {"isGuest", "true"}});
+        auto context = makeContext();
+        User &appState = *context->appState;
+        ServiceClient &client = *context->serviceClient;
+        {
+            SettingsView settings(appState, *context->sharedUser, client);
+            settings.openChangePassword();
+            settings.openBindPhone();
+            QVERIFY(!settings.showChangePassword() && !settings.showBindPhone());
+        }
+        writeAccountStore({{"islogin", "true"}, {"isGuest", "false"}});
+        appState.reloadThroughSetters();
+        context->sharedUser->reloadThroughSetters();
+        SettingsView settings(appState, *context->sharedUser, client);
+        settings.openBindPhone();
+        QVERIFY(settings.showBindPhone());
+        QPointer<BindPhoneView> bind = settings.bindPhoneView();
+        QVERIFY(bind);
+        QCOMPARE(bind->username(), QString()); // the stored account is used
+        bind->countdown()->start();
+        settings.setShowBindPhone(false);
+        QVERIFY(!bind->countdown()->isTicking()); // leaving stops the countdown
+        settings.openBindPhone();
+        QTRY_VERIFY(!bind); // a new visit, a new screen
+    }
+
+    // Signed in (as a guest too) it starts on the main tabs; signing out
+    // keeps the account for the next sign-in. The near misses of "true" are
+    // the store's own test; a guest's screens are driven above.
+    void signedInStartsOnTheTabsAndSignOutKeepsTheAccount()
+    {
+        writeAccountStore({{"islogin", "true"},
+                           {"isGuest", "true"},
+                           {"mobile", "13800000001"},
+                           {"token", "t-1"},
+                           {"password", "secret"}});
+        auto context = makeContext();
+        RootView root(*context);
+        QVERIFY(root.contentView() && !root.loginView());
+        root.contentView()->settingsView()->signOut();
+        QCOMPARE(storedEntry("islogin"), QStringLiteral("false"));
+        QCOMPARE(storedEntry("isGuest"), QStringLiteral("false"));
+        for (const auto &[key, value] :
+             {std::pair{"mobile", "13800000001"}, {"password", "secret"}, {"token", "t-1"}})
+            QCOMPARE(storedEntry(key), QString::fromUtf8(value));
+    }
+
+    // Options and unusable configurations (exit code 2); Qt may add its own
+    // notes about the environment to stderr, so only our lines are counted.
+    void commandLines_data() { orvelle::test::addRows(QStringLiteral("app/runs.json")); }
+    void commandLines()
+    {
+        QFETCH(QJsonObject, row);
+        QStringList arguments;
+        for (const QJsonValue &argument : row["args"].toArray())
+            arguments << placed(argument.toString());
+        const Run result = run(arguments);
+        QCOMPARE(result.exitCode, row["exit"].toInt());
+        for (const char *key : {"out", "alsoOut"})
+            QVERIFY2(result.out.contains(placed(row[key].toString())), qPrintable(result.out));
+        QVERIFY2(result.err.contains(placed(row["err"].toString())), qPrintable(result.err));
+        if (row.contains("ourLines"))
+            QCOMPARE(result.err.count(QStringLiteral("orvelle: ")), row["ourLines"].toInt());
+    }
+
+    void screenshotOfTheFirstScreen()
+    {
+        const QString shot = home.filePath("first.png");
+        // Qt 6.4's software scene graph keeps its image textures past the end
+        // of exec(); the same pages are leak-checked above.
+        const Run result = run({"--screenshot", shot}, {"LSAN_OPTIONS=detect_leaks=0"});
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY(result.out.contains(shot));
+        QImage image(shot);
+        QVERIFY(!image.isNull());
+        QVERIFY(image.width() >= 320);
+        // Something was drawn: not one flat colour.
+        QVERIFY(image.pixel(image.width() / 2, image.height() / 8) != image.pixel(5, 5)
+                || image.pixel(image.width() / 2, image.height() / 4) != image.pixel(5, 5));
+    }
+};
+
+QTEST_MAIN(TestApp)
+#include "tst_app.moc"
