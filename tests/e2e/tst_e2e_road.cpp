@@ -460,12 +460,7 @@ public:
                                  "上传失败，请重试。")
                         && waitGone(window, "SHazardDescriptorView");
              }},
-            {"sheet",
-             [&] {
-                 return tap(window, "现场检查")
-                        && tap(waitFor(window, "OnInspectionListView"), "矿山运输道路")
-                        && takePhoto() && (sheet = waitFor(window, "DetailedOnspectionListView"));
-             }},
+            {"sheet", [&] { return (sheet = openSheet("矿山运输道路")); }},
             {"sheet filled",
              [&] {
                  return waitFor(sheet, "挡车墙高度足够") && fillSheet(sheet, 3, 2, "水沟堵塞 D-4");
@@ -696,9 +691,7 @@ private slots:
         const qsizetype from = server->log().size();
         QString error;
         QVERIFY2(server->start(&error), qPrintable(error));
-        QVERIFY(tap(window, "现场检查"));
-        QVERIFY(tap(waitFor(window, "OnInspectionListView"), "矿山运输道路") && takePhoto());
-        QQuickItem *sheet = waitFor(window, "DetailedOnspectionListView");
+        QQuickItem *sheet = openSheet("矿山运输道路");
         QVERIFY(sheet && tap(window, "继续填写"));
         QTRY_COMPARE_WITH_TIMEOUT(marksOf(sheet, 3), QStringList({"合格", "合格", "不合格"}),
                                   patience);

@@ -236,18 +236,6 @@ private slots:
         QCOMPARE(service->uploadCount(), 6); // filed afresh after the refusal, photos too
     }
 
-    // The places of the last good answer open when no answer comes.
-    void placesAreKeptForWorkWithoutANetwork()
-    {
-        DeviceStore store;
-        QVERIFY(store.open(dir.filePath("offline")));
-        const QStringList places = shownForm(&store)->place();
-        service->answerAlways(json::standardPlace, "no answer at all");
-        auto offline = shownForm(&store);
-        QCOMPARE(offline->place(), places);
-        QVERIFY(!offline->alert()->shown());
-    }
-
     // Kept on the device: a new form offers the draft; restored, it is what was
     // on screen; let go (after a second question), it is gone.
     void aDraftComesBackUntilLetGo()

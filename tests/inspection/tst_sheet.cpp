@@ -229,18 +229,6 @@ private slots:
         QCOMPARE(failed->checkitems()->rowCount(), 2);
     }
 
-    // The sheet of the last good answer can be filled in when no answer comes.
-    void blankSheetsAreKeptForWorkWithoutANetwork()
-    {
-        DeviceStore store;
-        QVERIFY(store.open(dir.filePath("offline")));
-        QVERIFY(sheet(twoItemSheet, {photo(40)}, "K-2", &store)->canUpload());
-        auto offline = sheet("no answer at all", {photo(40)}, "K-2", &store);
-        QVERIFY(offline->canUpload() && !offline->hasErrorMessage());
-        QCOMPARE(offline->checkitems()->count(), 2);
-        QVERIFY(sheet("no answer at all", {photo(40)}, "K-3", &store)->hasErrorMessage());
-    }
-
     // A sheet kept on the device comes back as it was: the judgements, the
     // description, the on-site and the added photos; filed, it is gone.
     void aDraftComesBackUntilFiled()
