@@ -3,9 +3,10 @@
 // The client's parts as the benchmarks drive them, against a dev service of
 // their own, signed in on the sign-in screen.
 
+#include "DevServiceChild.h"
 #include "account/LoginView.h"
 #include "account/VersionChecker.h"
-#include "common/DevServiceChild.h"
+#include "common/BenchWaits.h"
 #include "core/AppConfig.h"
 #include "core/Scheduler.h"
 #include "core/UrlOpener.h"
@@ -26,7 +27,7 @@ struct SignedInClient
     QTemporaryDir folder;
     QString address;
     QString dataDir = folder.filePath(QStringLiteral("devserver"));
-    QProcess devService;
+    std::unique_ptr<DevServiceChild> devService;
     AppConfig config = AppConfig::defaults();
     User appState;
     User user;
@@ -47,8 +48,10 @@ struct SignedInClient
         address = freeLoopbackAddress();
         if (address.isEmpty())
             return QStringLiteral("no free loopback address");
-        if (!startDevService(devService, dataDir, address))
-            return QStringLiteral("the dev service did not get ready");
+        devService = std::make_unique<DevServiceChild>(QStringLiteral(ORVELLE_DEVSERVER_EXE),
+                                                       dataDir, address);
+        if (QString error; !devService->start({}, &error))
+            return error;
         config.serviceHost = address;
         config.fileStoreHost = address;
         config.caFile = dataDir + QStringLiteral("/tls/ca.pem");
@@ -84,14 +87,6 @@ struct SignedInClient
                 keys << *point.key;
         return keys;
     }
-
-    void stopDevService()
-    {
-        devService.terminate();
-        if (!devService.waitForFinished(10000))
-            devService.kill();
-    }
-    QString databaseFile() const { return dataDir + QStringLiteral("/orvelle-devserver.sqlite"); }
 };
 
 } // namespace orvelle::bench

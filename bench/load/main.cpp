@@ -193,8 +193,8 @@ int main(int argc, char **argv)
     const Memory done = memoryNow();
     const double seconds = double(clock.elapsed()) / 1000.0;
 
-    bench.stopDevService();
-    const Stored stored = storedSheets(bench.databaseFile());
+    bench.devService->stop();
+    const Stored stored = storedSheets(bench.devService->databaseFile());
 
     const double heapGrowthKiB = done.heapKiB - warm.heapKiB;
     const double residentGrowthPct =

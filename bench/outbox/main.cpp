@@ -241,8 +241,7 @@ int main(int argc, char **argv)
     }
 
     // Underground.
-    bench.devService.kill();
-    bench.devService.waitForFinished(10000);
+    bench.devService->kill();
     int notQueued = 0;
     for (int number = 1; number <= sheetCount; ++number) {
         const QString problem = fileOffline(road, keys.at(number % keys.size()), number);
@@ -255,8 +254,8 @@ int main(int argc, char **argv)
     const QList<double> saves = draftSaveTimes(store, bench.user.username().value_or(QString()));
 
     // Back in reach: "重试", and the outbox delivers them one after the other.
-    if (!startDevService(bench.devService, bench.dataDir, bench.address))
-        return fail("the dev service did not start again");
+    if (QString error; !bench.devService->start({}, &error))
+        return fail(qPrintable(error));
     QElapsedTimer clock;
     clock.start();
     StallWatch stalls;
@@ -267,9 +266,9 @@ int main(int argc, char **argv)
     const double seconds = double(clock.elapsed()) / 1000.0;
     const double stallMs = stalls.longestMs();
 
-    bench.stopDevService();
-    const Stored stored = storedSheets(bench.databaseFile());
-    const qint64 photoFiles = filesUnder(bench.dataDir + QStringLiteral("/photos"));
+    bench.devService->stop();
+    const Stored stored = storedSheets(bench.devService->databaseFile());
+    const qint64 photoFiles = filesUnder(bench.devService->photoDir());
     const qint64 expectedPhotos = qint64(sheetCount) * photosPerSheet;
     const double medianSaveMs = saves.value(saves.size() / 2);
     const double longestSaveMs = saves.isEmpty() ? 0 : saves.last();

@@ -1,5 +1,6 @@
 #include "AppContext.h"
 #include "ContentView.h"
+#include "DevServiceChild.h"
 #include "HomeView.h"
 #include "RootView.h"
 #include "SettingsView.h"
@@ -26,12 +27,10 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <sqlite3.h>
-#include <sys/prctl.h>
 
 using namespace orvelle;
 using namespace orvelle::test;
@@ -40,84 +39,6 @@ namespace {
 
 // ASan builds are slow, and the machine is shared.
 constexpr int patience = 30000;
-
-// orvelle-devserver run from the build tree. It dies with the test process,
-// even when the test crashes or is killed by ctest.
-class DevService
-{
-public:
-    explicit DevService(const QString &dataDir)
-        : m_dataDir(dataDir)
-    {
-        m_process.setProgram(QStringLiteral(ORVELLE_DEVSERVER_EXE));
-        m_arguments = {"--data", m_dataDir, "--listen", host(), "--http-port", "50080"};
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] { readOutput(); });
-    }
-    ~DevService() { kill(); }
-
-    // Starts it on the data folder (created on first start) and waits for its
-    // ready line; false with its output when it does not come.
-    bool start(QString *error, const QStringList &options = {})
-    {
-        const qsizetype from = m_log.size();
-        const auto ready = [&] {
-            return !m_log.mid(from).filter("orvelle-devserver: ready https://").isEmpty();
-        };
-        m_process.setArguments(m_arguments + options);
-        m_process.start();
-        // The first start makes its certificates with openssl.
-        if (QTest::qWaitFor([&] { return ready() || m_process.state() == QProcess::NotRunning; },
-                            patience * 4)
-            && ready())
-            return true;
-        readOutput();
-        *error = QStringLiteral("orvelle-devserver did not get ready (%1):\n%2")
-                     .arg(m_process.errorString(), m_log.mid(from).join(QLatin1Char('\n')));
-        kill();
-        return false;
-    }
-    // Ends it at once, as a crash or a pulled plug would.
-    void kill()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.kill();
-        m_process.waitForFinished(patience);
-    }
-    // The posted codes of its check points, "checkpoint-<key>.png" in `dir`.
-    bool printQrCodes(const QString &dir, QString *error) const
-    {
-        QProcess printer;
-        printer.setProcessChannelMode(QProcess::MergedChannels);
-        printer.start(m_process.program(), {"--data", m_dataDir, "--print-qr", dir});
-        if (printer.waitForFinished(patience) && printer.exitStatus() == QProcess::NormalExit
-            && printer.exitCode() == 0)
-            return true;
-        *error = QStringLiteral("orvelle-devserver --print-qr failed (%1):\n%2")
-                     .arg(printer.errorString(), QString::fromLocal8Bit(printer.readAll()));
-        return false;
-    }
-
-    QString host() const { return QStringLiteral(ORVELLE_TEST_HOST); }
-    QString caFile() const { return QDir(m_dataDir).filePath("tls/ca.pem"); }
-    QString databaseFile() const { return QDir(m_dataDir).filePath("orvelle-devserver.sqlite"); }
-    // Every line it printed, over all its starts.
-    const QStringList &log() const { return m_log; }
-
-private:
-    void readOutput()
-    {
-        while (m_process.canReadLine())
-            m_log << QString::fromUtf8(m_process.readLine()).trimmed();
-    }
-
-    QString m_dataDir;
-    QStringList m_arguments;
-    QProcess m_process;
-    QStringList m_log;
-};
 
 // A modal popup on screen, or still fading out, takes the taps meant for what
 // lies beneath it.
@@ -204,7 +125,7 @@ template <typename View> QString alertOf(View *view)
     return view->isLoading() ? QStringLiteral("(uploading)") : QString();
 }
 
-bool isServedBy(const QUrl &url, const DevService &service)
+bool isServedBy(const QUrl &url, const DevServiceChild &service)
 {
     return url.scheme() == QLatin1String("http") && url.host() == service.host()
            && url.port() == 50080;
@@ -228,7 +149,7 @@ class TestEndToEndRoad : public QObject
     QTemporaryDir home;
     QString homePath = home.path();
     std::unique_ptr<LogCapture> log;
-    std::unique_ptr<DevService> server;
+    std::unique_ptr<DevServiceChild> server;
     // The client, on its root page.
     std::unique_ptr<AppContext> context;
     std::unique_ptr<RootView> root;
@@ -497,9 +418,10 @@ private slots:
         log = std::make_unique<LogCapture>();
         qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
         qputenv("XDG_DATA_HOME", home.filePath("data").toUtf8());
-        server = std::make_unique<DevService>(home.filePath("devserver"));
+        server = std::make_unique<DevServiceChild>(ORVELLE_DEVSERVER_EXE,
+                                                   home.filePath("devserver"), ORVELLE_TEST_HOST);
         QString error;
-        QVERIFY2(server->start(&error), qPrintable(error));
+        QVERIFY2(server->start({}, &error), qPrintable(error));
         // The camera sees the code posted at the mine road's check point.
         QVERIFY2(server->printQrCodes(home.filePath("codes"), &error), qPrintable(error));
 
@@ -653,7 +575,7 @@ private slots:
         // Filed, but the answer is lost: the outbox finds it among today's sheets.
         const qsizetype from = server->log().size();
         QString error;
-        QVERIFY2(server->start(&error, {"--fault", "drop-after-store"}), qPrintable(error));
+        QVERIFY2(server->start({"--fault", "drop-after-store"}, &error), qPrintable(error));
         QVERIFY(tap(window, "outboxRetry"));
         QVERIFY(waitGone(window, "outboxRow"));
         const auto sheets = stored(qPrintable(sheetsOfTheRoad));
@@ -690,7 +612,7 @@ private slots:
         QVERIFY(startClient() && waitFor(window, "待上传 1"));
         const qsizetype from = server->log().size();
         QString error;
-        QVERIFY2(server->start(&error), qPrintable(error));
+        QVERIFY2(server->start({}, &error), qPrintable(error));
         QQuickItem *sheet = openSheet("矿山运输道路");
         QVERIFY(sheet && tap(window, "继续填写"));
         QTRY_COMPARE_WITH_TIMEOUT(marksOf(sheet, 3), QStringList({"合格", "合格", "不合格"}),

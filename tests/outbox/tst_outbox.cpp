@@ -3,10 +3,13 @@
 #include "outbox/OutboxEntries.h"
 #include "support/ManualScheduler.h"
 #include "support/ServiceFixture.h"
+#include "support/SqlAnswer.h"
 #include "support/TestData.h"
 
 #include <QAbstractItemModelTester>
 #include <QJsonArray>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -60,6 +63,26 @@ class TestOutbox : public QObject, ServiceFixture
     bool idle() const
     {
         return QTest::qWaitFor([&] { return !outbox->isSending(); }, 20000);
+    }
+
+public:
+    // As a child: delivers what the store holds until it is killed.
+    static int deliverUntilKilled(const QString &storeFolder, const QString &accountFile)
+    {
+        User account(accountFile);
+        account.setIslogin(QStringLiteral("true"));
+        const AppConfig config = testConfig();
+        ServiceClient client(config, account);
+        PhotoUploader uploader(config);
+        uploader.setStagingDirectory(storeFolder);
+        DeviceStore store;
+        if (!store.open(storeFolder))
+            return 1;
+        Outbox outbox(store, client, uploader, account, Scheduler::system());
+        std::puts("sending");
+        std::fflush(stdout);
+        outbox.start();
+        return QCoreApplication::exec();
     }
 
 private slots:
@@ -174,7 +197,67 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return delivered.size() == 2; }, 20000));
         QCOMPARE(service->requestCount(record), 2);
     }
+
+    // Killed at a random moment of a delivery (photos on their way, the record
+    // on its way or answered), round after round: the store stays sound, and
+    // the entry is neither lost nor filed twice without the user's word.
+    void killedWhileDelivering()
+    {
+        service->answerAlways(record, R"({"code":1,"msg":"ok"})");
+        service->delayByWidth(true);
+        for (int round = 0; round < 4; ++round) {
+            const QString title = QStringLiteral("第%1份").arg(round);
+            const auto filed = [&] {
+                int count = 0;
+                for (const RecordedRequest &request : service->requestsTo(record))
+                    count += QJsonDocument::fromJson(QByteArray::fromStdString(request.body))
+                                 .object()["place"]
+                             == title;
+                return count;
+            };
+            user->setIslogin(QStringLiteral("false"));
+            const qint64 id = file(title, {56, 57, 58});
+            QVERIFY(id);
+            outbox.reset();
+            store.reset();
+            QProcess child;
+            child.start(QCoreApplication::applicationFilePath(),
+                        {"--deliver-until-killed", storeDir->path(), dir.filePath("account.ini")});
+            QVERIFY(child.waitForReadyRead(30000));
+            QTest::qWait(QRandomGenerator::global()->bounded(1, 1500));
+            child.kill();
+            QVERIFY(child.waitForFinished(10000));
+
+            QCOMPARE(sqlAnswer(storeDir->filePath("device.sqlite"), "PRAGMA integrity_check"),
+                     "ok");
+            store = std::make_unique<DeviceStore>();
+            QVERIFY(store->open(storeDir->path()));
+            outbox = std::make_unique<Outbox>(*store, *client, *uploader, *user, *scheduler);
+            outbox->start();
+            const OutboxEntry left = entry(id);
+            QVERIFY2(
+                left.id == 0                                ? filed() == 1
+                : left.state == OutboxState::MaybeDelivered ? filed() <= 1
+                                                            : filed() == 0,
+                qPrintable(QStringLiteral("round %1, state %2").arg(round).arg(int(left.state))));
+            user->setIslogin(QStringLiteral("true"));
+            QVERIFY(idle());
+            if (entry(id).state == OutboxState::MaybeDelivered && filed() == 0)
+                outbox->resend(id);
+            QVERIFY(idle());
+            QCOMPARE(filed(), 1);
+        }
+    }
 };
 
-QTEST_GUILESS_MAIN(TestOutbox)
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--deliver-until-killed") == 0)
+        return TestOutbox::deliverUntilKilled(QString::fromLocal8Bit(argv[2]),
+                                              QString::fromLocal8Bit(argv[3]));
+    TestOutbox test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_outbox.moc"

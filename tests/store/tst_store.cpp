@@ -1,5 +1,6 @@
 #include "store/DeviceStore.h"
 #include "store/PhotoFiles.h"
+#include "support/SqlAnswer.h"
 #include "support/TestData.h"
 
 #include <QDir>
@@ -7,13 +8,12 @@
 #include <QJsonArray>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/stat.h>
 
 using namespace orvelle;
+using orvelle::test::sqlAnswer;
 using orvelle::test::addRows;
 using orvelle::test::fileContents;
 
@@ -27,22 +27,6 @@ void write(const QString &file, const QByteArray &bytes)
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
 }
 
-// One statement on a connection of its own, as a tool beside the app would run it.
-QString sqlAnswer(const QString &file, const QString &statement)
-{
-    QString answer;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "check");
-        db.setDatabaseName(file);
-        if (db.open()) {
-            QSqlQuery query(db);
-            if (query.exec(statement) && query.next())
-                answer = query.value(0).toString();
-        }
-    }
-    QSqlDatabase::removeDatabase("check");
-    return answer;
-}
 } // namespace
 
 class TestStore : public QObject

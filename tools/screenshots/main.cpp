@@ -3,7 +3,7 @@
 // writes one PNG per page (NN-name.png) into the folder it is given. It exits
 // non-zero naming the first page that did not draw.
 
-#include "DevService.h"
+#include "DevServiceChild.h"
 #include "Pilot.h"
 #include "app/AppContext.h"
 #include "app/OrvelleApp.h"
@@ -61,7 +61,7 @@ bool writeCameraImage(const QString &file)
     return image.save(file, "JPG", 85);
 }
 
-QString configText(const DevService &service, const QString &cameraImage)
+QString configText(const DevServiceChild &service, const QString &cameraImage)
 {
     return QStringLiteral("[service]\nhost = %1\n[filestore]\nhost = %1\n"
                           "[site]\nurl = http://%1:50080/site/\n[tls]\nca_file = %2\n"
@@ -117,7 +117,8 @@ int main(int argc, char **argv)
     if (!QDir().mkpath(out.path()))
         return fail(QStringLiteral("cannot make %1").arg(out.path()));
 
-    DevService service(parser.value("devserver"), home.filePath("devserver"), parser.value("host"));
+    DevServiceChild service(parser.value("devserver"), home.filePath("devserver"),
+                            parser.value("host"));
     QString error;
     if (!service.start({}, &error) || !service.printQrCodes(home.filePath("codes"), &error))
         return fail(error);

@@ -1,21 +1,17 @@
 #pragma once
 
 // What the benchmarks that talk to orvelle-devserver share: a loopback address
-// of their own, the service as a child process, and a wait on the event loop.
+// of their own and a wait on the event loop.
 
 #include "net/Endpoints.h"
 
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QHostAddress>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTimer>
 
-#include <csignal>
 #include <functional>
-#include <sys/prctl.h>
 
 namespace orvelle::bench {
 
@@ -34,31 +30,6 @@ inline QString freeLoopbackAddress()
             return address.toString();
     }
     return {};
-}
-
-// The dev service as a child with its own data folder, gone when the bench
-// goes; its log is read and dropped. It may be started again on the same folder.
-inline bool startDevService(QProcess &child, const QString &dataDir, const QString &address)
-{
-    // A start before this one left its reader, which would eat the ready line.
-    QObject::disconnect(&child, &QProcess::readyRead, nullptr, nullptr);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    child.start(QStringLiteral(ORVELLE_DEVSERVER),
-                {QStringLiteral("--data"), dataDir, QStringLiteral("--listen"), address,
-                 QStringLiteral("--http-port"), QStringLiteral("50080")});
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 60000 && child.waitForReadyRead(1000)) {
-        while (child.canReadLine()) {
-            if (child.readLine().startsWith("orvelle-devserver: ready ")) {
-                QObject::connect(&child, &QProcess::readyRead, &child,
-                                 [&child] { child.readAll(); });
-                return true;
-            }
-        }
-    }
-    return false;
 }
 
 // Runs the event loop until `done` holds, looking again at each `signal`.
