@@ -1,33 +1,15 @@
 #include "QmlPageFixture.h"
 
-#include <QPointer>
+#include "QuickItems.h"
+
 #include <QQmlComponent>
-#include <QQmlContext>
 #include <QQmlError>
-#include <QQmlProperty>
 #include <QTest>
 
 namespace orvelle::test {
 
 namespace {
 QmlPageFixture *activeFixture = nullptr;
-
-QVariant accessibleProperty(QQuickItem *item, const char *name)
-{
-    QQmlContext *context = qmlContext(item);
-    if (!context)
-        return {};
-    const QQmlProperty property(item, QLatin1String("Accessible.") + QLatin1String(name), context);
-    return property.isValid() ? property.read() : QVariant();
-}
-
-// What a screen reader would call the item; hidden from it, it has no name.
-QString accessibleName(QQuickItem *item)
-{
-    return accessibleProperty(item, "ignored").toBool()
-               ? QString()
-               : accessibleProperty(item, "name").toString();
-}
 
 bool isQmlMessage(const QMessageLogContext &context, const QString &message)
 {
@@ -100,51 +82,13 @@ QObject *QmlPageFixture::load(const QUrl &url, const QVariantMap &properties)
 
 bool QmlPageFixture::settled(QQuickItem *item)
 {
-    // A list may drop the delegate meanwhile: then it never settles.
-    const QPointer<QQuickItem> watched(item);
-    QRectF last;
-    int unchanged = 0;
-    return QTest::qWaitFor(
-               [&] {
-                   if (!watched)
-                       return false;
-                   const QRectF now = watched->mapRectToScene(watched->boundingRect());
-                   unchanged = now == last ? unchanged + 1 : 0;
-                   last = now;
-                   return unchanged >= 5;
-               },
-               20000)
-           && watched;
+    return quickitems::settled(
+        item, [](const std::function<bool()> &done) { return QTest::qWaitFor(done, 20000); });
 }
 
 QQuickItem *QmlPageFixture::findItem(QObject *root, const QString &name)
 {
-    if (!root)
-        return nullptr;
-    // Guarded: reading a property may make or drop objects (the web engine's).
-    QList<QPointer<QObject>> pending{root};
-    if (auto *window = qobject_cast<QQuickWindow *>(root))
-        pending = {window->contentItem()};
-    while (!pending.isEmpty()) {
-        QObject *object = pending.takeFirst();
-        if (!object)
-            continue;
-        if (auto *item = qobject_cast<QQuickItem *>(object)) {
-            const bool named = item->objectName() == name || accessibleName(item) == name;
-            if (named && item->isVisible())
-                return item;
-            for (QQuickItem *child : item->childItems())
-                pending << child;
-        }
-        // Popups (dialogs, drawers) keep their content outside the item tree.
-        for (QObject *child : object->children())
-            if (!qobject_cast<QQuickItem *>(child))
-                pending << child;
-        if (auto *popupItem = object->property("contentItem").value<QQuickItem *>();
-            popupItem && !qobject_cast<QQuickItem *>(object))
-            pending << popupItem;
-    }
-    return nullptr;
+    return quickitems::find(root, name);
 }
 
 bool QmlPageFixture::tap(QQuickItem *item)

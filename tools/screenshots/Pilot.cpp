@@ -1,5 +1,7 @@
 #include "Pilot.h"
 
+#include "QuickItems.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QInputMethodEvent>
@@ -7,32 +9,8 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QQmlComponent>
-#include <QQmlContext>
 #include <QQmlProperty>
 #include <QThread>
-
-namespace {
-// What a screen reader would call the item; hidden from it, it has no name.
-QString accessibleName(QQuickItem *item)
-{
-    QQmlContext *context = qmlContext(item);
-    if (!context)
-        return {};
-    const auto read = [&](const char *name) {
-        const QQmlProperty property(item, QLatin1String("Accessible.") + QLatin1String(name),
-                                    context);
-        return property.isValid() ? property.read() : QVariant();
-    };
-    return read("ignored").toBool() ? QString() : read("name").toString();
-}
-
-// The web engine's own items come from code built without RTTI, which the
-// sanitizers cannot check; nothing of ours lies below a web view.
-bool isWebView(QQuickItem *item)
-{
-    return item->inherits("QQuickWebEngineView");
-}
-} // namespace
 
 Pilot::Pilot(QQuickWindow &window)
     : m_window(window)
@@ -63,29 +41,7 @@ void Pilot::pause(int ms)
 
 QQuickItem *Pilot::find(const QString &name, QObject *scope) const
 {
-    // Guarded: reading a property may make or drop objects.
-    QList<QPointer<QObject>> pending{scope ? scope : m_window.contentItem()};
-    while (!pending.isEmpty()) {
-        QObject *object = pending.takeFirst();
-        if (!object)
-            continue;
-        if (auto *item = qobject_cast<QQuickItem *>(object)) {
-            if (item->isVisible() && (item->objectName() == name || accessibleName(item) == name))
-                return item;
-            if (isWebView(item))
-                continue;
-            for (QQuickItem *child : item->childItems())
-                pending << child;
-        }
-        // Popups (dialogs, sheets) keep their content outside the item tree.
-        for (QObject *child : object->children())
-            if (!qobject_cast<QQuickItem *>(child))
-                pending << child;
-        if (auto *content = object->property("contentItem").value<QQuickItem *>();
-            content && !qobject_cast<QQuickItem *>(object))
-            pending << content;
-    }
-    return nullptr;
+    return orvelle::quickitems::find(scope ? scope : &m_window, name);
 }
 
 QQuickItem *Pilot::waitFor(const QString &name, QObject *scope)
@@ -114,8 +70,9 @@ bool Pilot::tap(QQuickItem *item)
 {
     if (!item || !settled(item))
         return false;
-    if (!waitUntil([&] { return reachable(item); })) {
-        m_lastMiss = QStringLiteral("a popup stayed over \"%1\"").arg(item->objectName());
+    if (!waitUntil([&] { return orvelle::quickitems::tappable(item); })) {
+        m_lastMiss =
+            QStringLiteral("\"%1\" stayed disabled or under a popup").arg(item->objectName());
         return false;
     }
     click(item);
@@ -144,38 +101,11 @@ bool Pilot::type(const QString &field, const QString &text)
 
 bool Pilot::settled(QQuickItem *item)
 {
-    // A list may drop the delegate meanwhile: then it never settles.
-    const QPointer<QQuickItem> watched(item);
-    QRectF last;
-    int unchanged = 0;
-    const bool still = waitUntil([&] {
-        if (!watched)
-            return false;
-        const QRectF now = watched->mapRectToScene(watched->boundingRect());
-        unchanged = now == last ? unchanged + 1 : 0;
-        last = now;
-        return unchanged >= 5;
-    });
-    if (!still || !watched)
+    const bool still = orvelle::quickitems::settled(
+        item, [](const std::function<bool()> &done) { return waitUntil(done); });
+    if (!still)
         m_lastMiss = QStringLiteral("an item never came to rest");
-    return still && watched;
-}
-
-// A modal popup on screen, or still fading out, takes the taps meant for what
-// lies beneath it.
-bool Pilot::reachable(QQuickItem *item) const
-{
-    for (QQuickItem *overlay : m_window.contentItem()->childItems()) {
-        if (!overlay->inherits("QQuickOverlay"))
-            continue;
-        QQuickItem *top = nullptr;
-        for (QQuickItem *child : overlay->childItems())
-            if (child->isVisible() && (!top || child->z() >= top->z()))
-                top = child;
-        if (top && top != item && !top->isAncestorOf(item))
-            return false;
-    }
-    return true;
+    return still;
 }
 
 void Pilot::click(QQuickItem *item)
@@ -198,7 +128,7 @@ void Pilot::flattenLayers()
     QList<QPointer<QObject>> pending{m_window.contentItem()};
     while (!pending.isEmpty()) {
         auto *item = qobject_cast<QQuickItem *>(pending.takeFirst());
-        if (!item || isWebView(item))
+        if (!item || orvelle::quickitems::isWebView(item))
             continue;
         for (QQuickItem *child : item->childItems())
             pending << child;

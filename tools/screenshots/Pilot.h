@@ -41,7 +41,6 @@ public:
     static constexpr int patience = 60000;
 
 private:
-    bool reachable(QQuickItem *item) const;
     // The software renderer, the only one offscreen, draws nothing of an
     // item whose layer has an effect (the Material dialogs' shadow): such
     // items are drawn plainly instead.
