@@ -2,6 +2,7 @@
 #include "ContentView.h"
 #include "DevServiceChild.h"
 #include "HomeView.h"
+#include "QuickItems.h"
 #include "RootView.h"
 #include "SettingsView.h"
 #include "account/LoginView.h"
@@ -40,28 +41,11 @@ namespace {
 // ASan builds are slow, and the machine is shared.
 constexpr int patience = 30000;
 
-// A modal popup on screen, or still fading out, takes the taps meant for what
-// lies beneath it.
-inline bool reachable(QQuickItem *item)
-{
-    for (QQuickItem *overlay : item->window()->contentItem()->childItems()) {
-        if (!overlay->inherits("QQuickOverlay"))
-            continue;
-        QQuickItem *top = nullptr;
-        for (QQuickItem *child : overlay->childItems())
-            if (child->isVisible() && (!top || child->z() >= top->z()))
-                top = child;
-        if (top && top != item && !top->isAncestorOf(item))
-            return false;
-    }
-    return true;
-}
-
 // Taps the item once it has settled and no popup lies over it.
 inline bool tapWhenReady(QQuickItem *item)
 {
     return item && QmlPageFixture::settled(item)
-           && QTest::qWaitFor([&] { return reachable(item); }, patience)
+           && QTest::qWaitFor([&] { return quickitems::tappable(item); }, patience)
            && QmlPageFixture::tap(item);
 }
 
@@ -229,8 +213,10 @@ class TestEndToEndRoad : public QObject
     {
         if (QTest::qWaitFor([&] { return alertOf(view) == message; }, 120000))
             return acknowledge(message);
-        qWarning("the screen shows \"%s\", not \"%s\"", qPrintable(alertOf(view)),
-                 qPrintable(message));
+        // What the client was doing meanwhile, for the failure's report.
+        qWarning("the screen shows \"%s\", not \"%s\"; the client's last words:\n%s",
+                 qPrintable(alertOf(view)), qPrintable(message),
+                 qPrintable(log->lines().mid(log->lines().size() - 40).join('\n')));
         return false;
     }
     DetailedOnspectionListView *sheetView() const
