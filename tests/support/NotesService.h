@@ -55,11 +55,13 @@ public:
         }
         install();
     }
-    // From now on every request to the operation gets this answer.
-    void answerAlways(QLatin1String operation, const std::string &body)
+    // From now on every request to the operation gets this answer, after `delay`.
+    void answerAlways(QLatin1String operation, const std::string &body,
+                      std::chrono::milliseconds delay = {})
     {
         std::lock_guard lock(m_mutex);
         m_answers[path(operation)] = {Answer::json(body)};
+        m_answers[path(operation)].front().delay = delay;
     }
     // Photos of this width fail to store; -1 for none.
     void refuseWidth(int width)
