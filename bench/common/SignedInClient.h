@@ -17,13 +17,22 @@
 #include "platform/Camera.h"
 #include "session/User.h"
 
+#include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <memory>
 
 namespace orvelle::bench {
 
 struct SignedInClient
 {
+    // `name` goes into what the bench prints and into its application name.
+    explicit SignedInClient(const char *name)
+        : name(name)
+    {}
+
+    const char *name;
     QTemporaryDir folder;
     QString address;
     QString dataDir = folder.filePath(QStringLiteral("devserver"));
@@ -42,9 +51,21 @@ struct SignedInClient
         qputenv("XDG_CONFIG_HOME", folder.filePath(QStringLiteral("config")).toUtf8());
     }
 
-    // Starts the dev service and signs in; what went wrong, or "".
+    // Prints why the bench cannot go on; its exit status.
+    int fail(const QString &what) const
+    {
+        std::fprintf(stderr, "bench %s: %s\n", name, qPrintable(what));
+        return 2;
+    }
+
+    // Call after the application object: starts the dev service and signs
+    // in; what went wrong, or "".
     QString start()
     {
+        QCoreApplication::setApplicationName(QStringLiteral("orvelle-bench-")
+                                             + QLatin1String(name));
+        // One debug line per request would be most of what the bench prints.
+        QLoggingCategory::setFilterRules(QStringLiteral("orvelle.*.debug=false"));
         address = freeLoopbackAddress();
         if (address.isEmpty())
             return QStringLiteral("no free loopback address");

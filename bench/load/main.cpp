@@ -18,7 +18,6 @@
 #include <QFile>
 #include <QImage>
 #include <QJsonDocument>
-#include <QLoggingCategory>
 #include <QPointer>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -150,27 +149,19 @@ Stored storedSheets(const QString &databaseFile)
     return stored;
 }
 
-int fail(const char *what)
-{
-    std::fprintf(stderr, "bench load: %s\n", what);
-    return 2;
-}
 } // namespace
 
 int main(int argc, char **argv)
 {
-    SignedInClient bench;
+    SignedInClient bench("load");
     bench.isolate();
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("orvelle-bench-load"));
-    // One debug line per request would be most of what the bench prints.
-    QLoggingCategory::setFilterRules(QStringLiteral("orvelle.*.debug=false"));
     if (const QString problem = bench.start(); !problem.isEmpty())
-        return fail(qPrintable(problem));
+        return bench.fail(problem);
     // The check points the on-site list offers today; the sheets go round them.
     const QStringList keys = bench.checkPointKeys();
     if (keys.isEmpty())
-        return fail("no check point for the department");
+        return bench.fail(QStringLiteral("no check point for the department"));
 
     const Road road{*bench.client, *bench.uploader, *bench.noCamera, bench.config, bench.user};
     int refused = 0;

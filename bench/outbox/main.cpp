@@ -20,7 +20,6 @@
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLoggingCategory>
 #include <QPointer>
 #include <QSet>
 #include <QTemporaryDir>
@@ -205,30 +204,23 @@ qint64 filesUnder(const QString &dir)
     return count;
 }
 
-int fail(const char *what)
-{
-    std::fprintf(stderr, "bench outbox: %s\n", what);
-    return 2;
-}
 } // namespace
 
 int main(int argc, char **argv)
 {
-    SignedInClient bench;
+    SignedInClient bench("outbox");
     bench.isolate();
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("orvelle-bench-outbox"));
-    QLoggingCategory::setFilterRules(QStringLiteral("orvelle.*.debug=false"));
     if (const QString problem = bench.start(); !problem.isEmpty())
-        return fail(qPrintable(problem));
+        return bench.fail(problem);
     DeviceStore store;
     if (!store.open(bench.folder.filePath(QStringLiteral("device"))))
-        return fail("the device store did not open");
+        return bench.fail(QStringLiteral("the device store did not open"));
 
     // Online once: the check points and each one's blank sheet are kept.
     const QStringList keys = bench.checkPointKeys(&store);
     if (keys.isEmpty())
-        return fail("no check point for the department");
+        return bench.fail(QStringLiteral("no check point for the department"));
     Outbox outbox(store, *bench.client, *bench.uploader, bench.user, Scheduler::system());
     const Road road{*bench.client, *bench.uploader, *bench.noCamera, bench.config,
                     bench.user,    store,           &outbox};
@@ -237,7 +229,7 @@ int main(int argc, char **argv)
         const QString problem = openSheet(road, key, {}, sheet);
         close(sheet);
         if (!problem.isEmpty())
-            return fail(qPrintable(problem));
+            return bench.fail(problem);
     }
 
     // Underground.
@@ -255,7 +247,7 @@ int main(int argc, char **argv)
 
     // Back in reach: "重试", and the outbox delivers them one after the other.
     if (QString error; !bench.devService->start({}, &error))
-        return fail(qPrintable(error));
+        return bench.fail(error);
     QElapsedTimer clock;
     clock.start();
     StallWatch stalls;
