@@ -254,12 +254,31 @@ int main(int argc, char **argv)
                     && pilot.type("descriptionText", "皮带机尾部托辊脱落 B-2") && tap("隐患地点")
                     && pilot.waitFor("破碎车间", pilot.waitFor("pickerChoices"));
          }},
+        // The same report filed with the service gone: it waits on home.
+        {"outbox", "outboxEntries",
+         [&] {
+             const auto pick = [&](const QString &choice) {
+                 return tap(choice, pilot.waitFor("pickerChoices")) && tap("完成")
+                        && pilot.waitGone("pickerChoices");
+             };
+             if (!pick("破碎车间") || !tap("隐患来源") || !pick("班组隐患排查") || !tap("天气")
+                 || !pick("雨"))
+                 return false;
+             service.stop();
+             return tap("新增") && acknowledge("上传失败，请重试。")
+                    && pilot.waitGone("SHazardDescriptorView");
+         }},
         // The camera sees no code. Its picture is a video frame, which the
         // software renderer does not draw: the preview stays black.
         {"scanner", "QRCodeScannerView",
          [&] {
-             return tap("取消") && pilot.waitGone("pickerChoices") && tap("返回") && tap("放弃")
-                    && pilot.waitGone("SHazardDescriptorView") && tap("信息公告");
+             QString problem;
+             if (!service.start({}, &problem)) {
+                 std::fprintf(stderr, "%s\n", qPrintable(problem));
+                 return false;
+             }
+             // Delivered now, so that signing out later asks nothing.
+             return tap("outboxRetry") && pilot.waitGone("outboxRow") && tap("信息公告");
          }},
         // The code of notice 1, chosen as an image file instead of the camera.
         {"notice", "RiskAnnouncementWebView",
