@@ -28,9 +28,13 @@ namespace orvelle::bench {
 struct SignedInClient
 {
     // `name` goes into what the bench prints and into its application name.
+    // Made before the application object, so that what else the client
+    // keeps goes to this run's folder.
     explicit SignedInClient(const char *name)
         : name(name)
-    {}
+    {
+        qputenv("XDG_CONFIG_HOME", folder.filePath(QStringLiteral("config")).toUtf8());
+    }
 
     const char *name;
     QTemporaryDir folder;
@@ -38,18 +42,15 @@ struct SignedInClient
     QString dataDir = folder.filePath(QStringLiteral("devserver"));
     std::unique_ptr<DevServiceChild> devService;
     AppConfig config = AppConfig::defaults();
-    User appState;
-    User user;
+    // Named, not the default: the default record lies in the user's own
+    // configuration, which a bench must neither read nor write.
+    QString accountFile = folder.filePath(QStringLiteral("account.ini"));
+    User appState{accountFile};
+    User user{accountFile};
     std::unique_ptr<ServiceClient> client;
     std::unique_ptr<PhotoUploader> uploader;
     std::unique_ptr<CameraProvider> noCamera = CameraProvider::none();
     std::unique_ptr<Beeper> silent = Beeper::silent();
-
-    // Call before the application object: the account record goes to this run's folder.
-    void isolate()
-    {
-        qputenv("XDG_CONFIG_HOME", folder.filePath(QStringLiteral("config")).toUtf8());
-    }
 
     // Prints why the bench cannot go on; its exit status.
     int fail(const QString &what) const

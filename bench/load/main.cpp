@@ -154,7 +154,6 @@ Stored storedSheets(const QString &databaseFile)
 int main(int argc, char **argv)
 {
     SignedInClient bench("load");
-    bench.isolate();
     QCoreApplication app(argc, argv);
     if (const QString problem = bench.start(); !problem.isEmpty())
         return bench.fail(problem);

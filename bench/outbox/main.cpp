@@ -209,7 +209,6 @@ qint64 filesUnder(const QString &dir)
 int main(int argc, char **argv)
 {
     SignedInClient bench("outbox");
-    bench.isolate();
     QCoreApplication app(argc, argv);
     if (const QString problem = bench.start(); !problem.isEmpty())
         return bench.fail(problem);
