@@ -134,13 +134,18 @@ int main(int argc, char **argv)
         photos << syntheticPhoto(quint32(i + 1));
 
     QTemporaryDir floorDir;
-    const qint64 encodeMs = encodeFloor(photos, floorDir.path());
-    // Best of three: curl now and then waits a second for "100 Continue".
-    qint64 postMs = std::numeric_limits<qint64>::max();
-    for (int run = 0; run < 3; ++run)
+    // Best of three here and for the client alike: on a shared machine one
+    // run may lose its core for a while, and curl now and then waits a
+    // second for "100 Continue".
+    constexpr int runs = 3;
+    qint64 encodeMs = std::numeric_limits<qint64>::max();
+    qint64 postMs = encodeMs;
+    for (int run = 0; run < runs; ++run) {
+        encodeMs = std::min(encodeMs, encodeFloor(photos, floorDir.path()));
         postMs = std::min(postMs, postFloor(floorDir.path(), uploader.uploadAddress()));
+    }
     const qint64 floorMs = encodeMs + postMs;
-    const bool floorOk = int(server.requests().size()) == 3 * photoCount;
+    const bool floorOk = int(server.requests().size()) == runs * photoCount;
 
     server.clear();
     server.setKeepBodies(false);
@@ -169,24 +174,28 @@ int main(int argc, char **argv)
     longestStall = 0;
     lastBeat = 0;
 
-    QEventLoop loop;
-    bool allStored = false;
-    QElapsedTimer clock;
-    clock.start();
+    bool allStored = true;
+    qint64 totalMs = std::numeric_limits<qint64>::max();
     beat.start();
     heartbeat.start();
-    uploader.uploadPhotos(photos, &app, [&](bool allSucceeded, const QStringList &urls) {
-        allStored = allSucceeded && urls.size() == photoCount;
-        loop.quit();
-    });
-    loop.exec();
-    const qint64 totalMs = clock.elapsed();
+    for (int run = 0; run < runs; ++run) {
+        QEventLoop loop;
+        QElapsedTimer clock;
+        clock.start();
+        uploader.uploadPhotos(photos, &app, [&](bool allSucceeded, const QStringList &urls) {
+            allStored = allStored && allSucceeded && urls.size() == photoCount;
+            loop.quit();
+        });
+        loop.exec();
+        totalMs = std::min(totalMs, clock.elapsed());
+    }
     heartbeat.stop();
     const double stallMs = double(longestStall) / 1e6;
     const double addedMiB = double(statusKiB("VmHWM:") - baseKiB) / 1024.0;
     const double ratio = double(totalMs) / double(std::max<qint64>(floorMs, 1));
 
-    std::printf("upload of %d photos of %dx%d over loopback HTTPS\n", photoCount, width, height);
+    std::printf("upload of %d photos of %dx%d over loopback HTTPS (best of %d)\n", photoCount,
+                width, height, runs);
     std::printf("  total            %lld ms (all stored: %s)\n", (long long)totalMs,
                 allStored ? "yes" : "no");
     std::printf("  floor            %lld ms (libjpeg-turbo %lld ms + curl --parallel %lld ms%s)\n",
