@@ -54,9 +54,12 @@ public:
     }
 
 private:
-    static void keep(QtMsgType, const QMessageLogContext &context, const QString &message)
+    static void keep(QtMsgType type, const QMessageLogContext &context, const QString &message)
     {
         const QString category = QString::fromLatin1(context.category);
+        // The test's own words still reach its report.
+        if (s_active && s_active->m_previous && category == QLatin1String("default"))
+            s_active->m_previous(type, context, message);
         if (!s_active || !category.startsWith(s_active->m_prefix))
             return;
         const QMutexLocker lock(&s_active->m_mutex);
