@@ -38,7 +38,7 @@ QByteArray uploadJpeg(const QImage &photo)
     unsigned char *jpeg = nullptr;
     unsigned long size = 0;
     const bool encoded =
-        encoder && format >= 0
+        encoder
         && tjCompress2(encoder.get(), image.constBits(), image.width(), int(image.bytesPerLine()),
                        image.height(), format, &jpeg, &size,
                        format == TJPF_GRAY ? TJSAMP_GRAY : TJSAMP_420, 50, 0)

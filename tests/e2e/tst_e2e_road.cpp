@@ -214,9 +214,10 @@ class TestEndToEndRoad : public QObject
         if (QTest::qWaitFor([&] { return alertOf(view) == message; }, 120000))
             return acknowledge(message);
         // What the client was doing meanwhile, for the failure's report.
+        const QStringList said = log->lines();
         qWarning("the screen shows \"%s\", not \"%s\"; the client's last words:\n%s",
                  qPrintable(alertOf(view)), qPrintable(message),
-                 qPrintable(log->lines().mid(log->lines().size() - 40).join('\n')));
+                 qPrintable(said.mid(said.size() - 40).join('\n')));
         return false;
     }
     DetailedOnspectionListView *sheetView() const

@@ -7,6 +7,8 @@
 
 namespace orvelle::quickitems {
 
+namespace {
+// What a screen reader would call the item; hidden from it, it has no name.
 QString accessibleName(QQuickItem *item)
 {
     QQmlContext *context = qmlContext(item);
@@ -19,6 +21,7 @@ QString accessibleName(QQuickItem *item)
     };
     return read("ignored").toBool() ? QString() : read("name").toString();
 }
+} // namespace
 
 bool isWebView(QQuickItem *item)
 {

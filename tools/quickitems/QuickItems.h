@@ -8,16 +8,13 @@
 // tests and the screenshot walk alike.
 namespace orvelle::quickitems {
 
-// What a screen reader would call the item; hidden from it, it has no name.
-QString accessibleName(QQuickItem *item);
-
 // The web engine's own items come from code built without RTTI, which the
 // sanitizers cannot check: walks stop at a web view, below which nothing of
 // ours lies.
 bool isWebView(QQuickItem *item);
 
 // The first visible item below `root` (a window or any object, popups
-// included) whose objectName or Accessible.name is `name`.
+// included) whose objectName, or the name a screen reader would give it, is `name`.
 QQuickItem *find(QObject *root, const QString &name);
 
 // Whether a finger's tap would reach the item now: false while it is
