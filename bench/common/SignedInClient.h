@@ -13,9 +13,12 @@
 #include "inspection/OnInspectionListView.h"
 #include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
+#include "outbox/FormFiling.h"
+#include "outbox/Outbox.h"
 #include "platform/Beeper.h"
 #include "platform/Camera.h"
-#include "session/User.h"
+#include "session/Session.h"
+#include "store/DeviceStore.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -45,12 +48,16 @@ struct SignedInClient
     // Named, not the default: the default record lies in the user's own
     // configuration, which a bench must neither read nor write.
     QString accountFile = folder.filePath(QStringLiteral("account.ini"));
-    User appState{accountFile};
-    User user{accountFile};
+    Session session{accountFile};
+    User &appState = session.appState();
+    User &user = session.account();
     std::unique_ptr<ServiceClient> client;
     std::unique_ptr<PhotoUploader> uploader;
     std::unique_ptr<CameraProvider> noCamera = CameraProvider::none();
     std::unique_ptr<Beeper> silent = Beeper::silent();
+    DeviceStore store;
+    std::unique_ptr<Outbox> outbox;
+    std::unique_ptr<FormServices> forms;
 
     // Prints why the bench cannot go on; its exit status.
     int fail(const QString &what) const
@@ -77,13 +84,18 @@ struct SignedInClient
         config.serviceHost = address;
         config.fileStoreHost = address;
         config.caFile = dataDir + QStringLiteral("/tls/ca.pem");
-        client = std::make_unique<ServiceClient>(config, user);
+        client = std::make_unique<ServiceClient>(config, session);
         uploader = std::make_unique<PhotoUploader>(config);
-        uploader->setStagingDirectory(folder.path());
+        if (!store.open(folder.filePath(QStringLiteral("device"))))
+            return QStringLiteral("the device store did not open");
+        const FilingServices filing{*client, *uploader, store, session};
+        outbox = std::make_unique<Outbox>(filing, Scheduler::system());
+        forms = std::make_unique<FormServices>(
+            FormServices{filing, outbox.get(), *noCamera, config.notesServer});
 
         VersionChecker versions(VersionChecker::serviceQuery(*client), QStringLiteral("0"),
                                 Scheduler::system(), UrlOpener::system());
-        LoginView login(appState, user, *client, versions, QUrl());
+        LoginView login(session, *client, versions, QUrl());
         login.setPhoneNumber(QStringLiteral("13800000001"));
         login.setPassword(QStringLiteral("orvelle1"));
         login.signIn();
@@ -94,12 +106,11 @@ struct SignedInClient
         return {};
     }
 
-    // The keys of the check points the on-site list offers today; with a
-    // store, the list is kept there as the app keeps it.
-    QStringList checkPointKeys(DeviceStore *store = nullptr)
+    // The keys of the check points the on-site list offers today, kept in
+    // the store as the app keeps them.
+    QStringList checkPointKeys()
     {
-        OnInspectionListView checkPoints(*client, *uploader, config, user, *noCamera, *silent);
-        checkPoints.setDeviceStore(store);
+        OnInspectionListView checkPoints(*forms, config, *silent);
         checkPoints.appeared();
         waitUntil(checkPoints.checkitems(), &CheckitemListModel::modelReset,
                   [&] { return checkPoints.checkitems()->rowCount() > 0; });

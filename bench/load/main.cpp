@@ -67,23 +67,11 @@ QImage picture(int number)
     return image;
 }
 
-// What the sheet screen needs, as the check point list hands it over.
-struct Road
-{
-    ServiceClient &client;
-    PhotoUploader &uploader;
-    CameraProvider &cameras;
-    const AppConfig &config;
-    User &user;
-};
-
 // One sheet as the inspector fills it in on a fresh screen, then "上传" and
 // "确定". Empty when the service confirmed it, otherwise what went wrong.
-QString fillInAndSubmit(const Road &road, const QString &key, int number, bool unqualified)
+QString fillInAndSubmit(FormServices &forms, const QString &key, int number, bool unqualified)
 {
-    auto *sheet =
-        new DetailedOnspectionListView(road.client, road.uploader, road.cameras,
-                                       road.config.notesServer, road.user, {picture(number)}, key);
+    auto *sheet = new DetailedOnspectionListView(forms, {picture(number)}, key);
     const auto changed = &DetailedOnspectionListView::changed;
     QString problem;
     sheet->appeared();
@@ -162,7 +150,6 @@ int main(int argc, char **argv)
     if (keys.isEmpty())
         return bench.fail(QStringLiteral("no check point for the department"));
 
-    const Road road{*bench.client, *bench.uploader, *bench.noCamera, bench.config, bench.user};
     int refused = 0;
     int unqualified = 0;
     Memory warm;
@@ -170,7 +157,8 @@ int main(int argc, char **argv)
     clock.start();
     for (int number = 1; number <= sheetCount; ++number) {
         const bool bad = number % unqualifiedEvery == 0;
-        const QString problem = fillInAndSubmit(road, keys.at(number % keys.size()), number, bad);
+        const QString problem =
+            fillInAndSubmit(*bench.forms, keys.at(number % keys.size()), number, bad);
         if (!problem.isEmpty()) {
             ++refused;
             std::fprintf(stderr, "bench load: sheet %d: %s\n", number, qPrintable(problem));

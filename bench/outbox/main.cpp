@@ -43,25 +43,13 @@ QImage picture(int number)
     return image;
 }
 
-struct Road
-{
-    ServiceClient &client;
-    PhotoUploader &uploader;
-    CameraProvider &cameras;
-    const AppConfig &config;
-    User &user;
-    DeviceStore &store;
-    Outbox *outbox;
-};
+using Road = FormServices;
 
 // A sheet screen as the task list opens it; empty when its sheet loaded.
-QString openSheet(const Road &road, const QString &key, const QList<QImage> &onsite,
+QString openSheet(Road &road, const QString &key, const QList<QImage> &onsite,
                   QPointer<DetailedOnspectionListView> &sheet)
 {
-    sheet = new DetailedOnspectionListView(road.client, road.uploader, road.cameras,
-                                           road.config.notesServer, road.user, onsite, key,
-                                           &road.store);
-    sheet->setOutbox(road.outbox);
+    sheet = new DetailedOnspectionListView(road, onsite, key);
     sheet->appeared();
     waitUntil(sheet.data(), &DetailedOnspectionListView::changed,
               [&] { return sheet->canUpload() || sheet->hasErrorMessage(); });
@@ -76,7 +64,7 @@ void close(QPointer<DetailedOnspectionListView> &sheet)
 
 // One sheet filled in with the service out of reach: the on-site photo, one
 // item unqualified with two photos, then "上传". Empty once it waits in the outbox.
-QString fileOffline(const Road &road, const QString &key, int number)
+QString fileOffline(Road &road, const QString &key, int number)
 {
     QPointer<DetailedOnspectionListView> sheet;
     QString problem = openSheet(road, key, {picture(3 * number)}, sheet);
@@ -212,17 +200,14 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if (const QString problem = bench.start(); !problem.isEmpty())
         return bench.fail(problem);
-    DeviceStore store;
-    if (!store.open(bench.folder.filePath(QStringLiteral("device"))))
-        return bench.fail(QStringLiteral("the device store did not open"));
+    DeviceStore &store = bench.store;
+    Outbox &outbox = *bench.outbox;
 
     // Online once: the check points and each one's blank sheet are kept.
-    const QStringList keys = bench.checkPointKeys(&store);
+    const QStringList keys = bench.checkPointKeys();
     if (keys.isEmpty())
         return bench.fail(QStringLiteral("no check point for the department"));
-    Outbox outbox(store, *bench.client, *bench.uploader, bench.user, Scheduler::system());
-    const Road road{*bench.client, *bench.uploader, *bench.noCamera, bench.config,
-                    bench.user,    store,           &outbox};
+    Road &road = *bench.forms;
     for (const QString &key : keys) {
         QPointer<DetailedOnspectionListView> sheet;
         const QString problem = openSheet(road, key, {}, sheet);

@@ -3,16 +3,14 @@
 #include "LoginView.h"
 #include "net/Endpoints.h"
 #include "net/ServiceClient.h"
-#include "session/User.h"
+#include "session/Session.h"
 
 namespace orvelle {
 
-BindPhoneView::BindPhoneView(User &appState, User &sharedUser, ServiceClient &client,
-                             Scheduler &scheduler, const QString &username, const QString &password,
-                             QObject *parent)
+BindPhoneView::BindPhoneView(Session &session, ServiceClient &client, Scheduler &scheduler,
+                             const QString &username, const QString &password, QObject *parent)
     : QObject(parent)
-    , m_appState(appState)
-    , m_sharedUser(sharedUser)
+    , m_session(session)
     , m_client(client)
     , m_countdown(scheduler, this)
     , m_username(username)
@@ -86,8 +84,8 @@ void BindPhoneView::bind()
         return;
     }
     if (m_username.isEmpty()) {
-        m_username = m_sharedUser.username().value_or(QString());
-        m_password = m_sharedUser.password().value_or(QString());
+        m_username = m_session.account().username().value_or(QString());
+        m_password = m_session.account().password().value_or(QString());
     }
     const QJsonObject parameters{{QStringLiteral("code"), m_verificationCode},
                                  {QStringLiteral("password"), m_password},
@@ -100,7 +98,7 @@ void BindPhoneView::bind()
                                       const QJsonObject &) {
             m_submitting = false;
             m_shouldNavigate = true;
-            m_sharedUser.setMobile(phone);
+            m_session.account().setMobile(phone);
             // A success without a text still needs words in the box.
             m_alert.show(msg.value_or(QStringLiteral("绑定成功")));
         },
@@ -114,9 +112,8 @@ void BindPhoneView::alertAcknowledged()
 {
     if (!m_shouldNavigate)
         return;
-    if (m_appState.isSignedIn()) {
-        m_appState.setIslogin(QStringLiteral("false"));
-        m_appState.setIsGuest(QStringLiteral("false"));
+    if (m_session.appState().isSignedIn()) {
+        m_session.signOut();
     } else {
         setShouldlogin(true);
     }

@@ -15,7 +15,7 @@ namespace orvelle {
 class LoginView;
 class Scheduler;
 class ServiceClient;
-class User;
+class Session;
 
 // Binds a phone number to a Notes account with an SMS code. Reached from a
 // refused sign-in (with the typed account and password) or from the settings
@@ -39,7 +39,7 @@ public:
     // refused sign-in.
     using LoginScreenFactory = std::function<LoginView *(QObject *parent)>;
 
-    BindPhoneView(User &appState, User &sharedUser, ServiceClient &client, Scheduler &scheduler,
+    BindPhoneView(Session &session, ServiceClient &client, Scheduler &scheduler,
                   const QString &username, const QString &password, QObject *parent = nullptr);
     ~BindPhoneView() override;
 
@@ -71,8 +71,7 @@ private:
     // "确定" of the message box.
     void alertAcknowledged();
 
-    User &m_appState;
-    User &m_sharedUser;
+    Session &m_session;
     ServiceClient &m_client;
     CodeCountdown m_countdown;
     QString m_phoneNumber;

@@ -2,17 +2,16 @@
 
 #include "net/Endpoints.h"
 #include "net/ServiceClient.h"
-#include "session/User.h"
+#include "session/Session.h"
 
 #include <QTextBoundaryFinder>
 
 namespace orvelle {
 
-ChangePasswordView::ChangePasswordView(User &appState, User &sharedUser, ServiceClient &client,
+ChangePasswordView::ChangePasswordView(Session &session, ServiceClient &client,
                                        Scheduler &scheduler, QObject *parent)
     : QObject(parent)
-    , m_appState(appState)
-    , m_sharedUser(sharedUser)
+    , m_session(session)
     , m_client(client)
     , m_countdown(scheduler, this)
 {
@@ -23,7 +22,7 @@ ChangePasswordView::ChangePasswordView(User &appState, User &sharedUser, Service
 
 QString ChangePasswordView::mobileText() const
 {
-    return m_sharedUser.mobile().value_or(QString());
+    return m_session.account().mobile().value_or(QString());
 }
 
 void ChangePasswordView::setVerificationCode(const QString &text)
@@ -100,9 +99,9 @@ void ChangePasswordView::change()
     }
     const QJsonObject parameters{
         {QStringLiteral("code"), m_verificationCode},
-        {QStringLiteral("mobile"), m_sharedUser.mobile().value_or(QString())},
+        {QStringLiteral("mobile"), m_session.account().mobile().value_or(QString())},
         {QStringLiteral("repassword"), m_newpassword},
-        {QStringLiteral("name"), m_sharedUser.username().value_or(QString())}};
+        {QStringLiteral("name"), m_session.account().username().value_or(QString())}};
     m_submitting = true;
     m_client.sendFormRequest(
         endpoints::form::changePassword, parameters, this,
@@ -123,8 +122,7 @@ void ChangePasswordView::alertAcknowledged()
         return;
     m_shouldNavigate = false;
     emit changed();
-    m_appState.setIslogin(QStringLiteral("false"));
-    m_appState.setIsGuest(QStringLiteral("false"));
+    m_session.signOut();
 }
 
 } // namespace orvelle

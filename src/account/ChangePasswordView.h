@@ -10,7 +10,7 @@ namespace orvelle {
 
 class Scheduler;
 class ServiceClient;
-class User;
+class Session;
 
 // Sets a new password with an SMS code sent to the account's stored phone;
 // a successful change signs the user out.
@@ -31,8 +31,8 @@ class ChangePasswordView : public QObject
 public:
     static constexpr int minimumPasswordLength = 6;
 
-    ChangePasswordView(User &appState, User &sharedUser, ServiceClient &client,
-                       Scheduler &scheduler, QObject *parent = nullptr);
+    ChangePasswordView(Session &session, ServiceClient &client, Scheduler &scheduler,
+                       QObject *parent = nullptr);
 
     QString mobileText() const;
     QString verificationCode() const { return m_verificationCode; }
@@ -63,8 +63,7 @@ private:
     void alertAcknowledged();
     QString firstProblem() const;
 
-    User &m_appState;
-    User &m_sharedUser;
+    Session &m_session;
     ServiceClient &m_client;
     CodeCountdown m_countdown;
     QString m_verificationCode;

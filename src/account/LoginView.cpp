@@ -4,7 +4,7 @@
 #include "core/Scheduler.h"
 #include "net/Endpoints.h"
 #include "net/ServiceClient.h"
-#include "session/User.h"
+#include "session/Session.h"
 
 #include <QRegularExpression>
 
@@ -15,11 +15,10 @@ const QString unboundPhoneText = QStringLiteral("此账号未绑定手机号，�
 const QString passwordMismatchText = QStringLiteral("Notes与APP密码不一致，请前往修改密码");
 } // namespace
 
-LoginView::LoginView(User &appState, User &sharedUser, ServiceClient &client,
-                     VersionChecker &versionChecker, const QUrl &siteUrl, QObject *parent)
+LoginView::LoginView(Session &session, ServiceClient &client, VersionChecker &versionChecker,
+                     const QUrl &siteUrl, QObject *parent)
     : QObject(parent)
-    , m_appState(appState)
-    , m_sharedUser(sharedUser)
+    , m_session(session)
     , m_client(client)
     , m_versionChecker(versionChecker)
     , m_siteUrl(siteUrl)
@@ -65,13 +64,12 @@ void LoginView::setShouldNavigatemobile(bool on)
         m_bindPhone.close();
     } else {
         auto *bindPhone = m_bindPhone.open([this] {
-            return new BindPhoneView(m_appState, m_sharedUser, m_client, Scheduler::system(),
-                                     m_phoneNumber, m_password, this);
+            return new BindPhoneView(m_session, m_client, Scheduler::system(), m_phoneNumber,
+                                     m_password, this);
         });
         // After the binding the user signs in again on a fresh screen.
         bindPhone->setLoginScreenFactory([this](QObject *parent) {
-            return new LoginView(m_appState, m_sharedUser, m_client, m_versionChecker, m_siteUrl,
-                                 parent);
+            return new LoginView(m_session, m_client, m_versionChecker, m_siteUrl, parent);
         });
     }
     emit navigationChanged();
@@ -113,9 +111,7 @@ void LoginView::signIn()
     m_client.sendFormRequest(
         signInPath(m_phoneNumber), parameters, this,
         [this](const std::optional<QString> &, qint64, const QJsonObject &json) {
-            m_sharedUser.applyLoginResponse(
-                json, [this](User &) { m_appState.setIslogin(QStringLiteral("true")); },
-                [this](int, const QString &message) { handleFailure(message); });
+            m_session.signIn(json, [this](int, const QString &message) { handleFailure(message); });
         },
         [this](qint64, const QString &message) { handleFailure(message); });
 }
@@ -169,12 +165,7 @@ void LoginView::openWebSite()
 
 void LoginView::enterGuestMode()
 {
-    m_appState.setIslogin(QStringLiteral("true"));
-    m_appState.setIsGuest(QStringLiteral("true"));
-    m_sharedUser.setUsername(QStringLiteral("游客模式"));
-    m_sharedUser.setOu1(QString());
-    m_sharedUser.setOu2(QString());
-    m_sharedUser.setMobile(QStringLiteral("游客"));
+    m_session.enterGuest();
 }
 
 } // namespace orvelle

@@ -14,7 +14,7 @@
 namespace orvelle {
 
 class ServiceClient;
-class User;
+class Session;
 
 // The sign-in screen: typed phone number (or Notes account) and password,
 // guest entry, the forgotten-password hint and the group web site.
@@ -44,8 +44,8 @@ public:
     enum class Field { None, PhoneNumber, Password };
     Q_ENUM(Field)
 
-    LoginView(User &appState, User &sharedUser, ServiceClient &client,
-              VersionChecker &versionChecker, const QUrl &siteUrl, QObject *parent = nullptr);
+    LoginView(Session &session, ServiceClient &client, VersionChecker &versionChecker,
+              const QUrl &siteUrl, QObject *parent = nullptr);
 
     // "^1[0-9]{10}$" over the whole text: such a text signs in by phone.
     static bool isMobileNumber(const QString &text);
@@ -97,8 +97,7 @@ private:
     // "确定" of the message box: a refusal's navigation happens here.
     void alertAcknowledged();
 
-    User &m_appState;
-    User &m_sharedUser;
+    Session &m_session;
     ServiceClient &m_client;
     VersionChecker &m_versionChecker;
     QUrl m_siteUrl;

@@ -6,44 +6,63 @@
 #include "core/UrlOpener.h"
 #include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
+#include "outbox/FormFiling.h"
 #include "outbox/Outbox.h"
-#include "session/User.h"
+#include "session/Session.h"
 #include "store/DeviceStore.h"
 #include <orvelle/BuildInfo.h>
 
+#include <QTemporaryDir>
+
 namespace orvelle {
 
-AppContext::~AppContext() = default;
+AppContext::~AppContext()
+{
+    // The forms' services and the outbox refer to the store.
+    m_formServices.reset();
+    m_outbox.reset();
+    m_deviceStore.reset();
+}
 
 DeviceStore *AppContext::deviceStore()
 {
-    if (!m_deviceStore) {
-        m_deviceStore = std::make_unique<DeviceStore>();
-        if (!config.deviceFolder.isEmpty() && !m_deviceStore->open(config.deviceFolder))
-            qCDebug(lcStore) << "drafts are not kept:" << m_deviceStore->errorString();
-    }
+    if (m_deviceStore)
+        return m_deviceStore.get();
+    m_deviceStore = std::make_unique<DeviceStore>();
+    if (!config.deviceFolder.isEmpty() && m_deviceStore->open(config.deviceFolder))
+        return m_deviceStore.get();
+    qCDebug(lcStore) << "work is kept for this run only:" << m_deviceStore->errorString();
+    m_temporaryStore = std::make_unique<QTemporaryDir>();
+    if (!m_temporaryStore->isValid() || !m_deviceStore->open(m_temporaryStore->path()))
+        qCDebug(lcStore) << "nothing is kept:" << m_deviceStore->errorString();
     return m_deviceStore.get();
 }
 
 Outbox *AppContext::outbox()
 {
-    if (!m_outbox && deviceStore()->isOpen())
-        m_outbox = std::make_unique<Outbox>(*m_deviceStore, *serviceClient, *photoUploader,
-                                            *sharedUser, Scheduler::system());
-    return m_outbox.get();
+    return formServices().outbox;
+}
+
+FormServices &AppContext::formServices()
+{
+    if (m_formServices)
+        return *m_formServices;
+    const FilingServices filing{*serviceClient, *photoUploader, *deviceStore(), *session};
+    if (m_deviceStore->isOpen())
+        m_outbox = std::make_unique<Outbox>(filing, Scheduler::system());
+    m_formServices = std::make_unique<FormServices>(
+        FormServices{filing, m_outbox.get(), *platform.cameras, config.notesServer});
+    return *m_formServices;
 }
 
 std::unique_ptr<AppContext> buildAppContext(const AppConfig &config)
 {
     auto context = std::make_unique<AppContext>();
     context->config = config;
-    context->appState = std::make_unique<User>();
-    context->sharedUser = std::make_unique<User>();
-    // Read once more through the setters, so each value is written back once.
-    context->sharedUser->reloadThroughSetters();
+    context->session = std::make_unique<Session>();
     // One trust for both: the system store is read once.
     const auto trust = std::make_shared<TlsTrust>(config.caFile);
-    context->serviceClient = std::make_unique<ServiceClient>(config, *context->sharedUser, trust);
+    context->serviceClient = std::make_unique<ServiceClient>(config, *context->session, trust);
     context->photoUploader = std::make_unique<PhotoUploader>(config, trust);
     context->platform = buildPlatformServices(config.cameraImage);
     context->versionChecker = std::make_unique<VersionChecker>(

@@ -6,13 +6,16 @@
 #include <QObject>
 #include <memory>
 
+class QTemporaryDir;
+
 namespace orvelle {
 
 class DeviceStore;
 class Outbox;
 class PhotoUploader;
 class ServiceClient;
-class User;
+class Session;
+struct FormServices;
 class VersionChecker;
 
 // Everything one run of the client shares. main() and the end-to-end tests
@@ -20,18 +23,19 @@ class VersionChecker;
 struct AppContext
 {
     AppConfig config;
-    // Watched by the root view; created (and loaded) at start.
-    std::unique_ptr<User> appState;
-    // The account record the service client and the screens read and write.
-    std::unique_ptr<User> sharedUser;
+    // The sign-in state and the two account records it keeps.
+    std::unique_ptr<Session> session;
 
     std::unique_ptr<ServiceClient> serviceClient;
     std::unique_ptr<PhotoUploader> photoUploader;
     // Drafts kept on the device, opened when a form first needs it (not on
-    // the way to the first frame); closed, keeping nothing, when it cannot open.
+    // the way to the first frame). When the device folder cannot be opened,
+    // a private temporary folder keeps this run's work instead.
     DeviceStore *deviceStore();
-    // Delivers what the forms filed; none without a store.
+    // Delivers what the forms filed; none when no store opened at all.
     Outbox *outbox();
+    // What the forms are built with.
+    FormServices &formServices();
     // The camera (or the configured image standing in for it) and the beeper.
     PlatformServices platform;
     // Asked by the sign-in screen and the main tabs each time they appear.
@@ -40,8 +44,10 @@ struct AppContext
     ~AppContext();
 
 private:
+    std::unique_ptr<QTemporaryDir> m_temporaryStore;
     std::unique_ptr<DeviceStore> m_deviceStore;
     std::unique_ptr<Outbox> m_outbox;
+    std::unique_ptr<FormServices> m_formServices;
 };
 
 std::unique_ptr<AppContext> buildAppContext(const AppConfig &config);

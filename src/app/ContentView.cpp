@@ -4,6 +4,7 @@
 #include "HomeView.h"
 #include "SettingsView.h"
 #include "account/VersionChecker.h"
+#include "session/Session.h"
 
 namespace orvelle {
 
@@ -12,8 +13,7 @@ ContentView::ContentView(AppContext &context, QObject *parent)
     , m_versionChecker(*context.versionChecker)
     , m_homeView(new HomeView(context, this))
     , m_settingsView(new SettingsView(
-          *context.appState, *context.sharedUser, *context.serviceClient,
-          [&context] { return context.outbox(); }, this))
+          *context.session, *context.serviceClient, [&context] { return context.outbox(); }, this))
 {}
 
 void ContentView::appeared()

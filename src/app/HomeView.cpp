@@ -1,9 +1,10 @@
 #include "HomeView.h"
 
 #include "AppContext.h"
+#include "outbox/FormFiling.h"
 #include "outbox/Outbox.h"
 #include "outbox/OutboxEntries.h"
-#include "session/User.h"
+#include "session/Session.h"
 
 #include <QTimer>
 
@@ -12,11 +13,13 @@ namespace orvelle {
 HomeView::HomeView(AppContext &context, QObject *parent)
     : QObject(parent)
     , m_context(context)
-    , m_appState(*context.appState)
+    , m_session(*context.session)
     , m_welcomeText(QStringLiteral("尊敬的用户 : ")
-                    + context.sharedUser->username().value_or(QString()))
+                    + context.session->account().username().value_or(QString()))
     , m_toastManager(this)
-{}
+{
+    connect(&m_session, &Session::stateChanged, this, &HomeView::changed);
+}
 
 void HomeView::set(bool &field, bool on)
 {
@@ -28,7 +31,7 @@ void HomeView::set(bool &field, bool on)
 
 bool HomeView::guestRefused()
 {
-    if (!m_appState.isGuestMode())
+    if (!m_session.appState().isGuestMode())
         return false;
     m_alert.show(QStringLiteral("游客模式不能使用"));
     return true;
@@ -79,7 +82,7 @@ void HomeView::setIsinLogin(bool on)
     if (on) {
         m_todayChecks.open([this] {
             return new InspectionListView(*m_context.serviceClient, m_context.config,
-                                          *m_context.sharedUser, *m_context.platform.cameras,
+                                          m_session.account(), *m_context.platform.cameras,
                                           *m_context.platform.beeper, this);
         });
     } else {
@@ -94,13 +97,8 @@ void HomeView::setIsonLogin(bool on)
         return;
     if (on) {
         m_onSiteCheck.open([this] {
-            auto *list = new OnInspectionListView(
-                *m_context.serviceClient, *m_context.photoUploader, m_context.config,
-                *m_context.sharedUser, *m_context.platform.cameras, *m_context.platform.beeper,
-                this);
-            list->setDeviceStore(m_context.deviceStore());
-            list->setOutbox(m_context.outbox());
-            return list;
+            return new OnInspectionListView(m_context.formServices(), m_context.config,
+                                            *m_context.platform.beeper, this);
         });
     } else {
         m_onSiteCheck.close();
@@ -113,12 +111,8 @@ void HomeView::setShowHazardForm(bool on)
     if (showHazardForm() == on)
         return;
     if (on) {
-        auto *form = m_hazardForm.open([this] {
-            return new SHazardDescriptorView(
-                *m_context.serviceClient, *m_context.photoUploader, *m_context.platform.cameras,
-                m_context.config.notesServer, *m_context.sharedUser, m_context.deviceStore(), this);
-        });
-        form->setOutbox(m_context.outbox());
+        auto *form = m_hazardForm.open(
+            [this] { return new SHazardDescriptorView(m_context.formServices(), this); });
         // After a report, or once the user chose to leave.
         connect(form, &SHazardDescriptorView::closeRequested, this,
                 [this] { setShowHazardForm(false); });
@@ -156,7 +150,7 @@ void HomeView::appeared()
 {
     set(m_isAnimating, true);
     // After the first frame: opening the store is not on its way.
-    if (!m_outbox && !m_appState.isGuestMode())
+    if (!m_outbox && !m_session.appState().isGuestMode())
         QTimer::singleShot(0, this, &HomeView::startOutbox);
 }
 
@@ -193,6 +187,18 @@ void HomeView::retryOutbox()
 {
     if (m_outbox)
         m_outbox->retry();
+}
+
+bool HomeView::signInEnded() const
+{
+    return m_session.state() == Session::State::Ended;
+}
+
+void HomeView::signInAgain()
+{
+    // What waits stays with this account and goes at its next sign-in.
+    if (signInEnded())
+        m_session.signOut();
 }
 
 } // namespace orvelle

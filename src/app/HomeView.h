@@ -19,7 +19,7 @@ namespace orvelle {
 struct AppContext;
 class Outbox;
 class OutboxEntries;
-class User;
+class Session;
 
 // The home menu: four tiles, the guest restrictions, the notice scanner.
 // Navigation flags are writable so the page clears them when it goes back.
@@ -45,6 +45,8 @@ class HomeView : public QObject
     // Filed sheets and reports the service has not confirmed yet.
     Q_PROPERTY(int outboxCount READ outboxCount NOTIFY changed)
     Q_PROPERTY(QAbstractItemModel *outboxEntries READ outboxEntries NOTIFY changed)
+    // The service ended the sign-in: nothing goes until the user signs in again.
+    Q_PROPERTY(bool signInEnded READ signInEnded NOTIFY changed)
     Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)
     Q_PROPERTY(ToastManager *toastManager READ toastManager CONSTANT)
 
@@ -72,6 +74,7 @@ public:
     SHazardDescriptorView *hazardForm() const { return m_hazardForm.view(); }
     int outboxCount() const;
     QAbstractItemModel *outboxEntries() const;
+    bool signInEnded() const;
     AlertState *alert() { return &m_alert; }
     ToastManager *toastManager() { return &m_toastManager; }
 
@@ -88,6 +91,9 @@ public:
     Q_INVOKABLE void retryOutbox();
     // "再次提交" of a report that may have arrived: the user says it did not.
     Q_INVOKABLE void resendOutboxEntry(qint64 id);
+    // "重新登录" once the service ended the sign-in: back to the sign-in
+    // screen, keeping every draft and waiting entry.
+    Q_INVOKABLE void signInAgain();
 
 signals:
     void changed();
@@ -98,7 +104,7 @@ private:
     void set(bool &field, bool on);
 
     AppContext &m_context;
-    User &m_appState;
+    Session &m_session;
     QString m_welcomeText;
     ToastManager m_toastManager;
     bool m_isAnimating = false;

@@ -3,7 +3,7 @@
 #include "AppContext.h"
 #include "ContentView.h"
 #include "account/LoginView.h"
-#include "session/User.h"
+#include "session/Session.h"
 
 namespace orvelle {
 
@@ -11,16 +11,16 @@ RootView::RootView(AppContext &context, QObject *parent)
     : QObject(parent)
     , m_context(context)
 {
-    // Queued: the action that signed in (guest entry sets the account fields
-    // after the flag) finishes before the new screen reads the record.
-    connect(context.appState.get(), &User::isloginChanged, this, &RootView::update,
+    // Queued: the action that signed in finishes before the new screen reads the record.
+    connect(&context.session->appState(), &User::isloginChanged, this, &RootView::update,
             Qt::QueuedConnection);
-    for (const User *user : {context.appState.get(), context.sharedUser.get()})
+    const User *records[] = {&context.session->appState(), &context.session->account()};
+    for (const User *user : records)
         connect(user, &User::storeFailed, &m_storeAlert, &AlertState::show);
     update();
     // Loading the records writes to the store before anyone listens; a write
     // that failed then is shown with the first screen.
-    for (const User *user : {context.appState.get(), context.sharedUser.get()}) {
+    for (const User *user : records) {
         if (!user->storeError().isEmpty())
             m_storeAlert.show(user->storeError());
     }
@@ -28,7 +28,7 @@ RootView::RootView(AppContext &context, QObject *parent)
 
 void RootView::update()
 {
-    const bool signedIn = m_context.appState->isSignedIn();
+    const bool signedIn = m_context.session->appState().isSignedIn();
     if (signedIn ? bool(m_contentView) : bool(m_loginView))
         return;
 
@@ -38,9 +38,8 @@ void RootView::update()
         m_contentView = new ContentView(m_context, this);
         m_loginView = nullptr;
     } else {
-        m_loginView =
-            new LoginView(*m_context.appState, *m_context.sharedUser, *m_context.serviceClient,
-                          *m_context.versionChecker, m_context.config.siteUrl, this);
+        m_loginView = new LoginView(*m_context.session, *m_context.serviceClient,
+                                    *m_context.versionChecker, m_context.config.siteUrl, this);
         m_contentView = nullptr;
     }
     emit screenChanged();

@@ -2,21 +2,21 @@
 
 #include "core/Scheduler.h"
 #include "outbox/Outbox.h"
-#include "session/User.h"
+#include "session/Session.h"
 #include <orvelle/BuildInfo.h>
 
 namespace orvelle {
 
-SettingsView::SettingsView(User &appState, User &sharedUser, ServiceClient &client,
-                           OutboxSource outbox, QObject *parent)
+SettingsView::SettingsView(Session &session, ServiceClient &client, OutboxSource outbox,
+                           QObject *parent)
     : QObject(parent)
-    , m_appState(appState)
-    , m_sharedUser(sharedUser)
+    , m_session(session)
     , m_client(client)
     , m_outbox(std::move(outbox))
-    , m_accountText(sharedUser.mobile().value_or(QStringLiteral("游客")))
+    , m_accountText(session.account().mobile().value_or(QStringLiteral("游客")))
 {
-    connect(&m_appState, &User::isGuestChanged, this, &SettingsView::accountRowsEnabledChanged);
+    connect(&m_session.appState(), &User::isGuestChanged, this,
+            &SettingsView::accountRowsEnabledChanged);
 }
 
 QString SettingsView::versionText() const
@@ -26,7 +26,7 @@ QString SettingsView::versionText() const
 
 bool SettingsView::accountRowsEnabled() const
 {
-    return !m_appState.isGuestMode();
+    return !m_session.appState().isGuestMode();
 }
 
 void SettingsView::setShowChangePassword(bool on)
@@ -35,8 +35,7 @@ void SettingsView::setShowChangePassword(bool on)
         return;
     if (on) {
         m_changePassword.open([this] {
-            return new ChangePasswordView(m_appState, m_sharedUser, m_client, Scheduler::system(),
-                                          this);
+            return new ChangePasswordView(m_session, m_client, Scheduler::system(), this);
         });
     } else {
         m_changePassword.close();
@@ -51,8 +50,8 @@ void SettingsView::setShowBindPhone(bool on)
     if (on) {
         // From the settings the stored account name and password are used.
         m_bindPhone.open([this] {
-            return new BindPhoneView(m_appState, m_sharedUser, m_client, Scheduler::system(),
-                                     QString(), QString(), this);
+            return new BindPhoneView(m_session, m_client, Scheduler::system(), QString(), QString(),
+                                     this);
         });
     } else {
         m_bindPhone.close();
@@ -88,8 +87,7 @@ void SettingsView::signOut()
 void SettingsView::confirmSignOut()
 {
     keepSignedIn();
-    m_appState.setIslogin(QStringLiteral("false"));
-    m_appState.setIsGuest(QStringLiteral("false"));
+    m_session.signOut();
 }
 
 void SettingsView::keepSignedIn()

@@ -13,7 +13,7 @@ namespace orvelle {
 
 class Outbox;
 class ServiceClient;
-class User;
+class Session;
 
 // The settings tab: the account, the two account screens, the version, sign-out.
 class SettingsView : public QObject
@@ -40,7 +40,7 @@ public:
     // Asked at sign-out only, so opening the device store stays off start-up;
     // without one (null) nothing waits to be asked about.
     using OutboxSource = std::function<Outbox *()>;
-    SettingsView(User &appState, User &sharedUser, ServiceClient &client, OutboxSource outbox = {},
+    SettingsView(Session &session, ServiceClient &client, OutboxSource outbox = {},
                  QObject *parent = nullptr);
 
     QString accountText() const { return m_accountText; }
@@ -72,8 +72,7 @@ signals:
     void signOutQuestionChanged();
 
 private:
-    User &m_appState;
-    User &m_sharedUser;
+    Session &m_session;
     ServiceClient &m_client;
     OutboxSource m_outbox;
     ChildScreen<ChangePasswordView> m_changePassword;

@@ -2,64 +2,24 @@
 
 #include "core/Logging.h"
 #include "net/Endpoints.h"
-#include "net/PhotoUploader.h"
-#include "net/ServiceClient.h"
-#include "session/User.h"
+#include "session/Session.h"
 
 #include <QJsonArray>
+#include <utility>
 
 namespace orvelle {
 
-const QStringList SHazardDescriptorView::SourceOptions{
-    QStringLiteral("岗位隐患排查"), QStringLiteral("班组隐患排查"),
-    QStringLiteral("车间隐患排查"), QStringLiteral("公司隐患排查"),
-    QStringLiteral("专项检查"),     QStringLiteral("重大活动和节假日检查"),
-    QStringLiteral("季节检查"),     QStringLiteral("其它")};
-const QStringList SHazardDescriptorView::LiveOptions{QStringLiteral("一般隐患"),
-                                                     QStringLiteral("重大隐患")};
-const QStringList SHazardDescriptorView::OneTypeOptions{QStringLiteral("基础管理"),
-                                                        QStringLiteral("现场管理")};
-const QStringList SHazardDescriptorView::WeatherOptions{QStringLiteral("晴"), QStringLiteral("雨"),
-                                                        QStringLiteral("雪")};
-
-QStringList SHazardDescriptorView::secondaryTypesOf(const QString &primaryType)
-{
-    if (primaryType == QStringLiteral("基础管理"))
-        return {QStringLiteral("资质证照"),       QStringLiteral("安全生产管理机构"),
-                QStringLiteral("安全规章制度"),   QStringLiteral("安全教育培训"),
-                QStringLiteral("安全投入"),       QStringLiteral("相关方面管理"),
-                QStringLiteral("重大危险源管理"), QStringLiteral("个体防护装备"),
-                QStringLiteral("职业健康"),       QStringLiteral("应急管理"),
-                QStringLiteral("隐患排查治理"),   QStringLiteral("事故报告、调查和处理"),
-                QStringLiteral("其他基础管理")};
-    if (primaryType == QStringLiteral("现场管理"))
-        return {QStringLiteral("作业场所"),
-                QStringLiteral("设备设施"),
-                QStringLiteral("防护、保险、信号等装置装备"),
-                QStringLiteral("原辅料、产品"),
-                QStringLiteral("职业病危害"),
-                QStringLiteral("相关方作业"),
-                QStringLiteral("安全技能"),
-                QStringLiteral("个体防护"),
-                QStringLiteral("作业许可"),
-                QStringLiteral("其他现场管理")};
-    return {};
-}
-
-SHazardDescriptorView::SHazardDescriptorView(ServiceClient &client, PhotoUploader &uploader,
-                                             CameraProvider &cameras, const QString &notesServer,
-                                             User &user, DeviceStore *store, QObject *parent)
+SHazardDescriptorView::SHazardDescriptorView(FormServices &services, QObject *parent)
     : QObject(parent)
-    , m_client(client)
-    , m_uploader(uploader)
-    , m_notesServer(notesServer)
-    , m_user(user)
-    , m_photos(cameras, ImagePicker::maximumPhotos)
+    , m_notesServer(services.notesServer)
+    , m_user(services.filing.session.account())
+    , m_photos(services.cameras, ImagePicker::maximumPhotos)
     , m_discardGuard(QStringLiteral("已填写的隐患信息尚未提交，确定放弃吗？"))
-    , m_draft(store, user.username().value_or(QString()), QStringLiteral("hazard"),
-              [this] { return snapshot(); })
-    , m_filing(m_draft)
-    , m_keptPlaces(store, user.username().value_or(QString()), QStringLiteral("places"))
+    , m_draft(&services.filing.store, m_user.username().value_or(QString()),
+              QStringLiteral("hazard"), [this] { return snapshot(); })
+    , m_filing(services, m_draft, m_photos, m_alert, filingRules())
+    , m_places(services.filing.client, services.notesServer, &services.filing.store,
+               m_user.username().value_or(QString()))
     , m_rows(
           [this](int row) -> HazardChoiceRows::State {
               return {field(Row(row)).value, showsPicker(Row(row))};
@@ -68,24 +28,23 @@ SHazardDescriptorView::SHazardDescriptorView(ServiceClient &client, PhotoUploade
 {
     connect(this, &SHazardDescriptorView::changed, &m_rows, &HazardChoiceRows::refresh);
     // Every change is kept on the device until the report is filed or let go.
-    connect(this, &SHazardDescriptorView::changed, &m_draft, &FormDraft::touch);
+    connect(this, &SHazardDescriptorView::edited, &m_draft, &FormDraft::touch);
+    connect(this, &SHazardDescriptorView::edited, this, &SHazardDescriptorView::changed);
     connect(&m_draft, &FormDraft::restored, this, &SHazardDescriptorView::restore);
-    // A report the outbox keeps for later closes like a filed one.
-    connect(&m_filing, &FormFiling::delivered, this, &SHazardDescriptorView::filed);
-    connect(&m_filing, &FormFiling::queued, this, &SHazardDescriptorView::closeWith);
-    connect(&m_filing, &FormFiling::refused, this, &SHazardDescriptorView::refused);
+    connect(&m_places, &StandardPlaces::arrived, this, &SHazardDescriptorView::placesArrived);
+    connect(&m_places, &StandardPlaces::failed, this, &SHazardDescriptorView::placesFailed);
+    connect(&m_filing, &FormFiling::changed, this, &SHazardDescriptorView::changed);
+    connect(&m_filing, &FormFiling::closeRequested, this, &SHazardDescriptorView::closeRequested);
     connect(&m_discardGuard, &DiscardGuard::released, &m_draft, &FormDraft::finish);
     connect(&m_discardGuard, &DiscardGuard::released, this, &SHazardDescriptorView::closeRequested);
-    connect(&m_alert, &AlertState::acknowledged, this, &SHazardDescriptorView::alertAcknowledged);
     // The box opens with the state that goes with it (loading ends, a flag is set).
     connect(&m_alert, &AlertState::changed, this, &SHazardDescriptorView::changed);
     connect(&m_photos, &PhotoAttachments::editingPhotos, this, [this] { setFocusedField({}); });
     // Whether the form counts as filled in follows the photos.
     connect(m_photos.selectedImages(), &PhotoListModel::countChanged, this,
-            &SHazardDescriptorView::changed);
+            &SHazardDescriptorView::edited);
     // The photos stay as they are while they upload.
-    connect(this, &SHazardDescriptorView::changed, this,
-            [this] { m_photos.setEditable(!m_isLoading); });
+    connect(&m_filing, &FormFiling::changed, this, [this] { m_photos.setEditable(!isLoading()); });
 }
 
 SHazardDescriptorView::~SHazardDescriptorView() = default;
@@ -102,19 +61,11 @@ SHazardDescriptorView::Field SHazardDescriptorView::field(Row row)
     case Row::SecondaryType:
         return {m_selectedSecondaryType, m_secondaryTypes};
     case Row::Place:
-        return {m_selectedPlace, m_place};
+        return {m_selectedPlace, m_places.names()};
     case Row::Weather:
         break;
     }
     return {m_selectedWeather, WeatherOptions};
-}
-
-void SHazardDescriptorView::set(bool &field, bool on)
-{
-    if (field == on)
-        return;
-    field = on;
-    emit changed();
 }
 
 void SHazardDescriptorView::setDescriptionText(const QString &text)
@@ -122,69 +73,31 @@ void SHazardDescriptorView::setDescriptionText(const QString &text)
     if (m_descriptionText == text)
         return;
     m_descriptionText = text;
-    emit changed();
+    emit edited();
 }
 
 void SHazardDescriptorView::setFocusedField(const QString &field)
 {
-    if (m_focusedField == field)
-        return;
-    m_focusedField = field;
-    emit changed();
+    if (std::exchange(m_focusedField, field) != field)
+        emit changed();
 }
 
 void SHazardDescriptorView::appeared()
 {
-    loadPlaces();
+    m_places.load();
 }
 
-void SHazardDescriptorView::loadPlaces()
+void SHazardDescriptorView::placesArrived()
 {
-    if (m_placesLoading)
-        return;
-    m_placesLoading = true;
-    const QJsonObject parameters{
-        {QStringLiteral("db"), endpoints::notesDatabase},
-        {QStringLiteral("db_vw"), endpoints::views::standardPlace},
-        {QStringLiteral("server"), m_notesServer},
-    };
-    m_client.sendJSONRequest(
-        endpoints::json::standardPlace, parameters, this,
-        [this](const std::optional<QString> &, qint64, const QJsonObject &json) {
-            if (!takePlaces(json))
-                return placesFailed(QStringLiteral("数据错误!!!"));
-            m_keptPlaces.keep(json);
-        },
-        [this](qint64 code, const QString &message) {
-            // Out of reach: the places as they were last loaded.
-            if (const auto kept = m_keptPlaces.instead(code); !kept || !takePlaces(kept->answer))
-                placesFailed(message);
-        });
-}
-
-bool SHazardDescriptorView::takePlaces(const QJsonObject &json)
-{
-    const auto record = decodeRecord<PlacedData>(json);
-    if (!record)
-        return false;
-    QStringList names;
-    for (const PlaceCheckitem &item : record->checkitems.value_or(QList<PlaceCheckitem>()))
-        if (item.place)
-            names << *item.place;
-    m_place = names;
-    m_placesLoading = false;
-    m_placesLoaded = true;
     if (m_placeRowWaiting) {
         m_placeRowWaiting = false;
         openPicker(Row::Place);
     }
     emit changed();
-    return true;
 }
 
 void SHazardDescriptorView::placesFailed(const QString &message)
 {
-    m_placesLoading = false;
     m_placeRowWaiting = false;
     m_alert.show(message);
 }
@@ -204,10 +117,10 @@ void SHazardDescriptorView::tapRow(int row)
             m_secondaryTypes = types;
     }
     setFocusedField({});
-    if (tapped == Row::Place && !m_placesLoaded) {
+    if (tapped == Row::Place && !m_places.loaded()) {
         // An empty picker would block every report: fetch the list again.
         m_placeRowWaiting = true;
-        loadPlaces();
+        m_places.load();
         emit changed();
         return;
     }
@@ -251,68 +164,55 @@ void SHazardDescriptorView::assign(Row row, const std::optional<QString> &value)
     if (row == Row::PrimaryType && m_selectedSecondaryType
         && !secondaryTypesOf(value.value_or(QString())).contains(*m_selectedSecondaryType))
         m_selectedSecondaryType.reset();
-    emit changed();
+    emit edited();
 }
 
 void SHazardDescriptorView::submit()
 {
-    if (!canSubmit())
-        return;
     setFocusedField({});
-    if (m_photos.loadingPhotos()) {
-        // "新增" goes on once the photos still being decoded are in; the
-        // progress is shown and leaving is held off meanwhile.
-        m_isLoading = true;
-        emit changed();
-        return m_photos.whenPhotosLoaded([this] {
-            m_isLoading = false;
-            emit changed();
-            submit();
-        });
-    }
+    m_filing.file();
+}
+
+QString SHazardDescriptorView::firstProblem() const
+{
     if (m_photos.photos().count() == 0)
-        return m_alert.show(QStringLiteral("请拍照上传隐患位置照片"));
+        return QStringLiteral("请拍照上传隐患位置照片");
     if (m_descriptionText.isEmpty())
-        return m_alert.show(QStringLiteral("请填写隐患描述信息"));
+        return QStringLiteral("请填写隐患描述信息");
     if (m_selectedSource.value_or(QString()).isEmpty())
-        return m_alert.show(QStringLiteral("请选择隐患来源"));
+        return QStringLiteral("请选择隐患来源");
     if (m_selectedPlace.value_or(QString()).isEmpty())
-        return m_alert.show(QStringLiteral("请选择地点"));
+        return QStringLiteral("请选择地点");
     if (m_selectedWeather.value_or(QString()).isEmpty())
-        return m_alert.show(QStringLiteral("请选择天气"));
-
-    m_isLoading = true;
-    emit changed();
-    if (m_filing.available())
-        return m_filing.file(
-            {QStringLiteral("hazard"),
-             QStringLiteral("hazard"),
-             m_descriptionText,
-             endpoints::json::createDanger,
-             createDangerParameters(QString()),
-             {{QStringLiteral("image"), QStringLiteral("photos"), QStringLiteral("----")}},
-             {}},
-            [this] { uploadDirectly(); });
-    m_draft.save();
-    uploadDirectly();
+        return QStringLiteral("请选择天气");
+    return {};
 }
 
-void SHazardDescriptorView::uploadDirectly()
+FormFiling::Rules SHazardDescriptorView::filingRules()
 {
-    m_uploader.uploadPhotos(m_photos.photos().images(), this,
-                            [this](bool allSucceeded, const QStringList &urls) {
-                                if (!allSucceeded) {
-                                    m_isLoading = false;
-                                    m_alert.show(QStringLiteral("上传失败，请重试。"));
-                                    return;
-                                }
-                                submitHazardReport(urls.join(QStringLiteral("----")));
-                            });
+    return {[this] { return firstProblem(); },
+            [this]() -> Submission {
+                return {
+                    QStringLiteral("hazard"),
+                    QStringLiteral("hazard"),
+                    m_descriptionText,
+                    endpoints::json::createDanger,
+                    createDangerParameters(QString()),
+                    {{QStringLiteral("image"), QStringLiteral("photos"), QStringLiteral("----")}},
+                    {}};
+            },
+            &SHazardDescriptorView::answerMessage};
 }
 
-void SHazardDescriptorView::submitHazardReport(const QString &imageText)
+QString SHazardDescriptorView::answerMessage(const QJsonObject &json)
 {
-    createDanger(createDangerParameters(imageText));
+    // The service answered code 1: the report is stored. An answer that
+    // does not decode must not tell the user to file it again.
+    if (const auto answer = decodeRecord<SHazardDescriptorModel>(json))
+        return answer->msg.value_or(QString());
+    qCDebug(lcNet) << "Hazard report stored, but its answer does not decode";
+    const QJsonValue msg = json.value(QLatin1String("msg"));
+    return msg.isString() ? msg.toString() : QString();
 }
 
 QJsonObject SHazardDescriptorView::createDangerParameters(const QString &imageText) const
@@ -340,55 +240,6 @@ QJsonObject SHazardDescriptorView::createDangerParameters(const QString &imageTe
     };
 }
 
-void SHazardDescriptorView::createDanger(const QJsonObject &parameters)
-{
-    m_client.sendRecord(
-        endpoints::json::createDanger, parameters, this,
-        [this](const std::optional<QString> &, qint64, const QJsonObject &json) { filed(json); },
-        [this](const ServiceFailure &failure) { refused(failure.message); });
-}
-
-void SHazardDescriptorView::filed(const QJsonObject &json)
-{
-    // The service answered code 1: the report is stored. An answer
-    // that does not decode must not tell the user to file it again.
-    QString message;
-    if (const auto answer = decodeRecord<SHazardDescriptorModel>(json)) {
-        message = answer->msg.value_or(QString());
-    } else {
-        qCDebug(lcNet) << "Hazard report stored, but its answer does not decode";
-        const QJsonValue msg = json.value(QLatin1String("msg"));
-        message = msg.isString() ? msg.toString() : QString();
-    }
-    closeWith(message);
-}
-
-void SHazardDescriptorView::closeWith(const QString &message)
-{
-    m_draft.finish();
-    m_navigateToContentView = true;
-    m_isLoading = false;
-    emit changed();
-    m_alert.show(message);
-}
-
-void SHazardDescriptorView::refused(const QString &message)
-{
-    m_isLoading = false;
-    m_alert.show(message);
-}
-
-void SHazardDescriptorView::setOutbox(Outbox *outbox)
-{
-    m_filing.setOutbox(outbox);
-}
-
-void SHazardDescriptorView::alertAcknowledged()
-{
-    if (m_navigateToContentView)
-        emit closeRequested();
-}
-
 bool SHazardDescriptorView::isFilledIn() const
 {
     return m_photos.photos().count() > 0 || !m_descriptionText.isEmpty();
@@ -398,12 +249,13 @@ void SHazardDescriptorView::goBack()
 {
     if (!canGoBack())
         return;
-    m_discardGuard.leave(isFilledIn() && !m_navigateToContentView);
+    m_discardGuard.leave(isFilledIn() && !navigateToContentView());
 }
 
 std::optional<FormDraft::Snapshot> SHazardDescriptorView::snapshot() const
 {
-    if (!isFilledIn())
+    // While it is filed the report is kept whole, whatever it holds.
+    if (!isFilledIn() && !isLoading())
         return std::nullopt;
     const auto text = [](const std::optional<QString> &value) {
         return value ? QJsonValue(*value) : QJsonValue();

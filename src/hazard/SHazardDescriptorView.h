@@ -3,12 +3,12 @@
 #include "HazardChoiceRows.h"
 #include "HazardRecords.h"
 #include "PlacePickerView.h"
+#include "StandardPlaces.h"
 #include "core/AlertState.h"
 #include "core/DiscardGuard.h"
 #include "outbox/FormFiling.h"
 #include "platform/PhotoAttachments.h"
 #include "store/FormDraft.h"
-#include "store/OfflineCopy.h"
 
 #include <QJsonObject>
 #include <QObject>
@@ -19,10 +19,6 @@
 
 namespace orvelle {
 
-class CameraProvider;
-class DeviceStore;
-class PhotoUploader;
-class ServiceClient;
 class User;
 
 // The hazard report form ("隐患登记"): photos, a description and six option
@@ -66,14 +62,11 @@ public:
     // The second-level choices of a first-level type; empty for any other text.
     static QStringList secondaryTypesOf(const QString &primaryType);
 
-    // Without a store no draft is kept.
-    SHazardDescriptorView(ServiceClient &client, PhotoUploader &uploader, CameraProvider &cameras,
-                          const QString &notesServer, User &user, DeviceStore *store = nullptr,
-                          QObject *parent = nullptr);
+    explicit SHazardDescriptorView(FormServices &services, QObject *parent = nullptr);
     ~SHazardDescriptorView() override;
 
     QString title() const { return QStringLiteral("隐患登记"); }
-    bool isLoading() const { return m_isLoading; }
+    bool isLoading() const { return m_filing.isLoading(); }
     bool isLoadingPlaces() const { return m_placeRowWaiting; }
     PhotoAttachments *photos() { return &m_photos; }
 
@@ -82,7 +75,7 @@ public:
     PlacePickerView *picker() const { return m_picker; }
 
     AlertState *alert() { return &m_alert; }
-    bool navigateToContentView() const { return m_navigateToContentView; }
+    bool navigateToContentView() const { return m_filing.closing(); }
 
     const std::optional<QString> &selectedSource() const { return m_selectedSource; }
     const std::optional<QString> &selectedLevel() const { return m_selectedLevel; }
@@ -91,16 +84,16 @@ public:
     const std::optional<QString> &selectedPlace() const { return m_selectedPlace; }
     const std::optional<QString> &selectedWeather() const { return m_selectedWeather; }
     QStringList secondaryTypes() const { return m_secondaryTypes; }
-    QStringList place() const { return m_place; }
+    QStringList place() const { return m_places.names(); }
     QString descriptionText() const { return m_descriptionText; }
     void setDescriptionText(const QString &text);
     QString focusedField() const { return m_focusedField; }
     void setFocusedField(const QString &field);
 
     // A second "新增" while one runs would file the report twice.
-    bool canSubmit() const { return !m_isLoading && !m_navigateToContentView; }
+    bool canSubmit() const { return !isLoading() && !navigateToContentView(); }
     // Not while the photos and the report are on their way.
-    bool canGoBack() const { return !m_isLoading; }
+    bool canGoBack() const { return !isLoading(); }
     DiscardGuard *discardGuard() { return &m_discardGuard; }
     FormDraft *draft() { return &m_draft; }
     bool hidesPlatformBack() const { return true; }
@@ -113,25 +106,20 @@ public:
     Q_INVOKABLE void dismissPicker();
     // "新增"
     Q_INVOKABLE void submit();
-    // Filed through the outbox from now on, when there is one.
-    void setOutbox(Outbox *outbox);
     // "返回": asks first when photos or text would be lost.
     Q_INVOKABLE void goBack();
 
-    // Sends the report with the photo addresses joined by "----".
-    void submitHazardReport(const QString &imageText);
     // The "/notes/notescreateDanger" parameters from the form as it stands.
     QJsonObject createDangerParameters(const QString &imageText) const;
 
 signals:
     void changed();
+    // What the user entered changed (not focus, not an open picker).
+    void edited();
     // Asks the screen that opened the form to close it.
     void closeRequested();
 
 private:
-    // "确定" of the message box.
-    void alertAcknowledged();
-    void set(bool &field, bool on);
     // The value that a row shows and its picker edits, and the picker's choices.
     struct Field
     {
@@ -142,30 +130,22 @@ private:
     void openPicker(Row row);
     void closePicker();
     void assign(Row row, const std::optional<QString> &value);
-    void loadPlaces();
+    void placesArrived();
     void placesFailed(const QString &message);
-    // Takes a place list answer of the service or the one kept offline.
-    bool takePlaces(const QJsonObject &json);
-    void createDanger(const QJsonObject &parameters);
-    void uploadDirectly();
-    void filed(const QJsonObject &json);
-    void closeWith(const QString &message);
-    void refused(const QString &message);
+    FormFiling::Rules filingRules();
+    QString firstProblem() const;
+    static QString answerMessage(const QJsonObject &json);
     bool isFilledIn() const;
     std::optional<FormDraft::Snapshot> snapshot() const;
     void restore(const QJsonObject &fields, const QMap<QString, QList<QImage>> &photos);
 
-    ServiceClient &m_client;
-    PhotoUploader &m_uploader;
     QString m_notesServer;
     User &m_user;
 
-    bool m_isLoading = false;
     PhotoAttachments m_photos;
     QPointer<PlacePickerView> m_picker;
     Row m_pickerRow = Row::Source;
     AlertState m_alert;
-    bool m_navigateToContentView = false;
     std::optional<QString> m_selectedSource = QString();
     std::optional<QString> m_selectedLevel = QStringLiteral("一般隐患");
     std::optional<QString> m_selectedPrimaryType;
@@ -173,18 +153,14 @@ private:
     std::optional<QString> m_selectedPlace;
     std::optional<QString> m_selectedWeather;
     QStringList m_secondaryTypes;
-    QStringList m_place;
-    // A place answer has arrived at least once; until then the place row
-    // fetches the list instead of opening an empty picker.
-    bool m_placesLoaded = false;
-    bool m_placesLoading = false;
+    // The place row waits for the list before it opens its picker.
     bool m_placeRowWaiting = false;
     QString m_descriptionText;
     QString m_focusedField;
     DiscardGuard m_discardGuard;
     FormDraft m_draft;
     FormFiling m_filing;
-    OfflineCopy m_keptPlaces;
+    StandardPlaces m_places;
     // Last: it reads the values above when it is made.
     HazardChoiceRows m_rows;
 };

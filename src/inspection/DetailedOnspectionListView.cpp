@@ -3,11 +3,11 @@
 #include "InspectionRules.h"
 #include "core/Logging.h"
 #include "net/Endpoints.h"
-#include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
-#include "session/User.h"
+#include "session/Session.h"
 
 #include <QJsonArray>
+#include <utility>
 
 namespace orvelle {
 
@@ -15,34 +15,31 @@ namespace {
 const QString photoSeparator = QStringLiteral("----");
 } // namespace
 
-DetailedOnspectionListView::DetailedOnspectionListView(
-    ServiceClient &client, PhotoUploader &uploader, CameraProvider &cameras,
-    const QString &notesServer, User &user, const QList<QImage> &onselectedImages,
-    const QString &key, DeviceStore *store, QObject *parent)
+DetailedOnspectionListView::DetailedOnspectionListView(FormServices &services,
+                                                       const QList<QImage> &onselectedImages,
+                                                       const QString &key, QObject *parent)
     : QObject(parent)
-    , m_client(client)
-    , m_uploader(uploader)
-    , m_notesServer(notesServer)
-    , m_user(user)
+    , m_client(services.filing.client)
+    , m_notesServer(services.notesServer)
+    , m_user(services.filing.session.account())
     , m_onselectedImages(onselectedImages)
     , m_key(key)
     , m_items(this)
-    , m_photos(cameras, PhotoAttachments::noAddTileLimit)
+    , m_photos(services.cameras, PhotoAttachments::noAddTileLimit)
     , m_discardGuard(QStringLiteral("已填写的检查内容尚未上传，确定放弃吗？"))
-    , m_draft(store, user.username().value_or(QString()), QStringLiteral("sheet/") + key,
-              [this] { return snapshot(); })
-    , m_filing(m_draft)
-    , m_blankSheet(store, user.username().value_or(QString()), QStringLiteral("blank/") + key)
+    , m_draft(&services.filing.store, m_user.username().value_or(QString()),
+              QStringLiteral("sheet/") + key, [this] { return snapshot(); })
+    , m_filing(services, m_draft, m_photos, m_alert, filingRules())
+    , m_blankSheet(&services.filing.store, m_user.username().value_or(QString()),
+                   QStringLiteral("blank/") + key)
 {
-    // Every judgement, text and photo is kept on the device until the sheet
-    // is filed or let go.
-    connect(&m_items, &InspectionItemListModel::itemChanged, &m_draft, &FormDraft::touch);
-    connect(this, &DetailedOnspectionListView::changed, &m_draft, &FormDraft::touch);
+    // Every judgement, text and photo is kept until the sheet is filed or let go.
+    connect(&m_items, &InspectionItemListModel::itemChanged, this,
+            &DetailedOnspectionListView::edited);
+    connect(this, &DetailedOnspectionListView::edited, &m_draft, &FormDraft::touch);
     connect(&m_draft, &FormDraft::restored, this, &DetailedOnspectionListView::restore);
-    // A sheet the outbox keeps for later closes like a filed one.
-    connect(&m_filing, &FormFiling::delivered, this, &DetailedOnspectionListView::filed);
-    connect(&m_filing, &FormFiling::queued, this, &DetailedOnspectionListView::closeWith);
-    connect(&m_filing, &FormFiling::refused, this, &DetailedOnspectionListView::refused);
+    connect(&m_filing, &FormFiling::changed, this, &DetailedOnspectionListView::changed);
+    connect(&m_filing, &FormFiling::closeRequested, this, &DetailedOnspectionListView::finished);
     connect(&m_discardGuard, &DiscardGuard::released, &m_draft, &FormDraft::finish);
     connect(&m_discardGuard, &DiscardGuard::released, this, &DetailedOnspectionListView::finished);
     connect(&m_alert, &AlertState::acknowledged, this,
@@ -51,10 +48,11 @@ DetailedOnspectionListView::DetailedOnspectionListView(
     connect(&m_alert, &AlertState::changed, this, &DetailedOnspectionListView::changed);
     connect(&m_photos, &PhotoAttachments::editingPhotos, this, [this] { setFocusedField({}); });
     connect(m_photos.selectedImages(), &PhotoListModel::countChanged, this,
+            &DetailedOnspectionListView::edited);
+    connect(m_photos.selectedImages(), &PhotoListModel::countChanged, this,
             &DetailedOnspectionListView::changed);
     // The photos stay as they are while they upload.
-    connect(this, &DetailedOnspectionListView::changed, this,
-            [this] { m_photos.setEditable(!m_isLoading); });
+    connect(&m_filing, &FormFiling::changed, this, [this] { m_photos.setEditable(!isLoading()); });
 }
 
 DetailedOnspectionListView::~DetailedOnspectionListView() = default;
@@ -64,20 +62,10 @@ QList<OnXCheckitem> DetailedOnspectionListView::checkitemOnXs() const
     return m_items.itemxs();
 }
 
-void DetailedOnspectionListView::set(bool &field, bool on)
-{
-    if (field == on)
-        return;
-    field = on;
-    emit changed();
-}
-
 void DetailedOnspectionListView::setFocusedField(const QString &field)
 {
-    if (m_focusedField == field)
-        return;
-    m_focusedField = field;
-    emit changed();
+    if (std::exchange(m_focusedField, field) != field)
+        emit changed();
 }
 
 void DetailedOnspectionListView::appeared()
@@ -123,40 +111,40 @@ void DetailedOnspectionListView::appeared()
 
 void DetailedOnspectionListView::upload()
 {
-    // One submission at a time, and only of a sheet that was loaded.
-    if (!canUpload())
-        return;
-    if (m_photos.loadingPhotos())
-        return waitForPhotos();
-    if (m_onselectedImages.isEmpty())
-        return m_alert.show(QStringLiteral("请拍照上传隐患位置照片"));
-    setFocusedField(QString());
-    m_allapprove = QStringLiteral("1");
-    for (const OnXCheckitem &item : checkitemOnXs()) {
-        const std::optional<QString> &isapprove = item.isapprove;
-        if (!isapprove)
-            continue;
-        if (isapprove->isEmpty()) {
-            emit changed();
-            return m_alert.show(QStringLiteral("有项目未检查完成，请检查完成在上传"));
-        }
-        if (*isapprove == QStringLiteral("1"))
-            m_allapprove = QStringLiteral("0");
-    }
-    const QList<QImage> added = m_photos.photos().images();
-    if (m_allapprove == QStringLiteral("0") && added.isEmpty()) {
-        emit changed();
-        return m_alert.show(QStringLiteral("有不合格的项目请上传照片"));
-    }
-    m_isLoading = true;
-    emit changed();
-    if (m_filing.available())
-        return m_filing.file(queuedSubmission(), [this, added] { uploadDirectly(added); });
-    m_draft.save();
-    uploadDirectly(added);
+    // Only a sheet that was loaded is filed.
+    if (canUpload())
+        m_filing.file();
 }
 
-Submission DetailedOnspectionListView::queuedSubmission() const
+QString DetailedOnspectionListView::firstProblem()
+{
+    if (m_onselectedImages.isEmpty())
+        return QStringLiteral("请拍照上传隐患位置照片");
+    setFocusedField(QString());
+    m_allapprove = QStringLiteral("1");
+    const auto found = [this](const QString &problem) {
+        emit changed();
+        return problem;
+    };
+    for (const OnXCheckitem &item : checkitemOnXs()) {
+        const std::optional<QString> &isapprove = item.isapprove;
+        if (isapprove && isapprove->isEmpty())
+            return found(QStringLiteral("有项目未检查完成，请检查完成在上传"));
+        if (isapprove == QStringLiteral("1"))
+            m_allapprove = QStringLiteral("0");
+    }
+    if (m_allapprove == QStringLiteral("0") && m_photos.photos().count() == 0)
+        return found(QStringLiteral("有不合格的项目请上传照片"));
+    return found(QString());
+}
+
+FormFiling::Rules DetailedOnspectionListView::filingRules()
+{
+    return {[this] { return firstProblem(); }, [this] { return filedSubmission(); },
+            &DetailedOnspectionListView::answerMessage};
+}
+
+Submission DetailedOnspectionListView::filedSubmission() const
 {
     return {QStringLiteral("sheet/") + m_key,
             QStringLiteral("sheet"),
@@ -166,46 +154,6 @@ Submission DetailedOnspectionListView::queuedSubmission() const
             {{QStringLiteral("openimageurl"), QStringLiteral("onsite"), photoSeparator},
              {QStringLiteral("image"), QStringLiteral("added"), photoSeparator}},
             todaySheetsParameters(m_notesServer, m_key, m_user)};
-}
-
-void DetailedOnspectionListView::uploadDirectly(const QList<QImage> &added)
-{
-    m_uploader.uploadPhotos(m_onselectedImages, this,
-                            [this, added](bool allSucceeded, const QStringList &urls) {
-                                if (!allSucceeded)
-                                    return failUpload();
-                                // The added photos start once the on-site ones are stored.
-                                uploadAdded(urls.join(photoSeparator), added);
-                            });
-}
-
-void DetailedOnspectionListView::waitForPhotos()
-{
-    // The progress is shown and leaving is held off meanwhile.
-    m_isLoading = true;
-    emit changed();
-    m_photos.whenPhotosLoaded([this] {
-        m_isLoading = false;
-        emit changed();
-        upload();
-    });
-}
-
-void DetailedOnspectionListView::uploadAdded(const QString &onsiteImageText,
-                                             const QList<QImage> &added)
-{
-    m_uploader.uploadPhotos(added, this,
-                            [this, onsiteImageText](bool allSucceeded, const QStringList &urls) {
-                                if (!allSucceeded)
-                                    return failUpload();
-                                submit(onsiteImageText, urls.join(photoSeparator));
-                            });
-}
-
-void DetailedOnspectionListView::failUpload()
-{
-    m_isLoading = false;
-    m_alert.show(QStringLiteral("上传失败，请重试。"));
 }
 
 QJsonObject DetailedOnspectionListView::submission(const QString &onsiteImageText,
@@ -237,50 +185,19 @@ QJsonObject DetailedOnspectionListView::submission(const QString &onsiteImageTex
     };
 }
 
-void DetailedOnspectionListView::submit(const QString &onsiteImageText, const QString &imageText)
-{
-    m_client.sendRecord(
-        endpoints::json::createSheet, submission(onsiteImageText, imageText), this,
-        [this](const std::optional<QString> &, qint64, const QJsonObject &json) { filed(json); },
-        [this](const ServiceFailure &failure) { refused(failure.message); });
-}
-
-void DetailedOnspectionListView::filed(const QJsonObject &json)
+QString DetailedOnspectionListView::answerMessage(const QJsonObject &json)
 {
     // The service has stored the sheet: an odd answer must not make the
     // inspector submit it twice.
     const auto record = decodeRecord<OnInspectionModel>(json);
     const QJsonValue msg = json.value(QLatin1String("msg"));
-    closeWith(record ? record->msg.value_or(QString())
-                     : (msg.isString() ? msg.toString() : QString()));
-}
-
-void DetailedOnspectionListView::closeWith(const QString &message)
-{
-    m_draft.finish();
-    m_shouldNavigate = true;
-    m_isLoading = false;
-    emit changed();
-    m_alert.show(message);
-}
-
-void DetailedOnspectionListView::refused(const QString &message)
-{
-    m_isLoading = false;
-    m_alert.show(message);
-}
-
-void DetailedOnspectionListView::setOutbox(Outbox *outbox)
-{
-    m_filing.setOutbox(outbox);
+    return record ? record->msg.value_or(QString()) : (msg.isString() ? msg.toString() : QString());
 }
 
 void DetailedOnspectionListView::alertAcknowledged()
 {
     m_focusedField.clear();
     emit changed();
-    if (m_shouldNavigate)
-        emit finished();
 }
 
 bool DetailedOnspectionListView::isFilledIn() const
@@ -294,7 +211,7 @@ void DetailedOnspectionListView::goBack()
 {
     if (!canGoBack())
         return;
-    m_discardGuard.leave(isFilledIn() && !m_shouldNavigate);
+    m_discardGuard.leave(isFilledIn() && !shouldNavigate());
 }
 
 bool DetailedOnspectionListView::takeSheet(const QJsonObject &json, QString *problem)
@@ -314,7 +231,8 @@ bool DetailedOnspectionListView::takeSheet(const QJsonObject &json, QString *pro
 
 std::optional<FormDraft::Snapshot> DetailedOnspectionListView::snapshot() const
 {
-    if (!m_loaded || !isFilledIn())
+    // While it is filed the sheet is kept whole, whatever it holds.
+    if (!m_loaded || (!isFilledIn() && !isLoading()))
         return std::nullopt;
     QJsonArray items;
     for (const OnXCheckitem &item : checkitemOnXs())

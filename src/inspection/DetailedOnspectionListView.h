@@ -17,9 +17,6 @@
 
 namespace orvelle {
 
-class CameraProvider;
-class DeviceStore;
-class PhotoUploader;
 class ServiceClient;
 class User;
 
@@ -50,10 +47,8 @@ class DetailedOnspectionListView : public QObject
     Q_PROPERTY(bool hidesPlatformBack READ hidesPlatformBack CONSTANT)
 
 public:
-    DetailedOnspectionListView(ServiceClient &client, PhotoUploader &uploader,
-                               CameraProvider &cameras, const QString &notesServer, User &user,
-                               const QList<QImage> &onselectedImages, const QString &key,
-                               DeviceStore *store = nullptr, QObject *parent = nullptr);
+    DetailedOnspectionListView(FormServices &services, const QList<QImage> &onselectedImages,
+                               const QString &key, QObject *parent = nullptr);
     ~DetailedOnspectionListView() override;
 
     QString title() const { return QStringLiteral("现场检查"); }
@@ -67,18 +62,17 @@ public:
     bool hasErrorMessage() const { return m_errorMessage.has_value(); }
     QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
     // A sheet that never loaded is never submitted.
-    bool canUpload() const { return m_loaded && !m_isLoading && !m_shouldNavigate; }
+    bool canUpload() const { return m_loaded && !isLoading() && !shouldNavigate(); }
     AlertState *alert() { return &m_alert; }
-    bool shouldNavigate() const { return m_shouldNavigate; }
-    bool isLoading() const { return m_isLoading; }
+    bool shouldNavigate() const { return m_filing.closing(); }
+    bool isLoading() const { return m_filing.isLoading(); }
     QString focusedField() const { return m_focusedField; }
     void setFocusedField(const QString &field);
     DiscardGuard *discardGuard() { return &m_discardGuard; }
     FormDraft *draft() { return &m_draft; }
     // Not while the photos and the sheet are on their way.
-    bool canGoBack() const { return !m_isLoading; }
+    bool canGoBack() const { return !isLoading(); }
     bool hidesPlatformBack() const { return true; }
-    // Captions the page shows.
 
     // When the sheet is shown, and on "重试" after a failed load.
     Q_INVOKABLE void appeared();
@@ -87,31 +81,24 @@ public:
     // "返回": asks first when something filled in would be lost.
     Q_INVOKABLE void goBack();
 
-    // Filed through the outbox from now on, when there is one.
-    void setOutbox(Outbox *outbox);
-
     // The "/notes/notescreate" parameters from the sheet as it stands.
     QJsonObject submission(const QString &onsiteImageText, const QString &imageText) const;
 
 signals:
     void changed();
+    // What the inspector entered changed (not focus).
+    void edited();
     // Asks the task list to close the sheet.
     void finished();
 
 private:
+    void load();
     // "确定" of the message box.
     void alertAcknowledged();
-    void set(bool &field, bool on);
-    void failUpload();
-    // "上传" while album photos are still being decoded: it goes on once they are in.
-    void waitForPhotos();
-    void uploadAdded(const QString &onsiteImageText, const QList<QImage> &added);
-    void submit(const QString &onsiteImageText, const QString &imageText);
-    Submission queuedSubmission() const;
-    void uploadDirectly(const QList<QImage> &added);
-    void filed(const QJsonObject &json);
-    void closeWith(const QString &message);
-    void refused(const QString &message);
+    FormFiling::Rules filingRules();
+    QString firstProblem();
+    Submission filedSubmission() const;
+    static QString answerMessage(const QJsonObject &json);
     bool isFilledIn() const;
     // Takes a sheet answer of the service (or of a restored draft).
     bool takeSheet(const QJsonObject &json, QString *problem);
@@ -119,7 +106,6 @@ private:
     void restore(const QJsonObject &fields, const QMap<QString, QList<QImage>> &photos);
 
     ServiceClient &m_client;
-    PhotoUploader &m_uploader;
     QString m_notesServer;
     User &m_user;
     QList<QImage> m_onselectedImages;
@@ -135,8 +121,6 @@ private:
     PhotoAttachments m_photos;
     std::optional<QString> m_errorMessage;
     AlertState m_alert;
-    bool m_shouldNavigate = false;
-    bool m_isLoading = false;
     QString m_focusedField;
     DiscardGuard m_discardGuard;
     FormDraft m_draft;

@@ -2,16 +2,19 @@
 
 #include "DetailedOnspectionListView.h"
 #include "platform/CameraPicker.h"
+#include "session/Session.h"
 
 namespace orvelle {
 
-OnInspectionListView::OnInspectionListView(ServiceClient &client, PhotoUploader &uploader,
-                                           const AppConfig &config, User &user,
-                                           CameraProvider &cameras, Beeper &beeper, QObject *parent)
-    : TaskListView(QStringLiteral("现场检查"), client, config, user, cameras, beeper, parent)
-    , m_uploader(uploader)
+OnInspectionListView::OnInspectionListView(FormServices &forms, const AppConfig &config,
+                                           Beeper &beeper, QObject *parent)
+    : TaskListView(QStringLiteral("现场检查"), forms.filing.client, config,
+                   forms.filing.session.account(), forms.cameras, beeper, parent)
+    , m_forms(forms)
     , m_selectedImages(this)
-{}
+{
+    setDeviceStore(&forms.filing.store);
+}
 
 OnInspectionListView::~OnInspectionListView()
 {
@@ -57,11 +60,9 @@ void OnInspectionListView::setNavigateToDetail(bool on)
         return;
     if (on) {
         DetailedOnspectionListView *sheet = m_detail.open([this] {
-            return new DetailedOnspectionListView(m_client, m_uploader, m_cameras, m_notesServer,
-                                                  m_user, m_selectedImages.images(),
-                                                  m_selectedKey.value_or(QString()), m_store, this);
+            return new DetailedOnspectionListView(m_forms, m_selectedImages.images(),
+                                                  m_selectedKey.value_or(QString()), this);
         });
-        sheet->setOutbox(m_outbox);
         connect(sheet, &DetailedOnspectionListView::finished, this,
                 [this] { setNavigateToDetail(false); });
     } else {

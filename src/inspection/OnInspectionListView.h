@@ -28,12 +28,11 @@ class OnInspectionListView : public TaskListView
     Q_PROPERTY(DetailedOnspectionListView *detailView READ detailView NOTIFY changed)
 
 public:
-    OnInspectionListView(ServiceClient &client, PhotoUploader &uploader, const AppConfig &config,
-                         User &user, CameraProvider &cameras, Beeper &beeper,
+    // The sheets it opens are filed with `forms`.
+    OnInspectionListView(FormServices &forms, const AppConfig &config, Beeper &beeper,
                          QObject *parent = nullptr);
     ~OnInspectionListView() override;
 
-    void setOutbox(Outbox *outbox) { m_outbox = outbox; }
     const std::optional<QString> &selectedKey() const { return m_selectedKey; }
     QString selectedKeyText() const { return m_selectedKey.value_or(QString()); }
     PhotoListModel *selectedImages() { return &m_selectedImages; }
@@ -56,11 +55,10 @@ protected:
 private:
     void discardPhotos();
 
-    PhotoUploader &m_uploader;
+    FormServices &m_forms;
     PhotoListModel m_selectedImages;
     QPointer<CameraPicker> m_cameraPicker;
     ChildScreen<DetailedOnspectionListView> m_detail;
-    Outbox *m_outbox = nullptr;
 };
 
 } // namespace orvelle

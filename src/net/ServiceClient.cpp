@@ -4,7 +4,7 @@
 #include "net/Answers.h"
 #include "net/Endpoints.h"
 #include "net/OneShotBody.h"
-#include "session/User.h"
+#include "session/Session.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -122,11 +122,11 @@ std::variant<AppResponse, ServiceFailure> readAnswer(const QByteArray &body)
     return ServiceFailure{-1, badAnswer};
 }
 
-ServiceClient::ServiceClient(const AppConfig &config, User &account,
+ServiceClient::ServiceClient(const AppConfig &config, Session &session,
                              std::shared_ptr<TlsTrust> trust, QObject *parent)
     : QObject(parent)
     , m_config(config)
-    , m_account(account)
+    , m_session(session)
     , m_trust(trustOrOwn(std::move(trust), config.caFile))
     , m_device(config)
     , m_network(new QNetworkAccessManager(this))
@@ -151,7 +151,7 @@ QJsonObject ServiceClient::withCommonParameters(QJsonObject parameters) const
     parameters.insert(QStringLiteral("PhoneSystemDevice"), m_device.deviceName());
     parameters.insert(QStringLiteral("PhoneSystemVersion"), m_device.systemVersion());
     parameters.insert(QStringLiteral("verson"), ios);
-    const User &user = m_account;
+    const User &user = m_session.account();
     if (!parameters.contains(QLatin1String("mobile")) && user.mobile())
         parameters.insert(QStringLiteral("mobile"), *user.mobile());
     if (!parameters.contains(QLatin1String("token")) && user.token())
@@ -200,6 +200,7 @@ void ServiceClient::post(const QString &path, const QByteArray &contentType, con
     // A null context means the caller has no screen to outlive.
     const QPointer<QObject> guard(context);
     const bool guarded = context != nullptr;
+    const quint64 generation = m_session.generation();
     m_trust->whenReady(this, [=, this, onSuccess = std::move(onSuccess),
                               onFailure = std::move(onFailure)](const QSslConfiguration &tls) {
         // Sent even when the screen went meanwhile, as an immediate send would be.
@@ -226,16 +227,18 @@ void ServiceClient::post(const QString &path, const QByteArray &contentType, con
                 [bodyStarted](qint64 sent, qint64) { *bodyStarted = *bodyStarted || sent > 0; });
         connect(reply, &QNetworkReply::finished, this, [=, this] {
             const QPointer<QObject> target = guarded ? guard : QPointer<QObject>(this);
-            finish(reply, path, clock.elapsed(), *bodyStarted, target, onSuccess, onFailure);
+            finish(reply, {path, generation, clock.elapsed(), *bodyStarted}, target, onSuccess,
+                   onFailure);
         });
     });
 }
 
-void ServiceClient::finish(QNetworkReply *reply, const QString &path, qint64 elapsedMs,
-                           bool bodyStarted, const QPointer<QObject> &context,
+void ServiceClient::finish(QNetworkReply *reply, const Sent &sent, const QPointer<QObject> &context,
                            const SuccessHandler &onSuccess, const RecordFailureHandler &onFailure)
 {
     reply->deleteLater();
+    const QString &path = sent.path;
+    const qint64 elapsedMs = sent.elapsedMs;
     const auto fail = [&](qint64 code, const QString &message, bool mayHaveArrived = false) {
         qCDebug(lcNet).nospace() << path << " " << elapsedMs << " ms code " << code;
         if (context && onFailure)
@@ -244,7 +247,7 @@ void ServiceClient::finish(QNetworkReply *reply, const QString &path, qint64 ela
 
     if (answers::transferFailed(reply)) {
         qCDebug(lcNet) << path << "transfer failed:" << reply->errorString();
-        return fail(-2, networkError, bodyStarted && !answers::refusedBeforeSending(reply));
+        return fail(-2, networkError, sent.bodyStarted && !answers::refusedBeforeSending(reply));
     }
     const auto answer = readAnswer(reply->readAll());
     if (const auto *failure = std::get_if<ServiceFailure>(&answer))
@@ -257,7 +260,7 @@ void ServiceClient::finish(QNetworkReply *reply, const QString &path, qint64 ela
         return;
     }
     if (response->code == 9)
-        m_account.setIslogin(QStringLiteral("false"));
+        m_session.endedByService(sent.generation);
     fail(response->code, response->msg.value_or(QString()));
 }
 

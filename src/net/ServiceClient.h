@@ -20,7 +20,7 @@ class QNetworkRequest;
 
 namespace orvelle {
 
-class User;
+class Session;
 
 // The decoded envelope of every service answer.
 struct AppResponse
@@ -66,9 +66,10 @@ class ServiceClient : public QObject
     Q_OBJECT
 
 public:
-    // `account` gives the common "mobile" and "token" and is signed out by
-    // code 9. Without a trust of its own to share, the client makes one.
-    ServiceClient(const AppConfig &config, User &account, std::shared_ptr<TlsTrust> trust = {},
+    // The session's account gives the common "mobile" and "token"; code 9
+    // ends the sign-in the request was made under. Without a trust of its
+    // own to share, the client makes one.
+    ServiceClient(const AppConfig &config, Session &session, std::shared_ptr<TlsTrust> trust = {},
                   QObject *parent = nullptr);
     ~ServiceClient() override;
 
@@ -97,12 +98,18 @@ private:
     void post(const QString &path, const QByteArray &contentType, const QByteArray &body,
               QObject *context, SuccessHandler onSuccess, RecordFailureHandler onFailure,
               bool once = false);
-    void finish(QNetworkReply *reply, const QString &path, qint64 elapsedMs, bool bodyStarted,
-                const QPointer<QObject> &context, const SuccessHandler &onSuccess,
-                const RecordFailureHandler &onFailure);
+    struct Sent
+    {
+        QString path;
+        quint64 generation; // of the session the request went under
+        qint64 elapsedMs;
+        bool bodyStarted;
+    };
+    void finish(QNetworkReply *reply, const Sent &sent, const QPointer<QObject> &context,
+                const SuccessHandler &onSuccess, const RecordFailureHandler &onFailure);
 
     AppConfig m_config;
-    User &m_account;
+    Session &m_session;
     std::shared_ptr<TlsTrust> m_trust;
     DeviceInfo m_device;
     QNetworkAccessManager *m_network;

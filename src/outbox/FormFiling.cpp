@@ -1,59 +1,161 @@
 #include "FormFiling.h"
 
+#include "core/AlertState.h"
+#include "core/Logging.h"
+#include "outbox/Outbox.h"
+#include "platform/PhotoAttachments.h"
+#include "session/Session.h"
 #include "store/FormDraft.h"
 
 namespace orvelle {
 
-FormFiling::FormFiling(FormDraft &draft, QObject *parent)
-    : QObject(parent)
-    , m_draft(draft)
-{}
+namespace {
+const QString photosFailedMessage = QStringLiteral("上传失败，请重试。");
+const QString mayHaveArrivedMessage =
+    QStringLiteral("网络中断，无法确认是否已提交，已保存到待上传，可在首页查看。");
+const QString sessionChangedMessage =
+    QStringLiteral("登录状态已变化，已保存到待上传，该账号再次登录后自动上传。");
+} // namespace
 
-void FormFiling::setOutbox(Outbox *outbox)
+FormFiling::FormFiling(FormServices &services, FormDraft &draft, PhotoAttachments &photos,
+                       AlertState &alert, Rules rules, QObject *parent)
+    : QObject(parent)
+    , m_services(services)
+    , m_draft(draft)
+    , m_photos(photos)
+    , m_alert(alert)
+    , m_rules(std::move(rules))
 {
-    if (m_outbox)
-        disconnect(m_outbox, nullptr, this, nullptr);
-    m_outbox = outbox;
-    if (!outbox)
-        return;
-    connect(outbox, &Outbox::delivered, this, [this](qint64 id, const QJsonObject &answer) {
-        if (id != m_entry)
-            return;
-        m_entry = 0;
-        emit delivered(answer);
-    });
-    connect(outbox, &Outbox::photosFailed, this, [this](qint64 id) {
-        if (id != m_entry)
-            return;
-        m_entry = 0;
-        emit queued(QStringLiteral("上传失败，请重试。"));
-    });
-    connect(outbox, &Outbox::recordFailed, this, [this](qint64 id, const ServiceFailure &failure) {
-        if (id != m_entry)
-            return;
-        m_entry = 0;
-        if (!Outbox::isRefusal(failure))
-            return emit queued(failure.message);
-        // The inspector may mend what the service refused and file it again.
-        m_outbox->withdraw(id);
-        m_draft.resume();
-        emit refused(failure.message);
+    connect(&m_alert, &AlertState::acknowledged, this, [this] {
+        if (m_closing)
+            emit closeRequested();
     });
 }
 
-void FormFiling::file(Submission submission, std::function<void()> direct)
+QString FormFiling::queuedMessage()
 {
-    if (!m_outbox)
-        return direct();
-    m_draft.saveWhole(
-        [this, submission = std::move(submission), direct = std::move(direct)](bool kept) {
-            if (kept && m_outbox)
-                m_entry = m_outbox->submit(submission);
-            if (!m_entry)
-                return direct();
-            // The entry holds the form now; no draft is kept beside it.
-            m_draft.finish();
+    return QStringLiteral("网络不可用，已保存到待上传，联网后自动上传。");
+}
+
+void FormFiling::setLoading(bool on)
+{
+    if (m_loading == on)
+        return;
+    m_loading = on;
+    emit changed();
+}
+
+void FormFiling::file()
+{
+    if (m_loading || m_closing)
+        return;
+    if (m_photos.loadingPhotos()) {
+        // It goes on once the photos still being decoded are in.
+        setLoading(true);
+        return m_photos.whenPhotosLoaded([this] {
+            setLoading(false);
+            file();
         });
+    }
+    if (const QString problem = m_rules.validate(); !problem.isEmpty())
+        return m_alert.show(problem);
+    setLoading(true);
+    m_draft.saveWhole([this](bool kept) {
+        // Its photos exist only as files written with the draft.
+        if (!kept)
+            return stay(photosFailedMessage);
+        fileKept();
+    });
+}
+
+void FormFiling::fileKept()
+{
+    const Submission submission = m_rules.submission();
+    const bool signedIn = m_services.filing.session.state() == Session::State::SignedIn;
+    if (m_services.outbox && signedIn)
+        return fileThroughOutbox(submission);
+    // A guest, or a sign-in the service ended: the online road, nothing queued.
+    fileDirectly(submission);
+}
+
+void FormFiling::fileThroughOutbox(const Submission &submission)
+{
+    auto entry = std::make_shared<qint64>(0);
+    *entry = m_services.outbox->file(
+        submission, this, [this, entry](const auto &result) { outboxAnswered(*entry, result); });
+    if (*entry == 0)
+        return fileDirectly(submission);
+    // The entry holds the form now; no draft is kept beside it.
+    m_draft.finish();
+}
+
+void FormFiling::fileDirectly(const Submission &submission)
+{
+    OutboxEntry entry;
+    entry.payload = submission.payload();
+    entry.photos = m_draft.savedPhotos();
+    delivery::run(m_services.filing, entry, this,
+                  [this](const delivery::Result &result) { directAnswered(result); });
+}
+
+void FormFiling::outboxAnswered(qint64 id, const delivery::Result &result)
+{
+    const ServiceFailure &failure = result.failure;
+    switch (result.outcome) {
+    case delivery::Outcome::Delivered:
+        return close(m_rules.answerMessage(result.answer));
+    case delivery::Outcome::PhotosFailed:
+        return close(queuedMessage());
+    case delivery::Outcome::SessionChanged:
+        return close(sessionChangedMessage);
+    case delivery::Outcome::PhotosRefused:
+        takeBack(id);
+        return stay(photosFailedMessage);
+    case delivery::Outcome::RecordFailed:
+        if (failure.mayHaveArrived)
+            return close(mayHaveArrivedMessage);
+        if (failure.code == -2)
+            return close(queuedMessage());
+        // Refused, or the sign-in ended: the user may mend it and file again.
+        takeBack(id);
+        return stay(failure.message);
+    }
+}
+
+void FormFiling::directAnswered(const delivery::Result &result)
+{
+    switch (result.outcome) {
+    case delivery::Outcome::Delivered:
+        m_draft.finish();
+        return close(m_rules.answerMessage(result.answer));
+    case delivery::Outcome::PhotosFailed:
+    case delivery::Outcome::PhotosRefused:
+        return stay(photosFailedMessage);
+    case delivery::Outcome::SessionChanged:
+        return stay(QStringLiteral("登录状态已变化，请重新提交。"));
+    case delivery::Outcome::RecordFailed:
+        return stay(result.failure.message);
+    }
+}
+
+void FormFiling::takeBack(qint64 id)
+{
+    m_services.outbox->withdraw(id);
+    m_draft.resume();
+}
+
+void FormFiling::close(const QString &message)
+{
+    m_closing = true;
+    m_loading = false;
+    emit changed();
+    m_alert.show(message);
+}
+
+void FormFiling::stay(const QString &message)
+{
+    setLoading(false);
+    m_alert.show(message);
 }
 
 } // namespace orvelle

@@ -143,6 +143,12 @@ void FormDraft::resume()
     save();
 }
 
+PhotoGroups FormDraft::savedPhotos() const
+{
+    const auto draft = m_store ? m_store->loadDraft(m_account, m_key) : std::nullopt;
+    return draft ? draft->photos : PhotoGroups();
+}
+
 void FormDraft::restore()
 {
     if (!m_offered)

@@ -54,6 +54,8 @@ public:
     void finish();
     // Filing did not take: the form is kept again from now on.
     void resume();
+    // The photo files of the draft as last saved.
+    PhotoGroups savedPhotos() const;
 
     // "继续填写": `restored` follows once the photos are decoded.
     Q_INVOKABLE void restore();

@@ -27,15 +27,16 @@ QString bodyValue(const RecordedRequest &request, const QString &key)
 // One sign-in screen with its own service client and version checker.
 struct Screen
 {
-    User appState; // both on the default store
-    User shared;
-    ServiceClient client{testConfig(), shared};
+    Session session; // on the default store
+    User &appState = session.appState();
+    User &shared = session.account();
+    ServiceClient client{testConfig(), session};
     VersionChecker checker{VersionChecker::serviceQuery(client), QStringLiteral("5"),
                            Scheduler::system(), UrlOpener::system()};
     LoginView view;
 
     explicit Screen(const QUrl &site = {})
-        : view(appState, shared, client, checker, site)
+        : view(session, client, checker, site)
     {}
 };
 
@@ -74,19 +75,21 @@ class TestAccount : public QObject
     ManualScheduler scheduler;
     // Ready before the first request, so a request is on the wire once sent.
     std::shared_ptr<TlsTrust> trust;
-    std::unique_ptr<User> appState, shared;
+    std::unique_ptr<Session> session;
+    User *appState = nullptr;
+    User *shared = nullptr;
     std::unique_ptr<ServiceClient> client;
 
     // A run over a store that holds these entries.
     void start(const QVariantMap &entries = {})
     {
         client.reset();
-        shared.reset();
-        appState.reset();
+        session.reset();
         writeAccountStore(entries);
-        appState = std::make_unique<User>();
-        shared = std::make_unique<User>();
-        client = std::make_unique<ServiceClient>(testConfig(), *shared, trust);
+        session = std::make_unique<Session>();
+        appState = &session->appState();
+        shared = &session->account();
+        client = std::make_unique<ServiceClient>(testConfig(), *session, trust);
     }
 
     // Requests on the wire now: read at once, it needs no wait for a request
@@ -122,7 +125,7 @@ private slots:
     void bindingChecksThePhoneNumberFirst()
     {
         QFETCH(QJsonObject, row);
-        BindPhoneView view(*appState, *shared, *client, scheduler, "zhang.san", "pw");
+        BindPhoneView view(*session, *client, scheduler, "zhang.san", "pw");
         view.setPhoneNumber(row["phone"].toString());
         view.requestCode();
         QVERIFY(acknowledged(view, QStringLiteral("请输入正确的手机号")));
@@ -133,7 +136,7 @@ private slots:
 
     void codeCountdown()
     {
-        BindPhoneView view(*appState, *shared, *client, scheduler, "zhang.san", "pw");
+        BindPhoneView view(*session, *client, scheduler, "zhang.san", "pw");
         CodeCountdown &countdown = *view.countdown();
 
         // A refused request leaves the button ready for another try.
@@ -169,7 +172,7 @@ private slots:
     void bindingFromSettingsUsesTheStoredAccountAndSignsOut()
     {
         start({{"islogin", "true"}, {"username", "li.si"}, {"password", "old pw"}});
-        BindPhoneView view(*appState, *shared, *client, scheduler, QString(), QString());
+        BindPhoneView view(*session, *client, scheduler, QString(), QString());
         server.enqueue("/TolvKsServer/notes/NotesTellNo",
                        Answer::json(R"({"code":1,"msg":"绑定成功了"})"));
         view.setPhoneNumber("13900000009");
@@ -188,7 +191,7 @@ private slots:
 
     void bindingAfterARefusedSignInLeadsToAFreshSignIn()
     {
-        BindPhoneView view(*appState, *shared, *client, scheduler, "wang.wu", "pw");
+        BindPhoneView view(*session, *client, scheduler, "wang.wu", "pw");
         // A refusal changes nothing.
         server.enqueue("/TolvKsServer/notes/NotesTellNo",
                        Answer::json(R"({"code":2,"msg":"验证码错误"})"));
@@ -210,7 +213,7 @@ private slots:
     void passwordChecksInOrder()
     {
         QFETCH(QJsonObject, row);
-        ChangePasswordView view(*appState, *shared, *client, scheduler);
+        ChangePasswordView view(*session, *client, scheduler);
         view.setVerificationCode(row["code"].toString());
         view.setNewpassword(row["first"].toString());
         view.setCenterpassword(row["second"].toString());
@@ -225,7 +228,7 @@ private slots:
     {
         start(
             {{"islogin", "true"}, {"isGuest", "false"}, {"mobile", "13800000001"}, {"token", "T"}});
-        ChangePasswordView view(*appState, *shared, *client, scheduler);
+        ChangePasswordView view(*session, *client, scheduler);
         // Six Chinese characters are six characters, though 18 bytes.
         view.setVerificationCode("8888");
         view.setNewpassword("岚石水泥集团");
@@ -244,7 +247,7 @@ private slots:
                  request.body.c_str());
         QCOMPARE(storedEntry("token"), QStringLiteral("T"));
 
-        QSignalSpy login(appState.get(), &User::isloginChanged);
+        QSignalSpy login(appState, &User::isloginChanged);
         view.setVerificationCode(QString());
         view.change();
         view.alert()->acknowledge();

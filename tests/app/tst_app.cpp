@@ -6,7 +6,7 @@
 #include "account/LoginView.h"
 #include "app/QmlPlugins.h"
 #include "net/ServiceClient.h"
-#include "session/User.h"
+#include "session/Session.h"
 #include "support/AccountStore.h"
 #include "support/QmlPageFixture.h"
 #include "support/TestData.h"
@@ -125,13 +125,13 @@ private slots:
         QVERIFY(QmlPageFixture::findItem(window, "岚石中国"));
         // Loading writes the flags back before the root listens: that failure
         // shows on the first screen, and a later one as well.
-        const QString failure = context->appState->storeError();
+        const QString failure = context->session->appState().storeError();
         QCOMPARE(failure.isEmpty(), !storeFails);
         if (storeFails) {
             QTRY_VERIFY(QmlPageFixture::findItem(window, failure));
             QVERIFY(tapWhenShown(window, "确定"));
             QTRY_VERIFY(!root.storeAlert()->shown());
-            context->appState->setIsGuest(QStringLiteral("true"));
+            context->session->appState().setIsGuest(QStringLiteral("true"));
             QTRY_VERIFY(QmlPageFixture::findItem(window, failure));
         }
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
@@ -263,7 +263,7 @@ private slots:
         // checked once an event queued after the root's own has run.
         QPointer<ContentView> content = root.contentView();
         screens.clear();
-        context->appState->setIslogin(QStringLiteral("true"));
+        context->session->appState().setIslogin(QStringLiteral("true"));
         bool later = false;
         QMetaObject::invokeMethod(
             &root, [&later] { later = true; }, Qt::QueuedConnection);
@@ -324,18 +324,18 @@ private slots:
     {
         writeAccountStore({{"islogin", "true"}, {"isGuest", "true"}});
         auto context = makeContext();
-        User &appState = *context->appState;
+        User &appState = context->session->appState();
         ServiceClient &client = *context->serviceClient;
         {
-            SettingsView settings(appState, *context->sharedUser, client);
+            SettingsView settings(*context->session, client);
             settings.openChangePassword();
             settings.openBindPhone();
             QVERIFY(!settings.showChangePassword() && !settings.showBindPhone());
         }
         writeAccountStore({{"islogin", "true"}, {"isGuest", "false"}});
         appState.reloadThroughSetters();
-        context->sharedUser->reloadThroughSetters();
-        SettingsView settings(appState, *context->sharedUser, client);
+        context->session->account().reloadThroughSetters();
+        SettingsView settings(*context->session, client);
         settings.openBindPhone();
         QVERIFY(settings.showBindPhone());
         QPointer<BindPhoneView> bind = settings.bindPhoneView();

@@ -11,7 +11,7 @@
 #include "hazard/SHazardDescriptorView.h"
 #include "inspection/DetailedOnspectionListView.h"
 #include "net/Endpoints.h"
-#include "session/User.h"
+#include "session/Session.h"
 #include "support/LogCapture.h"
 #include "support/QmlPageFixture.h"
 #include "support/ScreenAlert.h"
@@ -180,7 +180,7 @@ class TestEndToEndRoad : public QObject
     {
         if (!enter(phone, password) || !waitFor(window, "HomeView"))
             return false;
-        tokens << context->sharedUser->token().value_or(QString());
+        tokens << context->session->account().token().value_or(QString());
         return !tokens.last().isEmpty();
     }
 
@@ -365,7 +365,7 @@ public:
             {"report queued",
              [&] {
                  return answered(root->contentView()->homeView()->hazardForm(),
-                                 "上传失败，请重试。")
+                                 "网络不可用，已保存到待上传，联网后自动上传。")
                         && waitGone(window, "SHazardDescriptorView");
              }},
             {"sheet", [&] { return (sheet = openSheet("矿山运输道路")); }},
@@ -378,7 +378,7 @@ public:
                  return QTest::qWaitFor(
                      [&] {
                          const auto drafts = context->deviceStore()->drafts(
-                             context->sharedUser->username().value_or(QString()));
+                             context->session->account().username().value_or(QString()));
                          return !drafts.isEmpty() && drafts.first().key == "sheet/KS-05"
                                 && drafts.first().photos.value("added").size() == 1;
                      },
@@ -549,7 +549,7 @@ private slots:
         QVERIFY(sheet && waitFor(sheet, "挡车墙高度足够"));
         QVERIFY(fillSheet(sheet, 3, 2, "挡车墙仅高 0.8 米"));
         QVERIFY(tap(sheet, "上传"));
-        QVERIFY(answered(sheetView(), "上传失败，请重试。"));
+        QVERIFY(answered(sheetView(), "网络不可用，已保存到待上传，联网后自动上传。"));
         QVERIFY(waitGone(window, "DetailedOnspectionListView"));
         QVERIFY(backHome("OnInspectionListView"));
         QVERIFY(waitFor(window, "待上传 1"));
@@ -557,7 +557,7 @@ private slots:
         QVERIFY(tap(window, "设置") && tap(window, "登出"));
         QQuickItem *question = waitFor(window, "signOutChoices");
         QVERIFY(question && tap(question, "取消") && waitGone(window, "signOutChoices"));
-        QVERIFY(context->appState->isSignedIn() && tap(window, "首页"));
+        QVERIFY(context->session->appState().isSignedIn() && tap(window, "首页"));
 
         // Filed, but the answer is lost: the outbox finds it among today's sheets.
         const qsizetype from = server->log().size();
@@ -639,9 +639,9 @@ private slots:
         QVERIFY(acknowledgeAlert(binding));
         QTRY_VERIFY(binding->loginView());
         QTRY_VERIFY(!QmlPageFixture::findItem(window, "BindPhoneView"));
-        QCOMPARE(context->sharedUser->mobile(), QStringLiteral("13800000003"));
+        QCOMPARE(context->session->account().mobile(), QStringLiteral("13800000003"));
         QVERIFY(signIn("13800000003", "orvelle3"));
-        QVERIFY(context->appState->isSignedIn());
+        QVERIFY(context->session->appState().isSignedIn());
     }
 
     // The change needs a code sent to the bound phone, and ends in a

@@ -1,9 +1,5 @@
 #include "hazard/SHazardDescriptorView.h"
-#include "outbox/Outbox.h"
-#include "platform/Camera.h"
-#include "store/DeviceStore.h"
-#include "support/ManualScheduler.h"
-#include "support/ServiceFixture.h"
+#include "support/FormFixture.h"
 #include "support/TestData.h"
 
 #include <QAbstractItemModelTester>
@@ -45,21 +41,18 @@ QStringList sortedImageAddresses(const QJsonObject &body)
 } // namespace
 
 // The hazard form and its submission against a real HTTPS server.
-class TestHazardForm : public QObject, ServiceFixture
+class TestHazardForm : public QObject, FormFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<CameraProvider> cameras = CameraProvider::none();
-
-    std::unique_ptr<SHazardDescriptorView> newForm(DeviceStore *store = nullptr)
+    std::unique_ptr<SHazardDescriptorView> newForm()
     {
-        return std::make_unique<SHazardDescriptorView>(*client, *uploader, *cameras,
-                                                       config.notesServer, *user, store);
+        return std::make_unique<SHazardDescriptorView>(*forms);
     }
     // The form as shown, with its place list in.
-    std::unique_ptr<SHazardDescriptorView> shownForm(DeviceStore *store = nullptr)
+    std::unique_ptr<SHazardDescriptorView> shownForm()
     {
-        auto form = newForm(store);
+        auto form = newForm();
         form->appeared();
         [&] { QTRY_VERIFY_WITH_TIMEOUT(!form->place().isEmpty(), 20000); }();
         return form;
@@ -96,7 +89,7 @@ private slots:
     void initTestCase() { QVERIFY(start()); }
     void init()
     {
-        reset();
+        QVERIFY(reset());
         service->answer(json::standardPlace, twoPlaces);
     }
 
@@ -192,9 +185,7 @@ private slots:
 
     void aFullReportAndTheClose()
     {
-        DeviceStore store;
-        QVERIFY(store.open(dir.filePath("filed")));
-        auto form = shownForm(&store);
+        auto form = shownForm();
         QJsonObject places = recordIn(QStringLiteral("hazard/form.json"), "places request");
         places["server"] = config.notesServer;
         expectBody(service->lastBody(json::standardPlace), places);
@@ -203,18 +194,10 @@ private slots:
         form->photos()->imagePicker()->pick({albumFile(43)});
         pick(*form, Row::PrimaryType, QStringLiteral("现场管理"));
         pick(*form, Row::SecondaryType, QStringLiteral("设备设施"));
-        // Filed through the outbox: a refusal gives the form back as a draft.
-        ManualScheduler later;
-        user->setIslogin(QStringLiteral("true"));
-        Outbox outbox(store, *client, *uploader, *user, later);
-        form->setOutbox(&outbox);
-        service->answer(json::createDanger, R"({"code":3,"msg":"已关闭"})");
+        // Filed through the outbox of the signed-in account.
+        QVERIFY(signIn());
         service->answer(json::createDanger, R"({"code":1,"msg":"隐患登记成功","docid":"D1"})");
         QSignalSpy closing(form.get(), &SHazardDescriptorView::closeRequested);
-        form->submit();
-        QVERIFY(acknowledged(*form, QStringLiteral("已关闭")));
-        QVERIFY(outbox.entries().isEmpty() && store.loadDraft("zhangwei", "hazard"));
-
         form->submit();
         QVERIFY(form->isLoading());
         QVERIFY(alertShown(*form));
@@ -232,26 +215,24 @@ private slots:
         form->alert()->acknowledge();
         QCOMPARE(closing.size(), 1);
         form->draft()->save(); // filed: no draft left, nor made again
-        QVERIFY(!store.loadDraft("zhangwei", "hazard"));
-        QCOMPARE(service->uploadCount(), 6); // filed afresh after the refusal, photos too
+        QVERIFY(!store->loadDraft("zhangwei", "hazard") && outbox->entries().isEmpty());
+        QCOMPARE(service->uploadCount(), 3);
     }
 
     // Kept on the device: a new form offers the draft; restored, it is what was
     // on screen; let go (after a second question), it is gone.
     void aDraftComesBackUntilLetGo()
     {
-        DeviceStore store;
-        QVERIFY(store.open(dir.filePath("drafts")));
-        const auto kept = [&store] { return store.loadDraft("zhangwei", "hazard"); };
+        const auto kept = [this] { return store->loadDraft("zhangwei", "hazard"); };
         {
-            auto form = newForm(&store);
+            auto form = newForm();
             QVERIFY(!form->draft()->offered());
             form->setDescriptionText(QStringLiteral("油管渗漏"));
             form->photos()->selectedImages()->append(photo(41));
             QVERIFY(QTest::qWaitFor([&] { return kept() && kept()->photos["photos"].size(); }));
         }
         for (const bool restore : {true, false}) {
-            auto form = newForm(&store);
+            auto form = newForm();
             QVERIFY(form->draft()->offered());
             form->draft()->discard();
             if (restore) {
@@ -267,7 +248,7 @@ private slots:
                 QVERIFY(!form->draft()->offered() && !kept());
             }
         }
-        QVERIFY(!newForm(&store)->draft()->offered());
+        QVERIFY(!newForm()->draft()->offered());
     }
 
     void absentValuesAreSentEmpty()
@@ -338,9 +319,11 @@ private slots:
     }
 
     // A second "新增" while one runs, or after it succeeded, sends nothing,
-    // and the form cannot be left meanwhile; a failed upload keeps everything.
+    // and neither the form nor its photos can be left or changed meanwhile;
+    // a failed upload keeps everything.
     void oneReportPerSubmissionAndAFailedUploadKeepsEverything()
     {
+        QVERIFY(signIn());
         auto form = shownForm();
         fillIn(*form, {41, 42, 43});
         QSignalSpy closing(form.get(), &SHazardDescriptorView::closeRequested);
@@ -349,10 +332,16 @@ private slots:
         form->submit();
         form->goBack();
         QVERIFY(!form->discardGuard()->asking());
+        form->photos()->removePhoto(0);
+        QVERIFY(!form->photos()->editable());
         QVERIFY(acknowledged(*form, QStringLiteral("上传失败，请重试。")));
+        QCOMPARE(form->photos()->selectedImages()->count(), 3);
         QVERIFY(!form->isLoading());
         QCOMPARE(service->uploadCount(), 3);
         QCOMPARE(closing.size(), 0);
+        // The file store said no: the user acts, nothing is retried behind the form.
+        QCOMPARE(outbox->waitingCount(), 0);
+        QVERIFY(store->loadDraft("zhangwei", "hazard"));
 
         // The next "新增" passes validation and uploads all three again.
         service->refuseWidth(-1);
@@ -389,7 +378,8 @@ private slots:
     }
 
     // The service stored the report: answers it cannot be decoded from still
-    // close the form, while refusals keep everything.
+    // close the form, while refusals and the end of a sign-in keep it and its
+    // draft; one that may have arrived waits in a signed-in account's outbox.
     void answersOfTheSubmission_data()
     {
         addRows(QStringLiteral("hazard/submission-answers.json"));
@@ -397,20 +387,25 @@ private slots:
     void answersOfTheSubmission()
     {
         QFETCH(QJsonObject, row);
-        const bool stored = row["stored"].toBool();
+        const bool closes = row["closes"].toBool();
+        if (row["session"] == "signed in")
+            QVERIFY(signIn());
+        else if (row["session"] == "guest")
+            session->enterGuest();
         auto form = shownForm();
         fillIn(*form, {41});
         service->answer(json::createDanger, answerText(row["answer"]));
         form->submit();
         QVERIFY(alertShown(*form));
         QCOMPARE(form->alert()->message(), row["message"].toString());
-        QCOMPARE(form->navigateToContentView(), stored);
+        QCOMPARE(form->navigateToContentView(), closes);
         QVERIFY(!form->isLoading());
-        QCOMPARE(form->photos()->selectedImages()->count(), 1);
+        QCOMPARE(outbox->waitingCount(), row["waiting"].toInt());
+        QCOMPARE(bool(store->loadDraft(user->username().value_or(""), "hazard")), !closes);
         QSignalSpy closing(form.get(), &SHazardDescriptorView::closeRequested);
         form->alert()->acknowledge();
-        QCOMPARE(closing.size(), stored ? 1 : 0);
-        QVERIFY(stored || form->canSubmit());
+        QCOMPARE(closing.size(), closes ? 1 : 0);
+        QVERIFY(closes || form->canSubmit());
     }
 };
 

@@ -1,7 +1,8 @@
+#include "QuickItems.h"
 #include "hazard/SHazardDescriptorView.h"
 #include "platform/Camera.h"
+#include "support/FormFixture.h"
 #include "support/QmlPageFixture.h"
-#include "support/ServiceFixture.h"
 #include "support/TestData.h"
 
 #include <QGuiApplication>
@@ -19,8 +20,9 @@ using namespace orvelle::test;
 namespace json = endpoints::json;
 
 // The hazard page's own part: its text editor and the form's editing state
-// follow each other. tst_e2e_road files a whole report through this page.
-class TestHazardPage : public QObject, ServiceFixture
+// follow each other, and a guest's report goes from its button straight to
+// the service. tst_e2e_road files a member's report through this page.
+class TestHazardPage : public QObject, FormFixture
 {
     Q_OBJECT
 
@@ -31,13 +33,14 @@ private slots:
         QVERIFY(start());
     }
 
-    void editorFocusFollowsTheForm()
+    void editorFocusFollowsTheFormAndAGuestFiles()
     {
         // Enough places for the picker to offer its filter.
         service->answer(json::standardPlace,
                         answerIn(QStringLiteral("hazard/form.json"), "forty places"));
-        auto camera = CameraProvider::none();
-        SHazardDescriptorView view(*client, *uploader, *camera, config.notesServer, *user);
+        service->answer(json::createDanger, R"({"code":1,"msg":"隐患登记成功"})");
+        session->enterGuest();
+        SHazardDescriptorView view(*forms);
         QmlPageFixture fixture;
         QObject *page = fixture.load(QUrl("qrc:/Orvelle/Hazard/qml/SHazardDescriptorPage.qml"),
                                      {{"view", QVariant::fromValue(&view)}});
@@ -72,6 +75,24 @@ private slots:
             view.picker()->done();
         }
         QCOMPARE(view.selectedPlace(), QStringLiteral("1号皮带廊"));
+
+        // A guest's report is filed at once, with "游客", and never queued.
+        view.photos()->selectedImages()->append(photo(41));
+        for (const auto row :
+             {SHazardDescriptorView::Row::Source, SHazardDescriptorView::Row::Weather}) {
+            view.tapRow(int(row));
+            view.picker()->turn(1);
+            view.picker()->done();
+        }
+        // Once the last picker's sheet has gone, as a finger would wait.
+        QQuickItem *file = QmlPageFixture::findItem(page, "新增");
+        QVERIFY(QTest::qWaitFor([&] { return quickitems::tappable(file); }));
+        QVERIFY(QmlPageFixture::tap(file));
+        QTRY_VERIFY_WITH_TIMEOUT(QmlPageFixture::findItem(page, "隐患登记成功"), 20000);
+        const QJsonObject body = service->lastBody(json::createDanger);
+        QCOMPARE(body["mobile"], "游客");
+        QCOMPARE(body["yhfrom"], "班组隐患排查");
+        QCOMPARE(outbox->waitingCount(), 0);
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
     }
 };

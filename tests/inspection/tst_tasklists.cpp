@@ -4,8 +4,8 @@
 #include "inspection/OnInspectionListView.h"
 #include "platform/Beeper.h"
 #include "platform/Camera.h"
+#include "support/FormFixture.h"
 #include "support/QmlPageFixture.h"
-#include "support/ServiceFixture.h"
 #include "support/TestData.h"
 
 #include <QAccessible>
@@ -49,20 +49,19 @@ QString rowText(QAbstractItemModel *model, int row, const char *role)
 
 // Today's task lists and the review of submitted sheets, against the test
 // server: their views, and their pages loaded offscreen.
-class TestTaskLists : public QObject, ServiceFixture
+class TestTaskLists : public QObject, FormFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<CameraProvider> noCamera = CameraProvider::none();
     std::unique_ptr<Beeper> beeper = Beeper::silent();
 
     template <typename View> std::unique_ptr<View> loadedList()
     {
         std::unique_ptr<View> view;
         if constexpr (std::is_same_v<View, OnInspectionListView>)
-            view = std::make_unique<View>(*client, *uploader, config, *user, *noCamera, *beeper);
+            view = std::make_unique<View>(*forms, config, *beeper);
         else
-            view = std::make_unique<View>(*client, config, *user, *noCamera, *beeper);
+            view = std::make_unique<View>(*client, config, *user, *cameras, *beeper);
         view->appeared();
         if (!QTest::qWaitFor([&] { return view->checkitems()->rowCount() > 0; }, 20000))
             qWarning("the list did not load: %s", qPrintable(view->errorMessageText()));
@@ -75,7 +74,7 @@ private slots:
         QQuickStyle::setStyle(QStringLiteral("Material"));
         QVERIFY(start());
     }
-    void init() { reset(); }
+    void init() { QVERIFY(reset()); }
     void cleanup()
     {
         // Popped pages and closed views go after the current event.
@@ -113,7 +112,7 @@ private slots:
         const QJsonArray turns = testJson("inspection/list-answers-in-turn.json").toArray();
         for (const QJsonValue &turn : turns)
             service->answer(json::todayByDept, answerText(turn["answer"]));
-        InspectionListView view(*client, config, *user, *noCamera, *beeper);
+        InspectionListView view(*client, config, *user, *cameras, *beeper);
         for (const QJsonValue &turn : turns) {
             view.reload();
             QTRY_COMPARE_WITH_TIMEOUT(view.errorMessageText(), turn["message"].toString(), 20000);
@@ -285,7 +284,7 @@ private slots:
         // One photo's address refuses connections, the other is no web
         // address: both cells show the symbol.
         service->answer(json::todayCheckNo, answer("photos that cannot be fetched"));
-        InspectionListView view(*client, config, *user, *noCamera, *beeper);
+        InspectionListView view(*client, config, *user, *cameras, *beeper);
         QmlPageFixture fixture;
         QObject *harness = fixture.load(QUrl::fromLocalFile(HARNESS_DIR "/TodayHarness.qml"),
                                         {{"view", QVariant::fromValue(&view)}});

@@ -1,8 +1,9 @@
+#include "core/Jpeg.h"
 #include "net/DeviceInfo.h"
 #include "net/Endpoints.h"
 #include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
-#include "session/User.h"
+#include "session/Session.h"
 #include "support/AccountStore.h"
 #include "support/LogCapture.h"
 #include "support/NotesService.h"
@@ -33,7 +34,9 @@ struct Outcome
     std::optional<QString> msg;
     QJsonObject json;
     bool mayHaveArrived = false;
-    QStringList urls = {}; // of a batch of photos
+    // Of a photo: its address, or whether the file store said no.
+    std::optional<QString> address = {};
+    bool refused = false;
 };
 
 Answer scripted(const std::string &body, Answer::Fault fault, std::chrono::milliseconds delay)
@@ -52,30 +55,31 @@ class TestServiceClient : public QObject
 
     std::unique_ptr<HttpsTestServer> server;
     QTemporaryDir scratch;
-    std::unique_ptr<User> account;
-    QTemporaryDir staging;
+    std::unique_ptr<Session> session;
+    User *account = nullptr;
     int lateCalls = 0;
 
-    std::unique_ptr<PhotoUploader> uploader()
+    // The photo's JPEG in a file of its own, as the device store keeps it.
+    QString jpegFile(const QImage &photo)
     {
-        auto made = std::make_unique<PhotoUploader>(testConfig());
-        made->setStagingDirectory(staging.path());
-        return made;
+        const QString path = scratch.filePath(QStringLiteral("%1.jpg").arg(photo.width()));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(uploadJpeg(photo)) <= 0)
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
     }
 
-    // Waits for the end of the batch; the caller verifies `called`.
-    Outcome upload(const QList<QImage> &photos)
+    // Waits for the answer; the caller verifies `called`.
+    Outcome upload(const QString &file)
     {
         Outcome outcome;
-        const auto sender = uploader();
-        sender->uploadPhotos(photos, this, [&outcome](bool allSucceeded, const QStringList &urls) {
-            outcome.called = true, outcome.success = allSucceeded, outcome.urls = urls;
+        PhotoUploader sender(testConfig());
+        sender.uploadFile(file, this, [&](const std::optional<QString> &address, bool refused) {
+            outcome.called = true, outcome.address = address, outcome.refused = refused;
         });
         static_cast<void>(QTest::qWaitFor([&] { return outcome.called; }, 20000));
         return outcome;
     }
-
-    bool stagingIsEmpty() const { return QDir(staging.path()).isEmpty(); }
 
     // The test CA's file, the other CA's, or a DER copy of the test CA.
     QString caFile(const QJsonValue &name)
@@ -118,7 +122,7 @@ class TestServiceClient : public QObject
                      std::chrono::milliseconds timeout = std::chrono::minutes(1))
     {
         server->setFallback(answer);
-        ServiceClient client(config, *account);
+        ServiceClient client(config, *session);
         client.setTransferTimeout(timeout);
         return send(client, false, endpoints::json::todayByDept);
     }
@@ -133,7 +137,9 @@ private slots:
     void init()
     {
         server->clear();
-        account = std::make_unique<User>();
+        session.reset();
+        session = std::make_unique<Session>();
+        account = &session->account();
         account->setMobile(std::nullopt);
         account->setToken(std::nullopt);
         account->setIslogin(QStringLiteral("true"));
@@ -152,7 +158,7 @@ private slots:
             account->setMobile(row["mobile"].toString());
         if (row.contains("token"))
             account->setToken(row["token"].toString());
-        ServiceClient client(testConfig(), *account);
+        ServiceClient client(testConfig(), *session);
         const QString path = row["path"].toString();
         QVERIFY(send(client, row["form"].toBool(), path, row["params"].toObject()).success);
         const auto requests = server->requests();
@@ -267,7 +273,7 @@ private slots:
     {
         bool called = false;
         const auto mark = [&called](auto &&...) { called = true; };
-        ServiceClient client(testConfig(), *account);
+        ServiceClient client(testConfig(), *session);
         client.setTransferTimeout(std::chrono::milliseconds(200));
         // The screen goes, then code 9 comes (it signs out even so), or the
         // transfer fails.
@@ -289,7 +295,7 @@ private slots:
         QVERIFY(!called);
 
         // The client itself goes while its request runs (the application quits).
-        auto *quitting = new ServiceClient(testConfig(), *account);
+        auto *quitting = new ServiceClient(testConfig(), *session);
         quitting->sendFormRequest(endpoints::form::queryVersion, {}, this, mark, mark);
         QTRY_COMPARE(server->startedCount(), 3);
         delete quitting;
@@ -298,125 +304,67 @@ private slots:
         QVERIFY(!called);
     }
 
-    // Nothing to send: no photos succeed at once, a photo that cannot be
-    // encoded fails; neither reaches the server->
-    void nothingToSend()
-    {
-        const Outcome none = upload({});
-        QVERIFY(none.success && none.urls.isEmpty());
-        const Outcome unencodable = upload({QImage()});
-        QVERIFY(unencodable.called && !unencodable.success);
-        QCOMPARE(server->startedCount(), 0);
-        QVERIFY(stagingIsEmpty());
-    }
-
-    void addressesComeInArrivalOrder()
-    {
-        NotesService service(*server);
-        service.delayByWidth(true); // the widest answers first
-        const Outcome outcome = upload({photo(10), photo(20), photo(30)});
-        QVERIFY(outcome.success);
-        QCOMPARE(outcome.urls,
-                 QStringList({"http://g/w30.jpg", "http://g/w20.jpg", "http://g/w10.jpg"}));
-
-        const auto requests = server->requests();
-        QCOMPARE(requests.size(), size_t(3));
-        for (const RecordedRequest &request : requests) {
-            // One part as the file store reads it; only a multipart body has parts.
-            QCOMPARE(request.path, "/fastdfs/fastdfs/upload/file/sample");
-            QCOMPARE(request.parts.size(), size_t(1));
-            const Part &part = request.parts.front();
-            QVERIFY(part.name == "file" && part.filename == "image.png"
-                    && part.contentType == "image/*" && part.content.starts_with("\xFF\xD8\xFF"));
-        }
-        QVERIFY(stagingIsEmpty());
-    }
-
+    // One part as the file store reads it; each answer judged by itself, an
+    // answer that says no told from no answer at all.
     void eachAnswerIsJudgedOnItsOwn_data() { addRows(QStringLiteral("net/upload-answers.json")); }
     void eachAnswerIsJudgedOnItsOwn()
     {
         QFETCH(QJsonObject, row);
         server->setFallback(Answer::json(row["body"].toString().toStdString()));
-        const Outcome outcome = upload({photo(12)});
+        const Outcome outcome = upload(jpegFile(photo(12)));
         QVERIFY(outcome.called);
-        QCOMPARE(outcome.success, row.contains("address"));
-        QCOMPARE(outcome.urls,
-                 row.contains("address") ? QStringList{row["address"].toString()} : QStringList());
-        QVERIFY(stagingIsEmpty());
+        QCOMPARE(outcome.address,
+                 row.contains("address") ? OptionalText(row["address"].toString()) : std::nullopt);
+        QCOMPARE(outcome.refused, !row.contains("address"));
+        const auto requests = server->requests();
+        QCOMPARE(requests.size(), size_t(1));
+        QCOMPARE(requests.front().path, "/fastdfs/fastdfs/upload/file/sample");
+        QCOMPARE(requests.front().parts.size(), size_t(1));
+        const Part &part = requests.front().parts.front();
+        QVERIFY(part.name == "file" && part.filename == "image.png" && part.contentType == "image/*"
+                && part.content.starts_with("\xFF\xD8\xFF"));
     }
 
-    // One of eight loses its connection halfway through the answer, or the
-    // server stops reading an upload: the batch fails.
-    void brokenTransfersFailTheUpload()
+    // A file that cannot be read is refused at once; a connection lost in
+    // the answer or in the upload leaves the photo for a later try.
+    void brokenTransfersAreNotRefusals()
     {
-        server->setResponder([](const RecordedRequest &request) {
-            const int width = NotesService::widthOf(request);
-            Answer answer = Answer::json("{\"success\":true,\"httpUrl\":\"g/w"
-                                         + std::to_string(width) + ".jpg\"}");
-            if (width == 50)
-                answer.fault = Answer::Fault::DropHalfway;
-            return answer;
-        });
-        QList<QImage> photos;
-        for (int width = 10; width <= 80; width += 10)
-            photos.append(photo(width));
-        const Outcome outcome = upload(photos);
-        QVERIFY(outcome.called);
-        QVERIFY(!outcome.success);
-        // Qt may fail a neighbour too (its request on a connection the server
-        // was closing); never the reverse.
-        QVERIFY(outcome.urls.size() <= 7);
-        QVERIFY(!outcome.urls.contains("http://g/w50.jpg"));
-        QVERIFY(stagingIsEmpty());
-
+        const Outcome unreadable = upload(scratch.filePath(QStringLiteral("missing.jpg")));
+        QVERIFY(unreadable.called && unreadable.refused && !unreadable.address);
+        QCOMPARE(server->startedCount(), 0);
         // Noise does not compress, so the body is large enough to be cut.
-        server->clear();
         QImage noise(600, 600, QImage::Format_RGB32);
         for (int y = 0; y < noise.height(); ++y) {
             auto *line = reinterpret_cast<quint32 *>(noise.scanLine(y));
             QRandomGenerator::global()->fillRange(line, noise.width());
         }
-        Answer cut = Answer::json(R"({"success":true,"httpUrl":"g/cut.jpg"})");
-        cut.fault = Answer::Fault::CloseHalfUpload;
-        server->setFallback(cut);
-        const Outcome cutOff = upload({noise, photo(10)});
-        QVERIFY(cutOff.called && !cutOff.success);
-        QVERIFY(stagingIsEmpty());
+        for (const Answer::Fault fault :
+             {Answer::Fault::DropHalfway, Answer::Fault::CloseHalfUpload}) {
+            Answer broken = Answer::json(R"({"success":true,"httpUrl":"g/cut.jpg"})");
+            broken.fault = fault;
+            server->setFallback(broken);
+            const Outcome outcome = upload(jpegFile(noise));
+            QVERIFY(outcome.called && !outcome.refused && !outcome.address);
+        }
     }
 
-    // The screen goes mid-upload, or the uploader itself while photos are
-    // being encoded or sent (the application quits): nothing is called and
-    // no photo stays behind on disk.
-    void leavingMidUploadCallsNothingAndLeavesNoFiles_data()
+    // The screen goes mid-upload, or the uploader itself (the application
+    // quits): nothing is called.
+    void leavingMidUploadCallsNothing()
     {
-        addRows(QStringLiteral("net/leaving-mid-upload.json"));
-    }
-    void leavingMidUploadCallsNothingAndLeavesNoFiles()
-    {
-        QFETCH(QJsonObject, row);
-        const bool uploaderGoes = row["uploaderGoes"].toBool();
         Answer slow = Answer::json(R"({"success":true,"httpUrl":"g/late.jpg"})");
         slow.delay = std::chrono::milliseconds(300);
         server->setFallback(slow);
-        QImage large(3000, 3000, QImage::Format_RGB32);
-        large.fill(Qt::darkGreen);
-        auto sender = uploader();
+        const QString file = jpegFile(photo(10));
+        auto sender = std::make_unique<PhotoUploader>(testConfig());
         auto screen = std::make_unique<QObject>();
-        sender->uploadPhotos({photo(10), uploaderGoes ? large : photo(20)}, screen.get(),
-                             [this](bool, const QStringList &) { ++lateCalls; });
-        if (row["sending"].toBool())
-            QTRY_COMPARE(server->startedCount(), 2);
-        if (uploaderGoes) {
-            sender.reset();
-            QVERIFY(stagingIsEmpty());
-        } else {
-            screen.reset();
-            // Both transfers still run to their end.
-            QTRY_COMPARE(server->requests().size(), size_t(2));
-            QTRY_VERIFY(stagingIsEmpty());
-        }
-        // A later upload's answer has come back; the first batch's never will.
-        QVERIFY(upload({photo(30)}).called);
+        for (QObject *context : {screen.get(), static_cast<QObject *>(this)})
+            sender->uploadFile(file, context, [this](auto &&...) { ++lateCalls; });
+        QTRY_COMPARE(server->startedCount(), 2);
+        screen.reset();
+        sender.reset();
+        // A later upload's answer has come back; the first ones' never will.
+        QVERIFY(upload(file).called);
         QCOMPARE(lateCalls, 0);
     }
 };

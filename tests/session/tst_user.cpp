@@ -1,4 +1,4 @@
-#include "session/User.h"
+#include "session/Session.h"
 #include "support/LogCapture.h"
 #include "support/TestData.h"
 #include <orvelle/BuildInfo.h>
@@ -14,6 +14,7 @@
 #include <QTest>
 
 using orvelle::OptionalText;
+using orvelle::Session;
 using orvelle::User;
 using orvelle::test::addRows;
 using orvelle::test::fileContents;
@@ -128,6 +129,35 @@ private slots:
         // b writing another key must not undo a's write.
         b.setMobile(QStringLiteral("1"));
         QCOMPARE(stored("islogin").toString(), QStringLiteral("true"));
+    }
+
+    // The session announces a change once all of it is in both records, and
+    // an end the service gave to an earlier sign-in ends nothing.
+    void sessionAnnouncesWholeChanges()
+    {
+        Session session(storeFile());
+        QCOMPARE(session.state(), Session::State::SignedOut);
+        QStringList heard;
+        connect(&session, &Session::signedIn, this, [&](const QString &name) {
+            heard << name + "/" + session.account().token().value_or("") + "/"
+                         + session.appState().isloginText();
+        });
+        connect(&session, &Session::ended, this, [&] { heard << "ended"; });
+        const auto signIn = [&](const char *token) {
+            session.signIn(
+                QJsonObject{{"userinfo", QJsonObject{{"username", "zhangwei"}, {"token", token}}}},
+                [](int, const QString &) { QFAIL("refused"); });
+        };
+        signIn("t-1");
+        const quint64 first = session.generation();
+        session.signOut();
+        signIn("t-2");
+        session.endedByService(first);
+        QCOMPARE(session.state(), Session::State::SignedIn);
+        session.endedByService(session.generation());
+        QCOMPARE(heard, QStringList({"zhangwei/t-1/true", "zhangwei/t-2/true", "ended"}));
+        QCOMPARE(stored("islogin").toString(), QStringLiteral("false"));
+        QVERIFY(session.appState().isSignedIn()); // the tabs stay until the next start
     }
 
     void signedInOnlyForExactlyTrue()

@@ -1,6 +1,7 @@
 #include "store/DeviceStore.h"
 #include "store/PhotoFiles.h"
 #include "support/SqlAnswer.h"
+#include "support/StoredWork.h"
 #include "support/TestData.h"
 
 #include <QDir>
@@ -13,9 +14,10 @@
 #include <sys/stat.h>
 
 using namespace orvelle;
-using orvelle::test::sqlAnswer;
 using orvelle::test::addRows;
 using orvelle::test::fileContents;
+using orvelle::test::sqlAnswer;
+using orvelle::test::storePhotos;
 
 namespace {
 const QString account = QStringLiteral("13800000000");
@@ -47,21 +49,6 @@ class TestStore : public QObject
     static Draft draft(const QString &key, const QStringList &hashes)
     {
         return {account, key, fields, {{"onsite", hashes.mid(0, 1)}, {"added", hashes}}, {}};
-    }
-
-    // Stores the photos and waits for the answer; false when none came or it failed.
-    static bool storePhotos(DeviceStore &store, const QList<QByteArray> &jpegs, QStringList &hashes)
-    {
-        QObject context;
-        bool answered = false;
-        bool onCallersThread = false;
-        QString error;
-        store.storePhotos(jpegs, &context, [&](const QStringList &stored, const QString &e) {
-            hashes = stored, error = e, answered = true;
-            onCallersThread = QThread::currentThread() == context.thread();
-        });
-        return QTest::qWaitFor([&] { return answered; }, 10000) && error.isEmpty()
-               && onCallersThread;
     }
 
 public:

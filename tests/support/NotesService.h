@@ -63,11 +63,13 @@ public:
         m_answers[path(operation)] = {Answer::json(body)};
         m_answers[path(operation)].front().delay = delay;
     }
-    // Photos of this width fail to store; -1 for none.
-    void refuseWidth(int width)
+    // Photos of this width fail to store (`drop`: the connection closes
+    // halfway through the answer); -1 for none.
+    void refuseWidth(int width, bool drop = false)
     {
         std::lock_guard lock(m_mutex);
         m_refusedWidth = width;
+        m_dropRefused = drop;
     }
     // Photos answer later the smaller this makes them: arrival order differs
     // from sending order.
@@ -118,8 +120,12 @@ private:
         std::lock_guard lock(m_mutex);
         if (request.path == uploadPath()) {
             const int width = widthOf(request);
-            if (width < 0 || width == m_refusedWidth)
-                return Answer::json(R"({"success":false})");
+            if (width < 0 || width == m_refusedWidth) {
+                Answer refused = Answer::json(R"({"success":false})");
+                if (m_dropRefused && width >= 0)
+                    refused.fault = Answer::Fault::DropHalfway;
+                return refused;
+            }
             Answer stored = Answer::json("{\"success\":true,\"httpUrl\":\"g/w"
                                          + std::to_string(width) + ".jpg\"}");
             if (m_delayByWidth)
@@ -139,6 +145,7 @@ private:
     std::mutex m_mutex;
     std::map<std::string, std::deque<Answer>> m_answers;
     int m_refusedWidth = -1;
+    bool m_dropRefused = false;
     bool m_delayByWidth = false;
 };
 

@@ -2,7 +2,7 @@
 
 #include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
-#include "session/User.h"
+#include "session/Session.h"
 #include "support/NotesService.h"
 #include "support/ScreenAlert.h"
 #include "support/https/TestClientConfig.h"
@@ -24,7 +24,9 @@ struct ServiceFixture
     HttpsTestServer server;
     AppConfig config = testConfig();
     std::unique_ptr<NotesService> service;
-    std::unique_ptr<User> user;
+    std::unique_ptr<Session> session;
+    // The session's account record.
+    User *user = nullptr;
     std::unique_ptr<ServiceClient> client;
     std::unique_ptr<PhotoUploader> uploader;
 
@@ -36,23 +38,36 @@ struct ServiceFixture
         qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
         service = std::make_unique<NotesService>(server);
         uploader = std::make_unique<PhotoUploader>(config);
-        uploader->setStagingDirectory(dir.path());
         reset();
         return server.isListening();
     }
-    // No answers, no recorded requests, and a fresh account: zhangwei of
-    // 岚石水泥/矿山分厂.
+    // No answers, no recorded requests, and a fresh account record: zhangwei
+    // of 岚石水泥/矿山分厂, not signed in (signIn() does that).
     void reset()
     {
         service->reset();
         client.reset();
-        user.reset();
+        session.reset();
         QFile::remove(dir.filePath("account.ini"));
-        user = std::make_unique<User>(dir.filePath("account.ini"));
+        session = std::make_unique<Session>(dir.filePath("account.ini"));
+        user = &session->account();
         user->setOu1(QStringLiteral("岚石水泥"));
         user->setOu2(QStringLiteral("矿山分厂"));
         user->setUsername(QStringLiteral("zhangwei"));
-        client = std::make_unique<ServiceClient>(config, *user);
+        client = std::make_unique<ServiceClient>(config, *session);
+    }
+
+    // Signs zhangwei in as the service's sign-in answer would, with `token`.
+    bool signIn(const QString &token = QStringLiteral("t-1"), const QString &name = "zhangwei")
+    {
+        bool failed = false;
+        session->signIn(QJsonObject{{"userinfo", QJsonObject{{"username", name},
+                                                             {"mobile", "13800000001"},
+                                                             {"ou1", "岚石水泥"},
+                                                             {"ou2", "矿山分厂"},
+                                                             {"token", token}}}},
+                        [&](int, const QString &) { failed = true; });
+        return !failed && session->state() == Session::State::SignedIn;
     }
 
     // A photo of that width saved as an image file, as the album hands it over.

@@ -265,7 +265,7 @@ int main(int argc, char **argv)
                  || !pick("雨"))
                  return false;
              service.stop();
-             return tap("新增") && acknowledge("上传失败，请重试。")
+             return tap("新增") && acknowledge("网络不可用，已保存到待上传，联网后自动上传。")
                     && pilot.waitGone("SHazardDescriptorView");
          }},
         // The camera sees no code. Its picture is a video frame, which the

@@ -54,21 +54,33 @@ Page {
                 onClicked: page.view.openNotice()
             }
         }
-        // What the service has not confirmed yet; the outbox sends it by itself.
+        // What the service has not confirmed yet; the outbox sends it by
+        // itself while the sign-in holds.
         RowLayout {
             objectName: "outboxRow"
             Layout.fillWidth: true
-            visible: page.view.outboxCount > 0
+            visible: page.view.outboxCount > 0 || page.view.signInEnded
             Label {
                 Layout.fillWidth: true
-                text: "待上传 " + page.view.outboxCount
+                text: page.view.signInEnded
+                      ? "登录已失效，重新登录后上传" + (page.view.outboxCount > 0
+                                                 ? "（待上传 " + page.view.outboxCount + "）" : "")
+                      : "待上传 " + page.view.outboxCount
                 color: Theme.text
+                wrapMode: Text.Wrap
                 Accessible.name: text
             }
             Button {
                 objectName: "outboxRetry"
+                visible: !page.view.signInEnded
                 text: "重试"
                 onClicked: page.view.retryOutbox()
+            }
+            Button {
+                objectName: "signInAgain"
+                visible: page.view.signInEnded
+                text: "重新登录"
+                onClicked: page.view.signInAgain()
             }
         }
         ListView {

@@ -1,0 +1,193 @@
+#include "Delivery.h"
+
+#include "core/Logging.h"
+#include "net/PhotoUploader.h"
+#include "session/Session.h"
+
+#include <QJsonArray>
+#include <QPointer>
+#include <memory>
+
+namespace orvelle {
+
+namespace {
+const QString pathKey = QStringLiteral("path");
+const QString parametersKey = QStringLiteral("parameters");
+const QString photoFieldsKey = QStringLiteral("photoFields");
+const QString photosFailedMessage = QStringLiteral("上传失败，请重试。");
+
+QList<PhotoField> photoFieldsOf(const OutboxEntry &entry)
+{
+    QList<PhotoField> fields;
+    for (const QJsonValue &value : entry.payload.value(photoFieldsKey).toArray()) {
+        const QJsonObject field = value.toObject();
+        fields.append({field.value(QLatin1String("field")).toString(),
+                       field.value(QLatin1String("group")).toString(),
+                       field.value(QLatin1String("separator")).toString()});
+    }
+    return fields;
+}
+
+struct Attempt
+{
+    FilingServices &services;
+    OutboxEntry entry;
+    QPointer<QObject> context;
+    delivery::Done done;
+    Credentials credentials;
+    // Photos stored by this attempt, in the order the file store answered.
+    QStringList arrived;
+
+    bool stored() const { return entry.id != 0; }
+    void setState(OutboxState state, const QString &reason = {})
+    {
+        if (stored())
+            services.store.setState(entry.id, state, reason);
+    }
+    void finish(const delivery::Result &result)
+    {
+        if (context && done)
+            done(result);
+    }
+};
+using AttemptPtr = std::shared_ptr<Attempt>;
+
+QJsonObject recordParameters(const Attempt &attempt)
+{
+    QJsonObject parameters = attempt.entry.payload.value(parametersKey).toObject();
+    for (const PhotoField &field : photoFieldsOf(attempt.entry)) {
+        // Those an earlier attempt stored, then the others as they arrived.
+        const QStringList group = attempt.entry.photos.value(field.group);
+        QStringList addresses;
+        for (const QString &hash : group)
+            if (!attempt.arrived.contains(hash))
+                addresses.append(attempt.entry.uploaded.value(hash));
+        for (const QString &hash : attempt.arrived)
+            for (qsizetype n = group.count(hash); n > 0; --n)
+                addresses.append(attempt.entry.uploaded.value(hash));
+        parameters.insert(field.field, addresses.join(field.separator));
+    }
+    // The sign-in the attempt began under, whatever the account record says now.
+    if (attempt.credentials.mobile)
+        parameters.insert(QStringLiteral("mobile"), *attempt.credentials.mobile);
+    if (attempt.credentials.token)
+        parameters.insert(QStringLiteral("token"), *attempt.credentials.token);
+    return parameters;
+}
+
+void recordFailed(Attempt &attempt, const ServiceFailure &failure)
+{
+    if (failure.mayHaveArrived)
+        attempt.setState(OutboxState::MaybeDelivered, failure.message);
+    else if (delivery::isRefusal(failure))
+        attempt.setState(OutboxState::Failed, failure.message);
+    else
+        attempt.setState(OutboxState::Waiting, failure.message);
+    attempt.finish({delivery::Outcome::RecordFailed, {}, failure});
+}
+
+void sendRecord(const AttemptPtr &attempt)
+{
+    if (attempt->services.session.generation() != attempt->credentials.generation) {
+        qCDebug(lcStore) << "sign-in changed; entry" << attempt->entry.id << "waits";
+        return attempt->finish({delivery::Outcome::SessionChanged, {}, {}});
+    }
+    // From here on a kill leaves the entry as maybe delivered.
+    attempt->setState(OutboxState::Sending);
+    attempt->services.client.sendRecord(
+        attempt->entry.payload.value(pathKey).toString(), recordParameters(*attempt),
+        attempt->context,
+        [attempt](const std::optional<QString> &, qint64, const QJsonObject &json) {
+            attempt->setState(OutboxState::Sent);
+            attempt->finish({delivery::Outcome::Delivered, json, {}});
+        },
+        [attempt](const ServiceFailure &failure) { recordFailed(*attempt, failure); });
+}
+
+void uploadGroup(const AttemptPtr &attempt, int fieldIndex);
+
+// The photos of one group on their way.
+struct Group
+{
+    int fieldIndex;
+    int outstanding;
+    bool allStored = true;
+    bool allAnswered = true;
+};
+
+void photoAnswered(const AttemptPtr &attempt, Group &group, const QString &hash,
+                   const std::optional<QString> &address, bool refused)
+{
+    const bool kept =
+        address
+        && (!attempt->stored()
+            || attempt->services.store.recordUpload(attempt->entry.id, hash, *address));
+    if (kept) {
+        attempt->entry.uploaded.insert(hash, *address);
+        attempt->arrived.append(hash);
+    }
+    group.allStored = group.allStored && kept;
+    group.allAnswered = group.allAnswered && (kept || refused);
+    if (--group.outstanding > 0)
+        return;
+    if (group.allStored)
+        return uploadGroup(attempt, group.fieldIndex + 1);
+    attempt->setState(OutboxState::Waiting, photosFailedMessage);
+    attempt->finish(
+        {group.allAnswered ? delivery::Outcome::PhotosRefused : delivery::Outcome::PhotosFailed,
+         {},
+         {-2, photosFailedMessage}});
+}
+
+void uploadGroup(const AttemptPtr &attempt, int fieldIndex)
+{
+    const QList<PhotoField> fields = photoFieldsOf(attempt->entry);
+    if (fieldIndex >= fields.size())
+        return sendRecord(attempt);
+    QStringList missing;
+    for (const QString &hash : attempt->entry.photos.value(fields[fieldIndex].group))
+        if (!attempt->entry.uploaded.contains(hash) && !missing.contains(hash))
+            missing.append(hash);
+    if (missing.isEmpty())
+        return uploadGroup(attempt, fieldIndex + 1);
+    auto group = std::make_shared<Group>(Group{fieldIndex, int(missing.size())});
+    for (const QString &hash : missing)
+        attempt->services.uploader.uploadFile(
+            attempt->services.store.photoFile(hash), attempt->context,
+            [attempt, group, hash](const std::optional<QString> &address, bool refused) {
+                photoAnswered(attempt, *group, hash, address, refused);
+            });
+}
+
+} // namespace
+
+QJsonObject Submission::payload() const
+{
+    QJsonArray fields;
+    for (const PhotoField &field : photoFields)
+        fields.append(QJsonObject{{QStringLiteral("field"), field.field},
+                                  {QStringLiteral("group"), field.group},
+                                  {QStringLiteral("separator"), field.separator}});
+    QJsonObject payload{{pathKey, path}, {parametersKey, parameters}, {photoFieldsKey, fields}};
+    if (!review.isEmpty())
+        payload.insert(QStringLiteral("review"), review);
+    return payload;
+}
+
+namespace delivery {
+
+void run(FilingServices &services, OutboxEntry entry, QObject *context, Done done)
+{
+    auto attempt = std::make_shared<Attempt>(Attempt{
+        services, std::move(entry), context, std::move(done), services.session.credentials(), {}});
+    uploadGroup(attempt, 0);
+}
+
+bool isRefusal(const ServiceFailure &failure)
+{
+    return !failure.mayHaveArrived && failure.code != -2 && failure.code != 9;
+}
+
+} // namespace delivery
+
+} // namespace orvelle

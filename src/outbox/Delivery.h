@@ -1,0 +1,86 @@
+#pragma once
+
+#include "net/ServiceClient.h"
+#include "store/DeviceStore.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <functional>
+
+namespace orvelle {
+
+class PhotoUploader;
+class Session;
+
+// What filing needs: one set for the whole client.
+struct FilingServices
+{
+    ServiceClient &client;
+    PhotoUploader &uploader;
+    DeviceStore &store;
+    Session &session;
+};
+
+// A record field filled with the addresses of one photo group, in the
+// order the file store stored them.
+struct PhotoField
+{
+    QString field;
+    QString group;
+    QString separator;
+};
+
+// What a form files: a record request whose photo fields are filled in once
+// the group's photos are stored.
+struct Submission
+{
+    QString draftKey; // the saved draft whose photos go with it
+    QString kind;     // "sheet" or "hazard"
+    QString title;    // the check point or the hazard description
+    QString path;
+    QJsonObject parameters;
+    QList<PhotoField> photoFields;
+    // For a sheet: the parameters of today's sheet list of its check point,
+    // read to tell whether a record that may have arrived did.
+    QJsonObject review;
+
+    // As an outbox entry keeps it.
+    QJsonObject payload() const;
+};
+
+// One attempt to deliver a filed sheet or report: each photo group in turn
+// (the photos of a group together, each photo once: its address is kept the
+// moment the file store answers), then the record, sent once with the
+// sign-in the attempt began under. When the sign-in changes before the record
+// goes, the attempt stops and leaves the entry as it was.
+namespace delivery {
+
+enum class Outcome {
+    Delivered,
+    // No answer for a photo: a later try may store it.
+    PhotosFailed,
+    // The file store answered no (and nothing went without an answer).
+    PhotosRefused,
+    RecordFailed,
+    SessionChanged,
+};
+
+struct Result
+{
+    Outcome outcome = Outcome::Delivered;
+    // The service's whole answer, when delivered.
+    QJsonObject answer;
+    ServiceFailure failure;
+};
+using Done = std::function<void(const Result &result)>;
+
+// An entry with id 0 is not in the outbox: what it achieves is not stored.
+// `done` runs on the GUI thread unless `context` is gone.
+void run(FilingServices &services, OutboxEntry entry, QObject *context, Done done);
+
+// The service said no and why: sending it again would change nothing.
+bool isRefusal(const ServiceFailure &failure);
+
+} // namespace delivery
+
+} // namespace orvelle

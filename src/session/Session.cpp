@@ -1,0 +1,103 @@
+#include "Session.h"
+
+namespace orvelle {
+
+namespace {
+const QString yes = QStringLiteral("true");
+const QString no = QStringLiteral("false");
+} // namespace
+
+Session::Session(QObject *parent)
+    : Session(User::defaultStoreFile(), parent)
+{}
+
+Session::Session(const QString &storeFile, QObject *parent)
+    : QObject(parent)
+    , m_appState(storeFile)
+    , m_account(storeFile)
+{
+    // The account record is read once more through its setters, so each
+    // value is written back once, as it always was.
+    m_account.reloadThroughSetters();
+    if (m_appState.isSignedIn())
+        m_state = m_appState.isGuestMode() ? State::Guest : State::SignedIn;
+}
+
+Session::~Session() = default;
+
+QString Session::accountName() const
+{
+    if (m_state != State::SignedIn && m_state != State::Ended)
+        return {};
+    return m_account.username().value_or(QString());
+}
+
+Credentials Session::credentials() const
+{
+    return {m_account.mobile(), m_account.token(), m_generation};
+}
+
+void Session::signIn(const QJsonObject &answer,
+                     const std::function<void(int, const QString &)> &onFailure)
+{
+    m_account.applyLoginResponse(
+        answer,
+        [this](User &) {
+            m_appState.setIslogin(yes);
+            // Only in memory: the record above has stored it already.
+            m_appState.setIsGuest(no);
+            enter(State::SignedIn);
+        },
+        onFailure);
+}
+
+void Session::enterGuest()
+{
+    m_appState.setIslogin(yes);
+    m_appState.setIsGuest(yes);
+    m_account.setUsername(QStringLiteral("游客模式"));
+    m_account.setOu1(QString());
+    m_account.setOu2(QString());
+    m_account.setMobile(QStringLiteral("游客"));
+    enter(State::Guest);
+}
+
+void Session::signOut()
+{
+    m_appState.setIslogin(no);
+    m_appState.setIsGuest(no);
+    enter(State::SignedOut);
+}
+
+void Session::endedByService(quint64 generation)
+{
+    if (generation != m_generation)
+        return;
+    // The main tabs stay until the next start; the records say signed out.
+    m_account.setIslogin(no);
+    if (m_state == State::SignedIn)
+        enter(State::Ended);
+}
+
+void Session::enter(State state)
+{
+    m_state = state;
+    ++m_generation;
+    switch (state) {
+    case State::SignedIn:
+        emit signedIn(accountName());
+        break;
+    case State::Guest:
+        emit guestEntered();
+        break;
+    case State::SignedOut:
+        emit signedOut();
+        break;
+    case State::Ended:
+        emit ended();
+        break;
+    }
+    emit stateChanged();
+}
+
+} // namespace orvelle

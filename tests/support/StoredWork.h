@@ -1,0 +1,47 @@
+#pragma once
+
+#include "core/Jpeg.h"
+#include "net/Endpoints.h"
+#include "outbox/Delivery.h"
+
+#include <QTest>
+#include <QThread>
+
+namespace orvelle::test {
+
+// Writes the JPEGs into the store and waits; their hashes. False when the
+// store failed or answered on another thread than the caller's.
+inline bool storePhotos(DeviceStore &store, const QList<QByteArray> &jpegs, QStringList &hashes)
+{
+    QObject context;
+    bool answered = false;
+    bool onCallersThread = false;
+    QString error;
+    store.storePhotos(jpegs, &context, [&](const QStringList &stored, const QString &e) {
+        hashes = stored, error = e, answered = true;
+        onCallersThread = QThread::currentThread() == context.thread();
+    });
+    return QTest::qWaitFor([&] { return answered; }, 10000) && error.isEmpty() && onCallersThread;
+}
+
+// Saves a draft of these photos under `key` and moves it into the outbox as
+// a hazard report with `parameters`, as a form that met no network leaves it;
+// the entry's id, or 0.
+inline qint64 queueReport(DeviceStore &store, const QString &account, const QString &key,
+                          const QList<QImage> &photos, const QJsonObject &parameters)
+{
+    QList<QByteArray> jpegs;
+    for (const QImage &photo : photos)
+        jpegs.append(uploadJpeg(photo));
+    QStringList hashes;
+    if (!storePhotos(store, jpegs, hashes)
+        || !store.saveDraft({account, key, {}, {{"photos", hashes}}, {}}))
+        return 0;
+    const Submission filed{key,        "hazard",
+                           key,        endpoints::json::createDanger,
+                           parameters, {{"image", "photos", "----"}},
+                           {}};
+    return store.enqueue(account, key, "hazard", key, filed.payload());
+}
+
+} // namespace orvelle::test
