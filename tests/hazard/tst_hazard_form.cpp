@@ -215,7 +215,7 @@ private slots:
         form->alert()->acknowledge();
         QCOMPARE(closing.size(), 1);
         form->draft()->save(); // filed: no draft left, nor made again
-        QVERIFY(!store->loadDraft("zhangwei", "hazard") && outbox->entries().isEmpty());
+        QVERIFY(!store->loadDraft("zhangwei", "hazard") && outbox->waitingCount() == 0);
         QCOMPARE(service->uploadCount(), 3);
     }
 

@@ -138,10 +138,9 @@ private slots:
         nameless->disqualify();
         QCOMPARE(nameless->inputText(), QStringLiteral("未知检查项 不合格"));
 
-        // An album photo still being decoded when "上传" is tapped goes with
-        // the sheet. Absent fields are sent as null; rowcount absent is 0; the
-        // sheet's missing key falls back to the one it was opened with.
-        view->photos()->imagePicker()->pick({albumFile(41)});
+        // Absent fields are sent as null; rowcount absent is 0; the sheet's
+        // missing key falls back to the one it was opened with.
+        view->photos()->selectedImages()->append(photo(41));
         view->upload();
         QVERIFY(alertShown(*view));
         const QJsonObject body = service->lastBody(json::createSheet);

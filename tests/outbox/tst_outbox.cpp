@@ -121,8 +121,7 @@ private slots:
         if (row["fault"] == "untrusted") {
             AppConfig untrusting = config;
             untrusting.caFile = QString::fromStdString(HttpsTestServer::otherCaFile());
-            forms.reset();
-            outbox.reset();
+            release();
             client = std::make_unique<ServiceClient>(untrusting, *session);
             rebuild();
         }
@@ -203,8 +202,7 @@ private slots:
             session->signOut();
             const qint64 id = file(title, {50, 51, 52});
             QVERIFY(id);
-            forms.reset();
-            outbox.reset();
+            release();
             store.reset();
             QVERIFY(signIn()); // written for the child to read
             const int uploads = service->uploadCount();

@@ -2,11 +2,8 @@
 #include "hazard/SHazardDescriptorView.h"
 #include "net/Endpoints.h"
 #include "net/PhotoUploader.h"
-#include "outbox/Outbox.h"
-#include "platform/Camera.h"
 #include "session/Session.h"
-#include "store/DeviceStore.h"
-#include "support/ManualScheduler.h"
+#include "support/FilingFixture.h"
 #include "support/SqlAnswer.h"
 #include "support/StoredWork.h"
 #include "support/TestData.h"
@@ -22,7 +19,7 @@ using namespace orvelle::test;
 // outbox and the forms, with the real dev service judging every token: an
 // entry goes only with the account that made it, and only with a token of
 // the sign-in that sends it.
-class TestSessions : public QObject
+class TestSessions : public QObject, FilingFixture
 {
     Q_OBJECT
 
@@ -32,21 +29,9 @@ class TestSessions : public QObject
     std::unique_ptr<Session> session;
     std::unique_ptr<ServiceClient> client;
     std::unique_ptr<PhotoUploader> uploader;
-    std::unique_ptr<CameraProvider> cameras = CameraProvider::none();
-    std::optional<QTemporaryDir> storeDir;
-    std::unique_ptr<DeviceStore> store;
-    ManualScheduler scheduler;
-    std::unique_ptr<Outbox> outbox;
-    std::unique_ptr<FormServices> forms;
     std::unique_ptr<SHazardDescriptorView> form;
-    int photos = 0;
+    int photos = 60;
 
-    QImage photo()
-    {
-        QImage image(64 + photos++, 48, QImage::Format_RGB32);
-        image.fill(QColor::fromHsv(photos * 40 % 360, 200, 200));
-        return image;
-    }
     bool settled()
     {
         QTest::qWait(0); // the session's queued announcements
@@ -55,13 +40,13 @@ class TestSessions : public QObject
     bool signIn(const QString &phone, const QString &password)
     {
         bool answered = false;
-        client->sendFormRequest(
-            endpoints::form::mobileLogin, {{"mobile", phone}, {"password", password}}, this,
-            [&](const auto &, qint64, const QJsonObject &json) {
-                session->signIn(json, [](int, const QString &) {});
-                answered = true;
-            },
-            [&](qint64, const QString &message) { qWarning() << "sign-in:" << message; });
+        client->sendFormRequest(endpoints::form::mobileLogin,
+                                {{"mobile", phone}, {"password", password}}, this,
+                                [&](const auto &, qint64, const QJsonObject &json) {
+                                    session->signIn(json, [](int, const QString &) {});
+                                    answered = true;
+                                },
+                                {});
         return QTest::qWaitFor([&] { return answered; }, 30000) && settled();
     }
     // A report filed earlier that met no network, waiting in the outbox.
@@ -69,14 +54,11 @@ class TestSessions : public QObject
     {
         QJsonObject report = recordIn(QStringLiteral("hazard/form.json"), "full report");
         report["server"] = config.notesServer;
-        report["checkitems"] = QJsonArray{QJsonObject{{"id", "1"},
-                                                      {"projectitem", title},
-                                                      {"isapprove", "1"},
-                                                      {"distription", title},
-                                                      {"yhlevel", ""},
-                                                      {"yhtype", ""},
-                                                      {"yhtypes", ""}}};
-        return queueReport(*store, account, title, {photo()}, report) != 0;
+        QJsonObject item = report["checkitems"][0].toObject();
+        item["projectitem"] = title;
+        item["distription"] = title;
+        report["checkitems"] = QJsonArray{item};
+        return queueReport(*store, account, title, {photo(++photos)}, report) != 0;
     }
     // The hazard form with its places in.
     bool openForm()
@@ -91,7 +73,7 @@ class TestSessions : public QObject
     {
         if (!form && !openForm())
             return false;
-        form->photos()->selectedImages()->append(photo());
+        form->photos()->selectedImages()->append(photo(++photos));
         form->setDescriptionText(title);
         using Row = SHazardDescriptorView::Row;
         for (const Row row : {Row::Source, Row::Place, Row::Weather}) {
@@ -165,21 +147,13 @@ private slots:
     void init()
     {
         form.reset();
-        forms.reset();
-        outbox.reset();
-        store.reset();
+        release();
         client.reset();
         QFile::remove(home.filePath("account.ini"));
         session = std::make_unique<Session>(home.filePath("account.ini"));
         client = std::make_unique<ServiceClient>(config, *session);
         uploader = std::make_unique<PhotoUploader>(config);
-        storeDir.emplace();
-        store = std::make_unique<DeviceStore>();
-        QVERIFY(store->open(storeDir->path()));
-        const FilingServices filing{*client, *uploader, *store, *session};
-        outbox = std::make_unique<Outbox>(filing, scheduler);
-        forms = std::make_unique<FormServices>(
-            FormServices{filing, outbox.get(), *cameras, config.notesServer});
+        QVERIFY(renew(*client, *uploader, *session, config.notesServer));
     }
 
     void sequences_data() { addRows(QStringLiteral("outbox/session-sequences.json")); }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/Endpoints.h"
+#include "support/TestData.h"
 #include "support/https/HttpsTestServer.h"
 
 #include <QImage>
@@ -148,13 +149,5 @@ private:
     bool m_dropRefused = false;
     bool m_delayByWidth = false;
 };
-
-// A photo told apart by its width.
-inline QImage photo(int width)
-{
-    QImage image(width, 8, QImage::Format_RGB32);
-    image.fill(QColor::fromHsv(width * 5 % 360, 200, 200));
-    return image;
-}
 
 } // namespace orvelle::test

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QColor>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -69,6 +71,14 @@ inline void addRows(const QString &name)
             QString::fromUtf8(QJsonDocument(row.toObject()).toJson(QJsonDocument::Compact)));
         QTest::newRow(qPrintable(tag)) << row.toObject();
     }
+}
+
+// A photo told apart by its width.
+inline QImage photo(int width)
+{
+    QImage image(width, 8, QImage::Format_RGB32);
+    image.fill(QColor::fromHsv(width * 5 % 360, 200, 200));
+    return image;
 }
 
 } // namespace orvelle::test
