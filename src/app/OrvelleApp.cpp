@@ -25,7 +25,9 @@ void defineOptions(QCommandLineParser &parser)
     parser.addVersionOption();
     parser.addOption({QStringLiteral("config"),
                       QStringLiteral("Read the configuration from <file> (default: "
-                                     "$ORVELLE_CONFIG, else the built-in defaults)."),
+                                     "$ORVELLE_CONFIG, else %1 when it exists, else the "
+                                     "built-in defaults).")
+                          .arg(AppConfig::systemConfigFile()),
                       QStringLiteral("file")});
     parser.addOption({QStringLiteral("screenshot"),
                       QStringLiteral("Save the first frame to <file> as PNG, then quit."),
@@ -80,6 +82,7 @@ void prepareQuickEnvironment()
     QCoreApplication::setOrganizationName(QStringLiteral("Orvelle"));
     QCoreApplication::setApplicationName(QStringLiteral("orvelle"));
     QCoreApplication::setApplicationVersion(QLatin1String(build::marketingVersion));
+    QGuiApplication::setDesktopFileName(QLatin1String(build::appId));
     // The web engine is loaded later by the one page that needs it.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     qputenv("QT_QUICK_CONTROLS_MATERIAL_ACCENT", "#d32f2f");

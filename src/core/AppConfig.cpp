@@ -231,12 +231,16 @@ std::optional<ConfigError> AppConfig::applyIni(const QByteArray &text, const QSt
 }
 
 std::variant<AppConfig, ConfigError> AppConfig::load(const QString &configFile,
-                                                     const QProcessEnvironment &environment)
+                                                     const QProcessEnvironment &environment,
+                                                     const QString &systemFile)
 {
     AppConfig config = defaults();
 
-    const QString file =
+    QString file =
         configFile.isEmpty() ? environment.value(QStringLiteral("ORVELLE_CONFIG")) : configFile;
+    // A machine without the file keeps the defaults; one that has it must be right.
+    if (file.isEmpty() && !systemFile.isEmpty() && QFileInfo::exists(systemFile))
+        file = systemFile;
     if (!file.isEmpty()) {
         QFile input(file);
         if (!QFileInfo::exists(file))

@@ -45,11 +45,17 @@ struct AppConfig
     // Where the local dev service writes its CA certificate.
     static QString devServiceCaFile();
 
-    // Reads the configuration: defaults, then the INI file (from configFile, or
-    // ORVELLE_CONFIG when configFile is empty), then the ORVELLE_* variables.
+    // The machine's file, where an administrator points every user of an
+    // installed client at the group's services.
+    static QString systemConfigFile() { return QStringLiteral("/etc/orvelle/orvelle.conf"); }
+
+    // Reads the configuration: defaults, then the INI file (configFile, else
+    // ORVELLE_CONFIG, else systemFile when it exists), then the ORVELLE_*
+    // variables. Tests name their own systemFile; an empty one is never read.
     static std::variant<AppConfig, ConfigError>
     load(const QString &configFile,
-         const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+         const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+         const QString &systemFile = systemConfigFile());
 
     // Applies the text of an INI file; `source` names it in errors.
     std::optional<ConfigError> applyIni(const QByteArray &text, const QString &source);
