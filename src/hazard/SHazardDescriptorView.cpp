@@ -200,19 +200,7 @@ FormFiling::Rules SHazardDescriptorView::filingRules()
                     createDangerParameters(QString()),
                     {{QStringLiteral("image"), QStringLiteral("photos"), QStringLiteral("----")}},
                     {}};
-            },
-            &SHazardDescriptorView::answerMessage};
-}
-
-QString SHazardDescriptorView::answerMessage(const QJsonObject &json)
-{
-    // The service answered code 1: the report is stored. An answer that
-    // does not decode must not tell the user to file it again.
-    if (const auto answer = decodeRecord<SHazardDescriptorModel>(json))
-        return answer->msg.value_or(QString());
-    qCDebug(lcNet) << "Hazard report stored, but its answer does not decode";
-    const QJsonValue msg = json.value(QLatin1String("msg"));
-    return msg.isString() ? msg.toString() : QString();
+            }};
 }
 
 QJsonObject SHazardDescriptorView::createDangerParameters(const QString &imageText) const

@@ -134,7 +134,6 @@ private:
     void placesFailed(const QString &message);
     FormFiling::Rules filingRules();
     QString firstProblem() const;
-    static QString answerMessage(const QJsonObject &json);
     bool isFilledIn() const;
     std::optional<FormDraft::Snapshot> snapshot() const;
     void restore(const QJsonObject &fields, const QMap<QString, QList<QImage>> &photos);

@@ -140,8 +140,7 @@ QString DetailedOnspectionListView::firstProblem()
 
 FormFiling::Rules DetailedOnspectionListView::filingRules()
 {
-    return {[this] { return firstProblem(); }, [this] { return filedSubmission(); },
-            &DetailedOnspectionListView::answerMessage};
+    return {[this] { return firstProblem(); }, [this] { return filedSubmission(); }};
 }
 
 Submission DetailedOnspectionListView::filedSubmission() const
@@ -183,15 +182,6 @@ QJsonObject DetailedOnspectionListView::submission(const QString &onsiteImageTex
         {QStringLiteral("yhfrom"), text(m_sheet.yhfrom)},
         {QStringLiteral("checkitems"), items},
     };
-}
-
-QString DetailedOnspectionListView::answerMessage(const QJsonObject &json)
-{
-    // The service has stored the sheet: an odd answer must not make the
-    // inspector submit it twice.
-    const auto record = decodeRecord<OnInspectionModel>(json);
-    const QJsonValue msg = json.value(QLatin1String("msg"));
-    return record ? record->msg.value_or(QString()) : (msg.isString() ? msg.toString() : QString());
 }
 
 void DetailedOnspectionListView::alertAcknowledged()

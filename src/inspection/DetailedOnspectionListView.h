@@ -98,7 +98,6 @@ private:
     FormFiling::Rules filingRules();
     QString firstProblem();
     Submission filedSubmission() const;
-    static QString answerMessage(const QJsonObject &json);
     bool isFilledIn() const;
     // Takes a sheet answer of the service (or of a restored draft).
     bool takeSheet(const QJsonObject &json, QString *problem);

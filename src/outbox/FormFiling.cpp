@@ -37,6 +37,12 @@ QString FormFiling::queuedMessage()
     return QStringLiteral("网络不可用，已保存到待上传，联网后自动上传。");
 }
 
+QString FormFiling::storedMessage(const QJsonObject &answer)
+{
+    const QJsonValue msg = answer.value(QLatin1String("msg"));
+    return msg.isString() ? msg.toString() : QString();
+}
+
 void FormFiling::setLoading(bool on)
 {
     if (m_loading == on)
@@ -103,7 +109,7 @@ void FormFiling::outboxAnswered(qint64 id, const delivery::Result &result)
     const ServiceFailure &failure = result.failure;
     switch (result.outcome) {
     case delivery::Outcome::Delivered:
-        return close(m_rules.answerMessage(result.answer));
+        return close(storedMessage(result.answer));
     case delivery::Outcome::PhotosFailed:
         return close(queuedMessage());
     case delivery::Outcome::SessionChanged:
@@ -127,7 +133,7 @@ void FormFiling::directAnswered(const delivery::Result &result)
     switch (result.outcome) {
     case delivery::Outcome::Delivered:
         m_draft.finish();
-        return close(m_rules.answerMessage(result.answer));
+        return close(storedMessage(result.answer));
     case delivery::Outcome::PhotosFailed:
     case delivery::Outcome::PhotosRefused:
         return stay(photosFailedMessage);

@@ -42,8 +42,6 @@ public:
         // The message of the first check that fails, "" when the form may go.
         std::function<QString()> validate;
         std::function<Submission()> submission;
-        // The message box text for the service's answer to a stored record.
-        std::function<QString(const QJsonObject &answer)> answerMessage;
     };
 
     FormFiling(FormServices &services, FormDraft &draft, PhotoAttachments &photos,
@@ -56,6 +54,10 @@ public:
     void file();
 
     static QString queuedMessage();
+    // The box text for the service's answer to a stored record: its "msg"
+    // when that is text. A record the service stored is never shown as a
+    // failure, however odd the rest of its answer.
+    static QString storedMessage(const QJsonObject &answer);
 
 signals:
     void changed();
