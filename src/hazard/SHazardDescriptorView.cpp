@@ -197,13 +197,13 @@ FormFiling::Rules SHazardDescriptorView::filingRules()
                     QStringLiteral("hazard"),
                     m_descriptionText,
                     endpoints::json::createDanger,
-                    createDangerParameters(QString()),
+                    createDangerParameters(),
                     {{QStringLiteral("image"), QStringLiteral("photos"), QStringLiteral("----")}},
                     {}};
             }};
 }
 
-QJsonObject SHazardDescriptorView::createDangerParameters(const QString &imageText) const
+QJsonObject SHazardDescriptorView::createDangerParameters() const
 {
     const QString ou1 = m_user.ou1().value_or(QString());
     const QString ou2 = m_user.ou2().value_or(QString());
@@ -216,7 +216,6 @@ QJsonObject SHazardDescriptorView::createDangerParameters(const QString &imageTe
         {QStringLiteral("checkdept"), ou1 + QLatin1Char('/') + ou2},
         {QStringLiteral("checkname"), QStringLiteral("隐患登记")},
         {QStringLiteral("db"), endpoints::notesDatabase},
-        {QStringLiteral("image"), imageText},
         {QStringLiteral("openimageurl"), QString()},
         {QStringLiteral("place"), m_selectedPlace.value_or(QString())},
         {QStringLiteral("rowcount"), QStringLiteral("1")},

@@ -109,9 +109,6 @@ public:
     // "返回": asks first when photos or text would be lost.
     Q_INVOKABLE void goBack();
 
-    // The "/notes/notescreateDanger" parameters from the form as it stands.
-    QJsonObject createDangerParameters(const QString &imageText) const;
-
 signals:
     void changed();
     // What the user entered changed (not focus, not an open picker).
@@ -133,6 +130,9 @@ private:
     void placesArrived();
     void placesFailed(const QString &message);
     FormFiling::Rules filingRules();
+    // The "/notes/notescreateDanger" parameters from the form as it stands;
+    // the filing road adds "image", the photo addresses.
+    QJsonObject createDangerParameters() const;
     QString firstProblem() const;
     bool isFilledIn() const;
     std::optional<FormDraft::Snapshot> snapshot() const;

@@ -149,14 +149,13 @@ Submission DetailedOnspectionListView::filedSubmission() const
             QStringLiteral("sheet"),
             m_sheet.checkname.value_or(m_key),
             endpoints::json::createSheet,
-            submission(QString(), QString()),
+            recordParameters(),
             {{QStringLiteral("openimageurl"), QStringLiteral("onsite"), photoSeparator},
              {QStringLiteral("image"), QStringLiteral("added"), photoSeparator}},
             todaySheetsParameters(m_notesServer, m_key, m_user)};
 }
 
-QJsonObject DetailedOnspectionListView::submission(const QString &onsiteImageText,
-                                                   const QString &imageText) const
+QJsonObject DetailedOnspectionListView::recordParameters() const
 {
     const auto text = [](const std::optional<QString> &value) { return value.value_or(QString()); };
     QJsonArray items;
@@ -170,8 +169,6 @@ QJsonObject DetailedOnspectionListView::submission(const QString &onsiteImageTex
         {QStringLiteral("db"), endpoints::notesDatabase},
         // Without the sheet's own key it would be filed under no check point.
         {QStringLiteral("key"), m_sheet.key.value_or(m_key)},
-        {QStringLiteral("openimageurl"), onsiteImageText},
-        {QStringLiteral("image"), imageText},
         {QStringLiteral("ou1"), text(m_user.ou1())},
         {QStringLiteral("ou2"), text(m_user.ou2())},
         {QStringLiteral("place"), QString()},

@@ -81,9 +81,6 @@ public:
     // "返回": asks first when something filled in would be lost.
     Q_INVOKABLE void goBack();
 
-    // The "/notes/notescreate" parameters from the sheet as it stands.
-    QJsonObject submission(const QString &onsiteImageText, const QString &imageText) const;
-
 signals:
     void changed();
     // What the inspector entered changed (not focus).
@@ -98,6 +95,9 @@ private:
     FormFiling::Rules filingRules();
     QString firstProblem();
     Submission filedSubmission() const;
+    // The "/notes/notescreate" parameters from the sheet as it stands; the
+    // filing road adds the two photo address texts.
+    QJsonObject recordParameters() const;
     bool isFilledIn() const;
     // Takes a sheet answer of the service (or of a restored draft).
     bool takeSheet(const QJsonObject &json, QString *problem);

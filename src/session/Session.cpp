@@ -44,7 +44,7 @@ void Session::signIn(const QJsonObject &answer,
         answer,
         [this](User &) {
             m_appState.setIslogin(yes);
-            // Only in memory: the record above has stored it already.
+            // The root's record follows; the store already holds this value.
             m_appState.setIsGuest(no);
             enter(State::SignedIn);
         },
