@@ -13,7 +13,7 @@ SHazardDescriptorView::SHazardDescriptorView(FormServices &services, QObject *pa
     : QObject(parent)
     , m_notesServer(services.notesServer)
     , m_user(services.filing.session.account())
-    , m_photos(services.cameras, ImagePicker::maximumPhotos)
+    , m_photos(services.cameras, services.filing.store, ImagePicker::maximumPhotos)
     , m_discardGuard(QStringLiteral("已填写的隐患信息尚未提交，确定放弃吗？"))
     , m_draft(&services.filing.store, m_user.username().value_or(QString()),
               QStringLiteral("hazard"), [this] { return snapshot(); })
@@ -254,11 +254,10 @@ std::optional<FormDraft::Snapshot> SHazardDescriptorView::snapshot() const
                                 {QStringLiteral("secondaryType"), text(m_selectedSecondaryType)},
                                 {QStringLiteral("place"), text(m_selectedPlace)},
                                 {QStringLiteral("weather"), text(m_selectedWeather)}},
-                               {{QStringLiteral("photos"), m_photos.photos().images()}}};
+                               {{QStringLiteral("photos"), m_photos.photos().hashes()}}};
 }
 
-void SHazardDescriptorView::restore(const QJsonObject &fields,
-                                    const QMap<QString, QList<QImage>> &photos)
+void SHazardDescriptorView::restore(const QJsonObject &fields, const PhotoGroups &photos)
 {
     const auto text = [&fields](const char *key) -> std::optional<QString> {
         const QJsonValue value = fields.value(QLatin1String(key));
@@ -272,8 +271,7 @@ void SHazardDescriptorView::restore(const QJsonObject &fields,
     m_selectedPlace = text("place");
     m_selectedWeather = text("weather");
     m_secondaryTypes = secondaryTypesOf(m_selectedPrimaryType.value_or(QString()));
-    for (const QImage &photo : photos.value(QStringLiteral("photos")))
-        m_photos.selectedImages()->append(photo);
+    m_photos.restore(photos.value(QStringLiteral("photos")));
     emit changed();
 }
 

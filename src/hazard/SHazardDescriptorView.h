@@ -136,7 +136,7 @@ private:
     QString firstProblem() const;
     bool isFilledIn() const;
     std::optional<FormDraft::Snapshot> snapshot() const;
-    void restore(const QJsonObject &fields, const QMap<QString, QList<QImage>> &photos);
+    void restore(const QJsonObject &fields, const PhotoGroups &photos);
 
     QString m_notesServer;
     User &m_user;

@@ -16,7 +16,7 @@ const QString photoSeparator = QStringLiteral("----");
 } // namespace
 
 DetailedOnspectionListView::DetailedOnspectionListView(FormServices &services,
-                                                       const QList<QImage> &onselectedImages,
+                                                       const QStringList &onselectedImages,
                                                        const QString &key, QObject *parent)
     : QObject(parent)
     , m_client(services.filing.client)
@@ -25,7 +25,7 @@ DetailedOnspectionListView::DetailedOnspectionListView(FormServices &services,
     , m_onselectedImages(onselectedImages)
     , m_key(key)
     , m_items(this)
-    , m_photos(services.cameras, PhotoAttachments::noAddTileLimit)
+    , m_photos(services.cameras, services.filing.store, PhotoAttachments::noAddTileLimit)
     , m_discardGuard(QStringLiteral("已填写的检查内容尚未上传，确定放弃吗？"))
     , m_draft(&services.filing.store, m_user.username().value_or(QString()),
               QStringLiteral("sheet/") + key, [this] { return snapshot(); })
@@ -229,11 +229,10 @@ std::optional<FormDraft::Snapshot> DetailedOnspectionListView::snapshot() const
     return FormDraft::Snapshot{
         {{QStringLiteral("sheet"), m_sheetAnswer}, {QStringLiteral("items"), items}},
         {{QStringLiteral("onsite"), m_onselectedImages},
-         {QStringLiteral("added"), m_photos.photos().images()}}};
+         {QStringLiteral("added"), m_photos.photos().hashes()}}};
 }
 
-void DetailedOnspectionListView::restore(const QJsonObject &fields,
-                                         const QMap<QString, QList<QImage>> &photos)
+void DetailedOnspectionListView::restore(const QJsonObject &fields, const PhotoGroups &photos)
 {
     QString problem;
     if (!takeSheet(fields.value(QLatin1String("sheet")).toObject(), &problem)) {
@@ -255,10 +254,9 @@ void DetailedOnspectionListView::restore(const QJsonObject &fields,
             item->disqualify();
         item->setInputText(text);
     }
-    if (const QList<QImage> onsite = photos.value(QStringLiteral("onsite")); !onsite.isEmpty())
+    if (const QStringList onsite = photos.value(QStringLiteral("onsite")); !onsite.isEmpty())
         m_onselectedImages = onsite;
-    for (const QImage &photo : photos.value(QStringLiteral("added")))
-        m_photos.selectedImages()->append(photo);
+    m_photos.restore(photos.value(QStringLiteral("added")));
     emit changed();
 }
 

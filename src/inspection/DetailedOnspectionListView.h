@@ -9,7 +9,6 @@
 #include "store/FormDraft.h"
 #include "store/OfflineCopy.h"
 
-#include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QtQml/qqmlregistration.h>
@@ -47,13 +46,14 @@ class DetailedOnspectionListView : public QObject
     Q_PROPERTY(bool hidesPlatformBack READ hidesPlatformBack CONSTANT)
 
 public:
-    DetailedOnspectionListView(FormServices &services, const QList<QImage> &onselectedImages,
+    DetailedOnspectionListView(FormServices &services, const QStringList &onselectedImages,
                                const QString &key, QObject *parent = nullptr);
     ~DetailedOnspectionListView() override;
 
     QString title() const { return QStringLiteral("现场检查"); }
     QString key() const { return m_key; }
-    const QList<QImage> &onselectedImages() const { return m_onselectedImages; }
+    // The content hashes of the photos taken on the spot.
+    const QStringList &onselectedImages() const { return m_onselectedImages; }
     const OnInspectionDetaildData &onInspectionDetaildData() const { return m_sheet; }
     InspectionItemListModel *checkitems() { return &m_items; }
     QList<OnXCheckitem> checkitemOnXs() const;
@@ -102,12 +102,12 @@ private:
     // Takes a sheet answer of the service (or of a restored draft).
     bool takeSheet(const QJsonObject &json, QString *problem);
     std::optional<FormDraft::Snapshot> snapshot() const;
-    void restore(const QJsonObject &fields, const QMap<QString, QList<QImage>> &photos);
+    void restore(const QJsonObject &fields, const PhotoGroups &photos);
 
     ServiceClient &m_client;
     QString m_notesServer;
     User &m_user;
-    QList<QImage> m_onselectedImages;
+    QStringList m_onselectedImages;
     QString m_key;
 
     OnInspectionDetaildData m_sheet;

@@ -12,6 +12,7 @@ OnInspectionListView::OnInspectionListView(FormServices &forms, const AppConfig 
                    forms.filing.session.account(), forms.cameras, beeper, parent)
     , m_forms(forms)
     , m_selectedImages(this)
+    , m_intake(forms.filing.store)
 {
     setDeviceStore(&forms.filing.store);
 }
@@ -29,8 +30,7 @@ void OnInspectionListView::appeared()
 
 void OnInspectionListView::discardPhotos()
 {
-    while (m_selectedImages.count() > 0)
-        m_selectedImages.remove(0);
+    m_selectedImages.clear();
 }
 
 void OnInspectionListView::setShowCameraPicker(bool on)
@@ -40,7 +40,8 @@ void OnInspectionListView::setShowCameraPicker(bool on)
     if (on) {
         // A photo taken for a point whose sheet did not open is not this one's.
         discardPhotos();
-        m_cameraPicker = new CameraPicker(m_cameras, m_selectedImages, PhotoAlbum(), this);
+        m_cameraPicker =
+            new CameraPicker(m_cameras, m_intake, m_selectedImages, PhotoAlbum(), this);
         connect(m_cameraPicker, &CameraPicker::finished, this,
                 [this] { setShowCameraPicker(false); });
         emit changed();
@@ -50,8 +51,10 @@ void OnInspectionListView::setShowCameraPicker(bool on)
     m_cameraPicker->deleteLater();
     m_cameraPicker = nullptr;
     emit changed();
-    if (m_selectedImages.count() > 0 && m_selectedKey)
-        setNavigateToDetail(true);
+    m_intake.whenSettled([this] {
+        if (m_selectedImages.count() > 0 && m_selectedKey && !showCameraPicker())
+            setNavigateToDetail(true);
+    });
 }
 
 void OnInspectionListView::setNavigateToDetail(bool on)
@@ -60,7 +63,7 @@ void OnInspectionListView::setNavigateToDetail(bool on)
         return;
     if (on) {
         DetailedOnspectionListView *sheet = m_detail.open([this] {
-            return new DetailedOnspectionListView(m_forms, m_selectedImages.images(),
+            return new DetailedOnspectionListView(m_forms, m_selectedImages.hashes(),
                                                   m_selectedKey.value_or(QString()), this);
         });
         connect(sheet, &DetailedOnspectionListView::finished, this,

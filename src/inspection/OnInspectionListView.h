@@ -4,6 +4,7 @@
 #include "TaskListView.h"
 #include "core/ChildScreen.h"
 #include "platform/CameraPicker.h"
+#include "platform/PhotoIntake.h"
 #include "platform/PhotoListModel.h"
 
 #include <QPointer>
@@ -37,8 +38,8 @@ public:
     QString selectedKeyText() const { return m_selectedKey.value_or(QString()); }
     PhotoListModel *selectedImages() { return &m_selectedImages; }
     bool showCameraPicker() const { return m_cameraPicker != nullptr; }
-    // Closing the camera, however it closes, opens the sheet when a photo
-    // was taken for a check point with a key.
+    // Closing the camera, however it closes, opens the sheet once a photo
+    // taken for a check point with a key is stored.
     void setShowCameraPicker(bool on);
     CameraPicker *cameraPicker() const { return m_cameraPicker; }
     bool navigateToDetail() const { return m_detail.isOpen(); }
@@ -57,6 +58,7 @@ private:
 
     FormServices &m_forms;
     PhotoListModel m_selectedImages;
+    PhotoIntake m_intake;
     QPointer<CameraPicker> m_cameraPicker;
     ChildScreen<DetailedOnspectionListView> m_detail;
 };

@@ -56,7 +56,7 @@ void FormFiling::file()
     if (m_loading || m_closing)
         return;
     if (m_photos.loadingPhotos()) {
-        // It goes on once the photos still being decoded are in.
+        // It goes on once the photos still being stored are in.
         setLoading(true);
         return m_photos.whenPhotosLoaded([this] {
             setLoading(false);
@@ -66,12 +66,10 @@ void FormFiling::file()
     if (const QString problem = m_rules.validate(); !problem.isEmpty())
         return m_alert.show(problem);
     setLoading(true);
-    m_draft.saveWhole([this](bool kept) {
-        // Its photos exist only as files written with the draft.
-        if (!kept)
-            return stay(photosFailedMessage);
-        fileKept();
-    });
+    // The saved draft is what is filed: its photos are the files it names.
+    if (!m_draft.save())
+        return stay(photosFailedMessage);
+    fileKept();
 }
 
 void FormFiling::fileKept()

@@ -2,6 +2,7 @@
 
 #include "Camera.h"
 #include "ImageFiles.h"
+#include "PhotoIntake.h"
 #include "PhotoListModel.h"
 #include "VideoFrames.h"
 #include "core/Logging.h"
@@ -10,9 +11,10 @@
 
 namespace orvelle {
 
-CameraPicker::CameraPicker(CameraProvider &cameras, PhotoListModel &selectedImages,
-                           PhotoAlbum album, QObject *parent)
+CameraPicker::CameraPicker(CameraProvider &cameras, PhotoIntake &intake,
+                           PhotoListModel &selectedImages, PhotoAlbum album, QObject *parent)
     : QObject(parent)
+    , m_intake(intake)
     , m_selectedImages(&selectedImages)
     , m_album(std::move(album))
     , m_camera(cameras.open())
@@ -81,10 +83,17 @@ void CameraPicker::showLivePicture()
 void CameraPicker::accept()
 {
     if (!m_captured.isNull() && m_selectedImages) {
-        m_selectedImages->append(m_captured);
+        // The intake outlives this picker, which closes now.
+        m_intake.keepImage(m_captured,
+                           [list = m_selectedImages](const std::optional<StoredPhoto> &photo) {
+                               if (photo && list)
+                                   list->append(*photo);
+                           });
         m_album.save(m_captured);
     }
     m_captured = QImage();
+    if (m_sink)
+        m_sink->setVideoFrame({});
     emit changed();
     emit finished();
 }
@@ -105,17 +114,16 @@ void CameraPicker::chooseFile(const QUrl &file)
     if (path.isEmpty())
         return refuse();
     m_failure.clear();
-    m_fileLoad = std::make_unique<QFutureWatcher<QImage>>();
-    connect(m_fileLoad.get(), &QFutureWatcherBase::finished, this, [this, refuse] {
-        const QImage image = m_fileLoad->result();
-        m_fileLoad.release()->deleteLater();
-        if (image.isNull())
-            return refuse();
-        if (m_selectedImages)
-            m_selectedImages->append(image);
-        emit finished();
-    });
-    m_fileLoad->setFuture(loadImageFile(path));
+    m_intake.keepFile(
+        path, [this, guard = QPointer(this), refuse](const std::optional<StoredPhoto> &photo) {
+            if (!guard)
+                return;
+            if (!photo)
+                return refuse();
+            if (m_selectedImages)
+                m_selectedImages->append(*photo);
+            emit finished();
+        });
 }
 
 } // namespace orvelle

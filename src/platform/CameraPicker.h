@@ -2,7 +2,6 @@
 
 #include "PhotoAlbum.h"
 
-#include <QFutureWatcher>
 #include <QImage>
 #include <QObject>
 #include <QPointer>
@@ -15,12 +14,14 @@ namespace orvelle {
 
 class Camera;
 class CameraProvider;
+class PhotoIntake;
 class PhotoListModel;
 
 // Takes one photo: live preview, shutter, then accept or retake; or, with no
-// camera, one chosen image file. An accepted photo is appended to the host's
-// list (no limit here: the host decides whether to offer the camera) and a
-// camera photo is also saved to the album. `finished` asks the host to close
+// camera, one chosen image file. An accepted photo goes through the photo
+// intake and is appended to the host's list once stored (no limit here: the
+// host decides whether to offer the camera); a camera photo is also saved to
+// the album. `finished` asks the host to close
 // the picker, after accepting (even without an image) and after cancelling.
 class CameraPicker : public QObject
 {
@@ -35,8 +36,8 @@ class CameraPicker : public QObject
     Q_PROPERTY(QString title READ title CONSTANT)
 
 public:
-    CameraPicker(CameraProvider &cameras, PhotoListModel &selectedImages, PhotoAlbum album,
-                 QObject *parent = nullptr);
+    CameraPicker(CameraProvider &cameras, PhotoIntake &intake, PhotoListModel &selectedImages,
+                 PhotoAlbum album, QObject *parent = nullptr);
     ~CameraPicker() override;
 
     bool hasCamera() const { return m_camera != nullptr; }
@@ -51,7 +52,7 @@ public:
     Q_INVOKABLE void retake();
     Q_INVOKABLE void accept();
     Q_INVOKABLE void cancel();
-    // The no-camera way: one image file, appended once it is decoded.
+    // The no-camera way: one image file, appended once it is stored.
     Q_INVOKABLE void chooseFile(const QUrl &file);
 
 signals:
@@ -61,6 +62,7 @@ signals:
 private:
     void showLivePicture();
 
+    PhotoIntake &m_intake;
     QPointer<PhotoListModel> m_selectedImages;
     PhotoAlbum m_album;
     std::unique_ptr<Camera> m_camera;
@@ -68,7 +70,6 @@ private:
     QImage m_captured;
     bool m_capturing = false;
     QString m_failure;
-    std::unique_ptr<QFutureWatcher<QImage>> m_fileLoad;
 };
 
 } // namespace orvelle

@@ -2,6 +2,7 @@
 
 #include <QImageReader>
 #include <QtConcurrent>
+#include <climits>
 
 namespace orvelle {
 
@@ -21,6 +22,47 @@ QString localImagePath(const QUrl &url)
     if (url.scheme().isEmpty())
         return url.path();
     return {};
+}
+
+QSize fittedSize(const QSize &source, const QSize &bound)
+{
+    QSize target;
+    if (bound.width() > 0 && bound.height() > 0)
+        target = source.scaled(bound, Qt::KeepAspectRatioByExpanding);
+    else if (bound.width() > 0)
+        target = source.scaled(bound.width(), INT_MAX, Qt::KeepAspectRatio);
+    else if (bound.height() > 0)
+        target = source.scaled(INT_MAX, bound.height(), Qt::KeepAspectRatio);
+    else
+        return source;
+    if (target.width() >= source.width() || target.height() >= source.height())
+        return source;
+    return target.expandedTo({1, 1});
+}
+
+namespace {
+QImage readFitted(QImageReader &reader, const QSize &bound)
+{
+    const QSize full = reader.size();
+    if (full.isValid()) {
+        const QSize target = fittedSize(full, bound);
+        if (target != full)
+            reader.setScaledSize(target);
+    }
+    return reader.read();
+}
+} // namespace
+
+QImage readFitted(QIODevice *device, const QSize &bound)
+{
+    QImageReader reader(device);
+    return readFitted(reader, bound);
+}
+
+QImage readFitted(const QString &path, const QSize &bound)
+{
+    QImageReader reader(path);
+    return readFitted(reader, bound);
 }
 
 } // namespace orvelle

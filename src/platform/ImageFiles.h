@@ -5,6 +5,8 @@
 #include <QString>
 #include <QUrl>
 
+class QIODevice;
+
 namespace orvelle {
 
 // Decodes an image file on the shared thread pool with its EXIF orientation
@@ -15,5 +17,16 @@ QFuture<QImage> loadImageFile(const QString &path);
 // The local path of a file dialog's answer ("file:" URL or plain path);
 // empty for anything else.
 QString localImagePath(const QUrl &url);
+
+// The size `source` takes in `bound`: covering it when both sides are given
+// (for cropped tiles), within the given side otherwise, the whole of it when
+// neither is; never larger than `source`.
+QSize fittedSize(const QSize &source, const QSize &bound);
+
+// Decodes only as much as fittedSize(bound) needs: a JPEG is read at a
+// fraction of its size, so a camera photo never exists in full. Null when
+// the data is no image.
+QImage readFitted(QIODevice *device, const QSize &bound);
+QImage readFitted(const QString &path, const QSize &bound);
 
 } // namespace orvelle

@@ -1,20 +1,18 @@
 #include "ImagePicker.h"
 
 #include "ImageFiles.h"
+#include "PhotoIntake.h"
 #include "PhotoListModel.h"
-
-#include <algorithm>
 
 namespace orvelle {
 
-ImagePicker::ImagePicker(PhotoListModel &selectedImages, QObject *parent)
+ImagePicker::ImagePicker(PhotoListModel &selectedImages, PhotoIntake &intake, QObject *parent)
     : QObject(parent)
     , m_selectedImages(&selectedImages)
+    , m_intake(intake)
 {
     connect(&selectedImages, &PhotoListModel::countChanged, this, &ImagePicker::changed);
 }
-
-ImagePicker::~ImagePicker() = default;
 
 int ImagePicker::selectionLimit() const
 {
@@ -30,34 +28,24 @@ void ImagePicker::pick(const QList<QUrl> &files)
         const QString path = localImagePath(url);
         if (path.isEmpty())
             continue;
-        auto watcher = std::make_unique<QFutureWatcher<QImage>>();
-        QFutureWatcher<QImage> *raw = watcher.get();
-        connect(raw, &QFutureWatcherBase::finished, this, [this, raw] { loaded(raw); });
-        raw->setFuture(loadImageFile(path));
-        m_loads.push_back(std::move(watcher));
+        ++m_pendingLoads;
+        m_intake.keepFile(
+            path, [this, guard = QPointer(this)](const std::optional<StoredPhoto> &photo) {
+                if (!guard)
+                    return;
+                // Checked here, at the moment of the append: loads that finish
+                // together, or a host that added photos meanwhile, cannot push
+                // the list past the maximum.
+                if (photo && m_selectedImages && m_selectedImages->count() < maximumPhotos)
+                    m_selectedImages->append(*photo);
+                --m_pendingLoads;
+                emit changed();
+                if (m_pendingLoads == 0)
+                    emit loadsFinished();
+            });
     }
     emit changed();
-    if (m_loads.empty())
-        emit loadsFinished();
-}
-
-void ImagePicker::loaded(QFutureWatcher<QImage> *watcher)
-{
-    const QImage image = watcher->result();
-    // Checked here, on the GUI thread, at the moment of the append: loads that
-    // finish together, or a host that added photos meanwhile, cannot push the
-    // list past the maximum.
-    if (!image.isNull() && m_selectedImages && m_selectedImages->count() < maximumPhotos)
-        m_selectedImages->append(image);
-    // It is still emitting: let it go after the signal has returned.
-    const auto it = std::find_if(m_loads.begin(), m_loads.end(),
-                                 [watcher](const auto &load) { return load.get() == watcher; });
-    if (it != m_loads.end()) {
-        it->release()->deleteLater();
-        m_loads.erase(it);
-    }
-    emit changed();
-    if (m_loads.empty())
+    if (m_pendingLoads == 0)
         emit loadsFinished();
 }
 

@@ -1,21 +1,18 @@
 #pragma once
 
-#include <QFutureWatcher>
-#include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
 #include <QtQml/qqmlregistration.h>
-#include <memory>
-#include <vector>
 
 namespace orvelle {
 
+class PhotoIntake;
 class PhotoListModel;
 
 // The photo chooser: a file dialog over image files (drawn by
-// ImagePickerDialog.qml) whose picks are decoded off the GUI thread and
-// appended to the host's list as each one completes. The list never grows
+// ImagePickerDialog.qml) whose picks go through the photo intake and are
+// appended to the host's list as each one is stored. The list never grows
 // past `maximumPhotos` through this picker, whatever the dialog delivers.
 class ImagePicker : public QObject
 {
@@ -28,13 +25,12 @@ class ImagePicker : public QObject
 public:
     static constexpr int maximumPhotos = 8;
 
-    explicit ImagePicker(PhotoListModel &selectedImages, QObject *parent = nullptr);
-    ~ImagePicker() override;
+    ImagePicker(PhotoListModel &selectedImages, PhotoIntake &intake, QObject *parent = nullptr);
 
     // How many more the dialog may take; 0 means the list is full, which the
     // dialog treats as no limit (the append rule still holds).
     int selectionLimit() const;
-    int pendingLoads() const { return int(m_loads.size()); }
+    int pendingLoads() const { return m_pendingLoads; }
 
     // The dialog's answer. Beyond the selection limit the rest is ignored, as
     // a picker with a limit would not have let them be chosen.
@@ -46,10 +42,9 @@ signals:
     void loadsFinished();
 
 private:
-    void loaded(QFutureWatcher<QImage> *watcher);
-
     QPointer<PhotoListModel> m_selectedImages;
-    std::vector<std::unique_ptr<QFutureWatcher<QImage>>> m_loads;
+    PhotoIntake &m_intake;
+    int m_pendingLoads = 0;
 };
 
 } // namespace orvelle

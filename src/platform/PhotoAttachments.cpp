@@ -6,26 +6,32 @@
 
 namespace orvelle {
 
-PhotoAttachments::PhotoAttachments(CameraProvider &cameras, int addTileLimit, QObject *parent)
+PhotoAttachments::PhotoAttachments(CameraProvider &cameras, PhotoFileStore &store, int addTileLimit,
+                                   QObject *parent)
     : QObject(parent)
     , m_cameras(cameras)
     , m_addTileLimit(addTileLimit)
-    , m_imagePicker(m_selectedImages)
+    , m_intake(store)
+    , m_imagePicker(m_selectedImages, m_intake)
 {
     connect(&m_selectedImages, &PhotoListModel::countChanged, this, &PhotoAttachments::changed);
+    connect(&m_intake, &PhotoIntake::pendingChanged, this, &PhotoAttachments::changed);
     connect(&m_imagePicker, &ImagePicker::changed, this, &PhotoAttachments::changed);
-    connect(&m_imagePicker, &ImagePicker::loadsFinished, this, [this] {
-        if (auto action = std::exchange(m_afterLoads, {}))
-            action();
-    });
 }
 
 void PhotoAttachments::whenPhotosLoaded(std::function<void()> action)
 {
-    if (loadingPhotos())
-        m_afterLoads = std::move(action);
-    else
-        action();
+    m_intake.whenSettled(std::move(action));
+}
+
+void PhotoAttachments::restore(const QStringList &hashes)
+{
+    if (hashes.isEmpty())
+        return;
+    m_intake.recall(hashes, [this](const QList<StoredPhoto> &photos) {
+        for (const StoredPhoto &photo : photos)
+            m_selectedImages.append(photo);
+    });
 }
 
 PhotoAttachments::~PhotoAttachments()
@@ -78,7 +84,8 @@ void PhotoAttachments::setShowCameraPicker(bool on)
     if (showCameraPicker() == on)
         return;
     if (on) {
-        m_cameraPicker = new CameraPicker(m_cameras, m_selectedImages, PhotoAlbum(), this);
+        m_cameraPicker =
+            new CameraPicker(m_cameras, m_intake, m_selectedImages, PhotoAlbum(), this);
         connect(m_cameraPicker, &CameraPicker::finished, this,
                 [this] { setShowCameraPicker(false); });
     } else {

@@ -2,6 +2,7 @@
 
 #include "CameraPicker.h"
 #include "ImagePicker.h"
+#include "PhotoIntake.h"
 #include "PhotoListModel.h"
 
 #include <QObject>
@@ -13,10 +14,12 @@
 namespace orvelle {
 
 class CameraProvider;
+class PhotoFileStore;
 
 // The photos a form attaches: the list, the add tile's choice of album or
-// camera, the two pickers and the enlarged preview. Drawn by PhotoGrid and
-// PhotoAttachmentSheets; the form only reads the list when it submits.
+// camera, the two pickers (both through one photo intake into `store`) and
+// the enlarged preview. Drawn by PhotoGrid and PhotoAttachmentSheets; the
+// form reads the list's hashes for its draft and its filing.
 class PhotoAttachments : public QObject
 {
     Q_OBJECT
@@ -36,13 +39,14 @@ class PhotoAttachments : public QObject
     // The previewed photo's id in selectedImages; 0 before any preview.
     Q_PROPERTY(int selectedImageForPreview READ selectedImageForPreview NOTIFY changed)
     Q_PROPERTY(bool showImagePreview READ showImagePreview NOTIFY changed)
-    // Album photos picked but still being decoded.
+    // Photos picked or taken but not yet stored.
     Q_PROPERTY(bool loadingPhotos READ loadingPhotos NOTIFY changed)
 
 public:
     static constexpr int noAddTileLimit = std::numeric_limits<int>::max();
 
-    PhotoAttachments(CameraProvider &cameras, int addTileLimit, QObject *parent = nullptr);
+    PhotoAttachments(CameraProvider &cameras, PhotoFileStore &store, int addTileLimit,
+                     QObject *parent = nullptr);
     ~PhotoAttachments() override;
 
     PhotoListModel *selectedImages() { return &m_selectedImages; }
@@ -60,11 +64,13 @@ public:
     CameraPicker *cameraPicker() const { return m_cameraPicker; }
     int selectedImageForPreview() const { return m_selectedImageForPreview; }
     bool showImagePreview() const { return m_showImagePreview; }
-    bool loadingPhotos() const { return m_imagePicker.pendingLoads() > 0; }
-    // Runs `action` at once, or once the photos still being decoded are in
+    bool loadingPhotos() const { return m_intake.pending() > 0; }
+    // Runs `action` at once, or once the photos still being stored are in
     // the list: a form must never be filed without a photo the user picked.
     // A later call replaces an action still waiting.
     void whenPhotosLoaded(std::function<void()> action);
+    // A draft's photos, appended in their order once their thumbnails are read.
+    void restore(const QStringList &hashes);
 
     // The add tile: asks for the picture source.
     Q_INVOKABLE void addPhoto();
@@ -86,13 +92,13 @@ private:
     int m_addTileLimit;
     bool m_editable = true;
     PhotoListModel m_selectedImages;
+    PhotoIntake m_intake;
     ImagePicker m_imagePicker;
     QPointer<CameraPicker> m_cameraPicker;
     bool m_showImageSourceActionSheet = false;
     bool m_showImagePicker = false;
     int m_selectedImageForPreview = 0;
     bool m_showImagePreview = false;
-    std::function<void()> m_afterLoads;
 };
 
 } // namespace orvelle

@@ -1,11 +1,12 @@
 #include "PhotoImageProvider.h"
 
+#include "ImageFiles.h"
+
 #include <QAtomicInt>
 #include <QMutexLocker>
 #include <QQmlEngine>
 #include <QtGlobal>
 #include <algorithm>
-#include <climits>
 
 namespace orvelle {
 
@@ -22,16 +23,16 @@ void PublishedPhotos::replace(const QString &list, const QList<Photo> &photos)
 {
     const QString prefix = list + QLatin1Char('/');
     QMutexLocker lock(&m_mutex);
-    for (auto it = m_images.begin(); it != m_images.end();)
-        it = it.key().startsWith(prefix) ? m_images.erase(it) : std::next(it);
+    for (auto it = m_photos.begin(); it != m_photos.end();)
+        it = it.key().startsWith(prefix) ? m_photos.erase(it) : std::next(it);
     for (const Photo &photo : photos)
-        m_images.insert(photoKey(list, photo.id), photo.image);
+        m_photos.insert(photoKey(list, photo.id), photo.stored);
 }
 
-QImage PublishedPhotos::find(const QString &key) const
+StoredPhoto PublishedPhotos::find(const QString &key) const
 {
     QMutexLocker lock(&m_mutex);
-    return m_images.value(key);
+    return m_photos.value(key);
 }
 
 PhotoImageProvider::PhotoImageProvider()
@@ -42,31 +43,24 @@ PhotoImageProvider::PhotoImageProvider()
 
 QImage PhotoImageProvider::requestImage(const QString &id, QSize *size, const QSize &requestedSize)
 {
-    const QImage image = m_published->find(id);
+    const StoredPhoto photo = m_published->find(id);
+    const QImage &thumbnail = photo.thumbnail;
+    QSize bound = requestedSize;
+    if (bound.width() <= 0 && bound.height() <= 0)
+        bound = thumbnail.width() >= thumbnail.height() ? QSize(defaultLongSide, 0)
+                                                        : QSize(0, defaultLongSide);
+    QImage image;
+    const QSize fromThumbnail = fittedSize(thumbnail.size(), bound);
+    // The thumbnail serves every size it is larger than; without a file it is all there is.
+    if (!thumbnail.isNull() && (fromThumbnail != thumbnail.size() || photo.file.isEmpty()))
+        image = thumbnail.scaled(fromThumbnail, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    else if (!photo.file.isEmpty())
+        image = readFitted(photo.file, bound);
+    if (image.isNull() && !thumbnail.isNull())
+        image = thumbnail;
     if (size)
         *size = image.size();
-    if (image.isNull())
-        return image;
-    if (requestedSize.width() > 0 || requestedSize.height() > 0)
-        return scaledForDisplay(image, requestedSize);
-    const bool wide = image.width() >= image.height();
-    return scaledForDisplay(image, wide ? QSize(defaultLongSide, 0) : QSize(0, defaultLongSide));
-}
-
-QImage PhotoImageProvider::scaledForDisplay(const QImage &image, const QSize &requested)
-{
-    QSize target;
-    if (requested.width() > 0 && requested.height() > 0)
-        target = image.size().scaled(requested, Qt::KeepAspectRatioByExpanding);
-    else if (requested.width() > 0)
-        target = image.size().scaled(requested.width(), INT_MAX, Qt::KeepAspectRatio);
-    else if (requested.height() > 0)
-        target = image.size().scaled(INT_MAX, requested.height(), Qt::KeepAspectRatio);
-    else
-        return image;
-    if (target.width() >= image.width() || target.height() >= image.height())
-        return image;
-    return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return image;
 }
 
 PhotoImageSource::PhotoImageSource(QObject *parent)

@@ -3,7 +3,6 @@
 #include "PhotoListModel.h"
 
 #include <QHash>
-#include <QImage>
 #include <QMutex>
 #include <QObject>
 #include <QPointer>
@@ -15,23 +14,24 @@
 
 namespace orvelle {
 
-// The images the provider may hand out, keyed by "<list>/<photo id>". Filled
+// The photos the provider may hand out, keyed by "<list>/<photo id>". Filled
 // on the GUI thread, read on the engine's image loading thread.
 class PublishedPhotos
 {
 public:
     // Makes `photos` the whole content of one list.
     void replace(const QString &list, const QList<Photo> &photos);
-    QImage find(const QString &key) const;
+    StoredPhoto find(const QString &key) const;
 
 private:
     mutable QMutex m_mutex;
-    QHash<QString, QImage> m_images;
+    QHash<QString, StoredPhoto> m_photos;
 };
 
-// "image://photos/<list>/<photo id>": a photo scaled down to the size the
-// Image asks for (its sourceSize). The full image stays as it is for upload;
-// scaling runs on the loader thread, never on the GUI thread.
+// "image://photos/<list>/<photo id>": a photo at the size the Image asks for
+// (its sourceSize). Tiles are drawn from the thumbnail; a larger size (the
+// preview) is decoded from the stored file at that size, on the loader
+// thread, and is the Image's alone: it goes when the Image lets it go.
 class PhotoImageProvider : public QQuickImageProvider
 {
 public:
@@ -43,10 +43,6 @@ public:
 
     const std::shared_ptr<PublishedPhotos> &published() const { return m_published; }
     QImage requestImage(const QString &id, QSize *size, const QSize &requestedSize) override;
-
-    // Fits `image` into `requested`: covering it when both sides are given
-    // (for cropped tiles), within the given side otherwise; never enlarges.
-    static QImage scaledForDisplay(const QImage &image, const QSize &requested);
 
 private:
     std::shared_ptr<PublishedPhotos> m_published;

@@ -15,7 +15,7 @@ QVariant PhotoListModel::data(const QModelIndex &index, int role) const
     if (role == PhotoIdRole)
         return photo.id;
     if (role == Qt::DecorationRole)
-        return photo.image;
+        return photo.stored.thumbnail;
     return {};
 }
 
@@ -24,20 +24,20 @@ QHash<int, QByteArray> PhotoListModel::roleNames() const
     return {{PhotoIdRole, "photoId"}};
 }
 
-QList<QImage> PhotoListModel::images() const
+QStringList PhotoListModel::hashes() const
 {
-    QList<QImage> images;
-    images.reserve(m_photos.size());
+    QStringList hashes;
+    hashes.reserve(m_photos.size());
     for (const Photo &photo : m_photos)
-        images << photo.image;
-    return images;
+        hashes << photo.stored.hash;
+    return hashes;
 }
 
-int PhotoListModel::append(const QImage &image)
+int PhotoListModel::append(const StoredPhoto &photo)
 {
     const int row = count();
     beginInsertRows({}, row, row);
-    m_photos.append({m_nextId++, image});
+    m_photos.append({m_nextId++, photo});
     endInsertRows();
     emit countChanged();
     return m_photos.constLast().id;
@@ -50,6 +50,16 @@ void PhotoListModel::remove(int row)
     beginRemoveRows({}, row, row);
     m_photos.removeAt(row);
     endRemoveRows();
+    emit countChanged();
+}
+
+void PhotoListModel::clear()
+{
+    if (m_photos.isEmpty())
+        return;
+    beginResetModel();
+    m_photos.clear();
+    endResetModel();
     emit countChanged();
 }
 

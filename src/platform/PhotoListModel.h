@@ -6,12 +6,21 @@
 
 namespace orvelle {
 
-// One photo of a sheet or report: the image at full size (scaled only for
-// display) and an id that stays with it while rows come and go.
+// A photo once it is in the photo store: its content hash, its file and a
+// display-size copy. The full picture is never held.
+struct StoredPhoto
+{
+    QString hash;
+    QString file;
+    QImage thumbnail;
+};
+
+// One photo of a sheet or report, with an id that stays with it while rows
+// come and go.
 struct Photo
 {
     int id = 0;
-    QImage image;
+    StoredPhoto stored;
 };
 
 // The host's list of photos that the pickers append to.
@@ -33,11 +42,13 @@ public:
 
     int count() const { return int(m_photos.size()); }
     const QList<Photo> &photos() const { return m_photos; }
-    QList<QImage> images() const;
+    // The content hashes, in the order the user sees them.
+    QStringList hashes() const;
 
     // Returns the new photo's id.
-    int append(const QImage &image);
+    int append(const StoredPhoto &photo);
     Q_INVOKABLE void remove(int row);
+    void clear();
 
 signals:
     void countChanged();

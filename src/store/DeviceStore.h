@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/PhotoFileStore.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QJsonDocument>
@@ -56,14 +58,11 @@ struct CacheEntry
 // photos as content-named files beside it. Each write is one transaction, so a
 // kill at any moment leaves either the old or the new state. All calls belong
 // to the thread that opened the store; only photo file writes run elsewhere.
-class DeviceStore : public QObject
+class DeviceStore : public QObject, public PhotoFileStore
 {
     Q_OBJECT
 
 public:
-    // hashes are in the order of the given JPEGs; error is empty on success.
-    using PhotosDone = std::function<void(const QStringList &hashes, const QString &error)>;
-
     explicit DeviceStore(QObject *parent = nullptr);
     ~DeviceStore() override;
 
@@ -74,11 +73,9 @@ public:
     // The last failure, in words (the SQL driver's text where it has one).
     QString errorString() const { return m_error; }
     QString databaseFile() const;
-    QString photoFile(const QString &hash) const;
+    QString photoFile(const QString &hash) const override;
 
-    // Writes the JPEG bytes as given, off this thread; done runs on this thread
-    // unless context is gone. A photo already on disk is not written again.
-    void storePhotos(const QList<QByteArray> &jpegs, QObject *context, PhotosDone done);
+    void storePhotos(const QList<QByteArray> &jpegs, QObject *context, PhotosDone done) override;
     // Deletes photo files no draft or outbox entry refers to; the number deleted, or -1.
     int collectPhotos();
 

@@ -1,11 +1,8 @@
 #include "FormDraft.h"
 
-#include "core/Jpeg.h"
 #include "core/Logging.h"
 
-#include <QFile>
 #include <QLocale>
-#include <QtConcurrent/QtConcurrentRun>
 #include <chrono>
 #include <utility>
 
@@ -42,91 +39,27 @@ void FormDraft::touch()
         m_pause.start();
 }
 
-void FormDraft::save()
+bool FormDraft::save()
 {
     m_pause.stop();
     // An offered draft stays as it was until the user has chosen.
     if (!m_store || m_offered || m_finished)
-        return;
-    const std::optional<Snapshot> taken = m_take();
-    if (!taken)
-        return remove();
-    const Snapshot &snapshot = *taken;
-    Draft draft{m_account, m_key, snapshot.fields, {}, {}};
-    bool complete = true;
-    for (auto group = snapshot.photos.begin(); group != snapshot.photos.end(); ++group) {
-        QStringList &hashes = draft.photos[group.key()];
-        for (const QImage &photo : group.value()) {
-            if (const QString hash = m_hashes.value(photo.cacheKey()); !hash.isEmpty())
-                hashes << hash;
-            else
-                complete = false;
-        }
+        return false;
+    const std::optional<Snapshot> snapshot = m_take();
+    if (!snapshot) {
+        remove();
+        return false;
     }
-    if (!complete)
-        storeNewPhotos(snapshot);
-    // What is on disk now; the photos still being written follow.
-    const bool saved = m_store->saveDraft(draft);
+    const bool saved =
+        m_store->saveDraft({m_account, m_key, snapshot->fields, snapshot->photos, {}});
     if (!saved)
         qCDebug(lcStore) << "draft" << m_key << "not saved:" << m_store->errorString();
-    if (m_whenWhole && (!saved || (complete && m_writing.isEmpty())))
-        std::exchange(m_whenWhole, {})(saved);
-}
-
-void FormDraft::saveWhole(std::function<void(bool kept)> done)
-{
-    if (!m_store || m_offered || m_finished || !m_take())
-        return done(false);
-    m_whenWhole = std::move(done);
-    save();
-}
-
-void FormDraft::storeNewPhotos(const Snapshot &snapshot)
-{
-    QList<QImage> photos;
-    for (const QList<QImage> &group : snapshot.photos) {
-        for (const QImage &photo : group) {
-            const qint64 key = photo.cacheKey();
-            if (!m_hashes.contains(key) && !m_writing.contains(key)) {
-                m_writing.insert(key);
-                photos << photo;
-            }
-        }
-    }
-    if (photos.isEmpty())
-        return;
-    const int generation = m_generation;
-    QtConcurrent::run([photos] {
-        QList<QByteArray> jpegs;
-        for (const QImage &photo : photos)
-            jpegs << uploadJpeg(photo);
-        return jpegs;
-    }).then(this, [this, photos, generation](const QList<QByteArray> &jpegs) {
-        m_store->storePhotos(
-            jpegs, this,
-            [this, photos, generation](const QStringList &hashes, const QString &error) {
-                for (const QImage &photo : photos)
-                    m_writing.remove(photo.cacheKey());
-                if (!error.isEmpty() || hashes.size() != photos.size()) {
-                    qCDebug(lcStore) << "draft photos not written:" << error;
-                    if (m_whenWhole)
-                        std::exchange(m_whenWhole, {})(false);
-                    return;
-                }
-                for (qsizetype i = 0; i < photos.size(); ++i)
-                    m_hashes.insert(photos[i].cacheKey(), hashes[i]);
-                if (generation == m_generation)
-                    save();
-            });
-    });
+    return saved;
 }
 
 void FormDraft::remove()
 {
     m_pause.stop();
-    ++m_generation;
-    if (m_whenWhole)
-        std::exchange(m_whenWhole, {})(false);
     if (m_store && !m_store->removeDraft(m_account, m_key))
         qCDebug(lcStore) << "draft" << m_key << "not removed:" << m_store->errorString();
 }
@@ -153,35 +86,9 @@ void FormDraft::restore()
 {
     if (!m_offered)
         return;
-    const Draft draft = *m_offered;
-    QMap<QString, QStringList> files;
-    for (auto group = draft.photos.begin(); group != draft.photos.end(); ++group)
-        for (const QString &hash : group.value())
-            files[group.key()] << m_store->photoFile(hash);
-    QtConcurrent::run([draft, files] {
-        QMap<QString, QList<QImage>> photos;
-        QHash<qint64, QString> hashes;
-        for (auto group = files.begin(); group != files.end(); ++group) {
-            QList<QImage> &images = photos[group.key()];
-            for (qsizetype i = 0; i < group.value().size(); ++i) {
-                const QImage image(group.value()[i]);
-                if (image.isNull())
-                    continue;
-                images << image;
-                hashes.insert(image.cacheKey(), draft.photos[group.key()][i]);
-            }
-        }
-        return std::make_pair(photos, hashes);
-    })
-        .then(this,
-              [this, draft](
-                  const std::pair<QMap<QString, QList<QImage>>, QHash<qint64, QString>> &decoded) {
-                  // The decoded photos are the stored JPEGs: they need no second write.
-                  m_hashes.insert(decoded.second);
-                  m_offered.reset();
-                  emit changed();
-                  emit restored(draft.payload, decoded.first);
-              });
+    const Draft draft = *std::exchange(m_offered, std::nullopt);
+    emit changed();
+    emit restored(draft.payload, draft.photos);
 }
 
 void FormDraft::discard()

@@ -2,8 +2,6 @@
 
 #include "DeviceStore.h"
 
-#include <QHash>
-#include <QImage>
 #include <QObject>
 #include <QTimer>
 #include <functional>
@@ -12,8 +10,8 @@
 namespace orvelle {
 
 // One form's draft in the device store. A change is saved a moment later
-// (and at once before a request); photos are written first, as the JPEG
-// files the file store would get, so a killed app finds the draft whole.
+// (and at once before a request). Its photos are already in the store (the
+// photo intake put them there), so a killed app finds the draft whole.
 // A draft kept from before the form opened is offered: "继续填写" restores
 // it, "放弃" (after a second question) throws it away.
 class FormDraft : public QObject
@@ -28,7 +26,7 @@ public:
     struct Snapshot
     {
         QJsonObject fields;
-        QMap<QString, QList<QImage>> photos;
+        PhotoGroups photos;
     };
     // Nothing when the form holds nothing worth keeping.
     using Take = std::function<std::optional<Snapshot>()>;
@@ -43,11 +41,8 @@ public:
 
     // The form changed: saved after a short pause.
     void touch();
-    // Saves now; photos still being written are saved with the next change.
-    void save();
-    // Saves now and calls `done` once every photo is on disk and the draft
-    // holds them all; false when it could not be kept.
-    void saveWhole(std::function<void(bool kept)> done);
+    // Saves now; false when the form could not be kept.
+    bool save();
     // The draft goes; the form keeps working (a new draft follows its next change).
     void remove();
     // The form was filed or left on purpose: the draft goes and nothing more is kept.
@@ -57,7 +52,7 @@ public:
     // The photo files of the draft as last saved.
     PhotoGroups savedPhotos() const;
 
-    // "继续填写": `restored` follows once the photos are decoded.
+    // "继续填写": the form takes back its fields and photo hashes.
     Q_INVOKABLE void restore();
     // "放弃" of the offer asks again; its "放弃" throws the draft away.
     Q_INVOKABLE void discard();
@@ -65,26 +60,17 @@ public:
 
 signals:
     void changed();
-    void restored(const QJsonObject &fields, const QMap<QString, QList<QImage>> &photos);
+    void restored(const QJsonObject &fields, const PhotoGroups &photos);
 
 private:
-    void storeNewPhotos(const Snapshot &snapshot);
-
     DeviceStore *m_store;
     QString m_account;
     QString m_key;
     Take m_take;
     QTimer m_pause;
-    // QImage::cacheKey -> content hash of its JPEG: a photo is encoded once,
-    // and a restored one not at all.
-    QHash<qint64, QString> m_hashes;
-    QSet<qint64> m_writing;
-    // Bumped by remove(), so a photo write that ends later saves nothing.
-    int m_generation = 0;
     std::optional<Draft> m_offered;
     bool m_confirmingDiscard = false;
     bool m_finished = false;
-    std::function<void(bool)> m_whenWhole;
 };
 
 } // namespace orvelle

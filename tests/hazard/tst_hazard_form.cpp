@@ -1,5 +1,6 @@
 #include "hazard/SHazardDescriptorView.h"
 #include "support/FormFixture.h"
+#include "support/StoredWork.h"
 #include "support/TestData.h"
 
 #include <QAbstractItemModelTester>
@@ -68,10 +69,10 @@ class TestHazardForm : public QObject, FormFixture
         picker->done();
         QVERIFY(!form.picker());
     }
-    static void fillIn(SHazardDescriptorView &form, const QList<int> &photoWidths)
+    void fillIn(SHazardDescriptorView &form, const QList<int> &photoWidths)
     {
         for (int width : photoWidths)
-            form.photos()->selectedImages()->append(photo(width));
+            form.photos()->selectedImages()->append(storedPhoto(*store, photo(width)));
         form.setDescriptionText(QStringLiteral("皮带机护罩脱落\n  "));
         pick(form, Row::Source, QStringLiteral("专项检查"));
         pick(form, Row::Place, QStringLiteral("原料库"));
@@ -166,7 +167,7 @@ private slots:
         form->setFocusedField(QStringLiteral("descriptionText"));
         QVERIFY(refused("请拍照上传隐患位置照片"));
         QCOMPARE(form->focusedField(), QString());
-        form->photos()->selectedImages()->append(photo(41));
+        form->photos()->selectedImages()->append(storedPhoto(*store, photo(41)));
         QVERIFY(refused("请填写隐患描述信息"));
         // Blanks are a description.
         form->setDescriptionText(QStringLiteral("  "));
@@ -228,7 +229,7 @@ private slots:
             auto form = newForm();
             QVERIFY(!form->draft()->offered());
             form->setDescriptionText(QStringLiteral("油管渗漏"));
-            form->photos()->selectedImages()->append(photo(41));
+            form->photos()->selectedImages()->append(storedPhoto(*store, photo(41)));
             QVERIFY(QTest::qWaitFor([&] { return kept() && kept()->photos["photos"].size(); }));
         }
         for (const bool restore : {true, false}) {
@@ -239,7 +240,7 @@ private slots:
                 form->draft()->cancelDiscard();
                 form->draft()->restore();
                 QTRY_COMPARE(form->photos()->photos().count(), 1);
-                QCOMPARE(form->photos()->photos().images().at(0).width(), 41);
+                QCOMPARE(form->photos()->photos().photos().at(0).stored.thumbnail.width(), 41);
                 QCOMPARE(form->descriptionText(), QStringLiteral("油管渗漏"));
                 QCOMPARE(chosen(*form), QStringList({"", "一般隐患", "", "", "", ""}));
             } else {
@@ -369,7 +370,7 @@ private slots:
         QVERIFY(form->discardGuard()->asking());
         form->discardGuard()->keepEditing();
         form->setDescriptionText({});
-        form->photos()->selectedImages()->append(photo(41));
+        form->photos()->selectedImages()->append(storedPhoto(*store, photo(41)));
         form->goBack();
         QVERIFY(form->discardGuard()->asking());
         QCOMPARE(closing.size(), 1);

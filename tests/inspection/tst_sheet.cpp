@@ -1,5 +1,6 @@
 #include "inspection/DetailedOnspectionListView.h"
 #include "support/FormFixture.h"
+#include "support/StoredWork.h"
 #include "support/TestData.h"
 
 #include <QJsonArray>
@@ -23,7 +24,10 @@ class TestSheet : public QObject, FormFixture
     sheet(const std::string &answer, QList<QImage> onsite = {photo(40)}, const QString &key = "K-1")
     {
         service->answerAlways(json::receiveSheet, answer);
-        auto view = std::make_unique<DetailedOnspectionListView>(*forms, onsite, key);
+        QStringList hashes;
+        for (const QImage &picture : onsite)
+            hashes << storedPhoto(*store, picture).hash;
+        auto view = std::make_unique<DetailedOnspectionListView>(*forms, hashes, key);
         view->appeared();
         if (!QTest::qWaitFor([&] { return view->canUpload() || view->hasErrorMessage(); }, 20000))
             qWarning("the sheet did not load");
@@ -59,7 +63,7 @@ private slots:
         QCOMPARE(item(*view, 0)->isQualifiedValue(), QVariant(true));
         QVERIFY(!item(*view, 0)->showTextField());
         for (int width : {30, 50, 40})
-            view->photos()->selectedImages()->append(photo(width));
+            view->photos()->selectedImages()->append(storedPhoto(*store, photo(width)));
         view->upload();
         QVERIFY(view->isLoading());
         QVERIFY(!view->canGoBack());
@@ -140,7 +144,7 @@ private slots:
 
         // Absent fields are sent as null; rowcount absent is 0; the sheet's
         // missing key falls back to the one it was opened with.
-        view->photos()->selectedImages()->append(photo(41));
+        view->photos()->selectedImages()->append(storedPhoto(*store, photo(41)));
         view->upload();
         QVERIFY(alertShown(*view));
         const QJsonObject body = service->lastBody(json::createSheet);
@@ -202,15 +206,15 @@ private slots:
             item(*view, 0)->qualify();
             item(*view, 1)->disqualify();
             item(*view, 1)->setInputText(QStringLiteral("护栏松动"));
-            view->photos()->selectedImages()->append(photo(30));
+            view->photos()->selectedImages()->append(storedPhoto(*store, photo(30)));
             QVERIFY(QTest::qWaitFor([&] { return kept() && kept()->photos["added"].size(); }));
         }
         auto view = sheet(twoItemSheet, {photo(50)}, "K-1");
         QVERIFY(view->draft()->offered());
         view->draft()->restore();
         QTRY_COMPARE(view->photos()->photos().count(), 1);
-        QCOMPARE(view->photos()->photos().images().at(0).width(), 30);
-        QCOMPARE(view->onselectedImages().at(0).width(), 40);
+        QCOMPARE(view->photos()->photos().photos().at(0).stored.thumbnail.width(), 30);
+        QCOMPARE(view->onselectedImages().at(0), storedPhoto(*store, photo(40)).hash);
         QCOMPARE(item(*view, 0)->isQualifiedValue(), QVariant(true));
         QCOMPARE(item(*view, 1)->inputText(), QStringLiteral("护栏松动"));
 
@@ -256,7 +260,7 @@ private slots:
         photos->photos()->addPhoto();
         QCOMPARE(photos->focusedField(), QString());
         QVERIFY(photos->photos()->showImageSourceActionSheet());
-        photos->photos()->selectedImages()->append(photo(12));
+        photos->photos()->selectedImages()->append(storedPhoto(*store, photo(12)));
         photos->goBack();
         QVERIFY(photos->discardGuard()->asking());
     }

@@ -73,7 +73,7 @@ class TestSessions : public QObject, FilingFixture
     {
         if (!form && !openForm())
             return false;
-        form->photos()->selectedImages()->append(photo(++photos));
+        form->photos()->selectedImages()->append(storedPhoto(*store, photo(++photos)));
         form->setDescriptionText(title);
         using Row = SHazardDescriptorView::Row;
         for (const Row row : {Row::Source, Row::Place, Row::Weather}) {

@@ -5,16 +5,20 @@
 #include "PhotoAlbum.h"
 #include "PhotoAttachments.h"
 #include "PhotoImageProvider.h"
+#include "PhotoIntake.h"
 #include "PhotoListModel.h"
 #include "QRCodeScannerView.h"
 #include "QrDecoder.h"
 #include "QrFrameScanner.h"
+#include "QuickItems.h"
 #include "RiskAnnouncementWebView.h"
 #include "TestImages.h"
+#include "store/DeviceStore.h"
 #include "support/QmlPageFixture.h"
 
 #include <QBuffer>
 #include <QDir>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QQuickStyle>
 #include <QSignalSpy>
@@ -64,6 +68,7 @@ class TestPlatform : public QObject
     Q_OBJECT
 
     QTemporaryDir files;
+    DeviceStore store;
     const QString codeText = QStringLiteral("http://127.0.0.1/n/1");
     QString codeFile; // a QR code of codeText
 
@@ -89,7 +94,23 @@ class TestPlatform : public QObject
     static void fill(PhotoListModel &model, int count)
     {
         for (int i = 0; i < count; ++i)
-            model.append(solid({4, 4}, Qt::black));
+            model.append({{}, {}, solid({4, 4}, Qt::black)});
+    }
+    // Through the album, one at a time so the list keeps this order.
+    void pick(PhotoAttachments &attachments, const QList<QUrl> &files)
+    {
+        for (const QUrl &file : files) {
+            QSignalSpy loaded(attachments.imagePicker(), &ImagePicker::loadsFinished);
+            attachments.imagePicker()->pick({file});
+            QVERIFY(loaded.wait());
+        }
+    }
+    static bool near(const QColor &shown, Qt::GlobalColor expected)
+    {
+        const QColor colour(expected);
+        return std::abs(shown.red() - colour.red()) < 25
+               && std::abs(shown.green() - colour.green()) < 25
+               && std::abs(shown.blue() - colour.blue()) < 25;
     }
 
 private slots:
@@ -99,6 +120,7 @@ private slots:
         QVERIFY(files.isValid());
         codeFile = files.filePath("code.png");
         QVERIFY(qrImage(codeText).save(codeFile));
+        QVERIFY2(store.open(files.filePath("store")), qPrintable(store.errorString()));
     }
 
     void decodesQrCodesOnly()
@@ -240,30 +262,29 @@ private slots:
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
     }
 
-    // Thumbnails are scaled copies served by the provider; the list keeps the
-    // full images for upload, and a removed photo is no longer served.
+    // The list holds stored files and thumbnails, never a full picture.
+    // Tiles are drawn from the thumbnails; the preview reads the stored file
+    // at screen size. A removed photo is no longer served.
     void photoGridShowsRemovesAndPreviews()
     {
         auto none = CameraProvider::none();
-        PhotoAttachments attachments(*none, 4);
+        PhotoAttachments attachments(*none, store, 4);
         PhotoListModel &photos = *attachments.selectedImages();
-        for (const QColor &colour : QList<QColor>{Qt::red, Qt::green, Qt::blue})
-            photos.append(solid({2400, 1800}, colour));
+        pick(attachments, {imageFile("red.png", {2400, 1800}, Qt::red),
+                           imageFile("green.png", {2400, 1800}, Qt::green),
+                           imageFile("blue.png", {2400, 1800}, Qt::blue)});
+        QCOMPARE(photos.count(), 3);
+        for (const Photo &photo : photos.photos()) {
+            QCOMPARE(photo.stored.thumbnail.size(), QSize(PhotoIntake::thumbnailLongSide, 240));
+            QCOMPARE(QImageReader(photo.stored.file).size(), QSize(2400, 1800));
+        }
         QmlPageFixture fixture;
         QObject *grid = fixture.load(QUrl("qrc:/Orvelle/Platform/qml/PhotoGrid.qml"),
                                      {{"attachments", QVariant::fromValue(&attachments)}});
         QVERIFY2(grid, qPrintable(fixture.warningText()));
 
-        // Delegates belong to the item tree only.
         const auto thumbnails = [grid] {
-            QList<QQuickItem *> found;
-            QList<QQuickItem *> pending{qobject_cast<QQuickItem *>(grid)};
-            while (!pending.isEmpty()) {
-                QQuickItem *item = pending.takeFirst();
-                if (item->objectName() == QLatin1String("thumbnail"))
-                    found << item;
-                pending << item->childItems();
-            }
+            QList<QQuickItem *> found = quickitems::findAll(grid, "thumbnail");
             // In reading order, as the user sees them.
             std::sort(found.begin(), found.end(), [](QQuickItem *a, QQuickItem *b) {
                 const QPointF pa = a->mapToScene({}), pb = b->mapToScene({});
@@ -277,9 +298,7 @@ private slots:
             QVERIFY(thumbnail->property("implicitWidth").toInt() <= 100);
             QCOMPARE(thumbnail->property("implicitHeight").toInt(), 70);
         }
-        QCOMPARE(photos.photos().at(0).image.size(), QSize(2400, 1800));
-
-        photos.append(solid({100, 100}, Qt::yellow));
+        photos.append({{}, {}, solid({100, 100}, Qt::yellow)});
         QTRY_VERIFY(!QmlPageFixture::findItem(grid, "添加图片"));
         // Laid out after the current event: then it is the last in reading order.
         QTRY_VERIFY(thumbnails().size() == 4
@@ -293,8 +312,8 @@ private slots:
         QQuickItem *firstTile = thumbnails().at(0)->parentItem()->parentItem();
         QVERIFY(QmlPageFixture::tap(QmlPageFixture::findItem(firstTile, "删除图片")));
         QCOMPARE(photos.count(), 3);
-        QCOMPARE(photos.photos().at(0).image.pixelColor(0, 0), QColor(Qt::green));
-        QCOMPARE(photos.photos().at(2).image.pixelColor(0, 0), QColor(Qt::yellow));
+        QVERIFY(near(photos.photos().at(0).stored.thumbnail.pixelColor(0, 0), Qt::green));
+        QCOMPARE(photos.photos().at(2).stored.thumbnail.pixelColor(0, 0), QColor(Qt::yellow));
         QVERIFY(QmlPageFixture::findItem(grid, "添加图片"));
         QVERIFY(provider->requestImage(firstId, nullptr, {}).isNull());
 
@@ -305,6 +324,7 @@ private slots:
         QTRY_VERIFY((large = QmlPageFixture::findItem(grid, "previewImage")));
         QCOMPARE(attachments.selectedImageForPreview(), photos.photos().at(0).id);
         QTRY_COMPARE(large->property("status").toInt(), 1);
+        QVERIFY(large->property("sourceSize").toSize().width() > PhotoIntake::thumbnailLongSide);
         // The sheet's fade may still tint it by a shade.
         const auto shown = [&fixture] {
             return fixture.window().grabWindow().pixelColor(200, 600);
@@ -331,9 +351,10 @@ private slots:
         QRCodeScannerView scanner(*none, *beeper);
         RiskAnnouncementWebView refused(QStringLiteral("notice 7"));
         PhotoListModel photos;
-        ImagePicker picker(photos);
+        PhotoIntake intake(store);
+        ImagePicker picker(photos, intake);
         QTemporaryDir album;
-        CameraPicker camera(*none, photos, PhotoAlbum(album.path()));
+        CameraPicker camera(*none, intake, photos, PhotoAlbum(album.path()));
         QSignalSpy finished(&camera, &CameraPicker::finished);
         QmlPageFixture fixture;
         QObject *page = fixture.load(QUrl("qrc:/Orvelle/Platform/qml/QRCodeScannerPage.qml"),
@@ -373,7 +394,8 @@ private slots:
         for (const bool hostFillsMeanwhile : {false, true}) {
             PhotoListModel photos;
             fill(photos, 6);
-            ImagePicker picker(photos);
+            PhotoIntake intake(store);
+            ImagePicker picker(photos, intake);
             QCOMPARE(picker.selectionLimit(), 2);
             QSignalSpy done(&picker, &ImagePicker::loadsFinished);
             picker.pick(five);
@@ -385,9 +407,9 @@ private slots:
         }
     }
 
-    // Files that are no image are skipped; the large one takes far longer to
-    // decode, so it arrives last; EXIF's "rotate 90°" makes 40x20 upright.
-    void imagePickerSkipsWhatIsNoImageAndKeepsCompletionOrder()
+    // Files that are no image are skipped; EXIF's "rotate 90°" makes 40x20
+    // upright; a large one is stored whole but listed as a thumbnail.
+    void imagePickerSkipsWhatIsNoImage()
     {
         QByteArray jpeg;
         QBuffer buffer(&jpeg);
@@ -398,7 +420,8 @@ private slots:
         QVERIFY(noiseImage(3000, 2000).save(files.filePath("big.png")));
 
         PhotoListModel photos;
-        ImagePicker picker(photos);
+        PhotoIntake intake(store);
+        ImagePicker picker(photos, intake);
         QSignalSpy done(&picker, &ImagePicker::loadsFinished);
         picker.pick({QUrl::fromLocalFile(files.filePath("big.png")),
                      file("corrupt.jpg", "\xff\xd8\xff\xe0 not really a jpeg"),
@@ -409,11 +432,15 @@ private slots:
         QCOMPARE(picker.pendingLoads(), 6);
         QVERIFY(done.wait(30000));
         QCOMPARE(photos.count(), 3);
-        QList<QSize> sizes{photos.photos().at(0).image.size(), photos.photos().at(1).image.size()};
+        // Thumbnail and stored file, in the order of their widths.
+        QList<std::pair<QSize, QSize>> sizes;
+        for (const Photo &photo : photos.photos())
+            sizes.append({photo.stored.thumbnail.size(), QImageReader(photo.stored.file).size()});
         std::sort(sizes.begin(), sizes.end(),
-                  [](QSize a, QSize b) { return a.width() < b.width(); });
-        QCOMPARE(sizes, (QList<QSize>{{10, 20}, {20, 40}}));
-        QCOMPARE(photos.photos().at(2).image.size(), QSize(3000, 2000));
+                  [](const auto &a, const auto &b) { return a.first.width() < b.first.width(); });
+        QCOMPARE(sizes,
+                 (QList<std::pair<QSize, QSize>>{
+                     {{10, 20}, {10, 20}}, {{20, 40}, {20, 40}}, {{320, 213}, {3000, 2000}}}));
     }
 
     // Without a camera a file is offered; with one, a photo is taken even
@@ -421,9 +448,10 @@ private slots:
     void cameraPickerTakesOnePhoto()
     {
         PhotoListModel photos;
+        PhotoIntake intake(store);
         QTemporaryDir album;
         auto none = CameraProvider::none();
-        CameraPicker offering(*none, photos, PhotoAlbum(album.path()));
+        CameraPicker offering(*none, intake, photos, PhotoAlbum(album.path()));
         QVideoSink preview;
         offering.setVideoSink(&preview);
         offering.shutter();
@@ -442,7 +470,7 @@ private slots:
         fill(photos, 7);
         auto camera = CameraProvider::imageFile(
             imageFile("scene.png", {64, 48}, Qt::darkYellow).toLocalFile());
-        CameraPicker picker(*camera, photos, PhotoAlbum(album.path()));
+        CameraPicker picker(*camera, intake, photos, PhotoAlbum(album.path()));
         QVideoSink shown;
         picker.setVideoSink(&shown);
         QTRY_VERIFY(shown.videoFrame().isValid());
@@ -455,8 +483,8 @@ private slots:
         QTRY_VERIFY(picker.hasCapture());
         picker.accept();
         QCOMPARE(finished.size(), 1);
-        QCOMPARE(photos.count(), 9);
-        QCOMPARE(photos.photos().constLast().image.size(), QSize(64, 48));
+        QTRY_COMPARE(photos.count(), 9);
+        QCOMPARE(photos.photos().constLast().stored.thumbnail.size(), QSize(64, 48));
         // The user's own copy lands in the album folder.
         QTRY_COMPARE(QDir(album.path()).entryList({"*.jpg"}, QDir::Files).size(), 1);
     }
@@ -466,7 +494,7 @@ private slots:
     void attachmentsOfferTheAlbumUnlessLocked()
     {
         auto none = CameraProvider::none();
-        PhotoAttachments attachments(*none, ImagePicker::maximumPhotos);
+        PhotoAttachments attachments(*none, store, ImagePicker::maximumPhotos);
         QSignalSpy editing(&attachments, &PhotoAttachments::editingPhotos);
         fill(*attachments.selectedImages(), 1);
         attachments.addPhoto();
@@ -488,7 +516,8 @@ private slots:
         QVERIFY(!attachments.showCameraPicker());
         attachments.setEditable(true);
         attachments.removePhoto(0);
-        QCOMPARE(attachments.photos().photos().at(0).image.pixelColor(0, 0), QColor(Qt::blue));
+        QVERIFY(
+            near(attachments.photos().photos().at(0).stored.thumbnail.pixelColor(0, 0), Qt::blue));
         QCOMPARE(editing.size(), 2);
     }
 };

@@ -3,6 +3,7 @@
 #include "core/Jpeg.h"
 #include "net/Endpoints.h"
 #include "outbox/Delivery.h"
+#include "platform/PhotoListModel.h"
 
 #include <QTest>
 #include <QThread>
@@ -22,6 +23,16 @@ inline bool storePhotos(DeviceStore &store, const QList<QByteArray> &jpegs, QStr
         onCallersThread = QThread::currentThread() == context.thread();
     });
     return QTest::qWaitFor([&] { return answered; }, 10000) && error.isEmpty() && onCallersThread;
+}
+
+// A photo as the intake leaves it in a form's list: stored, with the picture
+// itself as its thumbnail (test photos are small). Empty when not stored.
+inline StoredPhoto storedPhoto(DeviceStore &store, const QImage &picture)
+{
+    QStringList hashes;
+    if (!storePhotos(store, {uploadJpeg(picture)}, hashes))
+        return {};
+    return {hashes.first(), store.photoFile(hashes.first()), picture};
 }
 
 // Saves a draft of these photos under `key` and moves it into the outbox as

@@ -28,10 +28,12 @@ bool isWebView(QQuickItem *item)
     return item->inherits("QQuickWebEngineView");
 }
 
-QQuickItem *find(QObject *root, const QString &name)
+namespace {
+// Each visible item named `name` below root, in walk order, until `take` says enough.
+void walk(QObject *root, const QString &name, const std::function<bool(QQuickItem *)> &take)
 {
     if (!root)
-        return nullptr;
+        return;
     // Guarded: reading a property may make or drop objects (the web engine's).
     QList<QPointer<QObject>> pending{root};
     if (auto *window = qobject_cast<QQuickWindow *>(root))
@@ -41,8 +43,9 @@ QQuickItem *find(QObject *root, const QString &name)
         if (!object)
             continue;
         if (auto *item = qobject_cast<QQuickItem *>(object)) {
-            if (item->isVisible() && (item->objectName() == name || accessibleName(item) == name))
-                return item;
+            if (item->isVisible() && (item->objectName() == name || accessibleName(item) == name)
+                && !take(item))
+                return;
             if (isWebView(item))
                 continue;
             for (QQuickItem *child : item->childItems())
@@ -56,7 +59,27 @@ QQuickItem *find(QObject *root, const QString &name)
             content && !qobject_cast<QQuickItem *>(object))
             pending << content;
     }
-    return nullptr;
+}
+} // namespace
+
+QQuickItem *find(QObject *root, const QString &name)
+{
+    QQuickItem *found = nullptr;
+    walk(root, name, [&found](QQuickItem *item) {
+        found = item;
+        return false;
+    });
+    return found;
+}
+
+QList<QQuickItem *> findAll(QObject *root, const QString &name)
+{
+    QList<QQuickItem *> found;
+    walk(root, name, [&found](QQuickItem *item) {
+        found << item;
+        return true;
+    });
+    return found;
 }
 
 bool tappable(QQuickItem *item)

@@ -16,6 +16,8 @@ bool isWebView(QQuickItem *item);
 // The first visible item below `root` (a window or any object, popups
 // included) whose objectName, or the name a screen reader would give it, is `name`.
 QQuickItem *find(QObject *root, const QString &name);
+// Every such item, in the same order.
+QList<QQuickItem *> findAll(QObject *root, const QString &name);
 
 // Whether a finger's tap would reach the item now: false while it is
 // disabled (a form still loading), or while a modal popup on screen, or

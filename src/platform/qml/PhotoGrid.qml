@@ -5,7 +5,8 @@ import Orvelle.Platform
 
 // Draws PhotoAttachments: thumbnails with a remove button each, an add tile
 // while fewer than its limit are held, and the tapped photo enlarged in a
-// sheet. Thumbnails are scaled copies; the list keeps full images.
+// sheet. Tiles draw the list's thumbnails; the enlarged photo is read from
+// its file at screen size and let go when the sheet closes.
 Item {
     id: grid
     required property PhotoAttachments attachments
@@ -152,6 +153,7 @@ Item {
             objectName: "previewImage"
             anchors.fill: parent
             asynchronous: true
+            cache: false
             fillMode: Image.Stretch
             sourceSize: Qt.size(width * Screen.devicePixelRatio, height * Screen.devicePixelRatio)
             source: preview.opened || preview.visible ? images.url(preview.photoId) : ""

@@ -1,0 +1,146 @@
+#include "PhotoIntake.h"
+
+#include "core/Jpeg.h"
+#include "core/Logging.h"
+#include "core/PhotoFileStore.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QThread>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
+#include <utility>
+
+namespace orvelle {
+
+namespace {
+// Each task holds one full picture (48 MB at 12 megapixels) while it runs,
+// so two at most. They run only when nothing else wants the processor: the
+// GUI thread always has it first.
+QThreadPool &intakePool()
+{
+    static QThreadPool *const pool = [] {
+        auto *created = new QThreadPool;
+        created->setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, 2));
+        created->setThreadPriority(QThread::IdlePriority);
+        return created;
+    }();
+    return *pool;
+}
+
+// Decodes no more than the thumbnail needs: a JPEG is read at a fraction of
+// its size, so a stored photo is never decoded whole for it.
+QImage readThumbnail(QImageReader &reader)
+{
+    constexpr int side = PhotoIntake::thumbnailLongSide;
+    const QSize full = reader.size();
+    if (full.isValid() && std::max(full.width(), full.height()) > side)
+        reader.setScaledSize(full.scaled(side, side, Qt::KeepAspectRatio).expandedTo({1, 1}));
+    return reader.read();
+}
+} // namespace
+
+PhotoIntake::PhotoIntake(PhotoFileStore &store, QObject *parent)
+    : QObject(parent)
+    , m_store(store)
+{}
+
+PhotoIntake::Encoded PhotoIntake::encode(const QImage &image)
+{
+    Encoded encoded;
+    if (image.isNull())
+        return encoded;
+    encoded.jpeg = uploadJpeg(image);
+    QBuffer buffer(&encoded.jpeg);
+    if (!encoded.jpeg.isEmpty() && buffer.open(QIODevice::ReadOnly)) {
+        QImageReader reader(&buffer, "jpeg");
+        encoded.thumbnail = readThumbnail(reader);
+    }
+    return encoded;
+}
+
+void PhotoIntake::keepImage(const QImage &image, Done done)
+{
+    begin();
+    QtConcurrent::run(&intakePool(), [image] {
+        return encode(image);
+    }).then(this, [this, done = std::move(done)](const Encoded &encoded) { store(encoded, done); });
+}
+
+void PhotoIntake::keepFile(const QString &path, Done done)
+{
+    begin();
+    QtConcurrent::run(&intakePool(), [path] {
+        QImageReader reader(path);
+        reader.setAutoTransform(true);
+        return encode(reader.read());
+    }).then(this, [this, done = std::move(done)](const Encoded &encoded) { store(encoded, done); });
+}
+
+void PhotoIntake::store(const Encoded &encoded, const Done &done)
+{
+    if (encoded.jpeg.isEmpty() || encoded.thumbnail.isNull()) {
+        done(std::nullopt);
+        return end();
+    }
+    m_store.storePhotos(
+        {encoded.jpeg}, this,
+        [this, done, thumbnail = encoded.thumbnail](const QStringList &hashes,
+                                                    const QString &error) {
+            if (!error.isEmpty() || hashes.size() != 1) {
+                qCWarning(lcStore) << "photo not stored:" << error;
+                done(std::nullopt);
+            } else {
+                done(StoredPhoto{hashes.first(), m_store.photoFile(hashes.first()), thumbnail});
+            }
+            end();
+        });
+}
+
+void PhotoIntake::recall(const QStringList &hashes,
+                         std::function<void(const QList<StoredPhoto> &)> done)
+{
+    QList<StoredPhoto> photos;
+    for (const QString &hash : hashes)
+        photos << StoredPhoto{hash, m_store.photoFile(hash), {}};
+    begin();
+    QtConcurrent::run(&intakePool(), [photos]() mutable {
+        QList<StoredPhoto> read;
+        for (StoredPhoto &photo : photos) {
+            QImageReader reader(photo.file);
+            photo.thumbnail = readThumbnail(reader);
+            if (!photo.thumbnail.isNull())
+                read << photo;
+        }
+        return read;
+    }).then(this, [this, done = std::move(done)](const QList<StoredPhoto> &read) {
+        done(read);
+        end();
+    });
+}
+
+void PhotoIntake::whenSettled(std::function<void()> action)
+{
+    if (m_pending > 0)
+        m_whenSettled = std::move(action);
+    else
+        action();
+}
+
+void PhotoIntake::begin()
+{
+    ++m_pending;
+    emit pendingChanged();
+}
+
+void PhotoIntake::end()
+{
+    --m_pending;
+    emit pendingChanged();
+    if (m_pending == 0)
+        if (auto action = std::exchange(m_whenSettled, {}))
+            action();
+}
+
+} // namespace orvelle

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "PhotoListModel.h"
+
+#include <QImage>
+#include <QObject>
+#include <functional>
+#include <optional>
+
+namespace orvelle {
+
+class PhotoFileStore;
+
+// The one way a photo enters a form: taken (camera) or decoded (album file),
+// encoded once into the JPEG the file store gets, written into the photo
+// store under its hash, and read back as a thumbnail. The work runs on a
+// small pool of idle-priority threads, so the GUI thread never waits for it
+// and at most two full pictures exist at once, however many the user picks. Results come back on the intake's thread; none after it is gone.
+class PhotoIntake : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Covers a photo tile at any screen density; a preview reads the file.
+    static constexpr int thumbnailLongSide = 320;
+    using Done = std::function<void(const std::optional<StoredPhoto> &photo)>;
+
+    explicit PhotoIntake(PhotoFileStore &store, QObject *parent = nullptr);
+
+    void keepImage(const QImage &image, Done done);
+    // Nothing when the file is missing, unreadable or no image.
+    void keepFile(const QString &path, Done done);
+    // Photos already stored (a draft's), in the order given; those whose
+    // file is gone or unreadable are left out.
+    void recall(const QStringList &hashes, std::function<void(const QList<StoredPhoto> &)> done);
+
+    int pending() const { return m_pending; }
+    // Runs `action` at once, or once nothing is pending. A later call
+    // replaces an action still waiting.
+    void whenSettled(std::function<void()> action);
+
+signals:
+    void pendingChanged();
+
+private:
+    struct Encoded
+    {
+        QByteArray jpeg;
+        QImage thumbnail;
+    };
+    static Encoded encode(const QImage &image);
+    void store(const Encoded &encoded, const Done &done);
+    void begin();
+    void end();
+
+    PhotoFileStore &m_store;
+    int m_pending = 0;
+    std::function<void()> m_whenSettled;
+};
+
+} // namespace orvelle
