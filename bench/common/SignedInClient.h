@@ -17,9 +17,11 @@
 #include "outbox/Outbox.h"
 #include "platform/Beeper.h"
 #include "platform/Camera.h"
+#include "platform/PhotoIntake.h"
 #include "session/Session.h"
 #include "store/DeviceStore.h"
 
+#include <QColor>
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QTemporaryDir>
@@ -27,6 +29,21 @@
 #include <memory>
 
 namespace orvelle::bench {
+
+// A camera picture of its own for every number, stored as the photo intake
+// stores what the camera takes; empty when it could not be.
+inline StoredPhoto storedPicture(DeviceStore &store, int number)
+{
+    QImage image(640, 480, QImage::Format_RGB32);
+    image.fill(QColor::fromHsv(number * 37 % 360, 160, 40 + number % 200));
+    PhotoIntake intake(store);
+    StoredPhoto stored;
+    intake.keepImage(image, [&stored](const std::optional<StoredPhoto> &photo) {
+        stored = photo.value_or(StoredPhoto{});
+    });
+    waitUntil(&intake, &PhotoIntake::pendingChanged, [&intake] { return intake.pending() == 0; });
+    return stored;
+}
 
 struct SignedInClient
 {

@@ -11,12 +11,9 @@
 #include "platform/Camera.h"
 #include "session/User.h"
 
-#include <QColor>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
-#include <QImage>
 #include <QJsonDocument>
 #include <QPointer>
 #include <QProcess>
@@ -59,19 +56,12 @@ Memory memoryNow()
     return memory;
 }
 
-// A camera picture of its own for every photo.
-QImage picture(int number)
-{
-    QImage image(640, 480, QImage::Format_RGB32);
-    image.fill(QColor::fromHsv(number * 37 % 360, 160, 160));
-    return image;
-}
-
 // One sheet as the inspector fills it in on a fresh screen, then "上传" and
 // "确定". Empty when the service confirmed it, otherwise what went wrong.
 QString fillInAndSubmit(FormServices &forms, const QString &key, int number, bool unqualified)
 {
-    auto *sheet = new DetailedOnspectionListView(forms, {picture(number)}, key);
+    auto *sheet = new DetailedOnspectionListView(
+        forms, {storedPicture(forms.filing.store, number).hash}, key);
     const auto changed = &DetailedOnspectionListView::changed;
     QString problem;
     sheet->appeared();
@@ -88,7 +78,8 @@ QString fillInAndSubmit(FormServices &forms, const QString &key, int number, boo
             }
             items->at(row)->disqualify();
             items->at(row)->setInputText(QStringLiteral("第%1张检查表的问题").arg(number));
-            sheet->photos()->selectedImages()->append(picture(sheetCount + number));
+            sheet->photos()->selectedImages()->append(
+                storedPicture(forms.filing.store, sheetCount + number));
         }
         sheet->upload();
         if (!waitUntil(sheet->alert(), &AlertState::changed,

@@ -3,6 +3,7 @@
 // brings the service back and lets the outbox deliver them, watching the GUI
 // thread. Counts what the service stored: each sheet once, each photo once.
 // Also times a draft's save after a change, the photos being on disk already.
+#include "common/ProcessFigures.h"
 #include "common/SignedInClient.h"
 #include "core/Scheduler.h"
 #include "inspection/DetailedOnspectionListView.h"
@@ -14,10 +15,8 @@
 #include "store/DeviceStore.h"
 #include "store/FormDraft.h"
 
-#include <QColor>
 #include <QCoreApplication>
 #include <QDirIterator>
-#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
@@ -36,17 +35,10 @@ constexpr int sheetCount = 50;
 constexpr int photosPerSheet = 3;
 constexpr int draftSaves = 50;
 
-QImage picture(int number)
-{
-    QImage image(640, 480, QImage::Format_RGB32);
-    image.fill(QColor::fromHsv(number * 37 % 360, 160, 40 + number % 200));
-    return image;
-}
-
 using Road = FormServices;
 
 // A sheet screen as the task list opens it; empty when its sheet loaded.
-QString openSheet(Road &road, const QString &key, const QList<QImage> &onsite,
+QString openSheet(Road &road, const QString &key, const QStringList &onsite,
                   QPointer<DetailedOnspectionListView> &sheet)
 {
     sheet = new DetailedOnspectionListView(road, onsite, key);
@@ -67,7 +59,8 @@ void close(QPointer<DetailedOnspectionListView> &sheet)
 QString fileOffline(Road &road, const QString &key, int number)
 {
     QPointer<DetailedOnspectionListView> sheet;
-    QString problem = openSheet(road, key, {picture(3 * number)}, sheet);
+    QString problem =
+        openSheet(road, key, {storedPicture(road.filing.store, 3 * number).hash}, sheet);
     if (problem.isEmpty()) {
         InspectionItemListModel *items = sheet->checkitems();
         for (int row = 0; row < items->count(); ++row) {
@@ -77,8 +70,8 @@ QString fileOffline(Road &road, const QString &key, int number)
             }
             items->at(row)->disqualify();
             items->at(row)->setInputText(QStringLiteral("第%1张检查表的问题").arg(number));
-            sheet->photos()->selectedImages()->append(picture(3 * number + 1));
-            sheet->photos()->selectedImages()->append(picture(3 * number + 2));
+            for (const int photo : {3 * number + 1, 3 * number + 2})
+                sheet->photos()->selectedImages()->append(storedPicture(road.filing.store, photo));
         }
         sheet->upload();
         if (!waitUntil(sheet->alert(), &AlertState::changed,
@@ -92,34 +85,12 @@ QString fileOffline(Road &road, const QString &key, int number)
     return problem;
 }
 
-// The GUI thread's longest gap between two beats of a 1 ms timer.
-class StallWatch
-{
-public:
-    StallWatch()
-    {
-        m_beat.setTimerType(Qt::PreciseTimer);
-        m_beat.setInterval(1);
-        QObject::connect(&m_beat, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_longest = std::max(m_longest, now - m_last);
-            m_last = now;
-        });
-        m_clock.start();
-        m_beat.start();
-    }
-    double longestMs() const { return double(m_longest) / 1e6; }
-
-private:
-    QTimer m_beat;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0, m_longest = 0;
-};
-
 // The GUI thread's share of FormDraft::save after each change, in ms, sorted.
 QList<double> draftSaveTimes(DeviceStore &store, const QString &account)
 {
-    const QList<QImage> photos{picture(1000), picture(1001), picture(1002)};
+    QStringList photos;
+    for (const int number : {1000, 1001, 1002})
+        photos << storedPicture(store, number).hash;
     int changes = 0;
     FormDraft draft(&store, account, QStringLiteral("bench/draft"), [&] {
         FormDraft::Snapshot snapshot;
@@ -127,12 +98,6 @@ QList<double> draftSaveTimes(DeviceStore &store, const QString &account)
         snapshot.photos.insert(QStringLiteral("photos"), photos);
         return std::optional(snapshot);
     });
-    // The photos are encoded and written once, off the GUI thread.
-    bool answered = false;
-    QEventLoop written;
-    draft.saveWhole([&](bool) { answered = true, written.quit(); });
-    if (!answered)
-        written.exec();
     QList<double> times;
     for (int i = 0; i < draftSaves; ++i) {
         ++changes;

@@ -2,8 +2,10 @@
 // the time with a floor taken in the same run: the same images encoded in
 // parallel by libjpeg-turbo, then the same bytes posted in parallel by curl.
 
-#include "core/Jpeg.h"
+#include "common/ProcessFigures.h"
 #include "net/PhotoUploader.h"
+#include "platform/PhotoIntake.h"
+#include "store/DeviceStore.h"
 #include "support/https/HttpsTestServer.h"
 
 #include <QElapsedTimer>
@@ -15,9 +17,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QThreadPool>
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 #include <cstdio>
 #include <limits>
 #include <thread>
@@ -46,19 +46,6 @@ QImage syntheticPhoto(quint32 seed)
         }
     }
     return image;
-}
-
-// From /proc/self/status, in KiB.
-long statusKiB(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toLong();
-    }
-    return 0;
 }
 
 void resetPeakMemory()
@@ -113,24 +100,21 @@ qint64 postFloor(const QString &dir, const QString &url)
     curl.waitForFinished(-1);
     return clock.elapsed();
 }
-// The client's road for each photo: encoded off the GUI thread (at idle
-// priority, so the GUI keeps a core) into a file, which is then sent as it is.
-void encodeAndUpload(PhotoUploader &uploader, QThreadPool &encoders, const QList<QImage> &photos,
-                     const QString &dir, std::function<void(bool allStored)> done)
+// The client's road for each photo: the photo intake encodes and stores it
+// off the GUI thread, then the stored file is sent as it is.
+void encodeAndUpload(PhotoUploader &uploader, PhotoIntake &intake, const QList<QImage> &photos,
+                     std::function<void(bool allStored)> done)
 {
     auto left = std::make_shared<int>(int(photos.size()));
     auto allStored = std::make_shared<bool>(true);
-    for (int i = 0; i < photos.size(); ++i) {
-        const QString path = QStringLiteral("%1/client-%2.jpg").arg(dir).arg(i);
-        QtConcurrent::run(&encoders, [photo = photos[i], path] {
-            QFile file(path);
-            return file.open(QIODevice::WriteOnly) && file.write(uploadJpeg(photo)) > 0;
-        }).then(&uploader, [=, &uploader](bool written) {
-            uploader.uploadFile(path, &uploader, [=](const std::optional<QString> &address, bool) {
-                *allStored = *allStored && written && address;
-                if (--*left == 0)
-                    done(*allStored);
-            });
+    for (const QImage &photo : photos) {
+        intake.keepImage(photo, [=, &uploader](const std::optional<StoredPhoto> &stored) {
+            uploader.uploadFile(stored ? stored->file : QString(), &uploader,
+                                [=](const std::optional<QString> &address, bool) {
+                                    *allStored = *allStored && stored && address;
+                                    if (--*left == 0)
+                                        done(*allStored);
+                                });
         });
     }
 }
@@ -158,8 +142,12 @@ int main(int argc, char **argv)
         photos << syntheticPhoto(quint32(i + 1));
 
     QTemporaryDir floorDir;
-    QThreadPool encoders;
-    encoders.setThreadPriority(QThread::IdlePriority);
+    DeviceStore store;
+    if (!store.open(floorDir.filePath(QStringLiteral("device")))) {
+        std::fprintf(stderr, "bench upload: %s\n", qPrintable(store.errorString()));
+        return 2;
+    }
+    PhotoIntake intake(store);
     // Best of three here and for the client alike: on a shared machine one
     // run may lose its core for a while, and curl now and then waits a
     // second for "100 Continue".
@@ -177,7 +165,7 @@ int main(int argc, char **argv)
     server.setKeepBodies(false);
     server.setFallback(Answer::json(R"({"success":true,"httpUrl":"group1/M00/00/01/a.jpg"})"));
     resetPeakMemory();
-    const long baseKiB = statusKiB("VmRSS:");
+    const long baseKiB = bench::statusKiB("VmRSS:");
 
     QElapsedTimer beat;
     qint64 lastBeat = 0, longestStall = 0;
@@ -208,7 +196,7 @@ int main(int argc, char **argv)
         QEventLoop loop;
         QElapsedTimer clock;
         clock.start();
-        encodeAndUpload(uploader, encoders, photos, floorDir.path(), [&](bool stored) {
+        encodeAndUpload(uploader, intake, photos, [&](bool stored) {
             allStored = allStored && stored;
             loop.quit();
         });
@@ -217,7 +205,7 @@ int main(int argc, char **argv)
     }
     heartbeat.stop();
     const double stallMs = double(longestStall) / 1e6;
-    const double addedMiB = double(statusKiB("VmHWM:") - baseKiB) / 1024.0;
+    const double addedMiB = double(bench::statusKiB("VmHWM:") - baseKiB) / 1024.0;
     const double ratio = double(totalMs) / double(std::max<qint64>(floorMs, 1));
 
     std::printf("upload of %d photos of %dx%d over loopback HTTPS (best of %d)\n", photoCount,

@@ -5,11 +5,14 @@
 #include "core/PhotoFileStore.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QImageReader>
+#include <QPointer>
 #include <QThread>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
+#include <type_traits>
 #include <utility>
 
 namespace orvelle {
@@ -60,22 +63,35 @@ PhotoIntake::Encoded PhotoIntake::encode(const QImage &image)
     return encoded;
 }
 
-void PhotoIntake::keepImage(const QImage &image, Done done)
+template <typename Work, typename Then> void PhotoIntake::run(Work work, Then then)
 {
     begin();
-    QtConcurrent::run(&intakePool(), [image] {
-        return encode(image);
-    }).then(this, [this, done = std::move(done)](const Encoded &encoded) { store(encoded, done); });
+    // The application as the context: Qt 6.4 asserts on a continuation whose
+    // context went first, and a form may close while its photos are still
+    // being encoded. What comes back for a closed form is dropped here.
+    QtConcurrent::run(&intakePool(), std::move(work))
+        .then(QCoreApplication::instance(), [intake = QPointer(this), then = std::move(then)](
+                                                const std::invoke_result_t<Work> &result) {
+            if (intake)
+                then(result);
+        });
+}
+
+void PhotoIntake::keepImage(const QImage &image, Done done)
+{
+    run([image] { return encode(image); },
+        [this, done = std::move(done)](const Encoded &encoded) { store(encoded, done); });
 }
 
 void PhotoIntake::keepFile(const QString &path, Done done)
 {
-    begin();
-    QtConcurrent::run(&intakePool(), [path] {
-        QImageReader reader(path);
-        reader.setAutoTransform(true);
-        return encode(reader.read());
-    }).then(this, [this, done = std::move(done)](const Encoded &encoded) { store(encoded, done); });
+    run(
+        [path] {
+            QImageReader reader(path);
+            reader.setAutoTransform(true);
+            return encode(reader.read());
+        },
+        [this, done = std::move(done)](const Encoded &encoded) { store(encoded, done); });
 }
 
 void PhotoIntake::store(const Encoded &encoded, const Done &done)
@@ -104,20 +120,21 @@ void PhotoIntake::recall(const QStringList &hashes,
     QList<StoredPhoto> photos;
     for (const QString &hash : hashes)
         photos << StoredPhoto{hash, m_store.photoFile(hash), {}};
-    begin();
-    QtConcurrent::run(&intakePool(), [photos]() mutable {
-        QList<StoredPhoto> read;
-        for (StoredPhoto &photo : photos) {
-            QImageReader reader(photo.file);
-            photo.thumbnail = readThumbnail(reader);
-            if (!photo.thumbnail.isNull())
-                read << photo;
-        }
-        return read;
-    }).then(this, [this, done = std::move(done)](const QList<StoredPhoto> &read) {
-        done(read);
-        end();
-    });
+    run(
+        [photos]() mutable {
+            QList<StoredPhoto> read;
+            for (StoredPhoto &photo : photos) {
+                QImageReader reader(photo.file);
+                photo.thumbnail = readThumbnail(reader);
+                if (!photo.thumbnail.isNull())
+                    read << photo;
+            }
+            return read;
+        },
+        [this, done = std::move(done)](const QList<StoredPhoto> &read) {
+            done(read);
+            end();
+        });
 }
 
 void PhotoIntake::whenSettled(std::function<void()> action)

@@ -15,7 +15,8 @@ class PhotoFileStore;
 // encoded once into the JPEG the file store gets, written into the photo
 // store under its hash, and read back as a thumbnail. The work runs on a
 // small pool of idle-priority threads, so the GUI thread never waits for it
-// and at most two full pictures exist at once, however many the user picks. Results come back on the intake's thread; none after it is gone.
+// and at most two full pictures exist at once, however many the user picks. Results come back on
+// the intake's thread; none after it is gone.
 class PhotoIntake : public QObject
 {
     Q_OBJECT
@@ -49,6 +50,8 @@ private:
         QImage thumbnail;
     };
     static Encoded encode(const QImage &image);
+    // `work` on the intake's threads, then `then` here while the intake lives.
+    template <typename Work, typename Then> void run(Work work, Then then);
     void store(const Encoded &encoded, const Done &done);
     void begin();
     void end();

@@ -158,24 +158,6 @@ private slots:
         QCOMPARE(body.value("allapprove").toString(), QStringLiteral("0"));
     }
 
-    // Stored even when the answer is odd; a refusal keeps the sheet for
-    // another try. An empty list is a valid sheet.
-    void answersOfTheSubmission_data() { addRows(QStringLiteral("inspection/sheet-answers.json")); }
-    void answersOfTheSubmission()
-    {
-        QFETCH(QJsonObject, row);
-        const bool stored = row["stored"].toBool();
-        service->clearAnswers();
-        service->answer(json::createSheet, answerText(row["answer"]));
-        auto view = sheet(R"({"code":1,"checkitems":[]})");
-        QSignalSpy finished(view.get(), &DetailedOnspectionListView::finished);
-        view->upload();
-        QVERIFY(acknowledged(*view, row["message"].toString()));
-        QCOMPARE(view->shouldNavigate(), stored);
-        QCOMPARE(finished.size(), stored ? 1 : 0);
-        QVERIFY(stored || view->canUpload());
-    }
-
     // A sheet that never loaded is never submitted; "重试" loads it again.
     void sheetThatNeverLoaded_data() { addRows(QStringLiteral("inspection/sheet-failures.json")); }
     void sheetThatNeverLoaded()
