@@ -28,10 +28,7 @@ void PhotoAttachments::restore(const QStringList &hashes)
 {
     if (hashes.isEmpty())
         return;
-    m_intake.recall(hashes, [this](const QList<StoredPhoto> &photos) {
-        for (const StoredPhoto &photo : photos)
-            m_selectedImages.append(photo);
-    });
+    m_intake.recall(hashes, [this](const StoredPhoto &photo) { m_selectedImages.append(photo); });
 }
 
 PhotoAttachments::~PhotoAttachments()

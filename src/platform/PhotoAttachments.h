@@ -69,7 +69,7 @@ public:
     // the list: a form must never be filed without a photo the user picked.
     // A later call replaces an action still waiting.
     void whenPhotosLoaded(std::function<void()> action);
-    // A draft's photos, appended in their order once their thumbnails are read.
+    // A draft's photos, appended in their order as their thumbnails are read.
     void restore(const QStringList &hashes);
 
     // The add tile: asks for the picture source.

@@ -10,8 +10,13 @@
 #include <QPointer>
 #include <QThread>
 #include <QThreadPool>
+#include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 #include <type_traits>
 #include <utility>
 
@@ -19,17 +24,27 @@ namespace orvelle {
 
 namespace {
 // Each task holds one full picture (48 MB at 12 megapixels) while it runs,
-// so two at most. They run only when nothing else wants the processor: the
-// GUI thread always has it first.
+// so two at most.
 QThreadPool &intakePool()
 {
     static QThreadPool *const pool = [] {
         auto *created = new QThreadPool;
         created->setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, 2));
-        created->setThreadPriority(QThread::IdlePriority);
         return created;
     }();
     return *pool;
+}
+
+// The GUI thread comes first, but the work must never wait on it entirely:
+// a niced thread gets about a tenth of a busy processor. (Qt's idle priority
+// would starve it under any other load; its low priority changes nothing on
+// Linux.)
+void yieldToTheGuiThread()
+{
+#ifdef Q_OS_LINUX
+    thread_local const bool lowered = setpriority(PRIO_PROCESS, gettid(), 10) == 0;
+    Q_UNUSED(lowered)
+#endif
 }
 
 // Decodes no more than the thumbnail needs: a JPEG is read at a fraction of
@@ -69,7 +84,11 @@ template <typename Work, typename Then> void PhotoIntake::run(Work work, Then th
     // The application as the context: Qt 6.4 asserts on a continuation whose
     // context went first, and a form may close while its photos are still
     // being encoded. What comes back for a closed form is dropped here.
-    QtConcurrent::run(&intakePool(), std::move(work))
+    QtConcurrent::run(&intakePool(),
+                      [work = std::move(work)]() mutable {
+                          yieldToTheGuiThread();
+                          return work();
+                      })
         .then(QCoreApplication::instance(), [intake = QPointer(this), then = std::move(then)](
                                                 const std::invoke_result_t<Work> &result) {
             if (intake)
@@ -114,8 +133,7 @@ void PhotoIntake::store(const Encoded &encoded, const Done &done)
         });
 }
 
-void PhotoIntake::recall(const QStringList &hashes,
-                         std::function<void(const QList<StoredPhoto> &)> done)
+void PhotoIntake::recall(const QStringList &hashes, std::function<void(const StoredPhoto &)> each)
 {
     QList<StoredPhoto> photos;
     for (const QString &hash : hashes)
@@ -131,10 +149,19 @@ void PhotoIntake::recall(const QStringList &hashes,
             }
             return read;
         },
-        [this, done = std::move(done)](const QList<StoredPhoto> &read) {
-            done(read);
-            end();
+        [this, each = std::move(each)](const QList<StoredPhoto> &read) {
+            deliverInTurn(read, each);
         });
+}
+
+void PhotoIntake::deliverInTurn(QList<StoredPhoto> photos,
+                                const std::function<void(const StoredPhoto &)> &each)
+{
+    if (photos.isEmpty())
+        return end();
+    each(photos.takeFirst());
+    // One tile per turn of the event loop: eight at once would stall a frame.
+    QTimer::singleShot(0, this, [this, photos, each] { deliverInTurn(photos, each); });
 }
 
 void PhotoIntake::whenSettled(std::function<void()> action)

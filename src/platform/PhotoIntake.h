@@ -13,9 +13,9 @@ class PhotoFileStore;
 
 // The one way a photo enters a form: taken (camera) or decoded (album file),
 // encoded once into the JPEG the file store gets, written into the photo
-// store under its hash, and read back as a thumbnail. The work runs on a
-// small pool of idle-priority threads, so the GUI thread never waits for it
-// and at most two full pictures exist at once, however many the user picks. Results come back on
+// store under its hash, and read back as a thumbnail. The work runs on two
+// low-priority threads, so the GUI thread never waits for it and at most two
+// full pictures exist at once, however many the user picks. Results come back on
 // the intake's thread; none after it is gone.
 class PhotoIntake : public QObject
 {
@@ -31,9 +31,9 @@ public:
     void keepImage(const QImage &image, Done done);
     // Nothing when the file is missing, unreadable or no image.
     void keepFile(const QString &path, Done done);
-    // Photos already stored (a draft's), in the order given; those whose
-    // file is gone or unreadable are left out.
-    void recall(const QStringList &hashes, std::function<void(const QList<StoredPhoto> &)> done);
+    // Photos already stored (a draft's), one by one in the order given;
+    // those whose file is gone or unreadable are left out.
+    void recall(const QStringList &hashes, std::function<void(const StoredPhoto &)> each);
 
     int pending() const { return m_pending; }
     // Runs `action` at once, or once nothing is pending. A later call
@@ -53,6 +53,8 @@ private:
     // `work` on the intake's threads, then `then` here while the intake lives.
     template <typename Work, typename Then> void run(Work work, Then then);
     void store(const Encoded &encoded, const Done &done);
+    void deliverInTurn(QList<StoredPhoto> photos,
+                       const std::function<void(const StoredPhoto &)> &each);
     void begin();
     void end();
 
