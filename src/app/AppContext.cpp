@@ -65,9 +65,16 @@ std::unique_ptr<AppContext> buildAppContext(const AppConfig &config)
     context->serviceClient = std::make_unique<ServiceClient>(config, *context->session, trust);
     context->photoUploader = std::make_unique<PhotoUploader>(config, trust);
     context->platform = buildPlatformServices(config.cameraImage);
-    context->versionChecker = std::make_unique<VersionChecker>(
-        VersionChecker::serviceQuery(*context->serviceClient),
-        QString::fromLatin1(build::buildNumber), Scheduler::system(), UrlOpener::system());
+    // The query waits for the first frame, and so does the TLS trust it loads.
+    auto query = [&gate = context->firstFrame,
+                  ask = VersionChecker::serviceQuery(*context->serviceClient)](
+                     QObject *requester, const VersionChecker::OnAnswer &onAnswer,
+                     const VersionChecker::OnFailure &onFailure) {
+        gate.whenOpen(requester, [=] { ask(requester, onAnswer, onFailure); });
+    };
+    context->versionChecker =
+        std::make_unique<VersionChecker>(std::move(query), QString::fromLatin1(build::buildNumber),
+                                         Scheduler::system(), UrlOpener::system());
     return context;
 }
 

@@ -146,14 +146,15 @@ int runOrvelle(int argc, char **argv)
                                QQmlComponent::Asynchronous);
 
     engine.setInitialProperties({{QStringLiteral("rootView"), QVariant::fromValue(&rootView)}});
+    context->firstFrame.hold();
     engine.load(mainPage);
     if (engine.rootObjects().isEmpty())
         return 1;
+    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());
+    if (!window)
+        return 1;
 
     if (!options.screenshotFile.isEmpty()) {
-        auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());
-        if (!window)
-            return 1;
         QObject::connect(
             window, &QQuickWindow::frameSwapped, &app,
             [window, file = options.screenshotFile] {
@@ -164,6 +165,11 @@ int runOrvelle(int argc, char **argv)
             },
             Qt::SingleShotConnection);
     }
+    // Queued: the frame is done, and a screenshot taken of it, before the
+    // held work starts.
+    QObject::connect(window, &QQuickWindow::frameSwapped, &context->firstFrame,
+                     &FirstFrameGate::open,
+                     Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
     return app.exec();
 }
 

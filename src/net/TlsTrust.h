@@ -11,8 +11,8 @@ namespace orvelle {
 
 // The TLS settings of every request: the system CAs plus the configured CA
 // file. Reading the system store takes a tenth of a second or more, so it is
-// read once, on a worker thread started when the trust is made; requests made
-// before it is ready are sent when it is.
+// read once, on a worker thread started by the first request (not on the way
+// to the first frame); requests made before it is ready are sent when it is.
 class TlsTrust : public QObject
 {
     Q_OBJECT
@@ -28,6 +28,8 @@ signals:
     void ready();
 
 private:
+    QString m_caFile;
+    bool m_loading = false;
     QFutureWatcher<QSslConfiguration> m_load;
     std::optional<QSslConfiguration> m_ready;
 };
