@@ -13,6 +13,7 @@
 #include <QQuickWindow>
 #include <QTimer>
 #include <cstdio>
+#include <optional>
 
 namespace orvelle {
 
@@ -130,22 +131,24 @@ int runOrvelle(int argc, char **argv)
     }
 
     const QUrl mainPage(QStringLiteral("qrc:/Orvelle/App/qml/Main.qml"));
-    // Made first: its TLS trust loads on a worker thread while the pages
-    // compile. Declared before the engine, so it outlives the pages.
-    const auto context = buildAppContext(std::get<AppConfig>(loaded));
-    RootView rootView(*context);
+    // Declared before the engine, so they outlive the pages.
+    std::unique_ptr<AppContext> context;
+    std::optional<RootView> rootView;
     QQmlApplicationEngine engine;
     prepareEngine(engine);
-    const QQmlComponent pages(&engine, mainPage);
-    // The shown screen's page (the one RootPage.qml loads) compiles on the
-    // loader thread while the window is made; its loader then waits for it.
+    // The window's pages compile on the loader thread while the context is built.
+    const QQmlComponent pages(&engine, mainPage, QQmlComponent::Asynchronous);
+    context = buildAppContext(std::get<AppConfig>(loaded));
+    rootView.emplace(*context);
+    // The shown screen's page (the one RootPage.qml loads) compiles next,
+    // while the window is made; its loader then waits for it.
     const QQmlComponent screen(&engine,
-                               QUrl(rootView.loginView()
+                               QUrl(rootView->loginView()
                                         ? QStringLiteral("qrc:/Orvelle/Account/qml/SignInStack.qml")
                                         : QStringLiteral("qrc:/Orvelle/App/qml/ContentPage.qml")),
                                QQmlComponent::Asynchronous);
 
-    engine.setInitialProperties({{QStringLiteral("rootView"), QVariant::fromValue(&rootView)}});
+    engine.setInitialProperties({{QStringLiteral("rootView"), QVariant::fromValue(&*rootView)}});
     context->firstFrame.hold();
     engine.load(mainPage);
     if (engine.rootObjects().isEmpty())
