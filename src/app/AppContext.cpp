@@ -60,12 +60,13 @@ std::unique_ptr<AppContext> buildAppContext(const AppConfig &config)
     auto context = std::make_unique<AppContext>();
     context->config = config;
     context->session = std::make_unique<Session>();
-    // One trust for both: the system store is read once.
+    // One trust for both: the system store is read once, after the first frame.
     const auto trust = std::make_shared<TlsTrust>(config.caFile);
+    context->firstFrame.whenOpen(trust.get(), [load = trust.get()] { load->load(); });
     context->serviceClient = std::make_unique<ServiceClient>(config, *context->session, trust);
     context->photoUploader = std::make_unique<PhotoUploader>(config, trust);
     context->platform = buildPlatformServices(config.cameraImage);
-    // The query waits for the first frame, and so does the TLS trust it loads.
+    // The query waits for the first frame.
     auto query = [&gate = context->firstFrame,
                   ask = VersionChecker::serviceQuery(*context->serviceClient)](
                      QObject *requester, const VersionChecker::OnAnswer &onAnswer,

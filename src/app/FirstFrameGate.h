@@ -5,8 +5,8 @@
 
 namespace orvelle {
 
-// Work the first screen does not draw (the version query and the TLS trust it
-// loads, opening the device store) waits for that screen's first frame: the
+// Work the first screen does not draw (reading the system CAs, the version
+// query, opening the device store) waits for that screen's first frame: the
 // client holds the gate while it builds its window and opens it once the
 // frame is shown. Never held (tests, tools), work runs on the next event.
 class FirstFrameGate : public QObject

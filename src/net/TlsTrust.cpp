@@ -31,10 +31,15 @@ void TlsTrust::whenReady(QObject *context, std::function<void(const QSslConfigur
     connect(
         this, &TlsTrust::ready, context, [this, send = std::move(send)] { send(*m_ready); },
         Qt::SingleShotConnection);
-    if (!m_loading) {
-        m_loading = true;
-        m_load.setFuture(QtConcurrent::run(answers::tlsConfiguration, m_caFile));
-    }
+    load();
+}
+
+void TlsTrust::load()
+{
+    if (m_loading)
+        return;
+    m_loading = true;
+    m_load.setFuture(QtConcurrent::run(answers::tlsConfiguration, m_caFile));
 }
 
 std::shared_ptr<TlsTrust> trustOrOwn(std::shared_ptr<TlsTrust> given, const QString &caFile)
