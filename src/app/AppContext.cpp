@@ -55,9 +55,11 @@ FormServices &AppContext::formServices()
     return *m_formServices;
 }
 
-std::unique_ptr<AppContext> buildAppContext(const AppConfig &config)
+std::unique_ptr<AppContext> buildAppContext(const AppConfig &config, bool holdUntilFirstFrame)
 {
     auto context = std::make_unique<AppContext>();
+    if (holdUntilFirstFrame)
+        context->firstFrame.hold();
     context->config = config;
     context->session = std::make_unique<Session>();
     // One trust for both: the system store is read once, after the first frame.

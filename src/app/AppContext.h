@@ -54,6 +54,9 @@ private:
     std::unique_ptr<FormServices> m_formServices;
 };
 
-std::unique_ptr<AppContext> buildAppContext(const AppConfig &config);
+// With `holdUntilFirstFrame` the caller opens `firstFrame` once its window has
+// shown the first frame.
+std::unique_ptr<AppContext> buildAppContext(const AppConfig &config,
+                                            bool holdUntilFirstFrame = false);
 
 } // namespace orvelle

@@ -138,7 +138,7 @@ int runOrvelle(int argc, char **argv)
     prepareEngine(engine);
     // The window's pages compile on the loader thread while the context is built.
     const QQmlComponent pages(&engine, mainPage, QQmlComponent::Asynchronous);
-    context = buildAppContext(std::get<AppConfig>(loaded));
+    context = buildAppContext(std::get<AppConfig>(loaded), true);
     rootView.emplace(*context);
     // The shown screen's page (the one RootPage.qml loads) compiles next,
     // while the window is made; its loader then waits for it.
@@ -149,7 +149,6 @@ int runOrvelle(int argc, char **argv)
                                QQmlComponent::Asynchronous);
 
     engine.setInitialProperties({{QStringLiteral("rootView"), QVariant::fromValue(&*rootView)}});
-    context->firstFrame.hold();
     engine.load(mainPage);
     if (engine.rootObjects().isEmpty())
         return 1;
@@ -168,11 +167,12 @@ int runOrvelle(int argc, char **argv)
             },
             Qt::SingleShotConnection);
     }
-    // Queued: the frame is done, and a screenshot taken of it, before the
-    // held work starts.
-    QObject::connect(window, &QQuickWindow::frameSwapped, &context->firstFrame,
-                     &FirstFrameGate::open,
-                     Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+    // A timer after the screenshot's: the frame is done, and a screenshot
+    // taken of it, before the held work starts.
+    QObject::connect(
+        window, &QQuickWindow::frameSwapped, &context->firstFrame,
+        [gate = &context->firstFrame] { QTimer::singleShot(0, gate, &FirstFrameGate::open); },
+        Qt::SingleShotConnection);
     return app.exec();
 }
 
