@@ -18,7 +18,7 @@
 namespace {
 
 constexpr int rounds = 7;
-constexpr double target = 1.5;
+constexpr double target = 1.3;
 
 const char floorQml[] = R"(
 import QtQuick

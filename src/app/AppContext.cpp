@@ -55,19 +55,29 @@ FormServices &AppContext::formServices()
     return *m_formServices;
 }
 
-std::unique_ptr<AppContext> buildAppContext(const AppConfig &config)
+std::unique_ptr<AppContext> buildAppContext(const AppConfig &config, bool holdUntilFirstFrame)
 {
     auto context = std::make_unique<AppContext>();
+    if (holdUntilFirstFrame)
+        context->firstFrame.hold();
     context->config = config;
     context->session = std::make_unique<Session>();
-    // One trust for both: the system store is read once.
+    // One trust for both: the system store is read once, after the first frame.
     const auto trust = std::make_shared<TlsTrust>(config.caFile);
+    context->firstFrame.whenOpen(trust.get(), [load = trust.get()] { load->load(); });
     context->serviceClient = std::make_unique<ServiceClient>(config, *context->session, trust);
     context->photoUploader = std::make_unique<PhotoUploader>(config, trust);
     context->platform = buildPlatformServices(config.cameraImage);
-    context->versionChecker = std::make_unique<VersionChecker>(
-        VersionChecker::serviceQuery(*context->serviceClient),
-        QString::fromLatin1(build::buildNumber), Scheduler::system(), UrlOpener::system());
+    // The query waits for the first frame.
+    auto query = [&gate = context->firstFrame,
+                  ask = VersionChecker::serviceQuery(*context->serviceClient)](
+                     QObject *requester, const VersionChecker::OnAnswer &onAnswer,
+                     const VersionChecker::OnFailure &onFailure) {
+        gate.whenOpen(requester, [=] { ask(requester, onAnswer, onFailure); });
+    };
+    context->versionChecker =
+        std::make_unique<VersionChecker>(std::move(query), QString::fromLatin1(build::buildNumber),
+                                         Scheduler::system(), UrlOpener::system());
     return context;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FirstFrameGate.h"
 #include "core/AppConfig.h"
 #include "platform/PlatformServices.h"
 
@@ -38,8 +39,11 @@ struct AppContext
     FormServices &formServices();
     // The camera (or the configured image standing in for it) and the beeper.
     PlatformServices platform;
-    // Asked by the sign-in screen and the main tabs each time they appear.
+    // Asked by the sign-in screen and the main tabs each time they appear,
+    // once the first frame is shown.
     std::unique_ptr<VersionChecker> versionChecker;
+    // Held by the client until its window has shown the first frame.
+    FirstFrameGate firstFrame;
 
     ~AppContext();
 
@@ -50,6 +54,9 @@ private:
     std::unique_ptr<FormServices> m_formServices;
 };
 
-std::unique_ptr<AppContext> buildAppContext(const AppConfig &config);
+// With `holdUntilFirstFrame` the caller opens `firstFrame` once its window has
+// shown the first frame.
+std::unique_ptr<AppContext> buildAppContext(const AppConfig &config,
+                                            bool holdUntilFirstFrame = false);
 
 } // namespace orvelle

@@ -6,8 +6,6 @@
 #include "outbox/OutboxEntries.h"
 #include "session/Session.h"
 
-#include <QTimer>
-
 namespace orvelle {
 
 HomeView::HomeView(AppContext &context, QObject *parent)
@@ -151,7 +149,7 @@ void HomeView::appeared()
     set(m_isAnimating, true);
     // After the first frame: opening the store is not on its way.
     if (!m_outbox && !m_session.appState().isGuestMode())
-        QTimer::singleShot(0, this, &HomeView::startOutbox);
+        m_context.firstFrame.whenOpen(this, [this] { startOutbox(); });
 }
 
 void HomeView::startOutbox()

@@ -13,6 +13,7 @@
 #include <QQuickWindow>
 #include <QTimer>
 #include <cstdio>
+#include <optional>
 
 namespace orvelle {
 
@@ -130,30 +131,32 @@ int runOrvelle(int argc, char **argv)
     }
 
     const QUrl mainPage(QStringLiteral("qrc:/Orvelle/App/qml/Main.qml"));
-    // Made first: its TLS trust loads on a worker thread while the pages
-    // compile. Declared before the engine, so it outlives the pages.
-    const auto context = buildAppContext(std::get<AppConfig>(loaded));
-    RootView rootView(*context);
+    // Declared before the engine, so they outlive the pages.
+    std::unique_ptr<AppContext> context;
+    std::optional<RootView> rootView;
     QQmlApplicationEngine engine;
     prepareEngine(engine);
-    const QQmlComponent pages(&engine, mainPage);
-    // The shown screen's page (the one RootPage.qml loads) compiles on the
-    // loader thread while the window is made; its loader then waits for it.
+    // The window's pages compile on the loader thread while the context is built.
+    const QQmlComponent pages(&engine, mainPage, QQmlComponent::Asynchronous);
+    context = buildAppContext(std::get<AppConfig>(loaded), true);
+    rootView.emplace(*context);
+    // The shown screen's page (the one RootPage.qml loads) compiles next,
+    // while the window is made; its loader then waits for it.
     const QQmlComponent screen(&engine,
-                               QUrl(rootView.loginView()
+                               QUrl(rootView->loginView()
                                         ? QStringLiteral("qrc:/Orvelle/Account/qml/SignInStack.qml")
                                         : QStringLiteral("qrc:/Orvelle/App/qml/ContentPage.qml")),
                                QQmlComponent::Asynchronous);
 
-    engine.setInitialProperties({{QStringLiteral("rootView"), QVariant::fromValue(&rootView)}});
+    engine.setInitialProperties({{QStringLiteral("rootView"), QVariant::fromValue(&*rootView)}});
     engine.load(mainPage);
     if (engine.rootObjects().isEmpty())
         return 1;
+    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());
+    if (!window)
+        return 1;
 
     if (!options.screenshotFile.isEmpty()) {
-        auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());
-        if (!window)
-            return 1;
         QObject::connect(
             window, &QQuickWindow::frameSwapped, &app,
             [window, file = options.screenshotFile] {
@@ -164,6 +167,12 @@ int runOrvelle(int argc, char **argv)
             },
             Qt::SingleShotConnection);
     }
+    // A timer after the screenshot's: the frame is done, and a screenshot
+    // taken of it, before the held work starts.
+    QObject::connect(
+        window, &QQuickWindow::frameSwapped, &context->firstFrame,
+        [gate = &context->firstFrame] { QTimer::singleShot(0, gate, &FirstFrameGate::open); },
+        Qt::SingleShotConnection);
     return app.exec();
 }
 

@@ -1,5 +1,6 @@
 #include "AppContext.h"
 #include "ContentView.h"
+#include "FirstFrameGate.h"
 #include "HomeView.h"
 #include "RootView.h"
 #include "SettingsView.h"
@@ -385,6 +386,26 @@ private slots:
         QVERIFY2(result.err.contains(placed(row["err"].toString())), qPrintable(result.err));
         if (row.contains("ourLines"))
             QCOMPARE(result.err.count(QStringLiteral("orvelle: ")), row["ourLines"].toInt());
+    }
+
+    // Held (the client until its first frame), the gate keeps work back;
+    // work whose context is gone by the time it opens is dropped.
+    void firstFrameGateHoldsWorkUntilOpen()
+    {
+        FirstFrameGate gate;
+        QObject context;
+        auto gone = std::make_unique<QObject>();
+        int ran = 0;
+        gate.hold();
+        gate.whenOpen(&context, [&] { ran += 1; });
+        gate.whenOpen(gone.get(), [&] { ran += 10; });
+        gone.reset();
+        QCoreApplication::processEvents();
+        QCOMPARE(ran, 0);
+        gate.open();
+        QTRY_COMPARE(ran, 1);
+        gate.whenOpen(&context, [&] { ran += 1; });
+        QTRY_COMPARE(ran, 2);
     }
 
     void screenshotOfTheFirstScreen()
