@@ -13,6 +13,7 @@
 #include "platform/PhotoIntake.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonDocument>
@@ -56,21 +57,26 @@ double residentMiB()
     return double(bench::statusKiB("VmRSS:")) / 1024.0;
 }
 
-void idle(int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
+// Runs the event loop until `done` holds or `ms` have gone by.
 bool waitFor(const std::function<bool()> &done, int ms = bench::patience)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QEventLoop loop;
+    QTimer poll, giveUp;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QObject::connect(&giveUp, &QTimer::timeout, &loop, &QEventLoop::quit);
+    poll.start(10);
+    giveUp.start(ms);
+    if (!done())
+        loop.exec();
     return done();
+}
+
+void idle(int ms)
+{
+    waitFor([] { return false; }, ms);
 }
 
 struct Figures
