@@ -1,14 +1,37 @@
 #pragma once
 
-// What the benchmarks measure of their own process: memory from
-// /proc/self/status and how long the GUI thread went without a turn.
+// What the benchmarks measure of their own process (memory from
+// /proc/self/status, how long the GUI thread went without a turn) and the
+// camera-sized pictures they measure it with.
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
+#include <QRandomGenerator>
 #include <QTimer>
 #include <algorithm>
 
 namespace orvelle::bench {
+
+constexpr int photoWidth = 4000, photoHeight = 3000;
+
+// Gradients with noise on top, so the encoder has real detail to work on,
+// as in a camera's picture.
+inline QImage syntheticPhoto(quint32 seed)
+{
+    QImage image(photoWidth, photoHeight, QImage::Format_RGB32);
+    QRandomGenerator random(seed);
+    for (int y = 0; y < photoHeight; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < photoWidth; ++x) {
+            const int noise = int(random.bounded(64)) - 32;
+            line[x] = qRgb(qBound(0, x * 255 / photoWidth + noise, 255),
+                           qBound(0, y * 255 / photoHeight + noise, 255),
+                           qBound(0, int((x + y + seed * 97) % 256) + noise, 255));
+        }
+    }
+    return image;
+}
 
 // A field of /proc/self/status ("VmRSS:", "VmHWM:"), in KiB.
 inline long statusKiB(const char *field)

@@ -23,7 +23,6 @@
 #include <QQuickItem>
 #include <QQuickStyle>
 #include <QQuickWindow>
-#include <QRandomGenerator>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -32,24 +31,13 @@ using namespace orvelle;
 using orvelle::bench::SignedInClient;
 
 namespace {
-constexpr int width = 4000, height = 3000;
+
 constexpr double growthTargetMiB = 32, stallTargetMs = 16;
 
-// Gradients with noise on top, as a camera's picture has detail everywhere.
+// A camera's picture as the album holds it.
 bool writeCameraPhoto(const QString &path, quint32 seed)
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    QRandomGenerator random(seed);
-    for (int y = 0; y < height; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const int noise = int(random.bounded(48)) - 24;
-            line[x] = qRgb(qBound(0, x * 255 / width + noise, 255),
-                           qBound(0, y * 255 / height + noise, 255),
-                           qBound(0, int((x + y + seed * 97) % 256) + noise, 255));
-        }
-    }
-    return image.save(path, "JPEG", 92);
+    return bench::syntheticPhoto(seed).save(path, "JPEG", 92);
 }
 
 double residentMiB()
@@ -223,7 +211,8 @@ int main(int argc, char **argv)
              measure(sheet, sheetPage, count, adding(restoring, sheet.photos(), sheet.draft()))});
     }
 
-    std::printf("%d photos of %dx%d on each form, offscreen\n", count, width, height);
+    std::printf("%d photos of %dx%d on each form, offscreen\n", count, bench::photoWidth,
+                bench::photoHeight);
     Figures worst{0, 0, 0, true};
     QJsonObject figures;
     const QStringList names{"hazard_pick", "hazard_restore", "sheet_pick", "sheet_restore"};

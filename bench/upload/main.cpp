@@ -15,7 +15,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -29,24 +28,7 @@ using orvelle::test::HttpsTestServer;
 
 namespace {
 constexpr int photoCount = 8;
-constexpr int width = 4000, height = 3000;
-
-// Gradients with noise on top, so the encoder has real detail to work on.
-QImage syntheticPhoto(quint32 seed)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    QRandomGenerator random(seed);
-    for (int y = 0; y < height; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const int noise = int(random.bounded(64)) - 32;
-            line[x] = qRgb(qBound(0, x * 255 / width + noise, 255),
-                           qBound(0, y * 255 / height + noise, 255),
-                           qBound(0, int((x + y + seed * 97) % 256) + noise, 255));
-        }
-    }
-    return image;
-}
+constexpr int width = bench::photoWidth, height = bench::photoHeight;
 
 void resetPeakMemory()
 {
@@ -139,7 +121,7 @@ int main(int argc, char **argv)
 
     QList<QImage> photos;
     for (int i = 0; i < photoCount; ++i)
-        photos << syntheticPhoto(quint32(i + 1));
+        photos << bench::syntheticPhoto(quint32(i + 1));
 
     QTemporaryDir floorDir;
     DeviceStore store;
