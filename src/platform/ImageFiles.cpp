@@ -40,29 +40,12 @@ QSize fittedSize(const QSize &source, const QSize &bound)
     return target.expandedTo({1, 1});
 }
 
-namespace {
-QImage readFitted(QImageReader &reader, const QSize &bound)
-{
-    const QSize full = reader.size();
-    if (full.isValid()) {
-        const QSize target = fittedSize(full, bound);
-        if (target != full)
-            reader.setScaledSize(target);
-    }
-    return reader.read();
-}
-} // namespace
-
-QImage readFitted(QIODevice *device, const QSize &bound)
-{
-    QImageReader reader(device);
-    return readFitted(reader, bound);
-}
-
 QImage readFitted(const QString &path, const QSize &bound)
 {
     QImageReader reader(path);
-    return readFitted(reader, bound);
+    if (const QSize full = reader.size(); full.isValid() && fittedSize(full, bound) != full)
+        reader.setScaledSize(fittedSize(full, bound));
+    return reader.read();
 }
 
 } // namespace orvelle

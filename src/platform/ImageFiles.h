@@ -5,8 +5,6 @@
 #include <QString>
 #include <QUrl>
 
-class QIODevice;
-
 namespace orvelle {
 
 // Decodes an image file on the shared thread pool with its EXIF orientation
@@ -26,7 +24,6 @@ QSize fittedSize(const QSize &source, const QSize &bound);
 // Decodes only as much as fittedSize(bound) needs: a JPEG is read at a
 // fraction of its size, so a camera photo never exists in full. Null when
 // the data is no image.
-QImage readFitted(QIODevice *device, const QSize &bound);
 QImage readFitted(const QString &path, const QSize &bound);
 
 } // namespace orvelle
