@@ -41,11 +41,12 @@ function(orvelle_add_test name)
     orvelle_strict(${name})
     add_test(NAME ${name} COMMAND ${name})
     # The tests reach no public service: an empty system CA store keeps the
-    # client's certificate load cheap under the sanitizers' slow unwinding.
+    # client's certificate load cheap under the sanitizers' slow unwinding
+    # (a bundle named by the tester's own SSL_CERT_FILE too).
     set(no_system_cas ${CMAKE_BINARY_DIR}/tests/no-system-cas)
     file(MAKE_DIRECTORY ${no_system_cas})
     set_tests_properties(${name} PROPERTIES
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ORVELLE_TEST_HOST=${ORVELLE_TEST_NET}.${host_number};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp;SSL_CERT_DIR=${no_system_cas}"
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ORVELLE_TEST_HOST=${ORVELLE_TEST_NET}.${host_number};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp;SSL_CERT_DIR=${no_system_cas};SSL_CERT_FILE="
         TIMEOUT 300)
 endfunction()
 

@@ -1,8 +1,6 @@
 #include "Beeper.h"
 
-#include <QAudioDevice>
-#include <QMediaDevices>
-#include <QSoundEffect>
+#include "MediaModule.h"
 
 namespace orvelle {
 
@@ -12,18 +10,21 @@ class SoundEffectBeeper : public Beeper
 public:
     void beep() override
     {
-        // Created on first use: opening the audio device costs start-up time.
-        if (!m_effect) {
-            if (QMediaDevices::audioOutputs().isEmpty())
-                return;
-            m_effect = std::make_unique<QSoundEffect>();
-            m_effect->setSource(QUrl(QStringLiteral("qrc:/Orvelle/Platform/sounds/beep.wav")));
+        // Made on first use: the audio device costs time nobody should wait
+        // for before the first scan.
+        if (!m_asked) {
+            m_asked = true;
+            if (MediaModule *media = mediaModule())
+                m_sound =
+                    media->sound(QUrl(QStringLiteral("qrc:/Orvelle/Platform/sounds/beep.wav")));
         }
-        m_effect->play();
+        if (m_sound)
+            m_sound->play();
     }
 
 private:
-    std::unique_ptr<QSoundEffect> m_effect;
+    bool m_asked = false;
+    std::unique_ptr<MediaModule::Sound> m_sound;
 };
 
 class SilentBeeper : public Beeper

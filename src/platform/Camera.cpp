@@ -1,69 +1,52 @@
 #include "Camera.h"
 
 #include "ImageFiles.h"
-#include "VideoFrames.h"
-#include "core/Logging.h"
+#include "MediaModule.h"
 
-#include <QCamera>
-#include <QCameraDevice>
 #include <QFutureWatcher>
-#include <QImageCapture>
-#include <QMediaCaptureSession>
-#include <QMediaDevices>
 #include <QPointer>
 #include <QTimer>
-#include <QVideoSink>
 
 namespace orvelle {
 
 namespace {
-class QtCamera : public Camera
+class ModuleCamera : public Camera
 {
 public:
-    explicit QtCamera(const QCameraDevice &device)
-        : m_camera(device)
-    {
-        m_session.setCamera(&m_camera);
-        m_session.setImageCapture(&m_capture);
-        connect(&m_capture, &QImageCapture::imageCaptured, this,
-                [this](int, const QImage &image) { emit captured(image); });
-        connect(
-            &m_capture, &QImageCapture::errorOccurred, this,
-            [this](int, QImageCapture::Error, const QString &message) { emit failed(message); });
-        connect(&m_camera, &QCamera::errorOccurred, this,
-                [this](QCamera::Error, const QString &message) {
-                    qCDebug(lcScan) << "Camera:" << message;
-                    emit failed(message);
-                });
-    }
+    explicit ModuleCamera(MediaModule &media)
+        : m_device(media.openCamera({
+            [this](const QImage &image) { emit captured(image); },
+            [this](const QString &message) { emit failed(message); },
+        }))
+    {}
+    bool isOpen() const { return m_device != nullptr; }
 
-    void setVideoSink(QVideoSink *sink) override { m_session.setVideoSink(sink); }
-    void start() override { m_camera.start(); }
-    void stop() override { m_camera.stop(); }
-    void capture() override
-    {
-        if (m_capture.isReadyForCapture())
-            m_capture.capture();
-        else
-            QTimer::singleShot(0, this, [this] { emit failed(QStringLiteral("not ready")); });
-    }
+    void setVideoSink(QObject *sink) override { m_device->setVideoSink(sink); }
+    void start() override { m_device->start(); }
+    void stop() override { m_device->stop(); }
+    void capture() override { m_device->capture(); }
 
 private:
-    QCamera m_camera;
-    QImageCapture m_capture;
-    QMediaCaptureSession m_session;
+    std::unique_ptr<MediaModule::OpenedCamera> m_device;
 };
 
 class SystemCameras : public CameraProvider
 {
 public:
-    bool hasCamera() const override { return !QMediaDevices::videoInputs().isEmpty(); }
+    bool hasCamera() const override
+    {
+        MediaModule *media = mediaModule();
+        return media && media->hasCamera();
+    }
     std::unique_ptr<Camera> open() override
     {
-        const QCameraDevice device = QMediaDevices::defaultVideoInput();
-        if (device.isNull())
+        MediaModule *media = mediaModule();
+        if (!media)
             return nullptr;
-        return std::make_unique<QtCamera>(device);
+        auto camera = std::make_unique<ModuleCamera>(*media);
+        if (!camera->isOpen())
+            return nullptr;
+        return camera;
     }
 };
 
@@ -75,8 +58,9 @@ public:
     {
         m_timer.setInterval(200);
         connect(&m_timer, &QTimer::timeout, this, [this] {
-            if (m_sink && !m_image.isNull())
-                m_sink->setVideoFrame(videoFrameFromImage(m_image));
+            MediaModule *media = mediaModule();
+            if (media && m_sink && !m_image.isNull())
+                media->showStill(m_sink, m_image);
         });
         connect(&m_load, &QFutureWatcherBase::finished, this, [this, path] {
             m_image = m_load.result();
@@ -86,7 +70,7 @@ public:
         m_load.setFuture(loadImageFile(path));
     }
 
-    void setVideoSink(QVideoSink *sink) override { m_sink = sink; }
+    void setVideoSink(QObject *sink) override { m_sink = sink; }
     void start() override { m_timer.start(); }
     void stop() override { m_timer.stop(); }
     void capture() override
@@ -102,7 +86,7 @@ public:
 private:
     QFutureWatcher<QImage> m_load;
     QImage m_image;
-    QPointer<QVideoSink> m_sink;
+    QPointer<QObject> m_sink;
     QTimer m_timer;
 };
 

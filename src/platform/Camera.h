@@ -5,8 +5,6 @@
 #include <QString>
 #include <memory>
 
-class QVideoSink;
-
 namespace orvelle {
 
 // One opened camera: a live picture into a video sink and still captures on
@@ -18,7 +16,8 @@ class Camera : public QObject
 public:
     using QObject::QObject;
 
-    virtual void setVideoSink(QVideoSink *sink) = 0;
+    // A QVideoSink, as the page's VideoOutput hands it over.
+    virtual void setVideoSink(QObject *sink) = 0;
     virtual void start() = 0;
     virtual void stop() = 0;
     // Answers later with `captured` or `failed`, on the GUI thread.
@@ -39,7 +38,7 @@ public:
     // Null when there is no camera.
     virtual std::unique_ptr<Camera> open() = 0;
 
-    // QtMultimedia's default video input.
+    // QtMultimedia's default video input, asked only once a view needs it.
     static std::unique_ptr<CameraProvider> system();
     // A camera that keeps showing one image file (a desktop without a webcam,
     // demonstrations); "captures" return that image.

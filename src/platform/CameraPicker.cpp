@@ -2,12 +2,10 @@
 
 #include "Camera.h"
 #include "ImageFiles.h"
+#include "MediaModule.h"
 #include "PhotoIntake.h"
 #include "PhotoListModel.h"
-#include "VideoFrames.h"
 #include "core/Logging.h"
-
-#include <QVideoSink>
 
 namespace orvelle {
 
@@ -26,8 +24,8 @@ CameraPicker::CameraPicker(CameraProvider &cameras, PhotoIntake &intake,
         m_captured = image;
         m_camera->stop();
         // The preview holds the photo while the user decides.
-        if (m_sink)
-            m_sink->setVideoFrame(videoFrameFromImage(image));
+        if (MediaModule *media = mediaModule(); media && m_sink)
+            media->showStill(m_sink, image);
         emit changed();
     });
     connect(m_camera.get(), &Camera::failed, this, [this](const QString &message) {
@@ -44,7 +42,7 @@ CameraPicker::~CameraPicker()
         m_camera->stop();
 }
 
-void CameraPicker::setVideoSink(QVideoSink *sink)
+void CameraPicker::setVideoSink(QObject *sink)
 {
     if (m_sink == sink)
         return;
@@ -92,8 +90,9 @@ void CameraPicker::accept()
         m_album.save(m_captured);
     }
     m_captured = QImage();
-    if (m_sink)
-        m_sink->setVideoFrame({});
+    // The preview lets go of the photo's frame as well.
+    if (MediaModule *media = mediaModule(); media && m_sink)
+        media->showStill(m_sink, {});
     emit changed();
     emit finished();
 }

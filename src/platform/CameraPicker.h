@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
-#include <QVideoSink>
 #include <QtQml/qqmlregistration.h>
 #include <memory>
 
@@ -29,7 +28,7 @@ class CameraPicker : public QObject
     QML_ELEMENT
     QML_UNCREATABLE("Created by the screen that takes photos")
     Q_PROPERTY(bool hasCamera READ hasCamera CONSTANT)
-    Q_PROPERTY(QVideoSink *videoSink READ videoSink WRITE setVideoSink NOTIFY changed)
+    Q_PROPERTY(QObject *videoSink READ videoSink WRITE setVideoSink NOTIFY changed)
     Q_PROPERTY(bool capturing READ capturing NOTIFY changed)
     Q_PROPERTY(bool hasCapture READ hasCapture NOTIFY changed)
     Q_PROPERTY(QString failure READ failure NOTIFY changed)
@@ -41,8 +40,8 @@ public:
     ~CameraPicker() override;
 
     bool hasCamera() const { return m_camera != nullptr; }
-    QVideoSink *videoSink() const { return m_sink; }
-    void setVideoSink(QVideoSink *sink);
+    QObject *videoSink() const { return m_sink; }
+    void setVideoSink(QObject *sink);
     bool capturing() const { return m_capturing; }
     bool hasCapture() const { return !m_captured.isNull(); }
     QString failure() const { return m_failure; }
@@ -66,7 +65,7 @@ private:
     QPointer<PhotoListModel> m_selectedImages;
     PhotoAlbum m_album;
     std::unique_ptr<Camera> m_camera;
-    QPointer<QVideoSink> m_sink;
+    QPointer<QObject> m_sink;
     QImage m_captured;
     bool m_capturing = false;
     QString m_failure;

@@ -6,7 +6,6 @@
 #include "core/Logging.h"
 
 #include <QImageReader>
-#include <QVideoSink>
 #include <QtConcurrent>
 
 namespace orvelle {
@@ -25,7 +24,7 @@ QRCodeScannerView::~QRCodeScannerView()
         m_camera->stop();
 }
 
-void QRCodeScannerView::setVideoSink(QVideoSink *sink)
+void QRCodeScannerView::setVideoSink(QObject *sink)
 {
     if (m_sink == sink)
         return;

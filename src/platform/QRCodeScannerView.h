@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
-#include <QVideoSink>
 #include <QtQml/qqmlregistration.h>
 #include <memory>
 
@@ -27,7 +26,7 @@ class QRCodeScannerView : public QObject
     QML_UNCREATABLE("Created by the screen that scans")
     Q_PROPERTY(QString title READ title CONSTANT)
     Q_PROPERTY(bool hasCamera READ hasCamera CONSTANT)
-    Q_PROPERTY(QVideoSink *videoSink READ videoSink WRITE setVideoSink NOTIFY changed)
+    Q_PROPERTY(QObject *videoSink READ videoSink WRITE setVideoSink NOTIFY changed)
     Q_PROPERTY(bool decodingFile READ decodingFile NOTIFY changed)
     Q_PROPERTY(bool fileWithoutCode READ fileWithoutCode NOTIFY changed)
     Q_PROPERTY(QString noCodeText READ noCodeText CONSTANT)
@@ -38,9 +37,9 @@ public:
 
     QString title() const { return QStringLiteral("扫一扫"); }
     bool hasCamera() const { return m_camera != nullptr; }
-    QVideoSink *videoSink() const { return m_sink; }
+    QObject *videoSink() const { return m_sink; }
     // The preview's sink: the camera draws into it and the frames are decoded.
-    void setVideoSink(QVideoSink *sink);
+    void setVideoSink(QObject *sink);
     bool decodingFile() const { return m_fileLoad != nullptr; }
     bool fileWithoutCode() const { return m_fileWithoutCode; }
     QString noCodeText() const { return QStringLiteral("未识别到二维码"); }
@@ -60,7 +59,7 @@ private:
     Beeper &m_beeper;
     std::unique_ptr<Camera> m_camera;
     QrFrameScanner m_frames;
-    QPointer<QVideoSink> m_sink;
+    QPointer<QObject> m_sink;
     std::unique_ptr<QFutureWatcher<QrReading>> m_fileLoad;
     bool m_fileWithoutCode = false;
 };

@@ -2,7 +2,6 @@
 
 #include <QImage>
 #include <QString>
-#include <QVideoFrame>
 #include <optional>
 
 namespace orvelle {
@@ -18,8 +17,7 @@ struct QrReading
 };
 
 // ZXing restricted to QR codes; thread-safe, meant for worker threads. The
-// camera frames and chosen image files go through the same decoder.
+// camera frames (their luminance) and chosen image files go through it alike.
 QrReading decodeQr(const QImage &image);
-QrReading decodeQr(const QVideoFrame &frame);
 
 } // namespace orvelle

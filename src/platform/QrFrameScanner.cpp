@@ -20,29 +20,31 @@ QrFrameScanner::~QrFrameScanner()
     // a decode still running, which holds nothing of ours but its frame copy.
 }
 
-void QrFrameScanner::setVideoSink(QVideoSink *sink)
+void QrFrameScanner::setVideoSink(QObject *sink)
 {
     if (m_sink == sink)
         return;
-    if (m_sink)
-        disconnect(m_sink, nullptr, this, nullptr);
+    m_watch.reset();
     m_sink = sink;
-    // Camera backends may emit from their own thread; the context object
-    // queues those frames to the GUI thread, where the busy flag lives.
-    if (m_sink)
-        connect(m_sink, &QVideoSink::videoFrameChanged, this, &QrFrameScanner::submit);
+    MediaModule *media = sink ? mediaModule() : nullptr;
+    if (media)
+        m_watch = media->watchFrames(
+            sink, this, [this](const MediaModule::LumaReader &readLuma) { submit(readLuma); });
 }
 
-void QrFrameScanner::submit(const QVideoFrame &frame)
+void QrFrameScanner::submit(const MediaModule::LumaReader &readLuma)
 {
-    if (!frame.isValid())
-        return;
     if (m_busy) {
         ++m_dropped;
         return;
     }
     m_busy = true;
-    m_watcher.setFuture(QtConcurrent::run(&m_pool, [frame] { return decodeQr(frame); }));
+    m_watcher.setFuture(QtConcurrent::run(&m_pool, [readLuma] {
+        const QImage luma = readLuma();
+        if (luma.isNull())
+            return QrReading{std::nullopt, QStringLiteral("frame could not be read")};
+        return decodeQr(luma);
+    }));
 }
 
 void QrFrameScanner::decoded()

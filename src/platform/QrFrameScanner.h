@@ -1,13 +1,12 @@
 #pragma once
 
+#include "MediaModule.h"
+#include "QrDecoder.h"
+
 #include <QFutureWatcher>
 #include <QObject>
 #include <QPointer>
 #include <QThreadPool>
-#include <QVideoFrame>
-#include <QVideoSink>
-
-#include "QrDecoder.h"
 
 namespace orvelle {
 
@@ -23,9 +22,8 @@ public:
     explicit QrFrameScanner(QObject *parent = nullptr);
     ~QrFrameScanner() override;
 
-    void setVideoSink(QVideoSink *sink);
-    // One frame from the camera; called on the GUI thread.
-    void submit(const QVideoFrame &frame);
+    // A QVideoSink, or null to stop watching.
+    void setVideoSink(QObject *sink);
 
     bool isBusy() const { return m_busy; }
     int decodedFrames() const { return m_decoded; }
@@ -35,9 +33,11 @@ signals:
     void codeFound(const QString &text);
 
 private:
+    void submit(const MediaModule::LumaReader &readLuma);
     void decoded();
 
-    QPointer<QVideoSink> m_sink;
+    QPointer<QObject> m_sink;
+    std::unique_ptr<MediaModule::FrameWatch> m_watch;
     QThreadPool m_pool;
     QFutureWatcher<QrReading> m_watcher;
     bool m_busy = false;

@@ -14,6 +14,7 @@
 #include "support/https/TestClientConfig.h"
 
 #include <QDir>
+#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
@@ -89,6 +90,13 @@ class TestApp : public QObject
 
     std::unique_ptr<AppContext> makeContext() { return buildAppContext(AppConfig::defaults()); }
 
+    // Multimedia and its audio and codec libraries wait for the first scan.
+    static bool multimediaLoaded()
+    {
+        QFile maps(QStringLiteral("/proc/self/maps"));
+        return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6Multimedia.so");
+    }
+
 private slots:
     void initTestCase()
     {
@@ -124,6 +132,7 @@ private slots:
                                        {{"rootView", QVariant::fromValue(&root)}});
         QVERIFY2(window, qPrintable(fixture.warningText()));
         QVERIFY(QmlPageFixture::findItem(window, "岚石中国"));
+        QVERIFY(!multimediaLoaded());
         // Loading writes the flags back before the root listens: that failure
         // shows on the first screen, and a later one as well.
         const QString failure = context->session->appState().storeError();
@@ -298,6 +307,7 @@ private slots:
         // Closing the scanner without a code changes nothing else.
         home.openNotice();
         QVERIFY(home.scanner());
+        QVERIFY(multimediaLoaded());
         home.setIsScannerPresented(false);
         QVERIFY(!home.shouldNavigate());
         QCOMPARE(home.selectedKey(), std::nullopt);

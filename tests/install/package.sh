@@ -39,6 +39,10 @@ for file in bin/orvelle bin/orvelle-devserver share/applications/"$id".desktop \
   share/doc/orvelle/copyright; do
   [ -s "$root/usr/$file" ] || fail "the package lacks /usr/$file"
 done
+# The camera, the scanner and the scan sound live in a plugin beside it.
+[ -n "$(find "$root/usr/lib" -name liborvelle-media.so -size +0)" ] \
+  || fail "the package lacks the media plugin"
+grep -qE "(^|, )libqt6multimedia6( |,|$)" <<<"$depends" || fail "Depends lacks libqt6multimedia6"
 # The metadata names the desktop entry that was installed beside it.
 appstreamcli validate-tree --no-net "$root" >"$work/tree.log" 2>&1 \
   || { cat "$work/tree.log"; fail "the installed metadata does not hold together"; }

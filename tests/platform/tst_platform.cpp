@@ -26,6 +26,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTransform>
+#include <QVideoFrame>
 #include <QVideoSink>
 #include <QtQml/qqmlextensionplugin.h>
 #include <algorithm>
@@ -44,16 +45,25 @@ struct CountingBeeper : Beeper
     void beep() override { ++beeps; }
 };
 
-// A camera frame as webcams deliver it: I420, the luminance plane first.
+// A camera frame as webcams deliver it: planar or semi-planar with the
+// luminance plane first, or UYVY with it in every second byte.
 QVideoFrame yuvFrame(const QImage &source, QVideoFrameFormat::PixelFormat format)
 {
-    const QImage gray = source.convertToFormat(QImage::Format_Grayscale8);
+    const QImage gray = source.convertToFormat(QImage::Format_Grayscale8)
+                            .copy(0, 0, source.width() & ~1, source.height() & ~1);
     QVideoFrame frame(QVideoFrameFormat(gray.size(), format));
     if (!frame.map(QVideoFrame::WriteOnly))
         return {};
-    for (int y = 0; y < gray.height(); ++y)
-        std::memcpy(frame.bits(0) + y * frame.bytesPerLine(0), gray.constScanLine(y),
-                    size_t(gray.width()));
+    const bool packed = format == QVideoFrameFormat::Format_UYVY;
+    for (int y = 0; y < gray.height(); ++y) {
+        uchar *row = frame.bits(0) + y * frame.bytesPerLine(0);
+        if (!packed)
+            std::memcpy(row, gray.constScanLine(y), size_t(gray.width()));
+        for (int x = 0; packed && x < gray.width(); ++x) {
+            row[2 * x] = 128;
+            row[2 * x + 1] = gray.constScanLine(y)[x];
+        }
+    }
     for (int plane = 1; plane < frame.planeCount(); ++plane)
         std::memset(frame.bits(plane), 128, size_t(frame.mappedBytes(plane)));
     frame.unmap();
@@ -140,12 +150,6 @@ private slots:
                                                 ZXing::BarcodeFormat::Code128, 400, 120),
                                    noiseImage(320, 240), QImage()})
             QVERIFY(!decodeQr(none).text);
-
-        // The frames cameras deliver go through the same decoder.
-        const QString text = QStringLiteral("https://notice.example.cn/公告/17");
-        QCOMPARE(decodeQr(yuvFrame(qrImage(text), QVideoFrameFormat::Format_NV12)).text, text);
-        QVERIFY(!decodeQr(yuvFrame(noiseImage(320, 240), QVideoFrameFormat::Format_NV12)).text);
-        QVERIFY(!decodeQr(QVideoFrame()).problem.isEmpty());
     }
 
     void framesFromTheSinkAreDecodedOffTheGuiThreadOneAtATime()
@@ -162,6 +166,7 @@ private slots:
 
         // A burst as a camera would deliver it while the first one is decoded:
         // the GUI thread does not wait, and the frames in between are dropped.
+        // The frames come through the media plugin, as they do in the client.
         const QImage code = qrImage(QStringLiteral("JC-7"));
         const auto frame = [&] { return yuvFrame(code, QVideoFrameFormat::Format_YUV420P); };
         for (int i = 0; i < 20; ++i)
@@ -189,6 +194,15 @@ private slots:
         scanner.setVideoSink(&sink);
         sink.setVideoFrame(frame());
         QTRY_COMPARE(found, QStringList(3, QStringLiteral("JC-7")));
+
+        // Semi-planar and packed frames give up their luminance too.
+        const QString text = QStringLiteral("https://notice.example.cn/公告/17");
+        for (const auto format : {QVideoFrameFormat::Format_NV12, QVideoFrameFormat::Format_UYVY}) {
+            QTRY_VERIFY(!scanner.isBusy());
+            sink.setVideoFrame(yuvFrame(qrImage(text), format));
+            QTRY_COMPARE(found.constLast(), text);
+            found.removeLast();
+        }
     }
 
     void scannerViewReadsTheCameraOrAChosenFile()
