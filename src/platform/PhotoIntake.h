@@ -13,7 +13,7 @@ class PhotoFileStore;
 
 // The one way a photo enters a form: taken (camera) or decoded (album file),
 // encoded once into the JPEG the file store gets, written into the photo
-// store under its hash, and read back as a thumbnail. The work runs on two
+// store under its hash, with a thumbnail made while the picture is in memory. The work runs on two
 // low-priority threads, so the GUI thread never waits for it and at most two
 // full pictures exist at once, however many the user picks. Results come back on
 // the intake's thread; none after it is gone.
