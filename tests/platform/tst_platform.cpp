@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QPainter>
 #include <QQuickStyle>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -431,7 +432,10 @@ private slots:
         QImageWriter writer(&buffer, "jpeg");
         writer.setTransformation(QImageIOHandler::TransformationRotate90);
         QVERIFY(writer.write(solid({40, 20}, Qt::green)));
-        QVERIFY(noiseImage(3000, 2000).save(files.filePath("big.png")));
+        // Noise on the left, white on the right: the thumbnail keeps both.
+        QImage big = noiseImage(3000, 2000);
+        QPainter(&big).fillRect(1500, 0, 1500, 2000, Qt::white);
+        QVERIFY(big.save(files.filePath("big.png")));
 
         PhotoListModel photos;
         PhotoIntake intake(store);
@@ -448,8 +452,13 @@ private slots:
         QCOMPARE(photos.count(), 3);
         // Thumbnail and stored file, in the order of their widths.
         QList<std::pair<QSize, QSize>> sizes;
-        for (const Photo &photo : photos.photos())
-            sizes.append({photo.stored.thumbnail.size(), QImageReader(photo.stored.file).size()});
+        for (const Photo &photo : photos.photos()) {
+            const QImage &thumbnail = photo.stored.thumbnail;
+            sizes.append({thumbnail.size(), QImageReader(photo.stored.file).size()});
+            if (thumbnail.width() == 320)
+                QVERIFY(thumbnail.pixel(319, 212) == qRgb(255, 255, 255)
+                        && thumbnail.pixel(0, 0) != qRgb(255, 255, 255));
+        }
         std::sort(sizes.begin(), sizes.end(),
                   [](const auto &a, const auto &b) { return a.first.width() < b.first.width(); });
         QCOMPARE(sizes,
