@@ -150,6 +150,14 @@ void HomeView::appeared()
     // After the first frame: opening the store is not on its way.
     if (!m_outbox && !m_session.appState().isGuestMode())
         m_context.firstFrame.whenOpen(this, [this] { startOutbox(); });
+    // A form may have opened the store meanwhile.
+    tellStoreNotice();
+}
+
+void HomeView::tellStoreNotice()
+{
+    if (const QString notice = m_context.takeStoreNotice(); !notice.isEmpty())
+        m_alert.show(notice);
 }
 
 void HomeView::startOutbox()
@@ -157,6 +165,7 @@ void HomeView::startOutbox()
     if (m_outbox)
         return;
     m_outbox = m_context.outbox();
+    tellStoreNotice();
     if (!m_outbox)
         return;
     m_outboxEntries = new OutboxEntries(*m_outbox, this);
@@ -185,6 +194,11 @@ void HomeView::retryOutbox()
 {
     if (m_outbox)
         m_outbox->retry();
+}
+
+QString HomeView::outboxProblem() const
+{
+    return m_outbox ? m_outbox->problem() : QString();
 }
 
 bool HomeView::signInEnded() const

@@ -47,6 +47,8 @@ class HomeView : public QObject
     Q_PROPERTY(QAbstractItemModel *outboxEntries READ outboxEntries NOTIFY changed)
     // The service ended the sign-in: nothing goes until the user signs in again.
     Q_PROPERTY(bool signInEnded READ signInEnded NOTIFY changed)
+    // The outbox stopped because the device store could not be written.
+    Q_PROPERTY(QString outboxProblem READ outboxProblem NOTIFY changed)
     Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)
     Q_PROPERTY(ToastManager *toastManager READ toastManager CONSTANT)
 
@@ -75,6 +77,7 @@ public:
     int outboxCount() const;
     QAbstractItemModel *outboxEntries() const;
     bool signInEnded() const;
+    QString outboxProblem() const;
     AlertState *alert() { return &m_alert; }
     ToastManager *toastManager() { return &m_toastManager; }
 
@@ -101,6 +104,7 @@ signals:
 private:
     bool guestRefused();
     void startOutbox();
+    void tellStoreNotice();
     void set(bool &field, bool on);
 
     AppContext &m_context;

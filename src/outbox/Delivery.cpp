@@ -38,14 +38,20 @@ struct Attempt
     // Photos stored by this attempt, in the order the file store answered.
     QStringList arrived;
 
+    QString storeError = {};
+
     bool stored() const { return entry.id != 0; }
-    void setState(OutboxState state, const QString &reason = {})
+    bool setState(OutboxState state, const QString &reason = {})
     {
-        if (stored())
-            services.store.setState(entry.id, state, reason);
+        if (!stored() || services.store.setState(entry.id, state, reason))
+            return true;
+        storeError = services.store.errorString();
+        qCWarning(lcStore) << "entry" << entry.id << "mark not written:" << storeError;
+        return false;
     }
-    void finish(const delivery::Result &result)
+    void finish(delivery::Result result)
     {
+        result.storeError = storeError;
         if (context && done)
             done(result);
     }
@@ -92,8 +98,10 @@ void sendRecord(const AttemptPtr &attempt)
         qCDebug(lcStore) << "sign-in changed; entry" << attempt->entry.id << "waits";
         return attempt->finish({delivery::Outcome::SessionChanged, {}, {}});
     }
-    // From here on a kill leaves the entry as maybe delivered.
-    attempt->setState(OutboxState::Sending);
+    // From here on a kill leaves the entry as maybe delivered; without that
+    // mark committed nothing goes.
+    if (!attempt->setState(OutboxState::Sending))
+        return attempt->finish({delivery::Outcome::StoreFailed, {}, {}});
     attempt->services.client.sendRecord(
         attempt->entry.payload.value(pathKey).toString(), recordParameters(*attempt),
         attempt->context,
@@ -122,6 +130,8 @@ void photoAnswered(const AttemptPtr &attempt, Group &group, const QString &hash,
         address
         && (!attempt->stored()
             || attempt->services.store.recordUpload(attempt->entry.id, hash, *address));
+    if (address && !kept)
+        attempt->storeError = attempt->services.store.errorString();
     if (kept) {
         attempt->entry.uploaded.insert(hash, *address);
         attempt->arrived.append(hash);

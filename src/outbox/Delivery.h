@@ -63,6 +63,8 @@ enum class Outcome {
     PhotosRefused,
     RecordFailed,
     SessionChanged,
+    // Its "sending" mark could not be written: nothing was sent.
+    StoreFailed,
 };
 
 struct Result
@@ -71,6 +73,9 @@ struct Result
     // The service's whole answer, when delivered.
     QJsonObject answer;
     ServiceFailure failure;
+    // A mark of the entry could not be written (full disk, locked file): the
+    // store no longer tells where it stands, so nothing more may go.
+    QString storeError = {};
 };
 using Done = std::function<void(const Result &result)>;
 

@@ -69,10 +69,11 @@ void Outbox::start()
     for (const OutboxEntry &entry : m_services.store.outbox(m_account)) {
         if (entry.id == m_current || m_filing.contains(entry.id))
             continue;
-        if (entry.state == OutboxState::Sending)
-            m_services.store.setState(entry.id, OutboxState::MaybeDelivered, entry.reason);
-        else if (entry.state == OutboxState::Sent)
-            m_services.store.removeEntry(entry.id);
+        if (entry.state == OutboxState::Sending
+            && !setState(entry, OutboxState::MaybeDelivered, entry.reason))
+            return;
+        if (entry.state == OutboxState::Sent)
+            m_services.store.removeEntry(entry.id, true);
     }
     m_services.store.collectPhotos();
     emit changed();
@@ -84,9 +85,11 @@ void Outbox::retry()
     ++m_generation;
     m_retryDue = false;
     m_backoff = firstRetry;
+    m_problem.clear();
     for (const OutboxEntry &entry : m_services.store.outbox(m_account))
-        if (entry.state == OutboxState::Failed)
-            m_services.store.setState(entry.id, OutboxState::Waiting, entry.reason);
+        if (entry.state == OutboxState::Failed
+            && !setState(entry, OutboxState::Waiting, entry.reason))
+            return;
     emit changed();
     sendNext();
 }
@@ -97,9 +100,8 @@ void Outbox::resend(qint64 id)
     const auto found = std::find_if(all.begin(), all.end(), [id](const OutboxEntry &entry) {
         return entry.id == id && entry.state == OutboxState::MaybeDelivered;
     });
-    if (found == all.end())
+    if (found == all.end() || !setState(*found, OutboxState::Waiting, found->reason))
         return;
-    m_services.store.setState(id, OutboxState::Waiting, found->reason);
     emit changed();
     sendNext();
 }
@@ -128,7 +130,7 @@ bool Outbox::checksDelivery(const OutboxEntry &entry)
 
 void Outbox::sendNext()
 {
-    if (m_current != 0 || !sends())
+    if (m_current != 0 || !m_problem.isEmpty() || !sends())
         return;
     const QList<OutboxEntry> all = m_services.store.outbox(m_account);
     const auto next = std::find_if(all.begin(), all.end(), [this](const OutboxEntry &entry) {
@@ -161,12 +163,16 @@ void Outbox::checkDelivery(const OutboxEntry &entry)
             switch (outcome) {
             case sheetDelivery::Outcome::Delivered:
                 qCDebug(lcStore) << "outbox entry" << entry.id << "had arrived";
-                m_services.store.setState(entry.id, OutboxState::Sent);
                 m_current = 0;
-                return attemptEnded(entry.id, {delivery::Outcome::Delivered, {}, {}});
+                if (!setState(entry, OutboxState::Sent))
+                    return;
+                return attemptEnded(entry.id, {delivery::Outcome::Delivered, {}, {}, {}});
             case sheetDelivery::Outcome::NotDelivered:
                 // Its photos are stored already: only the record goes again.
-                m_services.store.setState(entry.id, OutboxState::Waiting, entry.reason);
+                if (!setState(entry, OutboxState::Waiting, entry.reason)) {
+                    m_current = 0;
+                    return;
+                }
                 return deliver(entry);
             case sheetDelivery::Outcome::Unknown:
                 m_current = 0;
@@ -178,13 +184,19 @@ void Outbox::checkDelivery(const OutboxEntry &entry)
 void Outbox::attemptEnded(qint64 id, const delivery::Result &result)
 {
     emit changed();
-    if (result.outcome == delivery::Outcome::Delivered) {
-        m_backoff = firstRetry;
+    if (result.outcome == delivery::Outcome::Delivered)
         emit delivered(id, result.answer);
-        return sendNext();
-    }
-    emit attemptFailed(id, result);
+    else
+        emit attemptFailed(id, result);
+    if (!result.storeError.isEmpty())
+        return stop(result.storeError);
     switch (result.outcome) {
+    case delivery::Outcome::Delivered:
+        m_backoff = firstRetry;
+        // Its photos are of no more use to anyone.
+        m_services.store.removeEntry(id, true);
+        emit changed();
+        return sendNext();
     case delivery::Outcome::PhotosFailed:
     case delivery::Outcome::PhotosRefused:
         return scheduleRetry();
@@ -196,9 +208,26 @@ void Outbox::attemptEnded(qint64 id, const delivery::Result &result)
             return sendNext();
         return scheduleRetry();
     case delivery::Outcome::SessionChanged:
-    case delivery::Outcome::Delivered:
+    case delivery::Outcome::StoreFailed:
         return;
     }
+}
+
+bool Outbox::setState(const OutboxEntry &entry, OutboxState state, const QString &reason)
+{
+    if (m_services.store.setState(entry.id, state, reason))
+        return true;
+    stop(m_services.store.errorString());
+    return false;
+}
+
+void Outbox::stop(const QString &storeError)
+{
+    qCWarning(lcStore) << "outbox stopped:" << storeError;
+    m_problem = QStringLiteral("无法写入手机存储（%1），待上传已暂停，以免重复提交。"
+                               "请清理手机存储空间后点“重试”。")
+                    .arg(storeError);
+    emit changed();
 }
 
 void Outbox::scheduleRetry()

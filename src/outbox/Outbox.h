@@ -22,6 +22,7 @@ class Outbox : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(int waitingCount READ waitingCount NOTIFY changed)
+    Q_PROPERTY(QString problem READ problem NOTIFY changed)
 
 public:
     static constexpr std::chrono::seconds firstRetry{5};
@@ -36,7 +37,7 @@ public:
     // After a start: an entry killed while its record was on the way may
     // have arrived; photos nothing refers to are removed. Then sends.
     Q_INVOKABLE void start();
-    // Sends what waits now ("重试").
+    // Sends what waits now ("重试"); after a store failure, tries the store again.
     Q_INVOKABLE void retry();
     // The user's word that an entry that may have arrived is to be sent again.
     Q_INVOKABLE void resend(qint64 id);
@@ -53,6 +54,9 @@ public:
     // anything else that may have arrived waits for `resend`.
     static bool checksDelivery(const OutboxEntry &entry);
     bool isSending() const { return m_current != 0 || !m_filing.isEmpty(); }
+    // Why the outbox stopped: a mark of an entry could not be written, so
+    // sending on might file something twice. "" while it works.
+    QString problem() const { return m_problem; }
 
 signals:
     void changed();
@@ -70,6 +74,8 @@ private:
     void deliver(const OutboxEntry &entry);
     void attemptEnded(qint64 id, const delivery::Result &result);
     void scheduleRetry();
+    bool setState(const OutboxEntry &entry, OutboxState state, const QString &reason = {});
+    void stop(const QString &storeError);
 
     FilingServices m_services;
     Scheduler &m_scheduler;
@@ -79,6 +85,7 @@ private:
     qint64 m_current = 0;
     QSet<qint64> m_filing;
     bool m_retryDue = false;
+    QString m_problem;
     std::chrono::seconds m_backoff{firstRetry};
     int m_generation = 0; // retries scheduled before a "重试" are dropped
 };

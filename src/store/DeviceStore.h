@@ -68,6 +68,11 @@ public:
 
     // Creates or opens the store in folder; false with errorString() on failure.
     bool open(const QString &folder);
+    // After open() refused the folder's database: moves it and its journal
+    // aside under a dated name, kept for recovery, so a new one can start.
+    // The name it now has, or "" when there was none to move or it could not
+    // be moved.
+    QString moveAside();
     void close();
     bool isOpen() const { return !m_connection.isEmpty(); }
     // The last failure, in words (the SQL driver's text where it has one).
@@ -95,7 +100,9 @@ public:
     int undeliveredCount(const QString &account);
     bool setState(qint64 id, OutboxState state, const QString &reason = {});
     bool recordUpload(qint64 id, const QString &hash, const QString &address);
-    bool removeEntry(qint64 id);
+    // With `andPhotos`, the photo files the entry alone named go too (not one
+    // stored again since it was filed: a form may hold it).
+    bool removeEntry(qint64 id, bool andPhotos = false);
 
     bool putCache(const QString &account, const QString &key, const QJsonDocument &payload);
     std::optional<CacheEntry> cached(const QString &account, const QString &key);
@@ -103,6 +110,8 @@ public:
 private:
     bool fail(const QString &error);
     bool openDatabase(const QString &file);
+    bool migrate(int from);
+    void releasePhotos(const PhotoGroups &photos, const QDateTime &filedAt);
     bool photosPresent(const PhotoGroups &photos);
     class Query;
 
@@ -111,6 +120,8 @@ private:
     QString m_error;
     // Photos stored since open(): their draft may not be saved yet, so collectPhotos() keeps them.
     QSet<QString> m_fresh;
+    // When each photo was last stored since open().
+    QHash<QString, QDateTime> m_storedAt;
     int m_writing = 0;
 };
 

@@ -8,6 +8,7 @@
 #include "app/QmlPlugins.h"
 #include "net/ServiceClient.h"
 #include "session/Session.h"
+#include "store/DeviceStore.h"
 #include "support/AccountStore.h"
 #include "support/QmlPageFixture.h"
 #include "support/TestData.h"
@@ -286,6 +287,29 @@ private slots:
         home.alert()->acknowledge();
         home.openHazardReport();
         QVERIFY(home.showHazardForm());
+        QVERIFY(!home.alert()->shown());
+    }
+
+    // A device store that cannot be read is moved aside, kept, and told once.
+    void anUnreadableStoreIsMovedAsideAndToldOnce()
+    {
+        writeAccountStore({{"islogin", "true"}});
+        AppConfig config = AppConfig::defaults();
+        QTemporaryDir folder;
+        config.deviceFolder = folder.path();
+        QFile damaged(folder.filePath("device.sqlite"));
+        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(8192, 'x')));
+        damaged.close();
+        auto context = buildAppContext(config);
+        HomeView home(*context);
+        home.appeared();
+        QTRY_VERIFY(home.alert()->shown());
+        QVERIFY2(home.alert()->message().contains(folder.filePath("device-unreadable-")),
+                 qPrintable(home.alert()->message()));
+        QVERIFY(context->deviceStore()->isOpen());
+        QCOMPARE(QDir(folder.path()).entryList({"device-unreadable-*"}).size(), 1);
+        home.alert()->acknowledge();
+        home.appeared();
         QVERIFY(!home.alert()->shown());
     }
 

@@ -138,6 +138,36 @@ private slots:
         QCOMPARE(scheduler->pending() > 0, row["triesAgain"].toBool());
     }
 
+    // A mark that cannot be written stops the outbox and says so: without its
+    // "sending" mark nothing goes; a record whose "sent" mark was lost never
+    // goes again without the user's word. Delivered, its photos go at once.
+    void aMarkNotWrittenStopsTheOutbox_data()
+    {
+        QTest::addColumn<QString>("mark");
+        QTest::newRow("sending") << "sending";
+        QTest::newRow("sent") << "sent";
+    }
+    void aMarkNotWrittenStopsTheOutbox()
+    {
+        QFETCH(QString, mark);
+        service->answerAlways(record, R"({"code":1,"msg":"ok"})");
+        const QString db = store->databaseFile();
+        sqlAnswer(db, "CREATE TRIGGER full BEFORE UPDATE ON outbox WHEN NEW.state = '" + mark
+                          + "' BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+        const qint64 id = file("满", {60});
+        QVERIFY(QTest::qWaitFor([&] { return outbox->problem().contains("disk full"); }, 20000));
+        QCOMPARE(service->requestCount(record), mark == "sent" ? 1 : 0);
+        sqlAnswer(db, "DROP TRIGGER full");
+        outbox->start(); // as the next run finds it
+        outbox->retry();
+        QVERIFY(idle());
+        QCOMPARE(service->requestCount(record), 1);
+        QCOMPARE(entry(id).state,
+                 mark == "sent" ? OutboxState::MaybeDelivered : OutboxState::Waiting);
+        QCOMPARE(entry(id).id != 0, mark == "sent");
+        QCOMPARE(QDir(storeDir->filePath("photos")).isEmpty(), mark == "sending");
+    }
+
     // Another account signs in while an entry's photo is on its way: its
     // record waits for its own account, and then goes with that one's token.
     void aSignInMidDeliveryHoldsTheRecord()

@@ -83,6 +83,15 @@ Page {
                 onClicked: page.view.signInAgain()
             }
         }
+        Label {
+            objectName: "outboxProblem"
+            Layout.fillWidth: true
+            visible: text !== ""
+            text: page.view.outboxProblem
+            color: "red"
+            wrapMode: Text.Wrap
+            Accessible.name: text
+        }
         ListView {
             objectName: "outboxEntries"
             Layout.fillWidth: true
