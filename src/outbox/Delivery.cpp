@@ -41,9 +41,9 @@ struct Attempt
     QString storeError = {};
 
     bool stored() const { return entry.id != 0; }
-    bool setState(OutboxState state, const QString &reason = {})
+    bool setState(OutboxState state, const QString &reason = {}, const QDateTime &attemptedAt = {})
     {
-        if (!stored() || services.store.setState(entry.id, state, reason))
+        if (!stored() || services.store.setState(entry.id, state, reason, attemptedAt))
             return true;
         storeError = services.store.errorString();
         qCWarning(lcStore) << "entry" << entry.id << "mark not written:" << storeError;
@@ -100,7 +100,7 @@ void sendRecord(const AttemptPtr &attempt)
     }
     // From here on a kill leaves the entry as maybe delivered; without that
     // mark committed nothing goes.
-    if (!attempt->setState(OutboxState::Sending))
+    if (!attempt->setState(OutboxState::Sending, {}, attempt->services.client.serviceNow()))
         return attempt->finish({delivery::Outcome::StoreFailed, {}, {}});
     attempt->services.client.sendRecord(
         attempt->entry.payload.value(pathKey).toString(), recordParameters(*attempt),

@@ -123,9 +123,9 @@ QList<OutboxEntry> Outbox::entries() const
     return m_services.store.isOpen() ? m_services.store.outbox(m_account) : QList<OutboxEntry>();
 }
 
-bool Outbox::checksDelivery(const OutboxEntry &entry)
+bool Outbox::checksDelivery(const OutboxEntry &entry) const
 {
-    return sheetDelivery::checkable(entry);
+    return sheetDelivery::checkable(entry, m_services.client.serviceNow());
 }
 
 void Outbox::sendNext()

@@ -52,7 +52,7 @@ public:
     QList<OutboxEntry> entries() const;
     // A sheet that may have arrived is looked for among today's sheets;
     // anything else that may have arrived waits for `resend`.
-    static bool checksDelivery(const OutboxEntry &entry);
+    bool checksDelivery(const OutboxEntry &entry) const;
     bool isSending() const { return m_current != 0 || !m_filing.isEmpty(); }
     // Why the outbox stopped: a mark of an entry could not be written, so
     // sending on might file something twice. "" while it works.

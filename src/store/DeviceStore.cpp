@@ -38,6 +38,10 @@ const std::initializer_list<const char *> migrations[] = {
         "CREATE TABLE cache (account TEXT NOT NULL, key TEXT NOT NULL, payload TEXT NOT NULL,"
         " loaded_at INTEGER NOT NULL, PRIMARY KEY (account, key))",
     },
+    // 2: when the record of an entry last went, in the service's time (0: never).
+    {
+        "ALTER TABLE outbox ADD COLUMN attempted_at INTEGER NOT NULL DEFAULT 0",
+    },
 };
 constexpr int schemaVersion = int(std::size(migrations));
 
@@ -379,7 +383,8 @@ QList<OutboxEntry> DeviceStore::outbox(const QString &account)
     QList<OutboxEntry> result;
     QHash<qint64, qsizetype> index;
     Query rows(*this, QStringLiteral("SELECT id, kind, title, payload, photos, created_at, state,"
-                                     " reason FROM outbox WHERE account = ? ORDER BY id"));
+                                     " reason, attempted_at FROM outbox WHERE account = ?"
+                                     " ORDER BY id"));
     if (!rows.bind(account).exec())
         return result;
     while (rows.next()) {
@@ -393,7 +398,8 @@ QList<OutboxEntry> DeviceStore::outbox(const QString &account)
                        timeOf(rows.value(5)),
                        stateOf(rows.value(6).toString()),
                        rows.value(7).toString(),
-                       {}});
+                       {},
+                       rows.value(8).toLongLong() ? timeOf(rows.value(8)) : QDateTime()});
     }
     Query uploads(*this, QStringLiteral("SELECT entry, photo, address FROM uploads JOIN outbox"
                                         " ON outbox.id = uploads.entry WHERE account = ?"));
@@ -413,10 +419,14 @@ int DeviceStore::undeliveredCount(const QString &account)
                : 0;
 }
 
-bool DeviceStore::setState(qint64 id, OutboxState state, const QString &reason)
+bool DeviceStore::setState(qint64 id, OutboxState state, const QString &reason,
+                           const QDateTime &attemptedAt)
 {
-    Query update(*this, QStringLiteral("UPDATE outbox SET state = ?, reason = ? WHERE id = ?"));
-    if (!update.bind(nameOf(state)).bind(reason).bind(id).exec())
+    Query update(*this, QStringLiteral("UPDATE outbox SET state = ?, reason = ?,"
+                                       " attempted_at = coalesce(nullif(?, 0), attempted_at)"
+                                       " WHERE id = ?"));
+    const qint64 attempted = attemptedAt.isValid() ? attemptedAt.toMSecsSinceEpoch() : 0;
+    if (!update.bind(nameOf(state)).bind(reason).bind(attempted).bind(id).exec())
         return false;
     return update.raw().numRowsAffected() == 1
            || fail(QStringLiteral("No outbox entry %1").arg(id));

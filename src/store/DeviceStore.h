@@ -45,6 +45,8 @@ struct OutboxEntry
     QString reason;
     // Photo hash -> file store address, so a re-send never uploads a photo twice.
     QHash<QString, QString> uploaded;
+    // When its record last went, in the service's time; invalid before.
+    QDateTime attemptedAt = {};
 };
 
 // A service answer kept for working without a network.
@@ -98,7 +100,9 @@ public:
     QList<OutboxEntry> outbox(const QString &account); // oldest first
     // Entries not yet delivered: every state but sent.
     int undeliveredCount(const QString &account);
-    bool setState(qint64 id, OutboxState state, const QString &reason = {});
+    // A valid `attemptedAt` is kept as the time its record went.
+    bool setState(qint64 id, OutboxState state, const QString &reason = {},
+                  const QDateTime &attemptedAt = {});
     bool recordUpload(qint64 id, const QString &hash, const QString &address);
     // With `andPhotos`, the photo files the entry alone named go too (not one
     // stored again since it was filed: a form may hold it).

@@ -1,4 +1,5 @@
 #include "outbox/OutboxEntries.h"
+#include "outbox/SheetDeliveryCheck.h"
 #include "support/FormFixture.h"
 #include "support/SqlAnswer.h"
 #include "support/StoredWork.h"
@@ -186,6 +187,56 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(service->requestCount(record), 1, 20000);
         QCOMPARE(service->lastBody(record)["token"], "t-3");
         QCOMPARE(service->uploadCount(), 1);
+    }
+
+    // A sheet that may have arrived is looked for among the sheets of the day
+    // its record went, read in one time zone, by either photo field; near a
+    // midnight, or on another day, it waits for the user's word.
+    void sameDayCheck_data() { addRows(QStringLiteral("outbox/same-day.json")); }
+    void sameDayCheck()
+    {
+        QFETCH(QJsonObject, row);
+        const QTimeZone zone(row["zone"].toInt() * 3600);
+        const auto at = [&](const char *key) {
+            QDateTime time = QDateTime::fromString(row[key].toString(), Qt::ISODate);
+            time.setTimeZone(zone);
+            return time;
+        };
+        OutboxEntry sheet;
+        sheet.kind = "sheet";
+        sheet.payload = {{"review", QJsonObject{{"server", config.notesServer}}}};
+        sheet.uploaded = {{"a", "http://g/w61.jpg"}, {"b", "http://g/w62.jpg"}};
+        sheet.attemptedAt = at("attempt");
+        const bool checkable = sheetDelivery::checkable(sheet, at("now"), zone);
+        QCOMPARE(checkable, row["outcome"] != "user's word");
+        if (!checkable)
+            return;
+        service->answer(endpoints::json::todayDeptCheck,
+                        R"({"code":1,"checkitems":[{"frmno":"F2"},{"frmno":"F1"}]})");
+        service->answer(endpoints::json::todayCheckNo,
+                        "{\"code\":1,\"image\":\"http://g/w9.jpg\"}");
+        service->answer(
+            endpoints::json::todayCheckNo,
+            answerText(QJsonObject{{"code", 1}, {row["field"].toString(), "http://g/w62.jpg"}}));
+        std::optional<sheetDelivery::Outcome> outcome;
+        sheetDelivery::check(*client, sheet, this, [&](auto found, auto &) { outcome = found; });
+        QVERIFY(QTest::qWaitFor([&] { return outcome.has_value(); }, 20000));
+        QCOMPARE(*outcome == sheetDelivery::Outcome::Delivered ? "delivered" : "sent again",
+                 row["outcome"].toString());
+    }
+
+    // The service's clock, as its answers' Date header tells it, is "now".
+    void serviceTimeFromTheDateHeader()
+    {
+        Answer dated = Answer::json(R"({"code":1})");
+        dated.date = "Tue, 08 Dec 2026 16:30:00 GMT";
+        server.setResponder([dated](const RecordedRequest &) { return dated; });
+        bool answered = false;
+        const auto done = [&](auto &&...) { answered = true; };
+        client->sendJSONRequest(endpoints::json::todayDeptCheck, {}, this, done, done);
+        QVERIFY(QTest::qWaitFor([&] { return answered; }, 20000));
+        const QDateTime sent(QDate(2026, 12, 8), QTime(16, 30), Qt::UTC);
+        QVERIFY(qAbs(client->serviceNow().secsTo(sent)) < 60);
     }
 
     // A report that may have arrived (the kill loop below makes them) is
