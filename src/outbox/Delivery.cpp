@@ -149,6 +149,15 @@ void photoAnswered(const AttemptPtr &attempt, Group &group, const QString &hash,
          {-2, photosFailedMessage}});
 }
 
+void photoDamaged(Attempt &attempt)
+{
+    const QString message = delivery::photoDamagedMessage();
+    attempt.setState(OutboxState::Failed, message);
+    attempt.finish({delivery::Outcome::PhotoDamaged, {}, {-1, message}});
+}
+
+void uploadMissing(const AttemptPtr &attempt, int fieldIndex, const QStringList &missing);
+
 void uploadGroup(const AttemptPtr &attempt, int fieldIndex)
 {
     const QList<PhotoField> fields = photoFieldsOf(attempt->entry);
@@ -160,6 +169,16 @@ void uploadGroup(const AttemptPtr &attempt, int fieldIndex)
             missing.append(hash);
     if (missing.isEmpty())
         return uploadGroup(attempt, fieldIndex + 1);
+    // A photo that is not what was taken never goes.
+    attempt->services.store.verifyPhotos(missing, [attempt, fieldIndex, missing](bool intact) {
+        if (!intact)
+            return photoDamaged(*attempt);
+        uploadMissing(attempt, fieldIndex, missing);
+    });
+}
+
+void uploadMissing(const AttemptPtr &attempt, int fieldIndex, const QStringList &missing)
+{
     auto group = std::make_shared<Group>(Group{fieldIndex, int(missing.size())});
     for (const QString &hash : missing)
         attempt->services.uploader.uploadFile(
@@ -191,6 +210,11 @@ void run(FilingServices &services, OutboxEntry entry, QObject *context, Done don
     auto attempt = std::make_shared<Attempt>(Attempt{
         services, std::move(entry), context, std::move(done), services.session.credentials(), {}});
     uploadGroup(attempt, 0);
+}
+
+QString photoDamagedMessage()
+{
+    return QStringLiteral("照片文件已丢失或损坏，无法上传。请点“编辑”重新添加照片，或删除此条。");
 }
 
 bool isRefusal(const ServiceFailure &failure)

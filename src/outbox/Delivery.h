@@ -65,6 +65,8 @@ enum class Outcome {
     SessionChanged,
     // Its "sending" mark could not be written: nothing was sent.
     StoreFailed,
+    // A photo file is gone or no longer matches its hash: nothing was sent.
+    PhotoDamaged,
 };
 
 struct Result
@@ -82,6 +84,9 @@ using Done = std::function<void(const Result &result)>;
 // An entry with id 0 is not in the outbox: what it achieves is not stored.
 // `done` runs on the GUI thread unless `context` is gone.
 void run(FilingServices &services, OutboxEntry entry, QObject *context, Done done);
+
+// Why an entry whose photo file is gone or damaged failed.
+QString photoDamagedMessage();
 
 // The service said no and why: sending it again would change nothing.
 bool isRefusal(const ServiceFailure &failure);

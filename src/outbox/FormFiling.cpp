@@ -116,6 +116,9 @@ void FormFiling::outboxAnswered(qint64 id, const delivery::Result &result)
         return close(sessionChangedMessage);
     case delivery::Outcome::StoreFailed:
         return close(storeFailedMessage);
+    case delivery::Outcome::PhotoDamaged:
+        takeBack(id);
+        return stay(delivery::photoDamagedMessage());
     case delivery::Outcome::PhotosRefused:
         takeBack(id);
         return stay(photosFailedMessage);
@@ -143,6 +146,8 @@ void FormFiling::directAnswered(const delivery::Result &result)
         return stay(QStringLiteral("登录状态已变化，请重新提交。"));
     case delivery::Outcome::StoreFailed: // only an entry of the outbox has marks
         return stay(photosFailedMessage);
+    case delivery::Outcome::PhotoDamaged:
+        return stay(delivery::photoDamagedMessage());
     case delivery::Outcome::RecordFailed:
         return stay(result.failure.message);
     }

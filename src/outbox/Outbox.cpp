@@ -67,10 +67,11 @@ qint64 Outbox::file(const Submission &submission, QObject *context, delivery::Do
 void Outbox::start()
 {
     for (const OutboxEntry &entry : m_services.store.outbox(m_account)) {
-        if (entry.id == m_current || m_filing.contains(entry.id))
+        if (isBusy(entry.id))
             continue;
         if (entry.state == OutboxState::Sending
-            && !setState(entry, OutboxState::MaybeDelivered, entry.reason))
+            && !setState(entry, OutboxState::MaybeDelivered,
+                         QStringLiteral("等待回复时客户端已退出")))
             return;
         if (entry.state == OutboxState::Sent)
             m_services.store.removeEntry(entry.id, true);
@@ -83,24 +84,28 @@ void Outbox::start()
 void Outbox::retry()
 {
     ++m_generation;
-    m_retryDue = false;
-    m_backoff = firstRetry;
+    m_backoffs.clear();
     m_problem.clear();
     for (const OutboxEntry &entry : m_services.store.outbox(m_account))
-        if (entry.state == OutboxState::Failed
+        if (entry.state == OutboxState::Failed && !isBusy(entry.id)
             && !setState(entry, OutboxState::Waiting, entry.reason))
             return;
     emit changed();
     sendNext();
 }
 
+std::optional<OutboxEntry> Outbox::find(qint64 id) const
+{
+    for (const OutboxEntry &entry : entries())
+        if (entry.id == id)
+            return entry;
+    return std::nullopt;
+}
+
 void Outbox::resend(qint64 id)
 {
-    const QList<OutboxEntry> all = m_services.store.outbox(m_account);
-    const auto found = std::find_if(all.begin(), all.end(), [id](const OutboxEntry &entry) {
-        return entry.id == id && entry.state == OutboxState::MaybeDelivered;
-    });
-    if (found == all.end() || !setState(*found, OutboxState::Waiting, found->reason))
+    const auto found = find(id);
+    if (!found || !canConfirm(*found) || !setState(*found, OutboxState::Waiting, found->reason))
         return;
     emit changed();
     sendNext();
@@ -108,9 +113,57 @@ void Outbox::resend(qint64 id)
 
 void Outbox::withdraw(qint64 id)
 {
-    // Its photos stay until the next start: the form that withdrew it uses them.
-    if (id != m_current && !m_filing.contains(id) && m_services.store.removeEntry(id))
+    // Its photos stay: the form that withdrew it uses them.
+    if (!isBusy(id) && m_services.store.removeEntry(id))
         emit changed();
+}
+
+bool Outbox::canRemove(const OutboxEntry &entry) const
+{
+    return !isBusy(entry.id)
+           && (entry.state == OutboxState::Waiting || entry.state == OutboxState::Failed
+               || entry.state == OutboxState::MaybeDelivered);
+}
+
+bool Outbox::canConfirm(const OutboxEntry &entry) const
+{
+    return !isBusy(entry.id) && entry.state == OutboxState::MaybeDelivered;
+}
+
+bool Outbox::canEdit(const OutboxEntry &entry) const
+{
+    return !isBusy(entry.id) && !entry.draftKey.isEmpty()
+           && (entry.state == OutboxState::Waiting || entry.state == OutboxState::Failed);
+}
+
+bool Outbox::removeNow(qint64 id)
+{
+    m_backoffs.remove(id);
+    const bool removed = m_services.store.removeEntry(id, true);
+    emit changed();
+    return removed;
+}
+
+bool Outbox::remove(qint64 id)
+{
+    const auto found = find(id);
+    return found && canRemove(*found) && removeNow(id);
+}
+
+bool Outbox::confirmDelivered(qint64 id)
+{
+    const auto found = find(id);
+    return found && canConfirm(*found) && removeNow(id);
+}
+
+bool Outbox::edit(qint64 id)
+{
+    const auto found = find(id);
+    if (!found || !canEdit(*found) || !m_services.store.returnToDraft(id))
+        return false;
+    m_backoffs.remove(id);
+    emit changed();
+    return true;
 }
 
 int Outbox::waitingCount() const
@@ -134,7 +187,7 @@ void Outbox::sendNext()
         return;
     const QList<OutboxEntry> all = m_services.store.outbox(m_account);
     const auto next = std::find_if(all.begin(), all.end(), [this](const OutboxEntry &entry) {
-        return !m_filing.contains(entry.id)
+        return !isBusy(entry.id) && !m_backoffs.value(entry.id).resting
                && (entry.state == OutboxState::Waiting
                    || (entry.state == OutboxState::MaybeDelivered && checksDelivery(entry)));
     });
@@ -176,7 +229,7 @@ void Outbox::checkDelivery(const OutboxEntry &entry)
                 return deliver(entry);
             case sheetDelivery::Outcome::Unknown:
                 m_current = 0;
-                return attemptEnded(entry.id, {delivery::Outcome::RecordFailed, {}, failure});
+                return attemptEnded(entry.id, {delivery::Outcome::RecordFailed, {}, failure, {}});
             }
         });
 }
@@ -192,25 +245,41 @@ void Outbox::attemptEnded(qint64 id, const delivery::Result &result)
         return stop(result.storeError);
     switch (result.outcome) {
     case delivery::Outcome::Delivered:
-        m_backoff = firstRetry;
         // Its photos are of no more use to anyone.
-        m_services.store.removeEntry(id, true);
-        emit changed();
+        removeNow(id);
         return sendNext();
     case delivery::Outcome::PhotosFailed:
     case delivery::Outcome::PhotosRefused:
-        return scheduleRetry();
+        rest(id);
+        return sendNext();
     case delivery::Outcome::RecordFailed:
         // Code 9 ended the sign-in: the next sign-in of this account sends.
         if (result.failure.code == 9)
             return;
-        if (delivery::isRefusal(result.failure))
-            return sendNext();
-        return scheduleRetry();
+        if (!delivery::isRefusal(result.failure))
+            rest(id);
+        return sendNext();
+    case delivery::Outcome::PhotoDamaged:
+        return sendNext();
     case delivery::Outcome::SessionChanged:
     case delivery::Outcome::StoreFailed:
         return;
     }
+}
+
+void Outbox::rest(qint64 id)
+{
+    Backoff &backoff = m_backoffs[id];
+    const std::chrono::seconds delay = backoff.next;
+    backoff.next = std::min(backoff.next * 2, lastRetry);
+    backoff.resting = true;
+    qCDebug(lcStore) << "outbox entry" << id << "tries again in" << delay.count() << "s";
+    m_scheduler.runAfter(delay, this, [this, id, generation = m_generation] {
+        if (generation != m_generation || !m_backoffs.contains(id))
+            return;
+        m_backoffs[id].resting = false;
+        sendNext();
+    });
 }
 
 bool Outbox::setState(const OutboxEntry &entry, OutboxState state, const QString &reason)
@@ -228,22 +297,6 @@ void Outbox::stop(const QString &storeError)
                                "请清理手机存储空间后点“重试”。")
                     .arg(storeError);
     emit changed();
-}
-
-void Outbox::scheduleRetry()
-{
-    if (m_retryDue)
-        return;
-    m_retryDue = true;
-    const std::chrono::seconds delay = m_backoff;
-    m_backoff = std::min(m_backoff * 2, lastRetry);
-    qCDebug(lcStore) << "outbox tries again in" << delay.count() << "s";
-    m_scheduler.runAfter(delay, this, [this, generation = m_generation] {
-        if (generation != m_generation)
-            return;
-        m_retryDue = false;
-        sendNext();
-    });
 }
 
 } // namespace orvelle

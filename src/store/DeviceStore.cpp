@@ -42,6 +42,11 @@ const std::initializer_list<const char *> migrations[] = {
     {
         "ALTER TABLE outbox ADD COLUMN attempted_at INTEGER NOT NULL DEFAULT 0",
     },
+    // 3: the draft an entry was filed from, so "编辑" can make it one again.
+    {
+        "ALTER TABLE outbox ADD COLUMN draft_key TEXT NOT NULL DEFAULT ''",
+        "ALTER TABLE outbox ADD COLUMN draft TEXT NOT NULL DEFAULT ''",
+    },
 };
 constexpr int schemaVersion = int(std::size(migrations));
 
@@ -277,6 +282,19 @@ void DeviceStore::storePhotos(const QList<QByteArray> &jpegs, QObject *context, 
         });
 }
 
+void DeviceStore::verifyPhotos(const QStringList &hashes, std::function<void(bool intact)> done)
+{
+    QStringList files;
+    for (const QString &hash : hashes)
+        files.append(photoFile(hash));
+    QtConcurrent::run([hashes, files] {
+        for (qsizetype i = 0; i < hashes.size(); ++i)
+            if (!photofiles::isHash(hashes[i]) || !photofiles::intact(files[i], hashes[i]))
+                return false;
+        return true;
+    }).then(this, std::move(done));
+}
+
 int DeviceStore::collectPhotos()
 {
     // A file still being written has no row yet; try again later.
@@ -355,9 +373,9 @@ qint64 DeviceStore::enqueue(const QString &account, const QString &draftKey, con
     }
     // The draft's photos are copied from its row, so they are exactly those saved.
     Query copy(*this, QStringLiteral("INSERT INTO outbox (account, kind, title, payload, photos,"
-                                     " created_at, state, reason) SELECT account, ?, ?, ?,"
-                                     " photos, ?, 'waiting', '' FROM drafts"
-                                     " WHERE account = ? AND key = ?"));
+                                     " created_at, state, reason, draft_key, draft)"
+                                     " SELECT account, ?, ?, ?, photos, ?, 'waiting', '', key,"
+                                     " payload FROM drafts WHERE account = ? AND key = ?"));
     bool ok = copy.bind(kind)
                   .bind(title)
                   .bind(textOf(payload))
@@ -383,8 +401,8 @@ QList<OutboxEntry> DeviceStore::outbox(const QString &account)
     QList<OutboxEntry> result;
     QHash<qint64, qsizetype> index;
     Query rows(*this, QStringLiteral("SELECT id, kind, title, payload, photos, created_at, state,"
-                                     " reason, attempted_at FROM outbox WHERE account = ?"
-                                     " ORDER BY id"));
+                                     " reason, attempted_at, draft_key FROM outbox"
+                                     " WHERE account = ? ORDER BY id"));
     if (!rows.bind(account).exec())
         return result;
     while (rows.next()) {
@@ -399,7 +417,8 @@ QList<OutboxEntry> DeviceStore::outbox(const QString &account)
                        stateOf(rows.value(6).toString()),
                        rows.value(7).toString(),
                        {},
-                       rows.value(8).toLongLong() ? timeOf(rows.value(8)) : QDateTime()});
+                       rows.value(8).toLongLong() ? timeOf(rows.value(8)) : QDateTime(),
+                       rows.value(9).toString()});
     }
     Query uploads(*this, QStringLiteral("SELECT entry, photo, address FROM uploads JOIN outbox"
                                         " ON outbox.id = uploads.entry WHERE account = ?"));
@@ -497,6 +516,30 @@ QString DeviceStore::moveAside()
         QFile::rename(file + QLatin1String(extra), aside + QLatin1String(extra));
     qCWarning(lcStore) << "unreadable store moved to" << aside;
     return aside;
+}
+
+bool DeviceStore::returnToDraft(qint64 id)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!isOpen() || !db.transaction())
+        return fail(isOpen() ? db.lastError().text() : QStringLiteral("The store is not open"));
+    // A draft the form keeps now is not overwritten.
+    Query copy(*this, QStringLiteral("INSERT INTO drafts (account, key, payload, photos, saved_at)"
+                                     " SELECT account, draft_key, draft, photos, ? FROM outbox"
+                                     " WHERE id = ? AND draft_key != '' AND state IN"
+                                     " ('waiting', 'failed') AND NOT EXISTS (SELECT 1 FROM drafts"
+                                     " WHERE drafts.account = outbox.account"
+                                     " AND drafts.key = outbox.draft_key)"));
+    bool ok = copy.bind(now()).bind(id).exec()
+              && (copy.raw().numRowsAffected() == 1
+                  || fail(QStringLiteral("Entry %1 cannot become a draft").arg(id)));
+    ok = ok && Query(*this, QStringLiteral("DELETE FROM outbox WHERE id = ?")).bind(id).exec();
+    if (ok && db.commit())
+        return true;
+    if (ok)
+        fail(db.lastError().text());
+    db.rollback();
+    return false;
 }
 
 bool DeviceStore::putCache(const QString &account, const QString &key, const QJsonDocument &payload)

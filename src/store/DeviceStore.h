@@ -47,6 +47,8 @@ struct OutboxEntry
     QHash<QString, QString> uploaded;
     // When its record last went, in the service's time; invalid before.
     QDateTime attemptedAt = {};
+    // The draft it was filed from; "" for an entry of a client that kept none.
+    QString draftKey = {};
 };
 
 // A service answer kept for working without a network.
@@ -83,6 +85,9 @@ public:
     QString photoFile(const QString &hash) const override;
 
     void storePhotos(const QList<QByteArray> &jpegs, QObject *context, PhotosDone done) override;
+    // Reads the photos whole off the GUI thread; `done` on this thread with
+    // false when one is gone or no longer matches its hash.
+    void verifyPhotos(const QStringList &hashes, std::function<void(bool intact)> done);
     // Deletes photo files no draft or outbox entry refers to; the number deleted, or -1.
     int collectPhotos();
 
@@ -104,6 +109,9 @@ public:
     bool setState(qint64 id, OutboxState state, const QString &reason = {},
                   const QDateTime &attemptedAt = {});
     bool recordUpload(qint64 id, const QString &hash, const QString &address);
+    // A waiting or failed entry becomes the draft it was filed from again, in
+    // one transaction; refused while that form keeps another draft.
+    bool returnToDraft(qint64 id);
     // With `andPhotos`, the photo files the entry alone named go too (not one
     // stored again since it was filed: a form may hold it).
     bool removeEntry(qint64 id, bool andPhotos = false);

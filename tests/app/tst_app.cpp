@@ -11,6 +11,7 @@
 #include "store/DeviceStore.h"
 #include "support/AccountStore.h"
 #include "support/QmlPageFixture.h"
+#include "support/StoredWork.h"
 #include "support/TestData.h"
 #include "support/https/TestClientConfig.h"
 
@@ -311,6 +312,34 @@ private slots:
         home.alert()->acknowledge();
         home.appeared();
         QVERIFY(!home.alert()->shown());
+    }
+
+    // "删除" and "已提交" are asked first; "编辑" of a report opens its form
+    // offering it as a draft.
+    void outboxActionsAskBeforeLosingAnything()
+    {
+        writeAccountStore({{"islogin", "true"}, {"username", "zhangwei"}});
+        AppConfig config = AppConfig::defaults();
+        QTemporaryDir folder;
+        config.deviceFolder = folder.path();
+        auto context = buildAppContext(config);
+        DeviceStore &store = *context->deviceStore();
+        const qint64 failed = queueReport(store, "zhangwei", "hazard", {}, {});
+        const qint64 maybe = queueReport(store, "zhangwei", "漏水", {}, {});
+        QVERIFY(store.setState(failed, OutboxState::Failed, "已关闭"));
+        QVERIFY(store.setState(maybe, OutboxState::MaybeDelivered));
+        HomeView home(*context);
+        home.appeared();
+        QTRY_COMPARE(home.outboxCount(), 2);
+        home.removeOutboxEntry(maybe);
+        QVERIFY(home.question().contains("可能已经提交"));
+        home.answer(false);
+        home.confirmOutboxEntryDelivered(maybe);
+        home.answer(true);
+        QCOMPARE(home.outboxCount(), 1);
+        home.editOutboxEntry(failed);
+        QVERIFY(home.showHazardForm() && home.hazardForm()->draft()->offered());
+        QCOMPARE(home.outboxCount(), 0);
     }
 
     void scannedCodeOpensTheNotice()
