@@ -8,7 +8,6 @@
 #include "app/QmlPlugins.h"
 #include "net/ServiceClient.h"
 #include "session/Session.h"
-#include "store/DeviceStore.h"
 #include "support/AccountStore.h"
 #include "support/QmlPageFixture.h"
 #include "support/StoredWork.h"
@@ -291,37 +290,18 @@ private slots:
         QVERIFY(!home.alert()->shown());
     }
 
-    // A device store that cannot be read is moved aside, kept, and told once.
-    void anUnreadableStoreIsMovedAsideAndToldOnce()
-    {
-        writeAccountStore({{"islogin", "true"}});
-        AppConfig config = AppConfig::defaults();
-        QTemporaryDir folder;
-        config.deviceFolder = folder.path();
-        QFile damaged(folder.filePath("device.sqlite"));
-        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(8192, 'x')));
-        damaged.close();
-        auto context = buildAppContext(config);
-        HomeView home(*context);
-        home.appeared();
-        QTRY_VERIFY(home.alert()->shown());
-        QVERIFY2(home.alert()->message().contains(folder.filePath("device-unreadable-")),
-                 qPrintable(home.alert()->message()));
-        QVERIFY(context->deviceStore()->isOpen());
-        QCOMPARE(QDir(folder.path()).entryList({"device-unreadable-*"}).size(), 1);
-        home.alert()->acknowledge();
-        home.appeared();
-        QVERIFY(!home.alert()->shown());
-    }
-
-    // "删除" and "已提交" are asked first; "编辑" of a report opens its form
-    // offering it as a draft.
-    void outboxActionsAskBeforeLosingAnything()
+    // A device store that cannot be read is moved aside and told once; in the
+    // new one, "删除" and "已提交" are asked first and "编辑" of a report opens
+    // its form offering it as a draft.
+    void theDeviceStoreOnTheHomePage()
     {
         writeAccountStore({{"islogin", "true"}, {"username", "zhangwei"}});
         AppConfig config = AppConfig::defaults();
         QTemporaryDir folder;
         config.deviceFolder = folder.path();
+        QFile damaged(folder.filePath("device.sqlite"));
+        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(8192, 'x'))
+                && damaged.flush());
         auto context = buildAppContext(config);
         DeviceStore &store = *context->deviceStore();
         const qint64 failed = queueReport(store, "zhangwei", "hazard", {}, {});
@@ -331,6 +311,10 @@ private slots:
         HomeView home(*context);
         home.appeared();
         QTRY_COMPARE(home.outboxCount(), 2);
+        QVERIFY(home.alert()->message().contains(folder.filePath("device-unreadable-")));
+        home.alert()->acknowledge();
+        home.appeared();
+        QVERIFY(!home.alert()->shown());
         home.removeOutboxEntry(maybe);
         QVERIFY(home.question().contains("可能已经提交"));
         home.answer(false);

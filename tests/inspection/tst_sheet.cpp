@@ -179,9 +179,8 @@ private slots:
         QCOMPARE(failed->checkitems()->rowCount(), 2);
     }
 
-    // A sheet kept on the device comes back as it was: the judgements, the
-    // description and the added photos, on the sheet loaded now when its items
-    // are the same, with the on-site photo just taken; filed, it is gone.
+    // A sheet kept on the device comes back on the sheet loaded now, with the
+    // on-site photo just taken: judgements, description, added photos; filed, it is gone.
     void aDraftComesBackUntilFiled()
     {
         const auto kept = [this] { return store->loadDraft("zhangwei", "sheet/K-1"); };
@@ -195,20 +194,11 @@ private slots:
         }
         QJsonObject renamed = recordIn(QStringLiteral("inspection/sheet.json"), "two items");
         renamed["checkname"] = "周检表";
-        {
-            // Other items now: the judgements stay on the sheet they were made on.
-            renamed["checkitems"] = QJsonArray{renamed["checkitems"][1]};
-            auto changed = sheet(answerText(renamed), {photo(50)}, "K-1");
-            QVERIFY(changed->draft()->savedAtText().startsWith("今天 "));
-            changed->draft()->restore();
-            QCOMPARE(changed->checkitems()->rowCount(), 2);
-        }
-        renamed["checkitems"] =
-            recordIn(QStringLiteral("inspection/sheet.json"), "two items")["checkitems"];
+        QVERIFY(
+            sheet(twoItemSheet, {photo(50)}, "K-1")->draft()->savedAtText().startsWith("今天 "));
         sqlAnswer(store->databaseFile(), "UPDATE drafts SET saved_at = saved_at - 2 * 86400000");
         auto view = sheet(answerText(renamed), {photo(50)}, "K-1");
-        QVERIFY(view->draft()->offered());
-        QVERIFY(view->draft()->savedAtText().contains("月"));
+        QVERIFY(view->draft()->offered() && view->draft()->savedAtText().contains("月"));
         view->draft()->restore();
         view->draft()->restore(); // a second tap while it comes back
         QTRY_COMPARE(view->photos()->photos().count(), 1);

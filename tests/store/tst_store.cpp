@@ -111,9 +111,8 @@ private slots:
             QVERIFY(QFile::copy(file, folder + file.mid(from.size())));
         }
         QVERIFY2(store.open(folder), qPrintable(store.errorString()));
-        QCOMPARE(store.drafts("zhangwei").size(), 2);
+        QVERIFY(store.drafts("zhangwei").size() == 2 && store.drafts("liming").size() == 1);
         QCOMPARE(store.loadDraft("zhangwei", "sheet/KS-01")->photos["added"].size(), 2);
-        QCOMPARE(store.drafts("liming").size(), 1);
         const QList<OutboxEntry> entries = store.outbox("zhangwei");
         QCOMPARE(entries.size(), 2);
         QCOMPARE(entries[0].uploaded.values(), QStringList{"http://files/v1-queued.jpg"});
@@ -185,9 +184,8 @@ private slots:
 
         // A draft the store refuses is said, until it is kept again.
         FormDraft form(&store, account, "hazard", [] { return FormDraft::Snapshot{fields, {}}; });
-        const QString full = "CREATE TRIGGER full BEFORE INSERT ON drafts BEGIN"
-                             " SELECT RAISE(ABORT, 'disk full'); END";
-        sqlAnswer(store.databaseFile(), full);
+        sqlAnswer(store.databaseFile(), "CREATE TRIGGER full BEFORE INSERT ON drafts BEGIN"
+                                        " SELECT RAISE(ABORT, 'disk full'); END");
         QVERIFY(!form.save() && form.problem().contains("disk full"));
         sqlAnswer(store.databaseFile(), "DROP TRIGGER full");
         QVERIFY(form.save() && form.problem().isEmpty());
@@ -233,8 +231,8 @@ private slots:
         QVERIFY(storePhotos(store, {jpeg(2)}, again));
         QVERIFY(store.removeEntry(hazard, true));
         QCOMPARE(sqlAnswer(db, "SELECT count(*) FROM uploads"), "0");
-        QVERIFY(!QFileInfo::exists(store.photoFile(hashes[0])));
-        QVERIFY(QFileInfo::exists(store.photoFile(hashes[1])));
+        QVERIFY(!QFileInfo::exists(store.photoFile(hashes[0]))
+                && QFileInfo::exists(store.photoFile(again[0])));
 
         // A store written by a newer client is left alone.
         store.close();
