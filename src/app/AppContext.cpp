@@ -31,10 +31,25 @@ DeviceStore *AppContext::deviceStore()
     m_deviceStore = std::make_unique<DeviceStore>();
     if (!config.deviceFolder.isEmpty() && m_deviceStore->open(config.deviceFolder))
         return m_deviceStore.get();
-    qCDebug(lcStore) << "work is kept for this run only:" << m_deviceStore->errorString();
+    const QString error = m_deviceStore->errorString();
+    // A damaged or foreign file is kept for recovery; the work goes on in a new one.
+    if (const QString aside =
+            config.deviceFolder.isEmpty() ? QString() : m_deviceStore->moveAside();
+        !aside.isEmpty() && m_deviceStore->open(config.deviceFolder)) {
+        m_storeNotice = QStringLiteral("手机上保存的草稿和待上传记录无法读取（%1），"
+                                       "已改名保存为 %2，并新建了空的存储。"
+                                       "尚未上传的检查表和隐患登记需要重新填写；"
+                                       "如需找回，请将该文件交给系统管理员。")
+                            .arg(error, aside);
+        return m_deviceStore.get();
+    }
+    qCWarning(lcStore) << "work is kept for this run only:" << error;
+    m_storeNotice = QStringLiteral("手机存储无法打开（%1），本次填写的内容只保存到退出客户端为止。"
+                                   "请检查手机存储空间后重新启动客户端。")
+                        .arg(error);
     m_temporaryStore = std::make_unique<QTemporaryDir>();
     if (!m_temporaryStore->isValid() || !m_deviceStore->open(m_temporaryStore->path()))
-        qCDebug(lcStore) << "nothing is kept:" << m_deviceStore->errorString();
+        qCWarning(lcStore) << "nothing is kept:" << m_deviceStore->errorString();
     return m_deviceStore.get();
 }
 

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <memory>
+#include <utility>
 
 class QTemporaryDir;
 
@@ -33,6 +34,9 @@ struct AppContext
     // the way to the first frame). When the device folder cannot be opened,
     // a private temporary folder keeps this run's work instead.
     DeviceStore *deviceStore();
+    // What the user must hear about the store opened this run (an unreadable
+    // one moved aside, or only a temporary one): given once, then "".
+    QString takeStoreNotice() { return std::exchange(m_storeNotice, QString()); }
     // Delivers what the forms filed; none when no store opened at all.
     Outbox *outbox();
     // What the forms are built with.
@@ -52,6 +56,7 @@ private:
     std::unique_ptr<DeviceStore> m_deviceStore;
     std::unique_ptr<Outbox> m_outbox;
     std::unique_ptr<FormServices> m_formServices;
+    QString m_storeNotice;
 };
 
 // With `holdUntilFirstFrame` the caller opens `firstFrame` once its window has

@@ -150,6 +150,14 @@ void HomeView::appeared()
     // After the first frame: opening the store is not on its way.
     if (!m_outbox && !m_session.appState().isGuestMode())
         m_context.firstFrame.whenOpen(this, [this] { startOutbox(); });
+    // A form may have opened the store meanwhile.
+    tellStoreNotice();
+}
+
+void HomeView::tellStoreNotice()
+{
+    if (const QString notice = m_context.takeStoreNotice(); !notice.isEmpty())
+        m_alert.show(notice);
 }
 
 void HomeView::startOutbox()
@@ -157,6 +165,7 @@ void HomeView::startOutbox()
     if (m_outbox)
         return;
     m_outbox = m_context.outbox();
+    tellStoreNotice();
     if (!m_outbox)
         return;
     m_outboxEntries = new OutboxEntries(*m_outbox, this);
@@ -185,6 +194,77 @@ void HomeView::retryOutbox()
 {
     if (m_outbox)
         m_outbox->retry();
+}
+
+QString HomeView::outboxProblem() const
+{
+    return m_outbox ? m_outbox->problem() : QString();
+}
+
+std::optional<OutboxEntry> HomeView::outboxEntry(qint64 id) const
+{
+    if (m_outbox)
+        for (const OutboxEntry &entry : m_outbox->entries())
+            if (entry.id == id)
+                return entry;
+    return std::nullopt;
+}
+
+void HomeView::ask(const QString &question, std::function<void()> onYes)
+{
+    m_question = question;
+    m_onYes = std::move(onYes);
+    emit changed();
+}
+
+void HomeView::answer(bool yes)
+{
+    if (m_question.isEmpty())
+        return;
+    const auto onYes = std::exchange(m_onYes, {});
+    m_question.clear();
+    emit changed();
+    if (yes && onYes)
+        onYes();
+}
+
+void HomeView::removeOutboxEntry(qint64 id)
+{
+    const auto entry = outboxEntry(id);
+    if (!entry || !m_outbox->canRemove(*entry))
+        return;
+    const QString maybe = entry->state == OutboxState::MaybeDelivered
+                              ? QStringLiteral("它可能已经提交；")
+                              : QString();
+    ask(QStringLiteral("确定删除“%1”吗？%2删除后不会再上传，照片也一并删除。")
+            .arg(entry->title, maybe),
+        [this, id] { m_outbox->remove(id); });
+}
+
+void HomeView::confirmOutboxEntryDelivered(qint64 id)
+{
+    const auto entry = outboxEntry(id);
+    if (!entry || !m_outbox->canConfirm(*entry))
+        return;
+    ask(QStringLiteral("确认“%1”已经提交成功了吗？确认后它从待上传中移除，不再上传。")
+            .arg(entry->title),
+        [this, id] { m_outbox->confirmDelivered(id); });
+}
+
+void HomeView::editOutboxEntry(qint64 id)
+{
+    const auto entry = outboxEntry(id);
+    if (!entry || !m_outbox->canEdit(*entry))
+        return;
+    if (!m_outbox->edit(id))
+        return m_alert.show(
+            QStringLiteral("“%1”的表单还有一份未提交的草稿，请先提交或放弃它，再编辑这一条。")
+                .arg(entry->title));
+    if (entry->kind == QLatin1String("hazard"))
+        return setShowHazardForm(true);
+    m_alert.show(
+        QStringLiteral("“%1”已转为草稿：请在“现场检查”中打开该检查点，拍照后选择“继续填写”。")
+            .arg(entry->title));
 }
 
 bool HomeView::signInEnded() const

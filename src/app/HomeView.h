@@ -8,10 +8,12 @@
 #include "inspection/OnInspectionListView.h"
 #include "platform/QRCodeScannerView.h"
 #include "platform/RiskAnnouncementWebView.h"
+#include "store/DeviceStore.h"
 
 #include <QAbstractItemModel>
 #include <QObject>
 #include <QtQml/qqmlregistration.h>
+#include <functional>
 #include <optional>
 
 namespace orvelle {
@@ -47,6 +49,10 @@ class HomeView : public QObject
     Q_PROPERTY(QAbstractItemModel *outboxEntries READ outboxEntries NOTIFY changed)
     // The service ended the sign-in: nothing goes until the user signs in again.
     Q_PROPERTY(bool signInEnded READ signInEnded NOTIFY changed)
+    // The outbox stopped because the device store could not be written.
+    Q_PROPERTY(QString outboxProblem READ outboxProblem NOTIFY changed)
+    // A question before an outbox action that loses something; "" when none.
+    Q_PROPERTY(QString question READ question NOTIFY changed)
     Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)
     Q_PROPERTY(ToastManager *toastManager READ toastManager CONSTANT)
 
@@ -75,6 +81,8 @@ public:
     int outboxCount() const;
     QAbstractItemModel *outboxEntries() const;
     bool signInEnded() const;
+    QString outboxProblem() const;
+    QString question() const { return m_question; }
     AlertState *alert() { return &m_alert; }
     ToastManager *toastManager() { return &m_toastManager; }
 
@@ -91,6 +99,13 @@ public:
     Q_INVOKABLE void retryOutbox();
     // "再次提交" of a report that may have arrived: the user says it did not.
     Q_INVOKABLE void resendOutboxEntry(qint64 id);
+    // "删除" and "已提交" of an entry: asked first, done on `answer(true)`.
+    Q_INVOKABLE void removeOutboxEntry(qint64 id);
+    Q_INVOKABLE void confirmOutboxEntryDelivered(qint64 id);
+    Q_INVOKABLE void answer(bool yes);
+    // "编辑": the entry becomes its form's draft again; the hazard form opens
+    // offering it, a sheet is offered at its check point.
+    Q_INVOKABLE void editOutboxEntry(qint64 id);
     // "重新登录" once the service ended the sign-in: back to the sign-in
     // screen, keeping every draft and waiting entry.
     Q_INVOKABLE void signInAgain();
@@ -101,6 +116,9 @@ signals:
 private:
     bool guestRefused();
     void startOutbox();
+    void tellStoreNotice();
+    void ask(const QString &question, std::function<void()> onYes);
+    std::optional<OutboxEntry> outboxEntry(qint64 id) const;
     void set(bool &field, bool on);
 
     AppContext &m_context;
@@ -117,6 +135,8 @@ private:
     AlertState m_alert;
     Outbox *m_outbox = nullptr;
     OutboxEntries *m_outboxEntries = nullptr;
+    QString m_question;
+    std::function<void()> m_onYes;
 };
 
 } // namespace orvelle

@@ -13,6 +13,15 @@ namespace orvelle {
 
 namespace {
 const QString photoSeparator = QStringLiteral("----");
+
+// The items of a sheet answer as judgements address them: by place, id and wording.
+QJsonArray itemsOf(const QJsonObject &sheet)
+{
+    QJsonArray items;
+    for (const QJsonValue &item : sheet.value(QLatin1String("checkitems")).toArray())
+        items.append(QJsonArray{item[QLatin1String("id")], item[QLatin1String("projectitem")]});
+    return items;
+}
 } // namespace
 
 DetailedOnspectionListView::DetailedOnspectionListView(FormServices &services,
@@ -87,9 +96,17 @@ void DetailedOnspectionListView::appeared()
     m_client.sendJSONRequest(
         endpoints::json::receiveSheet, parameters, this,
         [this, failed](const std::optional<QString> &, qint64, const QJsonObject &json) {
-            // A restored draft brought its own sheet meanwhile.
-            if (m_loaded)
+            // A restored draft brought its own sheet meanwhile: the fresh one
+            // replaces it only where the judgements still fit.
+            if (m_loaded) {
+                m_loadRunning = false;
+                if (itemsOf(json) == itemsOf(m_sheetAnswer)) {
+                    takeHeader(json);
+                    m_blankSheet.keep(json);
+                    emit edited();
+                }
                 return;
+            }
             QString problem;
             if (!takeSheet(json, &problem))
                 return failed(problem);
@@ -232,10 +249,25 @@ std::optional<FormDraft::Snapshot> DetailedOnspectionListView::snapshot() const
          {QStringLiteral("added"), m_photos.photos().hashes()}}};
 }
 
+bool DetailedOnspectionListView::takeHeader(const QJsonObject &json)
+{
+    auto record = decodeRecord<OnInspectionDetaildData>(json);
+    if (!record)
+        return false;
+    m_sheet = std::move(*record);
+    m_sheetAnswer = json;
+    return true;
+}
+
 void DetailedOnspectionListView::restore(const QJsonObject &fields, const PhotoGroups &photos)
 {
+    // The sheet loaded just now is kept when the draft's judgements fit its
+    // items; otherwise the draft's sheet, which they were made on.
+    const QJsonObject kept = fields.value(QLatin1String("sheet")).toObject();
     QString problem;
-    if (!takeSheet(fields.value(QLatin1String("sheet")).toObject(), &problem)) {
+    if (m_loaded && m_sheet.checkitems && itemsOf(m_sheetAnswer) == itemsOf(kept)) {
+        m_items.reset(*m_sheet.checkitems);
+    } else if (!takeSheet(kept, &problem)) {
         qCDebug(lcStore) << "draft sheet not restored:" << problem;
         return;
     }
@@ -254,8 +286,10 @@ void DetailedOnspectionListView::restore(const QJsonObject &fields, const PhotoG
             item->disqualify();
         item->setInputText(text);
     }
-    if (const QStringList onsite = photos.value(QStringLiteral("onsite")); !onsite.isEmpty())
-        m_onselectedImages = onsite;
+    // The photo just taken proves today's visit; the draft's only stands in
+    // when none was taken.
+    if (m_onselectedImages.isEmpty())
+        m_onselectedImages = photos.value(QStringLiteral("onsite"));
     m_photos.restore(photos.value(QStringLiteral("added")));
     emit changed();
 }

@@ -102,6 +102,8 @@ private:
     // Takes a sheet answer of the service (or of a restored draft).
     bool takeSheet(const QJsonObject &json, QString *problem);
     std::optional<FormDraft::Snapshot> snapshot() const;
+    // The sheet's fields from a fresh answer, its items left as they are.
+    bool takeHeader(const QJsonObject &json);
     void restore(const QJsonObject &fields, const PhotoGroups &photos);
 
     ServiceClient &m_client;

@@ -233,10 +233,28 @@ void ServiceClient::post(const QString &path, const QByteArray &contentType, con
     });
 }
 
+QDateTime ServiceClient::serviceNow() const
+{
+    return QDateTime::currentDateTimeUtc().addMSecs(m_serviceClockOffsetMs);
+}
+
+void ServiceClient::noteServiceTime(const QNetworkReply *reply)
+{
+    // "Wed, 09 Dec 2026 08:30:00 GMT", as HTTP dates are written.
+    QDateTime date =
+        QLocale::c().toDateTime(QString::fromLatin1(reply->rawHeader("Date")).trimmed(),
+                                QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
+    if (!date.isValid())
+        return;
+    date.setTimeSpec(Qt::UTC);
+    m_serviceClockOffsetMs = date.toMSecsSinceEpoch() - QDateTime::currentMSecsSinceEpoch();
+}
+
 void ServiceClient::finish(QNetworkReply *reply, const Sent &sent, const QPointer<QObject> &context,
                            const SuccessHandler &onSuccess, const RecordFailureHandler &onFailure)
 {
     reply->deleteLater();
+    noteServiceTime(reply);
     const QString &path = sent.path;
     const qint64 elapsedMs = sent.elapsedMs;
     const auto fail = [&](qint64 code, const QString &message, bool mayHaveArrived = false) {

@@ -93,6 +93,9 @@ public:
     // 60 s unless a test needs a short one.
     void setTransferTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
     QString baseAddress() const;
+    // The service's clock as its last answer's Date header set it (the
+    // device's own before any), in UTC.
+    QDateTime serviceNow() const;
 
 private:
     void post(const QString &path, const QByteArray &contentType, const QByteArray &body,
@@ -105,6 +108,7 @@ private:
         qint64 elapsedMs;
         bool bodyStarted;
     };
+    void noteServiceTime(const QNetworkReply *reply);
     void finish(QNetworkReply *reply, const Sent &sent, const QPointer<QObject> &context,
                 const SuccessHandler &onSuccess, const RecordFailureHandler &onFailure);
 
@@ -114,6 +118,7 @@ private:
     DeviceInfo m_device;
     QNetworkAccessManager *m_network;
     std::chrono::milliseconds m_timeout{60000};
+    qint64 m_serviceClockOffsetMs = 0; // the service's clock minus the device's
 };
 
 } // namespace orvelle

@@ -38,14 +38,20 @@ struct Attempt
     // Photos stored by this attempt, in the order the file store answered.
     QStringList arrived;
 
+    QString storeError = {};
+
     bool stored() const { return entry.id != 0; }
-    void setState(OutboxState state, const QString &reason = {})
+    bool setState(OutboxState state, const QString &reason = {}, const QDateTime &attemptedAt = {})
     {
-        if (stored())
-            services.store.setState(entry.id, state, reason);
+        if (!stored() || services.store.setState(entry.id, state, reason, attemptedAt))
+            return true;
+        storeError = services.store.errorString();
+        qCWarning(lcStore) << "entry" << entry.id << "mark not written:" << storeError;
+        return false;
     }
-    void finish(const delivery::Result &result)
+    void finish(delivery::Result result)
     {
+        result.storeError = storeError;
         if (context && done)
             done(result);
     }
@@ -92,8 +98,10 @@ void sendRecord(const AttemptPtr &attempt)
         qCDebug(lcStore) << "sign-in changed; entry" << attempt->entry.id << "waits";
         return attempt->finish({delivery::Outcome::SessionChanged, {}, {}});
     }
-    // From here on a kill leaves the entry as maybe delivered.
-    attempt->setState(OutboxState::Sending);
+    // From here on a kill leaves the entry as maybe delivered; without that
+    // mark committed nothing goes.
+    if (!attempt->setState(OutboxState::Sending, {}, attempt->services.client.serviceNow()))
+        return attempt->finish({delivery::Outcome::StoreFailed, {}, {}});
     attempt->services.client.sendRecord(
         attempt->entry.payload.value(pathKey).toString(), recordParameters(*attempt),
         attempt->context,
@@ -122,6 +130,8 @@ void photoAnswered(const AttemptPtr &attempt, Group &group, const QString &hash,
         address
         && (!attempt->stored()
             || attempt->services.store.recordUpload(attempt->entry.id, hash, *address));
+    if (address && !kept)
+        attempt->storeError = attempt->services.store.errorString();
     if (kept) {
         attempt->entry.uploaded.insert(hash, *address);
         attempt->arrived.append(hash);
@@ -139,6 +149,15 @@ void photoAnswered(const AttemptPtr &attempt, Group &group, const QString &hash,
          {-2, photosFailedMessage}});
 }
 
+void photoDamaged(Attempt &attempt)
+{
+    const QString message = delivery::photoDamagedMessage();
+    attempt.setState(OutboxState::Failed, message);
+    attempt.finish({delivery::Outcome::PhotoDamaged, {}, {-1, message}});
+}
+
+void uploadMissing(const AttemptPtr &attempt, int fieldIndex, const QStringList &missing);
+
 void uploadGroup(const AttemptPtr &attempt, int fieldIndex)
 {
     const QList<PhotoField> fields = photoFieldsOf(attempt->entry);
@@ -150,6 +169,16 @@ void uploadGroup(const AttemptPtr &attempt, int fieldIndex)
             missing.append(hash);
     if (missing.isEmpty())
         return uploadGroup(attempt, fieldIndex + 1);
+    // A photo that is not what was taken never goes.
+    attempt->services.store.verifyPhotos(missing, [attempt, fieldIndex, missing](bool intact) {
+        if (!intact)
+            return photoDamaged(*attempt);
+        uploadMissing(attempt, fieldIndex, missing);
+    });
+}
+
+void uploadMissing(const AttemptPtr &attempt, int fieldIndex, const QStringList &missing)
+{
     auto group = std::make_shared<Group>(Group{fieldIndex, int(missing.size())});
     for (const QString &hash : missing)
         attempt->services.uploader.uploadFile(
@@ -181,6 +210,11 @@ void run(FilingServices &services, OutboxEntry entry, QObject *context, Done don
     auto attempt = std::make_shared<Attempt>(Attempt{
         services, std::move(entry), context, std::move(done), services.session.credentials(), {}});
     uploadGroup(attempt, 0);
+}
+
+QString photoDamagedMessage()
+{
+    return QStringLiteral("照片文件已丢失或损坏，无法上传。请点“编辑”重新添加照片，或删除此条。");
 }
 
 bool isRefusal(const ServiceFailure &failure)

@@ -63,6 +63,10 @@ enum class Outcome {
     PhotosRefused,
     RecordFailed,
     SessionChanged,
+    // Its "sending" mark could not be written: nothing was sent.
+    StoreFailed,
+    // A photo file is gone or no longer matches its hash: nothing was sent.
+    PhotoDamaged,
 };
 
 struct Result
@@ -71,12 +75,18 @@ struct Result
     // The service's whole answer, when delivered.
     QJsonObject answer;
     ServiceFailure failure;
+    // A mark of the entry could not be written (full disk, locked file): the
+    // store no longer tells where it stands, so nothing more may go.
+    QString storeError = {};
 };
 using Done = std::function<void(const Result &result)>;
 
 // An entry with id 0 is not in the outbox: what it achieves is not stored.
 // `done` runs on the GUI thread unless `context` is gone.
 void run(FilingServices &services, OutboxEntry entry, QObject *context, Done done);
+
+// Why an entry whose photo file is gone or damaged failed.
+QString photoDamagedMessage();
 
 // The service said no and why: sending it again would change nothing.
 bool isRefusal(const ServiceFailure &failure);

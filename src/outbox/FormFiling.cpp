@@ -13,6 +13,8 @@ namespace {
 const QString photosFailedMessage = QStringLiteral("上传失败，请重试。");
 const QString mayHaveArrivedMessage =
     QStringLiteral("网络中断，无法确认是否已提交，已保存到待上传，可在首页查看。");
+const QString storeFailedMessage = QStringLiteral(
+    "已保存到待上传，但手机存储无法写入，上传已暂停。请清理手机存储空间后在首页点“重试”。");
 const QString sessionChangedMessage =
     QStringLiteral("登录状态已变化，已保存到待上传，该账号再次登录后自动上传。");
 } // namespace
@@ -112,6 +114,11 @@ void FormFiling::outboxAnswered(qint64 id, const delivery::Result &result)
         return close(queuedMessage());
     case delivery::Outcome::SessionChanged:
         return close(sessionChangedMessage);
+    case delivery::Outcome::StoreFailed:
+        return close(storeFailedMessage);
+    case delivery::Outcome::PhotoDamaged:
+        takeBack(id);
+        return stay(delivery::photoDamagedMessage());
     case delivery::Outcome::PhotosRefused:
         takeBack(id);
         return stay(photosFailedMessage);
@@ -137,6 +144,10 @@ void FormFiling::directAnswered(const delivery::Result &result)
         return stay(photosFailedMessage);
     case delivery::Outcome::SessionChanged:
         return stay(QStringLiteral("登录状态已变化，请重新提交。"));
+    case delivery::Outcome::StoreFailed: // only an entry of the outbox has marks
+        return stay(photosFailedMessage);
+    case delivery::Outcome::PhotoDamaged:
+        return stay(delivery::photoDamagedMessage());
     case delivery::Outcome::RecordFailed:
         return stay(result.failure.message);
     }

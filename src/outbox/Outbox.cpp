@@ -67,12 +67,14 @@ qint64 Outbox::file(const Submission &submission, QObject *context, delivery::Do
 void Outbox::start()
 {
     for (const OutboxEntry &entry : m_services.store.outbox(m_account)) {
-        if (entry.id == m_current || m_filing.contains(entry.id))
+        if (isBusy(entry.id))
             continue;
-        if (entry.state == OutboxState::Sending)
-            m_services.store.setState(entry.id, OutboxState::MaybeDelivered, entry.reason);
-        else if (entry.state == OutboxState::Sent)
-            m_services.store.removeEntry(entry.id);
+        if (entry.state == OutboxState::Sending
+            && !setState(entry, OutboxState::MaybeDelivered,
+                         QStringLiteral("等待回复时客户端已退出")))
+            return;
+        if (entry.state == OutboxState::Sent)
+            m_services.store.removeEntry(entry.id, true);
     }
     m_services.store.collectPhotos();
     emit changed();
@@ -82,33 +84,86 @@ void Outbox::start()
 void Outbox::retry()
 {
     ++m_generation;
-    m_retryDue = false;
-    m_backoff = firstRetry;
+    m_backoffs.clear();
+    m_problem.clear();
     for (const OutboxEntry &entry : m_services.store.outbox(m_account))
-        if (entry.state == OutboxState::Failed)
-            m_services.store.setState(entry.id, OutboxState::Waiting, entry.reason);
+        if (entry.state == OutboxState::Failed && !isBusy(entry.id)
+            && !setState(entry, OutboxState::Waiting, entry.reason))
+            return;
     emit changed();
     sendNext();
 }
 
+std::optional<OutboxEntry> Outbox::find(qint64 id) const
+{
+    for (const OutboxEntry &entry : entries())
+        if (entry.id == id)
+            return entry;
+    return std::nullopt;
+}
+
 void Outbox::resend(qint64 id)
 {
-    const QList<OutboxEntry> all = m_services.store.outbox(m_account);
-    const auto found = std::find_if(all.begin(), all.end(), [id](const OutboxEntry &entry) {
-        return entry.id == id && entry.state == OutboxState::MaybeDelivered;
-    });
-    if (found == all.end())
+    const auto found = find(id);
+    if (!found || !canConfirm(*found) || !setState(*found, OutboxState::Waiting, found->reason))
         return;
-    m_services.store.setState(id, OutboxState::Waiting, found->reason);
     emit changed();
     sendNext();
 }
 
 void Outbox::withdraw(qint64 id)
 {
-    // Its photos stay until the next start: the form that withdrew it uses them.
-    if (id != m_current && !m_filing.contains(id) && m_services.store.removeEntry(id))
+    // Its photos stay: the form that withdrew it uses them.
+    if (!isBusy(id) && m_services.store.removeEntry(id))
         emit changed();
+}
+
+bool Outbox::canRemove(const OutboxEntry &entry) const
+{
+    return !isBusy(entry.id)
+           && (entry.state == OutboxState::Waiting || entry.state == OutboxState::Failed
+               || entry.state == OutboxState::MaybeDelivered);
+}
+
+bool Outbox::canConfirm(const OutboxEntry &entry) const
+{
+    return !isBusy(entry.id) && entry.state == OutboxState::MaybeDelivered;
+}
+
+bool Outbox::canEdit(const OutboxEntry &entry) const
+{
+    return !isBusy(entry.id) && !entry.draftKey.isEmpty()
+           && (entry.state == OutboxState::Waiting || entry.state == OutboxState::Failed);
+}
+
+bool Outbox::removeNow(qint64 id)
+{
+    m_backoffs.remove(id);
+    const bool removed = m_services.store.removeEntry(id, true);
+    emit changed();
+    return removed;
+}
+
+bool Outbox::remove(qint64 id)
+{
+    const auto found = find(id);
+    return found && canRemove(*found) && removeNow(id);
+}
+
+bool Outbox::confirmDelivered(qint64 id)
+{
+    const auto found = find(id);
+    return found && canConfirm(*found) && removeNow(id);
+}
+
+bool Outbox::edit(qint64 id)
+{
+    const auto found = find(id);
+    if (!found || !canEdit(*found) || !m_services.store.returnToDraft(id))
+        return false;
+    m_backoffs.remove(id);
+    emit changed();
+    return true;
 }
 
 int Outbox::waitingCount() const
@@ -121,18 +176,18 @@ QList<OutboxEntry> Outbox::entries() const
     return m_services.store.isOpen() ? m_services.store.outbox(m_account) : QList<OutboxEntry>();
 }
 
-bool Outbox::checksDelivery(const OutboxEntry &entry)
+bool Outbox::checksDelivery(const OutboxEntry &entry) const
 {
-    return sheetDelivery::checkable(entry);
+    return sheetDelivery::checkable(entry, m_services.client.serviceNow());
 }
 
 void Outbox::sendNext()
 {
-    if (m_current != 0 || !sends())
+    if (m_current != 0 || !m_problem.isEmpty() || !sends())
         return;
     const QList<OutboxEntry> all = m_services.store.outbox(m_account);
     const auto next = std::find_if(all.begin(), all.end(), [this](const OutboxEntry &entry) {
-        return !m_filing.contains(entry.id)
+        return !isBusy(entry.id) && !m_backoffs.value(entry.id).resting
                && (entry.state == OutboxState::Waiting
                    || (entry.state == OutboxState::MaybeDelivered && checksDelivery(entry)));
     });
@@ -161,16 +216,20 @@ void Outbox::checkDelivery(const OutboxEntry &entry)
             switch (outcome) {
             case sheetDelivery::Outcome::Delivered:
                 qCDebug(lcStore) << "outbox entry" << entry.id << "had arrived";
-                m_services.store.setState(entry.id, OutboxState::Sent);
                 m_current = 0;
-                return attemptEnded(entry.id, {delivery::Outcome::Delivered, {}, {}});
+                if (!setState(entry, OutboxState::Sent))
+                    return;
+                return attemptEnded(entry.id, {delivery::Outcome::Delivered, {}, {}, {}});
             case sheetDelivery::Outcome::NotDelivered:
                 // Its photos are stored already: only the record goes again.
-                m_services.store.setState(entry.id, OutboxState::Waiting, entry.reason);
+                if (!setState(entry, OutboxState::Waiting, entry.reason)) {
+                    m_current = 0;
+                    return;
+                }
                 return deliver(entry);
             case sheetDelivery::Outcome::Unknown:
                 m_current = 0;
-                return attemptEnded(entry.id, {delivery::Outcome::RecordFailed, {}, failure});
+                return attemptEnded(entry.id, {delivery::Outcome::RecordFailed, {}, failure, {}});
             }
         });
 }
@@ -178,43 +237,66 @@ void Outbox::checkDelivery(const OutboxEntry &entry)
 void Outbox::attemptEnded(qint64 id, const delivery::Result &result)
 {
     emit changed();
-    if (result.outcome == delivery::Outcome::Delivered) {
-        m_backoff = firstRetry;
+    if (result.outcome == delivery::Outcome::Delivered)
         emit delivered(id, result.answer);
-        return sendNext();
-    }
-    emit attemptFailed(id, result);
+    else
+        emit attemptFailed(id, result);
+    if (!result.storeError.isEmpty())
+        return stop(result.storeError);
     switch (result.outcome) {
+    case delivery::Outcome::Delivered:
+        // Its photos are of no more use to anyone.
+        removeNow(id);
+        return sendNext();
     case delivery::Outcome::PhotosFailed:
     case delivery::Outcome::PhotosRefused:
-        return scheduleRetry();
+        rest(id);
+        return sendNext();
     case delivery::Outcome::RecordFailed:
         // Code 9 ended the sign-in: the next sign-in of this account sends.
         if (result.failure.code == 9)
             return;
-        if (delivery::isRefusal(result.failure))
-            return sendNext();
-        return scheduleRetry();
+        if (!delivery::isRefusal(result.failure))
+            rest(id);
+        return sendNext();
+    case delivery::Outcome::PhotoDamaged:
+        return sendNext();
     case delivery::Outcome::SessionChanged:
-    case delivery::Outcome::Delivered:
+    case delivery::Outcome::StoreFailed:
         return;
     }
 }
 
-void Outbox::scheduleRetry()
+void Outbox::rest(qint64 id)
 {
-    if (m_retryDue)
-        return;
-    m_retryDue = true;
-    const std::chrono::seconds delay = m_backoff;
-    m_backoff = std::min(m_backoff * 2, lastRetry);
-    qCDebug(lcStore) << "outbox tries again in" << delay.count() << "s";
-    m_scheduler.runAfter(delay, this, [this, generation = m_generation] {
-        if (generation != m_generation)
+    Backoff &backoff = m_backoffs[id];
+    const std::chrono::seconds delay = backoff.next;
+    backoff.next = std::min(backoff.next * 2, lastRetry);
+    backoff.resting = true;
+    qCDebug(lcStore) << "outbox entry" << id << "tries again in" << delay.count() << "s";
+    m_scheduler.runAfter(delay, this, [this, id, generation = m_generation] {
+        if (generation != m_generation || !m_backoffs.contains(id))
             return;
-        m_retryDue = false;
+        m_backoffs[id].resting = false;
         sendNext();
     });
+}
+
+bool Outbox::setState(const OutboxEntry &entry, OutboxState state, const QString &reason)
+{
+    if (m_services.store.setState(entry.id, state, reason))
+        return true;
+    stop(m_services.store.errorString());
+    return false;
+}
+
+void Outbox::stop(const QString &storeError)
+{
+    qCWarning(lcStore) << "outbox stopped:" << storeError;
+    m_problem = QStringLiteral("无法写入手机存储（%1），待上传已暂停，以免重复提交。"
+                               "请清理手机存储空间后点“重试”。")
+                    .arg(storeError);
+    emit changed();
 }
 
 } // namespace orvelle

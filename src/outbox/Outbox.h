@@ -2,6 +2,7 @@
 
 #include "outbox/Delivery.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -12,16 +13,18 @@ namespace orvelle {
 class Scheduler;
 
 // Delivers filed sheets and reports of the signed-in account, one at a time,
-// oldest first, each exactly once: a photo's address is kept as soon as the
-// file store answers, and a record request that may have reached the service
-// is sent again only once today's sheets show it did not arrive (a hazard
-// report, on the user's word). A network failure is tried again later,
-// waiting longer each time up to a few minutes. It follows the session: it
-// sends only while the account that made an entry is signed in.
+// the oldest due first, each exactly once: a photo's address is kept as soon
+// as the file store answers, and a record request that may have reached the
+// service is sent again only once the day's sheets show it did not arrive (a
+// hazard report, on the user's word). An entry that failed rests, longer each
+// time up to a few minutes, while the ones behind it go. It follows the
+// session: it sends only while the account that made an entry is signed in.
+// It stops when an entry's mark cannot be written.
 class Outbox : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(int waitingCount READ waitingCount NOTIFY changed)
+    Q_PROPERTY(QString problem READ problem NOTIFY changed)
 
 public:
     static constexpr std::chrono::seconds firstRetry{5};
@@ -36,7 +39,7 @@ public:
     // After a start: an entry killed while its record was on the way may
     // have arrived; photos nothing refers to are removed. Then sends.
     Q_INVOKABLE void start();
-    // Sends what waits now ("重试").
+    // Sends what waits now ("重试"); after a store failure, tries the store again.
     Q_INVOKABLE void retry();
     // The user's word that an entry that may have arrived is to be sent again.
     Q_INVOKABLE void resend(qint64 id);
@@ -44,15 +47,31 @@ public:
     // draft again.
     void withdraw(qint64 id);
 
+    // The user's actions on an entry that is not on its way; false when the
+    // entry may not take it. "删除": it and its photos go.
+    bool remove(qint64 id);
+    // "已提交": an entry that may have arrived did; it goes without being sent.
+    bool confirmDelivered(qint64 id);
+    // "编辑": a waiting or failed entry becomes the draft it was filed from.
+    bool edit(qint64 id);
+    bool canRemove(const OutboxEntry &entry) const;
+    bool canConfirm(const OutboxEntry &entry) const;
+    bool canEdit(const OutboxEntry &entry) const;
+    // Photos or record of the entry are on their way.
+    bool isBusy(qint64 id) const { return id == m_current || m_filing.contains(id); }
+
     // Whose entries these are: the account signed in last.
     QString account() const { return m_account; }
     // Entries not yet delivered: waiting, failed or maybe delivered.
     int waitingCount() const;
     QList<OutboxEntry> entries() const;
-    // A sheet that may have arrived is looked for among today's sheets;
-    // anything else that may have arrived waits for `resend`.
-    static bool checksDelivery(const OutboxEntry &entry);
+    // A sheet of today that may have arrived is looked for among today's
+    // sheets; anything else that may have arrived waits for `resend`.
+    bool checksDelivery(const OutboxEntry &entry) const;
     bool isSending() const { return m_current != 0 || !m_filing.isEmpty(); }
+    // Why the outbox stopped: a mark of an entry could not be written, so
+    // sending on might file something twice. "" while it works.
+    QString problem() const { return m_problem; }
 
 signals:
     void changed();
@@ -69,7 +88,18 @@ private:
     void checkDelivery(const OutboxEntry &entry);
     void deliver(const OutboxEntry &entry);
     void attemptEnded(qint64 id, const delivery::Result &result);
-    void scheduleRetry();
+    // The entry rests a while; the others go meanwhile.
+    void rest(qint64 id);
+    std::optional<OutboxEntry> find(qint64 id) const;
+    bool removeNow(qint64 id);
+    bool setState(const OutboxEntry &entry, OutboxState state, const QString &reason = {});
+    void stop(const QString &storeError);
+
+    struct Backoff
+    {
+        std::chrono::seconds next{firstRetry};
+        bool resting = false;
+    };
 
     FilingServices m_services;
     Scheduler &m_scheduler;
@@ -78,9 +108,9 @@ private:
     // The queue's entry on its way, and those a form is delivering itself.
     qint64 m_current = 0;
     QSet<qint64> m_filing;
-    bool m_retryDue = false;
-    std::chrono::seconds m_backoff{firstRetry};
-    int m_generation = 0; // retries scheduled before a "重试" are dropped
+    QHash<qint64, Backoff> m_backoffs;
+    QString m_problem;
+    int m_generation = 0; // rests scheduled before a "重试" are dropped
 };
 
 } // namespace orvelle

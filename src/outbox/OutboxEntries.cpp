@@ -25,8 +25,10 @@ int OutboxEntries::rowCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(m_entries.size());
 }
 
-QString OutboxEntries::stateText(const OutboxEntry &entry)
+QString OutboxEntries::stateText(const OutboxEntry &entry, bool busy)
 {
+    if (busy)
+        return QStringLiteral("正在上传");
     switch (entry.state) {
     case OutboxState::Waiting:
         return entry.reason.isEmpty() ? QStringLiteral("等待上传")
@@ -35,8 +37,12 @@ QString OutboxEntries::stateText(const OutboxEntry &entry)
         return QStringLiteral("正在上传");
     case OutboxState::Failed:
         return QStringLiteral("上传失败：%1").arg(entry.reason);
-    case OutboxState::MaybeDelivered:
-        return QStringLiteral("可能已提交");
+    case OutboxState::MaybeDelivered: {
+        // When it went and why no answer came, so the user can judge.
+        const QDateTime went = entry.attemptedAt.isValid() ? entry.attemptedAt : entry.createdAt;
+        const QString why = entry.reason.isEmpty() ? QStringLiteral("未收到回复") : entry.reason;
+        return QStringLiteral("可能已提交（%1 发出，%2）").arg(shortTime(went), why);
+    }
     case OutboxState::Sent:
         return QStringLiteral("已上传");
     }
@@ -56,10 +62,16 @@ QVariant OutboxEntries::data(const QModelIndex &index, int role) const
     case TimeRole:
         return shortTime(entry.createdAt);
     case StateRole:
-        return stateText(entry);
+        return stateText(entry, m_outbox.isBusy(entry.id));
     case CanResendRole:
         // Only the user can say a report that may have arrived did not.
-        return entry.state == OutboxState::MaybeDelivered && !m_outbox.checksDelivery(entry);
+        return m_outbox.canConfirm(entry) && !m_outbox.checksDelivery(entry);
+    case CanConfirmRole:
+        return m_outbox.canConfirm(entry);
+    case CanEditRole:
+        return m_outbox.canEdit(entry);
+    case CanRemoveRole:
+        return m_outbox.canRemove(entry);
     default:
         return {};
     }
@@ -67,11 +79,9 @@ QVariant OutboxEntries::data(const QModelIndex &index, int role) const
 
 QHash<int, QByteArray> OutboxEntries::roleNames() const
 {
-    return {{IdRole, "entryId"},
-            {TitleRole, "title"},
-            {TimeRole, "time"},
-            {StateRole, "state"},
-            {CanResendRole, "canResend"}};
+    return {{IdRole, "entryId"},      {TitleRole, "title"},         {TimeRole, "time"},
+            {StateRole, "state"},     {CanResendRole, "canResend"}, {CanConfirmRole, "canConfirm"},
+            {CanEditRole, "canEdit"}, {CanRemoveRole, "canRemove"}};
 }
 
 } // namespace orvelle

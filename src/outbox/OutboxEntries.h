@@ -16,7 +16,16 @@ class OutboxEntries : public QAbstractListModel
     Q_OBJECT
 
 public:
-    enum Role { IdRole = Qt::UserRole + 1, TitleRole, TimeRole, StateRole, CanResendRole };
+    enum Role {
+        IdRole = Qt::UserRole + 1,
+        TitleRole,
+        TimeRole,
+        StateRole,
+        CanResendRole,
+        CanConfirmRole,
+        CanEditRole,
+        CanRemoveRole,
+    };
 
     explicit OutboxEntries(Outbox &outbox, QObject *parent = nullptr);
 
@@ -24,8 +33,9 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
-    // "可能已提交" and the like, with the service's reason where there is one.
-    static QString stateText(const OutboxEntry &entry);
+    // Where the entry stands and why: the service's or the store's reason, and
+    // for "可能已提交" when it went and why no answer came.
+    static QString stateText(const OutboxEntry &entry, bool busy);
 
 private:
     void reload();

@@ -34,9 +34,11 @@ void checkNext(const std::shared_ptr<Search> &search)
     search->client.sendJSONRequest(
         endpoints::json::todayCheckNo, parameters, search->context,
         [search](const std::optional<QString> &, qint64, const QJsonObject &sheet) {
-            const QStringList photos = sheet.value(QLatin1String("image"))
-                                           .toString()
-                                           .split(QStringLiteral("----"), Qt::SkipEmptyParts);
+            // A sheet with only the on-site photo has none in "image".
+            const QStringList photos =
+                (sheet.value(QLatin1String("image")).toString() + QStringLiteral("----")
+                 + sheet.value(QLatin1String("openimageurl")).toString())
+                    .split(QStringLiteral("----"), Qt::SkipEmptyParts);
             for (const QString &address : search->addresses)
                 if (photos.contains(address))
                     return search->done(Outcome::Delivered, {});
@@ -49,11 +51,20 @@ void checkNext(const std::shared_ptr<Search> &search)
 
 } // namespace
 
-bool checkable(const OutboxEntry &entry)
+bool checkable(const OutboxEntry &entry, const QDateTime &now, const QTimeZone &zone)
 {
-    // The list holds today's sheets only; one filed on another day cannot be told.
-    return entry.kind == QLatin1String("sheet") && entry.payload.contains(reviewKey)
-           && !entry.uploaded.isEmpty() && entry.createdAt.date() == QDate::currentDate();
+    if (entry.kind != QLatin1String("sheet") || !entry.payload.contains(reviewKey)
+        || entry.uploaded.isEmpty())
+        return false;
+    // The list holds today's sheets only; one filed on another day cannot be
+    // told, nor one filed so near a midnight that the clocks may disagree.
+    const QDateTime attempted =
+        (entry.attemptedAt.isValid() ? entry.attemptedAt : entry.createdAt).toTimeZone(zone);
+    const QDate day = attempted.date();
+    const QDateTime dayStart(day, QTime(0, 0), zone);
+    const QDateTime dayEnd(day.addDays(1), QTime(0, 0), zone);
+    return now.toTimeZone(zone).date() == day && dayStart.secsTo(attempted) > midnightMarginSecs
+           && attempted.secsTo(dayEnd) > midnightMarginSecs;
 }
 
 void check(ServiceClient &client, const OutboxEntry &entry, QObject *context, Done done)

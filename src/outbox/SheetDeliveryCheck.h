@@ -4,21 +4,27 @@
 #include "store/DeviceStore.h"
 
 #include <QObject>
+#include <QTimeZone>
 #include <functional>
 
 namespace orvelle {
 
 // Tells whether a sheet whose record may have reached the service did:
 // today's sheets of its check point are read, newest first, and the one that
-// carries a photo address of this entry is it (file store addresses are
-// unique). A hazard report has no such list; it waits for the user's word.
+// carries a photo address of this entry in either photo field is it (file
+// store addresses are unique). A hazard report has no such list; it waits for the user's word.
 namespace sheetDelivery {
 
 enum class Outcome { Delivered, NotDelivered, Unknown };
 using Done = std::function<void(Outcome outcome, const ServiceFailure &failure)>;
 
-// A sheet of today with a stored photo and the request that lists its peers.
-bool checkable(const OutboxEntry &entry);
+// Within this of a midnight, the day a sheet was filed under is a guess.
+constexpr qint64 midnightMarginSecs = 5 * 60;
+
+// A sheet with a stored photo and the request that lists its peers, whose
+// record went today (`now`, both read in `zone`) and not near a midnight.
+bool checkable(const OutboxEntry &entry, const QDateTime &now,
+               const QTimeZone &zone = QTimeZone::systemTimeZone());
 // `review` of the entry's payload: the parameters of today's sheet list.
 void check(ServiceClient &client, const OutboxEntry &entry, QObject *context, Done done);
 

@@ -3,6 +3,7 @@
 #include "core/Logging.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QPointer>
@@ -15,24 +16,39 @@
 namespace orvelle {
 
 namespace {
-constexpr int schemaVersion = 1;
-
+// Numbered migrations: migrations[n] brings a file of version n to n + 1, in
+// one transaction with its version number, so a kill leaves one version or
+// the next. Steps are only ever added, never changed: files of every
+// earlier version exist on devices.
 // Photos live in the outbox and drafts as JSON: a handful per row, read whole.
-const char *const schema[] = {
-    "CREATE TABLE drafts (account TEXT NOT NULL, key TEXT NOT NULL, payload TEXT NOT NULL,"
-    " photos TEXT NOT NULL, saved_at INTEGER NOT NULL, PRIMARY KEY (account, key))",
-    "CREATE TABLE outbox (id INTEGER PRIMARY KEY AUTOINCREMENT, account TEXT NOT NULL,"
-    " kind TEXT NOT NULL CHECK (kind IN ('sheet', 'hazard')), title TEXT NOT NULL,"
-    " payload TEXT NOT NULL, photos TEXT NOT NULL, created_at INTEGER NOT NULL,"
-    " state TEXT NOT NULL CHECK (state IN"
-    " ('waiting', 'sending', 'failed', 'maybeDelivered', 'sent')), reason TEXT NOT NULL)",
-    "CREATE INDEX outbox_account ON outbox (account, state)",
-    // One row per answered upload, written the moment the file store answers.
-    "CREATE TABLE uploads (entry INTEGER NOT NULL REFERENCES outbox (id) ON DELETE CASCADE,"
-    " photo TEXT NOT NULL, address TEXT NOT NULL, PRIMARY KEY (entry, photo))",
-    "CREATE TABLE cache (account TEXT NOT NULL, key TEXT NOT NULL, payload TEXT NOT NULL,"
-    " loaded_at INTEGER NOT NULL, PRIMARY KEY (account, key))",
+const std::initializer_list<const char *> migrations[] = {
+    // 1: drafts, the outbox, uploads and kept answers.
+    {
+        "CREATE TABLE drafts (account TEXT NOT NULL, key TEXT NOT NULL, payload TEXT NOT NULL,"
+        " photos TEXT NOT NULL, saved_at INTEGER NOT NULL, PRIMARY KEY (account, key))",
+        "CREATE TABLE outbox (id INTEGER PRIMARY KEY AUTOINCREMENT, account TEXT NOT NULL,"
+        " kind TEXT NOT NULL CHECK (kind IN ('sheet', 'hazard')), title TEXT NOT NULL,"
+        " payload TEXT NOT NULL, photos TEXT NOT NULL, created_at INTEGER NOT NULL,"
+        " state TEXT NOT NULL CHECK (state IN"
+        " ('waiting', 'sending', 'failed', 'maybeDelivered', 'sent')), reason TEXT NOT NULL)",
+        "CREATE INDEX outbox_account ON outbox (account, state)",
+        // One row per answered upload, written the moment the file store answers.
+        "CREATE TABLE uploads (entry INTEGER NOT NULL REFERENCES outbox (id) ON DELETE CASCADE,"
+        " photo TEXT NOT NULL, address TEXT NOT NULL, PRIMARY KEY (entry, photo))",
+        "CREATE TABLE cache (account TEXT NOT NULL, key TEXT NOT NULL, payload TEXT NOT NULL,"
+        " loaded_at INTEGER NOT NULL, PRIMARY KEY (account, key))",
+    },
+    // 2: when the record of an entry last went, in the service's time (0: never).
+    {
+        "ALTER TABLE outbox ADD COLUMN attempted_at INTEGER NOT NULL DEFAULT 0",
+    },
+    // 3: the draft an entry was filed from, so "编辑" can make it one again.
+    {
+        "ALTER TABLE outbox ADD COLUMN draft_key TEXT NOT NULL DEFAULT ''",
+        "ALTER TABLE outbox ADD COLUMN draft TEXT NOT NULL DEFAULT ''",
+    },
 };
+constexpr int schemaVersion = int(std::size(migrations));
 
 const QString stateNames[] = {QStringLiteral("waiting"), QStringLiteral("sending"),
                               QStringLiteral("failed"), QStringLiteral("maybeDelivered"),
@@ -195,7 +211,7 @@ bool DeviceStore::openDatabase(const QString &file)
     if (!tighten() || !pragma(QStringLiteral("journal_mode=WAL"), QStringLiteral("wal"))
         || !pragma(QStringLiteral("quick_check"), QStringLiteral("ok")))
         return false;
-    for (const char *setting : {"PRAGMA synchronous=NORMAL", "PRAGMA foreign_keys=ON"})
+    for (const char *setting : {"PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"})
         if (!Query(*this, QLatin1String(setting)).exec())
             return false;
     Query version(*this, QStringLiteral("PRAGMA user_version"));
@@ -203,16 +219,30 @@ bool DeviceStore::openDatabase(const QString &file)
         return false;
     if (version.value(0).toInt() > schemaVersion)
         return fail(QStringLiteral("%1 was written by a newer client").arg(file));
-    if (version.value(0).toInt() < schemaVersion) {
-        bool ok = db.transaction() || fail(db.lastError().text());
-        for (const char *statement : schema)
-            ok = ok && Query(*this, QLatin1String(statement)).exec();
-        ok = ok && Query(*this, QStringLiteral("PRAGMA user_version=%1").arg(schemaVersion)).exec();
-        ok = ok && (db.commit() || fail(db.lastError().text()));
-        if (!ok)
-            return db.rollback(), false;
-    }
+    for (int from = version.value(0).toInt(); from < schemaVersion; ++from)
+        if (!migrate(from))
+            return false;
     return tighten();
+}
+
+bool DeviceStore::migrate(int from)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    bool ok = db.transaction() || fail(db.lastError().text());
+    for (const char *statement : migrations[from])
+        ok = ok && Query(*this, QLatin1String(statement)).exec();
+    ok = ok && Query(*this, QStringLiteral("PRAGMA user_version=%1").arg(from + 1)).exec();
+    ok = ok && (db.commit() || fail(db.lastError().text()));
+    if (!ok) {
+        const QString error = m_error;
+        db.rollback();
+        return fail(QStringLiteral("Version %1 could not be brought to %2: %3")
+                        .arg(from)
+                        .arg(from + 1)
+                        .arg(error));
+    }
+    qCDebug(lcStore) << "store now at version" << from + 1;
+    return true;
 }
 
 void DeviceStore::close()
@@ -223,6 +253,7 @@ void DeviceStore::close()
     QSqlDatabase::removeDatabase(m_connection);
     m_connection.clear();
     m_fresh.clear();
+    m_storedAt.clear();
 }
 
 void DeviceStore::storePhotos(const QList<QByteArray> &jpegs, QObject *context, PhotosDone done)
@@ -240,13 +271,28 @@ void DeviceStore::storePhotos(const QList<QByteArray> &jpegs, QObject *context, 
     QtConcurrent::run(photofiles::write, m_folder + QStringLiteral("/photos"), jpegs)
         .then(this, [this, guard, done](const photofiles::Written &written) {
             --m_writing;
-            for (const QString &hash : written.hashes)
+            for (const QString &hash : written.hashes) {
                 m_fresh.insert(hash);
+                m_storedAt.insert(hash, QDateTime::currentDateTimeUtc());
+            }
             if (!written.error.isEmpty())
                 fail(written.error);
             if (guard)
                 done(written.hashes, written.error);
         });
+}
+
+void DeviceStore::verifyPhotos(const QStringList &hashes, std::function<void(bool intact)> done)
+{
+    QStringList files;
+    for (const QString &hash : hashes)
+        files.append(photoFile(hash));
+    QtConcurrent::run([hashes, files] {
+        for (qsizetype i = 0; i < hashes.size(); ++i)
+            if (!photofiles::isHash(hashes[i]) || !photofiles::intact(files[i], hashes[i]))
+                return false;
+        return true;
+    }).then(this, std::move(done));
 }
 
 int DeviceStore::collectPhotos()
@@ -327,9 +373,9 @@ qint64 DeviceStore::enqueue(const QString &account, const QString &draftKey, con
     }
     // The draft's photos are copied from its row, so they are exactly those saved.
     Query copy(*this, QStringLiteral("INSERT INTO outbox (account, kind, title, payload, photos,"
-                                     " created_at, state, reason) SELECT account, ?, ?, ?,"
-                                     " photos, ?, 'waiting', '' FROM drafts"
-                                     " WHERE account = ? AND key = ?"));
+                                     " created_at, state, reason, draft_key, draft)"
+                                     " SELECT account, ?, ?, ?, photos, ?, 'waiting', '', key,"
+                                     " payload FROM drafts WHERE account = ? AND key = ?"));
     bool ok = copy.bind(kind)
                   .bind(title)
                   .bind(textOf(payload))
@@ -355,7 +401,8 @@ QList<OutboxEntry> DeviceStore::outbox(const QString &account)
     QList<OutboxEntry> result;
     QHash<qint64, qsizetype> index;
     Query rows(*this, QStringLiteral("SELECT id, kind, title, payload, photos, created_at, state,"
-                                     " reason FROM outbox WHERE account = ? ORDER BY id"));
+                                     " reason, attempted_at, draft_key FROM outbox"
+                                     " WHERE account = ? ORDER BY id"));
     if (!rows.bind(account).exec())
         return result;
     while (rows.next()) {
@@ -369,7 +416,9 @@ QList<OutboxEntry> DeviceStore::outbox(const QString &account)
                        timeOf(rows.value(5)),
                        stateOf(rows.value(6).toString()),
                        rows.value(7).toString(),
-                       {}});
+                       {},
+                       rows.value(8).toLongLong() ? timeOf(rows.value(8)) : QDateTime(),
+                       rows.value(9).toString()});
     }
     Query uploads(*this, QStringLiteral("SELECT entry, photo, address FROM uploads JOIN outbox"
                                         " ON outbox.id = uploads.entry WHERE account = ?"));
@@ -389,10 +438,14 @@ int DeviceStore::undeliveredCount(const QString &account)
                : 0;
 }
 
-bool DeviceStore::setState(qint64 id, OutboxState state, const QString &reason)
+bool DeviceStore::setState(qint64 id, OutboxState state, const QString &reason,
+                           const QDateTime &attemptedAt)
 {
-    Query update(*this, QStringLiteral("UPDATE outbox SET state = ?, reason = ? WHERE id = ?"));
-    if (!update.bind(nameOf(state)).bind(reason).bind(id).exec())
+    Query update(*this, QStringLiteral("UPDATE outbox SET state = ?, reason = ?,"
+                                       " attempted_at = coalesce(nullif(?, 0), attempted_at)"
+                                       " WHERE id = ?"));
+    const qint64 attempted = attemptedAt.isValid() ? attemptedAt.toMSecsSinceEpoch() : 0;
+    if (!update.bind(nameOf(state)).bind(reason).bind(attempted).bind(id).exec())
         return false;
     return update.raw().numRowsAffected() == 1
            || fail(QStringLiteral("No outbox entry %1").arg(id));
@@ -408,9 +461,85 @@ bool DeviceStore::recordUpload(qint64 id, const QString &hash, const QString &ad
         .exec();
 }
 
-bool DeviceStore::removeEntry(qint64 id)
+bool DeviceStore::removeEntry(qint64 id, bool andPhotos)
 {
-    return Query(*this, QStringLiteral("DELETE FROM outbox WHERE id = ?")).bind(id).exec();
+    std::optional<std::pair<PhotoGroups, QDateTime>> photos;
+    if (andPhotos) {
+        Query row(*this, QStringLiteral("SELECT photos, created_at FROM outbox WHERE id = ?"));
+        if (row.bind(id).exec() && row.next())
+            photos.emplace(groupsOf(row.value(0)), timeOf(row.value(1)));
+    }
+    if (!Query(*this, QStringLiteral("DELETE FROM outbox WHERE id = ?")).bind(id).exec())
+        return false;
+    if (photos)
+        releasePhotos(photos->first, photos->second);
+    return true;
+}
+
+void DeviceStore::releasePhotos(const PhotoGroups &photos, const QDateTime &filedAt)
+{
+    QSet<QString> named;
+    for (const QStringList &group : photos)
+        for (const QString &hash : group)
+            if (m_storedAt.value(hash, filedAt) <= filedAt)
+                named.insert(hash);
+    for (const char *sql : {"SELECT photos FROM drafts", "SELECT photos FROM outbox"}) {
+        Query rows(*this, QLatin1String(sql));
+        if (!rows.exec())
+            return; // left for the next collection
+        while (rows.next())
+            for (const QStringList &group : groupsOf(rows.value(0)))
+                for (const QString &hash : group)
+                    named.remove(hash);
+    }
+    for (const QString &hash : std::as_const(named)) {
+        if (photofiles::isHash(hash) && QFile::remove(photoFile(hash)))
+            m_fresh.remove(hash);
+    }
+}
+
+QString DeviceStore::moveAside()
+{
+    const QString file = databaseFile();
+    if (isOpen() || !QFileInfo::exists(file))
+        return {};
+    const QString aside =
+        m_folder
+        + QStringLiteral("/device-unreadable-%1.sqlite")
+              .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    if (!QFile::rename(file, aside)) {
+        fail(QStringLiteral("Cannot move %1 aside").arg(file));
+        return {};
+    }
+    // The journal goes with it: it may hold the last commits.
+    for (const char *extra : {"-wal", "-shm"})
+        QFile::rename(file + QLatin1String(extra), aside + QLatin1String(extra));
+    qCWarning(lcStore) << "unreadable store moved to" << aside;
+    return aside;
+}
+
+bool DeviceStore::returnToDraft(qint64 id)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!isOpen() || !db.transaction())
+        return fail(isOpen() ? db.lastError().text() : QStringLiteral("The store is not open"));
+    // A draft the form keeps now is not overwritten.
+    Query copy(*this, QStringLiteral("INSERT INTO drafts (account, key, payload, photos, saved_at)"
+                                     " SELECT account, draft_key, draft, photos, ? FROM outbox"
+                                     " WHERE id = ? AND draft_key != '' AND state IN"
+                                     " ('waiting', 'failed') AND NOT EXISTS (SELECT 1 FROM drafts"
+                                     " WHERE drafts.account = outbox.account"
+                                     " AND drafts.key = outbox.draft_key)"));
+    bool ok = copy.bind(now()).bind(id).exec()
+              && (copy.raw().numRowsAffected() == 1
+                  || fail(QStringLiteral("Entry %1 cannot become a draft").arg(id)));
+    ok = ok && Query(*this, QStringLiteral("DELETE FROM outbox WHERE id = ?")).bind(id).exec();
+    if (ok && db.commit())
+        return true;
+    if (ok)
+        fail(db.lastError().text());
+    db.rollback();
+    return false;
 }
 
 bool DeviceStore::putCache(const QString &account, const QString &key, const QJsonDocument &payload)

@@ -45,6 +45,10 @@ struct OutboxEntry
     QString reason;
     // Photo hash -> file store address, so a re-send never uploads a photo twice.
     QHash<QString, QString> uploaded;
+    // When its record last went, in the service's time; invalid before.
+    QDateTime attemptedAt = {};
+    // The draft it was filed from; "" for an entry of a client that kept none.
+    QString draftKey = {};
 };
 
 // A service answer kept for working without a network.
@@ -68,6 +72,11 @@ public:
 
     // Creates or opens the store in folder; false with errorString() on failure.
     bool open(const QString &folder);
+    // After open() refused the folder's database: moves it and its journal
+    // aside under a dated name, kept for recovery, so a new one can start.
+    // The name it now has, or "" when there was none to move or it could not
+    // be moved.
+    QString moveAside();
     void close();
     bool isOpen() const { return !m_connection.isEmpty(); }
     // The last failure, in words (the SQL driver's text where it has one).
@@ -76,6 +85,9 @@ public:
     QString photoFile(const QString &hash) const override;
 
     void storePhotos(const QList<QByteArray> &jpegs, QObject *context, PhotosDone done) override;
+    // Reads the photos whole off the GUI thread; `done` on this thread with
+    // false when one is gone or no longer matches its hash.
+    void verifyPhotos(const QStringList &hashes, std::function<void(bool intact)> done);
     // Deletes photo files no draft or outbox entry refers to; the number deleted, or -1.
     int collectPhotos();
 
@@ -93,9 +105,16 @@ public:
     QList<OutboxEntry> outbox(const QString &account); // oldest first
     // Entries not yet delivered: every state but sent.
     int undeliveredCount(const QString &account);
-    bool setState(qint64 id, OutboxState state, const QString &reason = {});
+    // A valid `attemptedAt` is kept as the time its record went.
+    bool setState(qint64 id, OutboxState state, const QString &reason = {},
+                  const QDateTime &attemptedAt = {});
     bool recordUpload(qint64 id, const QString &hash, const QString &address);
-    bool removeEntry(qint64 id);
+    // A waiting or failed entry becomes the draft it was filed from again, in
+    // one transaction; refused while that form keeps another draft.
+    bool returnToDraft(qint64 id);
+    // With `andPhotos`, the photo files the entry alone named go too (not one
+    // stored again since it was filed: a form may hold it).
+    bool removeEntry(qint64 id, bool andPhotos = false);
 
     bool putCache(const QString &account, const QString &key, const QJsonDocument &payload);
     std::optional<CacheEntry> cached(const QString &account, const QString &key);
@@ -103,6 +122,8 @@ public:
 private:
     bool fail(const QString &error);
     bool openDatabase(const QString &file);
+    bool migrate(int from);
+    void releasePhotos(const PhotoGroups &photos, const QDateTime &filedAt);
     bool photosPresent(const PhotoGroups &photos);
     class Query;
 
@@ -111,6 +132,8 @@ private:
     QString m_error;
     // Photos stored since open(): their draft may not be saved yet, so collectPhotos() keeps them.
     QSet<QString> m_fresh;
+    // When each photo was last stored since open().
+    QHash<QString, QDateTime> m_storedAt;
     int m_writing = 0;
 };
 

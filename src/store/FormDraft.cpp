@@ -27,10 +27,22 @@ FormDraft::FormDraft(DeviceStore *store, const QString &account, const QString &
 
 QString FormDraft::savedAtText() const
 {
-    return m_offered
-               ? QLocale(QLocale::Chinese)
-                     .toString(m_offered->savedAt.toLocalTime(), QStringLiteral("M月d日 HH:mm"))
-               : QString();
+    if (!m_offered)
+        return {};
+    const QDateTime saved = m_offered->savedAt.toLocalTime();
+    const QDate today = QDate::currentDate();
+    // A sheet of another day is another round: the date must stand out.
+    const QString format = saved.date() == today ? QStringLiteral("今天 HH:mm")
+                           : saved.date().year() == today.year()
+                               ? QStringLiteral("M月d日 HH:mm")
+                               : QStringLiteral("yyyy年M月d日 HH:mm");
+    return QLocale(QLocale::Chinese).toString(saved, format);
+}
+
+void FormDraft::setProblem(const QString &problem)
+{
+    if (std::exchange(m_problem, problem) != problem)
+        emit changed();
 }
 
 void FormDraft::touch()
@@ -53,7 +65,11 @@ bool FormDraft::save()
     const bool saved =
         m_store->saveDraft({m_account, m_key, snapshot->fields, snapshot->photos, {}});
     if (!saved)
-        qCDebug(lcStore) << "draft" << m_key << "not saved:" << m_store->errorString();
+        qCWarning(lcStore) << "draft" << m_key << "not saved:" << m_store->errorString();
+    setProblem(
+        saved ? QString()
+              : QStringLiteral("草稿无法保存到手机（%1），离开本页或退出客户端将丢失已填写的内容。")
+                    .arg(m_store->errorString()));
     return saved;
 }
 

@@ -20,6 +20,8 @@ class FormDraft : public QObject
     Q_PROPERTY(bool offered READ offered NOTIFY changed)
     Q_PROPERTY(bool confirmingDiscard READ confirmingDiscard NOTIFY changed)
     Q_PROPERTY(QString savedAtText READ savedAtText NOTIFY changed)
+    // Said while the form cannot be kept: leaving or a killed app loses it.
+    Q_PROPERTY(QString problem READ problem NOTIFY changed)
 
 public:
     // The form as it stands: its fields and its photo groups, in order.
@@ -37,7 +39,9 @@ public:
 
     bool offered() const { return m_offered.has_value(); }
     bool confirmingDiscard() const { return m_confirmingDiscard; }
+    // "今天 09:30", or the date for a draft of an earlier day.
     QString savedAtText() const;
+    QString problem() const { return m_problem; }
 
     // The form changed: saved after a short pause.
     void touch();
@@ -63,6 +67,8 @@ signals:
     void restored(const QJsonObject &fields, const PhotoGroups &photos);
 
 private:
+    void setProblem(const QString &problem);
+
     DeviceStore *m_store;
     QString m_account;
     QString m_key;
@@ -71,6 +77,7 @@ private:
     std::optional<Draft> m_offered;
     bool m_confirmingDiscard = false;
     bool m_finished = false;
+    QString m_problem;
 };
 
 } // namespace orvelle

@@ -57,6 +57,14 @@ Written write(const QString &folder, const QList<QByteArray> &jpegs)
     return result;
 }
 
+bool intact(const QString &file, const QString &hash)
+{
+    QFile photo(file);
+    QCryptographicHash sha(QCryptographicHash::Sha256);
+    return photo.open(QIODevice::ReadOnly) && sha.addData(&photo)
+           && QString::fromLatin1(sha.result().toHex()) == hash;
+}
+
 int removeExcept(const QString &folder, const QSet<QString> &keep)
 {
     int removed = 0;

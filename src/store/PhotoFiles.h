@@ -24,6 +24,9 @@ struct Written
 // Each JPEG atomically under its hash; one already there is left alone.
 Written write(const QString &folder, const QList<QByteArray> &jpegs);
 
+// The file holds the photo of that hash, whole (it may be gone or damaged).
+bool intact(const QString &file, const QString &hash);
+
 // Deletes every file in folder except the photos in keep; the number deleted.
 int removeExcept(const QString &folder, const QSet<QString> &keep);
 

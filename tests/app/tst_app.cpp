@@ -10,6 +10,7 @@
 #include "session/Session.h"
 #include "support/AccountStore.h"
 #include "support/QmlPageFixture.h"
+#include "support/StoredWork.h"
 #include "support/TestData.h"
 #include "support/https/TestClientConfig.h"
 
@@ -296,6 +297,42 @@ private slots:
         home.openHazardReport();
         QVERIFY(home.showHazardForm());
         QVERIFY(!home.alert()->shown());
+    }
+
+    // A device store that cannot be read is moved aside and told once; in the
+    // new one, "删除" and "已提交" are asked first and "编辑" of a report opens
+    // its form offering it as a draft.
+    void theDeviceStoreOnTheHomePage()
+    {
+        writeAccountStore({{"islogin", "true"}, {"username", "zhangwei"}});
+        AppConfig config = AppConfig::defaults();
+        QTemporaryDir folder;
+        config.deviceFolder = folder.path();
+        QFile damaged(folder.filePath("device.sqlite"));
+        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(8192, 'x'))
+                && damaged.flush());
+        auto context = buildAppContext(config);
+        DeviceStore &store = *context->deviceStore();
+        const qint64 failed = queueReport(store, "zhangwei", "hazard", {}, {});
+        const qint64 maybe = queueReport(store, "zhangwei", "漏水", {}, {});
+        QVERIFY(store.setState(failed, OutboxState::Failed, "已关闭"));
+        QVERIFY(store.setState(maybe, OutboxState::MaybeDelivered));
+        HomeView home(*context);
+        home.appeared();
+        QTRY_COMPARE(home.outboxCount(), 2);
+        QVERIFY(home.alert()->message().contains(folder.filePath("device-unreadable-")));
+        home.alert()->acknowledge();
+        home.appeared();
+        QVERIFY(!home.alert()->shown());
+        home.removeOutboxEntry(maybe);
+        QVERIFY(home.question().contains("可能已经提交"));
+        home.answer(false);
+        home.confirmOutboxEntryDelivered(maybe);
+        home.answer(true);
+        QCOMPARE(home.outboxCount(), 1);
+        home.editOutboxEntry(failed);
+        QVERIFY(home.showHazardForm() && home.hazardForm()->draft()->offered());
+        QCOMPARE(home.outboxCount(), 0);
     }
 
     void scannedCodeOpensTheNotice()

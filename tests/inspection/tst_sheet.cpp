@@ -1,5 +1,6 @@
 #include "inspection/DetailedOnspectionListView.h"
 #include "support/FormFixture.h"
+#include "support/SqlAnswer.h"
 #include "support/StoredWork.h"
 #include "support/TestData.h"
 
@@ -178,8 +179,8 @@ private slots:
         QCOMPARE(failed->checkitems()->rowCount(), 2);
     }
 
-    // A sheet kept on the device comes back as it was: the judgements, the
-    // description, the on-site and the added photos; filed, it is gone.
+    // A sheet kept on the device comes back on the sheet loaded now, with the
+    // on-site photo just taken: judgements, description, added photos; filed, it is gone.
     void aDraftComesBackUntilFiled()
     {
         const auto kept = [this] { return store->loadDraft("zhangwei", "sheet/K-1"); };
@@ -191,12 +192,18 @@ private slots:
             view->photos()->selectedImages()->append(storedPhoto(*store, photo(30)));
             QVERIFY(QTest::qWaitFor([&] { return kept() && kept()->photos["added"].size(); }));
         }
-        auto view = sheet(twoItemSheet, {photo(50)}, "K-1");
-        QVERIFY(view->draft()->offered());
+        QJsonObject renamed = recordIn(QStringLiteral("inspection/sheet.json"), "two items");
+        renamed["checkname"] = "周检表";
+        QVERIFY(
+            sheet(twoItemSheet, {photo(50)}, "K-1")->draft()->savedAtText().startsWith("今天 "));
+        sqlAnswer(store->databaseFile(), "UPDATE drafts SET saved_at = saved_at - 2 * 86400000");
+        auto view = sheet(answerText(renamed), {photo(50)}, "K-1");
+        QVERIFY(view->draft()->offered() && view->draft()->savedAtText().contains("月"));
         view->draft()->restore();
+        view->draft()->restore(); // a second tap while it comes back
         QTRY_COMPARE(view->photos()->photos().count(), 1);
         QCOMPARE(view->photos()->photos().photos().at(0).stored.thumbnail.width(), 30);
-        QCOMPARE(view->onselectedImages().at(0), storedPhoto(*store, photo(40)).hash);
+        QCOMPARE(view->onselectedImages().at(0), storedPhoto(*store, photo(50)).hash);
         QCOMPARE(item(*view, 0)->isQualifiedValue(), QVariant(true));
         QCOMPARE(item(*view, 1)->inputText(), QStringLiteral("护栏松动"));
 
@@ -215,8 +222,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(outbox->waitingCount(), 0, 20000);
         QCOMPARE(service->uploadCount(), 3);
         const QJsonObject body = service->lastBody(json::createSheet);
-        QCOMPARE(body["openimageurl"], "http://g/w40.jpg");
+        QCOMPARE(body["openimageurl"], "http://g/w50.jpg");
         QCOMPARE(body["image"], "http://g/w30.jpg");
+        QCOMPARE(body["checkname"], "周检表");
         QCOMPARE(service->requestCount(json::createSheet), 1);
     }
 

@@ -1,10 +1,12 @@
 #include "store/DeviceStore.h"
+#include "store/FormDraft.h"
 #include "store/PhotoFiles.h"
 #include "support/SqlAnswer.h"
 #include "support/StoredWork.h"
 #include "support/TestData.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QProcess>
@@ -91,6 +93,32 @@ private slots:
         QVERIFY2(store.errorString().contains(row["error"].toString()),
                  qPrintable(store.errorString()));
         QVERIFY(!store.saveDraft(draft("hazard", {})));
+        // Only a database is moved aside, whole, so a new one can start.
+        const QString aside = store.moveAside();
+        QCOMPARE(fileContents(aside).size(), row["movedAside"].toBool() ? row["bytes"].toInt() : 0);
+        QCOMPARE(store.open(folder), row["movedAside"].toBool());
+    }
+
+    // A file of the first version, as that client left it, opens with every
+    // draft, entry, address and kept answer.
+    void versionOneFile()
+    {
+        const QString from = ORVELLE_TEST_DATA "/store/version-1";
+        QVERIFY(QDir().mkpath(folder + "/photos"));
+        for (QDirIterator files(from, QDir::Files, QDirIterator::Subdirectories);
+             files.hasNext();) {
+            const QString file = files.next();
+            QVERIFY(QFile::copy(file, folder + file.mid(from.size())));
+        }
+        QVERIFY2(store.open(folder), qPrintable(store.errorString()));
+        QVERIFY(store.drafts("zhangwei").size() == 2 && store.drafts("liming").size() == 1);
+        QCOMPARE(store.loadDraft("zhangwei", "sheet/KS-01")->photos["added"].size(), 2);
+        const QList<OutboxEntry> entries = store.outbox("zhangwei");
+        QCOMPARE(entries.size(), 2);
+        QCOMPARE(entries[0].uploaded.values(), QStringList{"http://files/v1-queued.jpg"});
+        QCOMPARE(entries[1].state, OutboxState::Failed);
+        QCOMPARE(store.outbox("liming").value(0).state, OutboxState::MaybeDelivered);
+        QVERIFY(store.cached("zhangwei", "points"));
     }
 
     // A new folder, and a loose folder and database: owner-only either way.
@@ -153,6 +181,14 @@ private slots:
         QVERIFY(QFileInfo::exists(store.photoFile(hashes[1])));
         QVERIFY(store.removeDraft(account, "sheet/A1"));
         QVERIFY(!store.loadDraft(account, "sheet/A1"));
+
+        // A draft the store refuses is said, until it is kept again.
+        FormDraft form(&store, account, "hazard", [] { return FormDraft::Snapshot{fields, {}}; });
+        sqlAnswer(store.databaseFile(), "CREATE TRIGGER full BEFORE INSERT ON drafts BEGIN"
+                                        " SELECT RAISE(ABORT, 'disk full'); END");
+        QVERIFY(!form.save() && form.problem().contains("disk full"));
+        sqlAnswer(store.databaseFile(), "DROP TRIGGER full");
+        QVERIFY(form.save() && form.problem().isEmpty());
     }
 
     void outbox()
@@ -190,8 +226,13 @@ private slots:
         QCOMPARE(entries[0].reason, "网络错误!");
         QCOMPARE(store.cached(account, "points")->payload, QJsonDocument(QJsonArray{"A1", "B"}));
         QVERIFY(!store.cached(account, "places"));
-        QVERIFY(store.removeEntry(hazard));
+        // Its photos go with it, but not one taken again since it was filed.
+        QStringList again;
+        QVERIFY(storePhotos(store, {jpeg(2)}, again));
+        QVERIFY(store.removeEntry(hazard, true));
         QCOMPARE(sqlAnswer(db, "SELECT count(*) FROM uploads"), "0");
+        QVERIFY(!QFileInfo::exists(store.photoFile(hashes[0]))
+                && QFileInfo::exists(store.photoFile(again[0])));
 
         // A store written by a newer client is left alone.
         store.close();

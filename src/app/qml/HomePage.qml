@@ -83,6 +83,15 @@ Page {
                 onClicked: page.view.signInAgain()
             }
         }
+        Label {
+            objectName: "outboxProblem"
+            Layout.fillWidth: true
+            visible: text !== ""
+            text: page.view.outboxProblem
+            color: "red"
+            wrapMode: Text.Wrap
+            Accessible.name: text
+        }
         ListView {
             objectName: "outboxEntries"
             Layout.fillWidth: true
@@ -118,6 +127,24 @@ Page {
                     text: "再次提交"
                     Accessible.description: model.title
                     onClicked: page.view.resendOutboxEntry(model.entryId)
+                }
+                Button {
+                    visible: model.canConfirm
+                    text: "已提交"
+                    Accessible.description: model.title
+                    onClicked: page.view.confirmOutboxEntryDelivered(model.entryId)
+                }
+                Button {
+                    visible: model.canEdit
+                    text: "编辑"
+                    Accessible.description: model.title
+                    onClicked: page.view.editOutboxEntry(model.entryId)
+                }
+                Button {
+                    visible: model.canRemove
+                    text: "删除"
+                    Accessible.description: model.title
+                    onClicked: page.view.removeOutboxEntry(model.entryId)
                 }
             }
         }
@@ -161,6 +188,36 @@ Page {
     }
 
     AlertBox { alert: page.view.alert }
+    // Asked before an outbox action that loses something.
+    Dialog {
+        objectName: "outboxQuestion"
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        width: Math.min(parent ? parent.width - 48 : 320, 400)
+        modal: true
+        closePolicy: Popup.NoAutoClose
+        visible: page.view.question !== ""
+        Label {
+            width: parent.width
+            wrapMode: Text.Wrap
+            text: page.view.question
+            Accessible.name: text
+        }
+        footer: DialogButtonBox {
+            Button {
+                text: "取消"
+                flat: true
+                Accessible.name: text
+                onClicked: page.view.answer(false)
+            }
+            Button {
+                text: "确定"
+                flat: true
+                Accessible.name: text
+                onClicked: page.view.answer(true)
+            }
+        }
+    }
 
     Toast { manager: page.view.toastManager }
 }

@@ -81,6 +81,7 @@ Page {
             width: flick.width - Theme.spacing * 2
             spacing: Theme.spacing
 
+            DraftProblem { draft: page.view.draft }
             PhotoGrid {
                 Layout.fillWidth: true
                 attachments: page.view.photos

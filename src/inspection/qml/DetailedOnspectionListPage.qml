@@ -44,6 +44,7 @@ Page {
             iconName: "back"
             onClicked: page.view.goBack()
         }
+        DraftProblem { draft: page.view.draft }
         ErrorRetry {
             visible: page.view.hasErrorMessage
             message: page.view.errorMessage

@@ -119,6 +119,8 @@ void HttpsTestServer::State::handle(const httplib::Request &req, httplib::Respon
     if (answer.delay.count() > 0 && !stall)
         wait(answer.delay);
     res.status = answer.status;
+    if (!answer.date.empty())
+        res.set_header("Date", answer.date);
     if (answer.streamedBytes > 0 || answer.fault == Answer::Fault::DropHalfway || stall)
         return stream(answer, res);
     sent += answer.body.size();

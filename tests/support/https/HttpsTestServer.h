@@ -33,6 +33,8 @@ struct Answer
     // the Content-Length (and a JSON one is then sent compressed).
     std::size_t streamedBytes = 0;
     bool chunked = false;
+    // An HTTP Date header ("Wed, 09 Dec 2026 08:30:00 GMT"); none when empty.
+    std::string date;
 
     static Answer json(std::string body, int status = 200)
     {
