@@ -95,6 +95,13 @@ class TestServiceClient : public QObject
         return der.fileName();
     }
 
+    // An address on the same server that would answer success.
+    std::string redirectTarget()
+    {
+        server->enqueue("/elsewhere", Answer::json(R"({"code":1,"success":true,"httpUrl":"g"})"));
+        return "https://" + HttpsTestServer::testHost() + ":50000/elsewhere";
+    }
+
     // Waits for the answer; the caller verifies `called`.
     Outcome send(ServiceClient &client, bool form, const QString &path,
                  const QJsonObject &params = {})
@@ -247,6 +254,10 @@ private slots:
                                  std::chrono::milliseconds(row["delayMs"].toInt()));
         answer.streamedBytes = std::size_t(row["streamedMiB"].toInt()) << 20;
         answer.chunked = row["chunked"].toBool();
+        if (row.contains("redirect")) {
+            answer.status = row["redirect"].toInt();
+            answer.location = redirectTarget();
+        }
         answer.contentType = row["contentType"].toString("application/json").toStdString();
         AppConfig config = testConfig();
         config.serviceHost = row["host"].toString(config.serviceHost);
@@ -326,7 +337,8 @@ private slots:
     }
 
     // A file that cannot be read is refused at once; a connection lost in
-    // the answer or in the upload leaves the photo for a later try.
+    // the answer or in the upload, or a redirect, leaves the photo for a
+    // later try.
     void brokenTransfersAreNotRefusals()
     {
         const Outcome unreadable = upload(scratch.filePath(QStringLiteral("missing.jpg")));
@@ -346,6 +358,13 @@ private slots:
             const Outcome outcome = upload(jpegFile(noise));
             QVERIFY(outcome.called && !outcome.refused && !outcome.address);
         }
+        server->clear();
+        Answer moved = Answer::json({}, 307);
+        moved.location = redirectTarget();
+        server->setFallback(moved);
+        const Outcome redirected = upload(jpegFile(photo(10)));
+        QVERIFY(redirected.called && !redirected.refused && !redirected.address);
+        QCOMPARE(server->startedCount(), 1);
     }
 
     // The screen goes mid-upload, or the uploader itself (the application

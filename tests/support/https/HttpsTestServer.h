@@ -33,6 +33,8 @@ struct Answer
     // the Content-Length (and a JSON one is then sent compressed).
     std::size_t streamedBytes = 0;
     bool chunked = false;
+    // Sent as the Location header when not empty (a redirect).
+    std::string location;
 
     static Answer json(std::string body, int status = 200)
     {
@@ -75,8 +77,8 @@ enum class Certificate {
     Expired,
 };
 
-// A real HTTPS server on a loopback address, answering from a script and
-// recording every request. Answers are chosen by the responder when one is
+// A real HTTPS server on a loopback address, answering POST and GET from a
+// script and recording every request. Answers are chosen by the responder when one is
 // set, else from the queue of the request's path, else the fallback answer.
 class HttpsTestServer
 {
