@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QImageReader>
 #include <QSslCertificate>
 #include <QStandardPaths>
@@ -27,12 +28,26 @@ AppConfig AppConfig::defaults()
     config.siteUrl = QUrl(QStringLiteral("http://127.0.0.1:50080/site/"));
     config.deviceFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
                           + QStringLiteral("/device");
-    // Used only when the dev service has made it, so the client also starts
-    // on a machine where the dev service never ran.
-    const QString devCa = devServiceCaFile();
-    if (QFileInfo::exists(devCa))
-        config.caFile = devCa;
     return config;
+}
+
+bool isLoopbackHost(const QString &host)
+{
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const bool bracketed = host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'));
+    return QHostAddress(bracketed ? host.mid(1, host.size() - 2) : host).isLoopback();
+}
+
+void AppConfig::trustDevServiceCa()
+{
+    // Its key lies beside it on a developer's disk: trusted for the dev
+    // service only, and only when the dev service has made it, so the client
+    // also starts on a machine where the dev service never ran.
+    const QString devCa = devServiceCaFile();
+    if (caFile.isEmpty() && isLoopbackHost(serviceHost) && isLoopbackHost(fileStoreHost)
+        && QFileInfo::exists(devCa))
+        caFile = devCa;
 }
 
 QString AppConfig::devServiceCaFile()
@@ -266,6 +281,7 @@ std::variant<AppConfig, ConfigError> AppConfig::load(const QString &configFile,
         if (!problem.isEmpty())
             return ConfigError{QStringLiteral("environment"), name, problem};
     }
+    config.trustDevServiceCa();
     return config;
 }
 

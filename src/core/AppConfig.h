@@ -29,6 +29,7 @@ struct AppConfig
     QString notesServer;
     QUrl siteUrl;
     // Extra CA certificate file trusted for the services' TLS; empty for none.
+    // Left empty, the dev service's CA when every host is loopback.
     QString caFile;
     // An image file that stands in for the camera (a desktop without a
     // webcam, demonstrations); empty for the real camera.
@@ -44,6 +45,9 @@ struct AppConfig
     static AppConfig defaults();
     // Where the local dev service writes its CA certificate.
     static QString devServiceCaFile();
+    // Without a CA file of its own, one whose services are all on this
+    // machine trusts the dev service's CA.
+    void trustDevServiceCa();
 
     // The machine's file, where an administrator points every user of an
     // installed client at the group's services.
@@ -63,6 +67,8 @@ struct AppConfig
 
 // Checks shared by the file and the environment; each returns the problem or "".
 QString hostProblem(const QString &host);
+// A loopback address (IPv6 in brackets) or "localhost".
+bool isLoopbackHost(const QString &host);
 QString siteUrlProblem(const QString &url);
 QString caFileProblem(const QString &path);
 // The certificates of a CA file, PEM or DER.
