@@ -2,6 +2,7 @@
 
 #include "AppContext.h"
 #include "RootView.h"
+#include "net/FileStorePhotoAccess.h"
 #include "session/User.h"
 #include <orvelle/BuildInfo.h>
 
@@ -161,8 +162,10 @@ int runOrvelle(int argc, char **argv)
     // Declared before the engine, so they outlive the pages.
     std::unique_ptr<AppContext> context;
     std::optional<RootView> rootView;
+    FileStorePhotoAccess photoAccess(std::get<AppConfig>(loaded));
     QQmlApplicationEngine engine;
     prepareEngine(engine);
+    engine.setNetworkAccessManagerFactory(&photoAccess);
     // The window's pages compile on the loader thread while the context is built.
     const QQmlComponent pages(&engine, mainPage, QQmlComponent::Asynchronous);
     context = buildAppContext(std::get<AppConfig>(loaded), true);

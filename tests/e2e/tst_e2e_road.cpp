@@ -11,6 +11,7 @@
 #include "hazard/SHazardDescriptorView.h"
 #include "inspection/DetailedOnspectionListView.h"
 #include "net/Endpoints.h"
+#include "net/FileStorePhotoAccess.h"
 #include "session/Session.h"
 #include "support/LogCapture.h"
 #include "support/QmlPageFixture.h"
@@ -137,6 +138,7 @@ class TestEndToEndRoad : public QObject
     // The client, on its root page.
     std::unique_ptr<AppContext> context;
     std::unique_ptr<RootView> root;
+    std::unique_ptr<FileStorePhotoAccess> photoAccess; // outlives the pages' engine
     std::unique_ptr<QmlPageFixture> fixture;
     QObject *window = nullptr;
 
@@ -253,7 +255,9 @@ class TestEndToEndRoad : public QObject
         }
         context = buildAppContext(std::get<AppConfig>(loaded));
         root = std::make_unique<RootView>(*context);
+        photoAccess = std::make_unique<FileStorePhotoAccess>(std::get<AppConfig>(loaded));
         fixture = std::make_unique<QmlPageFixture>();
+        fixture->engine().setNetworkAccessManagerFactory(photoAccess.get());
         window = fixture->load(QUrl("qrc:/Orvelle/App/qml/RootPage.qml"),
                                {{"view", QVariant::fromValue(root.get())}})
                      ? &fixture->window()
@@ -266,6 +270,7 @@ class TestEndToEndRoad : public QObject
     {
         window = nullptr;
         fixture.reset();
+        photoAccess.reset();
         root.reset();
         context.reset();
     }

@@ -1,6 +1,7 @@
 #include "core/Jpeg.h"
 #include "net/DeviceInfo.h"
 #include "net/Endpoints.h"
+#include "net/FileStorePhotoAccess.h"
 #include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
 #include "session/Session.h"
@@ -10,11 +11,14 @@
 #include "support/TestData.h"
 #include "support/https/TestClientConfig.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkReply>
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QSslCertificate>
@@ -313,6 +317,40 @@ private slots:
         // A later request's answer has come back: the first one's never will.
         QVERIFY(answered(Answer::json(R"({"code":1})")).called);
         QVERIFY(!called);
+    }
+
+    // Review photos go through the client's own network access: the file
+    // store's host only, with its TLS trust, time-out and size cap.
+    void reviewPhotos_data() { addRows(QStringLiteral("net/review-photos.json")); }
+    void reviewPhotos()
+    {
+        QFETCH(QJsonObject, row);
+        QByteArray png;
+        QBuffer buffer(&png);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && photo(8).save(&buffer, "PNG"));
+        Answer answer;
+        answer.body = png.toStdString();
+        answer.contentType = "image/png";
+        answer.delay = std::chrono::milliseconds(row["delayMs"].toInt());
+        answer.streamedBytes = std::size_t(row["streamedMiB"].toInt()) << 20;
+        server->setFallback(answer);
+        AppConfig config = testConfig();
+        config.fileStoreHost = row["fileStoreHost"].toString(config.fileStoreHost);
+        FileStorePhotoAccess access(config,
+                                    std::chrono::milliseconds(row["timeoutMs"].toInt(60000)));
+        QQmlEngine engine;
+        engine.setNetworkAccessManagerFactory(&access);
+        QQmlComponent component(&engine);
+        // Qt Quick keeps pictures by address: each row has an address of its own.
+        component.setData("import QtQuick\nImage { asynchronous: true; cache: false }", {});
+        const std::unique_ptr<QObject> image(component.create());
+        QVERIFY2(image, qPrintable(component.errorString()));
+        image->setProperty("source", QUrl(QStringLiteral("https://%1:50000/g/M00/%2.png")
+                                              .arg(QString::fromStdString(server->testHost()))
+                                              .arg(qHash(QString(QTest::currentDataTag())))));
+        const auto status = [&] { return image->property("status").toInt(); };
+        QTRY_VERIFY_WITH_TIMEOUT(status() != 2 /* Loading */, 20000);
+        QCOMPARE(status(), row["ready"].toBool() ? 1 /* Ready */ : 3 /* Error */);
     }
 
     // One part as the file store reads it; each answer judged by itself, an

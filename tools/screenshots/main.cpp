@@ -10,6 +10,7 @@
 #include "app/QmlPlugins.h"
 #include "app/RootView.h"
 #include "core/AppConfig.h"
+#include "net/FileStorePhotoAccess.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -142,8 +143,10 @@ int main(int argc, char **argv)
     // The client as main() starts it.
     const auto context = buildAppContext(std::get<AppConfig>(loaded));
     RootView rootView(*context);
+    FileStorePhotoAccess photoAccess(std::get<AppConfig>(loaded));
     QQmlApplicationEngine engine;
     prepareEngine(engine);
+    engine.setNetworkAccessManagerFactory(&photoAccess);
     engine.setInitialProperties({{"rootView", QVariant::fromValue(&rootView)}});
     engine.load(QUrl(QStringLiteral("qrc:/Orvelle/App/qml/Main.qml")));
     auto *window = engine.rootObjects().isEmpty()
