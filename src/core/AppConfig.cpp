@@ -169,6 +169,19 @@ const std::map<QString, Setter> &settableKeys()
                  c.caFile = v;
              return problem;
          }},
+        {QStringLiteral("notice/hosts"),
+         [](AppConfig &c, const QString &v) {
+             QStringList hosts;
+             for (const QString &part : v.split(u',', Qt::SkipEmptyParts)) {
+                 const QString host = part.trimmed();
+                 if (const QString problem = hostProblem(host); !problem.isEmpty())
+                     return QStringLiteral("\"%1\" %2").arg(host, problem);
+                 // As an address's host() gives it: without IPv6 brackets.
+                 hosts << (host.startsWith(u'[') ? host.mid(1, host.size() - 2) : host);
+             }
+             c.noticeHosts = hosts;
+             return QString();
+         }},
         {QStringLiteral("camera/image"),
          [](AppConfig &c, const QString &v) {
              QString problem = imageFileProblem(v);
@@ -271,6 +284,7 @@ std::variant<AppConfig, ConfigError> AppConfig::load(const QString &configFile,
         {"ORVELLE_SERVICE_HOST", "service/host"}, {"ORVELLE_FILESTORE_HOST", "filestore/host"},
         {"ORVELLE_NOTES_SERVER", "notes/server"}, {"ORVELLE_SITE_URL", "site/url"},
         {"ORVELLE_CA_FILE", "tls/ca_file"},       {"ORVELLE_CAMERA_IMAGE", "camera/image"},
+        {"ORVELLE_NOTICE_HOSTS", "notice/hosts"},
     };
     for (const auto &[variable, key] : overrides) {
         const QString name = QString::fromLatin1(variable);

@@ -4,6 +4,7 @@
 #include <QProcessEnvironment>
 #include <QSslCertificate>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <optional>
 #include <variant>
@@ -31,6 +32,8 @@ struct AppConfig
     // Extra CA certificate file trusted for the services' TLS; empty for none.
     // Left empty, the dev service's CA when every host is loopback.
     QString caFile;
+    // The hosts notice pages may come from; empty for any.
+    QStringList noticeHosts;
     // An image file that stands in for the camera (a desktop without a
     // webcam, demonstrations); empty for the real camera.
     QString cameraImage;

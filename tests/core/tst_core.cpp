@@ -31,6 +31,7 @@ QJsonObject fieldsOf(const AppConfig &c)
             {"notesServer", c.notesServer},
             {"siteUrl", c.siteUrl.toString()},
             {"caFile", c.caFile},
+            {"noticeHosts", c.noticeHosts.join(u',')},
             {"deviceModel", optional(c.deviceModel)},
             {"deviceName", optional(c.deviceName)},
             {"deviceSystemVersion", optional(c.deviceSystemVersion)}};

@@ -1,11 +1,15 @@
+#include "DevServer.h"
 #include "RiskAnnouncementWebView.h"
 #include "WebView.h"
 #include "support/QmlPageFixture.h"
 #include "support/TestData.h"
 
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 #include <atomic>
@@ -16,6 +20,8 @@ Q_IMPORT_QML_PLUGIN(OrvelleCorePlugin)
 Q_IMPORT_QML_PLUGIN(OrvellePlatformPlugin)
 
 using namespace orvelle;
+using orvelle::devserver::DevServer;
+using orvelle::devserver::DevServerOptions;
 using orvelle::test::addRows;
 using orvelle::test::QmlPageFixture;
 
@@ -185,7 +191,68 @@ private slots:
                  QStringLiteral("风险公告"));
     }
 
+    // A page behind a swapped sticker, from the dev service: its host shows
+    // under the title, and every dialog, permission, file chooser, full
+    // screen, new window and foreign scheme it asks for is refused; with
+    // notice hosts named, it goes to no other host.
+    void noticePageRefusesWhatItAsksFor()
+    {
+        QTemporaryDir data;
+        DevServerOptions options;
+        options.dataDir = data.path();
+        options.listenAddress = QStringLiteral(ORVELLE_TEST_HOST);
+        options.log = [](const QString &) {};
+        DevServer service(options);
+        QString error;
+        QVERIFY2(service.start(&error), qPrintable(error));
+        QDesktopServices::setUrlHandler("mailto", this, "openedByDesktop");
+        const auto unhandle = qScopeGuard([] { QDesktopServices::unsetUrlHandler("mailto"); });
+        const QStringList hosts{ORVELLE_TEST_HOST};
+        QVERIFY(!RiskAnnouncementWebView(service.httpUrl() + "/notice/1", {"notice.example"})
+                     .webView());
+        const auto count = [](const QString &line) { return webLines.filter(line).size(); };
+
+        webLines.clear();
+        RiskAnnouncementWebView asks(service.httpUrl() + "/probe/asks", hosts);
+        QmlPageFixture fixture;
+        QObject *page = fixture.load(QUrl("qrc:/Orvelle/Platform/qml/RiskAnnouncementPage.qml"),
+                                     {{"view", QVariant::fromValue(&asks)}});
+        QVERIFY2(page, qPrintable(fixture.warningText()));
+        QCOMPARE(QmlPageFixture::findItem(page, "noticeHost")->property("text").toString(),
+                 hosts.first());
+        // Location and notifications; with no camera or microphone there is
+        // nothing to ask for those.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            count("Refused JavaScript dialog") == 3 && count("Refused permission") >= 2, 60000);
+        QQuickItem *web = QmlPageFixture::findItem(page, "WebView");
+        const QPoint middle = web->mapToScene(QPointF(web->width(), web->height()) / 2).toPoint();
+        for (const QString what : {"file chooser", "full screen", "new window"}) {
+            QTest::mouseClick(&fixture.window(), Qt::LeftButton, {}, middle);
+            QTRY_VERIFY_WITH_TIMEOUT(count("Refused " + what) == 1, 20000);
+        }
+        QTest::mouseClick(&fixture.window(), Qt::LeftButton, {}, middle); // the mail address
+        delete page;
+
+        for (const auto &[path, line] :
+             {std::pair{"/probe/sign-in", "Refused sign-in dialog"},
+              {"/probe/away", "Refused navigation: http://notice.invalid/"}}) {
+            RiskAnnouncementWebView probe(service.httpUrl() + path, hosts);
+            page = fixture.load(QUrl("qrc:/Orvelle/Platform/qml/RiskAnnouncementPage.qml"),
+                                {{"view", QVariant::fromValue(&probe)}});
+            QVERIFY2(page, qPrintable(fixture.warningText()));
+            QTRY_VERIFY_WITH_TIMEOUT(count(line) == 1, 60000);
+            delete page;
+        }
+        QCOMPARE(desktopOpened, 0);
+    }
+
     void cleanupTestCase() { server.reset(); }
+
+public slots:
+    void openedByDesktop(const QUrl &) { ++desktopOpened; }
+
+private:
+    int desktopOpened = 0;
 };
 
 int main(int argc, char **argv)
