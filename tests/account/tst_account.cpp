@@ -383,7 +383,9 @@ private slots:
         // a sign-out left behind does not.
         const QJsonObject expected = testJson("account/guest-store.json").toObject();
         const QSettings store(User::defaultStoreFile(), QSettings::IniFormat);
-        QVERIFY(!store.contains("token") && !screen.shared.token());
+        QVERIFY(!store.contains("token") && !store.contains("password"));
+        QCOMPARE(screen.shared.password(), QStringLiteral("pw"));
+        QVERIFY(!screen.shared.token());
         for (const QString &key : expected.keys())
             QVERIFY2(store.contains(key) && store.value(key).toString() == expected[key].toString(),
                      qPrintable(key));

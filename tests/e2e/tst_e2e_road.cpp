@@ -16,10 +16,12 @@
 #include "support/LogCapture.h"
 #include "support/QmlPageFixture.h"
 #include "support/ScreenAlert.h"
+#include "support/TestData.h"
 
 #include <QAbstractItemModelTester>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
@@ -669,6 +671,27 @@ private slots:
         root->loginView()->setPhoneNumber(QString());
         QVERIFY(signIn("13800000003", "fresh-pass9"));
         QVERIFY2(fixture->warnings().isEmpty(), qPrintable(fixture->warningText()));
+    }
+
+    // The passwords and the tokens are in the keychain, in no file of the
+    // client's: a restart finds the sign-in there.
+    void secretsOnlyInTheKeychain()
+    {
+        stopClient();
+        QVERIFY(startClient());
+        QVERIFY(context->session->appState().isSignedIn());
+        QCOMPARE(context->session->account().token(), tokens.last());
+        const QStringList secrets = QStringList{"orvelle1", "orvelle3", "fresh-pass9"} + tokens;
+        for (const QString &folder : {home.filePath("config"), home.filePath("data")}) {
+            QDirIterator files(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+            QVERIFY(files.hasNext());
+            while (files.hasNext()) {
+                const QString file = files.next();
+                for (const QString &secret : secrets)
+                    QVERIFY2(!fileContents(file).contains(secret.toUtf8()),
+                             qPrintable(file + " holds " + secret));
+            }
+        }
     }
 
     // With every category at debug level, nothing secret was written; the
