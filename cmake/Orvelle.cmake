@@ -39,7 +39,9 @@ function(orvelle_add_test name)
     target_compile_definitions(${name} PRIVATE ORVELLE_TEST_HOST="${ORVELLE_TEST_NET}.${host_number}")
     set_target_properties(${name} PROPERTIES MACOSX_BUNDLE OFF)
     orvelle_strict(${name})
-    add_test(NAME ${name} COMMAND ${name})
+    # A Secret Service of its own keeps the password and the token.
+    add_test(NAME ${name} COMMAND sh ${PROJECT_SOURCE_DIR}/scripts/with-keyring
+                                  $<TARGET_FILE:${name}>)
     # The tests reach no public service: an empty system CA store keeps the
     # client's certificate load cheap under the sanitizers' slow unwinding
     # (a bundle named by the tester's own SSL_CERT_FILE too).

@@ -6,6 +6,8 @@
 #include <QHostAddress>
 #include <QProcess>
 #include <QSaveFile>
+#include <QSslCertificate>
+#include <QSslCertificateExtension>
 
 namespace orvelle::devserver {
 
@@ -50,7 +52,31 @@ const QStringList ecKey = {
     QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
     QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes")};
 
+// Anyone who copies the CA key can sign only for this machine's names.
+constexpr const char *loopbackOnly =
+    "nameConstraints=critical,permitted;IP:127.0.0.0/255.0.0.0,"
+    "permitted;IP:::1/ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff,permitted;DNS:localhost";
+
 } // namespace
+
+bool limitedToThisMachine(const QString &caFile)
+{
+    const auto certificates = QSslCertificate::fromPath(caFile);
+    if (certificates.size() != 1)
+        return false;
+    bool constrained = false;
+    bool noIntermediates = false;
+    for (const QSslCertificateExtension &extension : certificates.first().extensions()) {
+        if (extension.oid() == QLatin1String("2.5.29.30"))
+            constrained = extension.isCritical();
+        if (extension.oid() == QLatin1String("2.5.29.19")) {
+            const QVariant pathLength =
+                extension.value().toMap().value(QStringLiteral("pathLenConstraint"));
+            noIntermediates = pathLength.isValid() && pathLength.toInt() == 0;
+        }
+    }
+    return constrained && noIntermediates;
+}
 
 bool ensureCertificates(const QString &tlsDir, const QString &listenAddress,
                         CertificateFiles *files, QString *error)
@@ -66,18 +92,22 @@ bool ensureCertificates(const QString &tlsDir, const QString &listenAddress,
     const QString caKey = dir.filePath(QStringLiteral("ca-key.pem"));
     const QString addressFile = dir.filePath(QStringLiteral("server-address"));
 
-    if (!QFile::exists(files->caCert) || !QFile::exists(caKey)) {
+    // A CA made before it was limited to this machine's names is replaced.
+    if (!QFile::exists(files->caCert) || !QFile::exists(caKey)
+        || !limitedToThisMachine(files->caCert)) {
         QFile::remove(files->serverCert);
-        if (!openssl(QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + ecKey
-                         + QStringList{QStringLiteral("-keyout"), caKey, QStringLiteral("-out"),
-                                       files->caCert, QStringLiteral("-days"),
-                                       QStringLiteral("3650"), QStringLiteral("-subj"),
-                                       QStringLiteral("/O=Orvelle/CN=Orvelle dev service CA"),
-                                       QStringLiteral("-addext"),
-                                       QStringLiteral("basicConstraints=critical,CA:TRUE"),
-                                       QStringLiteral("-addext"),
-                                       QStringLiteral("keyUsage=critical,keyCertSign,cRLSign")},
-                     error))
+        if (!openssl(
+                QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + ecKey
+                    + QStringList{QStringLiteral("-keyout"), caKey, QStringLiteral("-out"),
+                                  files->caCert, QStringLiteral("-days"), QStringLiteral("3650"),
+                                  QStringLiteral("-subj"),
+                                  QStringLiteral("/O=Orvelle/CN=Orvelle dev service CA"),
+                                  QStringLiteral("-addext"),
+                                  QStringLiteral("basicConstraints=critical,CA:TRUE,pathlen:0"),
+                                  QStringLiteral("-addext"),
+                                  QStringLiteral("keyUsage=critical,keyCertSign,cRLSign"),
+                                  QStringLiteral("-addext"), QLatin1String(loopbackOnly)},
+                error))
             return false;
     }
     if (QFile::exists(files->serverCert) && QFile::exists(files->serverKey)

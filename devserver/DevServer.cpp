@@ -7,8 +7,10 @@
 #include <httplib.h>
 
 #include <QDir>
+#include <QFile>
 #include <QHostAddress>
 #include <QJsonDocument>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -159,6 +161,8 @@ QString databasePath(const QString &dataDir)
 
 DevServer::DevServer(DevServerOptions options)
     : m_options(std::move(options))
+    , m_adminToken(QString::number(QRandomGenerator::system()->generate64(), 16)
+                   + QString::number(QRandomGenerator::system()->generate64(), 16))
     , m_store([this] {
         if (m_options.publicHost.isEmpty())
             m_options.publicHost = m_options.listenAddress;
@@ -212,10 +216,24 @@ QString DevServer::httpUrl() const
     return QStringLiteral("http://%1:%2").arg(m_options.listenAddress).arg(m_options.httpPort);
 }
 
+bool makeOwnerOnlyFolder(const QString &dir, QString *error)
+{
+    // It holds the CA key, passwords and the photos.
+    if (!QDir().mkpath(dir)
+        || !QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                           | QFileDevice::ExeOwner)) {
+        *error = QStringLiteral("cannot create %1 for its owner only").arg(dir);
+        return false;
+    }
+    return true;
+}
+
 bool DevServer::start(QString *error)
 {
     const QDir data(m_options.dataDir);
     const QString photoDir = data.filePath(QStringLiteral("photos"));
+    if (!makeOwnerOnlyFolder(m_options.dataDir, error))
+        return false;
     if (!data.mkpath(QStringLiteral("photos"))) {
         *error = QStringLiteral("cannot create %1").arg(photoDir);
         return false;
@@ -264,6 +282,7 @@ bool DevServer::start(QString *error)
     while (!m_https->is_running() || !m_http->is_running())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     log(QStringLiteral("CA certificate: %1").arg(m_caFile));
+    log(QStringLiteral("admin token: %1").arg(m_adminToken));
     log(QStringLiteral("data: %1").arg(QDir(m_options.dataDir).absolutePath()));
     log(QStringLiteral("ready %1 %2").arg(serviceUrl(), httpUrl()));
     return true;
@@ -319,6 +338,15 @@ void DevServer::routeHttp()
 {
     installCommon(*m_http);
     m_http->set_payload_max_length(serviceLimit);
+    // The library builds every requested range in memory, overlapping ones
+    // too: a few hundred ranges over one photo took half a gigabyte. The
+    // request object is the server's own, so dropping them here is sound.
+    m_http->set_pre_routing_handler([](const httplib::Request &req, httplib::Response &) {
+        auto &mutableRequest = const_cast<httplib::Request &>(req);
+        mutableRequest.ranges.clear();
+        mutableRequest.headers.erase("Range");
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
     m_http->set_logger([this](const httplib::Request &req, const httplib::Response &res) {
         log(describe("http", req, res));
     });
@@ -327,6 +355,9 @@ void DevServer::routeHttp()
     m_http->Post("/admin/fault", [this](const httplib::Request &req, httplib::Response &res) {
         if (!QHostAddress(QString::fromStdString(req.remote_addr)).isLoopback())
             return reply(res, 403, {{"error", "only from this machine"}});
+        // A web page may post here across sites; it cannot know the token.
+        if (QString::fromStdString(req.get_header_value(adminTokenHeader)) != m_adminToken)
+            return reply(res, 403, {{"error", "the admin token printed at start is missing"}});
         const std::optional<Fault> fault =
             faultNamed(QString::fromStdString(req.get_param_value("mode")));
         bool counted = true;

@@ -61,6 +61,8 @@ public:
     void stop();
 
     QString caFile() const { return m_caFile; }
+    // Sent in the adminTokenHeader header to /admin/fault; printed at start.
+    QString adminToken() const { return m_adminToken; }
     QString serviceUrl() const;
     QString httpUrl() const;
     Store &store() { return m_store; }
@@ -75,6 +77,7 @@ private:
     Fault takeFault();
 
     DevServerOptions m_options;
+    const QString m_adminToken;
     Store m_store;
     std::unique_ptr<ServiceContext> m_context;
     std::unique_ptr<httplib::SSLServer> m_https;
@@ -86,6 +89,11 @@ private:
     Fault m_fault = Fault::None;
     int m_faultsLeft = 0;
 };
+
+inline constexpr const char *adminTokenHeader = "X-Admin-Token";
+
+// Creates the folder (with its parents) or narrows an existing one to its owner.
+bool makeOwnerOnlyFolder(const QString &dir, QString *error);
 
 // Opens the store of a data folder without serving (for --accounts, --print-qr).
 QString databasePath(const QString &dataDir);

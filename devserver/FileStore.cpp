@@ -94,8 +94,55 @@ void routeFileStore(httplib::Server &https, ServiceContext &context)
                });
 }
 
+namespace {
+
+// What a page behind a swapped notice sticker might ask of the client: every
+// JavaScript dialog, the camera, microphone, location and notifications at
+// once, then one thing a tap allows per tap (a file chooser, full screen, a new
+// window, a mail address for the desktop's handler). The client's web view
+// refuses each; developers open it by scanning /probe/asks.
+constexpr const char *probeScript = R"(
+<input id="file" type="file" style="position:absolute;left:-999px">
+<script>
+var asks = [
+    function () { document.getElementById("file").click(); },
+    function () { document.documentElement.requestFullscreen().catch(function () {}); },
+    function () { window.open("/site/"); },
+    function () { location.href = "mailto:someone@example.com"; }
+];
+var next = 0;
+document.addEventListener("click", function (event) {
+    // The file field's own click comes here too.
+    if (event.target.id !== "file" && next < asks.length)
+        asks[next++]();
+});
+alert("alert"); confirm("confirm"); prompt("prompt");
+navigator.geolocation.getCurrentPosition(function () {}, function () {});
+Notification.requestPermission();
+navigator.mediaDevices.getUserMedia({audio: true, video: true}).catch(function () {});
+</script>)";
+
+void routeProbes(httplib::Server &http)
+{
+    http.Get("/probe/asks", [](const httplib::Request &, httplib::Response &res) {
+        res.set_content(page(QStringLiteral("请点击页面"), QLatin1String(probeScript)),
+                        "text/html; charset=utf-8");
+    });
+    http.Get("/probe/sign-in", [](const httplib::Request &, httplib::Response &res) {
+        res.status = 401;
+        res.set_header("WWW-Authenticate", "Basic realm=\"notice\"");
+        res.set_content(page(QStringLiteral("需要登录"), {}), "text/html; charset=utf-8");
+    });
+    http.Get("/probe/away", [](const httplib::Request &, httplib::Response &res) {
+        res.set_redirect("http://notice.invalid/");
+    });
+}
+
+} // namespace
+
 void routePages(httplib::Server &http, ServiceContext &context)
 {
+    routeProbes(http);
     http.set_mount_point(contract::photoPrefix, context.photoDir.toStdString());
     http.Get("/site/?", [](const httplib::Request &, httplib::Response &res) {
         res.set_content(

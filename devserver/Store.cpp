@@ -153,6 +153,7 @@ Result<QString> Store::issueCode(CodePurpose purpose, const QString &mobile)
     insert.bindAll({QLatin1String(purposeName(purpose)), mobile, code, now()});
     if (!insert.run() || !transaction.commit())
         return Result<QString>::refuse(QStringLiteral("服务器错误"));
+    m_wrongCodes.erase({purpose, mobile});
     return Result<QString>::ok(code);
 }
 
@@ -164,7 +165,13 @@ bool Store::consumeCode(CodePurpose purpose, const QString &mobile, const QStrin
                        QStringLiteral("SELECT id, issued_ms, used FROM codes WHERE purpose = ?"
                                       " AND mobile = ? AND code = ? ORDER BY id DESC"));
     query.bindAll({QLatin1String(purposeName(purpose)), mobile, code});
+    int &wrong = m_wrongCodes[{purpose, mobile}];
+    if (wrong >= wrongCodeLimit) {
+        *refusal = QStringLiteral("验证码错误次数过多，请重新获取");
+        return false;
+    }
     if (!query.next()) {
+        ++wrong;
         *refusal = QStringLiteral("验证码错误");
         return false;
     }

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 
@@ -109,7 +110,13 @@ private:
     StoreSettings m_settings;
     std::mutex m_mutex;
     SqlDatabase m_db;
+    // Wrong codes given since the last code was issued, by purpose and
+    // number; at the limit no code of theirs is taken until a new one is sent.
+    std::map<std::pair<CodePurpose, QString>, int> m_wrongCodes;
 };
+
+// Six digits fall to guessing unless the wrong tries are few.
+inline constexpr int wrongCodeLimit = 5;
 
 // Fills a fresh database (inside the caller's transaction).
 bool seedDatabase(SqlDatabase &db, const QString &updateAddress, QString *error);

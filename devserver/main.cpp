@@ -97,8 +97,9 @@ int main(int argc, char *argv[])
         options.publishBuild = build;
 
     if (parser.isSet(QStringLiteral("accounts")) || parser.isSet(QStringLiteral("print-qr"))) {
-        if (!QDir().mkpath(options.dataDir))
-            return fail(QStringLiteral("cannot create %1").arg(options.dataDir));
+        QString error;
+        if (!makeOwnerOnlyFolder(options.dataDir, &error))
+            return fail(error);
         const QString host =
             options.publicHost.isEmpty() ? options.listenAddress : options.publicHost;
         Store store(
@@ -106,7 +107,6 @@ int main(int argc, char *argv[])
                           options.codeLifetimeMs,
                           {},
                           QStringLiteral("http://%1:%2/site/").arg(host).arg(options.httpPort)});
-        QString error;
         if (!store.open(databasePath(options.dataDir), &error))
             return fail(error);
         if (parser.isSet(QStringLiteral("print-qr"))) {

@@ -125,7 +125,9 @@ void HomeView::setShouldNavigate(bool on)
     if (shouldNavigate() == on)
         return;
     if (on)
-        m_announcement.open([this] { return new RiskAnnouncementWebView(m_selectedKey, this); });
+        m_announcement.open([this] {
+            return new RiskAnnouncementWebView(m_selectedKey, m_context.config.noticeHosts, this);
+        });
     else
         m_announcement.close();
     emit changed();

@@ -2,6 +2,7 @@
 
 #include "AppContext.h"
 #include "RootView.h"
+#include "net/FileStorePhotoAccess.h"
 #include "session/User.h"
 #include <orvelle/BuildInfo.h>
 
@@ -14,6 +15,9 @@
 #include <QTimer>
 #include <cstdio>
 #include <optional>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace orvelle {
 
@@ -49,6 +53,28 @@ int saveScreenshotAndQuit(QQuickWindow *window, const QString &file)
     return 0;
 }
 } // namespace
+
+void forbidCoreDumps()
+{
+    const rlimit none{0, 0};
+    if (::setrlimit(RLIMIT_CORE, &none) != 0 || ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) != 0)
+        std::fprintf(stderr, "orvelle: core dumps could not be turned off\n");
+}
+
+void keepWebSandbox(bool runsAsRoot)
+{
+    if (runsAsRoot)
+        return;
+    qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
+    if (!qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
+        return;
+    QStringList flags = qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS").split(u' ');
+    flags.removeIf([](const QString &flag) {
+        return flag.startsWith(QLatin1String("--no-sandbox"))
+               || flag.startsWith(QLatin1String("--disable-setuid-sandbox"));
+    });
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.join(u' ').trimmed().toLocal8Bit());
+}
 
 QString versionLine()
 {
@@ -99,6 +125,8 @@ void prepareEngine(QQmlEngine &engine)
 
 int runOrvelle(int argc, char **argv)
 {
+    forbidCoreDumps();
+    keepWebSandbox(::geteuid() == 0);
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -134,8 +162,10 @@ int runOrvelle(int argc, char **argv)
     // Declared before the engine, so they outlive the pages.
     std::unique_ptr<AppContext> context;
     std::optional<RootView> rootView;
+    FileStorePhotoAccess photoAccess(std::get<AppConfig>(loaded));
     QQmlApplicationEngine engine;
     prepareEngine(engine);
+    engine.setNetworkAccessManagerFactory(&photoAccess);
     // The window's pages compile on the loader thread while the context is built.
     const QQmlComponent pages(&engine, mainPage, QQmlComponent::Asynchronous);
     context = buildAppContext(std::get<AppConfig>(loaded), true);

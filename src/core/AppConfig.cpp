@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QImageReader>
 #include <QSslCertificate>
 #include <QStandardPaths>
@@ -27,12 +28,26 @@ AppConfig AppConfig::defaults()
     config.siteUrl = QUrl(QStringLiteral("http://127.0.0.1:50080/site/"));
     config.deviceFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
                           + QStringLiteral("/device");
-    // Used only when the dev service has made it, so the client also starts
-    // on a machine where the dev service never ran.
-    const QString devCa = devServiceCaFile();
-    if (QFileInfo::exists(devCa))
-        config.caFile = devCa;
     return config;
+}
+
+bool isLoopbackHost(const QString &host)
+{
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const bool bracketed = host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'));
+    return QHostAddress(bracketed ? host.mid(1, host.size() - 2) : host).isLoopback();
+}
+
+void AppConfig::trustDevServiceCa()
+{
+    // Its key lies beside it on a developer's disk: trusted for the dev
+    // service only, and only when the dev service has made it, so the client
+    // also starts on a machine where the dev service never ran.
+    const QString devCa = devServiceCaFile();
+    if (caFile.isEmpty() && isLoopbackHost(serviceHost) && isLoopbackHost(fileStoreHost)
+        && QFileInfo::exists(devCa))
+        caFile = devCa;
 }
 
 QString AppConfig::devServiceCaFile()
@@ -154,6 +169,19 @@ const std::map<QString, Setter> &settableKeys()
                  c.caFile = v;
              return problem;
          }},
+        {QStringLiteral("notice/hosts"),
+         [](AppConfig &c, const QString &v) {
+             QStringList hosts;
+             for (const QString &part : v.split(u',', Qt::SkipEmptyParts)) {
+                 const QString host = part.trimmed();
+                 if (const QString problem = hostProblem(host); !problem.isEmpty())
+                     return QStringLiteral("\"%1\" %2").arg(host, problem);
+                 // As an address's host() gives it: without IPv6 brackets.
+                 hosts << (host.startsWith(u'[') ? host.mid(1, host.size() - 2) : host);
+             }
+             c.noticeHosts = hosts;
+             return QString();
+         }},
         {QStringLiteral("camera/image"),
          [](AppConfig &c, const QString &v) {
              QString problem = imageFileProblem(v);
@@ -256,6 +284,7 @@ std::variant<AppConfig, ConfigError> AppConfig::load(const QString &configFile,
         {"ORVELLE_SERVICE_HOST", "service/host"}, {"ORVELLE_FILESTORE_HOST", "filestore/host"},
         {"ORVELLE_NOTES_SERVER", "notes/server"}, {"ORVELLE_SITE_URL", "site/url"},
         {"ORVELLE_CA_FILE", "tls/ca_file"},       {"ORVELLE_CAMERA_IMAGE", "camera/image"},
+        {"ORVELLE_NOTICE_HOSTS", "notice/hosts"},
     };
     for (const auto &[variable, key] : overrides) {
         const QString name = QString::fromLatin1(variable);
@@ -266,6 +295,7 @@ std::variant<AppConfig, ConfigError> AppConfig::load(const QString &configFile,
         if (!problem.isEmpty())
             return ConfigError{QStringLiteral("environment"), name, problem};
     }
+    config.trustDevServiceCa();
     return config;
 }
 

@@ -4,6 +4,7 @@
 #include <QProcessEnvironment>
 #include <QSslCertificate>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <optional>
 #include <variant>
@@ -29,7 +30,10 @@ struct AppConfig
     QString notesServer;
     QUrl siteUrl;
     // Extra CA certificate file trusted for the services' TLS; empty for none.
+    // Left empty, the dev service's CA when every host is loopback.
     QString caFile;
+    // The hosts notice pages may come from; empty for any.
+    QStringList noticeHosts;
     // An image file that stands in for the camera (a desktop without a
     // webcam, demonstrations); empty for the real camera.
     QString cameraImage;
@@ -44,6 +48,9 @@ struct AppConfig
     static AppConfig defaults();
     // Where the local dev service writes its CA certificate.
     static QString devServiceCaFile();
+    // Without a CA file of its own, one whose services are all on this
+    // machine trusts the dev service's CA.
+    void trustDevServiceCa();
 
     // The machine's file, where an administrator points every user of an
     // installed client at the group's services.
@@ -63,6 +70,8 @@ struct AppConfig
 
 // Checks shared by the file and the environment; each returns the problem or "".
 QString hostProblem(const QString &host);
+// A loopback address (IPv6 in brackets) or "localhost".
+bool isLoopbackHost(const QString &host);
 QString siteUrlProblem(const QString &url);
 QString caFileProblem(const QString &path);
 // The certificates of a CA file, PEM or DER.

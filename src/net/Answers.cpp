@@ -6,10 +6,16 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSslCertificate>
 
 namespace orvelle::answers {
+
+void followNoRedirect(QNetworkAccessManager *network)
+{
+    network->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+}
 
 void limitSize(QNetworkReply *reply)
 {
@@ -27,8 +33,13 @@ void limitSize(QNetworkReply *reply)
 
 bool transferFailed(const QNetworkReply *reply)
 {
-    if (!reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!status.isValid())
         return true;
+    if (status.toInt() >= 300 && status.toInt() < 400) {
+        qCDebug(lcNet) << "redirect not followed:" << status.toInt();
+        return true;
+    }
     const int error = reply->error();
     // Content (2xx) and server (4xx) error classes are QNetworkReply's names
     // for HTTP statuses; everything else means the answer did not arrive whole.

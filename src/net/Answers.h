@@ -4,6 +4,7 @@
 #include <QSslConfiguration>
 #include <optional>
 
+class QNetworkAccessManager;
 class QNetworkReply;
 
 // What the service client and the photo upload share in reading an answer.
@@ -13,11 +14,15 @@ namespace orvelle::answers {
 // fill the handset's memory.
 inline constexpr qint64 maxAnswerBytes = 16 * 1024 * 1024;
 
+// A 307 or 308 would send the body (password, token, a record) again to
+// wherever the answer points; a redirect is a failure like any other.
+void followNoRedirect(QNetworkAccessManager *network);
+
 // Aborts the reply as soon as its answer is known to exceed maxAnswerBytes.
 void limitSize(QNetworkReply *reply);
 
 // True when no usable answer arrived (no connection, TLS failure, time-out,
-// dropped connection, size limit). An answer with an HTTP error status is
+// dropped connection, size limit, a redirect). An answer with an HTTP error status is
 // still an answer: only its body decides.
 bool transferFailed(const QNetworkReply *reply);
 

@@ -28,7 +28,9 @@ PhotoUploader::PhotoUploader(const AppConfig &config, std::shared_ptr<TlsTrust> 
     , m_config(config)
     , m_trust(trustOrOwn(std::move(trust), config.caFile))
     , m_network(new QNetworkAccessManager(this))
-{}
+{
+    answers::followNoRedirect(m_network);
+}
 
 PhotoUploader::~PhotoUploader() = default;
 

@@ -130,7 +130,9 @@ ServiceClient::ServiceClient(const AppConfig &config, Session &session,
     , m_trust(trustOrOwn(std::move(trust), config.caFile))
     , m_device(config)
     , m_network(new QNetworkAccessManager(this))
-{}
+{
+    answers::followNoRedirect(m_network);
+}
 
 ServiceClient::~ServiceClient() = default;
 

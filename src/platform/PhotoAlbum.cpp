@@ -25,7 +25,10 @@ void PhotoAlbum::save(const QImage &image) const
     if (image.isNull())
         return;
     (void)QtConcurrent::run([image, directory = m_directory] {
-        if (!QDir().mkpath(directory)) {
+        // Site photos are the user's alone, like everything else the client keeps.
+        constexpr auto fileMode = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+        if (!QDir().mkpath(directory)
+            || !QFile::setPermissions(directory, fileMode | QFileDevice::ExeOwner)) {
             qCDebug(lcStore) << "Cannot create the photo folder" << directory;
             return;
         }
@@ -36,7 +39,8 @@ void PhotoAlbum::save(const QImage &image) const
             name = QDir(directory).filePath(QStringLiteral("IMG-%1-%2.jpg").arg(stamp).arg(n));
         // A photo is either there whole or not at all.
         QSaveFile file(name);
-        if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "JPEG", 92) || !file.commit())
+        if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(fileMode)
+            || !image.save(&file, "JPEG", 92) || !file.commit())
             qCDebug(lcStore) << "Cannot save the photo" << name << file.errorString();
     });
 }

@@ -10,8 +10,9 @@
 namespace orvelle {
 
 // The notice page ("风险公告") for the text of a scanned code. A scanned code
-// is untrusted input: only an absolute http or https address with a host is
-// opened, exactly as scanned; anything else shows the link error.
+// is untrusted input: only an absolute http or https address with a host
+// (one of the notice hosts, when an installation names them) is opened,
+// exactly as scanned; anything else shows the link error.
 class RiskAnnouncementWebView : public QObject
 {
     Q_OBJECT
@@ -23,10 +24,13 @@ class RiskAnnouncementWebView : public QObject
     Q_PROPERTY(QString errorText READ errorText CONSTANT)
 
 public:
-    explicit RiskAnnouncementWebView(const std::optional<QString> &key, QObject *parent = nullptr);
+    // Empty `noticeHosts`: any host.
+    explicit RiskAnnouncementWebView(const std::optional<QString> &key,
+                                     const QStringList &noticeHosts = {},
+                                     QObject *parent = nullptr);
 
     // The address a key opens, or nothing when it must not be opened.
-    static std::optional<QUrl> pageAddress(const QString &key);
+    static std::optional<QUrl> pageAddress(const QString &key, const QStringList &noticeHosts = {});
 
     QString title() const { return QStringLiteral("风险公告"); }
     std::optional<QString> key() const { return m_key; }

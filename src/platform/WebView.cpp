@@ -7,14 +7,42 @@ namespace orvelle {
 WebView::WebView(const QUrl &url, QObject *parent)
     : QObject(parent)
     , m_url(url)
+    , m_host(url.host())
 {
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(std::chrono::seconds(60));
     connect(&m_timeout, &QTimer::timeout, this, &WebView::timedOut);
 }
 
+bool WebView::allows(const QUrl &address, bool mainFrame) const
+{
+    const QString scheme = address.scheme();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        return false;
+    if (!mainFrame || m_allowedHosts.isEmpty())
+        return true;
+    return m_allowedHosts.contains(address.host(), Qt::CaseInsensitive);
+}
+
+void WebView::refused(const QString &what, const QUrl &origin)
+{
+    // Queries may carry what a page put there; the host and path say enough.
+    qCDebug(lcWeb).noquote() << "Refused " + what + ": "
+                                    + origin.toString(QUrl::RemoveQuery | QUrl::RemoveFragment
+                                                      | QUrl::RemoveUserInfo);
+}
+
+void WebView::showHostOf(const QUrl &address)
+{
+    if (address.host().isEmpty() || address.host() == m_host)
+        return;
+    m_host = address.host();
+    emit hostChanged();
+}
+
 void WebView::navigationStarted(const QUrl &currentUrl)
 {
+    showHostOf(currentUrl);
     m_navigating = true;
     m_committed = false;
     m_timedOut = false;
@@ -32,6 +60,7 @@ void WebView::contentArrived()
 
 void WebView::navigationFinished(const QUrl &currentUrl)
 {
+    showHostOf(currentUrl);
     m_navigating = false;
     m_timeout.stop();
     qCDebug(lcWeb).noquote() << "Finished loading: " + currentUrl.toString();

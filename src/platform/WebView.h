@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 #include <QUrl>
 #include <QtQml/qqmlregistration.h>
@@ -11,17 +12,27 @@ namespace orvelle {
 // An embedded web page (drawn by WebViewPage.qml on the web engine). It keeps
 // the navigation record: one debug line on `orvelle.web` per event, and a stop
 // when a navigation has had no answer for `timeout`. Failures show nothing.
+// It decides where the page may go: http(s) only, to the allowed hosts.
 class WebView : public QObject
 {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Created by the screen that shows a page")
     Q_PROPERTY(QUrl url READ url CONSTANT)
+    // Where the shown page comes from, so a user can tell a notice's origin.
+    Q_PROPERTY(QString host READ host NOTIFY hostChanged)
 
 public:
     explicit WebView(const QUrl &url, QObject *parent = nullptr);
 
     QUrl url() const { return m_url; }
+    QString host() const { return m_host; }
+    // The hosts the page may show; empty for any.
+    void setAllowedHosts(const QStringList &hosts) { m_allowedHosts = hosts; }
+    // An http(s) address; in the main frame, on an allowed host.
+    Q_INVOKABLE bool allows(const QUrl &address, bool mainFrame) const;
+    // The page asked for something it does not get (`what`), from `origin`.
+    Q_INVOKABLE void refused(const QString &what, const QUrl &origin);
     void setTimeout(std::chrono::milliseconds timeout) { m_timeout.setInterval(timeout); }
 
     // What the engine reports, forwarded by the page.
@@ -36,12 +47,16 @@ public:
 signals:
     // The page stops the engine's navigation.
     void stopRequested();
+    void hostChanged();
 
 private:
     void timedOut();
     void logFailure(bool committed, const QString &description);
+    void showHostOf(const QUrl &address);
 
     QUrl m_url;
+    QStringList m_allowedHosts;
+    QString m_host;
     QTimer m_timeout;
     bool m_navigating = false;
     bool m_committed = false;

@@ -21,6 +21,8 @@ Session::Session(const QString &storeFile, QObject *parent)
     m_account.reloadThroughSetters();
     if (m_appState.isSignedIn())
         m_state = m_appState.isGuestMode() ? State::Guest : State::SignedIn;
+    else if (m_account.token())
+        m_account.setToken(std::nullopt); // left by a sign-out that kept it
 }
 
 Session::~Session() = default;
@@ -64,6 +66,9 @@ void Session::enterGuest()
 
 void Session::signOut()
 {
+    // The token would let anyone holding the device act as the user; the
+    // account name stays for the next sign-in, and a guest sends no token.
+    m_account.setToken(std::nullopt);
     m_appState.setIslogin(no);
     m_appState.setIsGuest(no);
     enter(State::SignedOut);

@@ -58,7 +58,7 @@ public:
                 const std::function<void(int, const QString &)> &onFailure);
     // "游客访问": the main tabs for a visitor, without a request.
     void enterGuest();
-    // "登出", and after a password change or a phone binding.
+    // "登出", and after a password change or a phone binding: the token goes.
     void signOut();
     // The service answered code 9 to a request made under `generation`;
     // an answer to a request of an earlier sign-in ends nothing.

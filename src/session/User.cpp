@@ -1,6 +1,7 @@
 #include "User.h"
 
 #include "core/Logging.h"
+#include "session/SecretStore.h"
 #include <orvelle/BuildInfo.h>
 
 #include <QDir>
@@ -14,9 +15,16 @@ namespace orvelle {
 namespace {
 // Shown to the user when the account record could not be saved.
 const QString storeFailureMessage = QStringLiteral("账号信息保存失败，请检查存储空间后重试");
+// Shown once when there is no keychain to keep the password and the token in.
+const QString noKeychainMessage = QStringLiteral("无法使用系统钥匙串，本次登录不会被记住");
 
-// The record holds the password and the token: the file is made readable by
-// its owner only before anything is written to it.
+bool isSecret(const char *key)
+{
+    return qstrcmp(key, "password") == 0 || qstrcmp(key, "token") == 0;
+}
+
+// The record names the account: the file is made readable by its owner only
+// before anything is written to it.
 void createOwnerOnly(const QString &file)
 {
     if (QFileInfo::exists(file))
@@ -36,13 +44,21 @@ User::User(QObject *parent)
 User::User(const QString &storeFile, QObject *parent)
     : QObject(parent)
     , m_storeFile(storeFile)
+    , m_secrets(SecretStore::forRecord(storeFile))
 {
+    connect(m_secrets.get(), &SecretStore::cannotRemember, this, &User::cannotRemember);
     createOwnerOnly(storeFile);
     openStore();
     load();
 }
 
 User::~User() = default;
+
+void User::cannotRemember()
+{
+    m_storeError = noKeychainMessage;
+    emit storeFailed(m_storeError);
+}
 
 QString User::defaultStoreFile()
 {
@@ -111,7 +127,21 @@ void User::reloadThroughSetters()
     setIsGuest(read("isGuest"));
 }
 
-OptionalText User::read(const char *key) const
+OptionalText User::read(const char *key)
+{
+    if (!isSecret(key))
+        return readFile(key);
+    if (OptionalText plain = readFile(key)) {
+        // An older client kept it in the file: it goes to the keychain now.
+        m_secrets->write(QLatin1String(key), plain);
+        m_store->remove(QLatin1String(key));
+        m_store->sync();
+        return plain;
+    }
+    return m_secrets->read(QLatin1String(key));
+}
+
+OptionalText User::readFile(const char *key) const
 {
     const QVariant value = m_store->value(QLatin1String(key));
     if (!value.isValid())
@@ -147,6 +177,8 @@ void User::assign(OptionalText &field, const char *key, const OptionalText &valu
 
 void User::write(const char *key, const OptionalText &value)
 {
+    if (isSecret(key))
+        return m_secrets->write(QLatin1String(key), value);
     // A QSettings object keeps its first error for good: reopened, it takes
     // over the pending entries and judges this write on its own.
     if (m_store->status() != QSettings::NoError)
@@ -166,8 +198,9 @@ void User::write(const char *key, const OptionalText &value)
         emit storeFailed(m_storeError);
         return;
     }
-    m_storeError.clear();
-    // It holds the password and the token: readable by its owner only.
+    if (m_storeError == storeFailureMessage)
+        m_storeError.clear();
+    // It holds the account: readable by its owner only.
     QFile::setPermissions(m_store->fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 

@@ -12,12 +12,16 @@ class QSettings;
 
 namespace orvelle {
 
+class SecretStore;
+
 using OptionalText = std::optional<QString>;
 
 // The account record and the session flags. Every assignment is written through
-// to the store at once; an absent value removes its entry. A run has two
-// instances, made together (appState, watched by the root view, and the
-// account record the service client and the screens use): they share the
+// to the store at once; an absent value removes its entry. The password and
+// the token go to the system keychain (a plain value an older client left in
+// the file is moved there at load), everything else to the INI file. A run
+// has two instances, made together (appState, watched by the root view, and
+// the account record the service client and the screens use): they share the
 // store but not their memory.
 class User : public QObject
 {
@@ -99,12 +103,16 @@ signals:
 private:
     void openStore();
     void load();
-    OptionalText read(const char *key) const;
+    // A secret from the keychain, or one left in the file, moved to the keychain.
+    OptionalText read(const char *key);
+    OptionalText readFile(const char *key) const;
+    void cannotRemember();
     void assign(OptionalText &field, const char *key, const OptionalText &value);
     void write(const char *key, const OptionalText &value);
 
     QString m_storeFile;
     std::unique_ptr<QSettings> m_store;
+    std::shared_ptr<SecretStore> m_secrets;
     QString m_storeError;
     OptionalText m_mobile, m_username, m_jobnumber, m_ou1, m_ou2, m_token, m_islogin, m_asn,
         m_loginout, m_dept, m_password, m_positiongrade, m_position, m_verson, m_level, m_isGuest;

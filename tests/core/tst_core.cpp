@@ -5,7 +5,9 @@
 #include "support/TestData.h"
 #include "support/https/HttpsTestServer.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcessEnvironment>
 #include <QSignalSpy>
@@ -29,6 +31,7 @@ QJsonObject fieldsOf(const AppConfig &c)
             {"notesServer", c.notesServer},
             {"siteUrl", c.siteUrl.toString()},
             {"caFile", c.caFile},
+            {"noticeHosts", c.noticeHosts.join(u',')},
             {"deviceModel", optional(c.deviceModel)},
             {"deviceName", optional(c.deviceName)},
             {"deviceSystemVersion", optional(c.deviceSystemVersion)}};
@@ -46,10 +49,19 @@ class TestCore : public QObject
     QString placed(QString text) const
     {
         return text.replace("$DATA", ORVELLE_TEST_DATA)
+            .replace("$DEVCA", AppConfig::devServiceCaFile())
             .replace("$CA", QString::fromStdString(orvelle::test::HttpsTestServer::caFile()));
     }
 
 private slots:
+    // A dev service's CA where the client looks for it.
+    void initTestCase()
+    {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("share")));
+        QVERIFY(QDir().mkpath(QFileInfo(AppConfig::devServiceCaFile()).path()));
+        QVERIFY(QFile::copy(placed("$CA"), AppConfig::devServiceCaFile()));
+    }
+
     // A row either expects some fields ("config") or the error's key and
     // problem; "system" stands for the machine's file. Bytes that are not
     // UTF-8 are written as the Latin-1 of "latin1".

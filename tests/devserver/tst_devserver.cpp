@@ -1,3 +1,4 @@
+#include "Certificates.h"
 #include "DevServer.h"
 #include "QrCodes.h"
 #include "platform/QrDecoder.h"
@@ -227,10 +228,19 @@ class TestDevServer : public QObject
             httplib::SSLClient untrusting(host().toStdString(), 50000);
             untrusting.enable_server_certificate_verification(true);
             reply = finish(untrusting.Get(text("untrusted")));
-        } else if (step.contains("fetch") || step.contains("admin")) { // plain HTTP
+        } else if (step.contains("fetch")) { // plain HTTP; a kept address from its path on
             httplib::Client plain(host().toStdString(), step["port"].toInt(50080));
-            reply = finish(step.contains("fetch") ? plain.Get(text("fetch"))
-                                                  : plain.Post(text("admin")));
+            const QString target = resolve(step["fetch"]).toString();
+            httplib::Headers headers;
+            if (step.contains("range"))
+                headers.emplace("Range", text("range"));
+            reply = finish(plain.Get(target.mid(target.indexOf(u'/')).toStdString(), headers));
+        } else if (step.contains("admin")) { // with the token unless "withoutToken"
+            httplib::Client plain(host().toStdString(), step["port"].toInt(50080));
+            httplib::Headers headers;
+            if (!step["withoutToken"].toBool())
+                headers.emplace(adminTokenHeader, server->adminToken().toStdString());
+            reply = finish(plain.Post(text("admin"), headers));
         }
 
         QStringList wrong;
@@ -268,12 +278,13 @@ class TestDevServer : public QObject
     {
         QFETCH(QJsonObject, row);
         const QJsonArray steps = row.contains("steps") ? row["steps"].toArray() : QJsonArray{row};
-        for (const QJsonValue &step : steps) {
-            const QString problem = exchange(step.toObject());
-            QVERIFY2(problem.isEmpty(),
-                     qPrintable(QJsonDocument(step.toObject()).toJson(QJsonDocument::Compact)
-                                + "\n   " + problem));
-        }
+        for (const QJsonValue &step : steps)
+            for (int n = step["repeat"].toInt(1); n > 0; --n) {
+                const QString problem = exchange(step.toObject());
+                QVERIFY2(problem.isEmpty(),
+                         qPrintable(QJsonDocument(step.toObject()).toJson(QJsonDocument::Compact)
+                                    + "\n   " + problem));
+            }
     }
 
 private slots:
@@ -354,6 +365,26 @@ private slots:
         }
     }
 
+    // The data folder is narrowed to its owner; a CA made before it was
+    // limited to this machine's names is replaced.
+    void dataAndCaAreKeptToThisMachine()
+    {
+        QVERIFY(limitedToThisMachine(caFile()));
+        server.reset();
+        QVERIFY(QFile::setPermissions(dir->path(), QFileDevice::Permissions(0x7755)));
+        QProcess openssl;
+        openssl.start("openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt",
+                                  "ec_paramgen_curve:P-256", "-nodes", "-subj", "/CN=old",
+                                  "-keyout", dir->filePath("tls/ca-key.pem"), "-out", caFile()});
+        QVERIFY(openssl.waitForFinished(60000) && !limitedToThisMachine(caFile()));
+        QString error;
+        QVERIFY2(start(&error), qPrintable(error));
+        QVERIFY(limitedToThisMachine(caFile()));
+        QCOMPARE(QFile::permissions(dir->path()) & 0x7077, QFileDevice::Permissions(0x7000));
+        QVERIFY(!postForm("/notes/NotesLogin", {{"mobile", "zhangwei"}, {"password", "orvelle1"}})
+                     .json.isEmpty());
+    }
+
     void secondInstanceOnTheSameAddressFailsClearly()
     {
         QTemporaryDir otherData;
@@ -393,6 +424,11 @@ private slots:
         QVERIFY2(output.contains("orvelle-devserver: ready https://" ORVELLE_TEST_HOST ":50000"),
                  output.constData());
         QVERIFY(output.contains(caFile().toUtf8()));
+        const auto token = QRegularExpression("admin token: (\\w+)").match(output);
+        QVERIFY(token.hasMatch());
+        httplib::Client admin(ORVELLE_TEST_HOST, 50080);
+        const httplib::Headers withToken{{adminTokenHeader, token.captured(1).toStdString()}};
+        QCOMPARE(admin.Post("/admin/fault?mode=drop-before-store", withToken)->status, 200);
         const auto version =
             post("/notes/QueryVersion2", "edition=ios", "application/x-www-form-urlencoded");
         QCOMPARE(at(version.json, "version/v_number"), 7);

@@ -11,14 +11,17 @@
 #include "hazard/SHazardDescriptorView.h"
 #include "inspection/DetailedOnspectionListView.h"
 #include "net/Endpoints.h"
+#include "net/FileStorePhotoAccess.h"
 #include "session/Session.h"
 #include "support/LogCapture.h"
 #include "support/QmlPageFixture.h"
 #include "support/ScreenAlert.h"
+#include "support/TestData.h"
 
 #include <QAbstractItemModelTester>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
@@ -137,6 +140,7 @@ class TestEndToEndRoad : public QObject
     // The client, on its root page.
     std::unique_ptr<AppContext> context;
     std::unique_ptr<RootView> root;
+    std::unique_ptr<FileStorePhotoAccess> photoAccess; // outlives the pages' engine
     std::unique_ptr<QmlPageFixture> fixture;
     QObject *window = nullptr;
 
@@ -253,7 +257,9 @@ class TestEndToEndRoad : public QObject
         }
         context = buildAppContext(std::get<AppConfig>(loaded));
         root = std::make_unique<RootView>(*context);
+        photoAccess = std::make_unique<FileStorePhotoAccess>(std::get<AppConfig>(loaded));
         fixture = std::make_unique<QmlPageFixture>();
+        fixture->engine().setNetworkAccessManagerFactory(photoAccess.get());
         window = fixture->load(QUrl("qrc:/Orvelle/App/qml/RootPage.qml"),
                                {{"view", QVariant::fromValue(root.get())}})
                      ? &fixture->window()
@@ -266,6 +272,7 @@ class TestEndToEndRoad : public QObject
     {
         window = nullptr;
         fixture.reset();
+        photoAccess.reset();
         root.reset();
         context.reset();
     }
@@ -664,6 +671,23 @@ private slots:
         root->loginView()->setPhoneNumber(QString());
         QVERIFY(signIn("13800000003", "fresh-pass9"));
         QVERIFY2(fixture->warnings().isEmpty(), qPrintable(fixture->warningText()));
+    }
+
+    // The passwords and the tokens are in the keychain, in no file of the
+    // client's: a restart finds the sign-in there.
+    void secretsOnlyInTheKeychain()
+    {
+        stopClient();
+        QVERIFY(startClient() && context->session->account().token() == tokens.last());
+        QDirIterator files(home.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            const QString file = files.next();
+            for (const QString &secret :
+                 QStringList{"orvelle1", "orvelle3", "fresh-pass9"} + tokens)
+                QVERIFY2(file.contains("/devserver/")
+                             || !fileContents(file).contains(secret.toUtf8()),
+                         qPrintable(file + " holds " + secret));
+        }
     }
 
     // With every category at debug level, nothing secret was written; the

@@ -1,6 +1,7 @@
 #include "core/Jpeg.h"
 #include "net/DeviceInfo.h"
 #include "net/Endpoints.h"
+#include "net/FileStorePhotoAccess.h"
 #include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
 #include "session/Session.h"
@@ -15,6 +16,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkReply>
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QSslCertificate>
@@ -93,6 +96,13 @@ class TestServiceClient : public QObject
         if (ca.isEmpty() || !der.open(QIODevice::WriteOnly) || der.write(ca.first().toDer()) <= 0)
             qFatal("cannot write the DER copy of the test CA");
         return der.fileName();
+    }
+
+    // An address on the same server that would answer success.
+    std::string redirectTarget()
+    {
+        server->enqueue("/elsewhere", Answer::json(R"({"code":1,"success":true,"httpUrl":"g"})"));
+        return "https://" + HttpsTestServer::testHost() + ":50000/elsewhere";
     }
 
     // Waits for the answer; the caller verifies `called`.
@@ -247,6 +257,10 @@ private slots:
                                  std::chrono::milliseconds(row["delayMs"].toInt()));
         answer.streamedBytes = std::size_t(row["streamedMiB"].toInt()) << 20;
         answer.chunked = row["chunked"].toBool();
+        if (row.contains("redirect")) {
+            answer.status = row["redirect"].toInt();
+            answer.location = redirectTarget();
+        }
         answer.contentType = row["contentType"].toString("application/json").toStdString();
         AppConfig config = testConfig();
         config.serviceHost = row["host"].toString(config.serviceHost);
@@ -304,6 +318,33 @@ private slots:
         QVERIFY(!called);
     }
 
+    // Review photos go through the client's own network access: the file
+    // store's host only, with its TLS trust, time-out and size cap.
+    void reviewPhotos_data() { addRows(QStringLiteral("net/review-photos.json")); }
+    void reviewPhotos()
+    {
+        QFETCH(QJsonObject, row);
+        Answer answer = scripted(uploadJpeg(photo(8)).toStdString(), {},
+                                 std::chrono::milliseconds(row["delayMs"].toInt()));
+        answer.contentType = "image/jpeg";
+        answer.streamedBytes = std::size_t(row["streamedMiB"].toInt()) << 20;
+        server->setFallback(answer);
+        AppConfig config = testConfig();
+        config.fileStoreHost = row["fileStoreHost"].toString(config.fileStoreHost);
+        FileStorePhotoAccess access(config,
+                                    std::chrono::milliseconds(row["timeoutMs"].toInt(60000)));
+        QQmlEngine engine;
+        engine.setNetworkAccessManagerFactory(&access);
+        QQmlComponent component(&engine);
+        // Qt Quick keeps pictures by address: each row has an address of its own.
+        component.setData("import QtQuick\nImage { asynchronous: true; cache: false }", {});
+        const std::unique_ptr<QObject> image(component.create());
+        image->setProperty("source", QStringLiteral("https://%1:50000/g/%2.jpg")
+                                         .arg(config.serviceHost, QTest::currentDataTag()));
+        QTRY_VERIFY_WITH_TIMEOUT(image->property("status").toInt() != 2 /* Loading */, 20000);
+        QCOMPARE(image->property("status").toInt(), row["ready"].toBool() ? 1 : 3 /* Error */);
+    }
+
     // One part as the file store reads it; each answer judged by itself, an
     // answer that says no told from no answer at all.
     void eachAnswerIsJudgedOnItsOwn_data() { addRows(QStringLiteral("net/upload-answers.json")); }
@@ -326,7 +367,8 @@ private slots:
     }
 
     // A file that cannot be read is refused at once; a connection lost in
-    // the answer or in the upload leaves the photo for a later try.
+    // the answer or in the upload, or a redirect, leaves the photo for a
+    // later try.
     void brokenTransfersAreNotRefusals()
     {
         const Outcome unreadable = upload(scratch.filePath(QStringLiteral("missing.jpg")));
@@ -346,6 +388,13 @@ private slots:
             const Outcome outcome = upload(jpegFile(noise));
             QVERIFY(outcome.called && !outcome.refused && !outcome.address);
         }
+        server->clear();
+        Answer moved = Answer::json({}, 307);
+        moved.location = redirectTarget();
+        server->setFallback(moved);
+        const Outcome redirected = upload(jpegFile(photo(10)));
+        QVERIFY(redirected.called && !redirected.refused && !redirected.address);
+        QCOMPARE(server->startedCount(), 1);
     }
 
     // The screen goes mid-upload, or the uploader itself (the application

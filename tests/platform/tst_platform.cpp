@@ -503,7 +503,8 @@ private slots:
         fill(photos, 7);
         auto camera = CameraProvider::imageFile(
             imageFile("scene.png", {64, 48}, Qt::darkYellow).toLocalFile());
-        CameraPicker picker(*camera, intake, photos, PhotoAlbum(album.path()));
+        const QString albumFolder = album.filePath("Orvelle");
+        CameraPicker picker(*camera, intake, photos, PhotoAlbum(albumFolder));
         QVideoSink shown;
         picker.setVideoSink(&shown);
         QTRY_VERIFY(shown.videoFrame().isValid());
@@ -518,8 +519,12 @@ private slots:
         QCOMPARE(finished.size(), 1);
         QTRY_COMPARE(photos.count(), 9);
         QCOMPARE(photos.photos().constLast().stored.thumbnail.size(), QSize(64, 48));
-        // The user's own copy lands in the album folder.
-        QTRY_COMPARE(QDir(album.path()).entryList({"*.jpg"}, QDir::Files).size(), 1);
+        // The user's own copy lands in the album folder, for the user only.
+        QTRY_COMPARE(QDir(albumFolder).entryList({"*.jpg"}, QDir::Files).size(), 1);
+        const QString copy = QDir(albumFolder).entryInfoList({"*.jpg"}).constFirst().filePath();
+        constexpr auto rw = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+        QCOMPARE(QFile::permissions(albumFolder) & 0x7077, rw | QFileDevice::ExeOwner);
+        QCOMPARE(QFile::permissions(copy) & 0x7077, rw);
     }
 
     // The add tile's road through the album (the end-to-end road takes the

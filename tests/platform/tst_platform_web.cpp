@@ -1,11 +1,15 @@
+#include "DevServer.h"
 #include "RiskAnnouncementWebView.h"
 #include "WebView.h"
 #include "support/QmlPageFixture.h"
 #include "support/TestData.h"
 
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 #include <atomic>
@@ -16,6 +20,7 @@ Q_IMPORT_QML_PLUGIN(OrvelleCorePlugin)
 Q_IMPORT_QML_PLUGIN(OrvellePlatformPlugin)
 
 using namespace orvelle;
+using orvelle::devserver::DevServer;
 using orvelle::test::addRows;
 using orvelle::test::QmlPageFixture;
 
@@ -185,7 +190,61 @@ private slots:
                  QStringLiteral("风险公告"));
     }
 
+    // Pages behind a swapped sticker, from the dev service: the host shows
+    // under the title, and every dialog, permission, file chooser, full
+    // screen, new window, foreign scheme and (notice hosts named) other host
+    // they ask for is refused.
+    void noticePageRefusesWhatItAsksFor()
+    {
+        QTemporaryDir data;
+        orvelle::devserver::DevServerOptions options;
+        options.dataDir = data.path();
+        options.listenAddress = ORVELLE_TEST_HOST;
+        DevServer service(options);
+        QString error;
+        QVERIFY2(service.start(&error), qPrintable(error));
+        QDesktopServices::setUrlHandler("mailto", this, "openedByDesktop");
+        const auto unhandle = qScopeGuard([] { QDesktopServices::unsetUrlHandler("mailto"); });
+        const QStringList hosts{ORVELLE_TEST_HOST};
+        QVERIFY(!RiskAnnouncementWebView(service.httpUrl() + "/notice/1", {"a.example"}).webView());
+        const auto count = [](const QString &line) { return webLines.filter(line).size(); };
+        QmlPageFixture fixture;
+        const std::pair<QString, QString> probes[]{
+            {"/probe/asks", "Refused permission"},
+            {"/probe/sign-in", "Refused sign-in dialog"},
+            {"/probe/away", "Refused navigation: http://notice.invalid/"}};
+        for (const auto &[path, line] : probes) {
+            RiskAnnouncementWebView notice(service.httpUrl() + path, hosts);
+            const std::unique_ptr<QObject> page(
+                fixture.load(QUrl("qrc:/Orvelle/Platform/qml/RiskAnnouncementPage.qml"),
+                             {{"view", QVariant::fromValue(&notice)}}));
+            QVERIFY2(page, qPrintable(fixture.warningText()));
+            QCOMPARE(
+                QmlPageFixture::findItem(page.get(), "noticeHost")->property("text").toString(),
+                hosts[0]);
+            // Location and notifications; nothing asks for a camera there is not.
+            QTRY_VERIFY_WITH_TIMEOUT(count(line) >= (path == "/probe/asks" ? 2 : 1), 60000);
+            if (path != "/probe/asks")
+                continue;
+            QCOMPARE(count("Refused JavaScript dialog"), 3);
+            QQuickItem *web = QmlPageFixture::findItem(page.get(), "WebView");
+            const QPoint middle = web->mapToScene({web->width() / 2, web->height() / 2}).toPoint();
+            // A tap each: a file chooser, full screen, a new window, a mail address.
+            for (const QString what : {"file chooser", "full screen", "new window", ""}) {
+                QTest::mouseClick(&fixture.window(), Qt::LeftButton, {}, middle);
+                QTRY_VERIFY_WITH_TIMEOUT(count("Refused " + what) >= 1, 20000);
+            }
+        }
+        QCOMPARE(desktopOpened, 0);
+    }
+
     void cleanupTestCase() { server.reset(); }
+
+public slots:
+    void openedByDesktop(const QUrl &) { ++desktopOpened; }
+
+private:
+    int desktopOpened = 0;
 };
 
 int main(int argc, char **argv)

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -50,10 +51,29 @@ class TestUser : public QObject
         return s.value(key);
     }
 
-private slots:
-    void init() { QFile::remove(storeFile()); }
+    // What a fresh instance reads: the file's entry, or the keychain's secret.
+    QVariant readBack(const QString &key) const
+    {
+        if (key != "token" && key != "password")
+            return stored(key);
+        const User again(storeFile());
+        const OptionalText secret = key == "token" ? again.token() : again.password();
+        return secret ? QVariant(*secret) : QVariant();
+    }
 
-    // Every field under its own key, read back by a fresh instance.
+private slots:
+    void init()
+    {
+        {
+            User record(storeFile());
+            record.setToken(std::nullopt);
+            record.setPassword(std::nullopt);
+        }
+        QFile::remove(storeFile());
+    }
+
+    // Every field under its own key, read back by a fresh instance: the
+    // password and the token from the keychain, the others from the file.
     void allSixteenKeysRoundTrip()
     {
         const std::tuple<const char *, void (User::*)(const OptionalText &),
@@ -87,12 +107,12 @@ private slots:
             }
         }
         User again(storeFile());
-        for (const auto &[key, set, get, value] : fields) {
+        for (const auto &[key, set, get, value] : fields)
             QCOMPARE((again.*get)(), value);
-            QCOMPARE(stored(QLatin1String(key)).toString(), value);
-        }
-        QCOMPARE(QSettings(storeFile(), QSettings::IniFormat).allKeys().size(),
-                 qsizetype(std::size(fields)));
+        const QStringList inFile = QSettings(storeFile(), QSettings::IniFormat).allKeys();
+        QCOMPARE(inFile.size(), qsizetype(std::size(fields)) - 2);
+        QVERIFY(!inFile.contains("token") && !inFile.contains("password"));
+        QVERIFY(!fileContents(storeFile()).contains("tok=+/&"));
     }
 
     void absentRemovesAndNonTextLoadsAsAbsent()
@@ -106,9 +126,38 @@ private slots:
         User user(storeFile());
         QVERIFY(!user.mobile());
         QVERIFY(!user.username());
+        // A token an older client left in the file moves to the keychain.
         QCOMPARE(user.token(), QStringLiteral("t"));
-        user.setToken(std::nullopt);
         QVERIFY(!stored("token").isValid());
+        QCOMPARE(readBack("token"), QStringLiteral("t"));
+        user.setToken(std::nullopt);
+        QVERIFY(!readBack("token").isValid());
+    }
+
+    // Without a Secret Service on the bus (a child run of this test): the
+    // password and the token stay in memory, never in the file, and the user
+    // is told once that the sign-in will not be remembered.
+    void withoutAKeychainSecretsStayInMemory()
+    {
+        if (qgetenv("DBUS_SESSION_BUS_ADDRESS") != "unix:path=/none") {
+            QProcess child;
+            child.setProcessChannelMode(QProcess::ForwardedChannels);
+            child.setEnvironment(QProcess::systemEnvironment()
+                                 << "DBUS_SESSION_BUS_ADDRESS=unix:path=/none");
+            child.start(QCoreApplication::applicationFilePath(), {QTest::currentTestFunction()});
+            QVERIFY(child.waitForFinished(120000) && child.exitCode() == 0);
+            return;
+        }
+        User user(storeFile());
+        QSignalSpy told(&user, &User::storeFailed);
+        user.applyLoginResponse(
+            QJsonObject{{"userinfo", QJsonObject{{"token", "T-1"}, {"password", "pw-1"}}}},
+            [](User &) {}, [](int, const QString &) {});
+        QCOMPARE(told.size(), 1);
+        QCOMPARE(told[0][0].toString(), QStringLiteral("无法使用系统钥匙串，本次登录不会被记住"));
+        QCOMPARE(readBack("password"), QStringLiteral("pw-1"));
+        const QByteArray file = fileContents(storeFile());
+        QVERIFY(file.contains("islogin=true") && !file.contains("T-1") && !file.contains("pw-1"));
     }
 
     // Two instances share the file, not their memory; the flags announce
@@ -196,7 +245,7 @@ private slots:
         QCOMPARE(code, 1);
         const QJsonObject expected = row["stored"].toObject();
         for (const QString &key : expected.keys())
-            QVERIFY2(stored(key)
+            QVERIFY2(readBack(key)
                          == (expected[key].isNull() ? QVariant() : expected[key].toVariant()),
                      qPrintable(key));
         QCOMPARE(user.verson(), QString::fromLatin1(orvelle::build::marketingVersion));

@@ -8,9 +8,15 @@
 namespace orvelle::test {
 
 // Replaces the default account store with these entries, as a previous run
-// of the client would have left them.
+// of the client would have left them (a password or token among them as an
+// older client kept them in the file); the keychain keeps none of its own.
 inline void writeAccountStore(const QVariantMap &entries)
 {
+    {
+        User record(User::defaultStoreFile());
+        record.setToken(std::nullopt);
+        record.setPassword(std::nullopt);
+    }
     QSettings settings(User::defaultStoreFile(), QSettings::IniFormat);
     settings.clear();
     for (auto it = entries.begin(); it != entries.end(); ++it)

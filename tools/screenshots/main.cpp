@@ -10,6 +10,7 @@
 #include "app/QmlPlugins.h"
 #include "app/RootView.h"
 #include "core/AppConfig.h"
+#include "net/FileStorePhotoAccess.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -92,9 +93,14 @@ int main(int argc, char **argv)
     qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
     qputenv("XDG_DATA_HOME", home.filePath("data").toUtf8());
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Chromium refuses to start as root with its sandbox on.
-    if (::getuid() == 0)
+    // Chromium refuses to start as root with its sandbox on; anyone else
+    // keeps it, whatever the environment says.
+    keepWebSandbox(::geteuid() == 0);
+    if (::geteuid() == 0) {
+        std::fprintf(stderr, "orvelle-screenshots: running as root: the notice page is drawn "
+                             "without the web engine's sandbox\n");
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
 
     prepareQuickEnvironment();
     QGuiApplication app(argc, argv);
@@ -137,8 +143,10 @@ int main(int argc, char **argv)
     // The client as main() starts it.
     const auto context = buildAppContext(std::get<AppConfig>(loaded));
     RootView rootView(*context);
+    FileStorePhotoAccess photoAccess(std::get<AppConfig>(loaded));
     QQmlApplicationEngine engine;
     prepareEngine(engine);
+    engine.setNetworkAccessManagerFactory(&photoAccess);
     engine.setInitialProperties({{"rootView", QVariant::fromValue(&rootView)}});
     engine.load(QUrl(QStringLiteral("qrc:/Orvelle/App/qml/Main.qml")));
     auto *window = engine.rootObjects().isEmpty()

@@ -3,8 +3,8 @@ import QtQuick.Controls
 import Orvelle.Core
 import Orvelle.Platform
 
-// Draws RiskAnnouncementWebView: the notice page filling the whole page, or
-// the link error. The web engine is loaded (by address, not as a type of this
+// Draws RiskAnnouncementWebView: the notice page's host under the title and
+// the page filling the rest, or the link error. The web engine is loaded (by address, not as a type of this
 // file) only when there is a page to show.
 Page {
     id: page
@@ -13,9 +13,28 @@ Page {
     title: page.view.title
     background: Rectangle { color: Theme.background }
 
+    // Under the title, where the page comes from: a swapped sticker shows here.
+    Label {
+        id: origin
+        objectName: "noticeHost"
+        visible: !!page.view.webView
+        width: parent.width
+        height: visible ? implicitHeight + 8 : 0
+        horizontalAlignment: Text.AlignHCenter
+        verticalAlignment: Text.AlignVCenter
+        text: page.view.webView ? page.view.webView.host : ""
+        font: TextStyles.smallText
+        color: TextStyles.smallTextColor
+        elide: Text.ElideMiddle
+        Accessible.name: text
+    }
+
     Loader {
         id: content
-        anchors.fill: parent
+        anchors.top: origin.bottom
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
         Component.onCompleted: {
             if (page.view.webView)
                 content.setSource(Qt.resolvedUrl("WebViewPage.qml"), { view: page.view.webView })

@@ -72,13 +72,14 @@ struct HttpsTestServer::State
         stopped.wait_for(lock, delay, [this] { return stopping; });
     }
 
+    // `reader` is null for a request without a body (GET).
     void handle(const httplib::Request &req, httplib::Response &res,
-                const httplib::ContentReader &reader);
+                const httplib::ContentReader *reader);
     void stream(const Answer &answer, httplib::Response &res);
 };
 
 void HttpsTestServer::State::handle(const httplib::Request &req, httplib::Response &res,
-                                    const httplib::ContentReader &reader)
+                                    const httplib::ContentReader *reader)
 {
     ++started;
     RecordedRequest record;
@@ -95,8 +96,9 @@ void HttpsTestServer::State::handle(const httplib::Request &req, httplib::Respon
         received += length;
         return !(cut && received >= half);
     };
-    if (req.is_multipart_form_data()) {
-        reader(
+    if (!reader) {
+    } else if (req.is_multipart_form_data()) {
+        (*reader)(
             [&](const httplib::MultipartFormData &file) {
                 record.parts.push_back({file.name, file.filename, file.content_type, {}});
                 return true;
@@ -105,7 +107,7 @@ void HttpsTestServer::State::handle(const httplib::Request &req, httplib::Respon
                 return keep(record.parts.back().content, data, length);
             });
     } else {
-        reader([&](const char *data, size_t length) { return keep(record.body, data, length); });
+        (*reader)([&](const char *data, size_t length) { return keep(record.body, data, length); });
     }
 
     const Answer answer = take(record);
@@ -121,6 +123,8 @@ void HttpsTestServer::State::handle(const httplib::Request &req, httplib::Respon
     res.status = answer.status;
     if (!answer.date.empty())
         res.set_header("Date", answer.date);
+    if (!answer.location.empty())
+        res.set_header("Location", answer.location);
     if (answer.streamedBytes > 0 || answer.fault == Answer::Fault::DropHalfway || stall)
         return stream(answer, res);
     sent += answer.body.size();
@@ -185,7 +189,10 @@ HttpsTestServer::HttpsTestServer(Certificate certificate, const std::string &hos
     State *state = m_state.get();
     m_state->server->Post(
         ".*", [state](const httplib::Request &req, httplib::Response &res,
-                      const httplib::ContentReader &reader) { state->handle(req, res, reader); });
+                      const httplib::ContentReader &reader) { state->handle(req, res, &reader); });
+    m_state->server->Get(".*", [state](const httplib::Request &req, httplib::Response &res) {
+        state->handle(req, res, nullptr);
+    });
     m_state->listening = m_state->server->bind_to_port(host.c_str(), port);
     if (m_state->listening)
         m_state->thread = std::thread([state] { state->server->listen_after_bind(); });

@@ -35,6 +35,8 @@ struct Answer
     bool chunked = false;
     // An HTTP Date header ("Wed, 09 Dec 2026 08:30:00 GMT"); none when empty.
     std::string date;
+    // Sent as the Location header when not empty (a redirect).
+    std::string location;
 
     static Answer json(std::string body, int status = 200)
     {
@@ -77,8 +79,8 @@ enum class Certificate {
     Expired,
 };
 
-// A real HTTPS server on a loopback address, answering from a script and
-// recording every request. Answers are chosen by the responder when one is
+// A real HTTPS server on a loopback address, answering POST and GET from a
+// script and recording every request. Answers are chosen by the responder when one is
 // set, else from the queue of the request's path, else the fallback answer.
 class HttpsTestServer
 {
