@@ -58,9 +58,8 @@ public:
     {
         m_timer.setInterval(200);
         connect(&m_timer, &QTimer::timeout, this, [this] {
-            MediaModule *media = mediaModule();
-            if (media && m_sink && !m_image.isNull())
-                media->showStill(m_sink, m_image);
+            if (!m_image.isNull())
+                showStill(m_sink, m_image);
         });
         connect(&m_load, &QFutureWatcherBase::finished, this, [this, path] {
             m_image = m_load.result();

@@ -24,8 +24,7 @@ CameraPicker::CameraPicker(CameraProvider &cameras, PhotoIntake &intake,
         m_captured = image;
         m_camera->stop();
         // The preview holds the photo while the user decides.
-        if (MediaModule *media = mediaModule(); media && m_sink)
-            media->showStill(m_sink, image);
+        showStill(m_sink, image);
         emit changed();
     });
     connect(m_camera.get(), &Camera::failed, this, [this](const QString &message) {
@@ -91,8 +90,7 @@ void CameraPicker::accept()
     }
     m_captured = QImage();
     // The preview lets go of the photo's frame as well.
-    if (MediaModule *media = mediaModule(); media && m_sink)
-        media->showStill(m_sink, {});
+    showStill(m_sink, {});
     emit changed();
     emit finished();
 }

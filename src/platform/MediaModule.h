@@ -65,6 +65,9 @@ public:
 // Loaded on the first call; null when the plugin is missing or cannot be
 // loaded (said once in the log): then there is no camera and no sound.
 MediaModule *mediaModule();
+// `image` as the current frame of `sink` (a null image clears it); nothing
+// without a sink or the plugin.
+void showStill(QObject *sink, const QImage &image);
 
 } // namespace orvelle
 

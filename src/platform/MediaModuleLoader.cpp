@@ -49,4 +49,10 @@ MediaModule *mediaModule()
     return module;
 }
 
+void showStill(QObject *sink, const QImage &image)
+{
+    if (MediaModule *media = sink ? mediaModule() : nullptr)
+        media->showStill(sink, image);
+}
+
 } // namespace orvelle
