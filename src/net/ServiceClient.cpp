@@ -173,64 +173,76 @@ void ServiceClient::sendFormRequest(const QString &path, const QJsonObject &para
                                     QObject *context, SuccessHandler onSuccess,
                                     FailureHandler onFailure)
 {
-    post(path, "application/x-www-form-urlencoded; charset=utf-8",
-         formEncode(withCommonParameters(parameters)), context, std::move(onSuccess),
-         plainFailure(std::move(onFailure)));
+    post(
+        path, "application/x-www-form-urlencoded; charset=utf-8",
+        [this, parameters] { return formEncode(withCommonParameters(parameters)); }, context,
+        std::move(onSuccess), plainFailure(std::move(onFailure)));
 }
 
 void ServiceClient::sendJSONRequest(const QString &path, const QJsonObject &parameters,
                                     QObject *context, SuccessHandler onSuccess,
                                     FailureHandler onFailure)
 {
-    post(path, "application/json",
-         QJsonDocument(withCommonParameters(parameters)).toJson(QJsonDocument::Compact), context,
-         std::move(onSuccess), plainFailure(std::move(onFailure)));
+    post(path, "application/json", jsonBody(parameters), context, std::move(onSuccess),
+         plainFailure(std::move(onFailure)));
 }
 
 void ServiceClient::sendRecord(const QString &path, const QJsonObject &parameters, QObject *context,
                                SuccessHandler onSuccess, RecordFailureHandler onFailure)
 {
-    post(path, "application/json",
-         QJsonDocument(withCommonParameters(parameters)).toJson(QJsonDocument::Compact), context,
-         std::move(onSuccess), std::move(onFailure), true);
+    post(path, "application/json", jsonBody(parameters), context, std::move(onSuccess),
+         std::move(onFailure), true);
 }
 
-void ServiceClient::post(const QString &path, const QByteArray &contentType, const QByteArray &body,
-                         QObject *context, SuccessHandler onSuccess, RecordFailureHandler onFailure,
-                         bool once)
+std::function<QByteArray()> ServiceClient::jsonBody(const QJsonObject &parameters) const
+{
+    return [this, parameters] {
+        return QJsonDocument(withCommonParameters(parameters)).toJson(QJsonDocument::Compact);
+    };
+}
+
+void ServiceClient::post(const QString &path, const QByteArray &contentType,
+                         std::function<QByteArray()> makeBody, QObject *context,
+                         SuccessHandler onSuccess, RecordFailureHandler onFailure, bool once)
 {
     // A null context means the caller has no screen to outlive.
     const QPointer<QObject> guard(context);
     const bool guarded = context != nullptr;
-    const quint64 generation = m_session.generation();
-    m_trust->whenReady(this, [=, this, onSuccess = std::move(onSuccess),
-                              onFailure = std::move(onFailure)](const QSslConfiguration &tls) {
-        // Sent even when the screen went meanwhile, as an immediate send would be.
-        QNetworkRequest request(QUrl(baseAddress() + path));
-        request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
-        request.setTransferTimeout(int(m_timeout.count()));
-        request.setSslConfiguration(tls);
-        QNetworkReply *reply = nullptr;
-        if (once) {
-            request.setHeader(QNetworkRequest::ContentLengthHeader, body.size());
-            request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
-            auto *device = new OneShotBody(body);
-            reply = m_network->post(request, device);
-            device->setParent(reply);
-        } else {
-            reply = m_network->post(request, body);
-        }
-        answers::limitSize(reply);
-        QElapsedTimer clock;
-        clock.start();
-        // Once bytes of the body are on their way the service may act on them.
-        auto bodyStarted = std::make_shared<bool>(false);
-        connect(reply, &QNetworkReply::uploadProgress, this,
+    // The common parameters are read when the request goes: the token may
+    // still be on its way from the keychain when the request is made.
+    m_session.account().whenTokenKnown(this, [=, this, onSuccess = std::move(onSuccess),
+                                              onFailure = std::move(onFailure)]() mutable {
+        m_trust->whenReady(this, [=, this](const QSslConfiguration &tls) {
+            const QByteArray body = makeBody();
+            const quint64 generation = m_session.generation();
+            // Sent even when the screen went meanwhile, as an immediate send would be.
+            QNetworkRequest request(QUrl(baseAddress() + path));
+            request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
+            request.setTransferTimeout(int(m_timeout.count()));
+            request.setSslConfiguration(tls);
+            QNetworkReply *reply = nullptr;
+            if (once) {
+                request.setHeader(QNetworkRequest::ContentLengthHeader, body.size());
+                request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
+                auto *device = new OneShotBody(body);
+                reply = m_network->post(request, device);
+                device->setParent(reply);
+            } else {
+                reply = m_network->post(request, body);
+            }
+            answers::limitSize(reply);
+            QElapsedTimer clock;
+            clock.start();
+            // Once bytes of the body are on their way the service may act on them.
+            auto bodyStarted = std::make_shared<bool>(false);
+            connect(
+                reply, &QNetworkReply::uploadProgress, this,
                 [bodyStarted](qint64 sent, qint64) { *bodyStarted = *bodyStarted || sent > 0; });
-        connect(reply, &QNetworkReply::finished, this, [=, this] {
-            const QPointer<QObject> target = guarded ? guard : QPointer<QObject>(this);
-            finish(reply, {path, generation, clock.elapsed(), *bodyStarted}, target, onSuccess,
-                   onFailure);
+            connect(reply, &QNetworkReply::finished, this, [=, this] {
+                const QPointer<QObject> target = guarded ? guard : QPointer<QObject>(this);
+                finish(reply, {path, generation, clock.elapsed(), *bodyStarted}, target, onSuccess,
+                       onFailure);
+            });
         });
     });
 }

@@ -98,9 +98,11 @@ public:
     QDateTime serviceNow() const;
 
 private:
-    void post(const QString &path, const QByteArray &contentType, const QByteArray &body,
-              QObject *context, SuccessHandler onSuccess, RecordFailureHandler onFailure,
-              bool once = false);
+    // `makeBody` runs when the request goes.
+    void post(const QString &path, const QByteArray &contentType,
+              std::function<QByteArray()> makeBody, QObject *context, SuccessHandler onSuccess,
+              RecordFailureHandler onFailure, bool once = false);
+    std::function<QByteArray()> jsonBody(const QJsonObject &parameters) const;
     struct Sent
     {
         QString path;

@@ -207,9 +207,18 @@ namespace delivery {
 
 void run(FilingServices &services, OutboxEntry entry, QObject *context, Done done)
 {
-    auto attempt = std::make_shared<Attempt>(Attempt{
-        services, std::move(entry), context, std::move(done), services.session.credentials(), {}});
-    uploadGroup(attempt, 0);
+    // The sign-in is taken once the keychain has given the token, without
+    // holding the GUI thread for it.
+    services.session.account().whenTokenKnown(
+        context, [&services, entry = std::move(entry), context, done = std::move(done)]() mutable {
+            auto attempt = std::make_shared<Attempt>(Attempt{services,
+                                                             std::move(entry),
+                                                             context,
+                                                             std::move(done),
+                                                             services.session.credentials(),
+                                                             {}});
+            uploadGroup(attempt, 0);
+        });
 }
 
 QString photoDamagedMessage()

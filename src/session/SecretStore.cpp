@@ -2,9 +2,11 @@
 
 #include "core/Logging.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QMutex>
 #include <QThread>
+#include <QTimer>
 #include <chrono>
 #include <future>
 #include <map>
@@ -88,17 +90,18 @@ void SecretStore::post(std::function<QKeychain::Job *()> make,
         Qt::QueuedConnection);
 }
 
-SecretStore::Answer SecretStore::ask(const QString &key)
+std::shared_future<SecretStore::Answer> SecretStore::askLater(const QString &key,
+                                                              std::function<void()> onAnswer)
 {
     auto promise = std::make_shared<std::promise<Answer>>();
-    std::future<Answer> answer = promise->get_future();
+    std::shared_future<Answer> answer = promise->get_future().share();
     post(
         [name = m_prefix + key] {
             auto *job = new QKeychain::ReadPasswordJob(service);
             job->setKey(name);
             return job;
         },
-        [promise](QKeychain::Job &job) {
+        [promise, onAnswer = std::move(onAnswer)](QKeychain::Job &job) {
             if (job.error() == QKeychain::NoError)
                 promise->set_value(
                     {true, static_cast<QKeychain::ReadPasswordJob &>(job).textData()});
@@ -108,7 +111,15 @@ SecretStore::Answer SecretStore::ask(const QString &key)
                 qCDebug(lcStore) << "keychain:" << job.errorString();
                 promise->set_value({});
             }
+            if (onAnswer)
+                onAnswer();
         });
+    return answer;
+}
+
+SecretStore::Answer SecretStore::ask(const QString &key)
+{
+    const std::shared_future<Answer> answer = askLater(key);
     if (answer.wait_for(patience) != std::future_status::ready)
         return {};
     return answer.get();
@@ -117,7 +128,11 @@ SecretStore::Answer SecretStore::ask(const QString &key)
 std::optional<QString> SecretStore::read(const QString &key)
 {
     if (m_available) {
-        const Answer answer = ask(key);
+        const auto prefetched = m_prefetched.constFind(key);
+        const std::shared_future<Answer> pending =
+            prefetched != m_prefetched.cend() ? *prefetched : askLater(key);
+        const Answer answer =
+            pending.wait_for(patience) == std::future_status::ready ? pending.get() : Answer{};
         if (answer.usable)
             return answer.value;
         giveUp(QStringLiteral("no usable answer"));
@@ -125,8 +140,53 @@ std::optional<QString> SecretStore::read(const QString &key)
     return m_memory.value(key);
 }
 
+void SecretStore::prefetch(const QString &key)
+{
+    if (!m_available || m_prefetched.contains(key))
+        return;
+    // The answer comes on the keychain thread; this store may be gone by then.
+    auto tell = [store = weak_from_this(), key] {
+        QCoreApplication *app = QCoreApplication::instance();
+        if (!app)
+            return;
+        QMetaObject::invokeMethod(app, [store, key] {
+            if (const auto alive = store.lock())
+                alive->answered(key);
+        });
+    };
+    m_prefetched.insert(key, askLater(key, std::move(tell)));
+    m_waiting[key];
+    QTimer::singleShot(patience, this, [this, key] { answered(key); });
+}
+
+void SecretStore::whenAnswered(const QString &key, QObject *context, std::function<void()> work)
+{
+    const auto waiting = m_waiting.find(key);
+    if (waiting == m_waiting.end())
+        return work();
+    waiting->append({QPointer<QObject>(context), std::move(work)});
+}
+
+void SecretStore::answered(const QString &key)
+{
+    // No keychain, or one that does not answer: later writes go to memory
+    // at once and the user is told when they are made.
+    const auto prefetched = m_prefetched.constFind(key);
+    if (prefetched != m_prefetched.cend()
+        && (prefetched->wait_for(std::chrono::seconds(0)) != std::future_status::ready
+            || !prefetched->get().usable))
+        giveUp(QStringLiteral("no usable answer"));
+    const auto waiters = m_waiting.take(key);
+    for (const auto &[context, work] : waiters) {
+        if (context)
+            work();
+    }
+}
+
 void SecretStore::write(const QString &key, const std::optional<QString> &value)
 {
+    // Whatever was read before is out of date now.
+    m_prefetched.remove(key);
     if (!m_available)
         return keepInMemory(key, value);
     m_memory.remove(key);

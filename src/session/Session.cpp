@@ -21,8 +21,8 @@ Session::Session(const QString &storeFile, QObject *parent)
     m_account.reloadThroughSetters();
     if (m_appState.isSignedIn())
         m_state = m_appState.isGuestMode() ? State::Guest : State::SignedIn;
-    else if (m_account.token())
-        m_account.setToken(std::nullopt); // left by a sign-out that kept it
+    else
+        m_account.setToken(std::nullopt); // an older sign-out may have kept it
 }
 
 Session::~Session() = default;

@@ -87,58 +87,72 @@ void User::openStore()
 void User::load()
 {
     // The published flags first, each written straight back as it was.
-    m_islogin = read("islogin");
+    m_islogin = readFile("islogin");
     write("islogin", m_islogin);
-    m_isGuest = read("isGuest");
+    m_isGuest = readFile("isGuest");
     write("isGuest", m_isGuest);
-    m_mobile = read("mobile");
-    m_username = read("username");
-    m_token = read("token");
-    m_asn = read("asn");
-    m_loginout = read("loginout");
-    m_jobnumber = read("jobnumber");
-    m_ou1 = read("ou1");
-    m_ou2 = read("ou2");
-    m_dept = read("dept");
-    m_password = read("password");
-    m_positiongrade = read("positiongrade");
-    m_position = read("position");
-    m_verson = read("verson");
-    m_level = read("level");
+    m_mobile = readFile("mobile");
+    m_username = readFile("username");
+    loadSecret(m_token, "token");
+    m_asn = readFile("asn");
+    m_loginout = readFile("loginout");
+    m_jobnumber = readFile("jobnumber");
+    m_ou1 = readFile("ou1");
+    m_ou2 = readFile("ou2");
+    m_dept = readFile("dept");
+    loadSecret(m_password, "password");
+    m_positiongrade = readFile("positiongrade");
+    m_position = readFile("position");
+    m_verson = readFile("verson");
+    m_level = readFile("level");
 }
 
 void User::reloadThroughSetters()
 {
-    setMobile(read("mobile"));
-    setUsername(read("username"));
-    setJobnumber(read("jobnumber"));
-    setOu1(read("ou1"));
-    setOu2(read("ou2"));
-    setToken(read("token"));
-    setIslogin(read("islogin"));
-    setAsn(read("asn"));
-    setLoginout(read("loginout"));
-    setDept(read("dept"));
-    setPassword(read("password"));
-    setPositiongrade(read("positiongrade"));
-    setPosition(read("position"));
-    setVerson(read("verson"));
-    setLevel(read("level"));
-    setIsGuest(read("isGuest"));
+    setMobile(readFile("mobile"));
+    setUsername(readFile("username"));
+    setJobnumber(readFile("jobnumber"));
+    setOu1(readFile("ou1"));
+    setOu2(readFile("ou2"));
+    loadSecret(m_token, "token");
+    setIslogin(readFile("islogin"));
+    setAsn(readFile("asn"));
+    setLoginout(readFile("loginout"));
+    setDept(readFile("dept"));
+    loadSecret(m_password, "password");
+    setPositiongrade(readFile("positiongrade"));
+    setPosition(readFile("position"));
+    setVerson(readFile("verson"));
+    setLevel(readFile("level"));
+    setIsGuest(readFile("isGuest"));
 }
 
-OptionalText User::read(const char *key)
+void User::loadSecret(Secret &secret, const char *key)
 {
-    if (!isSecret(key))
-        return readFile(key);
     if (OptionalText plain = readFile(key)) {
         // An older client kept it in the file: it goes to the keychain now.
         m_secrets->write(QLatin1String(key), plain);
         m_store->remove(QLatin1String(key));
         m_store->sync();
-        return plain;
+        secret = {true, plain};
+        return;
     }
-    return m_secrets->read(QLatin1String(key));
+    secret = {};
+    m_secrets->prefetch(QLatin1String(key));
+}
+
+OptionalText User::known(Secret &secret, const char *key) const
+{
+    if (!secret.known)
+        secret = {true, m_secrets->read(QLatin1String(key))};
+    return secret.value;
+}
+
+void User::whenTokenKnown(QObject *context, std::function<void()> work)
+{
+    if (m_token.known)
+        return work();
+    m_secrets->whenAnswered(QStringLiteral("token"), context, std::move(work));
 }
 
 OptionalText User::readFile(const char *key) const
@@ -172,6 +186,12 @@ void User::setIsGuest(const OptionalText &v)
 void User::assign(OptionalText &field, const char *key, const OptionalText &value)
 {
     field = value;
+    write(key, value);
+}
+
+void User::assignSecret(Secret &secret, const char *key, const OptionalText &value)
+{
+    secret = {true, value};
     write(key, value);
 }
 

@@ -47,12 +47,13 @@ public:
     OptionalText jobnumber() const { return m_jobnumber; }
     OptionalText ou1() const { return m_ou1; }
     OptionalText ou2() const { return m_ou2; }
-    OptionalText token() const { return m_token; }
+    // Waits for the keychain's answer when it has not come yet.
+    OptionalText token() const { return known(m_token, "token"); }
     OptionalText islogin() const { return m_islogin; }
     OptionalText asn() const { return m_asn; }
     OptionalText loginout() const { return m_loginout; }
     OptionalText dept() const { return m_dept; }
-    OptionalText password() const { return m_password; }
+    OptionalText password() const { return known(m_password, "password"); }
     OptionalText positiongrade() const { return m_positiongrade; }
     OptionalText position() const { return m_position; }
     OptionalText verson() const { return m_verson; }
@@ -64,12 +65,12 @@ public:
     void setJobnumber(const OptionalText &v) { assign(m_jobnumber, "jobnumber", v); }
     void setOu1(const OptionalText &v) { assign(m_ou1, "ou1", v); }
     void setOu2(const OptionalText &v) { assign(m_ou2, "ou2", v); }
-    void setToken(const OptionalText &v) { assign(m_token, "token", v); }
+    void setToken(const OptionalText &v) { assignSecret(m_token, "token", v); }
     void setIslogin(const OptionalText &v);
     void setAsn(const OptionalText &v) { assign(m_asn, "asn", v); }
     void setLoginout(const OptionalText &v) { assign(m_loginout, "loginout", v); }
     void setDept(const OptionalText &v) { assign(m_dept, "dept", v); }
-    void setPassword(const OptionalText &v) { assign(m_password, "password", v); }
+    void setPassword(const OptionalText &v) { assignSecret(m_password, "password", v); }
     void setPositiongrade(const OptionalText &v) { assign(m_positiongrade, "positiongrade", v); }
     void setPosition(const OptionalText &v) { assign(m_position, "position", v); }
     void setVerson(const OptionalText &v) { assign(m_verson, "verson", v); }
@@ -86,10 +87,14 @@ public:
     void applyLoginResponse(const QJsonObject &json, const std::function<void(User &)> &onSuccess,
                             const std::function<void(int, const QString &)> &onFailure);
 
-    // Reads all sixteen keys again, each through its setter (so each is written
-    // back once). The shared instance does this when it is made; tests use it
-    // after changing the store file.
+    // Reads all sixteen keys again, each of the file through its setter (so
+    // each is written back once). The shared instance does this when it is
+    // made; tests use it after changing the store file.
     void reloadThroughSetters();
+
+    // Runs `work` at once when the token is known, else once the keychain
+    // has answered (the window is up long before a locked keyring is opened).
+    void whenTokenKnown(QObject *context, std::function<void()> work);
 
     // The last write that did not reach the disk, or "" when all did.
     QString storeError() const { return m_storeError; }
@@ -101,21 +106,32 @@ signals:
     void storeFailed(const QString &message);
 
 private:
+    // A value of the keychain, read when first asked for: the keychain's
+    // answer is on its way from the start and does not hold up the window.
+    struct Secret
+    {
+        bool known = false;
+        OptionalText value;
+    };
     void openStore();
     void load();
-    // A secret from the keychain, or one left in the file, moved to the keychain.
-    OptionalText read(const char *key);
+    // Starts reading a secret from the keychain, or moves one left in the
+    // file there.
+    void loadSecret(Secret &secret, const char *key);
+    OptionalText known(Secret &secret, const char *key) const;
     OptionalText readFile(const char *key) const;
     void cannotRemember();
     void assign(OptionalText &field, const char *key, const OptionalText &value);
+    void assignSecret(Secret &secret, const char *key, const OptionalText &value);
     void write(const char *key, const OptionalText &value);
 
     QString m_storeFile;
     std::unique_ptr<QSettings> m_store;
     std::shared_ptr<SecretStore> m_secrets;
     QString m_storeError;
-    OptionalText m_mobile, m_username, m_jobnumber, m_ou1, m_ou2, m_token, m_islogin, m_asn,
-        m_loginout, m_dept, m_password, m_positiongrade, m_position, m_verson, m_level, m_isGuest;
+    OptionalText m_mobile, m_username, m_jobnumber, m_ou1, m_ou2, m_islogin, m_asn, m_loginout,
+        m_dept, m_positiongrade, m_position, m_verson, m_level, m_isGuest;
+    mutable Secret m_token, m_password;
 };
 
 } // namespace orvelle

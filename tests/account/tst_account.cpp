@@ -90,6 +90,10 @@ class TestAccount : public QObject
         appState = &session->appState();
         shared = &session->account();
         client = std::make_unique<ServiceClient>(testConfig(), *session, trust);
+        // Like the trust: the keychain has answered before the first request.
+        bool tokenKnown = false;
+        shared->whenTokenKnown(this, [&] { tokenKnown = true; });
+        QTRY_VERIFY(tokenKnown);
     }
 
     // Requests on the wire now: read at once, it needs no wait for a request
