@@ -7,6 +7,7 @@
 #include <orvelle/BuildInfo.h>
 
 #include <QCommandLineParser>
+#include <QFont>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQmlComponent>
@@ -117,6 +118,16 @@ void prepareQuickEnvironment()
     QQuickStyle::setStyle(QStringLiteral("Material"));
 }
 
+// The screens are Chinese: a face that has the Latin letters too draws every
+// line in one style, where the default face would leave each Chinese glyph
+// to a fallback face (a second font engine for every size).
+void useChineseFace()
+{
+    QFont text = QGuiApplication::font();
+    text.setFamilies({QStringLiteral("Noto Sans CJK SC"), text.family()});
+    QGuiApplication::setFont(text);
+}
+
 void prepareEngine(QQmlEngine &engine)
 {
     // The static QML modules register their files under qrc:/.
@@ -151,6 +162,7 @@ int runOrvelle(int argc, char **argv)
 
     prepareQuickEnvironment();
     QGuiApplication app(argc, argv);
+    useChineseFace();
 
     auto loaded = AppConfig::load(options.configFile);
     if (auto *error = std::get_if<ConfigError>(&loaded)) {
