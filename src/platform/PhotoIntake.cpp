@@ -1,5 +1,6 @@
 #include "PhotoIntake.h"
 
+#include "core/BackgroundTask.h"
 #include "core/Jpeg.h"
 #include "core/Logging.h"
 #include "core/PhotoFileStore.h"
@@ -10,7 +11,6 @@
 #include <QThread>
 #include <QThreadPool>
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <array>
 #ifdef Q_OS_LINUX
@@ -19,6 +19,7 @@
 #endif
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace orvelle {
 
@@ -57,30 +58,43 @@ QImage readThumbnail(QImageReader &reader)
         reader.setScaledSize(full.scaled(side, side, Qt::KeepAspectRatio).expandedTo({1, 1}));
     return reader.read();
 }
+// Where each of `count` samples spread evenly over `length` pixels falls.
+std::vector<int> samplePositions(int count, int length)
+{
+    std::vector<int> positions(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+        positions[size_t(i)] = int(i * qint64(length) / count);
+    return positions;
+}
+
 // Each tile pixel averages a grid of samples spread over the area it covers:
 // a few hundred thousand reads, no copy of the picture, nothing decoded twice.
 QImage averagedSamples(const QImage &image, QSize size)
 {
     constexpr int grid = 4;
+    const std::vector<int> columns = samplePositions(size.width() * grid, image.width());
+    const std::vector<int> rows = samplePositions(size.height() * grid, image.height());
+    const uchar *const pixels = image.constBits();
+    const qsizetype stride = image.bytesPerLine();
     QImage tile(size, image.format());
     for (int y = 0; y < size.height(); ++y) {
+        std::array<const QRgb *, grid> lines{};
+        for (int sy = 0; sy < grid; ++sy)
+            lines[size_t(sy)] =
+                reinterpret_cast<const QRgb *>(pixels + rows[size_t(y * grid + sy)] * stride);
         auto *out = reinterpret_cast<QRgb *>(tile.scanLine(y));
         for (int x = 0; x < size.width(); ++x) {
             std::array<quint32, 4> sum{};
-            for (int sy = 0; sy < grid; ++sy) {
-                const int from =
-                    int((y * grid + sy) * qint64(image.height()) / (size.height() * grid));
-                const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(from));
+            for (const QRgb *line : lines) {
                 for (int sx = 0; sx < grid; ++sx) {
-                    const QRgb pixel =
-                        row[(x * grid + sx) * qint64(image.width()) / (size.width() * grid)];
+                    const QRgb pixel = line[columns[size_t(x * grid + sx)]];
                     for (int channel = 0; channel < 4; ++channel)
-                        sum[channel] += (pixel >> (8 * channel)) & 0xff;
+                        sum[size_t(channel)] += (pixel >> (8 * channel)) & 0xff;
                 }
             }
             QRgb averaged = 0;
             for (int channel = 0; channel < 4; ++channel)
-                averaged |= (sum[channel] / (grid * grid)) << (8 * channel);
+                averaged |= (sum[size_t(channel)] / (grid * grid)) << (8 * channel);
             out[x] = averaged;
         }
     }
@@ -125,19 +139,14 @@ PhotoIntake::Encoded PhotoIntake::encode(const QImage &image)
 template <typename Work, typename Then> void PhotoIntake::run(Work work, Then then)
 {
     begin();
-    // The application as the context: Qt 6.4 asserts on a continuation whose
-    // context went first, and a form may close while its photos are still
-    // being encoded. What comes back for a closed form is dropped here.
-    QtConcurrent::run(&intakePool(),
-                      [work = std::move(work)]() mutable {
-                          yieldToTheGuiThread();
-                          return work();
-                      })
-        .then(QCoreApplication::instance(), [intake = QPointer(this), then = std::move(then)](
-                                                const std::invoke_result_t<Work> &result) {
-            if (intake)
-                then(result);
-        });
+    // What comes back for a closed form is dropped.
+    runInBackground(
+        intakePool(), this,
+        [work = std::move(work)]() mutable {
+            yieldToTheGuiThread();
+            return work();
+        },
+        std::move(then));
 }
 
 void PhotoIntake::keepImage(const QImage &image, Done done)

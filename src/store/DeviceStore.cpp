@@ -1,5 +1,6 @@
 #include "DeviceStore.h"
 #include "PhotoFiles.h"
+#include "core/BackgroundTask.h"
 #include "core/Logging.h"
 
 #include <QDir>
@@ -10,7 +11,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QtConcurrent>
 #include <atomic>
 
 namespace orvelle {
@@ -268,8 +268,12 @@ void DeviceStore::storePhotos(const QList<QByteArray> &jpegs, QObject *context, 
         return;
     }
     ++m_writing;
-    QtConcurrent::run(photofiles::write, m_folder + QStringLiteral("/photos"), jpegs)
-        .then(this, [this, guard, done](const photofiles::Written &written) {
+    runInBackground(
+        *QThreadPool::globalInstance(), this,
+        [folder = m_folder + QStringLiteral("/photos"), jpegs] {
+            return photofiles::write(folder, jpegs);
+        },
+        [this, guard, done](const photofiles::Written &written) {
             --m_writing;
             for (const QString &hash : written.hashes) {
                 m_fresh.insert(hash);
@@ -287,12 +291,15 @@ void DeviceStore::verifyPhotos(const QStringList &hashes, std::function<void(boo
     QStringList files;
     for (const QString &hash : hashes)
         files.append(photoFile(hash));
-    QtConcurrent::run([hashes, files] {
-        for (qsizetype i = 0; i < hashes.size(); ++i)
-            if (!photofiles::isHash(hashes[i]) || !photofiles::intact(files[i], hashes[i]))
-                return false;
-        return true;
-    }).then(this, std::move(done));
+    runInBackground(
+        *QThreadPool::globalInstance(), this,
+        [hashes, files] {
+            for (qsizetype i = 0; i < hashes.size(); ++i)
+                if (!photofiles::isHash(hashes[i]) || !photofiles::intact(files[i], hashes[i]))
+                    return false;
+            return true;
+        },
+        std::move(done));
 }
 
 int DeviceStore::collectPhotos()

@@ -1,21 +1,48 @@
 #include "PhotoFiles.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <memory>
+#include <openssl/evp.h>
 
 namespace orvelle::photofiles {
 
 namespace {
 constexpr auto fileMode = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 const QLatin1String suffix(".jpg");
+
+// SHA-256 by OpenSSL, which uses the processor's SHA instructions: Qt's own
+// takes a byte at a time and cost a third as much as encoding the photo.
+class Sha256
+{
+public:
+    Sha256() { EVP_DigestInit_ex(m_context.get(), EVP_sha256(), nullptr); }
+    void add(const char *data, qint64 size)
+    {
+        EVP_DigestUpdate(m_context.get(), data, size_t(size));
+    }
+    QString hex()
+    {
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned int size = 0;
+        EVP_DigestFinal_ex(m_context.get(), digest, &size);
+        return QString::fromLatin1(
+            QByteArray::fromRawData(reinterpret_cast<const char *>(digest), int(size)).toHex());
+    }
+
+private:
+    std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX *)> m_context{EVP_MD_CTX_new(),
+                                                                  EVP_MD_CTX_free};
+};
 } // namespace
 
 QString hashOf(const QByteArray &jpeg)
 {
-    return QString::fromLatin1(QCryptographicHash::hash(jpeg, QCryptographicHash::Sha256).toHex());
+    Sha256 sha;
+    sha.add(jpeg.constData(), jpeg.size());
+    return sha.hex();
 }
 
 bool isHash(const QString &text)
@@ -60,9 +87,14 @@ Written write(const QString &folder, const QList<QByteArray> &jpegs)
 bool intact(const QString &file, const QString &hash)
 {
     QFile photo(file);
-    QCryptographicHash sha(QCryptographicHash::Sha256);
-    return photo.open(QIODevice::ReadOnly) && sha.addData(&photo)
-           && QString::fromLatin1(sha.result().toHex()) == hash;
+    if (!photo.open(QIODevice::ReadOnly))
+        return false;
+    Sha256 sha;
+    char buffer[64 * 1024];
+    qint64 read = 0;
+    while ((read = photo.read(buffer, sizeof buffer)) > 0)
+        sha.add(buffer, read);
+    return read == 0 && sha.hex() == hash;
 }
 
 int removeExcept(const QString &folder, const QSet<QString> &keep)
