@@ -77,6 +77,8 @@ std::unique_ptr<AppContext> buildAppContext(const AppConfig &config, bool holdUn
         context->firstFrame.hold();
     context->config = config;
     context->session = std::make_unique<Session>();
+    context->firstFrame.whenOpen(context->session.get(),
+                                 [session = context->session.get()] { session->readSecrets(); });
     // One trust for both: the system store is read once, after the first frame.
     const auto trust = std::make_shared<TlsTrust>(config.caFile);
     context->firstFrame.whenOpen(trust.get(), [load = trust.get()] { load->load(); });

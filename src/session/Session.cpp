@@ -21,7 +21,12 @@ Session::Session(const QString &storeFile, QObject *parent)
     m_account.reloadThroughSetters();
     if (m_appState.isSignedIn())
         m_state = m_appState.isGuestMode() ? State::Guest : State::SignedIn;
-    else
+}
+
+void Session::readSecrets()
+{
+    m_account.readSecretsInBackground();
+    if (m_state == State::SignedOut)
         m_account.setToken(std::nullopt); // an older sign-out may have kept it
 }
 
@@ -61,6 +66,8 @@ void Session::enterGuest()
     m_account.setOu1(QString());
     m_account.setOu2(QString());
     m_account.setMobile(QStringLiteral("游客"));
+    // A guest sends no token, also none an earlier sign-out kept.
+    m_account.setToken(std::nullopt);
     enter(State::Guest);
 }
 

@@ -44,6 +44,11 @@ public:
     User &account() { return m_account; }
     const User &account() const { return m_account; }
 
+    // Starts reading the password and the token from the keychain, and
+    // removes a token an older sign-out kept. The application calls it once
+    // its window is up; what needs the token earlier waits for it.
+    void readSecrets();
+
     State state() const { return m_state; }
     // The signed-in account's unique name (also after the service ended its
     // sign-in); "" for a guest or when signed out.

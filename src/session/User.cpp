@@ -138,7 +138,12 @@ void User::loadSecret(Secret &secret, const char *key)
         return;
     }
     secret = {};
-    m_secrets->prefetch(QLatin1String(key));
+}
+
+void User::readSecretsInBackground()
+{
+    m_secrets->prefetch(QStringLiteral("token"));
+    m_secrets->prefetch(QStringLiteral("password"));
 }
 
 OptionalText User::known(Secret &secret, const char *key) const
@@ -152,6 +157,7 @@ void User::whenTokenKnown(QObject *context, std::function<void()> work)
 {
     if (m_token.known)
         return work();
+    m_secrets->prefetch(QStringLiteral("token"));
     m_secrets->whenAnswered(QStringLiteral("token"), context, std::move(work));
 }
 

@@ -92,8 +92,12 @@ public:
     // made; tests use it after changing the store file.
     void reloadThroughSetters();
 
+    // Asks the keychain for the password and the token now, so that they
+    // are there when first used; until then nothing is asked.
+    void readSecretsInBackground();
     // Runs `work` at once when the token is known, else once the keychain
-    // has answered (the window is up long before a locked keyring is opened).
+    // has answered, without holding the GUI thread (a locked keyring may
+    // wait for the user).
     void whenTokenKnown(QObject *context, std::function<void()> work);
 
     // The last write that did not reach the disk, or "" when all did.
@@ -106,8 +110,8 @@ signals:
     void storeFailed(const QString &message);
 
 private:
-    // A value of the keychain, read when first asked for: the keychain's
-    // answer is on its way from the start and does not hold up the window.
+    // A value of the keychain, read when first used: loading the record
+    // asks the keychain nothing, so the window never waits for it.
     struct Secret
     {
         bool known = false;
@@ -115,8 +119,8 @@ private:
     };
     void openStore();
     void load();
-    // Starts reading a secret from the keychain, or moves one left in the
-    // file there.
+    // Moves a secret left in the file to the keychain; otherwise it is
+    // read when first used.
     void loadSecret(Secret &secret, const char *key);
     OptionalText known(Secret &secret, const char *key) const;
     OptionalText readFile(const char *key) const;

@@ -160,13 +160,14 @@ private slots:
         QVERIFY(file.contains("islogin=true") && !file.contains("T-1") && !file.contains("pw-1"));
     }
 
-    // The secrets are read in the background from the start: work that needs
-    // the token runs once the keychain has answered, and an answer that a
-    // later write made out of date is never used.
+    // The secrets are read in the background: work that needs the token runs
+    // once the keychain has answered, an answer that a later write made out
+    // of date is never used, and a token a signed-out record kept goes.
     void secretsAreReadInTheBackground()
     {
         User(storeFile()).setToken(QStringLiteral("T-1"));
         User user(storeFile());
+        user.readSecretsInBackground();
         User early(storeFile());
         OptionalText seen;
         user.whenTokenKnown(this, [&] { seen = user.token(); });
@@ -176,6 +177,10 @@ private slots:
         bool ranAtOnce = false;
         user.whenTokenKnown(this, [&] { ranAtOnce = true; });
         QVERIFY(ranAtOnce);
+
+        Session signedOut(storeFile());
+        signedOut.readSecrets();
+        QVERIFY(!User(storeFile()).token());
     }
 
     // Two instances share the file, not their memory; the flags announce
