@@ -563,4 +563,15 @@ std::optional<CacheEntry> DeviceStore::cached(const QString &account, const QStr
                       timeOf(row.value(1))};
 }
 
+QStringList DeviceStore::cachedKeys(const QString &account, const QString &prefix)
+{
+    QStringList keys;
+    Query rows(*this,
+               QStringLiteral("SELECT key FROM cache WHERE account = ? AND substr(key, 1, ?) = ?"));
+    if (rows.bind(account).bind(prefix.size()).bind(prefix).exec())
+        while (rows.next())
+            keys << rows.value(0).toString();
+    return keys;
+}
+
 } // namespace orvelle

@@ -118,6 +118,8 @@ public:
 
     bool putCache(const QString &account, const QString &key, const QJsonDocument &payload);
     std::optional<CacheEntry> cached(const QString &account, const QString &key);
+    // The keys of the account's kept answers that start with `prefix`, without reading them.
+    QStringList cachedKeys(const QString &account, const QString &prefix);
 
 private:
     bool fail(const QString &error);
