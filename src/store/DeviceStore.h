@@ -124,7 +124,6 @@ public:
 private:
     bool fail(const QString &error);
     bool openDatabase(const QString &file);
-    bool migrate(int from);
     void releasePhotos(const PhotoGroups &photos, const QDateTime &filedAt);
     bool photosPresent(const PhotoGroups &photos);
     class Query;
