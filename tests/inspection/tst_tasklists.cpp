@@ -270,6 +270,7 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(reloaded.size() == 1, 20000);
             QTRY_VERIFY(!find(window, "stack")->property("busy").toBool());
         }
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
     }
 
     void recordListOfACheckPoint()
