@@ -32,24 +32,22 @@ void BlankSheets::listed(const QStringList &keys, bool fresh)
     // The latest list replaces what an earlier one still had waiting.
     m_waiting.clear();
     for (const QString &key : keys)
-        if (!key.isEmpty() && !m_waiting.contains(key) && !m_runningKeys.contains(key))
+        if (!key.isEmpty() && !m_waiting.contains(key) && !m_running.contains(key))
             m_waiting.append(key);
     next();
 }
 
 void BlankSheets::next()
 {
-    while (m_running < requestsAtOnce && !m_waiting.isEmpty())
+    while (m_running.size() < requestsAtOnce && !m_waiting.isEmpty())
         fetch(m_waiting.takeFirst());
 }
 
 void BlankSheets::fetch(const QString &key)
 {
-    ++m_running;
-    m_runningKeys.insert(key);
+    m_running.insert(key);
     const auto done = [this, key] {
-        --m_running;
-        m_runningKeys.remove(key);
+        m_running.remove(key);
         next();
     };
     m_client.sendJSONRequest(

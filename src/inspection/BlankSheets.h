@@ -26,8 +26,6 @@ public:
     // which are kept.
     void listed(const QStringList &keys, bool fresh);
     bool isKept(const QString &key) const { return m_kept.contains(key); }
-    // Requests on their way or waiting.
-    bool busy() const { return m_running > 0 || !m_waiting.isEmpty(); }
 
     static constexpr int requestsAtOnce = 3;
 
@@ -45,8 +43,8 @@ private:
     QString m_account;
     QSet<QString> m_kept;
     QStringList m_waiting;
-    QSet<QString> m_runningKeys;
-    int m_running = 0;
+    // Keys whose request is on its way.
+    QSet<QString> m_running;
 };
 
 } // namespace orvelle
