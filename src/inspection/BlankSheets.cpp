@@ -53,10 +53,15 @@ void BlankSheets::fetch(const QString &key)
     m_client.sendJSONRequest(
         endpoints::json::receiveSheet, blankSheetParameters(m_notesServer, key), this,
         [this, key, done](const std::optional<QString> &, qint64, const QJsonObject &json) {
-            // Only a sheet that could be filled in is worth keeping.
+            // Only a sheet that could be filled in is worth keeping; one kept
+            // as it stands is not written again (each return to the list
+            // loads every sheet, and each write waits for the disk).
             const auto sheet = decodeRecord<OnInspectionDetaildData>(json);
+            const QString name = keptBlankSheetName(key);
+            const auto kept = m_store->cached(m_account, name);
             if (sheet && sheet->checkitems
-                && OfflineCopy(m_store, m_account, keptBlankSheetName(key)).keep(json)) {
+                && ((kept && kept->payload.object() == json)
+                    || OfflineCopy(m_store, m_account, name).keep(json))) {
                 m_kept.insert(key);
                 emit changed();
             }
