@@ -1,6 +1,8 @@
 #include "HomeView.h"
 
 #include "AppContext.h"
+#include "hazard/StandardPlaces.h"
+#include "inspection/BlankSheets.h"
 #include "outbox/FormFiling.h"
 #include "outbox/Outbox.h"
 #include "outbox/OutboxEntries.h"
@@ -78,11 +80,13 @@ void HomeView::setIsinLogin(bool on)
     if (isinLogin() == on)
         return;
     if (on) {
-        m_todayChecks.open([this] {
-            return new InspectionListView(*m_context.serviceClient, m_context.config,
-                                          m_session.account(), *m_context.platform.cameras,
-                                          *m_context.platform.beeper, this);
-        });
+        m_todayChecks
+            .open([this] {
+                return new InspectionListView(*m_context.serviceClient, m_context.config,
+                                              m_session.account(), *m_context.platform.cameras,
+                                              *m_context.platform.beeper, this);
+            })
+            ->setBlankSheets(blankSheets());
     } else {
         m_todayChecks.close();
     }
@@ -94,10 +98,12 @@ void HomeView::setIsonLogin(bool on)
     if (isonLogin() == on)
         return;
     if (on) {
-        m_onSiteCheck.open([this] {
-            return new OnInspectionListView(m_context.formServices(), m_context.config,
-                                            *m_context.platform.beeper, this);
-        });
+        m_onSiteCheck
+            .open([this] {
+                return new OnInspectionListView(m_context.formServices(), m_context.config,
+                                                *m_context.platform.beeper, this);
+            })
+            ->setBlankSheets(blankSheets());
     } else {
         m_onSiteCheck.close();
     }
@@ -150,8 +156,11 @@ void HomeView::appeared()
 {
     set(m_isAnimating, true);
     // After the first frame: opening the store is not on its way.
-    if (!m_outbox && !m_session.appState().isGuestMode())
-        m_context.firstFrame.whenOpen(this, [this] { startOutbox(); });
+    if (!m_session.appState().isGuestMode())
+        m_context.firstFrame.whenOpen(this, [this] {
+            startOutbox();
+            keepPlaces();
+        });
     // A form may have opened the store meanwhile.
     tellStoreNotice();
 }
@@ -174,6 +183,28 @@ void HomeView::startOutbox()
     connect(m_outbox, &Outbox::changed, this, &HomeView::changed);
     m_outbox->start();
     emit changed();
+}
+
+BlankSheets *HomeView::blankSheets()
+{
+    // Kept here, not by a list: the sheets keep coming after the list is left.
+    if (!m_blankSheets)
+        m_blankSheets = new BlankSheets(*m_context.serviceClient, m_context.config.notesServer,
+                                        m_context.deviceStore(),
+                                        m_session.account().username().value_or(QString()), this);
+    return m_blankSheets;
+}
+
+void HomeView::keepPlaces()
+{
+    // At each sign-in, then whenever home shows and the kept list is a day old:
+    // a report filed underground needs its place.
+    if (m_places)
+        return m_places->loadIfOlderThan(std::chrono::hours(24));
+    m_places = new StandardPlaces(*m_context.serviceClient, m_context.config.notesServer,
+                                  m_context.deviceStore(),
+                                  m_session.account().username().value_or(QString()), this);
+    m_places->load();
 }
 
 int HomeView::outboxCount() const

@@ -19,9 +19,11 @@
 namespace orvelle {
 
 struct AppContext;
+class BlankSheets;
 class Outbox;
 class OutboxEntries;
 class Session;
+class StandardPlaces;
 
 // The home menu: four tiles, the guest restrictions, the notice scanner.
 // Navigation flags are writable so the page clears them when it goes back.
@@ -116,6 +118,9 @@ signals:
 private:
     bool guestRefused();
     void startOutbox();
+    // What a round without a network needs, kept on the device.
+    BlankSheets *blankSheets();
+    void keepPlaces();
     void tellStoreNotice();
     void ask(const QString &question, std::function<void()> onYes);
     std::optional<OutboxEntry> outboxEntry(qint64 id) const;
@@ -134,6 +139,8 @@ private:
     ChildScreen<SHazardDescriptorView> m_hazardForm;
     AlertState m_alert;
     Outbox *m_outbox = nullptr;
+    BlankSheets *m_blankSheets = nullptr;
+    StandardPlaces *m_places = nullptr;
     OutboxEntries *m_outboxEntries = nullptr;
     QString m_question;
     std::function<void()> m_onYes;

@@ -38,6 +38,14 @@ void StandardPlaces::load()
         });
 }
 
+void StandardPlaces::loadIfOlderThan(std::chrono::hours age)
+{
+    const std::optional<QDateTime> keptAt = m_kept.keptAt();
+    if (!keptAt
+        || keptAt->addSecs(std::chrono::seconds(age).count()) < QDateTime::currentDateTimeUtc())
+        load();
+}
+
 bool StandardPlaces::take(const QJsonObject &json)
 {
     const auto record = decodeRecord<PlacedData>(json);

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QStringList>
+#include <chrono>
 
 namespace orvelle {
 
@@ -25,6 +26,8 @@ public:
     bool loaded() const { return m_loaded; }
     // Asks the service again, unless a request is on its way.
     void load();
+    // Asks the service when the kept list is missing or older than `age`.
+    void loadIfOlderThan(std::chrono::hours age);
 
 signals:
     void arrived();

@@ -11,8 +11,9 @@ namespace orvelle {
 
 // Fetches a record whose "checkitems" fill a list screen. `show` gets the
 // list and, for a list kept from an earlier load, when that was; `fail` gets
-// the text the screen shows in its place: the service's message, the record
-// error, or "no check items" for an answer without a list. With `kept`, each
+// the failure's code (-1 for an answer without a usable list) and the text the
+// screen shows in its place: the service's message, the record error, or "no
+// check items" for an answer without a list. With `kept`, each
 // good answer is kept, and given back when no answer comes.
 template <typename Record, typename Show, typename Fail>
 void requestCheckitems(ServiceClient &client, const QString &path, const QJsonObject &parameters,
@@ -35,14 +36,14 @@ void requestCheckitems(ServiceClient &client, const QString &path, const QJsonOb
         path, parameters, context,
         [take, fail, kept](const std::optional<QString> &, qint64, const QJsonObject &json) {
             if (const auto problem = take(json, QDateTime()))
-                return fail(*problem);
+                return fail(-1, *problem);
             if (kept)
                 kept->keep(json);
         },
         [take, fail, kept](qint64 code, const QString &message) {
             const auto copy = kept ? kept->instead(code) : std::nullopt;
             if (!copy || take(copy->answer, copy->loadedAt))
-                fail(message);
+                fail(code, message);
         });
 }
 

@@ -40,7 +40,7 @@ DetailedOnspectionListView::DetailedOnspectionListView(FormServices &services,
               QStringLiteral("sheet/") + key, [this] { return snapshot(); })
     , m_filing(services, m_draft, m_photos, m_alert, filingRules())
     , m_blankSheet(&services.filing.store, m_user.username().value_or(QString()),
-                   QStringLiteral("blank/") + key)
+                   keptBlankSheetName(key))
 {
     // Every judgement, text and photo is kept until the sheet is filed or let go.
     connect(&m_items, &InspectionItemListModel::itemChanged, this,
@@ -82,19 +82,13 @@ void DetailedOnspectionListView::appeared()
     if (m_loaded || m_loadRunning)
         return;
     m_loadRunning = true;
-    const QJsonObject parameters{
-        {QStringLiteral("db"), endpoints::notesDatabase},
-        {QStringLiteral("db_vw"), endpoints::views::projectByKey},
-        {QStringLiteral("server"), m_notesServer},
-        {QStringLiteral("key"), m_key},
-    };
     const auto failed = [this](const QString &message) {
         m_loadRunning = false;
         m_errorMessage = message;
         emit changed();
     };
     m_client.sendJSONRequest(
-        endpoints::json::receiveSheet, parameters, this,
+        endpoints::json::receiveSheet, blankSheetParameters(m_notesServer, m_key), this,
         [this, failed](const std::optional<QString> &, qint64, const QJsonObject &json) {
             // A restored draft brought its own sheet meanwhile: the fresh one
             // replaces it only where the judgements still fit.

@@ -49,7 +49,7 @@ void InspectionItemDetailView::appeared()
             m_checkitems.setRecords(std::move(checkitems));
             setErrorMessage(std::nullopt);
         },
-        [this](const QString &message) { setErrorMessage(message); });
+        [this](qint64, const QString &message) { setErrorMessage(message); });
 }
 
 void InspectionItemDetailView::pick(int row)

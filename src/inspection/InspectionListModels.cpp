@@ -11,12 +11,27 @@ QVariant CheckitemListModel::data(const QModelIndex &index, int role) const
         return {};
     if (role == ProjectRole || role == Qt::DisplayRole)
         return item->project.value_or(unknownItemText());
+    if (role == SheetKeptRole)
+        return sheetKept(*item);
     return {};
 }
 
 QHash<int, QByteArray> CheckitemListModel::roleNames() const
 {
-    return {{ProjectRole, "project"}};
+    return {{ProjectRole, "project"}, {SheetKeptRole, "sheetKept"}};
+}
+
+void CheckitemListModel::setSheetKept(std::function<bool(const QString &)> kept)
+{
+    m_sheetKept = std::move(kept);
+    if (!m_records.isEmpty())
+        emit dataChanged(index(0), index(int(m_records.size()) - 1), {SheetKeptRole});
+}
+
+int CheckitemListModel::keptCount() const
+{
+    return int(std::count_if(m_records.begin(), m_records.end(),
+                             [this](const Checkitem &item) { return sheetKept(item); }));
 }
 
 QVariant DetailCheckitemListModel::data(const QModelIndex &index, int role) const

@@ -4,6 +4,7 @@
 
 #include <QAbstractListModel>
 #include <QtQml/qqmlregistration.h>
+#include <functional>
 
 namespace orvelle {
 
@@ -42,10 +43,21 @@ class CheckitemListModel : public RecordListModel<Checkitem>
     QML_UNCREATABLE("Owned by a task list")
 
 public:
-    enum Role { ProjectRole = Qt::UserRole + 1 };
+    enum Role {
+        ProjectRole = Qt::UserRole + 1,
+        SheetKeptRole, // its blank sheet is kept for use without a network
+    };
     using RecordListModel::RecordListModel;
     QVariant data(const QModelIndex &index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
+    // Asks again which rows' sheets are kept.
+    void setSheetKept(std::function<bool(const QString &key)> kept);
+    int keptCount() const;
+
+private:
+    bool sheetKept(const Checkitem &item) const { return item.key && m_sheetKept(*item.key); }
+
+    std::function<bool(const QString &)> m_sheetKept = [](const QString &) { return false; };
 };
 
 // Submitted sheets of a check point (InspectionView).

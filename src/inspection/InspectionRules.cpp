@@ -26,6 +26,21 @@ QJsonObject todaySheetsParameters(const QString &notesServer, const QString &key
     };
 }
 
+QJsonObject blankSheetParameters(const QString &notesServer, const QString &key)
+{
+    return {
+        {QStringLiteral("db"), endpoints::notesDatabase},
+        {QStringLiteral("db_vw"), endpoints::views::projectByKey},
+        {QStringLiteral("server"), notesServer},
+        {QStringLiteral("key"), key},
+    };
+}
+
+QString keptBlankSheetName(const QString &key)
+{
+    return QStringLiteral("blank/") + key;
+}
+
 QString unknownItemText()
 {
     return QStringLiteral("未知检查项");

@@ -15,6 +15,11 @@ QString departmentText(const User &user);
 // The request parameters of today's submitted sheets of a check point.
 QJsonObject todaySheetsParameters(const QString &notesServer, const QString &key, const User &user);
 
+// The request parameters of a check point's blank sheet ("/notes/notesreceiveKs").
+QJsonObject blankSheetParameters(const QString &notesServer, const QString &key);
+// Under which name a check point's blank sheet is kept on the device.
+QString keptBlankSheetName(const QString &key);
+
 // What an item without a name is called on every screen.
 QString unknownItemText(); // "未知检查项"
 

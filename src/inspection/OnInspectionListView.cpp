@@ -28,6 +28,20 @@ void OnInspectionListView::appeared()
     TaskListView::appeared();
 }
 
+void OnInspectionListView::checkPointChosen()
+{
+    if (!offline() || selectedSheetKept())
+        return setShowCameraPicker(true);
+    // Said before the photo is taken, not after, on a sheet that cannot load.
+    const std::optional<QString> name = selectedName();
+    alert()->show(name ? QStringLiteral("“%1”的检查表还没有保存到手机上，没有网络时无法打开。"
+                                        "请到有网络的地方打开“现场检查”，等检查表保存后再来。")
+                             .arg(*name)
+                       : QStringLiteral("扫描的检查点（%1）不在手机上保存的今日检查点中，"
+                                        "没有网络时无法打开它的检查表。")
+                             .arg(selectedKeyText()));
+}
+
 void OnInspectionListView::discardPhotos()
 {
     m_selectedImages.clear();

@@ -51,7 +51,8 @@ public:
     void appeared() override;
 
 protected:
-    void checkPointChosen() override { setShowCameraPicker(true); }
+    // Without a network only a check point whose sheet is kept asks for a photo.
+    void checkPointChosen() override;
 
 private:
     void discardPhotos();

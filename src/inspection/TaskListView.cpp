@@ -1,5 +1,6 @@
 #include "TaskListView.h"
 
+#include "BlankSheets.h"
 #include "CheckitemListRequest.h"
 #include "InspectionRules.h"
 #include "core/AppConfig.h"
@@ -58,13 +59,62 @@ void TaskListView::reload()
         [this](QList<Checkitem> checkitems, const QDateTime &loadedAt) {
             m_checkitems.setRecords(std::move(checkitems));
             m_keptAt = loadedAt;
+            m_offline = loadedAt.isValid();
             // A later good answer brings the list back.
             setErrorMessage(std::nullopt);
             emit changed();
+            keepSheets();
         },
-        [this](const QString &message) { setErrorMessage(message); },
+        [this](qint64 code, const QString &message) {
+            m_offline = code == OfflineCopy::noAnswer;
+            setErrorMessage(message);
+        },
         OfflineCopy(m_store, m_user.username().value_or(QString()),
                     QStringLiteral("today/") + departmentText(m_user)));
+}
+
+void TaskListView::setBlankSheets(BlankSheets *sheets)
+{
+    m_blankSheets = sheets;
+    connect(sheets, &BlankSheets::changed, this, [this] {
+        m_checkitems.setSheetKept(
+            [sheets = m_blankSheets](const QString &key) { return sheets && sheets->isKept(key); });
+        emit changed();
+    });
+}
+
+void TaskListView::keepSheets()
+{
+    if (!m_blankSheets)
+        return;
+    QStringList keys;
+    for (const Checkitem &item : m_checkitems.records())
+        if (item.key)
+            keys << *item.key;
+    // Only a list the service has just given is worth fetching every sheet for.
+    m_blankSheets->listed(keys, !m_offline);
+}
+
+QString TaskListView::keptSheetsText() const
+{
+    if (!m_blankSheets || m_checkitems.rowCount() == 0)
+        return {};
+    return QStringLiteral("已保存 %1/%2 张检查表")
+        .arg(m_checkitems.keptCount())
+        .arg(m_checkitems.rowCount());
+}
+
+bool TaskListView::selectedSheetKept() const
+{
+    return m_blankSheets && m_selectedKey && m_blankSheets->isKept(*m_selectedKey);
+}
+
+std::optional<QString> TaskListView::selectedName() const
+{
+    for (const Checkitem &item : m_checkitems.records())
+        if (item.key == m_selectedKey)
+            return item.project.value_or(unknownItemText());
+    return std::nullopt;
 }
 
 QString TaskListView::keptAt() const

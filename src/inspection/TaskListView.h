@@ -1,6 +1,7 @@
 #pragma once
 
 #include "InspectionListModels.h"
+#include "core/AlertState.h"
 #include "core/ChildScreen.h"
 #include "platform/QRCodeScannerView.h"
 
@@ -13,6 +14,7 @@
 namespace orvelle {
 
 class Beeper;
+class BlankSheets;
 class CameraProvider;
 class DeviceStore;
 class ServiceClient;
@@ -36,6 +38,10 @@ class TaskListView : public QObject
     Q_PROPERTY(
         bool isScannerPresented READ isScannerPresented WRITE setIsScannerPresented NOTIFY changed)
     Q_PROPERTY(QRCodeScannerView *scanner READ scanner NOTIFY changed)
+    // How many of the listed check points' sheets are kept for use without a
+    // network ("已保存 2/3 张检查表"); "" while none are kept for this list.
+    Q_PROPERTY(QString keptSheetsText READ keptSheetsText NOTIFY changed)
+    Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)
 
 public:
     ~TaskListView() override;
@@ -52,6 +58,10 @@ public:
     // Opening makes a fresh scanner (and opens the camera).
     void setIsScannerPresented(bool on);
     QRCodeScannerView *scanner() const { return m_scanner.view(); }
+    // Where the listed check points' sheets are kept; none keeps none.
+    void setBlankSheets(BlankSheets *sheets);
+    QString keptSheetsText() const;
+    AlertState *alert() { return &m_alert; }
 
     // Each time the screen is shown, and on "重试".
     Q_INVOKABLE virtual void appeared();
@@ -70,6 +80,12 @@ protected:
 
     // A row was picked or a code scanned: `m_selectedKey` holds its key.
     virtual void checkPointChosen() = 0;
+    // The service did not answer the last load: only what is kept can open.
+    bool offline() const { return m_offline; }
+    // The picked check point's sheet is kept on the device.
+    bool selectedSheetKept() const;
+    // The picked check point's name on today's list; none when it is not listed.
+    std::optional<QString> selectedName() const;
 
     ServiceClient &m_client;
     User &m_user;
@@ -80,6 +96,7 @@ protected:
 
 private:
     void setErrorMessage(const std::optional<QString> &message);
+    void keepSheets();
 
     Beeper &m_beeper;
     QString m_title;
@@ -87,6 +104,9 @@ private:
     std::optional<QString> m_errorMessage;
     QDateTime m_keptAt;
     ChildScreen<QRCodeScannerView> m_scanner;
+    QPointer<BlankSheets> m_blankSheets;
+    AlertState m_alert;
+    bool m_offline = false;
 };
 
 } // namespace orvelle

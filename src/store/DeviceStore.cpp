@@ -1,5 +1,6 @@
 #include "DeviceStore.h"
 #include "PhotoFiles.h"
+#include "StoreMigrations.h"
 #include "core/BackgroundTask.h"
 #include "core/Logging.h"
 
@@ -16,40 +17,6 @@
 namespace orvelle {
 
 namespace {
-// Numbered migrations: migrations[n] brings a file of version n to n + 1, in
-// one transaction with its version number, so a kill leaves one version or
-// the next. Steps are only ever added, never changed: files of every
-// earlier version exist on devices.
-// Photos live in the outbox and drafts as JSON: a handful per row, read whole.
-const std::initializer_list<const char *> migrations[] = {
-    // 1: drafts, the outbox, uploads and kept answers.
-    {
-        "CREATE TABLE drafts (account TEXT NOT NULL, key TEXT NOT NULL, payload TEXT NOT NULL,"
-        " photos TEXT NOT NULL, saved_at INTEGER NOT NULL, PRIMARY KEY (account, key))",
-        "CREATE TABLE outbox (id INTEGER PRIMARY KEY AUTOINCREMENT, account TEXT NOT NULL,"
-        " kind TEXT NOT NULL CHECK (kind IN ('sheet', 'hazard')), title TEXT NOT NULL,"
-        " payload TEXT NOT NULL, photos TEXT NOT NULL, created_at INTEGER NOT NULL,"
-        " state TEXT NOT NULL CHECK (state IN"
-        " ('waiting', 'sending', 'failed', 'maybeDelivered', 'sent')), reason TEXT NOT NULL)",
-        "CREATE INDEX outbox_account ON outbox (account, state)",
-        // One row per answered upload, written the moment the file store answers.
-        "CREATE TABLE uploads (entry INTEGER NOT NULL REFERENCES outbox (id) ON DELETE CASCADE,"
-        " photo TEXT NOT NULL, address TEXT NOT NULL, PRIMARY KEY (entry, photo))",
-        "CREATE TABLE cache (account TEXT NOT NULL, key TEXT NOT NULL, payload TEXT NOT NULL,"
-        " loaded_at INTEGER NOT NULL, PRIMARY KEY (account, key))",
-    },
-    // 2: when the record of an entry last went, in the service's time (0: never).
-    {
-        "ALTER TABLE outbox ADD COLUMN attempted_at INTEGER NOT NULL DEFAULT 0",
-    },
-    // 3: the draft an entry was filed from, so "编辑" can make it one again.
-    {
-        "ALTER TABLE outbox ADD COLUMN draft_key TEXT NOT NULL DEFAULT ''",
-        "ALTER TABLE outbox ADD COLUMN draft TEXT NOT NULL DEFAULT ''",
-    },
-};
-constexpr int schemaVersion = int(std::size(migrations));
-
 const QString stateNames[] = {QStringLiteral("waiting"), QStringLiteral("sending"),
                               QStringLiteral("failed"), QStringLiteral("maybeDelivered"),
                               QStringLiteral("sent")};
@@ -214,35 +181,9 @@ bool DeviceStore::openDatabase(const QString &file)
     for (const char *setting : {"PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"})
         if (!Query(*this, QLatin1String(setting)).exec())
             return false;
-    Query version(*this, QStringLiteral("PRAGMA user_version"));
-    if (!version.exec() || !version.next())
-        return false;
-    if (version.value(0).toInt() > schemaVersion)
-        return fail(QStringLiteral("%1 was written by a newer client").arg(file));
-    for (int from = version.value(0).toInt(); from < schemaVersion; ++from)
-        if (!migrate(from))
-            return false;
+    if (const auto problem = storemigrations::bringForward(db, file))
+        return fail(*problem);
     return tighten();
-}
-
-bool DeviceStore::migrate(int from)
-{
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    bool ok = db.transaction() || fail(db.lastError().text());
-    for (const char *statement : migrations[from])
-        ok = ok && Query(*this, QLatin1String(statement)).exec();
-    ok = ok && Query(*this, QStringLiteral("PRAGMA user_version=%1").arg(from + 1)).exec();
-    ok = ok && (db.commit() || fail(db.lastError().text()));
-    if (!ok) {
-        const QString error = m_error;
-        db.rollback();
-        return fail(QStringLiteral("Version %1 could not be brought to %2: %3")
-                        .arg(from)
-                        .arg(from + 1)
-                        .arg(error));
-    }
-    qCDebug(lcStore) << "store now at version" << from + 1;
-    return true;
 }
 
 void DeviceStore::close()
@@ -568,6 +509,17 @@ std::optional<CacheEntry> DeviceStore::cached(const QString &account, const QStr
         return std::nullopt;
     return CacheEntry{QJsonDocument::fromJson(row.value(0).toString().toUtf8()),
                       timeOf(row.value(1))};
+}
+
+QStringList DeviceStore::cachedKeys(const QString &account, const QString &prefix)
+{
+    QStringList keys;
+    Query rows(*this,
+               QStringLiteral("SELECT key FROM cache WHERE account = ? AND substr(key, 1, ?) = ?"));
+    if (rows.bind(account).bind(prefix.size()).bind(prefix).exec())
+        while (rows.next())
+            keys << rows.value(0).toString();
+    return keys;
 }
 
 } // namespace orvelle

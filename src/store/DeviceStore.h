@@ -118,11 +118,12 @@ public:
 
     bool putCache(const QString &account, const QString &key, const QJsonDocument &payload);
     std::optional<CacheEntry> cached(const QString &account, const QString &key);
+    // The keys of the account's kept answers that start with `prefix`, without reading them.
+    QStringList cachedKeys(const QString &account, const QString &prefix);
 
 private:
     bool fail(const QString &error);
     bool openDatabase(const QString &file);
-    bool migrate(int from);
     void releasePhotos(const PhotoGroups &photos, const QDateTime &filedAt);
     bool photosPresent(const PhotoGroups &photos);
     class Query;

@@ -5,20 +5,19 @@
 
 namespace orvelle {
 
-namespace {
-constexpr qint64 noAnswer = -2;
-}
-
 OfflineCopy::OfflineCopy(DeviceStore *store, const QString &account, const QString &key)
     : m_store(store && store->isOpen() ? store : nullptr)
     , m_account(account)
     , m_key(key)
 {}
 
-void OfflineCopy::keep(const QJsonObject &answer) const
+bool OfflineCopy::keep(const QJsonObject &answer) const
 {
-    if (m_store && !m_store->putCache(m_account, m_key, QJsonDocument(answer)))
+    if (m_store && m_store->putCache(m_account, m_key, QJsonDocument(answer)))
+        return true;
+    if (m_store)
         qCDebug(lcStore) << m_key << "not kept for offline use:" << m_store->errorString();
+    return false;
 }
 
 std::optional<OfflineCopy::Kept> OfflineCopy::instead(qint64 failureCode) const
@@ -30,6 +29,13 @@ std::optional<OfflineCopy::Kept> OfflineCopy::instead(qint64 failureCode) const
         return std::nullopt;
     qCDebug(lcStore) << m_key << "offline: the answer kept at" << kept->loadedAt;
     return Kept{kept->payload.object(), kept->loadedAt};
+}
+
+std::optional<QDateTime> OfflineCopy::keptAt() const
+{
+    const std::optional<CacheEntry> kept =
+        m_store ? m_store->cached(m_account, m_key) : std::nullopt;
+    return kept ? std::optional(kept->loadedAt) : std::nullopt;
 }
 
 } // namespace orvelle

@@ -20,10 +20,16 @@ public:
         QDateTime loadedAt;
     };
 
+    // The failure code of a request that got no answer.
+    static constexpr qint64 noAnswer = -2;
+
     OfflineCopy(DeviceStore *store, const QString &account, const QString &key);
 
-    void keep(const QJsonObject &answer) const;
+    // False when it could not be written.
+    bool keep(const QJsonObject &answer) const;
     std::optional<Kept> instead(qint64 failureCode) const;
+    // When the kept answer was loaded; none when nothing is kept.
+    std::optional<QDateTime> keptAt() const;
 
 private:
     DeviceStore *m_store;

@@ -10,7 +10,9 @@
 #include "net/ServiceClient.h"
 #include "session/Session.h"
 #include "support/AccountStore.h"
+#include "support/NotesService.h"
 #include "support/QmlPageFixture.h"
+#include "support/SqlAnswer.h"
 #include "support/StoredWork.h"
 #include "support/TestData.h"
 #include "support/https/TestClientConfig.h"
@@ -336,6 +338,42 @@ private slots:
         home.editOutboxEntry(failed);
         QVERIFY(home.showHazardForm() && home.hazardForm()->draft()->offered());
         QCOMPARE(home.outboxCount(), 0);
+    }
+
+    // The standard places are kept at each sign-in, and when home shows with
+    // a kept list a day old: a report filed underground has its place.
+    void homeKeepsThePlaces()
+    {
+        writeAccountStore({{"islogin", "true"}, {"username", "zhangwei"}});
+        HttpsTestServer server;
+        NotesService service(server);
+        service.answerAlways(endpoints::json::standardPlace,
+                             R"({"code":1,"checkitems":[{"place":"破碎车间"}]})");
+        AppConfig config = testConfig();
+        QTemporaryDir folder;
+        config.deviceFolder = folder.path();
+        auto context = buildAppContext(config);
+        const auto keptSince = [&](const QDateTime &since, int requests) {
+            return QTest::qWaitFor([&] {
+                const auto kept = context->deviceStore()->cached("zhangwei", "places");
+                return kept && kept->loadedAt >= since
+                       && service.requestCount(endpoints::json::standardPlace) == requests;
+            });
+        };
+        HomeView first(*context);
+        QDateTime since = QDateTime::currentDateTimeUtc().addMSecs(-1);
+        first.appeared();
+        QVERIFY(keptSince(since, 1));
+        first.appeared(); // kept just now: not asked again
+        since = QDateTime::currentDateTimeUtc().addMSecs(-1);
+        HomeView signedInAgain(*context);
+        signedInAgain.appeared();
+        QVERIFY(keptSince(since, 2));
+        sqlAnswer(context->deviceStore()->databaseFile(),
+                  "UPDATE cache SET loaded_at = loaded_at - 25 * 3600000");
+        since = QDateTime::currentDateTimeUtc().addMSecs(-1);
+        signedInAgain.appeared();
+        QVERIFY(keptSince(since, 3));
     }
 
     void scannedCodeOpensTheNotice()

@@ -538,23 +538,24 @@ private slots:
             QVERIFY2(isServedBy(QUrl(address), *server), qPrintable(address));
     }
 
-    // Underground: the list and the sheet as last loaded are filled in, the
-    // sheet waits on the home menu, and reaches the service once it is back:
-    // one sheet, every photo stored by it.
+    // Underground: the list as last loaded, and a sheet never opened (kept as
+    // the list loaded) are filled in, the sheet waits on the home menu, and
+    // reaches the service once it is back: one sheet, every photo stored by it.
     void uploadWhileTheServiceIsDown()
     {
         QVERIFY(signOut("13800000001"));
         QVERIFY(signIn());
-        const QString sheetsOfTheRoad =
-            "SELECT openimageurl, image FROM sheets WHERE key = 'KS-05'";
-        const qsizetype filed = stored(qPrintable(sheetsOfTheRoad)).size();
+        const char *sheetsOfTheCrusher =
+            "SELECT openimageurl, image FROM sheets WHERE key = 'KS-02'";
+        const qsizetype filed = stored(sheetsOfTheCrusher).size();
         server->kill();
         QVERIFY(tap(window, "现场检查"));
         QQuickItem *list = waitFor(window, "OnInspectionListView");
-        QVERIFY(waitFor(list, "keptList") && tap(list, "矿山运输道路") && takePhoto());
+        QVERIFY(waitFor(list, "keptList") && waitFor(list, "已保存 5/5 张检查表")
+                && tap(list, "破碎机房") && takePhoto());
         QQuickItem *sheet = waitFor(window, "DetailedOnspectionListView");
-        QVERIFY(sheet && waitFor(sheet, "挡车墙高度足够"));
-        QVERIFY(fillSheet(sheet, 3, 2, "挡车墙仅高 0.8 米"));
+        QVERIFY(sheet && waitFor(sheet, "粉尘浓度符合要求"));
+        QVERIFY(fillSheet(sheet, 3, 2, "粉尘浓度超标 F-2"));
         QVERIFY(tap(sheet, "上传"));
         QVERIFY(answered(sheetView(), "网络不可用，已保存到待上传，联网后自动上传。"));
         QVERIFY(waitGone(window, "DetailedOnspectionListView"));
@@ -572,7 +573,7 @@ private slots:
         QVERIFY2(server->start({"--fault", "drop-after-store"}, &error), qPrintable(error));
         QVERIFY(tap(window, "outboxRetry"));
         QVERIFY(waitGone(window, "outboxRow"));
-        const auto sheets = stored(qPrintable(sheetsOfTheRoad));
+        const auto sheets = stored(sheetsOfTheCrusher);
         QCOMPARE(sheets.size(), filed + 1);
         QVERIFY(!server->log().mid(from).filter("fault drop-after-store").isEmpty());
         // Each photo once: the same picture taken twice is one upload.

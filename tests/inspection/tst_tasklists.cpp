@@ -1,3 +1,4 @@
+#include "inspection/BlankSheets.h"
 #include "inspection/DetailedInspectionListView.h"
 #include "inspection/InspectionItemDetailView.h"
 #include "inspection/InspectionListView.h"
@@ -199,6 +200,77 @@ private slots:
         QCOMPARE(view->selectedImages()->count(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(service->requestCount(json::todayByDept), requestsBefore + 1,
                                   20000);
+    }
+
+    // As the list loads, every listed point's sheet is kept; underground each
+    // opens from it, by tap or by scan, and a point whose sheet is not kept
+    // says so before a photo is taken. Through the on-site page.
+    void aRoundUnderground()
+    {
+        service->answer(json::todayByDept, todayList);
+        service->answerAlways(json::receiveSheet,
+                              answerIn(QStringLiteral("inspection/sheet.json"), "two items"));
+        BlankSheets sheets(*client, config.notesServer, store.get(), "zhangwei");
+        OnInspectionListView view(*forms, config, *beeper);
+        view.setBlankSheets(&sheets);
+        QmlPageFixture fixture;
+        QVERIFY2(fixture.load(QUrl::fromLocalFile(HARNESS_DIR "/TodayHarness.qml"),
+                              {{"view", QVariant::fromValue(&view)}, {"onSite", true}}),
+                 qPrintable(fixture.warningText()));
+        QQuickWindow &window = fixture.window();
+        QTRY_VERIFY_WITH_TIMEOUT(find(window, "已保存 2/3 张检查表"), 20000);
+        QSet<QString> asked;
+        for (const RecordedRequest &request : service->requestsTo(json::receiveSheet))
+            asked << QJsonDocument::fromJson(request.body.c_str())["key"].toString();
+        QCOMPARE(asked, (QSet<QString>{"K-1", "K-3"}));
+        QVERIFY(
+            QmlPageFixture::findItem(find(window, "checkitems"), "检查表未保存，无网络时无法打开"));
+
+        // Underground: the kept list, nothing fetched again.
+        service->clearAnswers();
+        service->answerAlways(json::todayByDept, "no service");
+        service->answerAlways(json::receiveSheet, "no service");
+        view.reload();
+        QTRY_VERIFY_WITH_TIMEOUT(find(window, "keptList"), 20000);
+        QVERIFY(find(window, "已保存 2/3 张检查表"));
+        QCOMPARE(service->requestCount(json::receiveSheet), 2);
+        const QUrl file = albumFile(33);
+        const struct
+        {
+            const char *tapped; // a row's name, else the scanned code
+            const char *code;
+            const char *said; // in the message box instead of the camera
+        } picks[] = {
+            {"未知检查项", nullptr, nullptr},
+            {nullptr, R"({"key":"K-1"})", nullptr},
+            {nullptr, R"({"key":"K-9"})", "扫描的检查点（K-9）不在手机上保存的今日检查点中"},
+            {"无钥匙的点", nullptr, "“无钥匙的点”的检查表还没有保存到手机上"}};
+        for (const auto &pick : picks) {
+            if (pick.tapped) {
+                QVERIFY(QmlPageFixture::tap(find(window, pick.tapped)));
+            } else {
+                view.setIsScannerPresented(true);
+                view.codeScanned(QString::fromUtf8(pick.code));
+            }
+            if (pick.said) {
+                QTRY_VERIFY(find(window, "确定"));
+                QVERIFY2(view.alert()->message().startsWith(pick.said),
+                         qPrintable(view.alert()->message()));
+                QVERIFY(!view.showCameraPicker() && QmlPageFixture::tap(find(window, "确定")));
+                QTRY_VERIFY(!find(window, "确定"));
+                continue;
+            }
+            QTRY_VERIFY(view.showCameraPicker());
+            view.cameraPicker()->chooseFile(file);
+            QTRY_VERIFY_WITH_TIMEOUT(find(window, "照明"), 20000);
+            QVERIFY(!view.detailView()->hasErrorMessage());
+            // Back on the list once it has loaded again.
+            QSignalSpy reloaded(view.checkitems(), &QAbstractItemModel::modelReset);
+            view.detailView()->goBack();
+            QTRY_VERIFY_WITH_TIMEOUT(reloaded.size() == 1, 20000);
+            QTRY_VERIFY(!find(window, "stack")->property("busy").toBool());
+        }
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
     }
 
     void recordListOfACheckPoint()

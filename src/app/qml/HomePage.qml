@@ -14,6 +14,8 @@ Page {
     background: Rectangle { color: Theme.background }
 
     Component.onCompleted: page.view.appeared()
+    // Back from a pushed page or the other tab.
+    onVisibleChanged: if (visible) page.view.appeared()
 
     ColumnLayout {
         anchors.fill: parent

@@ -8,6 +8,9 @@ import Orvelle.Core
 ItemDelegate {
     id: row
     required property string project
+    required property bool sheetKept
+    // The list keeps sheets for use without a network, and says which it has.
+    property bool tellsKept: false
     width: ListView.view ? ListView.view.width : implicitWidth
     implicitHeight: Theme.touchTarget + 8
     text: project
@@ -15,12 +18,26 @@ ItemDelegate {
 
     contentItem: RowLayout {
         spacing: Theme.spacing
-        Label {
+        ColumnLayout {
             Layout.fillWidth: true
-            text: row.text
-            color: Theme.text
-            font.pixelSize: Theme.middleTitleSize
-            elide: Text.ElideRight
+            spacing: 2
+            Label {
+                Layout.fillWidth: true
+                text: row.text
+                color: Theme.text
+                font.pixelSize: Theme.middleTitleSize
+                elide: Text.ElideRight
+            }
+            Label {
+                objectName: "sheetNotKept"
+                Layout.fillWidth: true
+                visible: row.tellsKept && !row.sheetKept
+                text: "检查表未保存，无网络时无法打开"
+                color: Theme.faintText
+                elide: Text.ElideRight
+                Accessible.name: text
+                Accessible.description: row.text
+            }
         }
         Image {
             source: Theme.icon("chevron")

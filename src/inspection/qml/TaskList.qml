@@ -37,6 +37,16 @@ Item {
             wrapMode: Text.Wrap
             Accessible.name: text
         }
+        Label {
+            objectName: "keptSheets"
+            Layout.fillWidth: true
+            Layout.leftMargin: Theme.spacing
+            Layout.rightMargin: Theme.spacing
+            visible: list.view.keptSheetsText !== "" && !list.view.hasErrorMessage
+            text: list.view.keptSheetsText
+            color: Theme.faintText
+            Accessible.name: text
+        }
         ErrorRetry {
             visible: list.view.hasErrorMessage
             message: list.view.errorMessage
@@ -53,6 +63,7 @@ Item {
             model: list.view.checkitems
             delegate: InspectionRow {
                 required property int index
+                tellsKept: list.view.keptSheetsText !== ""
                 onClicked: list.view.pick(index)
             }
             // Pulled down past its top: load again.
@@ -63,6 +74,8 @@ Item {
             visible: list.view.hasErrorMessage
         }
     }
+
+    AlertBox { alert: list.view.alert }
 
     // The scanner is a page of its own, with the title and "返回" of the
     // frame: a user who finds no code can always go back.
