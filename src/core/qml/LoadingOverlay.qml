@@ -26,9 +26,12 @@ Popup {
     }
     contentItem: Column {
         spacing: Theme.spacing / 2
+        // The bar stands in for it while there is a measure: nothing to
+        // draw between two steps of the work.
         BusyIndicator {
             anchors.horizontalCenter: parent.horizontalCenter
-            running: overlay.visible
+            visible: overlay.value < 0
+            running: overlay.visible && visible
         }
         Label {
             anchors.horizontalCenter: parent.horizontalCenter
