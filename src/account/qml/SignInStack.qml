@@ -26,7 +26,7 @@ Page {
     }
     // A desktop's Escape is the phone's back key; an open box keeps its own.
     Shortcut {
-        sequences: [StandardKey.Cancel]
+        sequence: "Esc"
         enabled: stack.depth > 1 && root.Overlay.overlay !== null
                  && root.Overlay.overlay.children.length === 0
         onActivated: stack.pop()

@@ -54,7 +54,7 @@ Page {
     // A desktop's Escape is the phone's back key, wherever the focus is; an
     // open box or sheet keeps its own Escape.
     Shortcut {
-        sequences: [StandardKey.Cancel]
+        sequence: "Esc"
         enabled: stack.depth > 1 && page.Overlay.overlay !== null
                  && page.Overlay.overlay.children.length === 0
         onActivated: page.goBack()
