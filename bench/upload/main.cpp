@@ -1,9 +1,11 @@
 // Uploads eight 12-megapixel photos to the loopback HTTPS server and compares
 // the time with a floor taken in the same run: the same images encoded in
 // parallel by libjpeg-turbo, then the same bytes posted in parallel by curl.
+// The filing overlay shows the progress meanwhile, as a form shows it.
 
 #include "common/ProcessFigures.h"
 #include "net/PhotoUploader.h"
+#include "outbox/FilingProgress.h"
 #include "platform/PhotoIntake.h"
 #include "store/DeviceStore.h"
 #include "support/https/HttpsTestServer.h"
@@ -11,16 +13,24 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QtQml/qqmlextensionplugin.h>
 #include <cstdio>
 #include <limits>
 #include <thread>
 #include <turbojpeg.h>
+
+Q_IMPORT_QML_PLUGIN(OrvelleCorePlugin)
 
 using namespace orvelle;
 using orvelle::test::Answer;
@@ -82,24 +92,83 @@ qint64 postFloor(const QString &dir, const QString &url)
     curl.waitForFinished(-1);
     return clock.elapsed();
 }
-// The client's road for each photo: the photo intake encodes and stores it
-// off the GUI thread, then the stored file is sent as it is.
-void encodeAndUpload(PhotoUploader &uploader, PhotoIntake &intake, const QList<QImage> &photos,
-                     std::function<void(bool allStored)> done)
+// The client's road: the photo intake encodes and stores each photo off the
+// GUI thread; the stored files are then sent as they are, the progress
+// following every photo's bytes.
+void encodeAndUpload(PhotoUploader &uploader, PhotoIntake &intake, FilingProgress &progress,
+                     const QList<QImage> &photos, std::function<void(bool allStored)> done)
 {
-    auto left = std::make_shared<int>(int(photos.size()));
+    auto stored = std::make_shared<QList<StoredPhoto>>();
     auto allStored = std::make_shared<bool>(true);
+    const auto upload = [=, &uploader, &progress] {
+        QList<FilingProgress::Photo> sizes;
+        for (const StoredPhoto &photo : *stored)
+            sizes.append({photo.hash, QFileInfo(photo.file).size()});
+        progress.begin(false, sizes);
+        auto left = std::make_shared<int>(int(stored->size()));
+        for (const StoredPhoto &photo : *stored)
+            uploader.uploadFile(
+                photo.file, &uploader,
+                [=, &progress](const std::optional<QString> &address, bool) {
+                    *allStored = *allStored && address;
+                    if (address)
+                        progress.photoStored(photo.hash);
+                    if (--*left == 0) {
+                        progress.end();
+                        done(*allStored);
+                    }
+                },
+                [&progress, hash = photo.hash](qint64 sent, qint64 total) {
+                    progress.photoSending(hash, sent, total);
+                });
+    };
+    auto encoding = std::make_shared<int>(int(photos.size()));
     for (const QImage &photo : photos) {
-        intake.keepImage(photo, [=, &uploader](const std::optional<StoredPhoto> &stored) {
-            uploader.uploadFile(stored ? stored->file : QString(), &uploader,
-                                [=](const std::optional<QString> &address, bool) {
-                                    *allStored = *allStored && stored && address;
-                                    if (--*left == 0)
-                                        done(*allStored);
-                                });
+        intake.keepImage(photo, [=](const std::optional<StoredPhoto> &kept) {
+            *allStored = *allStored && kept;
+            if (kept)
+                stored->append(*kept);
+            if (--*encoding == 0)
+                upload();
         });
     }
 }
+
+// The filing overlay over an empty phone-sized window, bound to `progress`.
+struct ShownProgress
+{
+    QQmlEngine engine;
+    QQuickWindow window;
+    std::unique_ptr<QObject> root;
+
+    explicit ShownProgress(FilingProgress &progress)
+    {
+        engine.addImportPath(QStringLiteral("qrc:/"));
+        QQmlComponent component(&engine);
+        component.setData(R"(
+            import QtQuick
+            import Orvelle.Core
+            Item {
+                required property QtObject progress
+                LoadingOverlay {
+                    shown: progress.step !== ""
+                    text: progress.step
+                    detail: progress.amount
+                    value: progress.fraction
+                }
+            })",
+                          QUrl(QStringLiteral("qrc:/bench/ShownProgress.qml")));
+        root.reset(component.createWithInitialProperties(
+            {{QStringLiteral("progress"), QVariant::fromValue<QObject *>(&progress)}}));
+        if (auto *item = qobject_cast<QQuickItem *>(root.get())) {
+            window.resize(420, 800);
+            item->setParentItem(window.contentItem());
+            window.show();
+        } else {
+            std::fprintf(stderr, "bench upload: %s\n", qPrintable(component.errorString()));
+        }
+    }
+};
 } // namespace
 
 int main(int argc, char **argv)
@@ -130,6 +199,8 @@ int main(int argc, char **argv)
         return 2;
     }
     PhotoIntake intake(store);
+    FilingProgress progress;
+    ShownProgress shown(progress);
     // Best of three here and for the client alike: on a shared machine one
     // run may lose its core for a while, and curl now and then waits a
     // second for "100 Continue".
@@ -178,7 +249,7 @@ int main(int argc, char **argv)
         QEventLoop loop;
         QElapsedTimer clock;
         clock.start();
-        encodeAndUpload(uploader, intake, photos, [&](bool stored) {
+        encodeAndUpload(uploader, intake, progress, photos, [&](bool stored) {
             allStored = allStored && stored;
             loop.quit();
         });

@@ -30,6 +30,8 @@ class SHazardDescriptorView : public QObject
     QML_UNCREATABLE("Created by the home menu")
     Q_PROPERTY(QString title READ title CONSTANT)
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY changed)
+    // How far a filing has come, and its "转入待上传".
+    Q_PROPERTY(QObject *filing READ filing CONSTANT)
     // The place list is being fetched because the place row asked for it.
     Q_PROPERTY(bool isLoadingPlaces READ isLoadingPlaces NOTIFY changed)
     Q_PROPERTY(PhotoAttachments *photos READ photos CONSTANT)
@@ -67,6 +69,7 @@ public:
 
     QString title() const { return QStringLiteral("隐患登记"); }
     bool isLoading() const { return m_filing.isLoading(); }
+    FormFiling *filing() { return &m_filing; }
     bool isLoadingPlaces() const { return m_placeRowWaiting; }
     PhotoAttachments *photos() { return &m_photos; }
 

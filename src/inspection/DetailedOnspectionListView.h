@@ -38,6 +38,8 @@ class DetailedOnspectionListView : public QObject
     Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)
     Q_PROPERTY(bool shouldNavigate READ shouldNavigate NOTIFY changed)
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY changed)
+    // How far a filing has come, and its "转入待上传".
+    Q_PROPERTY(QObject *filing READ filing CONSTANT)
     // "inputText" while a description has the keyboard, "" otherwise.
     Q_PROPERTY(QString focusedField READ focusedField WRITE setFocusedField NOTIFY changed)
     Q_PROPERTY(orvelle::DiscardGuard *discardGuard READ discardGuard CONSTANT)
@@ -66,6 +68,7 @@ public:
     AlertState *alert() { return &m_alert; }
     bool shouldNavigate() const { return m_filing.closing(); }
     bool isLoading() const { return m_filing.isLoading(); }
+    FormFiling *filing() { return &m_filing; }
     QString focusedField() const { return m_focusedField; }
     void setFocusedField(const QString &field);
     DiscardGuard *discardGuard() { return &m_discardGuard; }

@@ -59,18 +59,26 @@ std::optional<QString> PhotoUploader::photoAddress(const QJsonValue &answer)
     return QStringLiteral("http://") + text;
 }
 
-void PhotoUploader::uploadFile(const QString &jpegFile, QObject *context, FileDone done)
+void PhotoUploader::uploadFile(const QString &jpegFile, QObject *context, FileDone done,
+                               FileProgress progress)
 {
     const QPointer<QObject> guard(context);
     m_trust->whenReady(this, [=, this](const QSslConfiguration &tls) {
-        send(jpegFile, tls, [guard, done](const std::optional<QString> &address, bool refused) {
-            if (guard && done)
-                done(address, refused);
-        });
+        // Nobody waits for it any more.
+        if (!guard)
+            return;
+        send(
+            jpegFile, tls, guard,
+            [guard, done](const std::optional<QString> &address, bool refused) {
+                if (guard && done)
+                    done(address, refused);
+            },
+            progress);
     });
 }
 
-void PhotoUploader::send(const QString &fileName, const QSslConfiguration &tls, FileDone done)
+void PhotoUploader::send(const QString &fileName, const QSslConfiguration &tls, QObject *context,
+                         FileDone done, FileProgress progress)
 {
     auto *body = new QHttpMultiPart(QHttpMultiPart::FormDataType);
     body->setBoundary(newBoundary());
@@ -94,6 +102,9 @@ void PhotoUploader::send(const QString &fileName, const QSslConfiguration &tls, 
     QNetworkReply *reply = m_network->post(request, body);
     body->setParent(reply);
     answers::limitSize(reply);
+    connect(context, &QObject::destroyed, reply, &QNetworkReply::abort);
+    if (progress)
+        connect(reply, &QNetworkReply::uploadProgress, context, std::move(progress));
     connect(reply, &QNetworkReply::finished, this, [reply, done = std::move(done)] {
         reply->deleteLater();
         std::optional<QString> address;

@@ -25,14 +25,18 @@ public:
     // `refused` tells an answer that said no (or a file that cannot be read)
     // from no answer at all, which a later try may mend.
     using FileDone = std::function<void(const std::optional<QString> &address, bool refused)>;
+    // Request body bytes sent so far of all there are to send.
+    using FileProgress = std::function<void(qint64 sent, qint64 total)>;
 
     explicit PhotoUploader(const AppConfig &config, std::shared_ptr<TlsTrust> trust = {},
                            QObject *parent = nullptr);
     ~PhotoUploader() override;
 
     // Sends a JPEG file as it is on disk (no encoding, no staging); `done`
-    // runs once on the GUI thread, or not at all once `context` is destroyed.
-    void uploadFile(const QString &jpegFile, QObject *context, FileDone done);
+    // runs once on the GUI thread, or not at all once `context` is destroyed,
+    // which also drops the transfer. `progress` runs as the body goes.
+    void uploadFile(const QString &jpegFile, QObject *context, FileDone done,
+                    FileProgress progress = {});
 
     QString uploadAddress() const;
     void setTransferTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
@@ -41,7 +45,8 @@ public:
     static std::optional<QString> photoAddress(const QJsonValue &answer);
 
 private:
-    void send(const QString &file, const QSslConfiguration &tls, FileDone done);
+    void send(const QString &file, const QSslConfiguration &tls, QObject *context, FileDone done,
+              FileProgress progress);
 
     AppConfig m_config;
     std::shared_ptr<TlsTrust> m_trust;

@@ -2,8 +2,10 @@
 
 #include "core/Logging.h"
 #include "net/PhotoUploader.h"
+#include "outbox/FilingProgress.h"
 #include "session/Session.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QPointer>
 #include <memory>
@@ -39,6 +41,12 @@ struct Attempt
     QStringList arrived;
 
     QString storeError = {};
+    QPointer<FilingProgress> progress = {};
+    // The photo uploads on their way; deleting it drops them.
+    QPointer<QObject> transfers = {};
+    QMetaObject::Connection stopAsked = {};
+    bool recordGoing = false;
+    bool ended = false;
 
     bool stored() const { return entry.id != 0; }
     bool setState(OutboxState state, const QString &reason = {}, const QDateTime &attemptedAt = {})
@@ -51,6 +59,11 @@ struct Attempt
     }
     void finish(delivery::Result result)
     {
+        ended = true;
+        QObject::disconnect(stopAsked);
+        delete transfers;
+        if (progress)
+            progress->end();
         result.storeError = storeError;
         if (context && done)
             done(result);
@@ -102,6 +115,9 @@ void sendRecord(const AttemptPtr &attempt)
     // mark committed nothing goes.
     if (!attempt->setState(OutboxState::Sending, {}, attempt->services.client.serviceNow()))
         return attempt->finish({delivery::Outcome::StoreFailed, {}, {}});
+    attempt->recordGoing = true;
+    if (attempt->progress)
+        attempt->progress->recordGoing();
     attempt->services.client.sendRecord(
         attempt->entry.payload.value(pathKey).toString(), recordParameters(*attempt),
         attempt->context,
@@ -123,6 +139,24 @@ struct Group
     bool allAnswered = true;
 };
 
+// As a connection lost with photos on their way leaves the entry.
+void photosLost(Attempt &attempt, bool allAnswered = false)
+{
+    attempt.setState(OutboxState::Waiting, photosFailedMessage);
+    attempt.finish(
+        {allAnswered ? delivery::Outcome::PhotosRefused : delivery::Outcome::PhotosFailed,
+         {},
+         {-2, photosFailedMessage}});
+}
+
+void stop(const AttemptPtr &attempt)
+{
+    if (attempt->recordGoing || attempt->ended)
+        return;
+    qCDebug(lcStore) << "entry" << attempt->entry.id << "set aside by the user";
+    photosLost(*attempt);
+}
+
 void photoAnswered(const AttemptPtr &attempt, Group &group, const QString &hash,
                    const std::optional<QString> &address, bool refused)
 {
@@ -135,6 +169,8 @@ void photoAnswered(const AttemptPtr &attempt, Group &group, const QString &hash,
     if (kept) {
         attempt->entry.uploaded.insert(hash, *address);
         attempt->arrived.append(hash);
+        if (attempt->progress)
+            attempt->progress->photoStored(hash);
     }
     group.allStored = group.allStored && kept;
     group.allAnswered = group.allAnswered && (kept || refused);
@@ -142,11 +178,7 @@ void photoAnswered(const AttemptPtr &attempt, Group &group, const QString &hash,
         return;
     if (group.allStored)
         return uploadGroup(attempt, group.fieldIndex + 1);
-    attempt->setState(OutboxState::Waiting, photosFailedMessage);
-    attempt->finish(
-        {group.allAnswered ? delivery::Outcome::PhotosRefused : delivery::Outcome::PhotosFailed,
-         {},
-         {-2, photosFailedMessage}});
+    photosLost(*attempt, group.allAnswered);
 }
 
 void photoDamaged(Attempt &attempt)
@@ -171,6 +203,8 @@ void uploadGroup(const AttemptPtr &attempt, int fieldIndex)
         return uploadGroup(attempt, fieldIndex + 1);
     // A photo that is not what was taken never goes.
     attempt->services.store.verifyPhotos(missing, [attempt, fieldIndex, missing](bool intact) {
+        if (attempt->ended)
+            return;
         if (!intact)
             return photoDamaged(*attempt);
         uploadMissing(attempt, fieldIndex, missing);
@@ -180,12 +214,45 @@ void uploadGroup(const AttemptPtr &attempt, int fieldIndex)
 void uploadMissing(const AttemptPtr &attempt, int fieldIndex, const QStringList &missing)
 {
     auto group = std::make_shared<Group>(Group{fieldIndex, int(missing.size())});
+    const QPointer<FilingProgress> progress = attempt->progress;
     for (const QString &hash : missing)
         attempt->services.uploader.uploadFile(
-            attempt->services.store.photoFile(hash), attempt->context,
+            attempt->services.store.photoFile(hash), attempt->transfers,
             [attempt, group, hash](const std::optional<QString> &address, bool refused) {
                 photoAnswered(attempt, *group, hash, address, refused);
+            },
+            [progress, hash](qint64 sent, qint64 total) {
+                if (progress)
+                    progress->photoSending(hash, sent, total);
             });
+}
+
+// Every photo the entry carries, once, with what its file weighs.
+QList<FilingProgress::Photo> photosOf(const Attempt &attempt)
+{
+    QList<FilingProgress::Photo> photos;
+    for (const PhotoField &field : photoFieldsOf(attempt.entry))
+        for (const QString &hash : attempt.entry.photos.value(field.group))
+            photos.append({hash, QFileInfo(attempt.services.store.photoFile(hash)).size(),
+                           attempt.entry.uploaded.contains(hash)});
+    return photos;
+}
+
+void start(const AttemptPtr &attempt, FilingProgress *progress)
+{
+    // Dropped with the one who waits for them.
+    attempt->transfers = new QObject(attempt->context);
+    attempt->progress = progress;
+    if (progress) {
+        attempt->stopAsked =
+            QObject::connect(progress, &FilingProgress::stopAsked, attempt->transfers,
+                             [weak = std::weak_ptr<Attempt>(attempt)] {
+                                 if (const AttemptPtr attempt = weak.lock())
+                                     stop(attempt);
+                             });
+        progress->begin(attempt->entry.kind == QLatin1String("sheet"), photosOf(*attempt));
+    }
+    uploadGroup(attempt, 0);
 }
 
 } // namespace
@@ -205,19 +272,21 @@ QJsonObject Submission::payload() const
 
 namespace delivery {
 
-void run(FilingServices &services, OutboxEntry entry, QObject *context, Done done)
+void run(FilingServices &services, OutboxEntry entry, QObject *context, Done done,
+         FilingProgress *progress)
 {
     // The sign-in is taken once the keychain has given the token, without
     // holding the GUI thread for it.
     services.session.account().whenTokenKnown(
-        context, [&services, entry = std::move(entry), context, done = std::move(done)]() mutable {
+        context, [&services, entry = std::move(entry), context, done = std::move(done),
+                  progress = QPointer<FilingProgress>(progress)]() mutable {
             auto attempt = std::make_shared<Attempt>(Attempt{services,
                                                              std::move(entry),
                                                              context,
                                                              std::move(done),
                                                              services.session.credentials(),
                                                              {}});
-            uploadGroup(attempt, 0);
+            start(attempt, progress);
         });
 }
 

@@ -9,6 +9,7 @@
 
 namespace orvelle {
 
+class FilingProgress;
 class PhotoUploader;
 class Session;
 
@@ -82,8 +83,13 @@ struct Result
 using Done = std::function<void(const Result &result)>;
 
 // An entry with id 0 is not in the outbox: what it achieves is not stored.
-// `done` runs on the GUI thread unless `context` is gone.
-void run(FilingServices &services, OutboxEntry entry, QObject *context, Done done);
+// `done` runs on the GUI thread unless `context` is gone. `progress`, when
+// given, follows the attempt, and its askToStop() ends it at the next safe
+// point while photos go: those on their way are dropped as a lost connection
+// drops them and the entry waits as after one (PhotosFailed). Once the
+// record goes, the answer decides.
+void run(FilingServices &services, OutboxEntry entry, QObject *context, Done done,
+         FilingProgress *progress = nullptr);
 
 // Why an entry whose photo file is gone or damaged failed.
 QString photoDamagedMessage();

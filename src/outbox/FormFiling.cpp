@@ -17,6 +17,8 @@ const QString storeFailedMessage = QStringLiteral(
     "已保存到待上传，但手机存储无法写入，上传已暂停。请清理手机存储空间后在首页点“重试”。");
 const QString sessionChangedMessage =
     QStringLiteral("登录状态已变化，已保存到待上传，该账号再次登录后自动上传。");
+const QString movedMessage =
+    QStringLiteral("已转入待上传，已上传的照片不再重传，其余稍后自动上传，可在首页查看。");
 } // namespace
 
 FormFiling::FormFiling(FormServices &services, FormDraft &draft, PhotoAttachments &photos,
@@ -32,6 +34,33 @@ FormFiling::FormFiling(FormServices &services, FormDraft &draft, PhotoAttachment
         if (m_closing)
             emit closeRequested();
     });
+    connect(&m_progress, &FilingProgress::stageChanged, this, &FormFiling::stageChanged);
+}
+
+bool FormFiling::canMoveToOutbox() const
+{
+    return m_throughOutbox && m_offerDue && !m_closing
+           && m_progress.stage() == FilingProgress::Stage::Photos;
+}
+
+void FormFiling::moveToOutbox()
+{
+    if (!canMoveToOutbox())
+        return;
+    m_movingToOutbox = true;
+    m_progress.askToStop();
+}
+
+void FormFiling::stageChanged()
+{
+    if (m_progress.stage() == FilingProgress::Stage::Photos) {
+        m_offerDue = false;
+        m_services.scheduler->runAfter(offerAfter, this, [this, run = ++m_photoRuns] {
+            m_offerDue = run == m_photoRuns;
+            emit offerChanged();
+        });
+    }
+    emit offerChanged();
 }
 
 QString FormFiling::queuedMessage()
@@ -87,8 +116,11 @@ void FormFiling::fileKept()
 void FormFiling::fileThroughOutbox(const Submission &submission)
 {
     auto entry = std::make_shared<qint64>(0);
+    m_throughOutbox = true;
+    m_movingToOutbox = false;
     *entry = m_services.outbox->file(
-        submission, this, [this, entry](const auto &result) { outboxAnswered(*entry, result); });
+        submission, this, [this, entry](const auto &result) { outboxAnswered(*entry, result); },
+        &m_progress);
     if (*entry == 0)
         return fileDirectly(submission);
     // The entry holds the form now; no draft is kept beside it.
@@ -97,11 +129,14 @@ void FormFiling::fileThroughOutbox(const Submission &submission)
 
 void FormFiling::fileDirectly(const Submission &submission)
 {
+    m_throughOutbox = false;
     OutboxEntry entry;
+    entry.kind = submission.kind;
     entry.payload = submission.payload();
     entry.photos = m_draft.savedPhotos();
-    delivery::run(m_services.filing, entry, this,
-                  [this](const delivery::Result &result) { directAnswered(result); });
+    delivery::run(
+        m_services.filing, entry, this,
+        [this](const delivery::Result &result) { directAnswered(result); }, &m_progress);
 }
 
 void FormFiling::outboxAnswered(qint64 id, const delivery::Result &result)
@@ -111,7 +146,7 @@ void FormFiling::outboxAnswered(qint64 id, const delivery::Result &result)
     case delivery::Outcome::Delivered:
         return close(storedMessage(result.answer));
     case delivery::Outcome::PhotosFailed:
-        return close(queuedMessage());
+        return close(m_movingToOutbox ? movedMessage : queuedMessage());
     case delivery::Outcome::SessionChanged:
         return close(sessionChangedMessage);
     case delivery::Outcome::StoreFailed:

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "core/Scheduler.h"
 #include "outbox/Delivery.h"
+#include "outbox/FilingProgress.h"
 
 #include <QObject>
 #include <QPointer>
+#include <chrono>
 #include <functional>
 
 namespace orvelle {
@@ -22,6 +25,7 @@ struct FormServices
     Outbox *outbox = nullptr;
     CameraProvider &cameras;
     QString notesServer;
+    Scheduler *scheduler = &Scheduler::system();
 };
 
 // The road from "提交" or "上传" to its outcome, for every form: photos still
@@ -31,11 +35,18 @@ struct FormServices
 // delivered (the service's message; "确定" closes the form), refused or ended
 // by the service (the form stays, its draft kept, with the message), or
 // queued (the form closes; the outbox keeps it and the message says so).
+// While photos go the form shows how far they are, and after a while offers
+// to leave them to the outbox.
 class FormFiling : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(QObject *progress READ progress CONSTANT)
+    Q_PROPERTY(bool canMoveToOutbox READ canMoveToOutbox NOTIFY offerChanged)
 
 public:
+    // Photo upload this long, and the form offers "转入待上传".
+    static constexpr std::chrono::seconds offerAfter{5};
+
     // What the form decides.
     struct Rules
     {
@@ -52,6 +63,13 @@ public:
     // Filed or queued: "确定" of the message closes the form.
     bool closing() const { return m_closing; }
     void file();
+    FilingProgress *progress() { return &m_progress; }
+    // Only while photos go through the outbox: once the record is on its way
+    // its answer decides.
+    bool canMoveToOutbox() const;
+    // "转入待上传": the photos on their way are dropped, those stored keep
+    // their addresses, and the outbox sends the rest later.
+    Q_INVOKABLE void moveToOutbox();
 
     static QString queuedMessage();
     // The box text for the service's answer to a stored record: its "msg"
@@ -61,6 +79,7 @@ public:
 
 signals:
     void changed();
+    void offerChanged();
     void closeRequested();
 
 private:
@@ -73,6 +92,7 @@ private:
     void takeBack(qint64 id);
     void close(const QString &message);
     void stay(const QString &message);
+    void stageChanged();
 
     FormServices &m_services;
     FormDraft &m_draft;
@@ -81,6 +101,11 @@ private:
     Rules m_rules;
     bool m_loading = false;
     bool m_closing = false;
+    FilingProgress m_progress;
+    bool m_throughOutbox = false;
+    bool m_offerDue = false;
+    bool m_movingToOutbox = false;
+    int m_photoRuns = 0; // an offer due for an earlier run is dropped
 };
 
 } // namespace orvelle

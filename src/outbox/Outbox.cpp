@@ -22,6 +22,23 @@ Outbox::Outbox(FilingServices services, Scheduler &scheduler, QObject *parent)
     // Queued: a change is acted on once the whole of it is applied.
     connect(&session, &Session::signedIn, this, &Outbox::follow, Qt::QueuedConnection);
     connect(&session, &Session::stateChanged, this, &Outbox::changed, Qt::QueuedConnection);
+    connect(&m_currentProgress, &FilingProgress::changed, this, [this] {
+        if (m_current)
+            emit progressed(m_current);
+    });
+}
+
+void Outbox::watch(qint64 id, FilingProgress *progress)
+{
+    if (progress)
+        connect(progress, &FilingProgress::changed, this, [this, id] { emit progressed(id); });
+}
+
+const FilingProgress *Outbox::progress(qint64 id) const
+{
+    if (id != 0 && id == m_current)
+        return &m_currentProgress;
+    return m_filing.value(id);
 }
 
 void Outbox::follow(const QString &account)
@@ -37,7 +54,8 @@ bool Outbox::sends() const
            && session.accountName() == m_account;
 }
 
-qint64 Outbox::file(const Submission &submission, QObject *context, delivery::Done done)
+qint64 Outbox::file(const Submission &submission, QObject *context, delivery::Done done,
+                    FilingProgress *progress)
 {
     const qint64 id =
         m_services.store.enqueue(m_services.session.accountName(), submission.draftKey,
@@ -50,17 +68,21 @@ qint64 Outbox::file(const Submission &submission, QObject *context, delivery::Do
         qCWarning(lcStore) << "not queued:" << m_services.store.errorString();
         return 0;
     }
-    m_filing.insert(id);
+    m_filing.insert(id, progress);
+    watch(id, progress);
     emit changed();
-    delivery::run(m_services, *entry, this,
-                  [this, id, form = QPointer<QObject>(context),
-                   done = std::move(done)](const delivery::Result &result) {
-                      m_filing.remove(id);
-                      // The form first: it may take a refused entry back.
-                      if (form && done)
-                          done(result);
-                      attemptEnded(id, result);
-                  });
+    delivery::run(
+        m_services, *entry, this,
+        [this, id, form = QPointer<QObject>(context),
+         done = std::move(done)](const delivery::Result &result) {
+            if (const QPointer<FilingProgress> followed = m_filing.take(id))
+                disconnect(followed, nullptr, this, nullptr);
+            // The form first: it may take a refused entry back.
+            if (form && done)
+                done(result);
+            attemptEnded(id, result);
+        },
+        progress);
     return id;
 }
 
@@ -202,10 +224,13 @@ void Outbox::sendNext()
 
 void Outbox::deliver(const OutboxEntry &entry)
 {
-    delivery::run(m_services, entry, this, [this, id = entry.id](const delivery::Result &result) {
-        m_current = 0;
-        attemptEnded(id, result);
-    });
+    delivery::run(
+        m_services, entry, this,
+        [this, id = entry.id](const delivery::Result &result) {
+            m_current = 0;
+            attemptEnded(id, result);
+        },
+        &m_currentProgress);
 }
 
 void Outbox::checkDelivery(const OutboxEntry &entry)

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "outbox/Delivery.h"
+#include "outbox/FilingProgress.h"
 
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QSet>
+#include <QPointer>
 #include <chrono>
 
 namespace orvelle {
@@ -33,9 +34,11 @@ public:
     Outbox(FilingServices services, Scheduler &scheduler, QObject *parent = nullptr);
 
     // Moves the form's saved draft into the outbox and delivers it at once,
-    // beside the queue; `done` gets this attempt's result. The entry's id, or
-    // 0 when the store refused (then `done` is not called).
-    qint64 file(const Submission &submission, QObject *context, delivery::Done done);
+    // beside the queue; `done` gets this attempt's result and `progress`
+    // follows it. The entry's id, or 0 when the store refused (then `done` is
+    // not called).
+    qint64 file(const Submission &submission, QObject *context, delivery::Done done,
+                FilingProgress *progress = nullptr);
     // After a start: an entry killed while its record was on the way may
     // have arrived; photos nothing refers to are removed. Then sends.
     Q_INVOKABLE void start();
@@ -69,6 +72,8 @@ public:
     // sheets; anything else that may have arrived waits for `resend`.
     bool checksDelivery(const OutboxEntry &entry) const;
     bool isSending() const { return m_current != 0 || !m_filing.isEmpty(); }
+    // How far the entry on its way has come; null for one that is not.
+    const FilingProgress *progress(qint64 id) const;
     // Why the outbox stopped: a mark of an entry could not be written, so
     // sending on might file something twice. "" while it works.
     QString problem() const { return m_problem; }
@@ -79,6 +84,8 @@ signals:
     void delivered(qint64 id, const QJsonObject &answer);
     // An attempt ended without delivering the entry.
     void attemptFailed(qint64 id, const delivery::Result &result);
+    // The entry on its way came further (a few times a second at most).
+    void progressed(qint64 id);
 
 private:
     void follow(const QString &account);
@@ -94,6 +101,7 @@ private:
     bool removeNow(qint64 id);
     bool setState(const OutboxEntry &entry, OutboxState state, const QString &reason = {});
     void stop(const QString &storeError);
+    void watch(qint64 id, FilingProgress *progress);
 
     struct Backoff
     {
@@ -107,7 +115,8 @@ private:
     bool m_active = false;
     // The queue's entry on its way, and those a form is delivering itself.
     qint64 m_current = 0;
-    QSet<qint64> m_filing;
+    FilingProgress m_currentProgress;
+    QHash<qint64, QPointer<FilingProgress>> m_filing;
     QHash<qint64, Backoff> m_backoffs;
     QString m_problem;
     int m_generation = 0; // rests scheduled before a "重试" are dropped

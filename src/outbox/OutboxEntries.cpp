@@ -10,7 +10,16 @@ OutboxEntries::OutboxEntries(Outbox &outbox, QObject *parent)
     , m_outbox(outbox)
 {
     connect(&outbox, &Outbox::changed, this, &OutboxEntries::reload);
+    connect(&outbox, &Outbox::progressed, this, &OutboxEntries::progressed);
     reload();
+}
+
+void OutboxEntries::progressed(qint64 id)
+{
+    // Only the one line that moved.
+    for (qsizetype row = 0; row < m_entries.size(); ++row)
+        if (m_entries[row].id == id)
+            emit dataChanged(index(int(row)), index(int(row)), {StateRole});
 }
 
 void OutboxEntries::reload()
@@ -25,10 +34,11 @@ int OutboxEntries::rowCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(m_entries.size());
 }
 
-QString OutboxEntries::stateText(const OutboxEntry &entry, bool busy)
+QString OutboxEntries::stateText(const OutboxEntry &entry, bool busy, const QString &progress)
 {
     if (busy)
-        return QStringLiteral("正在上传");
+        return progress.isEmpty() ? QStringLiteral("正在上传")
+                                  : QStringLiteral("正在上传：") + progress;
     switch (entry.state) {
     case OutboxState::Waiting:
         return entry.reason.isEmpty() ? QStringLiteral("等待上传")
@@ -61,8 +71,11 @@ QVariant OutboxEntries::data(const QModelIndex &index, int role) const
         return entry.title;
     case TimeRole:
         return shortTime(entry.createdAt);
-    case StateRole:
-        return stateText(entry, m_outbox.isBusy(entry.id));
+    case StateRole: {
+        const FilingProgress *progress = m_outbox.progress(entry.id);
+        return stateText(entry, m_outbox.isBusy(entry.id),
+                         progress ? progress->summary() : QString());
+    }
     case CanResendRole:
         // Only the user can say a report that may have arrived did not.
         return m_outbox.canConfirm(entry) && !m_outbox.checksDelivery(entry);

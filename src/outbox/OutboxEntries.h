@@ -34,11 +34,13 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
     // Where the entry stands and why: the service's or the store's reason, and
-    // for "可能已提交" when it went and why no answer came.
-    static QString stateText(const OutboxEntry &entry, bool busy);
+    // for "可能已提交" when it went and why no answer came; for the entry on
+    // its way how far it has come.
+    static QString stateText(const OutboxEntry &entry, bool busy, const QString &progress = {});
 
 private:
     void reload();
+    void progressed(qint64 id);
 
     Outbox &m_outbox;
     QList<OutboxEntry> m_entries;

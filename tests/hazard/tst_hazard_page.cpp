@@ -1,8 +1,10 @@
 #include "QuickItems.h"
 #include "hazard/SHazardDescriptorView.h"
+#include "outbox/OutboxEntries.h"
 #include "platform/Camera.h"
 #include "support/FormFixture.h"
 #include "support/QmlPageFixture.h"
+#include "support/ScreenAlert.h"
 #include "support/StoredWork.h"
 #include "support/TestData.h"
 
@@ -113,6 +115,90 @@ private slots:
         QCOMPARE(body["yhfrom"], "班组隐患排查");
         QCOMPARE(outbox->waitingCount(), 0);
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+    }
+
+    // A member's report on a slow link: the overlay counts the photos and
+    // their bytes up to the whole, then names the record, and offers
+    // "转入待上传" only while photos go. Set aside, the entry keeps the photos
+    // stored; its later delivery sends only the rest.
+    void progressAndSettingAside()
+    {
+        QVERIFY(signIn());
+        service->answerAlways(json::standardPlace,
+                              answerIn(QStringLiteral("hazard/form.json"), "forty places"));
+        service->answerAlways(json::createDanger, R"({"code":1,"msg":"隐患登记成功"})");
+        service->holdWidth(30);
+        for (const bool settingAside : {false, true}) {
+            SHazardDescriptorView view(*forms);
+            QmlPageFixture fixture;
+            QVERIFY(fixture.load(QUrl("qrc:/Orvelle/Hazard/qml/SHazardDescriptorPage.qml"),
+                                 {{"view", QVariant::fromValue(&view)}}));
+            QTRY_VERIFY_WITH_TIMEOUT(!view.place().isEmpty(), 20000);
+            qint64 whole = 0;
+            for (const int width : {50, 55, settingAside ? 30 : 60}) {
+                const StoredPhoto stored = storedPhoto(*store, photo(width));
+                whole += QFileInfo(stored.file).size();
+                view.photos()->selectedImages()->append(stored);
+            }
+            view.setDescriptionText(QStringLiteral("护罩脱落"));
+            for (const auto row :
+                 {SHazardDescriptorView::Row::Source, SHazardDescriptorView::Row::Place,
+                  SHazardDescriptorView::Row::Weather}) {
+                view.tapRow(int(row));
+                view.picker()->turn(1);
+                view.picker()->done();
+            }
+            FilingProgress *progress = view.filing()->progress();
+            QStringList steps;
+            QList<qint64> bytes;
+            bool offeredWithRecord = false;
+            connect(progress, &FilingProgress::changed, &view, [&] {
+                if (steps.isEmpty() || steps.last() != progress->step())
+                    steps << progress->step();
+                bytes << progress->bytesSent();
+                if (progress->stage() == FilingProgress::Stage::Record) {
+                    scheduler->advance(FormFiling::offerAfter);
+                    offeredWithRecord = offeredWithRecord || view.filing()->canMoveToOutbox();
+                }
+            });
+            view.submit();
+            if (!settingAside) {
+                QVERIFY(acknowledged(view, QStringLiteral("隐患登记成功")));
+                QCOMPARE(steps, QStringList({"上传照片 0/3", "上传照片 1/3", "上传照片 2/3",
+                                             "上传照片 3/3", "提交隐患", ""}));
+                QVERIFY(std::is_sorted(bytes.begin(), bytes.end()));
+                QCOMPARE(bytes.last(), whole);
+                QVERIFY(!offeredWithRecord);
+                continue;
+            }
+            QTRY_COMPARE_WITH_TIMEOUT(progress->photosStored(), 2, 20000);
+            QVERIFY(QmlPageFixture::findItem(&fixture.window(), "上传照片 2/3"));
+            OutboxEntries rows(*outbox);
+            QCOMPARE(rows.index(0).data(OutboxEntries::StateRole).toString().left(13),
+                     QStringLiteral("正在上传：上传照片 2/3"));
+            QVERIFY(!QmlPageFixture::findItem(&fixture.window(), "转入待上传"));
+            scheduler->advance(FormFiling::offerAfter);
+            QTRY_VERIFY(QmlPageFixture::findItem(&fixture.window(), "转入待上传"));
+            QVERIFY(QmlPageFixture::tap(QmlPageFixture::findItem(&fixture.window(), "转入待上传")));
+            QVERIFY(alertShown(view) && view.navigateToContentView());
+            const OutboxEntry entry = store->outbox("zhangwei").constFirst();
+            QCOMPARE(entry.state, OutboxState::Waiting);
+            QStringList stored = entry.uploaded.values();
+            stored.sort();
+            QCOMPARE(stored, QStringList({"http://g/w50.jpg", "http://g/w55.jpg"}));
+            const int uploads = service->uploadCount();
+            service->holdWidth(-1);
+            scheduler->advance(Outbox::firstRetry);
+            QTRY_COMPARE_WITH_TIMEOUT(outbox->waitingCount(), 0, 20000);
+            QCOMPARE(service->uploadCount(), uploads + 1);
+            QCOMPARE(service->lastBody(json::createDanger)
+                         .value("image")
+                         .toString()
+                         .split("----")
+                         .size(),
+                     3);
+            QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+        }
     }
 
     // Eight camera-sized photos through the album, then the same photos from

@@ -14,7 +14,7 @@ namespace orvelle::test {
 
 // What the forms are built with, over a client, an uploader and a session
 // made elsewhere: a real device store in a temporary folder of its own, an
-// outbox on a scheduler the test moves by hand, and no camera.
+// outbox and forms on a scheduler the test moves by hand, and no camera.
 struct FilingFixture
 {
     std::unique_ptr<CameraProvider> cameras = CameraProvider::none();
@@ -52,7 +52,7 @@ struct FilingFixture
         const FilingServices filing{client, uploader, *store, session};
         outbox = std::make_unique<Outbox>(filing, *scheduler);
         forms = std::make_unique<FormServices>(
-            FormServices{filing, outbox.get(), *cameras, notesServer});
+            FormServices{filing, outbox.get(), *cameras, notesServer, scheduler.get()});
     }
 };
 

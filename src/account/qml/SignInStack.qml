@@ -24,4 +24,11 @@ Page {
         initialItem: LoginPage { view: root.view }
         Keys.onBackPressed: (event) => { event.accepted = stack.depth > 1; stack.pop() }
     }
+    // A desktop's Escape is the phone's back key; an open box keeps its own.
+    Shortcut {
+        sequence: "Esc"
+        enabled: stack.depth > 1 && root.Overlay.overlay !== null
+                 && root.Overlay.overlay.children.length === 0
+        onActivated: stack.pop()
+    }
 }

@@ -51,6 +51,15 @@ Page {
         }
     }
 
+    // A desktop's Escape is the phone's back key, wherever the focus is; an
+    // open box or sheet keeps its own Escape.
+    Shortcut {
+        sequence: "Esc"
+        enabled: stack.depth > 1 && page.Overlay.overlay !== null
+                 && page.Overlay.overlay.children.length === 0
+        onActivated: page.goBack()
+    }
+
     footer: TabBar {
         visible: stack.depth === 1
         currentIndex: page.view.selectedTab

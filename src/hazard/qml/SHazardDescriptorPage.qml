@@ -141,7 +141,13 @@ Page {
     DraftDialog { draft: page.view.draft }
 
     LoadingOverlay {
-        text: "Loading..."
+        readonly property QtObject progress: page.view.filing.progress
+        text: progress.step !== "" ? progress.step : "Loading..."
+        detail: progress.amount
+        value: progress.fraction
+        actionText: "转入待上传"
+        actionShown: page.view.filing.canMoveToOutbox
+        onActionTriggered: page.view.filing.moveToOutbox()
         shown: page.view.isLoading || page.view.isLoadingPlaces
     }
 }
