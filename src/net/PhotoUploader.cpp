@@ -11,6 +11,7 @@
 #include <QNetworkReply>
 #include <QPointer>
 #include <QRandomGenerator>
+#include <algorithm>
 
 namespace orvelle {
 
@@ -27,9 +28,11 @@ PhotoUploader::PhotoUploader(const AppConfig &config, std::shared_ptr<TlsTrust> 
     : QObject(parent)
     , m_config(config)
     , m_trust(trustOrOwn(std::move(trust), config.caFile))
-    , m_network(new QNetworkAccessManager(this))
 {
-    answers::followNoRedirect(m_network);
+    for (Lane &lane : m_lanes) {
+        lane.network = new QNetworkAccessManager(this);
+        answers::followNoRedirect(lane.network);
+    }
 }
 
 PhotoUploader::~PhotoUploader() = default;
@@ -99,13 +102,18 @@ void PhotoUploader::send(const QString &fileName, const QSslConfiguration &tls, 
                       QByteArray("multipart/form-data; boundary=" + body->boundary()));
     request.setTransferTimeout(int(m_timeout.count()));
     request.setSslConfiguration(tls);
-    QNetworkReply *reply = m_network->post(request, body);
+    Lane &lane =
+        *std::min_element(m_lanes.begin(), m_lanes.end(),
+                          [](const Lane &a, const Lane &b) { return a.sending < b.sending; });
+    ++lane.sending;
+    QNetworkReply *reply = lane.network->post(request, body);
     body->setParent(reply);
     answers::limitSize(reply);
     connect(context, &QObject::destroyed, reply, &QNetworkReply::abort);
     if (progress)
         connect(reply, &QNetworkReply::uploadProgress, context, std::move(progress));
-    connect(reply, &QNetworkReply::finished, this, [reply, done = std::move(done)] {
+    connect(reply, &QNetworkReply::finished, this, [reply, &lane, done = std::move(done)] {
+        --lane.sending;
         reply->deleteLater();
         std::optional<QString> address;
         const bool answered = !answers::transferFailed(reply);
