@@ -87,10 +87,12 @@ void User::openStore()
 void User::load()
 {
     // The published flags first, each written straight back as it was.
-    m_islogin = readFile("islogin");
-    write("islogin", m_islogin);
-    m_isGuest = readFile("isGuest");
-    write("isGuest", m_isGuest);
+    writeTogether([this] {
+        m_islogin = readFile("islogin");
+        write("islogin", m_islogin);
+        m_isGuest = readFile("isGuest");
+        write("isGuest", m_isGuest);
+    });
     m_mobile = readFile("mobile");
     m_username = readFile("username");
     loadSecret(m_token, "token");
@@ -109,22 +111,24 @@ void User::load()
 
 void User::reloadThroughSetters()
 {
-    setMobile(readFile("mobile"));
-    setUsername(readFile("username"));
-    setJobnumber(readFile("jobnumber"));
-    setOu1(readFile("ou1"));
-    setOu2(readFile("ou2"));
-    loadSecret(m_token, "token");
-    setIslogin(readFile("islogin"));
-    setAsn(readFile("asn"));
-    setLoginout(readFile("loginout"));
-    setDept(readFile("dept"));
-    loadSecret(m_password, "password");
-    setPositiongrade(readFile("positiongrade"));
-    setPosition(readFile("position"));
-    setVerson(readFile("verson"));
-    setLevel(readFile("level"));
-    setIsGuest(readFile("isGuest"));
+    writeTogether([this] {
+        setMobile(readFile("mobile"));
+        setUsername(readFile("username"));
+        setJobnumber(readFile("jobnumber"));
+        setOu1(readFile("ou1"));
+        setOu2(readFile("ou2"));
+        loadSecret(m_token, "token");
+        setIslogin(readFile("islogin"));
+        setAsn(readFile("asn"));
+        setLoginout(readFile("loginout"));
+        setDept(readFile("dept"));
+        loadSecret(m_password, "password");
+        setPositiongrade(readFile("positiongrade"));
+        setPosition(readFile("position"));
+        setVerson(readFile("verson"));
+        setLevel(readFile("level"));
+        setIsGuest(readFile("isGuest"));
+    });
 }
 
 void User::loadSecret(Secret &secret, const char *key)
@@ -213,13 +217,26 @@ void User::write(const char *key, const OptionalText &value)
         m_store->setValue(QLatin1String(key), *value);
     else
         m_store->remove(QLatin1String(key));
-    m_store->sync();
+    if (m_writesHeld == 0)
+        saveFile();
+}
 
+void User::writeTogether(const std::function<void()> &writes)
+{
+    ++m_writesHeld;
+    writes();
+    if (--m_writesHeld == 0)
+        saveFile();
+}
+
+void User::saveFile()
+{
+    m_store->sync();
     if (m_store->status() != QSettings::NoError) {
         const QString reason = m_store->status() == QSettings::AccessError
                                    ? QStringLiteral("access error")
                                    : QStringLiteral("format error");
-        qCDebug(lcStore) << "writing" << key << "to" << m_store->fileName() << "failed:" << reason;
+        qCDebug(lcStore) << "writing to" << m_store->fileName() << "failed:" << reason;
         m_storeError = storeFailureMessage;
         emit storeFailed(m_storeError);
         return;
@@ -246,21 +263,23 @@ void User::applyLoginResponse(const QJsonObject &json, const std::function<void(
         return value.toString();
     };
 
-    setMobile(text("mobile"));
-    setUsername(text("username"));
-    setJobnumber(text("jobnumber"));
-    setOu1(text("ou1"));
-    setOu2(text("ou2"));
-    setIslogin(QStringLiteral("true"));
-    setToken(text("token"));
-    setDept(text("dept"));
-    setPassword(text("password"));
-    setPositiongrade(text("positiongrade"));
-    setPosition(text("position"));
-    setLoginout(QStringLiteral("false"));
-    setVerson(QString::fromLatin1(build::marketingVersion));
-    setLevel(text("level"));
-    setIsGuest(QStringLiteral("false"));
+    writeTogether([&] {
+        setMobile(text("mobile"));
+        setUsername(text("username"));
+        setJobnumber(text("jobnumber"));
+        setOu1(text("ou1"));
+        setOu2(text("ou2"));
+        setIslogin(QStringLiteral("true"));
+        setToken(text("token"));
+        setDept(text("dept"));
+        setPassword(text("password"));
+        setPositiongrade(text("positiongrade"));
+        setPosition(text("position"));
+        setLoginout(QStringLiteral("false"));
+        setVerson(QString::fromLatin1(build::marketingVersion));
+        setLevel(text("level"));
+        setIsGuest(QStringLiteral("false"));
+    });
     onSuccess(*this);
 }
 

@@ -128,11 +128,16 @@ private:
     void assign(OptionalText &field, const char *key, const OptionalText &value);
     void assignSecret(Secret &secret, const char *key, const OptionalText &value);
     void write(const char *key, const OptionalText &value);
+    // Runs `writes` with every file write held, then saves the file once:
+    // each save reads and rewrites the whole file.
+    void writeTogether(const std::function<void()> &writes);
+    void saveFile();
 
     QString m_storeFile;
     std::unique_ptr<QSettings> m_store;
     std::shared_ptr<SecretStore> m_secrets;
     QString m_storeError;
+    int m_writesHeld = 0;
     OptionalText m_mobile, m_username, m_jobnumber, m_ou1, m_ou2, m_islogin, m_asn, m_loginout,
         m_dept, m_positiongrade, m_position, m_verson, m_level, m_isGuest;
     mutable Secret m_token, m_password;
