@@ -8,16 +8,21 @@
 
 #include <QCommandLineParser>
 #include <QFont>
+#include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QGuiApplication>
-#include <QQmlApplicationEngine>
+#include <QImageReader>
 #include <QQmlComponent>
+#include <QQmlEngine>
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <thread>
 #include <unistd.h>
 
 namespace orvelle {
@@ -128,6 +133,26 @@ void useChineseFace()
     QGuiApplication::setFont(text);
 }
 
+// Reads the font set and the image formats on a thread of its own from the
+// start: the loader thread needs the fonts to register the controls' style,
+// the first label and the first picture need both, and read on the GUI thread
+// the font set would hold the loader up. Joined before the application goes.
+std::jthread readFontsAndImageFormats()
+{
+    return std::jthread([] {
+        QFontDatabase::families();
+        QImageReader::supportedImageFormats();
+    });
+}
+
+// Loads the text face for the GUI thread while the loader thread compiles
+// the pages: the first label would otherwise wait for it.
+void warmTheTextFace()
+{
+    QFontMetricsF metrics(QGuiApplication::font());
+    metrics.horizontalAdvance(QStringLiteral("登入岚石"));
+}
+
 void prepareEngine(QQmlEngine &engine)
 {
     // The static QML modules register their files under qrc:/.
@@ -163,6 +188,7 @@ int runOrvelle(int argc, char **argv)
     prepareQuickEnvironment();
     QGuiApplication app(argc, argv);
     useChineseFace();
+    const std::jthread fontsAndImageFormats = readFontsAndImageFormats();
 
     auto loaded = AppConfig::load(options.configFile);
     if (auto *error = std::get_if<ConfigError>(&loaded)) {
@@ -175,8 +201,14 @@ int runOrvelle(int argc, char **argv)
     std::unique_ptr<AppContext> context;
     std::optional<RootView> rootView;
     FileStorePhotoAccess photoAccess(std::get<AppConfig>(loaded));
-    QQmlApplicationEngine engine;
+    // A plain engine: the application engine's file selector would look for
+    // variants of every page and image, and there are none.
+    QQmlEngine engine;
     prepareEngine(engine);
+    QObject::connect(&engine, &QQmlEngine::quit, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    QObject::connect(&engine, &QQmlEngine::exit, &app, &QCoreApplication::exit,
+                     Qt::QueuedConnection);
     engine.setNetworkAccessManagerFactory(&photoAccess);
     // The window's pages compile on the loader thread while the context is built.
     const QQmlComponent pages(&engine, mainPage, QQmlComponent::Asynchronous);
@@ -189,14 +221,17 @@ int runOrvelle(int argc, char **argv)
                                         ? QStringLiteral("qrc:/Orvelle/Account/qml/SignInStack.qml")
                                         : QStringLiteral("qrc:/Orvelle/App/qml/ContentPage.qml")),
                                QQmlComponent::Asynchronous);
+    warmTheTextFace();
 
-    engine.setInitialProperties({{QStringLiteral("rootView"), QVariant::fromValue(&*rootView)}});
-    engine.load(mainPage);
-    if (engine.rootObjects().isEmpty())
+    // Waits for the compilation started above.
+    QQmlComponent windowPage(&engine, mainPage);
+    const std::unique_ptr<QObject> root(windowPage.createWithInitialProperties(
+        {{QStringLiteral("rootView"), QVariant::fromValue(&*rootView)}}));
+    auto *window = qobject_cast<QQuickWindow *>(root.get());
+    if (!window) {
+        std::fprintf(stderr, "orvelle: %s\n", qPrintable(windowPage.errorString()));
         return 1;
-    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());
-    if (!window)
-        return 1;
+    }
 
     if (!options.screenshotFile.isEmpty()) {
         QObject::connect(

@@ -172,6 +172,15 @@ private slots:
         QTRY_COMPARE(versionQueries, 1);
         // The sign-in screen shows no bar to go back with.
         QVERIFY(!QmlPageFixture::findItem(page, "返回"));
+        // The password is never shown as typed; the phone number is not guessed.
+        QObject *password = QmlPageFixture::findItem(page, "密码");
+        QVERIFY(password);
+        const QMetaObject *field = password->metaObject();
+        QCOMPARE(password->property("echoMode").toInt(),
+                 field->enumerator(field->indexOfEnumerator("EchoMode")).keyToValue("Password"));
+        QObject *phone = QmlPageFixture::findItem(page, "手机号");
+        QVERIFY(phone);
+        QVERIFY(phone->property("inputMethodHints").toInt() & Qt::ImhNoPredictiveText);
 
         QVERIFY(tapWhenShown(page, "登入"));
         QVERIFY(QmlPageFixture::findItem(page, "手机号不能为空"));

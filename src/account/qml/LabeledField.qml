@@ -9,7 +9,11 @@ ColumnLayout {
     property string caption
     property alias placeholder: input.placeholderText
     property alias text: input.text
-    property alias echoMode: input.echoMode
+    // Plain properties, not aliases: an enum value given to an alias is looked
+    // up by name when the page is made, and the first lookup of Qt's names
+    // costs the sign-in screen milliseconds.
+    property int echoMode: TextInput.Normal
+    property int inputMethodHints: Qt.ImhNone
     property alias input: input
     signal accepted
 
@@ -26,6 +30,8 @@ ColumnLayout {
         Layout.fillWidth: true
         Layout.preferredHeight: Theme.touchTarget
         font.pixelSize: Theme.middleTitleSize
+        echoMode: field.echoMode
+        inputMethodHints: field.inputMethodHints
         leftPadding: 12
         Accessible.name: field.caption
         onAccepted: field.accepted()

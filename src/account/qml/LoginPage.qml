@@ -52,7 +52,7 @@ Page {
                 caption: "手机号"
                 placeholder: "请输入手机号"
                 text: page.view.phoneNumber
-                input.inputMethodHints: Qt.ImhNoPredictiveText
+                inputMethodHints: Qt.ImhNoPredictiveText
                 input.onTextEdited: page.view.phoneNumber = input.text
                 input.onActiveFocusChanged: if (input.activeFocus) page.view.focusedField = LoginView.PhoneNumber
                 onAccepted: passwordField.input.forceActiveFocus()
