@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
@@ -16,7 +17,9 @@ inline QString sqlAnswer(const QString &file, const QString &statement)
         db.setDatabaseName(file);
         if (db.open()) {
             QSqlQuery query(db);
-            if (query.exec(statement) && query.next())
+            if (!query.exec(statement))
+                qWarning("sqlAnswer: %s", qPrintable(query.lastError().text()));
+            else if (query.next())
                 answer = query.value(0).toString();
         }
     }
