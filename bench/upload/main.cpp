@@ -81,6 +81,8 @@ qint64 postFloor(const QString &dir, const QString &url)
         args << "-s"
              << "-o"
              << "/dev/null"
+             << "-H"
+             << "Expect:" // the body goes at once, as the client sends it
              << "--cacert" << QString::fromStdString(HttpsTestServer::caFile()) << "-F"
              << QStringLiteral("file=@%1/%2.jpg;filename=image.png;type=image/*").arg(dir).arg(i)
              << url;
@@ -203,15 +205,20 @@ int main(int argc, char **argv)
     ShownProgress shown(progress);
     // Best of three here and for the client alike: on a shared machine one
     // run may lose its core for a while, and curl now and then waits a
-    // second for "100 Continue".
+    // second for "100 Continue". Like the client's, the floor's best is one
+    // run's encoding and sending together, not the best of each apart.
     constexpr int runs = 3;
-    qint64 encodeMs = std::numeric_limits<qint64>::max();
-    qint64 postMs = encodeMs;
+    qint64 encodeMs = 0, postMs = 0;
+    qint64 floorMs = std::numeric_limits<qint64>::max();
     for (int run = 0; run < runs; ++run) {
-        encodeMs = std::min(encodeMs, encodeFloor(photos, floorDir.path()));
-        postMs = std::min(postMs, postFloor(floorDir.path(), uploader.uploadAddress()));
+        const qint64 encoded = encodeFloor(photos, floorDir.path());
+        const qint64 posted = postFloor(floorDir.path(), uploader.uploadAddress());
+        if (encoded + posted < floorMs) {
+            floorMs = encoded + posted;
+            encodeMs = encoded;
+            postMs = posted;
+        }
     }
-    const qint64 floorMs = encodeMs + postMs;
     const bool floorOk = int(server.requests().size()) == runs * photoCount;
 
     server.clear();
