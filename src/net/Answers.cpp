@@ -12,27 +12,53 @@
 
 namespace orvelle::answers {
 
+namespace {
+constexpr char oversized[] = "orvelle.oversized";
+}
+
 void followNoRedirect(QNetworkAccessManager *network)
 {
     network->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
 }
 
-void limitSize(QNetworkReply *reply)
+void limitSize(QNetworkReply *reply, Cut when)
 {
     // The size is judged on this thread; bounded, the network thread cannot
     // read on into memory meanwhile (it did, a whole 30 MiB answer).
     reply->setReadBufferSize(maxAnswerBytes + 1);
-    const auto check = [reply](qint64 received, qint64 total) {
-        if (reply->isRunning() && (received > maxAnswerBytes || total > maxAnswerBytes)) {
-            qCDebug(lcNet) << "answer larger than" << maxAnswerBytes << "bytes, aborted";
-            reply->abort();
-        }
+    const auto cut = [reply, when] {
+        // Marked at once: the whole answer may be in before the abort runs.
+        reply->setProperty(oversized, true);
+        const auto abort = [reply] {
+            if (reply->isRunning()) {
+                qCDebug(lcNet) << "answer larger than" << maxAnswerBytes << "bytes, aborted";
+                reply->abort();
+            }
+        };
+        if (when == Cut::AtOnce)
+            abort();
+        else
+            QMetaObject::invokeMethod(reply, abort, Qt::QueuedConnection);
     };
-    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, check);
+    // An announced length is known before the body: the network thread may
+    // not heed the read buffer's bound, so waiting for the body's progress
+    // could let tens of megabytes in first.
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, cut] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > maxAnswerBytes)
+            cut();
+    });
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
+                     [cut](qint64 received, qint64 total) {
+                         if (received > maxAnswerBytes || total > maxAnswerBytes)
+                             cut();
+                     });
 }
 
 bool transferFailed(const QNetworkReply *reply)
 {
+    if (reply->property(oversized).toBool())
+        return true;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!status.isValid())
         return true;

@@ -18,8 +18,13 @@ inline constexpr qint64 maxAnswerBytes = 16 * 1024 * 1024;
 // wherever the answer points; a redirect is a failure like any other.
 void followNoRedirect(QNetworkAccessManager *network);
 
-// Aborts the reply as soon as its answer is known to exceed maxAnswerBytes.
-void limitSize(QNetworkReply *reply);
+// Aborts the reply as soon as its answer is known to exceed maxAnswerBytes,
+// and transferFailed() then says so even if the whole answer came in first.
+// At once keeps the least in memory; Qt Quick's image loader is left loading
+// until its time-out when its reply is aborted inside the reply's own signal,
+// so its replies are cut from the event loop.
+enum class Cut { AtOnce, FromTheEventLoop };
+void limitSize(QNetworkReply *reply, Cut when = Cut::AtOnce);
 
 // True when no usable answer arrived (no connection, TLS failure, time-out,
 // dropped connection, size limit, a redirect). An answer with an HTTP error status is

@@ -72,7 +72,7 @@ protected:
             request.setSslConfiguration(*m_tls);
         }
         QNetworkReply *reply = QNetworkAccessManager::createRequest(operation, request, outgoing);
-        answers::limitSize(reply);
+        answers::limitSize(reply, answers::Cut::FromTheEventLoop);
         return reply;
     }
 
