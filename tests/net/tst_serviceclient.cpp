@@ -2,6 +2,7 @@
 #include "net/DeviceInfo.h"
 #include "net/Endpoints.h"
 #include "net/FileStorePhotoAccess.h"
+#include "net/HttpAnswerReader.h"
 #include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
 #include "session/Session.h"
@@ -397,6 +398,33 @@ private slots:
         const Outcome redirected = upload(jpegFile(photo(10)));
         QVERIFY(redirected.called && !redirected.refused && !redirected.address);
         QCOMPARE(server->startedCount(), 1);
+    }
+
+    // The file store's answers as they arrive, in pieces; the cap is 64 bytes.
+    void answersAreReadInPieces_data() { addRows(QStringLiteral("net/http-answers.json")); }
+    void answersAreReadInPieces()
+    {
+        QFETCH(QJsonObject, row);
+        HttpAnswerReader reader(64);
+        QByteArray headers = "HTTP/1.1 200 OK\r\n";
+        while (headers.size() < row.value("headerFill").toInt())
+            headers += "X-Fill: " + QByteArray(100, 'x') + "\r\n";
+        if (row.contains("headerFill"))
+            reader.feed(headers);
+        for (const QJsonValue piece : row["bytes"].toArray())
+            reader.feed(piece.toString().toUtf8());
+        if (row["close"].toBool())
+            reader.closed();
+        const bool failed = row["failed"].toBool();
+        QVERIFY2(reader.error().isEmpty() == !failed, qPrintable(reader.error()));
+        QCOMPARE(reader.state(),
+                 failed ? HttpAnswerReader::State::Failed : HttpAnswerReader::State::Done);
+        QVERIFY2(reader.error().isEmpty() == !failed, qPrintable(reader.error()));
+        if (failed)
+            return;
+        QCOMPARE(reader.status(), row["status"].toInt());
+        QCOMPARE(reader.body(), row["body"].toString().toUtf8());
+        QCOMPARE(reader.keepAlive(), row["keepAlive"].toBool());
     }
 
     // The screen goes mid-upload, or the uploader itself (the application
