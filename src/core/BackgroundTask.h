@@ -7,7 +7,24 @@
 #include <type_traits>
 #include <utility>
 
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
 namespace orvelle {
+
+// Lowers the calling thread below the GUI thread, but never so far that the
+// work waits on it entirely: a niced thread gets about a tenth of a busy
+// processor. (Qt's idle priority would starve it under any other load; its
+// low priority changes nothing on Linux.)
+inline void yieldToTheGuiThread()
+{
+#ifdef Q_OS_LINUX
+    thread_local const bool lowered = setpriority(PRIO_PROCESS, gettid(), 10) == 0;
+    Q_UNUSED(lowered)
+#endif
+}
 
 // Runs `work` on `pool` and gives its result to `then` on the GUI thread;
 // `then` does not run once `context` is gone. Used instead of QFuture::then

@@ -1,21 +1,23 @@
 #include "PhotoUploader.h"
 
+#include "core/BackgroundTask.h"
 #include "core/Logging.h"
 #include "net/Answers.h"
 #include "net/Endpoints.h"
 
+#include "net/UploadConnection.h"
+
 #include <QFile>
-#include <QHttpMultiPart>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QPointer>
 #include <QRandomGenerator>
-#include <algorithm>
+#include <utility>
 
 namespace orvelle {
 
 namespace {
+// A sheet's photos all go at once, each on a connection of its own.
+constexpr int maxConnections = 12;
+
 QByteArray newBoundary()
 {
     const quint64 random = QRandomGenerator::global()->generate64();
@@ -29,13 +31,21 @@ PhotoUploader::PhotoUploader(const AppConfig &config, std::shared_ptr<TlsTrust> 
     , m_config(config)
     , m_trust(trustOrOwn(std::move(trust), config.caFile))
 {
-    for (Lane &lane : m_lanes) {
-        lane.network = new QNetworkAccessManager(this);
-        answers::followNoRedirect(lane.network);
-    }
+    m_network.setObjectName(QStringLiteral("photo upload"));
+    // Without a context object this runs on the new thread itself.
+    connect(&m_network, &QThread::started, [] { yieldToTheGuiThread(); });
+    m_network.start();
 }
 
-PhotoUploader::~PhotoUploader() = default;
+PhotoUploader::~PhotoUploader()
+{
+    // A context may be this uploader: its end must find no upload to drop.
+    for (const auto &flight : m_flights)
+        disconnect(flight->contextGone);
+    // The connections go with their thread; none calls back.
+    m_network.quit();
+    m_network.wait();
+}
 
 QString PhotoUploader::uploadAddress() const
 {
@@ -70,60 +80,146 @@ void PhotoUploader::uploadFile(const QString &jpegFile, QObject *context, FileDo
         // Nobody waits for it any more.
         if (!guard)
             return;
-        send(
-            jpegFile, tls, guard,
-            [guard, done](const std::optional<QString> &address, bool refused) {
-                if (guard && done)
-                    done(address, refused);
-            },
-            progress);
+        m_waiting.push_back({jpegFile, guard, done, progress, tls});
+        startWaiting();
     });
 }
 
-void PhotoUploader::send(const QString &fileName, const QSslConfiguration &tls, QObject *context,
-                         FileDone done, FileProgress progress)
+void PhotoUploader::startWaiting()
 {
-    auto *body = new QHttpMultiPart(QHttpMultiPart::FormDataType);
-    body->setBoundary(newBoundary());
-    auto *file = new QFile(fileName, body);
-    if (!file->open(QIODevice::ReadOnly)) {
-        delete body;
-        return done(std::nullopt, true);
+    while (!m_waiting.empty() && m_sending < maxConnections) {
+        Upload upload = std::move(m_waiting.front());
+        m_waiting.pop_front();
+        if (upload.context)
+            start(std::move(upload));
     }
-    QHttpPart part;
-    part.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("image/*"));
-    part.setHeader(QNetworkRequest::ContentDispositionHeader,
-                   QByteArrayLiteral("form-data; name=\"file\"; filename=\"image.png\""));
-    part.setBodyDevice(file);
-    body->append(part);
+}
 
-    QNetworkRequest request{QUrl(uploadAddress())};
-    request.setHeader(QNetworkRequest::ContentTypeHeader,
-                      QByteArray("multipart/form-data; boundary=" + body->boundary()));
-    request.setTransferTimeout(int(m_timeout.count()));
-    request.setSslConfiguration(tls);
-    Lane &lane =
-        *std::min_element(m_lanes.begin(), m_lanes.end(),
-                          [](const Lane &a, const Lane &b) { return a.sending < b.sending; });
-    ++lane.sending;
-    QNetworkReply *reply = lane.network->post(request, body);
-    body->setParent(reply);
-    answers::limitSize(reply);
-    connect(context, &QObject::destroyed, reply, &QNetworkReply::abort);
-    if (progress)
-        connect(reply, &QNetworkReply::uploadProgress, context, std::move(progress));
-    connect(reply, &QNetworkReply::finished, this, [reply, &lane, done = std::move(done)] {
-        --lane.sending;
-        reply->deleteLater();
-        std::optional<QString> address;
-        const bool answered = !answers::transferFailed(reply);
-        if (!answered) {
-            qCDebug(lcNet) << "photo upload failed:" << reply->errorString();
-        } else if (const auto json = answers::parseJson(reply->readAll())) {
-            address = photoAddress(*json);
+void PhotoUploader::start(Upload upload)
+{
+    auto file = std::make_unique<QFile>(upload.file);
+    if (!file->open(QIODevice::ReadOnly)) {
+        qCDebug(lcNet) << "photo not sent:" << file->errorString();
+        return upload.done(std::nullopt, true);
+    }
+    UploadConnection *connection = upload.again ? nullptr : takeIdle(upload.tls);
+    if (!connection) {
+        connection = new UploadConnection(QUrl(uploadAddress()), upload.tls);
+        connection->moveToThread(&m_network);
+        connect(&m_network, &QThread::finished, connection, &QObject::deleteLater);
+    }
+    ++m_sending;
+    QObject *context = upload.context;
+    auto flight = std::make_shared<Flight>(Flight{std::move(upload), connection, {}});
+    m_flights.push_back(flight);
+    if (flight->upload.progress)
+        connect(connection, &UploadConnection::progress, context, flight->upload.progress);
+    flight->contextGone = connect(context, &QObject::destroyed, this, [this, flight] {
+        if (!std::exchange(flight->live, false))
+            return;
+        --m_sending;
+        std::erase(m_flights, flight);
+        if (flight->connection) {
+            flight->connection->disconnect(this);
+            flight->connection->deleteLater();
         }
-        done(address, answered && !address);
+        startWaiting();
     });
+    connect(connection, &UploadConnection::answered, this,
+            [this, flight](int status, const QByteArray &body, bool kept) {
+                if (!flight->live)
+                    return;
+                land(*flight, kept);
+                std::optional<QString> address;
+                // A redirect would send the photo wherever it points.
+                const bool answered = status / 100 != 3;
+                if (!answered)
+                    qCDebug(lcNet) << "photo upload: redirect not followed:" << status;
+                else if (const auto json = answers::parseJson(body))
+                    address = photoAddress(*json);
+                flight->upload.done(address, answered && !address);
+                startWaiting();
+            });
+    connect(connection, &UploadConnection::failed, this,
+            [this, flight](const QString &why, bool mayRetry) {
+                if (!flight->live)
+                    return;
+                qCDebug(lcNet) << "photo upload failed:" << why;
+                land(*flight, false);
+                if (mayRetry && !flight->upload.again) {
+                    // The other kept connections are as old: none is trusted.
+                    dropIdle();
+                    flight->upload.again = true;
+                    m_waiting.push_front(std::move(flight->upload));
+                } else {
+                    flight->upload.done(std::nullopt, false);
+                }
+                startWaiting();
+            });
+
+    const QByteArray boundary = newBoundary();
+    const QByteArray type = "multipart/form-data; boundary=" + boundary;
+    const QByteArray before = "--" + boundary
+                              + "\r\nContent-Type: image/*"
+                                "\r\nContent-Disposition: form-data; name=\"file\"; "
+                                "filename=\"image.png\"\r\n\r\n";
+    const QByteArray after = "\r\n--" + boundary + "--\r\n";
+    file->moveToThread(&m_network);
+    QMetaObject::invokeMethod(connection, [=, file = file.release(), timeout = m_timeout] {
+        connection->post(type, before, file, after, timeout);
+    });
+}
+
+UploadConnection *PhotoUploader::takeIdle(const QSslConfiguration &tls)
+{
+    while (!m_idle.empty()) {
+        const QPointer<UploadConnection> connection = m_idle.back();
+        m_idle.pop_back();
+        if (!connection)
+            continue;
+        connection->disconnect(this);
+        if (connection->tls() == tls)
+            return connection;
+        connection->deleteLater();
+    }
+    return nullptr;
+}
+
+// Ends an upload's hold on its connection, kept when it may carry the next.
+void PhotoUploader::land(Flight &flight, bool kept)
+{
+    flight.live = false;
+    --m_sending;
+    disconnect(flight.contextGone);
+    std::erase_if(m_flights, [&flight](const auto &live) { return live.get() == &flight; });
+    const QPointer<UploadConnection> connection = flight.connection;
+    if (!connection)
+        return;
+    connection->disconnect(this);
+    if (flight.upload.context)
+        connection->disconnect(flight.upload.context);
+    if (!kept) {
+        connection->deleteLater();
+        return;
+    }
+    m_idle.push_back(connection);
+    // Queued from the connection's thread: it may have been taken again or
+    // deleted by the time this runs.
+    connect(connection, &UploadConnection::closed, this, [this, connection] {
+        const auto kept = std::find(m_idle.begin(), m_idle.end(), connection);
+        if (kept == m_idle.end() || !connection)
+            return;
+        m_idle.erase(kept);
+        connection->deleteLater();
+    });
+}
+
+void PhotoUploader::dropIdle()
+{
+    for (const QPointer<UploadConnection> &connection : std::exchange(m_idle, {})) {
+        if (connection)
+            connection->deleteLater();
+    }
 }
 
 } // namespace orvelle

@@ -5,16 +5,19 @@
 
 #include <QJsonValue>
 #include <QObject>
+#include <QPointer>
 #include <QSslConfiguration>
-#include <array>
+#include <QThread>
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
-
-class QNetworkAccessManager;
+#include <vector>
 
 namespace orvelle {
+
+class UploadConnection;
 
 // Stores photo files in the file store and hands back their addresses.
 class PhotoUploader : public QObject
@@ -46,22 +49,43 @@ public:
     static std::optional<QString> photoAddress(const QJsonValue &answer);
 
 private:
-    void send(const QString &file, const QSslConfiguration &tls, QObject *context, FileDone done,
-              FileProgress progress);
-
-    // Qt opens at most six connections to a host for one manager, and does
-    // all of a manager's TLS on one thread: a sheet's nine photos would go in
-    // two rounds on one core. Each photo goes to the lane sending fewest.
-    struct Lane
+    struct Upload
     {
-        QNetworkAccessManager *network = nullptr;
-        int sending = 0;
+        QString file;
+        QPointer<QObject> context;
+        FileDone done;
+        FileProgress progress;
+        QSslConfiguration tls;
+        // Sent again once, on a new connection, after a kept one failed.
+        bool again = false;
     };
+    // An upload on its connection; `live` ends when either side goes first,
+    // so a late signal of the connection's thread finds nothing to do.
+    struct Flight
+    {
+        Upload upload;
+        QPointer<UploadConnection> connection;
+        QMetaObject::Connection contextGone;
+        bool live = true;
+    };
+
+    void startWaiting();
+    void start(Upload upload);
+    UploadConnection *takeIdle(const QSslConfiguration &tls);
+    void land(Flight &flight, bool kept);
+    void dropIdle();
 
     AppConfig m_config;
     std::shared_ptr<TlsTrust> m_trust;
-    std::array<Lane, 2> m_lanes;
+    std::deque<Upload> m_waiting;
+    std::vector<std::shared_ptr<Flight>> m_flights;
+    // Connections kept open between uploads, most recent last.
+    std::vector<QPointer<UploadConnection>> m_idle;
+    int m_sending = 0;
     std::chrono::milliseconds m_timeout{60000};
+    // Where the connections live: handshakes and encryption take tens of
+    // milliseconds when a sheet's photos all connect at once.
+    QThread m_network;
 };
 
 } // namespace orvelle

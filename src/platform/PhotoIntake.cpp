@@ -13,10 +13,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <array>
-#ifdef Q_OS_LINUX
-#include <sys/resource.h>
-#include <unistd.h>
-#endif
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -34,18 +30,6 @@ QThreadPool &intakePool()
         return created;
     }();
     return *pool;
-}
-
-// The GUI thread comes first, but the work must never wait on it entirely:
-// a niced thread gets about a tenth of a busy processor. (Qt's idle priority
-// would starve it under any other load; its low priority changes nothing on
-// Linux.)
-void yieldToTheGuiThread()
-{
-#ifdef Q_OS_LINUX
-    thread_local const bool lowered = setpriority(PRIO_PROCESS, gettid(), 10) == 0;
-    Q_UNUSED(lowered)
-#endif
 }
 
 // Decodes no more than the thumbnail needs: a JPEG is read at a fraction of

@@ -74,10 +74,11 @@ class TestServiceClient : public QObject
     }
 
     // Waits for the answer; the caller verifies `called`.
-    Outcome upload(const QString &file)
+    Outcome upload(const QString &file, PhotoUploader *kept = nullptr)
     {
         Outcome outcome;
-        PhotoUploader sender(testConfig());
+        PhotoUploader own(testConfig());
+        PhotoUploader &sender = kept ? *kept : own;
         sender.uploadFile(file, this, [&](const std::optional<QString> &address, bool refused) {
             outcome.called = true, outcome.address = address, outcome.refused = refused;
         });
@@ -398,6 +399,33 @@ private slots:
         const Outcome redirected = upload(jpegFile(photo(10)));
         QVERIFY(redirected.called && !redirected.refused && !redirected.address);
         QCOMPARE(server->startedCount(), 1);
+    }
+
+    // Photos share kept connections: the service's own limit of requests per
+    // connection, its restart (the kept connection dead before the uploader
+    // notices) and a silent service cost no photo and send none twice.
+    void keptConnections()
+    {
+        server->setFallback(Answer::json(R"({"success":true,"httpUrl":"g/k.jpg"})"));
+        const QString file = jpegFile(photo(10));
+        PhotoUploader sender(testConfig());
+        for (int i = 0; i < 7; ++i)
+            QCOMPARE(upload(file, &sender).address, OptionalText(QStringLiteral("http://g/k.jpg")));
+        QCOMPARE(server->startedCount(), 7);
+
+        server.reset();
+        server = std::make_unique<HttpsTestServer>();
+        server->setFallback(Answer::json(R"({"success":true,"httpUrl":"g/r.jpg"})"));
+        QCOMPARE(upload(file, &sender).address, OptionalText(QStringLiteral("http://g/r.jpg")));
+        QCOMPARE(server->startedCount(), 1);
+
+        Answer late = Answer::json(R"({"success":true,"httpUrl":"g/late.jpg"})");
+        late.delay = std::chrono::milliseconds(3000);
+        server->setFallback(late);
+        sender.setTransferTimeout(std::chrono::milliseconds(300));
+        const Outcome timedOut = upload(file, &sender);
+        QVERIFY(timedOut.called && !timedOut.refused && !timedOut.address);
+        QCOMPARE(server->startedCount(), 2);
     }
 
     // The file store's answers as they arrive, in pieces; the cap is 64 bytes.
