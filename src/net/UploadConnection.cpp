@@ -24,10 +24,15 @@ UploadConnection::UploadConnection(const QUrl &address, const QSslConfiguration 
     : QObject(parent)
     , m_address(address)
     , m_tls(tls)
-    , m_socket(new QSslSocket(this))
-    , m_quiet(new QTimer(this))
+{}
+
+// Made on first use, on the connection's thread: the first socket of the
+// process loads the TLS library, which takes ten milliseconds and more.
+void UploadConnection::makeSocket()
 {
-    QSslConfiguration http1 = tls;
+    m_socket = new QSslSocket(this);
+    m_quiet = new QTimer(this);
+    QSslConfiguration http1 = m_tls;
     http1.setAllowedNextProtocols({QByteArray(QSslConfiguration::NextProtocolHttp1_1)});
     m_socket->setSslConfiguration(http1);
     m_quiet->setSingleShot(true);
@@ -76,13 +81,16 @@ UploadConnection::UploadConnection(const QUrl &address, const QSslConfiguration 
 
 UploadConnection::~UploadConnection()
 {
-    m_socket->disconnect(this);
+    if (m_socket)
+        m_socket->disconnect(this);
 }
 
 void UploadConnection::post(const QByteArray &contentType, const QByteArray &before, QFile *file,
                             const QByteArray &after, std::chrono::milliseconds timeout)
 {
     m_file.reset(file);
+    if (!m_socket)
+        makeSocket();
     if (m_gone) {
         // Closed while the uploader was choosing it.
         emit failed(QStringLiteral("the kept connection had closed"), true);

@@ -51,6 +51,7 @@ signals:
     void closed();
 
 private:
+    void makeSocket();
     void feedSocket();
     void onReadable();
     void onSocketError();
