@@ -9,7 +9,9 @@
 #include <deque>
 #include <mutex>
 #include <strings.h>
+#include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 
 namespace orvelle::test {
 
@@ -21,6 +23,32 @@ std::string RecordedRequest::header(const std::string &name) const
     }
     return {};
 }
+
+namespace {
+// The library's pool, each connection served at the niceness asked last.
+class PoolAtNiceness final : public httplib::TaskQueue
+{
+public:
+    explicit PoolAtNiceness(const std::atomic<int> &niceness)
+        : m_pool(CPPHTTPLIB_THREAD_POOL_COUNT)
+        , m_niceness(niceness)
+    {}
+
+    void enqueue(std::function<void()> serve) override
+    {
+        m_pool.enqueue([serve = std::move(serve), niceness = m_niceness.load()] {
+            if (niceness > 0)
+                setpriority(PRIO_PROCESS, gettid(), niceness);
+            serve();
+        });
+    }
+    void shutdown() override { m_pool.shutdown(); }
+
+private:
+    httplib::ThreadPool m_pool;
+    const std::atomic<int> &m_niceness;
+};
+} // namespace
 
 struct HttpsTestServer::State
 {
@@ -39,6 +67,7 @@ struct HttpsTestServer::State
     std::atomic<int> started{0};
     std::atomic<std::size_t> sent{0};
     std::atomic<bool> keepBodies{true};
+    std::atomic<int> niceness{0};
 
     // The answer for a path without taking it from its queue.
     Answer peek(const std::string &path) const
@@ -187,6 +216,7 @@ HttpsTestServer::HttpsTestServer(Certificate certificate, const std::string &hos
     });
     m_state->server->set_tcp_nodelay(true);
     State *state = m_state.get();
+    m_state->server->new_task_queue = [state] { return new PoolAtNiceness(state->niceness); };
     m_state->server->Post(
         ".*", [state](const httplib::Request &req, httplib::Response &res,
                       const httplib::ContentReader &reader) { state->handle(req, res, &reader); });
@@ -234,6 +264,11 @@ void HttpsTestServer::setResponder(Responder responder)
 {
     std::lock_guard lock(m_state->mutex);
     m_state->responder = std::move(responder);
+}
+
+void HttpsTestServer::setNiceness(int niceness)
+{
+    m_state->niceness = niceness;
 }
 
 void HttpsTestServer::setKeepBodies(bool keep)

@@ -105,6 +105,10 @@ public:
     // Benchmarks drop request bodies so the server's memory does not count
     // against the client's.
     void setKeepBodies(bool keep);
+    // Benchmarks serve connections accepted from now on at a lower priority
+    // (a nice value above 0), so that the server, which would run on another
+    // machine, does not take the processor from the client's GUI thread.
+    void setNiceness(int niceness);
 
     std::vector<RecordedRequest> requests() const;
     // Requests whose headers arrived, including those not yet answered.
