@@ -34,7 +34,6 @@ PhotoUploader::PhotoUploader(const AppConfig &config, std::shared_ptr<TlsTrust> 
     m_network.setObjectName(QStringLiteral("photo upload"));
     // Without a context object this runs on the new thread itself.
     connect(&m_network, &QThread::started, [] { yieldToTheGuiThread(); });
-    m_network.start();
 }
 
 PhotoUploader::~PhotoUploader()
@@ -104,6 +103,9 @@ void PhotoUploader::start(Upload upload)
     }
     UploadConnection *connection = upload.again ? nullptr : takeIdle(upload.tls);
     if (!connection) {
+        // Started at the first photo, not with the application.
+        if (!m_network.isRunning())
+            m_network.start();
         connection = new UploadConnection(QUrl(uploadAddress()), upload.tls);
         connection->moveToThread(&m_network);
         connect(&m_network, &QThread::finished, connection, &QObject::deleteLater);
