@@ -16,7 +16,7 @@ namespace orvelle {
 
 namespace {
 // A sheet's photos all go at once, each on a connection of its own.
-constexpr int maxConnections = 12;
+constexpr std::size_t maxConnections = 12;
 
 QByteArray newBoundary()
 {
@@ -86,7 +86,7 @@ void PhotoUploader::uploadFile(const QString &jpegFile, QObject *context, FileDo
 
 void PhotoUploader::startWaiting()
 {
-    while (!m_waiting.empty() && m_sending < maxConnections) {
+    while (!m_waiting.empty() && m_flights.size() < maxConnections) {
         Upload upload = std::move(m_waiting.front());
         m_waiting.pop_front();
         if (upload.context)
@@ -110,7 +110,6 @@ void PhotoUploader::start(Upload upload)
         connection->moveToThread(&m_network);
         connect(&m_network, &QThread::finished, connection, &QObject::deleteLater);
     }
-    ++m_sending;
     QObject *context = upload.context;
     auto flight = std::make_shared<Flight>(Flight{std::move(upload), connection, {}});
     m_flights.push_back(flight);
@@ -119,7 +118,6 @@ void PhotoUploader::start(Upload upload)
     flight->contextGone = connect(context, &QObject::destroyed, this, [this, flight] {
         if (!std::exchange(flight->live, false))
             return;
-        --m_sending;
         std::erase(m_flights, flight);
         if (flight->connection) {
             flight->connection->disconnect(this);
@@ -191,7 +189,6 @@ UploadConnection *PhotoUploader::takeIdle(const QSslConfiguration &tls)
 void PhotoUploader::land(Flight &flight, bool kept)
 {
     flight.live = false;
-    --m_sending;
     disconnect(flight.contextGone);
     std::erase_if(m_flights, [&flight](const auto &live) { return live.get() == &flight; });
     const QPointer<UploadConnection> connection = flight.connection;

@@ -78,10 +78,10 @@ private:
     AppConfig m_config;
     std::shared_ptr<TlsTrust> m_trust;
     std::deque<Upload> m_waiting;
+    // Uploads on their way, at most maxConnections.
     std::vector<std::shared_ptr<Flight>> m_flights;
     // Connections kept open between uploads, most recent last.
     std::vector<QPointer<UploadConnection>> m_idle;
-    int m_sending = 0;
     std::chrono::milliseconds m_timeout{60000};
     // Where the connections live: handshakes and encryption take tens of
     // milliseconds when a sheet's photos all connect at once.

@@ -403,7 +403,8 @@ private slots:
 
     // Photos share kept connections: the service's own limit of requests per
     // connection, its restart (the kept connection dead before the uploader
-    // notices) and a silent service cost no photo and send none twice.
+    // notices), more photos than connections and a silent service cost no
+    // photo and send none twice.
     void keptConnections()
     {
         server->setFallback(Answer::json(R"({"success":true,"httpUrl":"g/k.jpg"})"));
@@ -419,13 +420,26 @@ private slots:
         QCOMPARE(upload(file, &sender).address, OptionalText(QStringLiteral("http://g/r.jpg")));
         QCOMPARE(server->startedCount(), 1);
 
+        // More photos than connections at once: the last ones wait their turn.
+        Answer slow = Answer::json(R"({"success":true,"httpUrl":"g/s.jpg"})");
+        slow.delay = std::chrono::milliseconds(1500);
+        server->setFallback(slow);
+        int stored = 0;
+        for (int i = 0; i < 14; ++i)
+            sender.uploadFile(file, this,
+                              [&stored](const auto &address, bool) { stored += address ? 1 : 0; });
+        QTRY_COMPARE(server->startedCount(), 1 + 12);
+        QTest::qWait(200);
+        QCOMPARE(server->startedCount(), 1 + 12);
+        QTRY_COMPARE_WITH_TIMEOUT(stored, 14, 20000);
+
         Answer late = Answer::json(R"({"success":true,"httpUrl":"g/late.jpg"})");
         late.delay = std::chrono::milliseconds(3000);
         server->setFallback(late);
         sender.setTransferTimeout(std::chrono::milliseconds(300));
         const Outcome timedOut = upload(file, &sender);
         QVERIFY(timedOut.called && !timedOut.refused && !timedOut.address);
-        QCOMPARE(server->startedCount(), 2);
+        QCOMPARE(server->startedCount(), 1 + 14 + 1);
     }
 
     // The file store's answers as they arrive, in pieces; the cap is 64 bytes.
