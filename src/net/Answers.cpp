@@ -23,8 +23,8 @@ void followNoRedirect(QNetworkAccessManager *network)
 
 void limitSize(QNetworkReply *reply, Cut when)
 {
-    // The size is judged on this thread; bounded, the network thread cannot
-    // read on into memory meanwhile (it did, a whole 30 MiB answer).
+    // The size is judged on this thread. The bound keeps the reply's own
+    // buffer small, though Qt's network thread may still read on meanwhile.
     reply->setReadBufferSize(maxAnswerBytes + 1);
     const auto cut = [reply, when] {
         // Marked at once: the whole answer may be in before the abort runs.
@@ -40,9 +40,8 @@ void limitSize(QNetworkReply *reply, Cut when)
         else
             QMetaObject::invokeMethod(reply, abort, Qt::QueuedConnection);
     };
-    // An announced length is known before the body: the network thread may
-    // not heed the read buffer's bound, so waiting for the body's progress
-    // could let tens of megabytes in first.
+    // An announced length is known before the body: waiting for the body's
+    // progress could let tens of megabytes in first.
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, cut] {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > maxAnswerBytes)

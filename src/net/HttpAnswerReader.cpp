@@ -128,8 +128,8 @@ bool HttpAnswerReader::onStatusLine(const QByteArray &line)
         return false;
     }
     m_status = code.toInt();
-    m_http11 = line[7] != '0';
-    m_keepAlive = m_http11;
+    // HTTP/1.0 keeps a connection only when it says so.
+    m_keepAlive = line[7] != '0';
     m_bodyLeft = -1;
     m_transferCoded = m_chunked = false;
     m_step = Step::Headers;

@@ -51,7 +51,6 @@ private:
     QByteArray m_pending;
     qint64 m_headerBytes = 0;
     int m_status = 0;
-    bool m_http11 = true;
     bool m_keepAlive = true;
     bool m_excess = false;
     bool m_transferCoded = false;

@@ -202,13 +202,10 @@ void UploadConnection::finishAnswer()
     m_file.reset();
     m_front.clear();
     m_back.clear();
-    if (reusable) {
+    if (reusable)
         m_quiet->start(idleLimit);
-    } else {
-        m_gone = true;
-        m_socket->disconnect(this);
-        m_socket->abort();
-    }
+    else
+        dropSocket();
     emit answered(status, body, reusable);
 }
 
@@ -217,13 +214,10 @@ void UploadConnection::fail(const QString &why, bool timedOut)
     if (!m_busy)
         return;
     m_busy = false;
-    m_gone = true;
-    m_quiet->stop();
     const bool mayRetry = m_used && !timedOut && m_answer->status() == 0;
     m_answer.reset();
     m_file.reset();
-    m_socket->disconnect(this);
-    m_socket->abort();
+    dropSocket();
     emit failed(why, mayRetry);
 }
 
@@ -232,11 +226,17 @@ void UploadConnection::close()
 {
     if (m_gone)
         return;
+    dropSocket();
+    emit closed();
+}
+
+// The connection is spent: nothing of its socket reaches this object again.
+void UploadConnection::dropSocket()
+{
     m_gone = true;
     m_quiet->stop();
     m_socket->disconnect(this);
     m_socket->abort();
-    emit closed();
 }
 
 } // namespace orvelle

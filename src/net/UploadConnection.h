@@ -59,6 +59,7 @@ private:
     void finishAnswer();
     void fail(const QString &why, bool timedOut = false);
     void close();
+    void dropSocket();
 
     QUrl m_address;
     QSslConfiguration m_tls;
