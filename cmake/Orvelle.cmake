@@ -34,7 +34,8 @@ function(orvelle_add_test name)
     math(EXPR next "${host_number} + 1")
     set_property(GLOBAL PROPERTY ORVELLE_NEXT_TEST_HOST ${next})
 
-    qt_add_executable(${name} ${arg_SOURCES})
+    qt_add_executable(${name} ${arg_SOURCES}
+                      ${PROJECT_SOURCE_DIR}/tests/support/SanitizerDefaults.cpp)
     target_link_libraries(${name} PRIVATE ${arg_LIBRARIES} orvelle_test_support Qt6::Test)
     target_compile_definitions(${name} PRIVATE ORVELLE_TEST_HOST="${ORVELLE_TEST_NET}.${host_number}")
     set_target_properties(${name} PROPERTIES MACOSX_BUNDLE OFF)
