@@ -18,7 +18,8 @@ namespace orvelle::test {
 // The inspection service and the file store on the test server. Service
 // answers are queued per operation (the last one repeats); each photo is
 // stored under its width, "g/w<width>.jpg", so a test can tell them apart.
-// An operation without an answer gets code 5.
+// An operation without an answer gets code 5. Only requests whose body came
+// whole count: a photo cut short on its way is not stored.
 class NotesService
 {
 public:
@@ -87,11 +88,12 @@ public:
         m_delayByWidth = on;
     }
 
+    // The requests to a path that came whole.
     std::vector<RecordedRequest> requestsTo(const std::string &requestPath) const
     {
         std::vector<RecordedRequest> found;
         for (const RecordedRequest &request : m_server.requests())
-            if (request.path == requestPath)
+            if (request.path == requestPath && request.complete)
                 found.push_back(request);
         return found;
     }
@@ -110,9 +112,10 @@ public:
         return QJsonDocument::fromJson(QByteArray::fromStdString(found.back().body)).object();
     }
 
+    // -1 for a body that did not come whole: part of a JPEG may still decode.
     static int widthOf(const RecordedRequest &request)
     {
-        if (request.parts.empty())
+        if (!request.complete || request.parts.empty())
             return -1;
         return QImage::fromData(QByteArray::fromStdString(request.parts.front().content), "JPEG")
             .width();

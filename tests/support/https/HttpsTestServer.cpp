@@ -8,8 +8,11 @@
 #include <cstdlib>
 #include <deque>
 #include <mutex>
+#include <openssl/bio.h>
+#include <openssl/ssl.h>
 #include <strings.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
@@ -29,17 +32,27 @@ namespace {
 // default is eight), so that a test sees the client's limit, not the server's.
 constexpr std::size_t servedAtOnce = 16;
 
+// Small, so that an accepted connection holds little unread: on a shaped
+// link what the client's kernel sees acknowledged is then what the server
+// has read, within this buffer (the kernel doubles it).
+constexpr int receiveBuffer = 32 * 1024;
+
+using Clock = std::chrono::steady_clock;
+
 // The library's pool, each connection served at the niceness asked last.
 class PoolAtNiceness final : public httplib::TaskQueue
 {
 public:
-    explicit PoolAtNiceness(const std::atomic<int> &niceness)
+    PoolAtNiceness(const std::atomic<int> &niceness, std::atomic<int> &accepted)
         : m_pool(servedAtOnce)
         , m_niceness(niceness)
+        , m_accepted(accepted)
     {}
 
+    // One task per accepted connection.
     void enqueue(std::function<void()> serve) override
     {
+        ++m_accepted;
         m_pool.enqueue([serve = std::move(serve), niceness = m_niceness.load()] {
             if (niceness > 0)
                 setpriority(PRIO_PROCESS, gettid(), niceness);
@@ -51,7 +64,22 @@ public:
 private:
     httplib::ThreadPool m_pool;
     const std::atomic<int> &m_niceness;
+    std::atomic<int> &m_accepted;
 };
+
+// Ends a request's connection without a byte more: the library's answer goes
+// to a null BIO (no write on the socket, so no SIGPIPE either) and the
+// socket's shutdown makes the library's next read fail, so it closes.
+void closeSilently(const httplib::Request &req)
+{
+    auto *ssl = const_cast<SSL *>(req.ssl);
+    if (!ssl)
+        return;
+    const int fd = SSL_get_fd(ssl);
+    SSL_set0_wbio(ssl, BIO_new(BIO_s_null()));
+    if (fd >= 0)
+        shutdown(fd, SHUT_RDWR);
+}
 } // namespace
 
 struct HttpsTestServer::State
@@ -72,6 +100,17 @@ struct HttpsTestServer::State
     std::atomic<std::size_t> sent{0};
     std::atomic<bool> keepBodies{true};
     std::atomic<int> niceness{0};
+    std::atomic<int> accepted{0};
+    std::atomic<bool> announceKeepAlive{false};
+    std::atomic<std::size_t> bodyBytesRead{0};
+    // The mark requests count bytesAfterMark against (0: none); a new mark
+    // takes a number never used before, so counts of an older one end.
+    std::atomic<std::uint64_t> mark{0};
+    std::uint64_t marks = 0;
+    // The mark each recorded request's bytesAfterMark was counted against.
+    std::vector<std::uint64_t> requestMarks;
+    Link link;
+    Clock::time_point linkFreeAt;
 
     // The answer for a path without taking it from its queue.
     Answer peek(const std::string &path) const
@@ -81,10 +120,16 @@ struct HttpsTestServer::State
         return queue != queues.end() && !queue->second.empty() ? queue->second.front() : fallback;
     }
 
-    Answer take(const RecordedRequest &request)
+    void keepRecord(const RecordedRequest &request, std::uint64_t countedMark)
+    {
+        requests.push_back(request);
+        requestMarks.push_back(countedMark);
+    }
+
+    Answer take(const RecordedRequest &request, std::uint64_t countedMark)
     {
         std::unique_lock lock(mutex);
-        requests.push_back(request);
+        keepRecord(request, countedMark);
         if (responder) {
             const Responder copy = responder;
             lock.unlock();
@@ -105,6 +150,26 @@ struct HttpsTestServer::State
         stopped.wait_for(lock, delay, [this] { return stopping; });
     }
 
+    std::chrono::milliseconds latency() const
+    {
+        std::lock_guard lock(mutex);
+        return link.latency;
+    }
+
+    // Holds a piece of the body until the shared link has carried it: each
+    // piece takes the link's next free slot, as long as its bits take at
+    // the link's rate.
+    void carry(std::size_t bytes)
+    {
+        std::unique_lock lock(mutex);
+        if (link.bitsPerSecond <= 0)
+            return;
+        const auto takes =
+            std::chrono::nanoseconds(std::int64_t(bytes) * 8 * 1'000'000'000 / link.bitsPerSecond);
+        linkFreeAt = std::max(Clock::now(), linkFreeAt) + takes;
+        stopped.wait_until(lock, linkFreeAt, [this] { return stopping; });
+    }
+
     // `reader` is null for a request without a body (GET).
     void handle(const httplib::Request &req, httplib::Response &res,
                 const httplib::ContentReader *reader);
@@ -122,16 +187,27 @@ void HttpsTestServer::State::handle(const httplib::Request &req, httplib::Respon
 
     const bool cut = peek(req.path).fault == Answer::Fault::CloseHalfUpload;
     const size_t half = std::strtoull(record.header("Content-Length").c_str(), nullptr, 10) / 2;
-    size_t received = 0;
+    std::uint64_t countedMark = 0;
     const auto keep = [&](std::string &to, const char *data, size_t length) {
+        carry(length);
         if (keepBodies)
             to.append(data, length);
-        received += length;
-        return !(cut && received >= half);
+        record.bodyBytes += length;
+        bodyBytesRead += length;
+        if (const std::uint64_t now = mark; now != 0) {
+            if (now != countedMark)
+                record.bytesAfterMark = 0;
+            countedMark = now;
+            record.bytesAfterMark += length;
+        }
+        return !(cut && record.bodyBytes >= half);
     };
+    // False when the client's connection went (or the server cut it) before
+    // the whole body came.
+    bool whole = true;
     if (!reader) {
     } else if (req.is_multipart_form_data()) {
-        (*reader)(
+        whole = (*reader)(
             [&](const httplib::MultipartFormData &file) {
                 record.parts.push_back({file.name, file.filename, file.content_type, {}});
                 return true;
@@ -140,19 +216,36 @@ void HttpsTestServer::State::handle(const httplib::Request &req, httplib::Respon
                 return keep(record.parts.back().content, data, length);
             });
     } else {
-        (*reader)([&](const char *data, size_t length) { return keep(record.body, data, length); });
+        whole = (*reader)(
+            [&](const char *data, size_t length) { return keep(record.body, data, length); });
     }
+    record.complete = whole;
 
-    const Answer answer = take(record);
+    if (!whole && !cut) {
+        // Nobody is left to answer, and the body is not whole: a file store
+        // would store nothing of it.
+        {
+            std::lock_guard lock(mutex);
+            keepRecord(record, countedMark);
+        }
+        closeSilently(req);
+        return;
+    }
+    const Answer answer = take(record, countedMark);
     if (cut) {
         // Headers only, then the connection goes: the client is still sending.
         res.set_content_provider(1, "text/plain",
                                  [](size_t, size_t, httplib::DataSink &) { return false; });
         return;
     }
+    if (answer.fault == Answer::Fault::CloseAfterBody) {
+        closeSilently(req);
+        return;
+    }
     const bool stall = answer.fault == Answer::Fault::StallHalfway;
-    if (answer.delay.count() > 0 && !stall)
-        wait(answer.delay);
+    const auto late = latency() + (stall ? std::chrono::milliseconds(0) : answer.delay);
+    if (late.count() > 0)
+        wait(late);
     res.status = answer.status;
     if (!answer.date.empty())
         res.set_header("Date", answer.date);
@@ -202,7 +295,8 @@ void HttpsTestServer::State::stream(const Answer &answer, httplib::Response &res
                              });
 }
 
-HttpsTestServer::HttpsTestServer(Certificate certificate, const std::string &host, int port)
+HttpsTestServer::HttpsTestServer(Certificate certificate, const std::string &host, int port,
+                                 std::chrono::seconds keepAlive)
     : m_state(std::make_shared<State>())
 {
     const std::string dir = ORVELLE_TEST_CERT_DIR;
@@ -214,13 +308,25 @@ HttpsTestServer::HttpsTestServer(Certificate certificate, const std::string &hos
     // Without SO_REUSEPORT (the library's default adds it), a second server
     // on the same address fails to bind instead of silently taking half of
     // the other one's connections.
+    // Accepted connections inherit the listening socket's receive buffer.
     m_state->server->set_socket_options([](socket_t sock) {
         const int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+        setsockopt(sock, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof(receiveBuffer));
     });
     m_state->server->set_tcp_nodelay(true);
+    m_state->server->set_keep_alive_timeout(keepAlive.count());
     State *state = m_state.get();
-    m_state->server->new_task_queue = [state] { return new PoolAtNiceness(state->niceness); };
+    m_state->server->new_task_queue = [state] {
+        return new PoolAtNiceness(state->niceness, state->accepted);
+    };
+    // The library names its idle limit in every kept answer; a file store
+    // need not, so the header is there only when asked for.
+    m_state->server->set_post_routing_handler(
+        [state](const httplib::Request &, httplib::Response &res) {
+            if (!state->announceKeepAlive)
+                res.headers.erase("Keep-Alive");
+        });
     m_state->server->Post(
         ".*", [state](const httplib::Request &req, httplib::Response &res,
                       const httplib::ContentReader &reader) { state->handle(req, res, &reader); });
@@ -280,10 +386,22 @@ void HttpsTestServer::setKeepBodies(bool keep)
     m_state->keepBodies = keep;
 }
 
+void HttpsTestServer::setLink(const Link &link)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->link = link;
+}
+
 std::vector<RecordedRequest> HttpsTestServer::requests() const
 {
     std::lock_guard lock(m_state->mutex);
-    return m_state->requests;
+    std::vector<RecordedRequest> requests = m_state->requests;
+    const std::uint64_t mark = m_state->mark;
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        if (mark == 0 || m_state->requestMarks[i] != mark)
+            requests[i].bytesAfterMark = 0;
+    }
+    return requests;
 }
 
 int HttpsTestServer::startedCount() const
@@ -296,15 +414,45 @@ std::size_t HttpsTestServer::sentBytes() const
     return m_state->sent;
 }
 
+std::size_t HttpsTestServer::bodyBytesRead() const
+{
+    return m_state->bodyBytesRead;
+}
+
+void HttpsTestServer::markTime()
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->mark = ++m_state->marks;
+}
+
+int HttpsTestServer::connectionCount() const
+{
+    return m_state->accepted;
+}
+
+int HttpsTestServer::resumedSessions() const
+{
+    return int(SSL_CTX_sess_hits(m_state->server->ssl_context()));
+}
+
+void HttpsTestServer::announceKeepAlive(bool on)
+{
+    m_state->announceKeepAlive = on;
+}
+
 void HttpsTestServer::clear()
 {
     std::lock_guard lock(m_state->mutex);
     m_state->requests.clear();
+    m_state->requestMarks.clear();
     m_state->queues.clear();
     m_state->responder = nullptr;
     m_state->fallback = State::ok();
     m_state->started = 0;
     m_state->sent = 0;
+    m_state->bodyBytesRead = 0;
+    m_state->accepted = 0;
+    m_state->mark = 0;
 }
 
 std::string HttpsTestServer::testHost()

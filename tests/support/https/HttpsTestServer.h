@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -21,6 +22,10 @@ struct Answer
         // Sends the headers and half of the body, then goes silent for
         // `delay` (or until the server stops) before closing.
         StallHalfway,
+        // Reads the whole request body (recorded as complete and passed to
+        // the responder, so a file store would have stored it), then closes
+        // the connection without answering.
+        CloseAfterBody,
     };
 
     int status = 200;
@@ -65,6 +70,13 @@ struct RecordedRequest
     std::multimap<std::string, std::string> headers;
     std::string body;
     std::vector<Part> parts;
+    // false: the client's connection went before the whole body came (or the
+    // server stopped reading it, Answer::Fault::CloseHalfUpload).
+    bool complete = true;
+    // Body bytes read (multipart: the parts' contents), kept even when bodies are not.
+    std::size_t bodyBytes = 0;
+    // Of those, read after the last HttpsTestServer::markTime().
+    std::size_t bytesAfterMark = 0;
 
     // The first value of a header (names compared without case), or "".
     std::string header(const std::string &name) const;
@@ -82,13 +94,27 @@ enum class Certificate {
 // A real HTTPS server on a loopback address, answering POST and GET from a
 // script and recording every request. Answers are chosen by the responder when one is
 // set, else from the queue of the request's path, else the fallback answer.
+// A request whose body did not come whole because the client's connection
+// went is recorded as incomplete, takes no answer and gets none.
 class HttpsTestServer
 {
 public:
     using Responder = std::function<Answer(const RecordedRequest &)>;
 
+    // A slow link in front of the server, as an underground access point
+    // gives: request bodies are read at `bitsPerSecond`, all connections
+    // sharing that rate (0: as fast as they come), and each answer leaves
+    // `latency` late (on top of Answer::delay).
+    struct Link
+    {
+        std::int64_t bitsPerSecond = 0;
+        std::chrono::milliseconds latency{0};
+    };
+
+    // `keepAlive`: a kept connection unused that long is closed by the server.
     explicit HttpsTestServer(Certificate certificate = Certificate::Valid,
-                             const std::string &host = testHost(), int port = 50000);
+                             const std::string &host = testHost(), int port = 50000,
+                             std::chrono::seconds keepAlive = std::chrono::seconds(5));
     ~HttpsTestServer();
     HttpsTestServer(const HttpsTestServer &) = delete;
     HttpsTestServer &operator=(const HttpsTestServer &) = delete;
@@ -110,11 +136,28 @@ public:
     // machine, does not take the processor from the client's GUI thread.
     void setNiceness(int niceness);
 
+    // Any time, from any thread.
+    void setLink(const Link &link);
+
+    // Complete and incomplete requests alike.
     std::vector<RecordedRequest> requests() const;
     // Requests whose headers arrived, including those not yet answered.
     int startedCount() const;
     // Answer body bytes handed to the connections so far.
     std::size_t sentBytes() const;
+    // Request body bytes read so far over all requests (the same counting as
+    // RecordedRequest::bodyBytes), also of requests still being read.
+    std::size_t bodyBytesRead() const;
+    // From now on RecordedRequest::bytesAfterMark counts.
+    void markTime();
+    // Connections accepted since the start or the last clear().
+    int connectionCount() const;
+    // TLS handshakes that resumed an earlier session since the start.
+    int resumedSessions() const;
+    // Answers name the server's idle limit in a "Keep-Alive: timeout=N, max=5"
+    // header; off (the default), they carry no Keep-Alive header at all.
+    void announceKeepAlive(bool on);
+    // Forgets requests, answers and counters; the link and keep-alive stay.
     void clear();
 
     // The loopback address this test executable owns (ORVELLE_TEST_HOST).
