@@ -24,6 +24,7 @@ ORVELLE_FUZZ_TARGET(http_answer)
         return 0;
     FUZZ_CHECK(whole.body() == split.body() && whole.status() == split.status());
     FUZZ_CHECK(whole.keepAlive() == split.keepAlive());
+    FUZZ_CHECK(whole.keepAliveSeconds() == split.keepAliveSeconds());
     FUZZ_CHECK(whole.body().size() <= cap);
     FUZZ_CHECK(whole.status() >= 200 && whole.status() <= 999);
     return 0;

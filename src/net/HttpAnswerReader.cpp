@@ -130,6 +130,7 @@ bool HttpAnswerReader::onStatusLine(const QByteArray &line)
     m_status = code.toInt();
     // HTTP/1.0 keeps a connection only when it says so.
     m_keepAlive = line[7] != '0';
+    m_keepAliveSeconds = -1;
     m_bodyLeft = -1;
     m_transferCoded = m_chunked = false;
     m_step = Step::Headers;
@@ -161,6 +162,12 @@ bool HttpAnswerReader::onHeader(const QByteArray &line)
             m_keepAlive = false;
         else if (options.contains("keep-alive"))
             m_keepAlive = true;
+    } else if (name == "keep-alive") {
+        for (const QByteArray &option : tokens(value)) {
+            const QByteArray seconds = option.mid(8).trimmed();
+            if (option.startsWith("timeout=") && isDigits(seconds) && seconds.size() <= 6)
+                m_keepAliveSeconds = seconds.toInt();
+        }
     }
     return true;
 }

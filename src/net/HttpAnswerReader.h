@@ -29,6 +29,9 @@ public:
     QByteArray body() const { return m_body; }
     // Whether the connection may carry the next request.
     bool keepAlive() const { return m_state == State::Done && m_keepAlive && !m_excess; }
+    // How long the service keeps an unused connection, when its "Keep-Alive"
+    // header says (timeout=N); -1 when it does not.
+    int keepAliveSeconds() const { return m_keepAliveSeconds; }
     QString error() const { return m_error; }
 
 private:
@@ -55,6 +58,7 @@ private:
     bool m_excess = false;
     bool m_transferCoded = false;
     bool m_chunked = false;
+    int m_keepAliveSeconds = -1;
     qint64 m_bodyLeft = -1;
     qint64 m_chunkLeft = 0;
     QByteArray m_body;
