@@ -10,13 +10,18 @@
 #include <QFile>
 #include <QJsonObject>
 #include <QRandomGenerator>
+#include <QTimer>
+#include <algorithm>
 #include <utility>
 
 namespace orvelle {
 
 namespace {
-// A sheet's photos all go at once, each on a connection of its own.
-constexpr std::size_t maxConnections = 12;
+// Photos finish one after another: the next body starts once the current
+// one has gone, while that one waits for its answer. A cut link or a filing
+// set aside then loses at most two photos, and on a fast link the answer's
+// wait still overlaps the next body.
+constexpr std::size_t maxInFlight = 2;
 
 QByteArray newBoundary()
 {
@@ -84,14 +89,38 @@ void PhotoUploader::uploadFile(const QString &jpegFile, QObject *context, FileDo
     });
 }
 
+bool PhotoUploader::mayStartAnother() const
+{
+    return m_flights.size() < maxInFlight
+           && std::all_of(m_flights.begin(), m_flights.end(),
+                          [](const auto &flight) { return flight->bodyWritten; });
+}
+
 void PhotoUploader::startWaiting()
 {
-    while (!m_waiting.empty() && m_flights.size() < maxConnections) {
+    while (!m_waiting.empty() && mayStartAnother()) {
         Upload upload = std::move(m_waiting.front());
         m_waiting.pop_front();
         if (upload.context)
             start(std::move(upload));
     }
+}
+
+UploadConnection *PhotoUploader::newConnection(const QSslConfiguration &tls)
+{
+    // Started at the first photo, not with the application.
+    if (!m_network.isRunning())
+        m_network.start();
+    const QByteArray ticket = m_ticketTls == tls ? m_sessionTicket : QByteArray();
+    auto *connection = new UploadConnection(QUrl(uploadAddress()), tls, ticket);
+    connection->moveToThread(&m_network);
+    connect(&m_network, &QThread::finished, connection, &QObject::deleteLater);
+    connect(connection, &UploadConnection::sessionTicketReceived, this,
+            [this, tls](const QByteArray &received) {
+                m_sessionTicket = received;
+                m_ticketTls = tls;
+            });
+    return connection;
 }
 
 void PhotoUploader::start(Upload upload)
@@ -102,28 +131,23 @@ void PhotoUploader::start(Upload upload)
         return upload.done(std::nullopt, true);
     }
     UploadConnection *connection = upload.again ? nullptr : takeIdle(upload.tls);
-    if (!connection) {
-        // Started at the first photo, not with the application.
-        if (!m_network.isRunning())
-            m_network.start();
-        connection = new UploadConnection(QUrl(uploadAddress()), upload.tls);
-        connection->moveToThread(&m_network);
-        connect(&m_network, &QThread::finished, connection, &QObject::deleteLater);
-    }
+    if (!connection)
+        connection = newConnection(upload.tls);
     QObject *context = upload.context;
     auto flight = std::make_shared<Flight>(Flight{std::move(upload), connection, {}});
     m_flights.push_back(flight);
     if (flight->upload.progress)
         connect(connection, &UploadConnection::progress, context, flight->upload.progress);
     flight->contextGone = connect(context, &QObject::destroyed, this, [this, flight] {
-        if (!std::exchange(flight->live, false))
+        if (!flight->live)
             return;
-        std::erase(m_flights, flight);
-        if (flight->connection) {
-            flight->connection->disconnect(this);
-            flight->connection->deleteLater();
-        }
+        drop(*flight);
         startWaiting();
+    });
+    connect(connection, &UploadConnection::bodyWritten, this, [this, flight] {
+        flight->bodyWritten = true;
+        if (flight->live)
+            startWaiting();
     });
     connect(connection, &UploadConnection::answered, this,
             [this, flight](int status, const QByteArray &body, bool kept) {
@@ -168,6 +192,65 @@ void PhotoUploader::start(Upload upload)
     QMetaObject::invokeMethod(connection, [=, file = file.release(), timeout = m_timeout] {
         connection->post(type, before, file, after, timeout);
     });
+}
+
+void PhotoUploader::stopAtSafePoint(QObject *context, std::chrono::milliseconds patience)
+{
+    const QPointer<QObject> guard(context);
+    std::vector<FileDone> unsent;
+    for (auto upload = m_waiting.begin(); upload != m_waiting.end();) {
+        if (upload->context != context) {
+            ++upload;
+            continue;
+        }
+        unsent.push_back(std::move(upload->done));
+        upload = m_waiting.erase(upload);
+    }
+    // Told later, so that no caller hears of its own stop before it returns.
+    for (FileDone &done : unsent)
+        QMetaObject::invokeMethod(
+            this,
+            [guard, done = std::move(done)] {
+                if (guard)
+                    done(std::nullopt, false);
+            },
+            Qt::QueuedConnection);
+    // The connection decides: only it knows whether the body has all gone.
+    std::vector<std::weak_ptr<Flight>> stopping;
+    for (const auto &flight : m_flights) {
+        if (flight->upload.context != context || !flight->connection)
+            continue;
+        stopping.push_back(flight);
+        QMetaObject::invokeMethod(flight->connection, &UploadConnection::stopAtSafePoint);
+    }
+    QTimer::singleShot(patience, context, [this, guard, stopping] {
+        std::vector<FileDone> unanswered;
+        for (const auto &weak : stopping) {
+            const auto flight = weak.lock();
+            if (!flight || !flight->live)
+                continue;
+            qCDebug(lcNet) << "photo upload: no answer after it was stopped";
+            drop(*flight);
+            unanswered.push_back(flight->upload.done);
+        }
+        startWaiting();
+        // Last: the one who waits may go with the first of them.
+        for (const FileDone &done : unanswered)
+            if (guard)
+                done(std::nullopt, false);
+    });
+}
+
+// Ends an upload that gets no answer: its connection is reset on its thread.
+void PhotoUploader::drop(Flight &flight)
+{
+    flight.live = false;
+    disconnect(flight.contextGone);
+    std::erase_if(m_flights, [&flight](const auto &live) { return live.get() == &flight; });
+    if (flight.connection) {
+        flight.connection->disconnect(this);
+        flight.connection->deleteLater();
+    }
 }
 
 UploadConnection *PhotoUploader::takeIdle(const QSslConfiguration &tls)

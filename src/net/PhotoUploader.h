@@ -20,6 +20,15 @@ namespace orvelle {
 class UploadConnection;
 
 // Stores photo files in the file store and hands back their addresses.
+//
+// Photos go one after another over the uploader's own HTTPS connections, not
+// the network manager's: on an inspector's slow link the progress must follow
+// what crossed the link (little unsent data per socket, counted from the
+// far end's acknowledgements), a photo set aside must stop at once (a reset,
+// so the kernel sends nothing more of it), and a kept connection must be
+// known fresh before a body goes on it. QNetworkAccessManager gives access to
+// none of its sockets. What it gave is kept: TLS session resumption, a
+// User-Agent, the application proxy, and answers read by a fuzzed reader.
 class PhotoUploader : public QObject
 {
     Q_OBJECT
@@ -41,6 +50,13 @@ public:
     // which also drops the transfer. `progress` runs as the body goes.
     void uploadFile(const QString &jpegFile, QObject *context, FileDone done,
                     FileProgress progress = {});
+
+    // Stops the uploads `context` waits for at their next safe point: those
+    // not begun and those still sending their body end at once, nothing more
+    // of them sent; one whose whole body went gets up to `patience` for its
+    // answer, since the file store most likely has it. Each `done` still
+    // runs once, later, with the photo's address or with nothing.
+    void stopAtSafePoint(QObject *context, std::chrono::milliseconds patience);
 
     QString uploadAddress() const;
     void setTransferTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
@@ -67,10 +83,15 @@ private:
         QPointer<UploadConnection> connection;
         QMetaObject::Connection contextGone;
         bool live = true;
+        // The next photo may start: this one's body has left the client.
+        bool bodyWritten = false;
     };
 
     void startWaiting();
+    bool mayStartAnother() const;
     void start(Upload upload);
+    UploadConnection *newConnection(const QSslConfiguration &tls);
+    void drop(Flight &flight);
     UploadConnection *takeIdle(const QSslConfiguration &tls);
     void land(Flight &flight, bool kept);
     void dropIdle();
@@ -78,8 +99,12 @@ private:
     AppConfig m_config;
     std::shared_ptr<TlsTrust> m_trust;
     std::deque<Upload> m_waiting;
-    // Uploads on their way, at most maxConnections.
+    // Uploads on their way, oldest first.
     std::vector<std::shared_ptr<Flight>> m_flights;
+    // The last TLS session a connection received, for the configuration it
+    // was made with: new connections resume it.
+    QByteArray m_sessionTicket;
+    QSslConfiguration m_ticketTls;
     // Connections kept open between uploads, most recent last.
     std::vector<QPointer<UploadConnection>> m_idle;
     std::chrono::milliseconds m_timeout{60000};

@@ -7,6 +7,17 @@
 #include <QTimer>
 #include <algorithm>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <linux/sockios.h>
+#endif
+
 namespace orvelle {
 
 namespace {
@@ -14,16 +25,25 @@ namespace {
 // read as it goes out rather than into memory.
 constexpr qint64 queuedBytes = 64 * 1024;
 constexpr qint64 pieceBytes = 32 * 1024;
-constexpr qint64 reportEveryBytes = 256 * 1024;
-// An unused connection is closed before a service would drop it under us.
-constexpr std::chrono::seconds idleLimit{30};
+// What the kernel may hold unsent: without a bound its send buffer grows to
+// megabytes and takes a whole batch of photos at once.
+constexpr int unsentBytes = 64 * 1024;
+constexpr std::chrono::milliseconds reportEvery{250};
+// A file store that names no idle limit is taken to keep a connection this
+// long; one that names it is left a second for the request's way there.
+constexpr std::chrono::seconds assumedIdleLimit{4};
+constexpr std::chrono::seconds wayThere{1};
+
+const char *userAgent = "Mozilla/5.0";
 } // namespace
 
 UploadConnection::UploadConnection(const QUrl &address, const QSslConfiguration &tls,
-                                   QObject *parent)
+                                   const QByteArray &sessionTicket, QObject *parent)
     : QObject(parent)
     , m_address(address)
     , m_tls(tls)
+    , m_sessionTicket(sessionTicket)
+    , m_idleLimit(assumedIdleLimit)
 {}
 
 // Made on first use, on the connection's thread: the first socket of the
@@ -32,10 +52,16 @@ void UploadConnection::makeSocket()
 {
     m_socket = new QSslSocket(this);
     m_quiet = new QTimer(this);
-    QSslConfiguration http1 = m_tls;
-    http1.setAllowedNextProtocols({QByteArray(QSslConfiguration::NextProtocolHttp1_1)});
-    m_socket->setSslConfiguration(http1);
+    m_report = new QTimer(this);
+    QSslConfiguration tls = m_tls;
+    tls.setAllowedNextProtocols({QByteArray(QSslConfiguration::NextProtocolHttp1_1)});
+    // Kept so that the next connection resumes this session.
+    tls.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
+    if (!m_sessionTicket.isEmpty())
+        tls.setSessionTicket(m_sessionTicket);
+    m_socket->setSslConfiguration(tls);
     m_quiet->setSingleShot(true);
+    m_report->setInterval(reportEvery);
 
     const auto moved = [this] {
         if (m_busy)
@@ -43,22 +69,24 @@ void UploadConnection::makeSocket()
     };
     connect(m_socket, &QSslSocket::connected, this, [this, moved] {
         m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+#ifdef Q_OS_LINUX
+        const int lowWater = unsentBytes;
+        if (setsockopt(int(m_socket->socketDescriptor()), IPPROTO_TCP, TCP_NOTSENT_LOWAT, &lowWater,
+                       sizeof lowWater)
+            != 0)
+#endif
+            m_socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, unsentBytes);
         moved();
     });
     connect(m_socket, &QSslSocket::encrypted, this, [this, moved] {
         moved();
         feedSocket();
     });
+    connect(m_socket, &QSslSocket::newSessionTicketReceived, this,
+            [this] { emit sessionTicketReceived(m_socket->sslConfiguration().sessionTicket()); });
     connect(m_socket, &QSslSocket::bytesWritten, this, [this, moved](qint64 bytes) {
         moved();
-        m_sent += bytes;
-        const qint64 body = m_total - m_headBytes;
-        const qint64 sent = std::clamp(m_sent - m_headBytes, qint64(0), body);
-        // Each report crosses to the GUI thread and redraws the progress.
-        if (sent == body || sent - m_reported >= reportEveryBytes) {
-            m_reported = sent;
-            emit progress(sent, body);
-        }
+        m_encrypted += bytes;
         feedSocket();
     });
     connect(m_socket, &QSslSocket::encryptedBytesWritten, this, [this, moved] {
@@ -74,15 +102,17 @@ void UploadConnection::makeSocket()
     });
     connect(m_quiet, &QTimer::timeout, this, [this] {
         if (m_busy)
-            return fail(QStringLiteral("no progress for %1 ms").arg(m_timeout.count()), true);
+            return fail(QStringLiteral("no progress for %1 ms").arg(m_timeout.count()));
         close();
     });
+    connect(m_report, &QTimer::timeout, this, [this] { reportProgress(); });
 }
 
 UploadConnection::~UploadConnection()
 {
-    if (m_socket)
-        m_socket->disconnect(this);
+    // Gone mid-upload (its screen closed): nothing more of it may leave.
+    if (m_socket && !m_gone)
+        dropSocket(m_busy);
 }
 
 void UploadConnection::post(const QByteArray &contentType, const QByteArray &before, QFile *file,
@@ -91,8 +121,10 @@ void UploadConnection::post(const QByteArray &contentType, const QByteArray &bef
     m_file.reset(file);
     if (!m_socket)
         makeSocket();
-    if (m_gone) {
-        // Closed while the uploader was choosing it.
+    if (m_gone || (m_used && closedMeanwhile())) {
+        // Closed while the uploader was choosing it: nothing of this body went.
+        if (!m_gone)
+            dropSocket(false);
         emit failed(QStringLiteral("the kept connection had closed"), true);
         return;
     }
@@ -101,20 +133,29 @@ void UploadConnection::post(const QByteArray &contentType, const QByteArray &bef
     const qint64 bodyBytes = before.size() + m_fileBytes + after.size();
     const QByteArray head = "POST " + m_address.path(QUrl::FullyEncoded).toLatin1()
                             + " HTTP/1.1\r\nHost: " + m_address.authority().toLatin1()
-                            + "\r\nContent-Type: " + contentType + "\r\nContent-Length: "
-                            + QByteArray::number(bodyBytes) + "\r\nConnection: keep-alive\r\n\r\n";
+                            + "\r\nUser-Agent: " + userAgent + "\r\nContent-Type: " + contentType
+                            + "\r\nContent-Length: " + QByteArray::number(bodyBytes)
+                            + "\r\nConnection: keep-alive\r\n\r\n";
     m_front = head + before;
     m_back = after;
     m_headBytes = head.size();
     m_total = head.size() + bodyBytes;
-    m_handedOver = m_sent = m_reported = 0;
+    m_handedOver = m_encrypted = m_reported = 0;
+    m_bodyWritten = false;
     m_answer = std::make_unique<HttpAnswerReader>(answers::maxAnswerBytes);
     m_busy = true;
     m_quiet->start(m_timeout);
+    m_report->start();
     if (m_socket->state() == QAbstractSocket::UnconnectedState)
         m_socket->connectToHostEncrypted(m_address.host(), quint16(m_address.port(443)));
     else
         feedSocket();
+}
+
+void UploadConnection::stopAtSafePoint()
+{
+    if (m_busy && !m_bodyWritten)
+        fail(QStringLiteral("stopped before its body went"));
 }
 
 void UploadConnection::feedSocket()
@@ -140,6 +181,54 @@ void UploadConnection::feedSocket()
         m_socket->write(piece);
         m_handedOver += piece.size();
     }
+    if (!m_bodyWritten && m_handedOver == m_total && m_socket->bytesToWrite() == 0
+        && m_socket->encryptedBytesToWrite() == 0) {
+        m_bodyWritten = true;
+        emit bodyWritten();
+    }
+}
+
+// The body bytes that left the device's buffers: handed to the kernel, less
+// what it still holds unsent or unacknowledged. Encryption adds a few bytes
+// per 16 KiB record, too few to matter here.
+qint64 UploadConnection::bodyBytesAcknowledged() const
+{
+    qint64 inKernel = m_encrypted - m_socket->encryptedBytesToWrite();
+#ifdef Q_OS_LINUX
+    int held = 0;
+    if (ioctl(int(m_socket->socketDescriptor()), SIOCOUTQ, &held) == 0)
+        inKernel -= held;
+#endif
+    return std::clamp(inKernel - m_headBytes, qint64(0), m_total - m_headBytes);
+}
+
+void UploadConnection::reportProgress(bool final)
+{
+    if (!m_busy)
+        return;
+    const qint64 body = m_total - m_headBytes;
+    const qint64 sent = final ? body : bodyBytesAcknowledged();
+    if (sent <= m_reported)
+        return;
+    m_reported = sent;
+    m_quiet->start(m_timeout);
+    emit progress(sent, body);
+}
+
+// A kept connection the service closed while it lay unused: its end may
+// still wait unread in the kernel.
+bool UploadConnection::closedMeanwhile() const
+{
+    if (m_socket->state() != QAbstractSocket::ConnectedState || m_socket->bytesAvailable() > 0)
+        return true;
+#ifdef Q_OS_UNIX
+    char byte = 0;
+    const auto peeked = recv(int(m_socket->socketDescriptor()), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    // A close, an error, or bytes nobody asked for (the service's farewell).
+    return peeked >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+#else
+    return false;
+#endif
 }
 
 void UploadConnection::onReadable()
@@ -189,13 +278,20 @@ void UploadConnection::onClosedByPeer()
 
 void UploadConnection::finishAnswer()
 {
+    const bool wholeBodyWent = m_handedOver == m_total;
+    if (wholeBodyWent)
+        reportProgress(true);
     m_busy = false;
     m_used = true;
     m_quiet->stop();
+    m_report->stop();
+    const int named = m_answer->keepAliveSeconds();
+    if (named >= 0)
+        m_idleLimit = std::chrono::seconds(named) - wayThere;
     // An answer that came before the whole body went leaves the rest unsent.
-    const bool reusable = m_answer->keepAlive() && m_handedOver == m_total
-                          && m_socket->bytesToWrite() == 0
-                          && m_socket->state() == QAbstractSocket::ConnectedState;
+    const bool reusable = m_answer->keepAlive() && wholeBodyWent && m_bodyWritten
+                          && m_socket->state() == QAbstractSocket::ConnectedState
+                          && m_idleLimit >= wayThere;
     const int status = m_answer->status();
     const QByteArray body = m_answer->body();
     m_answer.reset();
@@ -203,22 +299,21 @@ void UploadConnection::finishAnswer()
     m_front.clear();
     m_back.clear();
     if (reusable)
-        m_quiet->start(idleLimit);
+        m_quiet->start(m_idleLimit);
     else
-        dropSocket();
+        dropSocket(true);
     emit answered(status, body, reusable);
 }
 
-void UploadConnection::fail(const QString &why, bool timedOut)
+void UploadConnection::fail(const QString &why)
 {
     if (!m_busy)
         return;
     m_busy = false;
-    const bool mayRetry = m_used && !timedOut && m_answer->status() == 0;
     m_answer.reset();
     m_file.reset();
-    dropSocket();
-    emit failed(why, mayRetry);
+    dropSocket(true);
+    emit failed(why, false);
 }
 
 // A kept connection goes: closed by the service, spoiled, or unused too long.
@@ -226,16 +321,26 @@ void UploadConnection::close()
 {
     if (m_gone)
         return;
-    dropSocket();
+    dropSocket(false);
     emit closed();
 }
 
 // The connection is spent: nothing of its socket reaches this object again.
-void UploadConnection::dropSocket()
+// `reset` drops what the kernel still holds unsent, where a plain close would
+// go on sending it; the service then sees a broken upload, not a whole one.
+void UploadConnection::dropSocket(bool reset)
 {
     m_gone = true;
     m_quiet->stop();
+    m_report->stop();
     m_socket->disconnect(this);
+#ifdef Q_OS_UNIX
+    const qintptr descriptor = m_socket->socketDescriptor();
+    if (reset && descriptor >= 0) {
+        const linger now{1, 0};
+        setsockopt(int(descriptor), SOL_SOCKET, SO_LINGER, &now, sizeof now);
+    }
+#endif
     m_socket->abort();
 }
 

@@ -19,11 +19,11 @@
 #include <QNetworkReply>
 #include <QQmlComponent>
 #include <QQmlEngine>
-#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QSslCertificate>
 #include <QTemporaryDir>
 #include <QTest>
+#include <numeric>
 
 using namespace orvelle;
 using namespace orvelle::test;
@@ -378,12 +378,8 @@ private slots:
         const Outcome unreadable = upload(scratch.filePath(QStringLiteral("missing.jpg")));
         QVERIFY(unreadable.called && unreadable.refused && !unreadable.address);
         QCOMPARE(server->startedCount(), 0);
-        // Noise does not compress, so the body is large enough to be cut.
-        QImage noise(600, 600, QImage::Format_RGB32);
-        for (int y = 0; y < noise.height(); ++y) {
-            auto *line = reinterpret_cast<quint32 *>(noise.scanLine(y));
-            QRandomGenerator::global()->fillRange(line, noise.width());
-        }
+        // Large enough to be cut.
+        const QImage noise = noisyPhoto(600);
         for (const Answer::Fault fault :
              {Answer::Fault::DropHalfway, Answer::Fault::CloseHalfUpload}) {
             Answer broken = Answer::json(R"({"success":true,"httpUrl":"g/cut.jpg"})");
@@ -401,10 +397,11 @@ private slots:
         QCOMPARE(server->startedCount(), 1);
     }
 
-    // Photos share kept connections: the service's own limit of requests per
-    // connection, its restart (the kept connection dead before the uploader
-    // notices), more photos than connections and a silent service cost no
-    // photo and send none twice.
+    // Photos share kept connections, resumed TLS sessions when they must
+    // connect anew, and go two at a time at most. The service's own limit of
+    // requests per connection, its restart, a connection it let go while
+    // unused, one that died after the whole body went, and a silent service
+    // cost no photo and store none twice.
     void keptConnections()
     {
         server->setFallback(Answer::json(R"({"success":true,"httpUrl":"g/k.jpg"})"));
@@ -413,25 +410,45 @@ private slots:
         for (int i = 0; i < 7; ++i)
             QCOMPARE(upload(file, &sender).address, OptionalText(QStringLiteral("http://g/k.jpg")));
         QCOMPARE(server->startedCount(), 7);
+        QCOMPARE(server->connectionCount(), 2);
+        QCOMPARE(server->requests().front().header("User-Agent"), "Mozilla/5.0");
 
-        server.reset();
-        server = std::make_unique<HttpsTestServer>();
-        server->setFallback(Answer::json(R"({"success":true,"httpUrl":"g/r.jpg"})"));
+        const auto restart = [this](std::chrono::seconds keepAlive) {
+            server.reset();
+            server = std::make_unique<HttpsTestServer>(
+                Certificate::Valid, HttpsTestServer::testHost(), 50000, keepAlive);
+            server->setFallback(Answer::json(R"({"success":true,"httpUrl":"g/r.jpg"})"));
+        };
+        restart(std::chrono::seconds(1));
         QCOMPARE(upload(file, &sender).address, OptionalText(QStringLiteral("http://g/r.jpg")));
-        QCOMPARE(server->startedCount(), 1);
+        // Unused longer than the service keeps it, without a word of it.
+        QTest::qWait(1500);
+        QCOMPARE(upload(file, &sender).address, OptionalText(QStringLiteral("http://g/r.jpg")));
+        QCOMPARE(server->startedCount(), 2);
+        QCOMPARE(server->connectionCount(), 2);
+        QCOMPARE(server->resumedSessions(), 1);
 
-        // More photos than connections at once: the last ones wait their turn.
+        // The whole body went on a kept connection and no answer came: the
+        // service may have stored it, so it is not sent again.
+        Answer vanished = Answer::json(R"({"success":true,"httpUrl":"g/v.jpg"})");
+        vanished.fault = Answer::Fault::CloseAfterBody;
+        server->enqueue(QString(endpoints::photoUpload).toStdString(), vanished);
+        const Outcome lost = upload(file, &sender);
+        QVERIFY(lost.called && !lost.address && !lost.refused);
+        QCOMPARE(server->startedCount(), 3);
+
+        // More photos than may go at once: the others wait their turn.
         Answer slow = Answer::json(R"({"success":true,"httpUrl":"g/s.jpg"})");
-        slow.delay = std::chrono::milliseconds(1500);
+        slow.delay = std::chrono::milliseconds(400);
         server->setFallback(slow);
         int stored = 0;
-        for (int i = 0; i < 14; ++i)
+        for (int i = 0; i < 5; ++i)
             sender.uploadFile(file, this,
                               [&stored](const auto &address, bool) { stored += address ? 1 : 0; });
-        QTRY_COMPARE(server->startedCount(), 1 + 12);
+        QTRY_COMPARE(server->startedCount(), 3 + 2);
         QTest::qWait(200);
-        QCOMPARE(server->startedCount(), 1 + 12);
-        QTRY_COMPARE_WITH_TIMEOUT(stored, 14, 20000);
+        QCOMPARE(server->startedCount(), 3 + 2);
+        QTRY_COMPARE_WITH_TIMEOUT(stored, 5, 20000);
 
         Answer late = Answer::json(R"({"success":true,"httpUrl":"g/late.jpg"})");
         late.delay = std::chrono::milliseconds(3000);
@@ -439,7 +456,57 @@ private slots:
         sender.setTransferTimeout(std::chrono::milliseconds(300));
         const Outcome timedOut = upload(file, &sender);
         QVERIFY(timedOut.called && !timedOut.refused && !timedOut.address);
-        QCOMPARE(server->startedCount(), 1 + 14 + 1);
+        QCOMPARE(server->startedCount(), 3 + 5 + 1);
+    }
+
+    // Over a slow link through small buffers, photos go one after another;
+    // each one's progress follows what the file store has read, moving as it
+    // goes; stopped, the photo whose body went is answered and kept, and
+    // nothing more of the one still going is sent.
+    void aSlowLink()
+    {
+        server->setFallback(Answer::json(R"({"success":true,"httpUrl":"g/slow.jpg"})"));
+        server->setLink({2'000'000, std::chrono::milliseconds(100)});
+        const auto fastAgain = qScopeGuard([this] { server->setLink({}); });
+        constexpr int count = 4;
+        PhotoUploader sender(testConfig());
+        QObject filing;
+        qint64 whole = 0, worstAhead = 0;
+        QList<qint64> sent(count, 0);
+        QList<int> shortReports(count, 0);
+        int answered = 0, stored = 0;
+        for (int i = 0; i < count; ++i) {
+            const QString file = jpegFile(noisyPhoto(700 + i));
+            whole += QFileInfo(file).size();
+            sender.uploadFile(
+                file, &filing,
+                [&](const std::optional<QString> &address, bool) {
+                    ++answered;
+                    stored += address ? 1 : 0;
+                },
+                [&, i](qint64 bytes, qint64 total) {
+                    sent[i] = bytes;
+                    shortReports[i] += bytes < total ? 1 : 0;
+                    const qint64 shown = std::accumulate(sent.begin(), sent.end(), qint64(0));
+                    worstAhead = std::max(worstAhead, shown - qint64(server->bodyBytesRead()));
+                });
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(server->bodyBytesRead() >= std::size_t(whole * 6 / 10), 20000);
+        server->markTime();
+        sender.stopAtSafePoint(&filing, std::chrono::seconds(10));
+        QTRY_COMPARE_WITH_TIMEOUT(answered, count, 20000);
+
+        QVERIFY2(worstAhead <= 128 * 1024, qPrintable(QString::number(worstAhead)));
+        QVERIFY(shortReports[0] > 0 && shortReports[1] > 0);
+        QVERIFY2(stored >= 2 && stored <= 3, qPrintable(QString::number(stored)));
+        std::size_t sentAfterStop = 0;
+        int complete = 0;
+        for (const RecordedRequest &request : server->requests()) {
+            complete += request.complete ? 1 : 0;
+            sentAfterStop += request.complete ? 0 : request.bytesAfterMark;
+        }
+        QCOMPARE(complete, stored);
+        QVERIFY2(sentAfterStop <= 128 * 1024, qPrintable(QString::number(sentAfterStop)));
     }
 
     // The file store's answers as they arrive, in pieces; the cap is 64 bytes.
@@ -467,6 +534,7 @@ private slots:
         QCOMPARE(reader.status(), row["status"].toInt());
         QCOMPARE(reader.body(), row["body"].toString().toUtf8());
         QCOMPARE(reader.keepAlive(), row["keepAlive"].toBool());
+        QCOMPARE(reader.keepAliveSeconds(), row["keepAliveSeconds"].toInt(-1));
     }
 
     // The screen goes mid-upload, or the uploader itself (the application

@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <QTest>
 
 namespace orvelle::test {
@@ -78,6 +79,16 @@ inline QImage photo(int width)
 {
     QImage image(width, 8, QImage::Format_RGB32);
     image.fill(QColor::fromHsv(width * 5 % 360, 200, 200));
+    return image;
+}
+
+// A square photo of that width whose JPEG is large: noise does not compress.
+inline QImage noisyPhoto(int width)
+{
+    QImage image(width, width, QImage::Format_RGB32);
+    QRandomGenerator random{quint32(width)};
+    for (int y = 0; y < image.height(); ++y)
+        random.fillRange(reinterpret_cast<quint32 *>(image.scanLine(y)), image.width());
     return image;
 }
 
