@@ -17,6 +17,10 @@ const QString pathKey = QStringLiteral("path");
 const QString parametersKey = QStringLiteral("parameters");
 const QString photoFieldsKey = QStringLiteral("photoFields");
 const QString photosFailedMessage = QStringLiteral("上传失败，请重试。");
+// A photo whose whole body went when the filing was set aside gets this long
+// for its answer: the file store most likely has it, and sending it again
+// costs the slow link the whole photo.
+constexpr std::chrono::seconds answerPatience{10};
 
 QList<PhotoField> photoFieldsOf(const OutboxEntry &entry)
 {
@@ -29,6 +33,8 @@ QList<PhotoField> photoFieldsOf(const OutboxEntry &entry)
     }
     return fields;
 }
+
+struct Group;
 
 struct Attempt
 {
@@ -45,7 +51,10 @@ struct Attempt
     // The photo uploads on their way; deleting it drops them.
     QPointer<QObject> transfers = {};
     QMetaObject::Connection stopAsked = {};
+    // The photo group on its way, if any.
+    std::shared_ptr<Group> group = {};
     bool recordGoing = false;
+    bool stopping = false;
     bool ended = false;
 
     bool stored() const { return entry.id != 0; }
@@ -149,17 +158,24 @@ void photosLost(Attempt &attempt, bool allAnswered = false)
          {-2, photosFailedMessage}});
 }
 
+// Set aside: the photos not yet on their way stay, those whose body went are
+// waited for, so that none the file store has is sent again.
 void stop(const AttemptPtr &attempt)
 {
-    if (attempt->recordGoing || attempt->ended)
+    if (attempt->recordGoing || attempt->ended || attempt->stopping)
         return;
     qCDebug(lcStore) << "entry" << attempt->entry.id << "set aside by the user";
-    photosLost(*attempt);
+    attempt->stopping = true;
+    if (!attempt->group)
+        return photosLost(*attempt);
+    attempt->services.uploader.stopAtSafePoint(attempt->transfers, answerPatience);
 }
 
 void photoAnswered(const AttemptPtr &attempt, Group &group, const QString &hash,
                    const std::optional<QString> &address, bool refused)
 {
+    if (attempt->ended)
+        return;
     const bool kept =
         address
         && (!attempt->stored()
@@ -176,6 +192,9 @@ void photoAnswered(const AttemptPtr &attempt, Group &group, const QString &hash,
     group.allAnswered = group.allAnswered && (kept || refused);
     if (--group.outstanding > 0)
         return;
+    attempt->group.reset();
+    if (attempt->stopping)
+        return photosLost(*attempt);
     if (group.allStored)
         return uploadGroup(attempt, group.fieldIndex + 1);
     photosLost(*attempt, group.allAnswered);
@@ -214,6 +233,7 @@ void uploadGroup(const AttemptPtr &attempt, int fieldIndex)
 void uploadMissing(const AttemptPtr &attempt, int fieldIndex, const QStringList &missing)
 {
     auto group = std::make_shared<Group>(Group{fieldIndex, int(missing.size())});
+    attempt->group = group;
     const QPointer<FilingProgress> progress = attempt->progress;
     for (const QString &hash : missing)
         attempt->services.uploader.uploadFile(

@@ -38,6 +38,9 @@ QString FilingProgress::step() const
     case Stage::Idle:
         return {};
     case Stage::Photos:
+        // The photos whose body went are still answered meanwhile.
+        if (m_stopping)
+            return QStringLiteral("正在转入待上传");
         return QStringLiteral("上传照片 %1/%2").arg(m_stored).arg(m_photos.size());
     case Stage::Record:
         return m_sheet ? QStringLiteral("提交检查表") : QStringLiteral("提交隐患");
@@ -68,6 +71,7 @@ QString FilingProgress::summary() const
 void FilingProgress::begin(bool sheet, const QList<Photo> &photos)
 {
     m_sheet = sheet;
+    m_stopping = false;
     m_photos.clear();
     m_stored = 0;
     m_total = 0;
@@ -100,6 +104,15 @@ void FilingProgress::photoStored(const QString &hash)
     ++m_stored;
     // A count moves seldom and is told at once.
     tell();
+}
+
+void FilingProgress::askToStop()
+{
+    if (m_stage != Stage::Photos || m_stopping)
+        return;
+    m_stopping = true;
+    tell();
+    emit stopAsked();
 }
 
 void FilingProgress::recordGoing()

@@ -13,7 +13,7 @@ namespace orvelle {
 class FilingProgress : public QObject
 {
     Q_OBJECT
-    // "上传照片 3/8", "提交检查表", "提交隐患"; "" while nothing goes.
+    // "上传照片 3/8", "提交检查表", "提交隐患", "正在转入待上传"; "" while nothing goes.
     Q_PROPERTY(QString step READ step NOTIFY changed)
     // The photo bytes sent of the whole, "" outside the photos.
     Q_PROPERTY(QString amount READ amount NOTIFY changed)
@@ -50,8 +50,10 @@ public:
     void recordGoing();
     void end();
 
-    // Asks the delivery to stop at its next safe point.
-    void askToStop() { emit stopAsked(); }
+    // Asks the delivery to stop at its next safe point; the step says so
+    // until it has.
+    void askToStop();
+    bool stopping() const { return m_stopping; }
 
 signals:
     void changed();
@@ -73,6 +75,7 @@ private:
 
     Stage m_stage = Stage::Idle;
     bool m_sheet = false;
+    bool m_stopping = false;
     QHash<QString, Sending> m_photos;
     int m_stored = 0;
     qint64 m_total = 0;

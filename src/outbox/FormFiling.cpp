@@ -39,7 +39,7 @@ FormFiling::FormFiling(FormServices &services, FormDraft &draft, PhotoAttachment
 
 bool FormFiling::canMoveToOutbox() const
 {
-    return m_throughOutbox && m_offerDue && !m_closing
+    return m_throughOutbox && m_offerDue && !m_closing && !m_progress.stopping()
            && m_progress.stage() == FilingProgress::Stage::Photos;
 }
 
@@ -49,6 +49,7 @@ void FormFiling::moveToOutbox()
         return;
     m_movingToOutbox = true;
     m_progress.askToStop();
+    emit offerChanged();
 }
 
 void FormFiling::stageChanged()

@@ -67,8 +67,9 @@ public:
     // Only while photos go through the outbox: once the record is on its way
     // its answer decides.
     bool canMoveToOutbox() const;
-    // "转入待上传": the photos on their way are dropped, those stored keep
-    // their addresses, and the outbox sends the rest later.
+    // "转入待上传": a photo still sending its body is dropped, one whose body
+    // went is waited for, those stored keep their addresses, and the outbox
+    // sends the rest later.
     Q_INVOKABLE void moveToOutbox();
 
     static QString queuedMessage();
