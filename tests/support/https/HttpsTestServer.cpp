@@ -11,6 +11,7 @@
 #include <openssl/bio.h>
 #include <openssl/ssl.h>
 #include <strings.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <thread>
@@ -158,16 +159,33 @@ struct HttpsTestServer::State
 
     // Holds a piece of the body until the shared link has carried it: each
     // piece takes the link's next free slot, as long as its bits take at
-    // the link's rate.
-    void carry(std::size_t bytes)
+    // the link's rate. A piece that was already waiting when the one before
+    // had crossed follows it without a gap: the server's own lateness in
+    // reading is no idle link (up to what the receive buffer holds). True
+    // when the next piece is waiting now.
+    bool carry(std::size_t bytes, bool wasWaiting, const SSL *ssl)
     {
         std::unique_lock lock(mutex);
         if (link.bitsPerSecond <= 0)
-            return;
-        const auto takes =
-            std::chrono::nanoseconds(std::int64_t(bytes) * 8 * 1'000'000'000 / link.bitsPerSecond);
-        linkFreeAt = std::max(Clock::now(), linkFreeAt) + takes;
+            return false;
+        const auto crossing = [this](std::int64_t count) {
+            return std::chrono::nanoseconds(count * 8 * 1'000'000'000 / link.bitsPerSecond);
+        };
+        const auto now = Clock::now();
+        const auto start = wasWaiting ? std::max(linkFreeAt, now - crossing(2 * receiveBuffer))
+                                      : std::max(linkFreeAt, now);
+        linkFreeAt = start + crossing(std::int64_t(bytes));
         stopped.wait_until(lock, linkFreeAt, [this] { return stopping; });
+        return isWaiting(ssl);
+    }
+
+    static bool isWaiting(const SSL *ssl)
+    {
+        if (!ssl)
+            return false;
+        int queued = 0;
+        return SSL_pending(ssl) > 0
+               || (ioctl(SSL_get_fd(ssl), FIONREAD, &queued) == 0 && queued > 0);
     }
 
     // `reader` is null for a request without a body (GET).
@@ -188,8 +206,9 @@ void HttpsTestServer::State::handle(const httplib::Request &req, httplib::Respon
     const bool cut = peek(req.path).fault == Answer::Fault::CloseHalfUpload;
     const size_t half = std::strtoull(record.header("Content-Length").c_str(), nullptr, 10) / 2;
     std::uint64_t countedMark = 0;
+    bool waiting = false;
     const auto keep = [&](std::string &to, const char *data, size_t length) {
-        carry(length);
+        waiting = carry(length, waiting, req.ssl);
         if (keepBodies)
             to.append(data, length);
         record.bodyBytes += length;
