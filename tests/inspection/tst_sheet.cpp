@@ -48,7 +48,8 @@ private slots:
     }
 
     // Photos go one list after the other, each in arrival order (wider ones
-    // answer sooner), the added ones only once the on-site ones are stored.
+    // answer sooner; two go at a time), the added ones only once the on-site
+    // ones are stored.
     void aJudgedSheetIsSubmittedExactlyOnce()
     {
         service->delayByWidth(true);
@@ -63,7 +64,7 @@ private slots:
         item(*view, 1)->qualify();
         QCOMPARE(item(*view, 0)->isQualifiedValue(), QVariant(true));
         QVERIFY(!item(*view, 0)->showTextField());
-        for (int width : {30, 50, 40})
+        for (int width : {35, 55, 50})
             view->photos()->selectedImages()->append(storedPhoto(*store, photo(width)));
         view->upload();
         QVERIFY(view->isLoading());
@@ -84,7 +85,7 @@ private slots:
         QCOMPARE(widths.size(), 5);
         std::sort(widths.begin(), widths.begin() + 2);
         std::sort(widths.begin() + 2, widths.end());
-        QCOMPARE(widths, (QList<int>{10, 20, 30, 40, 50}));
+        QCOMPARE(widths, (QList<int>{10, 20, 35, 50, 55}));
 
         QSignalSpy finished(view.get(), &DetailedOnspectionListView::finished);
         view->alert()->acknowledge();
