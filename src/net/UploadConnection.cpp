@@ -28,7 +28,7 @@ constexpr qint64 pieceBytes = 32 * 1024;
 // What the kernel may hold unsent: without a bound its send buffer grows to
 // megabytes and takes a whole batch of photos at once.
 constexpr int unsentBytes = 64 * 1024;
-constexpr std::chrono::milliseconds reportEvery{250};
+constexpr std::chrono::milliseconds reportEvery{100};
 // A file store that names no idle limit is taken to keep a connection this
 // long; one that names it is left a second for the request's way there.
 constexpr std::chrono::seconds assumedIdleLimit{4};

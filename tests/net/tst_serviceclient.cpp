@@ -427,6 +427,13 @@ private slots:
         QCOMPARE(server->startedCount(), 2);
         QCOMPARE(server->connectionCount(), 2);
         QCOMPARE(server->resumedSessions(), 1);
+        // A limit the service names is kept to, less the request's way there.
+        restart(std::chrono::seconds(2));
+        server->announceKeepAlive(true);
+        QCOMPARE(upload(file, &sender).address, OptionalText(QStringLiteral("http://g/r.jpg")));
+        QTest::qWait(1200);
+        QCOMPARE(upload(file, &sender).address, OptionalText(QStringLiteral("http://g/r.jpg")));
+        QCOMPARE(server->connectionCount(), 2);
 
         // The whole body went on a kept connection and no answer came: the
         // service may have stored it, so it is not sent again.
@@ -436,6 +443,7 @@ private slots:
         const Outcome lost = upload(file, &sender);
         QVERIFY(lost.called && !lost.address && !lost.refused);
         QCOMPARE(server->startedCount(), 3);
+        QCOMPARE(server->requests().back().complete, true);
 
         // More photos than may go at once: the others wait their turn.
         Answer slow = Answer::json(R"({"success":true,"httpUrl":"g/s.jpg"})");
@@ -495,6 +503,8 @@ private slots:
         server->markTime();
         sender.stopAtSafePoint(&filing, std::chrono::seconds(10));
         QTRY_COMPARE_WITH_TIMEOUT(answered, count, 20000);
+        // A reset upload is recorded once the server has drained what it held.
+        QTRY_COMPARE(int(server->requests().size()), server->startedCount());
 
         QVERIFY2(worstAhead <= 128 * 1024, qPrintable(QString::number(worstAhead)));
         QVERIFY(shortReports[0] > 0 && shortReports[1] > 0);
