@@ -141,7 +141,7 @@ void PhotoUploader::start(Upload upload)
     flight->contextGone = connect(context, &QObject::destroyed, this, [this, flight] {
         if (!flight->live)
             return;
-        drop(*flight);
+        land(*flight, false);
         startWaiting();
     });
     connect(connection, &UploadConnection::bodyWritten, this, [this, flight] {
@@ -230,7 +230,7 @@ void PhotoUploader::stopAtSafePoint(QObject *context, std::chrono::milliseconds 
             if (!flight || !flight->live)
                 continue;
             qCDebug(lcNet) << "photo upload: no answer after it was stopped";
-            drop(*flight);
+            land(*flight, false);
             unanswered.push_back(flight->upload.done);
         }
         startWaiting();
@@ -239,18 +239,6 @@ void PhotoUploader::stopAtSafePoint(QObject *context, std::chrono::milliseconds 
             if (guard)
                 done(std::nullopt, false);
     });
-}
-
-// Ends an upload that gets no answer: its connection is reset on its thread.
-void PhotoUploader::drop(Flight &flight)
-{
-    flight.live = false;
-    disconnect(flight.contextGone);
-    std::erase_if(m_flights, [&flight](const auto &live) { return live.get() == &flight; });
-    if (flight.connection) {
-        flight.connection->disconnect(this);
-        flight.connection->deleteLater();
-    }
 }
 
 UploadConnection *PhotoUploader::takeIdle(const QSslConfiguration &tls)
@@ -268,7 +256,8 @@ UploadConnection *PhotoUploader::takeIdle(const QSslConfiguration &tls)
     return nullptr;
 }
 
-// Ends an upload's hold on its connection, kept when it may carry the next.
+// Ends an upload's hold on its connection: kept when it may carry the next,
+// else closed on its own thread, with a reset if the upload was still going.
 void PhotoUploader::land(Flight &flight, bool kept)
 {
     flight.live = false;

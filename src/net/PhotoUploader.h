@@ -91,7 +91,6 @@ private:
     bool mayStartAnother() const;
     void start(Upload upload);
     UploadConnection *newConnection(const QSslConfiguration &tls);
-    void drop(Flight &flight);
     UploadConnection *takeIdle(const QSslConfiguration &tls);
     void land(Flight &flight, bool kept);
     void dropIdle();

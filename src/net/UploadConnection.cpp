@@ -289,7 +289,7 @@ void UploadConnection::finishAnswer()
     if (named >= 0)
         m_idleLimit = std::chrono::seconds(named) - wayThere;
     // An answer that came before the whole body went leaves the rest unsent.
-    const bool reusable = m_answer->keepAlive() && wholeBodyWent && m_bodyWritten
+    const bool reusable = m_answer->keepAlive() && m_bodyWritten
                           && m_socket->state() == QAbstractSocket::ConnectedState
                           && m_idleLimit >= wayThere;
     const int status = m_answer->status();
