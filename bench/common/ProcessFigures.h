@@ -1,15 +1,12 @@
 #pragma once
 
 // What the benchmarks measure of their own process (memory from
-// /proc/self/status, how long the GUI thread went without a turn) and the
-// camera-sized pictures they measure it with.
+// /proc/self/status) and the camera-sized pictures they measure it with.
+// How long the GUI thread went without a turn is in StallWatch.h.
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QRandomGenerator>
-#include <QTimer>
-#include <algorithm>
 
 namespace orvelle::bench {
 
@@ -46,29 +43,5 @@ inline long statusKiB(const char *field)
     }
     return 0;
 }
-
-// The GUI thread's longest gap between two beats of a 1 ms timer.
-class StallWatch
-{
-public:
-    StallWatch()
-    {
-        m_beat.setTimerType(Qt::PreciseTimer);
-        m_beat.setInterval(1);
-        QObject::connect(&m_beat, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_longest = std::max(m_longest, now - m_last);
-            m_last = now;
-        });
-        m_clock.start();
-        m_beat.start();
-    }
-    double longestMs() const { return double(m_longest) / 1e6; }
-
-private:
-    QTimer m_beat;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0, m_longest = 0;
-};
 
 } // namespace orvelle::bench

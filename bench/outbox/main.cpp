@@ -6,6 +6,7 @@
 // and delivers 50 more whose oldest keeps failing: the 49 behind it must go.
 #include "common/ProcessFigures.h"
 #include "common/SignedInClient.h"
+#include "common/StallWatch.h"
 #include "core/Scheduler.h"
 #include "inspection/DetailedOnspectionListView.h"
 #include "net/PhotoUploader.h"

@@ -8,6 +8,7 @@
 #include "app/QmlPlugins.h"
 #include "common/ProcessFigures.h"
 #include "common/SignedInClient.h"
+#include "common/StallWatch.h"
 #include "hazard/SHazardDescriptorView.h"
 #include "inspection/DetailedOnspectionListView.h"
 #include "platform/PhotoIntake.h"

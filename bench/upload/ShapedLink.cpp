@@ -1,6 +1,7 @@
 #include "ShapedLink.h"
 
 #include "common/ProcessFigures.h"
+#include "common/StallWatch.h"
 #include "net/Endpoints.h"
 #include "outbox/FilingProgress.h"
 
@@ -110,6 +111,7 @@ bool ShapedLink::deliver(const OutboxEntry &entry, delivery::Result &result)
     if (!ended)
         loop.exec();
     m_stallMs = std::max(m_stallMs, stall.longestMs());
+    m_rawStallMs = std::max(m_rawStallMs, stall.rawLongestMs());
     return ended;
 }
 
@@ -127,11 +129,12 @@ LinkFigures ShapedLink::measure(const test::HttpsTestServer::Link &link)
     m_server.setLink(link);
     const int connections = m_server.connectionCount();
     const int resumed = m_server.resumedSessions();
-    m_stallMs = 0;
+    m_stallMs = m_rawStallMs = 0;
     firstFiling(figures, link);
     if (figures.trouble.isEmpty())
         setAsideFiling(figures);
     figures.stallMs = m_stallMs;
+    figures.rawStallMs = m_rawStallMs;
     figures.connections = m_server.connectionCount() - connections;
     figures.resumedSessions = m_server.resumedSessions() - resumed;
     m_server.setLink({});

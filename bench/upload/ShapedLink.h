@@ -43,7 +43,9 @@ struct LinkFigures
     bool storedOnce = false;
     int storedTwice = 0;
     int neverStored = 0;
+    // Less the machine's own pauses, and as the GUI thread saw it.
     double stallMs = 0;
+    double rawStallMs = 0;
     int connections = 0;
     int resumedSessions = 0;
     qint64 wallMs = 0;
@@ -94,7 +96,7 @@ private:
     QList<qint64> m_sizes;
     qint64 m_photoBytes = 0;
     // The GUI thread's longest stall in the deliveries so far.
-    double m_stallMs = 0;
+    double m_stallMs = 0, m_rawStallMs = 0;
 };
 
 // Runs the event loop until `done` holds or `ms` have passed; whether it holds.
