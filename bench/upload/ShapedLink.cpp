@@ -72,8 +72,11 @@ qint64 ShapedLink::newEntry(LinkFigures &figures)
                                 {}};
     const Draft draft{m_account, draftKey, {}, {{photoGroup, m_hashes}}, {}};
     const qint64 id = m_services.store.saveDraft(draft)
-                          ? m_services.store.enqueue(m_account, draftKey, submission.kind,
-                                                     submission.title, submission.payload())
+                          ? m_services.store
+                                .enqueue(m_account, draftKey, submission.kind, submission.title,
+                                         submission.payload())
+                                .value_or(OutboxEntry{})
+                                .id
                           : 0;
     if (id == 0)
         figures.trouble = QStringLiteral("not filed: ") + m_services.store.errorString();

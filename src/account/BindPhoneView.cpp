@@ -98,7 +98,7 @@ void BindPhoneView::bind()
                                       const QJsonObject &) {
             m_submitting = false;
             m_shouldNavigate = true;
-            m_session.account().setMobile(phone);
+            m_session.phoneBound(phone);
             // A success without a text still needs words in the box.
             m_alert.show(msg.value_or(QStringLiteral("绑定成功")));
         },

@@ -191,7 +191,7 @@ BlankSheets *HomeView::blankSheets()
     if (!m_blankSheets)
         m_blankSheets = new BlankSheets(*m_context.serviceClient, m_context.config.notesServer,
                                         m_context.deviceStore(),
-                                        m_session.account().username().value_or(QString()), this);
+                                        m_session.account().storeKey(), this);
     return m_blankSheets;
 }
 
@@ -203,7 +203,7 @@ void HomeView::keepPlaces()
         return m_places->loadIfOlderThan(std::chrono::hours(24));
     m_places = new StandardPlaces(*m_context.serviceClient, m_context.config.notesServer,
                                   m_context.deviceStore(),
-                                  m_session.account().username().value_or(QString()), this);
+                                  m_session.account().storeKey(), this);
     m_places->load();
 }
 

@@ -15,11 +15,11 @@ SHazardDescriptorView::SHazardDescriptorView(FormServices &services, QObject *pa
     , m_user(services.filing.session.account())
     , m_photos(services.cameras, services.filing.store, ImagePicker::maximumPhotos)
     , m_discardGuard(QStringLiteral("已填写的隐患信息尚未提交，确定放弃吗？"))
-    , m_draft(&services.filing.store, m_user.username().value_or(QString()),
+    , m_draft(&services.filing.store, m_user.storeKey(),
               QStringLiteral("hazard"), [this] { return snapshot(); })
     , m_filing(services, m_draft, m_photos, m_alert, filingRules())
     , m_places(services.filing.client, services.notesServer, &services.filing.store,
-               m_user.username().value_or(QString()))
+               m_user.storeKey())
     , m_rows(
           [this](int row) -> HazardChoiceRows::State {
               return {field(Row(row)).value, showsPicker(Row(row))};

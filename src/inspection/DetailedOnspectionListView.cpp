@@ -36,10 +36,10 @@ DetailedOnspectionListView::DetailedOnspectionListView(FormServices &services,
     , m_items(this)
     , m_photos(services.cameras, services.filing.store, PhotoAttachments::noAddTileLimit)
     , m_discardGuard(QStringLiteral("已填写的检查内容尚未上传，确定放弃吗？"))
-    , m_draft(&services.filing.store, m_user.username().value_or(QString()),
+    , m_draft(&services.filing.store, m_user.storeKey(),
               QStringLiteral("sheet/") + key, [this] { return snapshot(); })
     , m_filing(services, m_draft, m_photos, m_alert, filingRules())
-    , m_blankSheet(&services.filing.store, m_user.username().value_or(QString()),
+    , m_blankSheet(&services.filing.store, m_user.storeKey(),
                    keptBlankSheetName(key))
 {
     // Every judgement, text and photo is kept until the sheet is filed or let go.

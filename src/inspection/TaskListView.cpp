@@ -69,7 +69,7 @@ void TaskListView::reload()
             m_offline = code == OfflineCopy::noAnswer;
             setErrorMessage(message);
         },
-        OfflineCopy(m_store, m_user.username().value_or(QString()),
+        OfflineCopy(m_store, m_user.storeKey(),
                     QStringLiteral("today/") + departmentText(m_user)));
 }
 

@@ -114,9 +114,18 @@ void recordFailed(Attempt &attempt, const ServiceFailure &failure)
     attempt.finish({delivery::Outcome::RecordFailed, {}, failure});
 }
 
+// Another sign-in than the one the attempt began under, or than the one the
+// entry was filed by: its record must not go with this token.
+bool signInMoved(const Attempt &attempt)
+{
+    const Session &session = attempt.services.session;
+    return session.generation() != attempt.credentials.generation
+           || (attempt.stored() && attempt.entry.account != session.accountKey());
+}
+
 void sendRecord(const AttemptPtr &attempt)
 {
-    if (attempt->services.session.generation() != attempt->credentials.generation) {
+    if (signInMoved(*attempt)) {
         qCDebug(lcStore) << "sign-in changed; entry" << attempt->entry.id << "waits";
         return attempt->finish({delivery::Outcome::SessionChanged, {}, {}});
     }
@@ -272,6 +281,9 @@ void start(const AttemptPtr &attempt, FilingProgress *progress)
                              });
         progress->begin(attempt->entry.kind == QLatin1String("sheet"), photosOf(*attempt));
     }
+    // The keychain may have kept it waiting while another account signed in.
+    if (signInMoved(*attempt))
+        return attempt->finish({delivery::Outcome::SessionChanged, {}, {}});
     uploadGroup(attempt, 0);
 }
 

@@ -18,9 +18,21 @@ Outbox::Outbox(FilingServices services, Scheduler &scheduler, QObject *parent)
     Session &session = services.session;
     // Signed out, the last account's entries are still its own to show.
     if (session.state() != Session::State::Guest)
-        m_account = session.account().username().value_or(QString());
+        m_account = session.account().storeKey();
+    takeOlderWork();
+    // Photos an earlier run left without a draft or an entry, a guest's too.
+    m_services.store.collectPhotos();
     // Queued: a change is acted on once the whole of it is applied.
     connect(&session, &Session::signedIn, this, &Outbox::follow, Qt::QueuedConnection);
+    connect(&session, &Session::accountKeyChanged, this,
+            [this](const QString &before, const QString &after) {
+                if (!m_services.store.moveAccount(before, after))
+                    qCWarning(lcStore)
+                        << "work not moved to the new key:" << m_services.store.errorString();
+                if (m_account == before)
+                    m_account = after;
+                emit changed();
+            });
     connect(&session, &Session::stateChanged, this, &Outbox::changed, Qt::QueuedConnection);
     connect(&m_currentProgress, &FilingProgress::changed, this, [this] {
         if (m_current)
@@ -44,30 +56,39 @@ const FilingProgress *Outbox::progress(qint64 id) const
 void Outbox::follow(const QString &account)
 {
     m_account = account;
+    takeOlderWork();
     retry();
+}
+
+void Outbox::takeOlderWork()
+{
+    // An older client kept work under the display name: the first account of
+    // that name to sign in takes it, as that client would have given it.
+    const OptionalText name = m_services.session.account().username();
+    if (m_account.isEmpty() || m_account == User::guestStoreKey() || !name || name->isEmpty())
+        return;
+    if (!m_services.store.moveAccount(QStringLiteral("name:") + *name, m_account))
+        qCWarning(lcStore) << "older work not taken:" << m_services.store.errorString();
 }
 
 bool Outbox::sends() const
 {
     const Session &session = m_services.session;
     return m_services.store.isOpen() && session.state() == Session::State::SignedIn
-           && session.accountName() == m_account;
+           && session.accountKey() == m_account;
 }
 
 qint64 Outbox::file(const Submission &submission, QObject *context, delivery::Done done,
                     FilingProgress *progress)
 {
-    const qint64 id =
-        m_services.store.enqueue(m_services.session.accountName(), submission.draftKey,
+    const std::optional<OutboxEntry> entry =
+        m_services.store.enqueue(m_services.session.accountKey(), submission.draftKey,
                                  submission.kind, submission.title, submission.payload());
-    const QList<OutboxEntry> all =
-        id ? m_services.store.outbox(m_services.session.accountName()) : QList<OutboxEntry>();
-    const auto entry = std::find_if(all.begin(), all.end(),
-                                    [id](const OutboxEntry &found) { return found.id == id; });
-    if (entry == all.end()) {
+    if (!entry) {
         qCWarning(lcStore) << "not queued:" << m_services.store.errorString();
         return 0;
     }
+    const qint64 id = entry->id;
     m_filing.insert(id, progress);
     watch(id, progress);
     emit changed();
@@ -161,6 +182,7 @@ bool Outbox::canEdit(const OutboxEntry &entry) const
 bool Outbox::removeNow(qint64 id)
 {
     m_backoffs.remove(id);
+    m_missedOnce.remove(id);
     const bool removed = m_services.store.removeEntry(id, true);
     emit changed();
     return removed;
@@ -246,6 +268,16 @@ void Outbox::checkDelivery(const OutboxEntry &entry)
                     return;
                 return attemptEnded(entry.id, {delivery::Outcome::Delivered, {}, {}, {}});
             case sheetDelivery::Outcome::NotDelivered:
+                // The service may list a sheet late: one miss is not enough
+                // to send the record again.
+                if (!m_missedOnce.contains(entry.id)) {
+                    m_missedOnce.insert(entry.id);
+                    m_current = 0;
+                    rest(entry.id);
+                    emit changed();
+                    return sendNext();
+                }
+                m_missedOnce.remove(entry.id);
                 // Its photos are stored already: only the record goes again.
                 if (!setState(entry, OutboxState::Waiting, entry.reason)) {
                     m_current = 0;
@@ -254,6 +286,10 @@ void Outbox::checkDelivery(const OutboxEntry &entry)
                 return deliver(entry);
             case sheetDelivery::Outcome::Unknown:
                 m_current = 0;
+                // A refused look leaves the entry as it was: without a rest
+                // it would be looked at again at once, for good.
+                if (delivery::isRefusal(failure))
+                    rest(entry.id);
                 return attemptEnded(entry.id, {delivery::Outcome::RecordFailed, {}, failure, {}});
             }
         });
@@ -285,8 +321,9 @@ void Outbox::attemptEnded(qint64 id, const delivery::Result &result)
             rest(id);
         return sendNext();
     case delivery::Outcome::PhotoDamaged:
-        return sendNext();
     case delivery::Outcome::SessionChanged:
+        // The queue goes on for whoever is signed in now.
+        return sendNext();
     case delivery::Outcome::StoreFailed:
         return;
     }

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <chrono>
 
 namespace orvelle {
@@ -89,6 +90,7 @@ signals:
 
 private:
     void follow(const QString &account);
+    void takeOlderWork();
     // The account whose entries these are is signed in and the store is open.
     bool sends() const;
     void sendNext();
@@ -118,6 +120,8 @@ private:
     FilingProgress m_currentProgress;
     QHash<qint64, QPointer<FilingProgress>> m_filing;
     QHash<qint64, Backoff> m_backoffs;
+    // Sheets the day's list did not show once; a second miss sends them again.
+    QSet<qint64> m_missedOnce;
     QString m_problem;
     int m_generation = 0; // rests scheduled before a "重试" are dropped
 };

@@ -10,14 +10,20 @@ namespace orvelle::sheetDelivery {
 
 namespace {
 const QString reviewKey = QStringLiteral("review");
+const QString cannotTellMessage =
+    QStringLiteral("无法确认是否已提交：提交那天的记录已无法查询，请核对后选择重新上传或已提交。");
 
 struct Search
 {
     ServiceClient &client;
     QObject *context;
+    OutboxEntry entry;
+    QTimeZone zone;
     QString server;
     QStringList addresses;
-    QStringList forms; // newest first, as the service lists them
+    // Day lists still to read, and the sheets they named, newest first.
+    QList<QJsonObject> lists;
+    QStringList forms;
     Done done;
 };
 
@@ -49,6 +55,29 @@ void checkNext(const std::shared_ptr<Search> &search)
         });
 }
 
+void readLists(const std::shared_ptr<Search> &search)
+{
+    if (search->lists.isEmpty()) {
+        // The answers just set the service's clock: a day that is no longer
+        // today by it has no list to tell from.
+        if (!checkable(search->entry, search->client.serviceNow(), search->zone))
+            return search->done(Outcome::Unknown, {0, cannotTellMessage});
+        return checkNext(search);
+    }
+    search->client.sendJSONRequest(
+        endpoints::json::todayDeptCheck, search->lists.takeFirst(), search->context,
+        [search](const std::optional<QString> &, qint64, const QJsonObject &list) {
+            for (const QJsonValue &sheet : list.value(QLatin1String("checkitems")).toArray())
+                if (const QString form = sheet[QLatin1String("frmno")].toString();
+                    !form.isEmpty() && !search->forms.contains(form))
+                    search->forms.append(form);
+            readLists(search);
+        },
+        [search](qint64 code, const QString &message) {
+            search->done(Outcome::Unknown, {code, message});
+        });
+}
+
 } // namespace
 
 bool checkable(const OutboxEntry &entry, const QDateTime &now, const QTimeZone &zone)
@@ -67,26 +96,29 @@ bool checkable(const OutboxEntry &entry, const QDateTime &now, const QTimeZone &
            && attempted.secsTo(dayEnd) > midnightMarginSecs;
 }
 
-void check(ServiceClient &client, const OutboxEntry &entry, QObject *context, Done done)
+void check(ServiceClient &client, const OutboxEntry &entry, QObject *context, Done done,
+           const QTimeZone &zone)
 {
     const QJsonObject review = entry.payload.value(reviewKey).toObject();
-    auto search = std::make_shared<Search>(Search{client,
-                                                  context,
-                                                  review.value(QLatin1String("server")).toString(),
-                                                  entry.uploaded.values(),
-                                                  {},
-                                                  std::move(done)});
-    client.sendJSONRequest(
-        endpoints::json::todayDeptCheck, review, context,
-        [search](const std::optional<QString> &, qint64, const QJsonObject &list) {
-            for (const QJsonValue &sheet : list.value(QLatin1String("checkitems")).toArray())
-                if (const QString form = sheet[QLatin1String("frmno")].toString(); !form.isEmpty())
-                    search->forms.append(form);
-            checkNext(search);
-        },
-        [search](qint64 code, const QString &message) {
-            search->done(Outcome::Unknown, {code, message});
-        });
+    // The record goes under the key the service gave the sheet, which may
+    // not be the key it was opened with: both lists may hold it.
+    QList<QJsonObject> lists{review};
+    const QJsonValue filedKey =
+        entry.payload.value(QLatin1String("parameters")).toObject().value(QLatin1String("key"));
+    if (filedKey.isString() && filedKey != review.value(QLatin1String("key"))) {
+        QJsonObject filed = review;
+        filed.insert(QStringLiteral("key"), filedKey);
+        lists.append(filed);
+    }
+    readLists(std::make_shared<Search>(Search{client,
+                                              context,
+                                              entry,
+                                              zone,
+                                              review.value(QLatin1String("server")).toString(),
+                                              entry.uploaded.values(),
+                                              lists,
+                                              {},
+                                              std::move(done)}));
 }
 
 } // namespace orvelle::sheetDelivery

@@ -26,7 +26,9 @@ constexpr qint64 midnightMarginSecs = 5 * 60;
 bool checkable(const OutboxEntry &entry, const QDateTime &now,
                const QTimeZone &zone = QTimeZone::systemTimeZone());
 // `review` of the entry's payload: the parameters of today's sheet list.
-void check(ServiceClient &client, const OutboxEntry &entry, QObject *context, Done done);
+// The day is judged again by the service's clock once its lists answered.
+void check(ServiceClient &client, const OutboxEntry &entry, QObject *context, Done done,
+           const QTimeZone &zone = QTimeZone::systemTimeZone());
 
 } // namespace sheetDelivery
 

@@ -32,11 +32,19 @@ void Session::readSecrets()
 
 Session::~Session() = default;
 
-QString Session::accountName() const
+QString Session::accountKey() const
 {
     if (m_state != State::SignedIn && m_state != State::Ended)
         return {};
-    return m_account.username().value_or(QString());
+    return m_account.storeKey();
+}
+
+void Session::phoneBound(const QString &phone)
+{
+    const QString before = m_account.storeKey();
+    m_account.setMobile(phone);
+    if (const QString after = m_account.storeKey(); after != before)
+        emit accountKeyChanged(before, after);
 }
 
 Credentials Session::credentials() const
@@ -62,10 +70,10 @@ void Session::enterGuest()
 {
     m_appState.setIslogin(yes);
     m_appState.setIsGuest(yes);
-    m_account.setUsername(QStringLiteral("游客模式"));
+    m_account.setUsername(User::guestName());
     m_account.setOu1(QString());
     m_account.setOu2(QString());
-    m_account.setMobile(QStringLiteral("游客"));
+    m_account.setMobile(User::guestMobile());
     // A guest sends no token, also none an earlier sign-out kept.
     m_account.setToken(std::nullopt);
     enter(State::Guest);
@@ -97,7 +105,7 @@ void Session::enter(State state)
     ++m_generation;
     switch (state) {
     case State::SignedIn:
-        emit signedIn(accountName());
+        emit signedIn(accountKey());
         break;
     case State::Guest:
         emit guestEntered();

@@ -50,9 +50,9 @@ public:
     void readSecrets();
 
     State state() const { return m_state; }
-    // The signed-in account's unique name (also after the service ended its
+    // The signed-in account's store key (also after the service ended its
     // sign-in); "" for a guest or when signed out.
-    QString accountName() const;
+    QString accountKey() const;
     // Changes with every sign-in, guest entry, sign-out and end.
     quint64 generation() const { return m_generation; }
     Credentials credentials() const;
@@ -68,10 +68,15 @@ public:
     // The service answered code 9 to a request made under `generation`;
     // an answer to a request of an earlier sign-in ends nothing.
     void endedByService(quint64 generation);
+    // A new phone number was bound to the account: its work on the device
+    // follows it when the number was its key.
+    void phoneBound(const QString &phone);
 
 signals:
     // Each after the whole change is applied.
-    void signedIn(const QString &accountName);
+    void signedIn(const QString &accountKey);
+    // The account's store key changed from `before` to `after`.
+    void accountKeyChanged(const QString &before, const QString &after);
     void guestEntered();
     void signedOut();
     void ended();

@@ -179,6 +179,19 @@ OptionalText User::readFile(const char *key) const
     return value.toString();
 }
 
+QString User::storeKey() const
+{
+    // Guest mode writes this over the phone number, and keeps the last
+    // account's employee number.
+    if (m_mobile == guestMobile())
+        return guestStoreKey();
+    if (m_jobnumber && !m_jobnumber->isEmpty())
+        return QStringLiteral("job:") + *m_jobnumber;
+    if (m_mobile && !m_mobile->isEmpty())
+        return QStringLiteral("mobile:") + *m_mobile;
+    return {};
+}
+
 void User::setIslogin(const OptionalText &v)
 {
     m_islogin = v;

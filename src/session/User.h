@@ -80,6 +80,15 @@ public:
     QString isloginText() const { return m_islogin.value_or(QString()); }
     QString isGuestText() const { return m_isGuest.value_or(QString()); }
     bool isSignedIn() const { return m_islogin == QStringLiteral("true"); }
+    // Whose drafts, outbox entries and kept answers on this device are the
+    // record's: "guest" for a visitor, else the employee number, which
+    // neither a namesake nor a renamed user shares, else the phone number the
+    // account signs in with; never the display name. "" when none is known.
+    QString storeKey() const;
+    // What guest mode puts in place of the phone number and the name.
+    static QString guestMobile() { return QStringLiteral("游客"); }
+    static QString guestName() { return QStringLiteral("游客模式"); }
+    static QString guestStoreKey() { return QStringLiteral("guest"); }
     bool isGuestMode() const { return m_isGuest == QStringLiteral("true"); }
 
     // Fills this record from the "userinfo" of a sign-in answer. On failure

@@ -260,6 +260,17 @@ int DeviceStore::collectPhotos()
     return photofiles::removeExcept(m_folder + QStringLiteral("/photos"), keep);
 }
 
+bool DeviceStore::inTransaction(const std::function<bool()> &work)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!isOpen() || !db.transaction())
+        return fail(isOpen() ? db.lastError().text() : QStringLiteral("The store is not open"));
+    if (work() && (db.commit() || fail(db.lastError().text())))
+        return true;
+    db.rollback();
+    return false;
+}
+
 bool DeviceStore::photosPresent(const PhotoGroups &photos)
 {
     for (const QStringList &group : photos)
@@ -271,16 +282,22 @@ bool DeviceStore::photosPresent(const PhotoGroups &photos)
 
 bool DeviceStore::saveDraft(const Draft &draft)
 {
-    return photosPresent(draft.photos)
-           && Query(*this, QStringLiteral("INSERT OR REPLACE INTO drafts"
-                                          " (account, key, payload, photos, saved_at)"
-                                          " VALUES (?, ?, ?, ?, ?)"))
-                  .bind(draft.account)
-                  .bind(draft.key)
-                  .bind(textOf(draft.payload))
-                  .bind(textOf(draft.photos))
-                  .bind(now())
-                  .exec();
+    const std::optional<Draft> before = loadDraft(draft.account, draft.key);
+    if (!photosPresent(draft.photos)
+        || !Query(*this, QStringLiteral("INSERT OR REPLACE INTO drafts"
+                                        " (account, key, payload, photos, saved_at)"
+                                        " VALUES (?, ?, ?, ?, ?)"))
+                .bind(draft.account)
+                .bind(draft.key)
+                .bind(textOf(draft.payload))
+                .bind(textOf(draft.photos))
+                .bind(now())
+                .exec())
+        return false;
+    // A photo taken off the form goes with the last row that named it.
+    if (before)
+        releasePhotos(before->photos, before->savedAt);
+    return true;
 }
 
 std::optional<Draft> DeviceStore::loadDraft(const QString &account, const QString &key)
@@ -305,85 +322,102 @@ QList<Draft> DeviceStore::drafts(const QString &account)
 
 bool DeviceStore::removeDraft(const QString &account, const QString &key)
 {
+    const std::optional<Draft> before = loadDraft(account, key);
+    if (!removeDraftRow(account, key))
+        return false;
+    if (before)
+        releasePhotos(before->photos, before->savedAt);
+    return true;
+}
+
+bool DeviceStore::removeDraftRow(const QString &account, const QString &key)
+{
     return Query(*this, QStringLiteral("DELETE FROM drafts WHERE account = ? AND key = ?"))
         .bind(account)
         .bind(key)
         .exec();
 }
 
-qint64 DeviceStore::enqueue(const QString &account, const QString &draftKey, const QString &kind,
-                            const QString &title, const QJsonObject &payload)
+std::optional<OutboxEntry> DeviceStore::enqueue(const QString &account, const QString &draftKey,
+                                                const QString &kind, const QString &title,
+                                                const QJsonObject &payload)
 {
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!isOpen() || !db.transaction()) {
-        fail(isOpen() ? db.lastError().text() : QStringLiteral("The store is not open"));
-        return 0;
-    }
-    // The draft's photos are copied from its row, so they are exactly those saved.
-    Query copy(*this, QStringLiteral("INSERT INTO outbox (account, kind, title, payload, photos,"
-                                     " created_at, state, reason, draft_key, draft)"
-                                     " SELECT account, ?, ?, ?, photos, ?, 'waiting', '', key,"
-                                     " payload FROM drafts WHERE account = ? AND key = ?"));
-    bool ok = copy.bind(kind)
-                  .bind(title)
-                  .bind(textOf(payload))
-                  .bind(now())
-                  .bind(account)
-                  .bind(draftKey)
-                  .exec();
-    ok = ok
-         && (copy.raw().numRowsAffected() == 1
-             || fail(QStringLiteral("No draft %1 to send").arg(draftKey)));
-    const qint64 id = copy.raw().lastInsertId().toLongLong();
-    ok = ok && removeDraft(account, draftKey);
-    if (ok && db.commit())
-        return id;
-    if (ok)
-        fail(db.lastError().text());
-    db.rollback();
-    return 0;
+    std::optional<OutboxEntry> made;
+    const bool ok = inTransaction([&] {
+        // The draft's photos are copied from its row, so they are exactly those saved.
+        Query copy(*this,
+                   QStringLiteral("INSERT INTO outbox (account, kind, title, payload, photos,"
+                                  " created_at, state, reason, draft_key, draft)"
+                                  " SELECT account, ?, ?, ?, photos, ?, 'waiting', '', key,"
+                                  " payload FROM drafts WHERE account = ? AND key = ?"));
+        if (!copy.bind(kind)
+                 .bind(title)
+                 .bind(textOf(payload))
+                 .bind(now())
+                 .bind(account)
+                 .bind(draftKey)
+                 .exec())
+            return false;
+        if (copy.raw().numRowsAffected() != 1)
+            return fail(QStringLiteral("No draft %1 to send").arg(draftKey));
+        const QList<OutboxEntry> rows =
+            entriesWhere(QStringLiteral("id"), copy.raw().lastInsertId());
+        if (rows.size() != 1)
+            return fail(QStringLiteral("The entry of draft %1 cannot be read").arg(draftKey));
+        made = rows.first();
+        return removeDraftRow(account, draftKey);
+    });
+    return ok ? made : std::nullopt;
 }
 
 QList<OutboxEntry> DeviceStore::outbox(const QString &account)
 {
+    return entriesWhere(QStringLiteral("account"), account);
+}
+
+QList<OutboxEntry> DeviceStore::entriesWhere(const QString &column, const QVariant &value)
+{
     QList<OutboxEntry> result;
     QHash<qint64, qsizetype> index;
-    Query rows(*this, QStringLiteral("SELECT id, kind, title, payload, photos, created_at, state,"
-                                     " reason, attempted_at, draft_key FROM outbox"
-                                     " WHERE account = ? ORDER BY id"));
-    if (!rows.bind(account).exec())
+    Query rows(*this, QStringLiteral("SELECT id, account, kind, title, payload, photos, created_at,"
+                                     " state, reason, attempted_at, draft_key FROM outbox"
+                                     " WHERE %1 = ? ORDER BY id")
+                          .arg(column));
+    if (!rows.bind(value).exec())
         return result;
     while (rows.next()) {
         index.insert(rows.value(0).toLongLong(), result.size());
         result.append({rows.value(0).toLongLong(),
-                       account,
                        rows.value(1).toString(),
                        rows.value(2).toString(),
-                       objectOf(rows.value(3)),
-                       groupsOf(rows.value(4)),
-                       timeOf(rows.value(5)),
-                       stateOf(rows.value(6).toString()),
-                       rows.value(7).toString(),
+                       rows.value(3).toString(),
+                       objectOf(rows.value(4)),
+                       groupsOf(rows.value(5)),
+                       timeOf(rows.value(6)),
+                       stateOf(rows.value(7).toString()),
+                       rows.value(8).toString(),
                        {},
-                       rows.value(8).toLongLong() ? timeOf(rows.value(8)) : QDateTime(),
-                       rows.value(9).toString()});
+                       rows.value(9).toLongLong() ? timeOf(rows.value(9)) : QDateTime(),
+                       rows.value(10).toString()});
     }
     Query uploads(*this, QStringLiteral("SELECT entry, photo, address FROM uploads JOIN outbox"
-                                        " ON outbox.id = uploads.entry WHERE account = ?"));
-    if (uploads.bind(account).exec())
+                                        " ON outbox.id = uploads.entry WHERE outbox.%1 = ?")
+                             .arg(column));
+    if (uploads.bind(value).exec())
         while (uploads.next())
             result[index.value(uploads.value(0).toLongLong())].uploaded.insert(
                 uploads.value(1).toString(), uploads.value(2).toString());
     return result;
 }
 
-int DeviceStore::undeliveredCount(const QString &account)
+int DeviceStore::undeliveredCount(const std::optional<QString> &account)
 {
-    Query count(*this,
-                QStringLiteral("SELECT count(*) FROM outbox WHERE account = ? AND state != ?"));
-    return count.bind(account).bind(nameOf(OutboxState::Sent)).exec() && count.next()
-               ? count.value(0).toInt()
-               : 0;
+    Query count(*this, QStringLiteral("SELECT count(*) FROM outbox WHERE state != ?")
+                           + (account ? QStringLiteral(" AND account = ?") : QString()));
+    count.bind(nameOf(OutboxState::Sent));
+    if (account)
+        count.bind(*account);
+    return count.exec() && count.next() ? count.value(0).toInt() : 0;
 }
 
 bool DeviceStore::setState(qint64 id, OutboxState state, const QString &reason,
@@ -424,12 +458,16 @@ bool DeviceStore::removeEntry(qint64 id, bool andPhotos)
     return true;
 }
 
-void DeviceStore::releasePhotos(const PhotoGroups &photos, const QDateTime &filedAt)
+void DeviceStore::releasePhotos(const PhotoGroups &photos, const QDateTime &since)
 {
+    // A write on its way may be finding one of them already there: the
+    // collection at the next start takes what is left.
+    if (m_writing > 0)
+        return;
     QSet<QString> named;
     for (const QStringList &group : photos)
         for (const QString &hash : group)
-            if (m_storedAt.value(hash, filedAt) <= filedAt)
+            if (m_storedAt.value(hash, since) <= since)
                 named.insert(hash);
     for (const char *sql : {"SELECT photos FROM drafts", "SELECT photos FROM outbox"}) {
         Query rows(*this, QLatin1String(sql));
@@ -468,26 +506,35 @@ QString DeviceStore::moveAside()
 
 bool DeviceStore::returnToDraft(qint64 id)
 {
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!isOpen() || !db.transaction())
-        return fail(isOpen() ? db.lastError().text() : QStringLiteral("The store is not open"));
-    // A draft the form keeps now is not overwritten.
-    Query copy(*this, QStringLiteral("INSERT INTO drafts (account, key, payload, photos, saved_at)"
-                                     " SELECT account, draft_key, draft, photos, ? FROM outbox"
-                                     " WHERE id = ? AND draft_key != '' AND state IN"
-                                     " ('waiting', 'failed') AND NOT EXISTS (SELECT 1 FROM drafts"
-                                     " WHERE drafts.account = outbox.account"
-                                     " AND drafts.key = outbox.draft_key)"));
-    bool ok = copy.bind(now()).bind(id).exec()
-              && (copy.raw().numRowsAffected() == 1
-                  || fail(QStringLiteral("Entry %1 cannot become a draft").arg(id)));
-    ok = ok && Query(*this, QStringLiteral("DELETE FROM outbox WHERE id = ?")).bind(id).exec();
-    if (ok && db.commit())
+    return inTransaction([&] {
+        // A draft the form keeps now is not overwritten.
+        Query copy(*this,
+                   QStringLiteral("INSERT INTO drafts (account, key, payload, photos, saved_at)"
+                                  " SELECT account, draft_key, draft, photos, ? FROM outbox"
+                                  " WHERE id = ? AND draft_key != '' AND state IN"
+                                  " ('waiting', 'failed') AND NOT EXISTS (SELECT 1 FROM drafts"
+                                  " WHERE drafts.account = outbox.account"
+                                  " AND drafts.key = outbox.draft_key)"));
+        return copy.bind(now()).bind(id).exec()
+               && (copy.raw().numRowsAffected() == 1
+                   || fail(QStringLiteral("Entry %1 cannot become a draft").arg(id)))
+               && Query(*this, QStringLiteral("DELETE FROM outbox WHERE id = ?")).bind(id).exec();
+    });
+}
+
+bool DeviceStore::moveAccount(const QString &from, const QString &to)
+{
+    return inTransaction([&] {
+        for (const char *table : {"drafts", "outbox", "cache"})
+            if (!Query(*this,
+                       QStringLiteral("UPDATE OR IGNORE %1 SET account = ? WHERE account = ?")
+                           .arg(QLatin1String(table)))
+                     .bind(to)
+                     .bind(from)
+                     .exec())
+                return false;
         return true;
-    if (ok)
-        fail(db.lastError().text());
-    db.rollback();
-    return false;
+    });
 }
 
 bool DeviceStore::putCache(const QString &account, const QString &key, const QJsonDocument &payload)

@@ -88,10 +88,12 @@ public:
     // Reads the photos whole off the GUI thread; `done` on this thread with
     // false when one is gone or no longer matches its hash.
     void verifyPhotos(const QStringList &hashes, std::function<void(bool intact)> done);
-    // Deletes photo files no draft or outbox entry refers to; the number deleted, or -1.
+    // Deletes photo files no draft or outbox entry refers to, but those stored
+    // since open(), whose draft may not be saved yet; the number deleted, or -1.
     int collectPhotos();
 
     // Replaces the draft; refused while one of its photos is not on disk.
+    // A photo file the old draft alone named goes (saving and removing).
     bool saveDraft(const Draft &draft);
     std::optional<Draft> loadDraft(const QString &account, const QString &key);
     QList<Draft> drafts(const QString &account); // latest first
@@ -99,12 +101,14 @@ public:
 
     // Moves the saved draft into the outbox as a waiting entry carrying
     // `payload` (what is to be sent) and the draft's photos, in one
-    // transaction. The new entry's id, or 0.
-    qint64 enqueue(const QString &account, const QString &draftKey, const QString &kind,
-                   const QString &title, const QJsonObject &payload);
+    // transaction. The new entry as stored, or none when nothing changed.
+    std::optional<OutboxEntry> enqueue(const QString &account, const QString &draftKey,
+                                       const QString &kind, const QString &title,
+                                       const QJsonObject &payload);
     QList<OutboxEntry> outbox(const QString &account); // oldest first
-    // Entries not yet delivered: every state but sent.
-    int undeliveredCount(const QString &account);
+    // Entries not yet delivered: every state but sent; of every account
+    // without one.
+    int undeliveredCount(const std::optional<QString> &account = std::nullopt);
     // A valid `attemptedAt` is kept as the time its record went.
     bool setState(qint64 id, OutboxState state, const QString &reason = {},
                   const QDateTime &attemptedAt = {});
@@ -116,6 +120,11 @@ public:
     // stored again since it was filed: a form may hold it).
     bool removeEntry(qint64 id, bool andPhotos = false);
 
+    // Every draft, entry and kept answer of `from` becomes `to`'s, in one
+    // transaction; a draft or answer `to` already has of the same key stays
+    // `from`'s rather than be overwritten.
+    bool moveAccount(const QString &from, const QString &to);
+
     bool putCache(const QString &account, const QString &key, const QJsonDocument &payload);
     std::optional<CacheEntry> cached(const QString &account, const QString &key);
     // The keys of the account's kept answers that start with `prefix`, without reading them.
@@ -123,8 +132,14 @@ public:
 
 private:
     bool fail(const QString &error);
+    // Runs `work` in one transaction: committed when it holds, else rolled back.
+    bool inTransaction(const std::function<bool()> &work);
+    QList<OutboxEntry> entriesWhere(const QString &column, const QVariant &value);
+    bool removeDraftRow(const QString &account, const QString &key);
     bool openDatabase(const QString &file);
-    void releasePhotos(const PhotoGroups &photos, const QDateTime &filedAt);
+    // Deletes the files of `photos` that no row names now, but those stored
+    // again after `since`: a form may hold them before its draft names them.
+    void releasePhotos(const PhotoGroups &photos, const QDateTime &since);
     bool photosPresent(const PhotoGroups &photos);
     class Query;
 

@@ -42,6 +42,17 @@ const std::initializer_list<const char *> migrations[] = {
         "ALTER TABLE outbox ADD COLUMN draft_key TEXT NOT NULL DEFAULT ''",
         "ALTER TABLE outbox ADD COLUMN draft TEXT NOT NULL DEFAULT ''",
     },
+    // 4: rows belong to the account's store key, not to its display name,
+    // which namesakes share. A name does not tell the key: its rows wait
+    // under "name:" until an account of that name signs in and takes them.
+    {
+        "UPDATE drafts SET account = CASE account WHEN '游客模式' THEN 'guest'"
+        " ELSE 'name:' || account END",
+        "UPDATE outbox SET account = CASE account WHEN '游客模式' THEN 'guest'"
+        " ELSE 'name:' || account END",
+        "UPDATE cache SET account = CASE account WHEN '游客模式' THEN 'guest'"
+        " ELSE 'name:' || account END",
+    },
 };
 
 constexpr int latestVersion = int(std::size(migrations));
@@ -55,7 +66,7 @@ std::optional<QString> step(QSqlDatabase &db, int from)
     const auto run = [&query](const QString &sql) { return query.exec(sql); };
     bool ok = true;
     for (const char *statement : migrations[from])
-        ok = ok && run(QLatin1String(statement));
+        ok = ok && run(QString::fromUtf8(statement));
     ok = ok && run(QStringLiteral("PRAGMA user_version=%1").arg(from + 1));
     QString error = ok ? QString() : query.lastError().text();
     if (ok && db.commit())

@@ -385,7 +385,7 @@ public:
                  return QTest::qWaitFor(
                      [&] {
                          const auto drafts = context->deviceStore()->drafts(
-                             context->session->account().username().value_or(QString()));
+                             context->session->account().storeKey());
                          return !drafts.isEmpty() && drafts.first().key == "sheet/KS-05"
                                 && drafts.first().photos.value("added").size() == 1;
                      },

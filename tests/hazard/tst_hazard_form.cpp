@@ -216,7 +216,7 @@ private slots:
         form->alert()->acknowledge();
         QCOMPARE(closing.size(), 1);
         form->draft()->save(); // filed: no draft left, nor made again
-        QVERIFY(!store->loadDraft("zhangwei", "hazard") && outbox->waitingCount() == 0);
+        QVERIFY(!store->loadDraft(zhangwei, "hazard") && outbox->waitingCount() == 0);
         QCOMPARE(service->uploadCount(), 3);
     }
 
@@ -224,7 +224,7 @@ private slots:
     // on screen; let go (after a second question), it is gone.
     void aDraftComesBackUntilLetGo()
     {
-        const auto kept = [this] { return store->loadDraft("zhangwei", "hazard"); };
+        const auto kept = [this] { return store->loadDraft(zhangwei, "hazard"); };
         {
             auto form = newForm();
             QVERIFY(!form->draft()->offered());
@@ -342,7 +342,7 @@ private slots:
         QCOMPARE(closing.size(), 0);
         // The file store said no: the user acts, nothing is retried behind the form.
         QCOMPARE(outbox->waitingCount(), 0);
-        QVERIFY(store->loadDraft("zhangwei", "hazard"));
+        QVERIFY(store->loadDraft(zhangwei, "hazard"));
 
         // The next "新增" passes validation and uploads all three again.
         service->refuseWidth(-1);
@@ -402,7 +402,7 @@ private slots:
         QCOMPARE(form->navigateToContentView(), closes);
         QVERIFY(!form->isLoading());
         QCOMPARE(outbox->waitingCount(), row["waiting"].toInt());
-        QCOMPARE(bool(store->loadDraft(user->username().value_or(""), "hazard")), !closes);
+        QCOMPARE(bool(store->loadDraft(user->storeKey(), "hazard")), !closes);
         QSignalSpy closing(form.get(), &SHazardDescriptorView::closeRequested);
         form->alert()->acknowledge();
         QCOMPARE(closing.size(), closes ? 1 : 0);

@@ -200,7 +200,7 @@ private slots:
             server.markTime();
             QVERIFY(QmlPageFixture::tap(QmlPageFixture::findItem(&fixture.window(), "转入待上传")));
             QVERIFY(alertShown(view) && view.navigateToContentView());
-            const OutboxEntry entry = store->outbox("zhangwei").constFirst();
+            const OutboxEntry entry = store->outbox(zhangwei).constFirst();
             QCOMPARE(entry.state, OutboxState::Waiting);
             QVERIFY2(entry.uploaded.size() >= count - 2,
                      qPrintable(QString::number(entry.uploaded.size())));

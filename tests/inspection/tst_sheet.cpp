@@ -184,7 +184,7 @@ private slots:
     // on-site photo just taken: judgements, description, added photos; filed, it is gone.
     void aDraftComesBackUntilFiled()
     {
-        const auto kept = [this] { return store->loadDraft("zhangwei", "sheet/K-1"); };
+        const auto kept = [this] { return store->loadDraft(zhangwei, "sheet/K-1"); };
         {
             auto view = sheet(twoItemSheet, {photo(40)}, "K-1");
             item(*view, 0)->qualify();

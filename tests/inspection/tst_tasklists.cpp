@@ -210,7 +210,7 @@ private slots:
         service->answer(json::todayByDept, todayList);
         service->answerAlways(json::receiveSheet,
                               answerIn(QStringLiteral("inspection/sheet.json"), "two items"));
-        BlankSheets sheets(*client, config.notesServer, store.get(), "zhangwei");
+        BlankSheets sheets(*client, config.notesServer, store.get(), zhangwei);
         OnInspectionListView view(*forms, config, *beeper);
         view.setBlankSheets(&sheets);
         QmlPageFixture fixture;

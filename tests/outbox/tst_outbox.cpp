@@ -30,16 +30,39 @@ class TestOutbox : public QObject, FormFixture
         QList<QImage> photos;
         for (int width : widths)
             photos.append(photo(width));
-        const qint64 id = queueReport(*store, "zhangwei", title, photos, {{"place", title}});
+        const qint64 id = queueReport(*store, zhangwei, title, photos, {{"place", title}});
         outbox->retry();
         return id;
     }
     OutboxEntry entry(qint64 id) const
     {
-        for (const OutboxEntry &found : store->outbox("zhangwei"))
+        for (const OutboxEntry &found : store->outbox(zhangwei))
             if (found.id == id)
                 return found;
         return {};
+    }
+    // A sheet opened under "K-1" and filed under "K-2", whose record went at
+    // 02:00 UTC on 8 December and got no answer; its one photo is stored.
+    OutboxEntry maybeArrivedSheet()
+    {
+        QStringList hashes;
+        const Submission sheet{"sheet/K-1",
+                               "sheet",
+                               "K-1",
+                               endpoints::json::createSheet,
+                               {{"key", "K-2"}},
+                               {{"image", "added", "----"}},
+                               {{"key", "K-1"}, {"server", config.notesServer}}};
+        std::optional<OutboxEntry> made;
+        if (storePhotos(*store, {uploadJpeg(photo(60))}, hashes)
+            && store->saveDraft({zhangwei, sheet.draftKey, {}, {{"added", hashes}}, {}}))
+            made =
+                store->enqueue(zhangwei, sheet.draftKey, sheet.kind, sheet.title, sheet.payload());
+        if (!made || !store->recordUpload(made->id, hashes[0], "http://g/w60.jpg")
+            || !store->setState(made->id, OutboxState::MaybeDelivered, {},
+                                QDateTime::fromString("2026-12-08T02:00:00Z", Qt::ISODate)))
+            return {};
+        return entry(made->id);
     }
     bool idle() const
     {
@@ -183,10 +206,10 @@ private slots:
         QFile photo(store->photoFile(entry(damaged).photos["photos"][0]));
         QVERIFY(photo.open(QIODevice::ReadWrite) && photo.write("x") && photo.flush());
         QVERIFY(QFile::remove(store->photoFile(entry(gone).photos["photos"][0])));
-        QVERIFY(store->saveDraft({"zhangwei", "再改", {{"new", 1}}, {}, {}}));
+        QVERIFY(store->saveDraft({zhangwei, "再改", {{"new", 1}}, {}, {}}));
         QVERIFY(!outbox->edit(edited) && !outbox->confirmDelivered(edited));
-        QVERIFY(store->removeDraft("zhangwei", "再改") && outbox->edit(edited));
-        QCOMPARE(store->loadDraft("zhangwei", "再改")->photos["photos"].size(), 1);
+        QVERIFY(store->removeDraft(zhangwei, "再改") && outbox->edit(edited));
+        QCOMPARE(store->loadDraft(zhangwei, "再改")->photos["photos"].size(), 1);
 
         QVERIFY(signIn());
         QTest::qWait(0);
@@ -201,24 +224,128 @@ private slots:
         QCOMPARE(QDir(storeDir->filePath("photos")).entryList(QDir::Files).size(), 1);
     }
 
-    // Another account signs in while an entry's photo is on its way: its
-    // record waits for its own account, and then goes with that one's token.
+    // Entries belong to an account, not to its name. Another employee of
+    // the same name signs in while an entry's photo is on its way: that
+    // record waits for its own account and then goes with that one's token,
+    // while the queue goes on at once with the newcomer's own entry. An
+    // attempt on another account's entry never sends its record.
     void aSignInMidDeliveryHoldsTheRecord()
     {
         service->answerAlways(record, R"({"code":1,"msg":"ok"})");
+        const QString namesake = QStringLiteral("job:10002");
+        const qint64 theirs = queueReport(*store, namesake, "同名", {}, {{"place", "同名"}});
+        std::optional<delivery::Result> refused;
+        FilingServices filing{*client, *uploader, *store, *session};
+        delivery::run(filing, store->outbox(namesake).constFirst(), this,
+                      [&](const delivery::Result &result) { refused = result; });
+        QTRY_VERIFY(refused.has_value());
+        QCOMPARE(refused->outcome, delivery::Outcome::SessionChanged);
+
         service->delayByWidth(true); // about a second for this photo
         const qint64 id = file("换人", {10});
         QVERIFY(outbox->isSending());
         session->signOut();
-        QVERIFY(signIn("t-2", "liming"));
+        QVERIFY(signIn("t-2", "zhangwei", "10002"));
+        QTRY_COMPARE_WITH_TIMEOUT(service->requestCount(record), 1, 20000);
+        QCOMPARE(service->lastBody(record)["place"], "同名");
+        QCOMPARE(service->lastBody(record)["token"], "t-2");
+        QTRY_VERIFY(store->outbox(namesake).isEmpty() && theirs != id);
         QVERIFY(idle());
-        QCOMPARE(service->requestCount(record), 0);
         QCOMPARE(entry(id).state, OutboxState::Waiting);
         QCOMPARE(entry(id).uploaded.size(), 1);
         QVERIFY(signIn("t-3"));
-        QTRY_COMPARE_WITH_TIMEOUT(service->requestCount(record), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(service->requestCount(record), 2, 20000);
         QCOMPARE(service->lastBody(record)["token"], "t-3");
         QCOMPARE(service->uploadCount(), 1);
+    }
+
+    // An account known by its phone keeps its work through a rebinding.
+    void workFollowsARebinding()
+    {
+        QVERIFY(signIn("t-1", "zhangwei", ""));
+        const qint64 id = queueReport(*store, "mobile:13800000001", "绑定", {}, {});
+        session->phoneBound("13900000009");
+        QCOMPARE(outbox->account(), "mobile:13900000009");
+        QCOMPARE(store->outbox("mobile:13900000009").value(0).id, id);
+    }
+
+    // A sheet that may have arrived is looked for under the key it was
+    // opened with and the key the service gave it; a day that the service's
+    // clock says is over cannot be told.
+    void dayCheckUnderEitherKey_data()
+    {
+        QTest::addColumn<QString>("listedUnder");
+        QTest::addColumn<QString>("serviceDate");
+        QTest::addColumn<int>("outcome");
+        const QString sameDay = "Tue, 08 Dec 2026 03:00:00 GMT";
+        using sheetDelivery::Outcome;
+        QTest::newRow("opened key") << "K-1" << sameDay << int(Outcome::Delivered);
+        QTest::newRow("filed key") << "K-2" << sameDay << int(Outcome::Delivered);
+        QTest::newRow("neither") << "" << sameDay << int(Outcome::NotDelivered);
+        QTest::newRow("a day later by the service")
+            << "K-2"
+            << "Wed, 09 Dec 2026 03:00:00 GMT" << int(Outcome::Unknown);
+    }
+    void dayCheckUnderEitherKey()
+    {
+        QFETCH(QString, listedUnder);
+        QFETCH(QString, serviceDate);
+        QFETCH(int, outcome);
+        server.setResponder([&, listed = listedUnder](const RecordedRequest &request) {
+            const QJsonObject body =
+                QJsonDocument::fromJson(QByteArray::fromStdString(request.body)).object();
+            Answer answer = Answer::json(R"({"code":1,"checkitems":[]})");
+            if (body["frmno"] == "F1")
+                answer = Answer::json("{\"code\":1,\"image\":\"http://g/w60.jpg\"}");
+            else if (!listed.isEmpty() && body["key"] == listed)
+                answer = Answer::json(R"({"code":1,"checkitems":[{"frmno":"F1"}]})");
+            answer.date = serviceDate.toStdString();
+            return answer;
+        });
+        std::optional<sheetDelivery::Outcome> found;
+        sheetDelivery::check(*client, maybeArrivedSheet(), this,
+                             [&](auto outcome, auto &) { found = outcome; });
+        QTRY_VERIFY_WITH_TIMEOUT(found.has_value(), 20000);
+        QCOMPARE(int(*found), outcome);
+    }
+
+    // The outbox sends a missing sheet again only after a second look, a
+    // while after the first, has missed it too; a look the service refuses
+    // rests like any failure instead of coming round again at once.
+    void aMissedSheetIsLookedForTwice_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::newRow("missed") << R"({"code":1,"checkitems":[]})";
+        QTest::newRow("refused") << R"({"code":0,"msg":"查询失败"})";
+    }
+    void aMissedSheetIsLookedForTwice()
+    {
+        QFETCH(QString, list);
+        const QLatin1String dayList = endpoints::json::todayDeptCheck;
+        service->setDate("Tue, 08 Dec 2026 03:00:00 GMT");
+        service->answerAlways(dayList, list.toStdString());
+        service->answerAlways(endpoints::json::createSheet, R"({"code":1,"msg":"ok"})");
+        bool clockSet = false;
+        const auto done = [&](auto &&...) { clockSet = true; };
+        client->sendJSONRequest(endpoints::json::todayCheckNo, {}, this, done, done);
+        QTRY_VERIFY(clockSet);
+        const OutboxEntry sheet = maybeArrivedSheet();
+        outbox->retry();
+        QVERIFY(idle());
+        QTest::qWait(200);
+        // Each look reads the lists of both keys.
+        const int looks = list.contains("\"code\":1") ? 2 : 1;
+        QCOMPARE(service->requestCount(dayList), looks);
+        QCOMPARE(service->requestCount(endpoints::json::createSheet), 0);
+        scheduler->advance(Outbox::firstRetry);
+        QVERIFY(idle());
+        QTRY_COMPARE(service->requestCount(dayList), 2 * looks);
+        QVERIFY(idle());
+        QCOMPARE(service->requestCount(endpoints::json::createSheet), looks == 2 ? 1 : 0);
+        // Filed and gone, or still waiting to be told.
+        QCOMPARE(store->outbox(zhangwei).isEmpty(), looks == 2);
+        if (looks == 1)
+            QCOMPARE(entry(sheet.id).state, OutboxState::MaybeDelivered);
     }
 
     // A sheet that may have arrived is looked for among the sheets of the day
@@ -228,14 +355,14 @@ private slots:
     void sameDayCheck()
     {
         QFETCH(QJsonObject, row);
+        const QDateTime now = QDateTime::fromString(row["now"].toString(), Qt::ISODate);
         OutboxEntry sheet;
         sheet.kind = "sheet";
         sheet.payload = {{"review", QJsonObject{{"server", config.notesServer}}}};
         sheet.uploaded = {{"a", "http://g/w61.jpg"}, {"b", "http://g/w62.jpg"}};
         sheet.attemptedAt = QDateTime::fromString(row["attempt"].toString(), Qt::ISODate);
-        const bool checkable = sheetDelivery::checkable(
-            sheet, QDateTime::fromString(row["now"].toString(), Qt::ISODate),
-            QTimeZone(row["zone"].toInt() * 3600));
+        const QTimeZone zone(row["zone"].toInt() * 3600);
+        const bool checkable = sheetDelivery::checkable(sheet, now, zone);
         QCOMPARE(checkable, row["outcome"] != "user's word");
         if (!checkable)
             return;
@@ -246,8 +373,11 @@ private slots:
         service->answer(
             endpoints::json::todayCheckNo,
             answerText(QJsonObject{{"code", 1}, {row["field"].toString(), "http://g/w62.jpg"}}));
+        service->setDate(
+            QLocale::c().toString(now.toUTC(), "ddd, dd MMM yyyy HH:mm:ss 'GMT'").toStdString());
         std::optional<sheetDelivery::Outcome> outcome;
-        sheetDelivery::check(*client, sheet, this, [&](auto found, auto &) { outcome = found; });
+        sheetDelivery::check(
+            *client, sheet, this, [&](auto found, auto &) { outcome = found; }, zone);
         QVERIFY(QTest::qWaitFor([&] { return outcome.has_value(); }, 20000));
         QCOMPARE(*outcome == sheetDelivery::Outcome::Delivered ? "delivered" : "sent again",
                  row["outcome"].toString());

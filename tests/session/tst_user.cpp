@@ -204,32 +204,44 @@ private slots:
     }
 
     // The session announces a change once all of it is in both records, and
-    // an end the service gave to an earlier sign-in ends nothing.
+    // an end the service gave to an earlier sign-in ends nothing. An account
+    // is known by its employee number, else by its phone, whose rebinding
+    // moves it; never by its name; a guest is a guest whatever was kept.
     void sessionAnnouncesWholeChanges()
     {
         Session session(storeFile());
         QCOMPARE(session.state(), Session::State::SignedOut);
         QStringList heard;
-        connect(&session, &Session::signedIn, this, [&](const QString &name) {
-            heard << name + "/" + session.account().token().value_or("") + "/"
+        connect(&session, &Session::signedIn, this, [&](const QString &key) {
+            heard << key + "/" + session.account().token().value_or("") + "/"
                          + session.appState().isloginText();
         });
         connect(&session, &Session::ended, this, [&] { heard << "ended"; });
-        const auto signIn = [&](const char *token) {
-            session.signIn(
-                QJsonObject{{"userinfo", QJsonObject{{"username", "zhangwei"}, {"token", token}}}},
-                [](int, const QString &) { QFAIL("refused"); });
+        connect(
+            &session, &Session::accountKeyChanged, this,
+            [&](const QString &before, const QString &after) { heard << before + ">" + after; });
+        const auto signIn = [&](const char *token, const char *jobnumber) {
+            session.signIn(QJsonObject{{"userinfo", QJsonObject{{"username", "zhangwei"},
+                                                                {"mobile", "13800000001"},
+                                                                {"jobnumber", jobnumber},
+                                                                {"token", token}}}},
+                           [](int, const QString &) { QFAIL("refused"); });
         };
-        signIn("t-1");
+        signIn("t-1", "10001");
+        session.phoneBound("13900000009");
         const quint64 first = session.generation();
         session.signOut();
-        signIn("t-2");
+        signIn("t-2", "");
         session.endedByService(first);
         QCOMPARE(session.state(), Session::State::SignedIn);
+        session.phoneBound("13900000009");
         session.endedByService(session.generation());
-        QCOMPARE(heard, QStringList({"zhangwei/t-1/true", "zhangwei/t-2/true", "ended"}));
+        QCOMPARE(heard, QStringList({"job:10001/t-1/true", "mobile:13800000001/t-2/true",
+                                     "mobile:13800000001>mobile:13900000009", "ended"}));
         QCOMPARE(stored("islogin").toString(), QStringLiteral("false"));
         QVERIFY(session.appState().isSignedIn()); // the tabs stay until the next start
+        session.enterGuest();
+        QCOMPARE(session.account().storeKey(), "guest");
     }
 
     void signedInOnlyForExactlyTrue()

@@ -55,6 +55,7 @@ public:
             m_refusedWidth = -1;
             m_heldWidth = -1;
             m_delayByWidth = false;
+            m_date.clear();
         }
         install();
     }
@@ -65,6 +66,13 @@ public:
         std::lock_guard lock(m_mutex);
         m_answers[path(operation)] = {Answer::json(body)};
         m_answers[path(operation)].front().delay = delay;
+    }
+    // Every service answer from now on carries this HTTP Date ("" for the
+    // server's own clock).
+    void setDate(const std::string &date)
+    {
+        std::lock_guard lock(m_mutex);
+        m_date = date;
     }
     // Photos of this width fail to store (`drop`: the connection closes
     // halfway through the answer); -1 for none.
@@ -146,11 +154,12 @@ private:
             return stored;
         }
         auto &queue = m_answers[request.path];
-        if (queue.empty())
-            return Answer::json(R"({"code":5,"msg":"没有安排"})");
-        Answer next = queue.front();
+        Answer next =
+            queue.empty() ? Answer::json(R"({"code":5,"msg":"没有安排"})") : queue.front();
         if (queue.size() > 1)
             queue.pop_front();
+        if (!m_date.empty())
+            next.date = m_date;
         return next;
     }
 
@@ -161,6 +170,7 @@ private:
     int m_heldWidth = -1;
     bool m_dropRefused = false;
     bool m_delayByWidth = false;
+    std::string m_date;
 };
 
 } // namespace orvelle::test

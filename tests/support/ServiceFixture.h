@@ -41,6 +41,8 @@ struct ServiceFixture
         reset();
         return server.isListening();
     }
+    // Whose work zhangwei's is in the device store.
+    static inline const QString zhangwei = QStringLiteral("job:10001");
     // No answers, no recorded requests, and a fresh account record: zhangwei
     // of 岚石水泥/矿山分厂, not signed in (signIn() does that).
     void reset()
@@ -54,14 +56,18 @@ struct ServiceFixture
         user->setOu1(QStringLiteral("岚石水泥"));
         user->setOu2(QStringLiteral("矿山分厂"));
         user->setUsername(QStringLiteral("zhangwei"));
+        user->setJobnumber(QStringLiteral("10001"));
         client = std::make_unique<ServiceClient>(config, *session);
     }
 
-    // Signs zhangwei in as the service's sign-in answer would, with `token`.
-    bool signIn(const QString &token = QStringLiteral("t-1"), const QString &name = "zhangwei")
+    // Signs zhangwei in as the service's sign-in answer would, with `token`;
+    // another employee number is another account, whatever its name.
+    bool signIn(const QString &token = QStringLiteral("t-1"), const QString &name = "zhangwei",
+                const QString &jobnumber = QStringLiteral("10001"))
     {
         bool failed = false;
         session->signIn(QJsonObject{{"userinfo", QJsonObject{{"username", name},
+                                                             {"jobnumber", jobnumber},
                                                              {"mobile", "13800000001"},
                                                              {"ou1", "岚石水泥"},
                                                              {"ou2", "矿山分厂"},

@@ -52,7 +52,7 @@ inline qint64 queueReport(DeviceStore &store, const QString &account, const QStr
                            key,        endpoints::json::createDanger,
                            parameters, {{"image", "photos", "----"}},
                            {}};
-    return store.enqueue(account, key, "hazard", key, filed.payload());
+    return store.enqueue(account, key, "hazard", key, filed.payload()).value_or(OutboxEntry{}).id;
 }
 
 } // namespace orvelle::test
