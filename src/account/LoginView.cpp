@@ -168,4 +168,16 @@ void LoginView::enterGuestMode()
     m_session.enterGuest();
 }
 
+void LoginView::setWaitingEntries(int count)
+{
+    const QString text =
+        count > 0
+            ? QStringLiteral("本机有 %1 条待上传记录，提交它们的账号登录后自动上传。").arg(count)
+            : QString();
+    if (text == m_waitingWorkText)
+        return;
+    m_waitingWorkText = text;
+    emit waitingWorkChanged();
+}
+
 } // namespace orvelle

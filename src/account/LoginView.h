@@ -37,6 +37,8 @@ class LoginView : public QObject
     Q_PROPERTY(bool showWebView READ showWebView WRITE setShowWebView NOTIFY showWebViewChanged)
     Q_PROPERTY(QUrl siteUrl READ siteUrl CONSTANT)
     Q_PROPERTY(orvelle::WebView *webView READ webView NOTIFY showWebViewChanged)
+    // Said while filed work waits on this device for its account to sign in.
+    Q_PROPERTY(QString waitingWorkText READ waitingWorkText NOTIFY waitingWorkChanged)
     Q_PROPERTY(
         Field focusedField READ focusedField WRITE setFocusedField NOTIFY focusedFieldChanged)
 
@@ -71,6 +73,10 @@ public:
     QUrl siteUrl() const { return m_siteUrl; }
     Field focusedField() const { return m_focusedField; }
     void setFocusedField(Field field);
+    QString waitingWorkText() const { return m_waitingWorkText; }
+    // Entries of any account not yet delivered: they go once their own
+    // account signs in, never with another's.
+    void setWaitingEntries(int count);
 
     // "登入": the empty-field checks, then the sign-in request.
     Q_INVOKABLE void signIn();
@@ -92,6 +98,7 @@ signals:
     void navigationChanged();
     void showWebViewChanged();
     void focusedFieldChanged();
+    void waitingWorkChanged();
 
 private:
     // "确定" of the message box: a refusal's navigation happens here.
@@ -111,6 +118,7 @@ private:
     bool m_shouldNavigatepassword = false;
     ChildScreen<WebView> m_webSite;
     Field m_focusedField = Field::None;
+    QString m_waitingWorkText;
 };
 
 } // namespace orvelle

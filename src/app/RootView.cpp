@@ -4,6 +4,7 @@
 #include "ContentView.h"
 #include "account/LoginView.h"
 #include "session/Session.h"
+#include "store/DeviceStore.h"
 
 namespace orvelle {
 
@@ -40,6 +41,11 @@ void RootView::update()
     } else {
         m_loginView = new LoginView(*m_context.session, *m_context.serviceClient,
                                     *m_context.versionChecker, m_context.config.siteUrl, this);
+        // The store opens after the first frame, never on its way.
+        m_context.firstFrame.whenOpen(m_loginView, [this, view = m_loginView.data()] {
+            if (DeviceStore *store = m_context.deviceStore(); store->isOpen())
+                view->setWaitingEntries(store->undeliveredCount());
+        });
         m_contentView = nullptr;
     }
     emit screenChanged();

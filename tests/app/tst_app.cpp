@@ -285,10 +285,16 @@ private slots:
     {
         writeAccountStore({});
         auto context = makeContext();
+        // Work of two accounts waits on the device: the sign-in screen says so.
+        QVERIFY(queueReport(*context->deviceStore(), "job:1", "a", {}, {})
+                && queueReport(*context->deviceStore(), "job:2", "b", {}, {}));
         RootView root(*context);
         QSignalSpy screens(&root, &RootView::screenChanged);
         QPointer<LoginView> login = root.loginView();
         QVERIFY(login);
+        const int waiting = context->deviceStore()->undeliveredCount();
+        QVERIFY(waiting >= 2);
+        QTRY_VERIFY(login->waitingWorkText().contains(QStringLiteral(" %1 条").arg(waiting)));
 
         login->enterGuestMode();
         QVERIFY(screens.wait());
@@ -341,7 +347,7 @@ private slots:
     // its form offering it as a draft.
     void theDeviceStoreOnTheHomePage()
     {
-        writeAccountStore({{"islogin", "true"}, {"username", "zhangwei"}});
+        writeAccountStore({{"islogin", "true"}, {"username", "zhangwei"}, {"jobnumber", "10001"}});
         AppConfig config = AppConfig::defaults();
         QTemporaryDir folder;
         config.deviceFolder = folder.path();
@@ -350,8 +356,8 @@ private slots:
                 && damaged.flush());
         auto context = buildAppContext(config);
         DeviceStore &store = *context->deviceStore();
-        const qint64 failed = queueReport(store, "zhangwei", "hazard", {}, {});
-        const qint64 maybe = queueReport(store, "zhangwei", "漏水", {}, {});
+        const qint64 failed = queueReport(store, "job:10001", "hazard", {}, {});
+        const qint64 maybe = queueReport(store, "job:10001", "漏水", {}, {});
         QVERIFY(store.setState(failed, OutboxState::Failed, "已关闭"));
         QVERIFY(store.setState(maybe, OutboxState::MaybeDelivered));
         HomeView home(*context);
@@ -376,7 +382,7 @@ private slots:
     // a kept list a day old: a report filed underground has its place.
     void homeKeepsThePlaces()
     {
-        writeAccountStore({{"islogin", "true"}, {"username", "zhangwei"}});
+        writeAccountStore({{"islogin", "true"}, {"username", "zhangwei"}, {"jobnumber", "10001"}});
         HttpsTestServer server;
         NotesService service(server);
         service.answerAlways(endpoints::json::standardPlace,
@@ -390,7 +396,7 @@ private slots:
         QDateTime lastKept;
         const auto keptAgain = [&](int requests) {
             return QTest::qWaitFor([&] {
-                const auto kept = context->deviceStore()->cached("zhangwei", "places");
+                const auto kept = context->deviceStore()->cached("job:10001", "places");
                 if (!kept || kept->loadedAt <= lastKept
                     || service.requestCount(endpoints::json::standardPlace) != requests)
                     return false;
@@ -407,7 +413,7 @@ private slots:
         QVERIFY(keptAgain(2));
         sqlAnswer(context->deviceStore()->databaseFile(),
                   "UPDATE cache SET loaded_at = loaded_at - 25 * 3600000");
-        lastKept = context->deviceStore()->cached("zhangwei", "places")->loadedAt;
+        lastKept = context->deviceStore()->cached("job:10001", "places")->loadedAt;
         signedInAgain.appeared();
         QVERIFY(keptAgain(3));
     }

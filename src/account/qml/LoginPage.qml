@@ -108,6 +108,15 @@ Page {
                     onClicked: page.view.enterGuestMode()
                 }
             }
+            Label {
+                Layout.fillWidth: true
+                visible: text !== ""
+                text: page.view.waitingWorkText
+                wrapMode: Text.Wrap
+                horizontalAlignment: Text.AlignHCenter
+                color: Theme.faintText
+                Accessible.name: text
+            }
         }
     }
 

@@ -22,12 +22,13 @@ inline AppConfig testConfig()
     return config;
 }
 
-// Keeps the default account store inside a temporary folder; made before
-// the application object so the config location is read from it.
+// Keeps the default account store and device store inside a temporary
+// folder; made before the application object so the locations are read from it.
 inline QTemporaryDir &configHome()
 {
     static QTemporaryDir dir;
     qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toUtf8());
     return dir;
 }
 
