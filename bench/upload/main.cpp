@@ -231,7 +231,8 @@ int main(int argc, char **argv)
         return cannot(QStringLiteral("the photos were not stored, each of its own size"));
 
     FilingServices services{client, uploader, store, session};
-    bench::ShapedLink shaped(server, services, progress, QStringLiteral("bench"), hashes);
+    // Entries go only with the account that filed them: the guest's own key.
+    bench::ShapedLink shaped(server, services, progress, session.accountKey(), hashes);
     const HttpsTestServer::Link slowLink{1000000, std::chrono::milliseconds(300)};
     const HttpsTestServer::Link fastLink{20000000, std::chrono::milliseconds(50)};
     const LinkFigures slow = shaped.measure(slowLink);
