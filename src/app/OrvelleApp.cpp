@@ -3,6 +3,7 @@
 #include "AppContext.h"
 #include "RootView.h"
 #include "net/FileStorePhotoAccess.h"
+#include "platform/WebSandbox.h"
 #include "session/User.h"
 #include <orvelle/BuildInfo.h>
 
@@ -65,21 +66,6 @@ void forbidCoreDumps()
     const rlimit none{0, 0};
     if (::setrlimit(RLIMIT_CORE, &none) != 0 || ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) != 0)
         std::fprintf(stderr, "orvelle: core dumps could not be turned off\n");
-}
-
-void keepWebSandbox(bool runsAsRoot)
-{
-    if (runsAsRoot)
-        return;
-    qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
-    if (!qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
-        return;
-    QStringList flags = qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS").split(u' ');
-    flags.removeIf([](const QString &flag) {
-        return flag.startsWith(QLatin1String("--no-sandbox"))
-               || flag.startsWith(QLatin1String("--disable-setuid-sandbox"));
-    });
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.join(u' ').trimmed().toLocal8Bit());
 }
 
 QString versionLine()
