@@ -148,13 +148,25 @@ Result<QString> Store::issueCode(CodePurpose purpose, const QString &mobile)
     const QString code = QStringLiteral("%1").arg(QRandomGenerator::system()->bounded(1000000), 6,
                                                   10, QLatin1Char('0'));
     SqlTransaction transaction(m_db);
+    // Only the newest code is good: "used" 2 marks one a later code ended.
+    SqlStatement end(m_db, QStringLiteral("UPDATE codes SET used = 2 WHERE purpose = ?"
+                                          " AND mobile = ? AND used = 0"));
+    end.bindAll({QLatin1String(purposeName(purpose)), mobile});
     SqlStatement insert(m_db, QStringLiteral("INSERT INTO codes (purpose, mobile, code, issued_ms)"
                                              " VALUES (?, ?, ?, ?)"));
     insert.bindAll({QLatin1String(purposeName(purpose)), mobile, code, now()});
-    if (!insert.run() || !transaction.commit())
+    if (!end.run() || !insert.run() || !transaction.commit())
         return Result<QString>::refuse(QStringLiteral("服务器错误"));
-    m_wrongCodes.erase({purpose, mobile});
     return Result<QString>::ok(code);
+}
+
+// With the lock held; forgets wrong codes older than the window.
+bool Store::tooManyWrongCodes(const QString &mobile)
+{
+    std::vector<qint64> &times = m_wrongCodes[mobile];
+    const qint64 since = now() - wrongCodeWindowMs;
+    std::erase_if(times, [since](qint64 at) { return at <= since; });
+    return times.size() >= std::size_t(wrongCodeLimit);
 }
 
 // Called inside the caller's transaction, with the lock held.
@@ -165,14 +177,16 @@ bool Store::consumeCode(CodePurpose purpose, const QString &mobile, const QStrin
                        QStringLiteral("SELECT id, issued_ms, used FROM codes WHERE purpose = ?"
                                       " AND mobile = ? AND code = ? ORDER BY id DESC"));
     query.bindAll({QLatin1String(purposeName(purpose)), mobile, code});
-    int &wrong = m_wrongCodes[{purpose, mobile}];
-    if (wrong >= wrongCodeLimit) {
-        *refusal = QStringLiteral("验证码错误次数过多，请重新获取");
+    if (tooManyWrongCodes(mobile)) {
+        *refusal = QStringLiteral("验证码错误次数过多，请稍后再试");
         return false;
     }
-    if (!query.next()) {
-        ++wrong;
-        *refusal = QStringLiteral("验证码错误");
+    // An ended code is no better than a guess.
+    const bool found = query.next();
+    if (!found || query.integer(2) == 2) {
+        m_wrongCodes[mobile].push_back(now());
+        *refusal = found ? QStringLiteral("验证码已失效，请使用最新的验证码")
+                         : QStringLiteral("验证码错误");
         return false;
     }
     if (query.integer(2) != 0) {

@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 namespace orvelle::devserver {
 
@@ -81,8 +82,9 @@ public:
     Result<QJsonObject> signIn(SignInBy by, const QString &identifier, const QString &password);
     // The account id of a token that is known and not older than its lifetime.
     Result<qint64> checkToken(const QString &token);
-    // Issues a single-use code for the number; for a password change the
-    // number must belong to an account, for a binding it must be free.
+    // Issues a single-use code for the number, which ends the codes issued
+    // before it; for a password change the number must belong to an
+    // account, for a binding it must be free.
     Result<QString> issueCode(CodePurpose purpose, const QString &mobile);
     Result<QString> bindPhone(const QString &username, const QString &password,
                               const QString &mobile, const QString &code);
@@ -106,17 +108,22 @@ private:
     qint64 now() const;
     bool consumeCode(CodePurpose purpose, const QString &mobile, const QString &code,
                      QString *refusal);
+    bool tooManyWrongCodes(const QString &mobile);
 
     StoreSettings m_settings;
     std::mutex m_mutex;
     SqlDatabase m_db;
-    // Wrong codes given since the last code was issued, by purpose and
-    // number; at the limit no code of theirs is taken until a new one is sent.
-    std::map<std::pair<CodePurpose, QString>, int> m_wrongCodes;
+    // When wrong codes were given, by the number the codes go to (the
+    // account), whatever their purpose. A new code does not clear them: else
+    // each request would buy a fresh set of guesses.
+    std::map<QString, std::vector<qint64>> m_wrongCodes;
 };
 
-// Six digits fall to guessing unless the wrong tries are few.
+// Six digits fall to guessing unless the wrong tries are few: at most this
+// many for a number within an hour, after which it takes no code at all
+// until the hour is over.
 inline constexpr int wrongCodeLimit = 5;
+inline constexpr qint64 wrongCodeWindowMs = 60 * 60 * 1000;
 
 // Fills a fresh database (inside the caller's transaction).
 bool seedDatabase(SqlDatabase &db, const QString &updateAddress, QString *error);

@@ -115,7 +115,7 @@ void VersionChecker::confirmUpdate()
         m_opener.open(*m_updateUrl);
     else if (!m_announcedAddress.isEmpty())
         qCDebug(lcVersion) << "update address is not an http(s) address, not opened:"
-                           << m_announcedAddress;
+                           << loggedAddress(QUrl(m_announcedAddress));
     // The alert comes back: an outdated client stays behind it.
     m_scheduler.runAfter(100ms, this, [this] { m_alert.show(m_alert.message()); });
 }

@@ -3,6 +3,7 @@
 #include "AppContext.h"
 #include "RootView.h"
 #include "net/FileStorePhotoAccess.h"
+#include "platform/WebSandbox.h"
 #include "session/User.h"
 #include <orvelle/BuildInfo.h>
 
@@ -58,6 +59,20 @@ int saveScreenshotAndQuit(QQuickWindow *window, const QString &file)
     std::fflush(stdout);
     return 0;
 }
+
+// A page the engine could not make: its errors, each with file and line, so
+// a damaged installation says which module or file it lacks. (Creating a
+// component that is not ready crashes Qt 6.4; this is said instead.)
+int reportFailedPage(const QQmlComponent &page)
+{
+    std::fprintf(stderr, "orvelle: the window cannot be shown:\n");
+    for (const QQmlError &error : page.errors()) {
+        // A module that an imported module imports has no line of the page.
+        const char *where = error.line() > 0 ? "" : " (through a module that file imports)";
+        std::fprintf(stderr, "  %s%s\n", qPrintable(error.toString()), where);
+    }
+    return 1;
+}
 } // namespace
 
 void forbidCoreDumps()
@@ -65,21 +80,6 @@ void forbidCoreDumps()
     const rlimit none{0, 0};
     if (::setrlimit(RLIMIT_CORE, &none) != 0 || ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) != 0)
         std::fprintf(stderr, "orvelle: core dumps could not be turned off\n");
-}
-
-void keepWebSandbox(bool runsAsRoot)
-{
-    if (runsAsRoot)
-        return;
-    qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
-    if (!qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
-        return;
-    QStringList flags = qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS").split(u' ');
-    flags.removeIf([](const QString &flag) {
-        return flag.startsWith(QLatin1String("--no-sandbox"))
-               || flag.startsWith(QLatin1String("--disable-setuid-sandbox"));
-    });
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.join(u' ').trimmed().toLocal8Bit());
 }
 
 QString versionLine()
@@ -225,13 +225,21 @@ int runOrvelle(int argc, char **argv)
 
     // Waits for the compilation started above.
     QQmlComponent windowPage(&engine, mainPage);
+    if (!windowPage.isReady())
+        return reportFailedPage(windowPage);
     const std::unique_ptr<QObject> root(windowPage.createWithInitialProperties(
         {{QStringLiteral("rootView"), QVariant::fromValue(&*rootView)}}));
     auto *window = qobject_cast<QQuickWindow *>(root.get());
-    if (!window) {
-        std::fprintf(stderr, "orvelle: %s\n", qPrintable(windowPage.errorString()));
-        return 1;
-    }
+    if (!window)
+        return reportFailedPage(windowPage);
+    // The first screen's page may still be compiling: its failure ends the
+    // run the same way.
+    if (screen.isError())
+        return reportFailedPage(screen);
+    QObject::connect(&screen, &QQmlComponent::statusChanged, &app, [&screen] {
+        if (screen.isError())
+            QCoreApplication::exit(reportFailedPage(screen));
+    });
 
     if (!options.screenshotFile.isEmpty()) {
         QObject::connect(

@@ -24,9 +24,6 @@ QString versionLine();
 // The process holds the password and the token: no core dump may write
 // them to disk, and no other process of the user may read its memory.
 void forbidCoreDumps();
-// Chromium refuses its sandbox as root, so only root may run without it; a
-// user's environment cannot turn it off.
-void keepWebSandbox(bool runsAsRoot);
 
 // Style and import paths shared by the client and the page tests.
 void prepareQuickEnvironment();

@@ -31,6 +31,33 @@ AppConfig AppConfig::defaults()
     return config;
 }
 
+namespace {
+// As an address's host() gives it: without IPv6 brackets.
+QString bareHost(const QString &host)
+{
+    return host.startsWith(u'[') && host.endsWith(u']') ? host.mid(1, host.size() - 2) : host;
+}
+
+// A comma-separated list of hosts (empty parts skipped), or the problem.
+QString setHosts(QStringList &target, const QString &value)
+{
+    QStringList hosts;
+    for (const QString &part : value.split(u',', Qt::SkipEmptyParts)) {
+        const QString host = part.trimmed();
+        if (const QString problem = hostProblem(host); !problem.isEmpty())
+            return QStringLiteral("\"%1\" %2").arg(host, problem);
+        hosts << bareHost(host);
+    }
+    target = hosts;
+    return {};
+}
+} // namespace
+
+QStringList AppConfig::photoHosts() const
+{
+    return reviewPhotoHosts.isEmpty() ? QStringList{bareHost(fileStoreHost)} : reviewPhotoHosts;
+}
+
 bool isLoopbackHost(const QString &host)
 {
     if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
@@ -170,18 +197,9 @@ const std::map<QString, Setter> &settableKeys()
              return problem;
          }},
         {QStringLiteral("notice/hosts"),
-         [](AppConfig &c, const QString &v) {
-             QStringList hosts;
-             for (const QString &part : v.split(u',', Qt::SkipEmptyParts)) {
-                 const QString host = part.trimmed();
-                 if (const QString problem = hostProblem(host); !problem.isEmpty())
-                     return QStringLiteral("\"%1\" %2").arg(host, problem);
-                 // As an address's host() gives it: without IPv6 brackets.
-                 hosts << (host.startsWith(u'[') ? host.mid(1, host.size() - 2) : host);
-             }
-             c.noticeHosts = hosts;
-             return QString();
-         }},
+         [](AppConfig &c, const QString &v) { return setHosts(c.noticeHosts, v); }},
+        {QStringLiteral("review/photo_hosts"),
+         [](AppConfig &c, const QString &v) { return setHosts(c.reviewPhotoHosts, v); }},
         {QStringLiteral("camera/image"),
          [](AppConfig &c, const QString &v) {
              QString problem = imageFileProblem(v);
@@ -216,6 +234,14 @@ QString unquoted(const QString &value)
 }
 
 } // namespace
+
+QStringList AppConfig::keys()
+{
+    QStringList names;
+    for (const auto &[key, setter] : settableKeys())
+        names << key;
+    return names;
+}
 
 // A strict reading of the INI form: QSettings accepts almost anything and turns
 // values with commas into lists, which would hide a typo in an address.
@@ -281,10 +307,14 @@ std::variant<AppConfig, ConfigError> AppConfig::load(const QString &configFile,
     }
 
     static const std::pair<const char *, const char *> overrides[] = {
-        {"ORVELLE_SERVICE_HOST", "service/host"}, {"ORVELLE_FILESTORE_HOST", "filestore/host"},
-        {"ORVELLE_NOTES_SERVER", "notes/server"}, {"ORVELLE_SITE_URL", "site/url"},
-        {"ORVELLE_CA_FILE", "tls/ca_file"},       {"ORVELLE_CAMERA_IMAGE", "camera/image"},
+        {"ORVELLE_SERVICE_HOST", "service/host"},
+        {"ORVELLE_FILESTORE_HOST", "filestore/host"},
+        {"ORVELLE_NOTES_SERVER", "notes/server"},
+        {"ORVELLE_SITE_URL", "site/url"},
+        {"ORVELLE_CA_FILE", "tls/ca_file"},
+        {"ORVELLE_CAMERA_IMAGE", "camera/image"},
         {"ORVELLE_NOTICE_HOSTS", "notice/hosts"},
+        {"ORVELLE_REVIEW_PHOTO_HOSTS", "review/photo_hosts"},
     };
     for (const auto &[variable, key] : overrides) {
         const QString name = QString::fromLatin1(variable);

@@ -34,6 +34,10 @@ struct AppConfig
     QString caFile;
     // The hosts notice pages may come from; empty for any.
     QStringList noticeHosts;
+    // The hosts the photos of submitted sheets may be fetched from: where
+    // the file store keeps a photo is its own choice. Empty: the file
+    // store's host (see photoHosts()).
+    QStringList reviewPhotoHosts;
     // An image file that stands in for the camera (a desktop without a
     // webcam, demonstrations); empty for the real camera.
     QString cameraImage;
@@ -46,6 +50,9 @@ struct AppConfig
 
     // The built-in defaults: the local dev service.
     static AppConfig defaults();
+    // The hosts review photos are fetched from, as an address's host() gives
+    // them (IPv6 without brackets).
+    QStringList photoHosts() const;
     // Where the local dev service writes its CA certificate.
     static QString devServiceCaFile();
     // Without a CA file of its own, one whose services are all on this
@@ -63,6 +70,9 @@ struct AppConfig
     load(const QString &configFile,
          const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
          const QString &systemFile = systemConfigFile());
+
+    // Every key a file may set, "section/name", sorted.
+    static QStringList keys();
 
     // Applies the text of an INI file; `source` names it in errors.
     std::optional<ConfigError> applyIni(const QByteArray &text, const QString &source);

@@ -24,7 +24,7 @@ public:
         setUrl(request.url());
         setOperation(operation);
         open(QIODevice::ReadOnly);
-        setError(ContentAccessDenied, QStringLiteral("not an address of the file store"));
+        setError(ContentAccessDenied, QStringLiteral("not an address of a photo host"));
         QTimer::singleShot(0, this, [this] {
             emit errorOccurred(error());
             setFinished(true);
@@ -40,10 +40,10 @@ protected:
 class PhotoNetwork final : public QNetworkAccessManager
 {
 public:
-    PhotoNetwork(const QString &host, const QString &caFile, std::chrono::milliseconds timeout,
+    PhotoNetwork(const QStringList &hosts, const QString &caFile, std::chrono::milliseconds timeout,
                  QObject *parent)
         : QNetworkAccessManager(parent)
-        , m_host(host)
+        , m_hosts(hosts)
         , m_caFile(caFile)
         , m_timeout(timeout)
     {
@@ -59,8 +59,8 @@ protected:
         const bool web =
             url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
         if (operation != GetOperation || !web
-            || url.host().compare(m_host, Qt::CaseInsensitive) != 0) {
-            qCDebug(lcNet) << "photo not fetched from" << url.host() << "(not the file store)";
+            || !m_hosts.contains(url.host(), Qt::CaseInsensitive)) {
+            qCDebug(lcNet) << "photo not fetched from" << url.host() << "(not a photo host)";
             return new RefusedReply(original, operation, this);
         }
         QNetworkRequest request(original);
@@ -77,30 +77,24 @@ protected:
     }
 
 private:
-    QString m_host;
+    QStringList m_hosts;
     QString m_caFile;
     std::chrono::milliseconds m_timeout;
     std::optional<QSslConfiguration> m_tls;
 };
 
-// An address's host as the configuration names it, without IPv6 brackets.
-QString bareHost(const QString &host)
-{
-    return host.startsWith(u'[') && host.endsWith(u']') ? host.mid(1, host.size() - 2) : host;
-}
-
 } // namespace
 
 FileStorePhotoAccess::FileStorePhotoAccess(const AppConfig &config,
                                            std::chrono::milliseconds timeout)
-    : m_host(bareHost(config.fileStoreHost))
+    : m_hosts(config.photoHosts())
     , m_caFile(config.caFile)
     , m_timeout(timeout)
 {}
 
 QNetworkAccessManager *FileStorePhotoAccess::create(QObject *parent)
 {
-    return new PhotoNetwork(m_host, m_caFile, m_timeout, parent);
+    return new PhotoNetwork(m_hosts, m_caFile, m_timeout, parent);
 }
 
 } // namespace orvelle

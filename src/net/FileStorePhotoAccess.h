@@ -9,9 +9,10 @@ namespace orvelle {
 
 // The network access of the QML engine, which fetches the review photos of
 // submitted sheets: their addresses come from what a submitter sent, so only
-// the file store's host is reached, with the client's TLS trust, its request
-// timeout and its answer size cap, and no redirect leads elsewhere. Anything
-// else fails, and the page shows its failed-photo symbol.
+// the configured photo hosts are reached (the file store's by default), with
+// the client's TLS trust, its request timeout and its answer size cap, and no
+// redirect leads elsewhere. Anything else fails, and the page shows its
+// failed-photo symbol.
 class FileStorePhotoAccess : public QQmlNetworkAccessManagerFactory
 {
 public:
@@ -22,7 +23,7 @@ public:
     QNetworkAccessManager *create(QObject *parent) override;
 
 private:
-    QString m_host;
+    QStringList m_hosts;
     QString m_caFile;
     std::chrono::milliseconds m_timeout;
 };

@@ -16,9 +16,11 @@ QStringList pluginFiles()
 {
     const QString programDir = QCoreApplication::applicationDirPath();
     QStringList files{QDir(programDir).filePath(QStringLiteral(ORVELLE_MEDIA_INSTALLED_FILE))};
+#ifdef ORVELLE_BUILD_TREE
     const QString buildTree = QDir::cleanPath(QStringLiteral(ORVELLE_BUILD_TREE)) + u'/';
     if (QDir::cleanPath(programDir).startsWith(buildTree))
         files << QStringLiteral(ORVELLE_MEDIA_BUILT_FILE);
+#endif
     return files;
 }
 

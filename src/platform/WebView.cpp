@@ -26,10 +26,7 @@ bool WebView::allows(const QUrl &address, bool mainFrame) const
 
 void WebView::refused(const QString &what, const QUrl &origin)
 {
-    // Queries may carry what a page put there; the host and path say enough.
-    qCDebug(lcWeb).noquote() << "Refused " + what + ": "
-                                    + origin.toString(QUrl::RemoveQuery | QUrl::RemoveFragment
-                                                      | QUrl::RemoveUserInfo);
+    qCDebug(lcWeb).noquote() << "Refused " + what + ": " + loggedAddress(origin);
 }
 
 void WebView::showHostOf(const QUrl &address)
@@ -47,7 +44,7 @@ void WebView::navigationStarted(const QUrl &currentUrl)
     m_committed = false;
     m_timedOut = false;
     m_timeout.start();
-    qCDebug(lcWeb).noquote() << "Started to load: " + currentUrl.toString();
+    qCDebug(lcWeb).noquote() << "Started to load: " + loggedAddress(currentUrl);
 }
 
 void WebView::contentArrived()
@@ -63,7 +60,7 @@ void WebView::navigationFinished(const QUrl &currentUrl)
     showHostOf(currentUrl);
     m_navigating = false;
     m_timeout.stop();
-    qCDebug(lcWeb).noquote() << "Finished loading: " + currentUrl.toString();
+    qCDebug(lcWeb).noquote() << "Finished loading: " + loggedAddress(currentUrl);
 }
 
 void WebView::navigationFailed(const QString &description, int code, bool httpStatus)

@@ -20,16 +20,19 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
 #include <QQuickStyle>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextStream>
 #include <sys/prctl.h>
-#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace orvelle;
 using namespace orvelle::test;
@@ -70,7 +73,8 @@ class TestApp : public QObject
         QString err;
     };
 
-    Run run(const QStringList &arguments, const QStringList &extraEnvironment = {})
+    Run run(const QStringList &arguments, const QStringList &extraEnvironment = {},
+            const QString &program = QStringLiteral(ORVELLE_CLIENT))
     {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -80,9 +84,10 @@ class TestApp : public QObject
         for (const QString &entry : extraEnvironment)
             environment.insert(entry.section('=', 0, 0), entry.section('=', 1));
         process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(ORVELLE_CLIENT), arguments);
-        if (!process.waitForFinished(120000))
-            return {};
+        process.start(program, arguments);
+        if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+            return {
+                -1, {}, process.errorString() + QString::fromUtf8(process.readAllStandardError())};
         return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
                 QString::fromUtf8(process.readAllStandardError())};
     }
@@ -102,6 +107,27 @@ class TestApp : public QObject
     {
         QFile maps(QStringLiteral("/proc/self/maps"));
         return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6Multimedia.so");
+    }
+
+public:
+    // With ORVELLE_STARTED_CLIENT naming a screenshot file, this process is
+    // a client started as main() starts it, to its first frame; then it
+    // prints what the start left in force, for startedClientKeepsItsSecrets.
+    static void initMain()
+    {
+        QByteArray shot = qgetenv("ORVELLE_STARTED_CLIENT");
+        if (shot.isEmpty())
+            return;
+        char program[] = "orvelle";
+        char option[] = "--screenshot";
+        char *argv[] = {program, option, shot.data(), nullptr};
+        const int code = runOrvelle(3, argv);
+        std::printf("dumpable %d\n", ::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0));
+        QFile limits(QStringLiteral("/proc/self/limits"));
+        if (limits.open(QIODevice::ReadOnly))
+            std::printf("%s", limits.readAll().constData());
+        std::fflush(stdout);
+        std::_Exit(code);
     }
 
 private slots:
@@ -506,17 +532,78 @@ private slots:
         QVERIFY(!common.contains("token") && common["mobile"] == QStringLiteral("游客"));
     }
 
-    // No core dump may carry the password and the token; a user's
-    // environment cannot turn the web engine's sandbox off.
-    void processKeepsItsSecretsAndItsSandbox()
+    // A started client writes no core dump that would carry the password
+    // and the token, and no other process of the user may read its memory.
+    void startedClientKeepsItsSecrets()
     {
-        forbidCoreDumps();
-        rlimit core{1, 1};
-        QVERIFY(::getrlimit(RLIMIT_CORE, &core) == 0 && core.rlim_cur == 0 && core.rlim_max == 0);
-        QCOMPARE(::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0), 0);
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        keepWebSandbox(false);
-        QVERIFY(!qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"));
+        const Run result = run({},
+                               {"ORVELLE_STARTED_CLIENT=" + home.filePath("started.png"),
+                                "LSAN_OPTIONS=detect_leaks=0"},
+                               QCoreApplication::applicationFilePath());
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY2(result.out.contains("dumpable 0\n"), qPrintable(result.out + result.err));
+        static const QRegularExpression noCore(QStringLiteral("Max core file size +0 +0 "));
+        QVERIFY2(result.out.contains(noCore), qPrintable(result.out));
+    }
+
+    // A damaged installation: the QML import path lacks a module. The client
+    // says which, with the file (and the line, where the file names the
+    // module) that imports it, and ends with status 1, not a crash.
+    void failedStartSaysWhy_data()
+    {
+        QTest::addColumn<QString>("missing");
+        QTest::addColumn<QString>("said");
+        // What every "import QtQuick" needs, through QtQml's own imports.
+        QTest::newRow("a module of a module")
+            << "QtQml/WorkerScript"
+            << R"(Main\.qml: .*"QtQml\.WorkerScript".* imports\))";
+        QTest::newRow("a module the page imports") << "QtQuick/Controls"
+                                                   << R"(Main\.qml:\d+:\d+: .*"QtQuick\.Controls")";
+    }
+    void failedStartSaysWhy()
+    {
+        QFETCH(QString, missing);
+        QFETCH(QString, said);
+        // Qt's QML folder as links, less the missing module.
+        QTemporaryDir install;
+        const QString qml = QLibraryInfo::path(QLibraryInfo::QmlImportsPath);
+        const QString parent = missing.section(u'/', 0, 0);
+        QVERIFY(QDir().mkpath(install.filePath("qml/" + parent)));
+        for (const QString &folder : {QString(), parent}) {
+            const QDir from(qml + u'/' + folder);
+            for (const QString &entry : from.entryList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+                const QString name = folder.isEmpty() ? entry : folder + u'/' + entry;
+                if (name != parent && name != missing)
+                    QVERIFY(QFile::link(from.filePath(entry), install.filePath("qml/" + name)));
+            }
+        }
+        // Qt reads qt.conf beside the program: the client's own copy.
+        const QString client = install.filePath("orvelle");
+        QVERIFY(::link(ORVELLE_CLIENT, qPrintable(client)) == 0
+                || QFile::copy(ORVELLE_CLIENT, client));
+        QFile conf(install.filePath("qt.conf"));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        QTextStream paths(&conf);
+        paths << "[Paths]\nPrefix=" << QLibraryInfo::path(QLibraryInfo::PrefixPath) << "\n";
+        for (const auto &[key, path] :
+             {std::pair{"Libraries", QLibraryInfo::LibrariesPath},
+              {"LibraryExecutables", QLibraryInfo::LibraryExecutablesPath},
+              {"Plugins", QLibraryInfo::PluginsPath},
+              {"Data", QLibraryInfo::DataPath},
+              {"ArchData", QLibraryInfo::ArchDataPath},
+              {"Translations", QLibraryInfo::TranslationsPath}})
+            paths << key << "=" << QLibraryInfo::path(path) << "\n";
+        paths << "QmlImports=" << install.filePath("qml") << "\n";
+        conf.close();
+
+        const Run result = run({"--screenshot", home.filePath("never.png")},
+                               {"LSAN_OPTIONS=detect_leaks=0"}, client);
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(
+            result.err.contains("orvelle: the window cannot be shown:\n  qrc:/Orvelle/App/qml/"),
+            qPrintable(result.err));
+        QVERIFY2(result.err.contains(QRegularExpression(said)), qPrintable(result.err));
+        QVERIFY(!QFile::exists(home.filePath("never.png")));
     }
 
     // Options and unusable configurations (exit code 2); Qt may add its own

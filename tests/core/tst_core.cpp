@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -32,6 +33,7 @@ QJsonObject fieldsOf(const AppConfig &c)
             {"siteUrl", c.siteUrl.toString()},
             {"caFile", c.caFile},
             {"noticeHosts", c.noticeHosts.join(u',')},
+            {"photoHosts", c.photoHosts().join(u',')},
             {"deviceModel", optional(c.deviceModel)},
             {"deviceName", optional(c.deviceName)},
             {"deviceSystemVersion", optional(c.deviceSystemVersion)}};
@@ -100,6 +102,37 @@ private slots:
         const QString named = file.isEmpty() ? system : file;
         if (!named.isEmpty())
             QVERIFY2(e.source.startsWith(named) && e.line().contains(named), qPrintable(e.line()));
+    }
+
+    // The example installed as /etc/orvelle/orvelle.conf names every key,
+    // commented out; each value it shows is the built-in default.
+    void exampleFileShowsEveryKeyWithItsDefault()
+    {
+        QFile example(QStringLiteral(ORVELLE_TEST_DATA "/../../dist/orvelle.conf"));
+        QVERIFY(example.open(QIODevice::ReadOnly));
+        const QByteArray text = example.readAll();
+        QVERIFY(std::holds_alternative<AppConfig>(AppConfig::load(example.fileName(), {})));
+        static const QRegularExpression commented(QStringLiteral("^#(\\w+) =(?: (.*))?$"));
+        QStringList listed;
+        QString section;
+        for (const QString &line : QString::fromUtf8(text).split(u'\n')) {
+            if (line.startsWith(u'['))
+                section = line.mid(1, line.indexOf(u']') - 1);
+            const auto match = commented.match(line);
+            if (!match.hasMatch())
+                continue;
+            listed << section + u'/' + match.captured(1);
+            if (match.captured(2).isEmpty())
+                continue;
+            AppConfig shown = AppConfig::defaults();
+            const auto error =
+                shown.applyIni(QStringLiteral("[%1]\n%2").arg(section, line.mid(1)).toUtf8(),
+                               QStringLiteral("example"));
+            QVERIFY2(!error, qPrintable(error ? error->line() : QString()));
+            QCOMPARE(fieldsOf(shown), fieldsOf(AppConfig::defaults()));
+        }
+        listed.sort();
+        QCOMPARE(listed, AppConfig::keys());
     }
 
     // Two seconds each; every call schedules its own reset, so the first one

@@ -152,27 +152,35 @@ class TestDevServer : public QObject
             params.remove("token");
         return postJson(path, params);
     }
-    // The last verification code the service "sent" to the number.
-    QString lastCode(const QString &mobile)
+    // The last verification code the service "sent" to the number, or the
+    // one `back` codes before it.
+    QString lastCode(const QString &mobile, int back = 0)
     {
         const QRegularExpression pattern(QStringLiteral("^SMS to %1: verification code (\\d{6})$")
                                              .arg(QRegularExpression::escape(mobile)));
         const QStringList lines = logLines();
         for (auto it = lines.crbegin(); it != lines.crend(); ++it)
-            if (const auto match = pattern.match(*it); match.hasMatch())
+            if (const auto match = pattern.match(*it); match.hasMatch() && back-- == 0)
                 return match.captured(1);
         return {};
     }
 
     // A text of a conversation: "$code <mobile>" is the last code sent there,
-    // "$wrong <mobile>" a code that is not, "$host" the service's address.
+    // "$earlier <mobile>" the one before it, "$wrong <mobile>" a code that is
+    // neither, "$host" the service's address.
     QJsonValue resolve(const QJsonValue &value)
     {
         QString text = value.toString();
         if (text.startsWith(QLatin1String("$code ")))
             return lastCode(text.mid(6));
-        if (text.startsWith(QLatin1String("$wrong ")))
-            return lastCode(text.mid(7)) == "000000" ? "111111" : "000000";
+        if (text.startsWith(QLatin1String("$earlier ")))
+            return lastCode(text.mid(9), 1);
+        if (text.startsWith(QLatin1String("$wrong "))) {
+            const QStringList sent{lastCode(text.mid(7)), lastCode(text.mid(7), 1)};
+            for (const char *guess : {"000000", "111111", "222222"})
+                if (!sent.contains(QLatin1String(guess)))
+                    return QLatin1String(guess);
+        }
         if (vars.contains(text))
             return vars[text];
         return value.isString() ? QJsonValue(text.replace("$host", host())) : value;

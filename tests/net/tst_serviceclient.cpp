@@ -322,8 +322,9 @@ private slots:
         QVERIFY(!called);
     }
 
-    // Review photos go through the client's own network access: the file
-    // store's host only, with its TLS trust, time-out and size cap.
+    // Review photos go through the client's own network access: the photo
+    // hosts only (the file store's by default), with its TLS trust, time-out
+    // and size cap.
     void reviewPhotos_data() { addRows(QStringLiteral("net/review-photos.json")); }
     void reviewPhotos()
     {
@@ -335,6 +336,9 @@ private slots:
         server->setFallback(answer);
         AppConfig config = testConfig();
         config.fileStoreHost = row["fileStoreHost"].toString(config.fileStoreHost);
+        if (row.contains("photoHosts")) // "$SERVER": the host the photo is on
+            config.reviewPhotoHosts =
+                row["photoHosts"].toString().replace("$SERVER", config.serviceHost).split(u',');
         FileStorePhotoAccess access(config,
                                     std::chrono::milliseconds(row["timeoutMs"].toInt(60000)));
         QQmlEngine engine;

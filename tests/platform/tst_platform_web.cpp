@@ -1,12 +1,16 @@
 #include "DevServer.h"
 #include "RiskAnnouncementWebView.h"
+#include "WebSandbox.h"
 #include "WebView.h"
 #include "support/QmlPageFixture.h"
 #include "support/TestData.h"
 
 #include <QDesktopServices>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLoggingCategory>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -15,6 +19,7 @@
 #include <atomic>
 #include <httplib.h>
 #include <thread>
+#include <unistd.h>
 
 Q_IMPORT_QML_PLUGIN(OrvelleCorePlugin)
 Q_IMPORT_QML_PLUGIN(OrvellePlatformPlugin)
@@ -92,6 +97,39 @@ private:
     std::thread m_thread;
 };
 
+// The Chromium processes this one started, by their --type, with the
+// "Seccomp:" mode of each (2: a filter is in force).
+QMultiMap<QString, int> webEngineProcesses()
+{
+    QHash<qint64, qint64> parentOf;
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList({"[0-9]*"}, QDir::Dirs);
+    for (const QString &pid : pids) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (stat.open(QIODevice::ReadOnly)) // "pid (name) state ppid ..."
+            parentOf[pid.toLongLong()] =
+                stat.readAll().split(')').last().trimmed().split(' ').value(1).toLongLong();
+    }
+    QMultiMap<QString, int> found;
+    for (const QString &pid : pids) {
+        qint64 ancestor = parentOf.value(pid.toLongLong());
+        while (ancestor > 1 && ancestor != ::getpid())
+            ancestor = parentOf.value(ancestor);
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+        if (ancestor != ::getpid() || !cmdline.open(QIODevice::ReadOnly)
+            || !status.open(QIODevice::ReadOnly))
+            continue;
+        QString type;
+        for (const QByteArray &argument : cmdline.readAll().split('\0'))
+            if (argument.startsWith("--type="))
+                type = QString::fromLatin1(argument.mid(7));
+        const QByteArray fields = status.readAll();
+        const qsizetype at = fields.indexOf("\nSeccomp:");
+        found.insert(type, at < 0 ? -1 : fields.mid(at + 9).trimmed().left(1).toInt());
+    }
+    return found;
+}
+
 QUrl unreachableAddress()
 {
     QTcpServer probe;
@@ -158,10 +196,14 @@ private slots:
             row.contains("finishedAt")
                 ? "Finished loading: " + server->url(row["finishedAt"].toString()).toString()
                 : row["last"].toString();
+        // Addresses are logged without what a query or fragment may carry.
+        const QString started = row.contains("loggedAs")
+                                    ? server->url(row["loggedAs"].toString()).toString()
+                                    : url.toString();
         WebView view(url);
         view.setTimeout(std::chrono::milliseconds(row["timeoutMs"].toInt(60000)));
         QCOMPARE(navigate(view, last.section(QLatin1Char(' '), 0, 0)),
-                 QStringList({"Started to load: " + url.toString(), last}));
+                 QStringList({"Started to load: " + started, last}));
     }
 
     void noticePageShowsThePageOrTheLinkError()
@@ -244,6 +286,58 @@ private slots:
         QCOMPARE(desktopOpened, 0);
     }
 
+    // Of the flags a user's environment passes, the engine gets the
+    // harmless ones only (main() applies it as the client does).
+    void chromiumFlagsKeepTheSandbox_data()
+    {
+        addRows(QStringLiteral("platform/chromium-flags.json"));
+    }
+    void chromiumFlagsKeepTheSandbox()
+    {
+        QFETCH(QJsonObject, row);
+        QCOMPARE(harmlessChromiumFlags(row["flags"].toString()), row["kept"].toString());
+    }
+
+    // What users run: an ordinary user, whose environment asks for every way
+    // out of the sandbox, gets a page drawn by sandboxed renderers. As root
+    // (which Chromium refuses a sandbox) the case runs itself again as a
+    // user of a user namespace of its own.
+    void pagesRunInTheSandbox()
+    {
+        if (::geteuid() == 0) {
+            QProcess asUser;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
+            environment.insert("QTWEBENGINE_CHROMIUM_FLAGS",
+                               "--no-sandbox -no-sandbox --single-process\t--no-zygote "
+                               "--disable-setuid-sandbox --disable-gpu");
+            environment.remove("DBUS_SESSION_BUS_ADDRESS"); // root's bus
+            asUser.setProcessEnvironment(environment);
+            asUser.setProcessChannelMode(QProcess::ForwardedChannels);
+            asUser.start("unshare",
+                         {"--user", "--map-user=1000", "--map-group=1000", "--",
+                          QCoreApplication::applicationFilePath(), "pagesRunInTheSandbox"});
+            QVERIFY(asUser.waitForFinished(180000));
+            QCOMPARE(asUser.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(asUser.exitCode(), 0);
+            return;
+        }
+        WebView view(server->url("/page"));
+        QmlPageFixture fixture;
+        QObject *page = fixture.load(QUrl("qrc:/Orvelle/Platform/qml/WebViewPage.qml"),
+                                     {{"view", QVariant::fromValue(&view)}});
+        QVERIFY2(page, qPrintable(fixture.warningText()));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            webLines.contains("Finished loading: " + server->url("/page").toString()), 60000);
+        // Renderers are forked from the zygote and keep its command line;
+        // a sandboxed one runs under a seccomp filter (mode 2).
+        const QMultiMap<QString, int> processes = webEngineProcesses();
+        QString seen;
+        for (auto it = processes.cbegin(); it != processes.cend(); ++it)
+            seen += QStringLiteral(" %1:%2").arg(it.key()).arg(it.value());
+        QVERIFY2(processes.values("zygote").contains(2), qPrintable(seen));
+    }
+
     void cleanupTestCase() { server.reset(); }
 
 public slots:
@@ -255,7 +349,8 @@ private:
 
 int main(int argc, char **argv)
 {
-    // As the client does: the engine is loaded later, by QML.
+    // As the client does: the sandbox kept, the engine loaded later, by QML.
+    keepWebSandbox(::geteuid() == 0);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QGuiApplication app(argc, argv);
     TestWeb test;

@@ -11,6 +11,7 @@
 #include "app/RootView.h"
 #include "core/AppConfig.h"
 #include "net/FileStorePhotoAccess.h"
+#include "platform/WebSandbox.h"
 
 #include <QCommandLineParser>
 #include <QDir>
