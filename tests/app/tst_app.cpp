@@ -11,6 +11,7 @@
 #include "net/ServiceClient.h"
 #include "session/Session.h"
 #include "support/AccountStore.h"
+#include "support/FullDisk.h"
 #include "support/NotesService.h"
 #include "support/QmlPageFixture.h"
 #include "support/SqlAnswer.h"
@@ -33,6 +34,11 @@
 
 using namespace orvelle;
 using namespace orvelle::test;
+
+namespace {
+enum class StoreProblem { Newer, Full };
+} // namespace
+Q_DECLARE_METATYPE(StoreProblem)
 
 // The frame's views over real store files in a temporary config folder, the
 // real pages, offscreen, driven by their visible texts as a person would, and
@@ -111,6 +117,7 @@ private slots:
         const QString home = configHome().path();
         QVERIFY(User::defaultStoreFile().startsWith(home));
         QQuickStyle::setStyle(QStringLiteral("Material"));
+        FullDisk::install();
     }
     // Every case starts signed out.
     void init() { writeAccountStore({}); }
@@ -348,6 +355,10 @@ private slots:
         QFile damaged(folder.filePath("device.sqlite"));
         QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(8192, 'x'))
                 && damaged.flush());
+        const QString photo = "/photos/" + QString(64, 'a') + ".jpg";
+        QFile named(folder.filePath(photo.mid(1)));
+        QVERIFY(QDir().mkpath(folder.filePath("photos")) && named.open(QIODevice::WriteOnly)
+                && named.write("a photo its rows name") && named.flush());
         auto context = buildAppContext(config);
         DeviceStore &store = *context->deviceStore();
         const qint64 failed = queueReport(store, "zhangwei", "hazard", {}, {});
@@ -358,6 +369,9 @@ private slots:
         home.appeared();
         QTRY_COMPARE(home.outboxCount(), 2);
         QVERIFY(home.alert()->message().contains(folder.filePath("device-unreadable-")));
+        // Its photo went with it, out of reach of the new store's collection.
+        const QString aside = QDir(folder.path()).entryList({"device-unreadable-*"}).value(0);
+        QCOMPARE(fileContents(folder.filePath(aside) + photo), "a photo its rows name");
         home.alert()->acknowledge();
         home.appeared();
         QVERIFY(!home.alert()->shown());
@@ -370,6 +384,59 @@ private slots:
         home.editOutboxEntry(failed);
         QVERIFY(home.showHazardForm() && home.hazardForm()->draft()->offered());
         QCOMPARE(home.outboxCount(), 0);
+    }
+
+    // The folder of a newer client is never opened: only why is shown,
+    // nothing goes out, nothing of it changes. A
+    // full disk is told, and the store is left as it was, not set aside.
+    void storeProblemsAtStart_data()
+    {
+        QTest::addColumn<StoreProblem>("problem");
+        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("a newer client's store")
+            << StoreProblem::Newer << "由较新版本的客户端保存" << QString();
+        QTest::newRow("full disk") << StoreProblem::Full << QString() << "手机存储空间不足";
+    }
+    void storeProblemsAtStart()
+    {
+        QFETCH(StoreProblem, problem);
+        QFETCH(QString, refusal);
+        QFETCH(QString, notice);
+        AppConfig config = AppConfig::defaults();
+        QTemporaryDir folder;
+        config.deviceFolder = folder.path();
+        QVERIFY(queueReport(*buildAppContext(config)->deviceStore(), "zhangwei", "漏水",
+                            {QImage(8, 8, QImage::Format_RGB32)}, {}));
+        if (problem == StoreProblem::Newer)
+            sqlAnswer(folder.filePath("device.sqlite"), "PRAGMA user_version=99");
+        const auto before = filesUnder(folder.path());
+        std::optional<FullDisk> noRoom;
+        if (problem == StoreProblem::Full)
+            noRoom.emplace(folder.path());
+
+        auto context = buildAppContext(config);
+        RootView root(*context);
+        QmlPageFixture fixture;
+        if (refusal.isEmpty()) {
+            QString said;
+            QTRY_VERIFY(!(said += context->takeStoreNotice()).isEmpty());
+            QVERIFY2(said.contains(notice), qPrintable(said));
+            QVERIFY(root.loginView() && root.refusal().isEmpty());
+            QVERIFY(context->deviceStore()->databaseFile() != folder.filePath("device.sqlite"));
+        } else {
+            QObject *page = fixture.load(QUrl("qrc:/Orvelle/App/qml/RootPage.qml"),
+                                         {{"view", QVariant::fromValue(&root)}});
+            QVERIFY2(page, qPrintable(fixture.warningText()));
+            QTRY_VERIFY(root.refusal().contains(refusal));
+            QVERIFY(QmlPageFixture::findItem(page, root.refusal()));
+            QVERIFY(QmlPageFixture::findItem(page, "退出"));
+            QTRY_VERIFY(!root.loginView() && !root.contentView());
+            QVERIFY(!context->deviceStore()->isOpen() && !context->outbox());
+        }
+        noRoom.reset();
+        QCOMPARE(filesUnder(folder.path()), before);
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
     }
 
     // The standard places are kept at each sign-in, and when home shows with
