@@ -33,11 +33,22 @@ QString unreadableNotice(const QString &error)
 }
 } // namespace
 
+void AppContext::holdStore(StoreLock lock)
+{
+    m_storeLock.emplace(std::move(lock));
+    if (m_storeLock->state() == StoreLock::State::InUse)
+        m_storeRefusal = QStringLiteral("客户端已经在运行，请切换到已打开的客户端窗口。");
+}
+
 DeviceStore *AppContext::deviceStore()
 {
     if (m_deviceStore)
         return m_deviceStore.get();
     m_deviceStore = std::make_unique<DeviceStore>();
+    if (!m_storeLock)
+        holdStore(StoreLock(config.deviceFolder));
+    if (!m_storeRefusal.isEmpty())
+        return m_deviceStore.get();
     DeviceStore &store = *m_deviceStore;
     const QString noSpace =
         QStringLiteral("手机存储空间不足，手机上保存的草稿和待上传记录暂时无法打开"
@@ -47,8 +58,10 @@ DeviceStore *AppContext::deviceStore()
         return QStringLiteral("手机存储无法打开（%1），").arg(error) + temporaryOnly
                + QStringLiteral("请检查手机存储空间后重新启动客户端。");
     };
-    if (config.deviceFolder.isEmpty()) {
-        openInTemporaryFolder(cannotOpen(QStringLiteral("No device folder is configured")));
+    if (!m_storeLock->held()) {
+        openInTemporaryFolder(m_storeLock->state() == StoreLock::State::NoSpace
+                                  ? noSpace
+                                  : cannotOpen(m_storeLock->errorString()));
         return &store;
     }
     if (store.open(config.deviceFolder))
@@ -119,12 +132,14 @@ FormServices &AppContext::formServices()
     return *m_formServices;
 }
 
-std::unique_ptr<AppContext> buildAppContext(const AppConfig &config, bool holdUntilFirstFrame)
+std::unique_ptr<AppContext> buildAppContext(const AppConfig &config, bool holdUntilFirstFrame,
+                                            std::optional<StoreLock> storeLock)
 {
     auto context = std::make_unique<AppContext>();
     if (holdUntilFirstFrame)
         context->firstFrame.hold();
     context->config = config;
+    context->holdStore(storeLock ? std::move(*storeLock) : StoreLock(config.deviceFolder));
     context->session = std::make_unique<Session>();
     context->firstFrame.whenOpen(context->session.get(),
                                  [session = context->session.get()] { session->readSecrets(); });

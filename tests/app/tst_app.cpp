@@ -21,6 +21,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocalSocket>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
@@ -36,7 +37,7 @@ using namespace orvelle;
 using namespace orvelle::test;
 
 namespace {
-enum class StoreProblem { Newer, Full };
+enum class StoreProblem { Newer, HeldElsewhere, Full };
 } // namespace
 Q_DECLARE_METATYPE(StoreProblem)
 
@@ -76,16 +77,24 @@ class TestApp : public QObject
         QString err;
     };
 
-    Run run(const QStringList &arguments, const QStringList &extraEnvironment = {})
+    // Its config, data and runtime folders are the test's own.
+    QProcessEnvironment clientEnvironment(const QStringList &extraEnvironment = {})
     {
-        QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_CONFIG_HOME", home.path());
+        environment.insert("XDG_DATA_HOME", home.filePath("data"));
+        environment.insert("XDG_RUNTIME_DIR", home.filePath("runtime"));
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         environment.remove("ORVELLE_CONFIG");
         for (const QString &entry : extraEnvironment)
             environment.insert(entry.section('=', 0, 0), entry.section('=', 1));
-        process.setProcessEnvironment(environment);
+        return environment;
+    }
+
+    Run run(const QStringList &arguments, const QStringList &extraEnvironment = {})
+    {
+        QProcess process;
+        process.setProcessEnvironment(clientEnvironment(extraEnvironment));
         process.start(QStringLiteral(ORVELLE_CLIENT), arguments);
         if (!process.waitForFinished(120000))
             return {};
@@ -118,6 +127,9 @@ private slots:
         QVERIFY(User::defaultStoreFile().startsWith(home));
         QQuickStyle::setStyle(QStringLiteral("Material"));
         FullDisk::install();
+        QVERIFY(QDir(this->home.path()).mkdir("runtime"));
+        QVERIFY(QFile::setPermissions(this->home.filePath("runtime"),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     }
     // Every case starts signed out.
     void init() { writeAccountStore({}); }
@@ -386,8 +398,8 @@ private slots:
         QCOMPARE(home.outboxCount(), 0);
     }
 
-    // The folder of a newer client is never opened: only why is shown,
-    // nothing goes out, nothing of it changes. A
+    // The folder of a newer client, or one another client holds, is never
+    // opened: only why is shown, nothing goes out, nothing of it changes. A
     // full disk is told, and the store is left as it was, not set aside.
     void storeProblemsAtStart_data()
     {
@@ -396,6 +408,8 @@ private slots:
         QTest::addColumn<QString>("notice");
         QTest::newRow("a newer client's store")
             << StoreProblem::Newer << "由较新版本的客户端保存" << QString();
+        QTest::newRow("another client holds the folder")
+            << StoreProblem::HeldElsewhere << "客户端已经在运行" << QString();
         QTest::newRow("full disk") << StoreProblem::Full << QString() << "手机存储空间不足";
     }
     void storeProblemsAtStart()
@@ -411,6 +425,8 @@ private slots:
         if (problem == StoreProblem::Newer)
             sqlAnswer(folder.filePath("device.sqlite"), "PRAGMA user_version=99");
         const auto before = filesUnder(folder.path());
+        const auto holder =
+            problem == StoreProblem::HeldElsewhere ? buildAppContext(config) : nullptr;
         std::optional<FullDisk> noRoom;
         if (problem == StoreProblem::Full)
             noRoom.emplace(folder.path());
@@ -616,6 +632,34 @@ private slots:
         QTRY_COMPARE(ran, 1);
         gate.whenOpen(&context, [&] { ran += 1; });
         QTRY_COMPARE(ran, 2);
+    }
+
+    // A second start on the same folder brings the first window forward and
+    // leaves; a client killed outright keeps no later one out.
+    void secondStartBringsTheFirstForward()
+    {
+        const QString runtime = home.filePath("runtime");
+        for (int start = 0; start < 2; ++start) {
+            QProcess first;
+            first.setProcessEnvironment(clientEnvironment());
+            first.start(QStringLiteral(ORVELLE_CLIENT));
+            // Listening: a socket left by the killed one refuses connections.
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    const QStringList sockets =
+                        QDir(runtime).entryList({"orvelle-*"}, QDir::System);
+                    QLocalSocket probe;
+                    probe.connectToServer(runtime + '/' + sockets.value(0));
+                    return !sockets.isEmpty() && probe.waitForConnected(200);
+                },
+                60000));
+            const Run second = run({});
+            QCOMPARE(second.exitCode, 0);
+            QVERIFY2(second.out.contains("already running"), qPrintable(second.out + second.err));
+            QCOMPARE(first.state(), QProcess::Running);
+            first.kill();
+            QVERIFY(first.waitForFinished(10000));
+        }
     }
 
     void screenshotOfTheFirstScreen()
