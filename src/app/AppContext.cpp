@@ -24,33 +24,95 @@ AppContext::~AppContext()
     m_deviceStore.reset();
 }
 
+namespace {
+const QString temporaryOnly = QStringLiteral("本次填写的内容只保存到退出客户端为止。");
+
+QString unreadableNotice(const QString &error)
+{
+    return QStringLiteral("手机上保存的草稿和待上传记录无法读取（%1），").arg(error);
+}
+} // namespace
+
+void AppContext::holdStore(StoreLock lock)
+{
+    m_storeLock.emplace(std::move(lock));
+    if (m_storeLock->state() == StoreLock::State::InUse)
+        m_storeRefusal = QStringLiteral("客户端已经在运行，请切换到已打开的客户端窗口。");
+}
+
 DeviceStore *AppContext::deviceStore()
 {
     if (m_deviceStore)
         return m_deviceStore.get();
     m_deviceStore = std::make_unique<DeviceStore>();
-    if (!config.deviceFolder.isEmpty() && m_deviceStore->open(config.deviceFolder))
+    if (!m_storeLock)
+        holdStore(StoreLock(config.deviceFolder));
+    if (!m_storeRefusal.isEmpty())
         return m_deviceStore.get();
-    const QString error = m_deviceStore->errorString();
-    // A damaged or foreign file is kept for recovery; the work goes on in a new one.
-    if (const QString aside =
-            config.deviceFolder.isEmpty() ? QString() : m_deviceStore->moveAside();
-        !aside.isEmpty() && m_deviceStore->open(config.deviceFolder)) {
-        m_storeNotice = QStringLiteral("手机上保存的草稿和待上传记录无法读取（%1），"
-                                       "已改名保存为 %2，并新建了空的存储。"
-                                       "尚未上传的检查表和隐患登记需要重新填写；"
-                                       "如需找回，请将该文件交给系统管理员。")
-                            .arg(error, aside);
-        return m_deviceStore.get();
+    DeviceStore &store = *m_deviceStore;
+    const QString noSpace =
+        QStringLiteral("手机存储空间不足，手机上保存的草稿和待上传记录暂时无法打开"
+                       "（它们没有被改动）。")
+        + temporaryOnly + QStringLiteral("请清理手机存储后重新启动客户端。");
+    const auto cannotOpen = [](const QString &error) {
+        return QStringLiteral("手机存储无法打开（%1），").arg(error) + temporaryOnly
+               + QStringLiteral("请检查手机存储空间后重新启动客户端。");
+    };
+    if (!m_storeLock->held()) {
+        openInTemporaryFolder(m_storeLock->state() == StoreLock::State::NoSpace
+                                  ? noSpace
+                                  : cannotOpen(m_storeLock->errorString()));
+        return &store;
     }
-    qCWarning(lcStore) << "work is kept for this run only:" << error;
-    m_storeNotice = QStringLiteral("手机存储无法打开（%1），本次填写的内容只保存到退出客户端为止。"
-                                   "请检查手机存储空间后重新启动客户端。")
-                        .arg(error);
+    if (store.open(config.deviceFolder))
+        return &store;
+    const QString error = store.errorString();
+    switch (store.failure()) {
+    case DeviceStore::Failure::NewerClient:
+        qCWarning(lcStore) << "left as it is:" << error;
+        m_storeRefusal = QStringLiteral("手机上的草稿和待上传记录由较新版本的客户端保存，"
+                                        "请安装新版本后再使用。这些内容（包括照片）原样保留，"
+                                        "不会被改动。");
+        return &store;
+    case DeviceStore::Failure::NoSpace:
+        openInTemporaryFolder(noSpace);
+        return &store;
+    case DeviceStore::Failure::Other:
+        openInTemporaryFolder(cannotOpen(error));
+        return &store;
+    case DeviceStore::Failure::Damaged:
+        break;
+    }
+    // A damaged file is kept for recovery, its photos with it; the work goes on in a new one.
+    const QString aside = store.moveAside();
+    const QString keep = QStringLiteral("如需找回，请将该文件所在的文件夹交给系统管理员。");
+    if (aside.isEmpty()) {
+        openInTemporaryFolder(
+            unreadableNotice(error)
+            + QStringLiteral("也无法改名保存（%1），文件没有被改动。").arg(store.errorString())
+            + temporaryOnly + keep);
+    } else if (store.open(config.deviceFolder)) {
+        m_storeNotice = unreadableNotice(error)
+                        + QStringLiteral("已连同照片改名保存为 %1，并新建了空的存储。"
+                                         "尚未上传的检查表和隐患登记需要重新填写；")
+                              .arg(aside)
+                        + keep;
+    } else {
+        openInTemporaryFolder(unreadableNotice(error)
+                              + QStringLiteral("已连同照片改名保存为 %1，但无法新建存储（%2）。")
+                                    .arg(aside, store.errorString())
+                              + temporaryOnly + keep);
+    }
+    return &store;
+}
+
+void AppContext::openInTemporaryFolder(const QString &notice)
+{
+    qCWarning(lcStore) << "work is kept for this run only:" << notice;
+    m_storeNotice = notice;
     m_temporaryStore = std::make_unique<QTemporaryDir>();
     if (!m_temporaryStore->isValid() || !m_deviceStore->open(m_temporaryStore->path()))
         qCWarning(lcStore) << "nothing is kept:" << m_deviceStore->errorString();
-    return m_deviceStore.get();
 }
 
 Outbox *AppContext::outbox()
@@ -70,12 +132,14 @@ FormServices &AppContext::formServices()
     return *m_formServices;
 }
 
-std::unique_ptr<AppContext> buildAppContext(const AppConfig &config, bool holdUntilFirstFrame)
+std::unique_ptr<AppContext> buildAppContext(const AppConfig &config, bool holdUntilFirstFrame,
+                                            std::optional<StoreLock> storeLock)
 {
     auto context = std::make_unique<AppContext>();
     if (holdUntilFirstFrame)
         context->firstFrame.hold();
     context->config = config;
+    context->holdStore(storeLock ? std::move(*storeLock) : StoreLock(config.deviceFolder));
     context->session = std::make_unique<Session>();
     context->firstFrame.whenOpen(context->session.get(),
                                  [session = context->session.get()] { session->readSecrets(); });

@@ -3,9 +3,11 @@
 #include "FirstFrameGate.h"
 #include "core/AppConfig.h"
 #include "platform/PlatformServices.h"
+#include "store/StoreLock.h"
 
 #include <QObject>
 #include <memory>
+#include <optional>
 #include <utility>
 
 class QTemporaryDir;
@@ -30,13 +32,23 @@ struct AppContext
 
     std::unique_ptr<ServiceClient> serviceClient;
     std::unique_ptr<PhotoUploader> photoUploader;
-    // Drafts kept on the device, opened when a form first needs it (not on
-    // the way to the first frame). When the device folder cannot be opened,
-    // a private temporary folder keeps this run's work instead.
+    // Drafts kept on the device, opened when first needed (not on the way to
+    // the first frame), only while this run holds the folder's lock. A
+    // damaged store is moved aside with its photos and a new one started;
+    // when none can be opened (a full disk among the causes), a private
+    // temporary folder keeps this run's work instead. Never opened while
+    // storeRefusal() says why.
     DeviceStore *deviceStore();
     // What the user must hear about the store opened this run (an unreadable
-    // one moved aside, or only a temporary one): given once, then "".
+    // one moved aside, a full disk, or only a temporary one): given once, then "".
     QString takeStoreNotice() { return std::exchange(m_storeNotice, QString()); }
+    // Why this run must not use the device folder at all (another client
+    // holds it, or a newer client wrote it), "" while it may. Nothing of the
+    // folder is changed and nothing is filed or delivered; the client shows
+    // only this. Known when the store is first asked for.
+    QString storeRefusal() const { return m_storeRefusal; }
+    // Keeps `lock` (of config.deviceFolder) for the run; buildAppContext does this.
+    void holdStore(StoreLock lock);
     // Delivers what the forms filed; none when no store opened at all.
     Outbox *outbox();
     // What the forms are built with.
@@ -52,6 +64,10 @@ struct AppContext
     ~AppContext();
 
 private:
+    void openInTemporaryFolder(const QString &notice);
+
+    std::optional<StoreLock> m_storeLock;
+    QString m_storeRefusal;
     std::unique_ptr<QTemporaryDir> m_temporaryStore;
     std::unique_ptr<DeviceStore> m_deviceStore;
     std::unique_ptr<Outbox> m_outbox;
@@ -60,8 +76,10 @@ private:
 };
 
 // With `holdUntilFirstFrame` the caller opens `firstFrame` once its window has
-// shown the first frame.
+// shown the first frame. The lock of the device folder is `storeLock` when
+// the caller took it first, else taken here.
 std::unique_ptr<AppContext> buildAppContext(const AppConfig &config,
-                                            bool holdUntilFirstFrame = false);
+                                            bool holdUntilFirstFrame = false,
+                                            std::optional<StoreLock> storeLock = std::nullopt);
 
 } // namespace orvelle

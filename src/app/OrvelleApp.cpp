@@ -2,6 +2,7 @@
 
 #include "AppContext.h"
 #include "RootView.h"
+#include "RunningClient.h"
 #include "net/FileStorePhotoAccess.h"
 #include "platform/WebSandbox.h"
 #include "session/User.h"
@@ -195,6 +196,19 @@ int runOrvelle(int argc, char **argv)
         std::fprintf(stderr, "orvelle: %s\n", qPrintable(error->line()));
         return 2;
     }
+    const QString deviceFolder = std::get<AppConfig>(loaded).deviceFolder;
+
+    // One client per device folder: two would deliver the same work twice. A
+    // second start brings the first window forward; if that one does not
+    // answer, it shows why it cannot run and leaves the folder alone.
+    StoreLock storeLock(deviceFolder);
+    RunningClient runningClient(deviceFolder);
+    if (storeLock.state() == StoreLock::State::InUse && RunningClient::askToShow(deviceFolder)) {
+        std::printf("orvelle: already running; its window was brought forward\n");
+        return 0;
+    }
+    if (storeLock.held() && !runningClient.listen())
+        std::fprintf(stderr, "orvelle: a second start cannot reach this one\n");
 
     const QUrl mainPage(QStringLiteral("qrc:/Orvelle/App/qml/Main.qml"));
     // Declared before the engine, so they outlive the pages.
@@ -212,7 +226,7 @@ int runOrvelle(int argc, char **argv)
     engine.setNetworkAccessManagerFactory(&photoAccess);
     // The window's pages compile on the loader thread while the context is built.
     const QQmlComponent pages(&engine, mainPage, QQmlComponent::Asynchronous);
-    context = buildAppContext(std::get<AppConfig>(loaded), true);
+    context = buildAppContext(std::get<AppConfig>(loaded), true, std::move(storeLock));
     rootView.emplace(*context);
     // The shown screen's page (the one RootPage.qml loads) compiles next,
     // while the window is made; its loader then waits for it.
@@ -240,6 +254,10 @@ int runOrvelle(int argc, char **argv)
         if (screen.isError())
             QCoreApplication::exit(reportFailedPage(screen));
     });
+
+    QObject::connect(
+        &runningClient, &RunningClient::showRequested, window,
+        [window](const QString &token) { RunningClient::bringForward(*window, token); });
 
     if (!options.screenshotFile.isEmpty()) {
         QObject::connect(

@@ -11,6 +11,7 @@ namespace orvelle {
 
 namespace {
 const QString photosFailedMessage = QStringLiteral("上传失败，请重试。");
+const QString noSpaceMessage = QStringLiteral("存储空间不足，无法保存，请清理手机存储后重试");
 const QString mayHaveArrivedMessage =
     QStringLiteral("网络中断，无法确认是否已提交，已保存到待上传，可在首页查看。");
 const QString storeFailedMessage = QStringLiteral(
@@ -100,7 +101,7 @@ void FormFiling::file()
     setLoading(true);
     // The saved draft is what is filed: its photos are the files it names.
     if (!m_draft.save())
-        return stay(photosFailedMessage);
+        return stay(m_draft.lacksSpace() ? noSpaceMessage : photosFailedMessage);
     fileKept();
 }
 

@@ -10,9 +10,15 @@
 #include <QJsonArray>
 #include <QPointer>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <sqlite3.h>
 
 namespace orvelle {
 
@@ -70,6 +76,71 @@ QDateTime timeOf(const QVariant &msecs)
 {
     return QDateTime::fromMSecsSinceEpoch(msecs.toLongLong(), Qt::UTC);
 }
+
+std::optional<int> userVersion(const QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+        return std::nullopt;
+    return query.value(0).toInt();
+}
+
+// A connection of its own for `work`, removed again afterwards.
+template <typename Work>
+auto withConnection(const QString &name, const QString &database, const QString &options, Work work)
+{
+    std::optional<int> result;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(database);
+        db.setConnectOptions(options);
+        if (db.open())
+            result = work(db);
+    }
+    QSqlDatabase::removeDatabase(name);
+    return result;
+}
+
+// The version this client writes: the one a new store is brought to.
+int knownVersion()
+{
+    static const int known =
+        withConnection(QStringLiteral("orvelle.store.known"), QStringLiteral(":memory:"), {},
+                       [](QSqlDatabase &db) {
+                           return storemigrations::bringForward(db, {}) ? std::nullopt
+                                                                        : userVersion(db);
+                       })
+            .value_or(INT_MAX); // unknown: bringForward refuses a newer file itself
+    return known;
+}
+
+// The version of the store in `file`, read without writing to any of its
+// files: with no journal waiting the file alone is the store and is read as
+// immutable (no lock, no -wal or -shm made). None when there is no file or
+// it cannot be read.
+std::optional<int> versionOnDisk(const QString &file)
+{
+    if (!QFileInfo::exists(file))
+        return std::nullopt;
+    const bool journal = QFileInfo(file + QStringLiteral("-wal")).size() > 0;
+    const QString uri = QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded)
+                        + (journal ? QStringLiteral("?mode=ro") : QStringLiteral("?immutable=1"));
+    return withConnection(QStringLiteral("orvelle.store.version"), uri,
+                          QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY"), userVersion);
+}
+
+sqlite3 *handleOf(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    return handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
+               ? *static_cast<sqlite3 *const *>(handle.constData())
+               : nullptr;
+}
+
+bool noSpace(int systemError)
+{
+    return systemError == ENOSPC || systemError == EDQUOT;
+}
 } // namespace
 
 // A prepared statement whose failure lands in the store's errorString().
@@ -80,7 +151,7 @@ public:
         : m_store(store)
         , m_query(QSqlDatabase::database(store.m_connection, false))
     {
-        m_prepared = store.isOpen() ? m_query.prepare(sql) || store.fail(m_query.lastError().text())
+        m_prepared = store.isOpen() ? m_query.prepare(sql) || store.fail(m_query.lastError())
                                     : store.fail(QStringLiteral("The store is not open"));
     }
     Query &bind(const QVariant &value)
@@ -90,10 +161,7 @@ public:
         m_query.addBindValue(nullText ? QVariant(QLatin1String("")) : value);
         return *this;
     }
-    bool exec()
-    {
-        return m_prepared && (m_query.exec() || m_store.fail(m_query.lastError().text()));
-    }
+    bool exec() { return m_prepared && (m_query.exec() || m_store.fail(m_query.lastError())); }
     bool next() { return m_query.next(); }
     QVariant value(int column) const { return m_query.value(column); }
     QSqlQuery &raw() { return m_query; }
@@ -113,11 +181,34 @@ DeviceStore::~DeviceStore()
     close();
 }
 
-bool DeviceStore::fail(const QString &error)
+bool DeviceStore::fail(const QString &error, Failure kind)
 {
     m_error = error;
+    m_failure = kind;
     qCDebug(lcStore) << "store:" << error;
     return false;
+}
+
+bool DeviceStore::fail(const QSqlError &error)
+{
+    // Read at once: the connection's codes are those of its last call. A
+    // write that found no room is SQLITE_FULL; the index file that could not
+    // grow, or a file that could not be made, is an I/O error with ENOSPC.
+    sqlite3 *handle = handleOf(QSqlDatabase::database(m_connection, false));
+    const int code = handle ? sqlite3_extended_errcode(handle) : error.nativeErrorCode().toInt();
+    const int systemError = handle ? sqlite3_system_errno(handle) : 0;
+    switch (code & 0xff) {
+    case SQLITE_FULL:
+        return fail(error.text(), Failure::NoSpace);
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+        return fail(error.text(), noSpace(systemError) ? Failure::NoSpace : Failure::Other);
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return fail(error.text(), Failure::Damaged);
+    default:
+        return fail(error.text());
+    }
 }
 
 QString DeviceStore::databaseFile() const
@@ -133,14 +224,21 @@ QString DeviceStore::photoFile(const QString &hash) const
 bool DeviceStore::open(const QString &folder)
 {
     close();
+    m_damaged = false;
     m_folder = QDir(folder).absolutePath();
+    const QString file = databaseFile();
+    if (const auto version = versionOnDisk(file); version && *version > knownVersion())
+        return fail(
+            QStringLiteral("%1 was written by a newer client (version %2)").arg(file).arg(*version),
+            Failure::NewerClient);
     const QString photos = m_folder + QStringLiteral("/photos");
-    if (!QDir().mkpath(photos))
-        return fail(QStringLiteral("Cannot create the folder %1").arg(photos));
+    if (const int error = photofiles::makeFolder(photos))
+        return fail(QStringLiteral("Cannot create the folder %1: %2")
+                        .arg(photos, QString::fromLocal8Bit(std::strerror(error))),
+                    noSpace(error) ? Failure::NoSpace : Failure::Other);
     // An existing folder may have been made with a looser umask: tighten it again.
     if (!photofiles::ownerOnly(m_folder, true) || !photofiles::ownerOnly(photos, true))
         return fail(QStringLiteral("Cannot make %1 private").arg(m_folder));
-    const QString file = databaseFile();
 
     static std::atomic<int> serial;
     m_connection = QStringLiteral("orvelle.store.%1").arg(++serial);
@@ -150,6 +248,7 @@ bool DeviceStore::open(const QString &folder)
     const QString error = m_error;
     close();
     m_error = error;
+    m_damaged = m_failure == Failure::Damaged;
     return false;
 }
 
@@ -157,7 +256,7 @@ bool DeviceStore::openDatabase(const QString &file)
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.open())
-        return fail(db.lastError().text());
+        return fail(db.lastError());
     // SQLite gives the -wal and -shm files the database file's mode, so this goes first.
     const auto tighten = [&] {
         for (const char *extra : {"", "-wal", "-shm"})
@@ -167,22 +266,27 @@ bool DeviceStore::openDatabase(const QString &file)
         return true;
     };
     // A file that is not a database, or a damaged one, fails here rather than mid-sheet.
-    const auto pragma = [&](const QString &sql, const QString &expected) {
+    const auto pragma = [&](const QString &sql, const QString &expected,
+                            Failure kind = Failure::Other) {
         Query query(*this, QStringLiteral("PRAGMA ") + sql);
         if (!query.exec())
             return false;
         const QString answer = query.next() ? query.value(0).toString() : QString();
         return answer == expected
-               || fail(QStringLiteral("%1: %2 gave '%3'").arg(file, sql, answer));
+               || fail(QStringLiteral("%1: %2 gave '%3'").arg(file, sql, answer), kind);
     };
     if (!tighten() || !pragma(QStringLiteral("journal_mode=WAL"), QStringLiteral("wal"))
-        || !pragma(QStringLiteral("quick_check"), QStringLiteral("ok")))
+        || !pragma(QStringLiteral("quick_check"), QStringLiteral("ok"), Failure::Damaged))
         return false;
     for (const char *setting : {"PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"})
         if (!Query(*this, QLatin1String(setting)).exec())
             return false;
+    // The file read soundly, so a step that failed could not write: it is never
+    // damage. Only the driver's words come back from it.
     if (const auto problem = storemigrations::bringForward(db, file))
-        return fail(*problem);
+        return fail(*problem, problem->contains(QLatin1String(sqlite3_errstr(SQLITE_FULL)))
+                                  ? Failure::NoSpace
+                                  : Failure::Other);
     return tighten();
 }
 
@@ -264,8 +368,8 @@ bool DeviceStore::inTransaction(const std::function<bool()> &work)
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!isOpen() || !db.transaction())
-        return fail(isOpen() ? db.lastError().text() : QStringLiteral("The store is not open"));
-    if (work() && (db.commit() || fail(db.lastError().text())))
+        return isOpen() ? fail(db.lastError()) : fail(QStringLiteral("The store is not open"));
+    if (work() && (db.commit() || fail(db.lastError())))
         return true;
     db.rollback();
     return false;
@@ -487,21 +591,38 @@ void DeviceStore::releasePhotos(const PhotoGroups &photos, const QDateTime &sinc
 QString DeviceStore::moveAside()
 {
     const QString file = databaseFile();
-    if (isOpen() || !QFileInfo::exists(file))
+    if (isOpen() || !m_damaged || !QFileInfo::exists(file))
         return {};
+    // Its rows name the photos: they go with it, or a new store would
+    // collect every one of them as named by no row of its own.
     const QString aside =
-        m_folder
-        + QStringLiteral("/device-unreadable-%1.sqlite")
-              .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
-    if (!QFile::rename(file, aside)) {
+        m_folder + QStringLiteral("/device-unreadable-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    const QString photos = m_folder + QStringLiteral("/photos");
+    const bool hasPhotos = QFileInfo::exists(photos);
+    QDir dir;
+    if (!dir.mkdir(aside) || !photofiles::ownerOnly(aside, true)
+        || (hasPhotos && !dir.rename(photos, aside + QStringLiteral("/photos")))) {
+        dir.rmdir(aside);
+        fail(QStringLiteral("Cannot move %1 aside").arg(photos));
+        return {};
+    }
+    const QString moved = aside + QStringLiteral("/device.sqlite");
+    if (!dir.rename(file, moved)) {
+        if (hasPhotos)
+            dir.rename(aside + QStringLiteral("/photos"), photos);
+        dir.rmdir(aside);
         fail(QStringLiteral("Cannot move %1 aside").arg(file));
         return {};
     }
     // The journal goes with it: it may hold the last commits.
     for (const char *extra : {"-wal", "-shm"})
-        QFile::rename(file + QLatin1String(extra), aside + QLatin1String(extra));
-    qCWarning(lcStore) << "unreadable store moved to" << aside;
-    return aside;
+        dir.rename(file + QLatin1String(extra), moved + QLatin1String(extra));
+    // On disk before a new store is made beside it.
+    photofiles::syncFolder(aside);
+    photofiles::syncFolder(m_folder);
+    qCWarning(lcStore) << "unreadable store moved with its photos to" << aside;
+    return moved;
 }
 
 bool DeviceStore::returnToDraft(qint64 id)

@@ -13,6 +13,8 @@
 #include <functional>
 #include <optional>
 
+class QSqlError;
+
 namespace orvelle {
 
 // Named photo groups ("onsite", "added"), each the content hashes of its photos
@@ -67,20 +69,35 @@ class DeviceStore : public QObject, public PhotoFileStore
     Q_OBJECT
 
 public:
+    // What the last failure was, as far as the store can tell.
+    enum class Failure {
+        Other,
+        // The disk or the user's quota is full: nothing is wrong with the store.
+        NoSpace,
+        // The database cannot be read as one.
+        Damaged,
+        // Written by a newer client: it is never changed, photos included.
+        NewerClient,
+    };
+
     explicit DeviceStore(QObject *parent = nullptr);
     ~DeviceStore() override;
 
-    // Creates or opens the store in folder; false with errorString() on failure.
+    // Creates or opens the store in folder; false with errorString() and
+    // failure() when it cannot. A store of a newer client is found before
+    // anything in the folder is made, tightened or written.
     bool open(const QString &folder);
-    // After open() refused the folder's database: moves it and its journal
-    // aside under a dated name, kept for recovery, so a new one can start.
-    // The name it now has, or "" when there was none to move or it could not
-    // be moved.
+    // After open() found the database damaged: moves it, its journal and the
+    // photos its rows name into a dated folder beside them, kept for
+    // recovery, so a new store can start without collecting those photos.
+    // The database's new path, or "" when it was not damaged, there was none,
+    // or it could not be moved (then nothing was).
     QString moveAside();
     void close();
     bool isOpen() const { return !m_connection.isEmpty(); }
     // The last failure, in words (the SQL driver's text where it has one).
     QString errorString() const { return m_error; }
+    Failure failure() const { return m_failure; }
     QString databaseFile() const;
     QString photoFile(const QString &hash) const override;
 
@@ -131,7 +148,9 @@ public:
     QStringList cachedKeys(const QString &account, const QString &prefix);
 
 private:
-    bool fail(const QString &error);
+    bool fail(const QString &error, Failure kind = Failure::Other);
+    // Tells a full disk and a damaged file from other failures by SQLite's codes.
+    bool fail(const QSqlError &error);
     // Runs `work` in one transaction: committed when it holds, else rolled back.
     bool inTransaction(const std::function<bool()> &work);
     QList<OutboxEntry> entriesWhere(const QString &column, const QVariant &value);
@@ -146,6 +165,9 @@ private:
     QString m_folder;
     QString m_connection;
     QString m_error;
+    Failure m_failure = Failure::Other;
+    // The last open() found the database damaged.
+    bool m_damaged = false;
     // Photos stored since open(): their draft may not be saved yet, so collectPhotos() keeps them.
     QSet<QString> m_fresh;
     // When each photo was last stored since open().

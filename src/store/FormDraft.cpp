@@ -66,10 +66,12 @@ bool FormDraft::save()
         m_store->saveDraft({m_account, m_key, snapshot->fields, snapshot->photos, {}});
     if (!saved)
         qCWarning(lcStore) << "draft" << m_key << "not saved:" << m_store->errorString();
+    m_lacksSpace = !saved && m_store->failure() == DeviceStore::Failure::NoSpace;
+    const QString why = m_lacksSpace ? QStringLiteral("手机存储空间不足") : m_store->errorString();
     setProblem(
         saved ? QString()
               : QStringLiteral("草稿无法保存到手机（%1），离开本页或退出客户端将丢失已填写的内容。")
-                    .arg(m_store->errorString()));
+                    .arg(why));
     return saved;
 }
 

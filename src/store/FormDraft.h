@@ -42,6 +42,8 @@ public:
     // "今天 09:30", or the date for a draft of an earlier day.
     QString savedAtText() const;
     QString problem() const { return m_problem; }
+    // The last save failed because the phone's storage is full.
+    bool lacksSpace() const { return m_lacksSpace; }
 
     // The form changed: saved after a short pause.
     void touch();
@@ -78,6 +80,7 @@ private:
     bool m_confirmingDiscard = false;
     bool m_finished = false;
     QString m_problem;
+    bool m_lacksSpace = false;
 };
 
 } // namespace orvelle

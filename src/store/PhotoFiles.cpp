@@ -4,8 +4,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
 #include <memory>
 #include <openssl/evp.h>
+#include <unistd.h>
 
 namespace orvelle::photofiles {
 
@@ -65,6 +70,23 @@ bool ownerOnly(const QString &path, bool isFolder)
     return QFile::setPermissions(path, isFolder ? fileMode | QFileDevice::ExeOwner : fileMode);
 }
 
+int makeFolder(const QString &path)
+{
+    std::error_code error;
+    std::filesystem::create_directories(QFile::encodeName(path).toStdString(), error);
+    return error.value();
+}
+
+bool syncFolder(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
 Written write(const QString &folder, const QList<QByteArray> &jpegs)
 {
     Written result;
@@ -81,6 +103,11 @@ Written write(const QString &folder, const QList<QByteArray> &jpegs)
         }
         result.hashes << hash;
     }
+    // Also when every photo was there: the write that put it there may not have synced.
+    if (!jpegs.isEmpty() && !syncFolder(folder))
+        return {{},
+                QStringLiteral("Cannot store photos in %1: %2")
+                    .arg(folder, QString::fromLocal8Bit(std::strerror(errno)))};
     return result;
 }
 

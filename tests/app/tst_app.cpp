@@ -11,6 +11,7 @@
 #include "net/ServiceClient.h"
 #include "session/Session.h"
 #include "support/AccountStore.h"
+#include "support/FullDisk.h"
 #include "support/NotesService.h"
 #include "support/QmlPageFixture.h"
 #include "support/SqlAnswer.h"
@@ -21,6 +22,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLibraryInfo>
+#include <QLocalSocket>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
@@ -36,6 +38,11 @@
 
 using namespace orvelle;
 using namespace orvelle::test;
+
+namespace {
+enum class StoreProblem { Newer, HeldElsewhere, Full };
+} // namespace
+Q_DECLARE_METATYPE(StoreProblem)
 
 // The frame's views over real store files in a temporary config folder, the
 // real pages, offscreen, driven by their visible texts as a person would, and
@@ -73,17 +80,25 @@ class TestApp : public QObject
         QString err;
     };
 
-    Run run(const QStringList &arguments, const QStringList &extraEnvironment = {},
-            const QString &program = QStringLiteral(ORVELLE_CLIENT))
+    // Its config, data and runtime folders are the test's own.
+    QProcessEnvironment clientEnvironment(const QStringList &extraEnvironment = {})
     {
-        QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_CONFIG_HOME", home.path());
+        environment.insert("XDG_DATA_HOME", home.filePath("data"));
+        environment.insert("XDG_RUNTIME_DIR", home.filePath("runtime"));
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         environment.remove("ORVELLE_CONFIG");
         for (const QString &entry : extraEnvironment)
             environment.insert(entry.section('=', 0, 0), entry.section('=', 1));
-        process.setProcessEnvironment(environment);
+        return environment;
+    }
+
+    Run run(const QStringList &arguments, const QStringList &extraEnvironment = {},
+            const QString &program = QStringLiteral(ORVELLE_CLIENT))
+    {
+        QProcess process;
+        process.setProcessEnvironment(clientEnvironment(extraEnvironment));
         process.start(program, arguments);
         if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
             return {
@@ -137,6 +152,10 @@ private slots:
         const QString home = configHome().path();
         QVERIFY(User::defaultStoreFile().startsWith(home));
         QQuickStyle::setStyle(QStringLiteral("Material"));
+        FullDisk::install();
+        QVERIFY(QDir(this->home.path()).mkdir("runtime"));
+        QVERIFY(QFile::setPermissions(this->home.filePath("runtime"),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     }
     // Every case starts signed out.
     void init() { writeAccountStore({}); }
@@ -380,6 +399,10 @@ private slots:
         QFile damaged(folder.filePath("device.sqlite"));
         QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(8192, 'x'))
                 && damaged.flush());
+        const QString photo = "/photos/" + QString(64, 'a') + ".jpg";
+        QFile named(folder.filePath(photo.mid(1)));
+        QVERIFY(QDir().mkpath(folder.filePath("photos")) && named.open(QIODevice::WriteOnly)
+                && named.write("a photo its rows name") && named.flush());
         auto context = buildAppContext(config);
         DeviceStore &store = *context->deviceStore();
         const qint64 failed = queueReport(store, "job:10001", "hazard", {}, {});
@@ -390,6 +413,9 @@ private slots:
         home.appeared();
         QTRY_COMPARE(home.outboxCount(), 2);
         QVERIFY(home.alert()->message().contains(folder.filePath("device-unreadable-")));
+        // Its photo went with it, out of reach of the new store's collection.
+        const QString aside = QDir(folder.path()).entryList({"device-unreadable-*"}).value(0);
+        QCOMPARE(fileContents(folder.filePath(aside) + photo), "a photo its rows name");
         home.alert()->acknowledge();
         home.appeared();
         QVERIFY(!home.alert()->shown());
@@ -402,6 +428,63 @@ private slots:
         home.editOutboxEntry(failed);
         QVERIFY(home.showHazardForm() && home.hazardForm()->draft()->offered());
         QCOMPARE(home.outboxCount(), 0);
+    }
+
+    // The folder of a newer client, or one another client holds, is never
+    // opened: only why is shown, nothing goes out, nothing of it changes. A
+    // full disk is told, and the store is left as it was, not set aside.
+    void storeProblemsAtStart_data()
+    {
+        QTest::addColumn<StoreProblem>("problem");
+        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("a newer client's store")
+            << StoreProblem::Newer << "由较新版本的客户端保存" << QString();
+        QTest::newRow("another client holds the folder")
+            << StoreProblem::HeldElsewhere << "客户端已经在运行" << QString();
+        QTest::newRow("full disk") << StoreProblem::Full << QString() << "手机存储空间不足";
+    }
+    void storeProblemsAtStart()
+    {
+        QFETCH(StoreProblem, problem);
+        QFETCH(QString, refusal);
+        QFETCH(QString, notice);
+        AppConfig config = AppConfig::defaults();
+        QTemporaryDir folder;
+        config.deviceFolder = folder.path();
+        QVERIFY(queueReport(*buildAppContext(config)->deviceStore(), "zhangwei", "漏水",
+                            {QImage(8, 8, QImage::Format_RGB32)}, {}));
+        if (problem == StoreProblem::Newer)
+            sqlAnswer(folder.filePath("device.sqlite"), "PRAGMA user_version=99");
+        const auto before = filesUnder(folder.path());
+        const auto holder =
+            problem == StoreProblem::HeldElsewhere ? buildAppContext(config) : nullptr;
+        std::optional<FullDisk> noRoom;
+        if (problem == StoreProblem::Full)
+            noRoom.emplace(folder.path());
+
+        auto context = buildAppContext(config);
+        RootView root(*context);
+        QmlPageFixture fixture;
+        if (refusal.isEmpty()) {
+            QString said;
+            QTRY_VERIFY(!(said += context->takeStoreNotice()).isEmpty());
+            QVERIFY2(said.contains(notice), qPrintable(said));
+            QVERIFY(root.loginView() && root.refusal().isEmpty());
+            QVERIFY(context->deviceStore()->databaseFile() != folder.filePath("device.sqlite"));
+        } else {
+            QObject *page = fixture.load(QUrl("qrc:/Orvelle/App/qml/RootPage.qml"),
+                                         {{"view", QVariant::fromValue(&root)}});
+            QVERIFY2(page, qPrintable(fixture.warningText()));
+            QTRY_VERIFY(root.refusal().contains(refusal));
+            QVERIFY(QmlPageFixture::findItem(page, root.refusal()));
+            QVERIFY(QmlPageFixture::findItem(page, "退出"));
+            QTRY_VERIFY(!root.loginView() && !root.contentView());
+            QVERIFY(!context->deviceStore()->isOpen() && !context->outbox());
+        }
+        noRoom.reset();
+        QCOMPARE(filesUnder(folder.path()), before);
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
     }
 
     // The standard places are kept at each sign-in, and when home shows with
@@ -642,6 +725,34 @@ private slots:
         QTRY_COMPARE(ran, 1);
         gate.whenOpen(&context, [&] { ran += 1; });
         QTRY_COMPARE(ran, 2);
+    }
+
+    // A second start on the same folder brings the first window forward and
+    // leaves; a client killed outright keeps no later one out.
+    void secondStartBringsTheFirstForward()
+    {
+        const QString runtime = home.filePath("runtime");
+        for (int start = 0; start < 2; ++start) {
+            QProcess first;
+            first.setProcessEnvironment(clientEnvironment());
+            first.start(QStringLiteral(ORVELLE_CLIENT));
+            // Listening: a socket left by the killed one refuses connections.
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    const QStringList sockets =
+                        QDir(runtime).entryList({"orvelle-*"}, QDir::System);
+                    QLocalSocket probe;
+                    probe.connectToServer(runtime + '/' + sockets.value(0));
+                    return !sockets.isEmpty() && probe.waitForConnected(200);
+                },
+                60000));
+            const Run second = run({});
+            QCOMPARE(second.exitCode, 0);
+            QVERIFY2(second.out.contains("already running"), qPrintable(second.out + second.err));
+            QCOMPARE(first.state(), QProcess::Running);
+            first.kill();
+            QVERIFY(first.waitForFinished(10000));
+        }
     }
 
     void screenshotOfTheFirstScreen()

@@ -3,6 +3,7 @@
 #include "outbox/OutboxEntries.h"
 #include "platform/Camera.h"
 #include "support/FormFixture.h"
+#include "support/FullDisk.h"
 #include "support/QmlPageFixture.h"
 #include "support/ScreenAlert.h"
 #include "support/StoredWork.h"
@@ -48,10 +49,24 @@ class TestHazardPage : public QObject, FormFixture
 {
     Q_OBJECT
 
+    // The description, and the next choice of the source, place and weather pickers.
+    static void describe(SHazardDescriptorView &view)
+    {
+        view.setDescriptionText(QStringLiteral("护罩脱落"));
+        for (const auto row :
+             {SHazardDescriptorView::Row::Source, SHazardDescriptorView::Row::Place,
+              SHazardDescriptorView::Row::Weather}) {
+            view.tapRow(int(row));
+            view.picker()->turn(1);
+            view.picker()->done();
+        }
+    }
+
 private slots:
     void initTestCase()
     {
         QQuickStyle::setStyle(QStringLiteral("Material"));
+        FullDisk::install();
         QVERIFY(start());
     }
 
@@ -118,6 +133,53 @@ private slots:
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
     }
 
+    // On a full phone the report cannot be kept, so nothing goes: the page
+    // says so instead of blaming the upload, keeps all that was entered, and
+    // files it once there is room.
+    void fullPhoneKeepsTheReport()
+    {
+        QVERIFY(signIn());
+        service->answerAlways(json::standardPlace,
+                              answerIn(QStringLiteral("hazard/form.json"), "forty places"));
+        service->answerAlways(json::createDanger, R"({"code":1,"msg":"隐患登记成功"})");
+        SHazardDescriptorView view(*forms);
+        QmlPageFixture fixture;
+        QObject *page = fixture.load(QUrl("qrc:/Orvelle/Hazard/qml/SHazardDescriptorPage.qml"),
+                                     {{"view", QVariant::fromValue(&view)}});
+        QVERIFY2(page, qPrintable(fixture.warningText()));
+        QTRY_VERIFY_WITH_TIMEOUT(!view.place().isEmpty(), 20000);
+        view.photos()->selectedImages()->append(storedPhoto(*store, photo(41)));
+        describe(view);
+        const auto place = view.selectedPlace();
+        const auto sent = [this] {
+            return service->uploadCount() + service->requestCount(json::createDanger);
+        };
+        const int sentBefore = sent();
+        QQuickItem *file = QmlPageFixture::findItem(page, "新增");
+        for (const bool full : {true, false}) {
+            std::optional<FullDisk> noRoom;
+            if (full)
+                noRoom.emplace(storeDir->path());
+            QVERIFY(QTest::qWaitFor([&] { return quickitems::tappable(file); }));
+            QVERIFY(QmlPageFixture::tap(file));
+            const QString said =
+                full ? QStringLiteral("存储空间不足，无法保存，请清理手机存储后重试")
+                     : QStringLiteral("隐患登记成功");
+            QTRY_VERIFY_WITH_TIMEOUT(QmlPageFixture::findItem(&fixture.window(), said), 20000);
+            if (!full)
+                break;
+            QCOMPARE(view.descriptionText(), QStringLiteral("护罩脱落"));
+            QCOMPARE(view.selectedPlace(), place);
+            QCOMPARE(view.photos()->selectedImages()->count(), 1);
+            QCOMPARE(sent(), sentBefore);
+            QCOMPARE(outbox->waitingCount(), 0);
+            QVERIFY(QmlPageFixture::tap(QmlPageFixture::findItem(&fixture.window(), "确定")));
+            QTRY_VERIFY(!QmlPageFixture::findItem(&fixture.window(), said));
+        }
+        QCOMPARE(sent(), sentBefore + 2);
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+    }
+
     // A member's report over a slow link: the overlay counts the photos and
     // their bytes up to the whole, moving as they go and never further ahead
     // of what the file store has read than a tenth, then names the record,
@@ -147,14 +209,7 @@ private slots:
                 whole += QFileInfo(stored.file).size();
                 view.photos()->selectedImages()->append(stored);
             }
-            view.setDescriptionText(QStringLiteral("护罩脱落"));
-            for (const auto row :
-                 {SHazardDescriptorView::Row::Source, SHazardDescriptorView::Row::Place,
-                  SHazardDescriptorView::Row::Weather}) {
-                view.tapRow(int(row));
-                view.picker()->turn(1);
-                view.picker()->done();
-            }
+            describe(view);
             FilingProgress *progress = view.filing()->progress();
             const qint64 readBefore = qint64(server.bodyBytesRead());
             QStringList steps;

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QColor>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -25,6 +28,20 @@ inline QByteArray fileContents(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Every file under the folder, by its path there, but SQLite's index and
+// empty files (journals any reader may make, a lock): what a store that is
+// left alone must keep byte for byte.
+inline QMap<QString, QByteArray> filesUnder(const QString &folder)
+{
+    QMap<QString, QByteArray> files;
+    for (QDirIterator found(folder, QDir::Files, QDirIterator::Subdirectories); found.hasNext();) {
+        const QString file = found.next();
+        if (!file.endsWith(QLatin1String("-shm")) && QFileInfo(file).size() > 0)
+            files.insert(file.mid(folder.size()), fileContents(file));
+    }
+    return files;
 }
 
 inline QJsonValue testJson(const QString &name)
