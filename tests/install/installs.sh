@@ -8,7 +8,7 @@ packages="$1" host="$2" id="$3"
 work="$(mktemp -d)"
 dev_pid=""
 cleanup() {
-  [ -n "$dev_pid" ] && kill "$dev_pid" 2>/dev/null && wait "$dev_pid" 2>/dev/null
+  if [ -n "$dev_pid" ]; then kill "$dev_pid" 2>/dev/null || true; wait "$dev_pid" || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
