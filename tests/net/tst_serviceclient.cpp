@@ -450,8 +450,10 @@ private slots:
         QCOMPARE(server->requests().back().complete, true);
 
         // More photos than may go at once: the others wait their turn.
+        // Answers far later than the look below, so a loaded machine that
+        // is slow to look cannot see the third start legitimately.
         Answer slow = Answer::json(R"({"success":true,"httpUrl":"g/s.jpg"})");
-        slow.delay = std::chrono::milliseconds(400);
+        slow.delay = std::chrono::milliseconds(2000);
         server->setFallback(slow);
         int stored = 0;
         for (int i = 0; i < 5; ++i)
