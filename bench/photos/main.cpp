@@ -175,7 +175,7 @@ int main(int argc, char **argv)
     const QUrl onsitePhoto = album.takeLast();
     QString onsiteHash;
     PhotoIntake intake(client.store);
-    intake.keepFile(onsitePhoto.toLocalFile(), [&](const std::optional<StoredPhoto> &photo) {
+    intake.keepFile(onsitePhoto.toLocalFile(), [&](const std::optional<StoredPhoto> &photo, bool) {
         onsiteHash = photo ? photo->hash : QString();
     });
     waitFor([&] { return intake.pending() == 0; });

@@ -2,10 +2,13 @@
 
 #include "Camera.h"
 #include "ImageFiles.h"
+#include "ImagePicker.h"
 #include "MediaModule.h"
 #include "PhotoIntake.h"
 #include "PhotoListModel.h"
 #include "core/Logging.h"
+
+#include <QFileInfo>
 
 namespace orvelle {
 
@@ -102,25 +105,26 @@ void CameraPicker::cancel()
 
 void CameraPicker::chooseFile(const QUrl &file)
 {
-    // An unreadable file keeps the picker open with a word on why.
-    const auto refuse = [this] {
-        m_failure = QStringLiteral("无法读取这张图片，请选择其他图片");
+    const QString path = localImagePath(file);
+    const QString name = path.isEmpty() ? file.toDisplayString() : QFileInfo(path).fileName();
+    // A file that gives no photo keeps the picker open with a word on why.
+    const auto refuse = [this, name](bool readable) {
+        m_failure = readable ? pickProblem({}, {name}) : pickProblem({name}, {});
         emit changed();
     };
-    const QString path = localImagePath(file);
     if (path.isEmpty())
-        return refuse();
+        return refuse(false);
     m_failure.clear();
-    m_intake.keepFile(
-        path, [this, guard = QPointer(this), refuse](const std::optional<StoredPhoto> &photo) {
-            if (!guard)
-                return;
-            if (!photo)
-                return refuse();
-            if (m_selectedImages)
-                m_selectedImages->append(*photo);
-            emit finished();
-        });
+    m_intake.keepFile(path, [this, guard = QPointer(this),
+                             refuse](const std::optional<StoredPhoto> &photo, bool readable) {
+        if (!guard)
+            return;
+        if (!photo)
+            return refuse(readable);
+        if (m_selectedImages)
+            m_selectedImages->append(*photo);
+        emit finished();
+    });
 }
 
 } // namespace orvelle

@@ -13,10 +13,10 @@ class PhotoFileStore;
 
 // The one way a photo enters a form: taken (camera) or decoded (album file),
 // encoded once into the JPEG the file store gets, written into the photo
-// store under its hash, with a thumbnail made while the picture is in memory. The work runs on two
-// low-priority threads, so the GUI thread never waits for it and at most two
-// full pictures exist at once, however many the user picks. Results come back on
-// the intake's thread; none after it is gone.
+// store under its hash, with a thumbnail made while the picture is in memory.
+// The work runs on two low-priority threads, so the GUI thread never waits
+// for it and at most two full pictures exist at once, however many the user
+// picks. Results come back on the intake's thread; none after it is gone.
 class PhotoIntake : public QObject
 {
     Q_OBJECT
@@ -25,12 +25,15 @@ public:
     // Covers a photo tile at any screen density; a preview reads the file.
     static constexpr int thumbnailLongSide = 320;
     using Done = std::function<void(const std::optional<StoredPhoto> &photo)>;
+    // `readable` is false when the file gave no picture; a readable file
+    // without a photo could not be stored.
+    using FileDone = std::function<void(const std::optional<StoredPhoto> &photo, bool readable)>;
 
     explicit PhotoIntake(PhotoFileStore &store, QObject *parent = nullptr);
 
     void keepImage(const QImage &image, Done done);
-    // Nothing when the file is missing, unreadable or no image.
-    void keepFile(const QString &path, Done done);
+    // Decoded within largestPicture.
+    void keepFile(const QString &path, FileDone done);
     // Photos already stored (a draft's), one by one in the order given;
     // those whose file is gone or unreadable are left out.
     void recall(const QStringList &hashes, std::function<void(const StoredPhoto &)> each);
@@ -52,7 +55,7 @@ private:
     static Encoded encode(const QImage &image);
     // `work` on the intake's threads, then `then` here while the intake lives.
     template <typename Work, typename Then> void run(Work work, Then then);
-    void store(const Encoded &encoded, const Done &done);
+    void store(const Encoded &encoded, const FileDone &done);
     void deliverInTurn(QList<StoredPhoto> photos,
                        const std::function<void(const StoredPhoto &)> &each);
     void begin();

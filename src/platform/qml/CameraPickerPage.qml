@@ -78,7 +78,8 @@ Page {
     FileDialog {
         id: fileDialog
         title: "选择图片"
-        nameFilters: ["图片 (*.png *.jpg *.jpeg *.bmp *.gif *.webp *.heic)"]
+        objectName: "pictureFileDialog"
+        nameFilters: PictureFormats.nameFilters
         onAccepted: page.view.chooseFile(selectedFile)
     }
 }
