@@ -1,7 +1,6 @@
 #include "ImageFiles.h"
 
 #include <QImageReader>
-#include <QtConcurrent>
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -83,15 +82,6 @@ QImage readPicture(const QString &path)
     if (const QSize full = reader.size(); full.isValid() && keptSize(full) != full)
         reader.setScaledSize(keptSize(full));
     return reader.read();
-}
-
-QFuture<QImage> loadImageFile(const QString &path)
-{
-    return QtConcurrent::run([path] {
-        QImageReader reader(path);
-        reader.setAutoTransform(true);
-        return reader.read();
-    });
 }
 
 QString localImagePath(const QUrl &url)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QFuture>
 #include <QImage>
 #include <QObject>
 #include <QString>
@@ -20,11 +19,6 @@ constexpr qint64 largestPicture = 4096 * 3072;
 // never exists, nor passes Qt's allocation limit). A file that is missing,
 // unreadable or not an image gives a null image, never a crash.
 QImage readPicture(const QString &path);
-
-// Decodes an image file on the shared thread pool with its EXIF orientation
-// applied. A file that is missing, unreadable or not an image gives a null
-// image, never a crash.
-QFuture<QImage> loadImageFile(const QString &path);
 
 // The local path of a file dialog's answer ("file:" URL or plain path);
 // empty for anything else.

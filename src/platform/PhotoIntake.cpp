@@ -67,10 +67,20 @@ template <typename Work, typename Then> void PhotoIntake::run(Work work, Then th
         std::move(then));
 }
 
-void PhotoIntake::keepImage(const QImage &image, Done done)
+void PhotoIntake::keepImage(const QImage &image, Done done, std::optional<PhotoAlbum> album)
 {
-    run([image] { return encode(image); },
+    holdPicture();
+    run(
+        [given = image, album = std::move(album)]() mutable {
+            // Let go of before the result goes back, when the next may come.
+            const QImage picture = std::exchange(given, {});
+            Encoded encoded = encode(picture);
+            if (album && !encoded.jpeg.isEmpty())
+                album->save(picture);
+            return encoded;
+        },
         [this, done = std::move(done)](const Encoded &encoded) {
+            releasePicture();
             store(encoded, [done](const std::optional<StoredPhoto> &photo, bool) { done(photo); });
         });
 }
@@ -79,6 +89,23 @@ void PhotoIntake::keepFile(const QString &path, FileDone done)
 {
     run([path] { return encode(readPicture(path)); },
         [this, done = std::move(done)](const Encoded &encoded) { store(encoded, done); });
+}
+
+void PhotoIntake::scaleForPreview(const QImage &picture, const QSize &size,
+                                  std::function<void(const QImage &)> done)
+{
+    holdPicture();
+    runInBackground(
+        intakePool(), this,
+        [given = picture, size]() mutable {
+            yieldToTheGuiThread();
+            const QImage full = std::exchange(given, {});
+            return shrunk(full, size);
+        },
+        [this, done = std::move(done)](const QImage &preview) {
+            releasePicture();
+            done(preview);
+        });
 }
 
 void PhotoIntake::store(const Encoded &encoded, const FileDone &done)
@@ -146,6 +173,18 @@ void PhotoIntake::begin()
 {
     ++m_pending;
     emit pendingChanged();
+}
+
+void PhotoIntake::holdPicture()
+{
+    ++m_picturesHeld;
+    emit picturesHeldChanged();
+}
+
+void PhotoIntake::releasePicture()
+{
+    --m_picturesHeld;
+    emit picturesHeldChanged();
 }
 
 void PhotoIntake::end()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PhotoAlbum.h"
 #include "PhotoListModel.h"
 
 #include <QImage>
@@ -31,20 +32,30 @@ public:
 
     explicit PhotoIntake(PhotoFileStore &store, QObject *parent = nullptr);
 
-    void keepImage(const QImage &image, Done done);
+    // With `album`, the user's own copy is saved from the same picture, so
+    // the caller can let go of it at once.
+    void keepImage(const QImage &image, Done done, std::optional<PhotoAlbum> album = std::nullopt);
     // Decoded within largestPicture.
     void keepFile(const QString &path, FileDone done);
     // Photos already stored (a draft's), one by one in the order given;
     // those whose file is gone or unreadable are left out.
     void recall(const QStringList &hashes, std::function<void(const StoredPhoto &)> each);
+    // A camera picture shrunk to `size` for its preview.
+    void scaleForPreview(const QImage &picture, const QSize &size,
+                         std::function<void(const QImage &preview)> done);
 
     int pending() const { return m_pending; }
     // Runs `action` at once, or once nothing is pending. A later call
     // replaces an action still waiting.
     void whenSettled(std::function<void()> action);
+    // Camera pictures (given to keepImage or scaleForPreview) that the
+    // intake's threads still hold: a camera takes the next at 0, so one full
+    // picture at most is in memory on that road.
+    int picturesHeld() const { return m_picturesHeld; }
 
 signals:
     void pendingChanged();
+    void picturesHeldChanged();
 
 private:
     struct Encoded
@@ -60,9 +71,12 @@ private:
                        const std::function<void(const StoredPhoto &)> &each);
     void begin();
     void end();
+    void holdPicture();
+    void releasePicture();
 
     PhotoFileStore &m_store;
     int m_pending = 0;
+    int m_picturesHeld = 0;
     std::function<void()> m_whenSettled;
 };
 

@@ -27,12 +27,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QTransform>
 #include <QVideoFrame>
 #include <QVideoSink>
 #include <QtQml/qqmlextensionplugin.h>
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <memory>
 
 Q_IMPORT_QML_PLUGIN(OrvelleCorePlugin)
 Q_IMPORT_QML_PLUGIN(OrvellePlatformPlugin)
@@ -45,6 +48,46 @@ struct CountingBeeper : Beeper
 {
     int beeps = 0;
     void beep() override { ++beeps; }
+};
+
+// The device end of a camera whose pictures count themselves: each lives in
+// a buffer of its own that says when the last image sharing it is gone.
+struct CountingCameras : CameraProvider
+{
+    static inline std::atomic<int> alive = 0;
+    int mostAlive = 0; // on the GUI thread, where pictures are made
+    int asked = 0;
+
+    struct Device : Camera
+    {
+        explicit Device(CountingCameras &cameras)
+            : cameras(cameras)
+        {}
+        void setVideoSink(QObject *) override {}
+        void start() override {}
+        void stop() override {}
+        void capture() override
+        {
+            ++cameras.asked;
+            QTimer::singleShot(0, this, [this] { emit captured(cameras.picture()); });
+        }
+        CountingCameras &cameras;
+    };
+    bool hasCamera() const override { return true; }
+    std::unique_ptr<Camera> open() override { return std::make_unique<Device>(*this); }
+
+    QImage picture()
+    {
+        auto *pixels = new uchar[640 * 480 * 4];
+        mostAlive = std::max(mostAlive, ++alive);
+        const auto release = [](void *buffer) {
+            delete[] static_cast<uchar *>(buffer);
+            --alive;
+        };
+        QImage image(pixels, 640, 480, 640 * 4, QImage::Format_RGB32, release, pixels);
+        image.fill(Qt::magenta);
+        return image;
+    }
 };
 
 // A camera frame as webcams deliver it: planar or semi-planar with the
@@ -340,7 +383,12 @@ private slots:
         QTRY_VERIFY((large = QmlPageFixture::findItem(grid, "previewImage")));
         QCOMPARE(attachments.selectedImageForPreview(), photos.photos().at(0).id);
         QTRY_COMPARE(large->property("status").toInt(), 1);
-        QVERIFY(large->property("sourceSize").toSize().width() > PhotoIntake::thumbnailLongSide);
+        // Decoded at the window's size, as it is stretched over it; not at one covering it.
+        const QSize windowSize = large->property("sourceSize").toSize();
+        QVERIFY(windowSize.width() > PhotoIntake::thumbnailLongSide);
+        QCOMPARE(QSize(large->property("implicitWidth").toInt(),
+                       large->property("implicitHeight").toInt()),
+                 windowSize);
         // The sheet's fade may still tint it by a shade.
         const auto shown = [&fixture] {
             return fixture.window().grabWindow().pixelColor(200, 600);
@@ -543,6 +591,37 @@ private slots:
         QVERIFY(near(tile.pixelColor(band), Qt::red));
         QVERIFY(near(tile.pixelColor(tile.width() - 1 - band.x(), tile.height() - 1 - band.y()),
                      Qt::darkGreen));
+    }
+
+    // The camera's road holds one full picture: the preview shows a copy at
+    // the page's size, and the camera is asked for the next picture only once
+    // the last is let go of, however fast photos are taken and retaken.
+    void cameraHoldsOnePictureAtATime()
+    {
+        CountingCameras cameras;
+        PhotoListModel photos;
+        PhotoIntake intake(store);
+        QTemporaryDir album;
+        for (int i = 0; i < 3; ++i) {
+            CameraPicker picker(cameras, intake, photos, PhotoAlbum(album.path()));
+            QVideoSink preview;
+            picker.setVideoSink(&preview);
+            picker.setPreviewSize({120, 120});
+            for (const bool retaking : {i == 1, false}) {
+                picker.shutter();
+                QTRY_VERIFY(picker.hasCapture());
+                QTRY_COMPARE(preview.videoSize(), QSize(120, 90));
+                if (retaking)
+                    picker.retake();
+            }
+            picker.accept();
+        }
+        QCOMPARE(cameras.asked, 4);
+        QCOMPARE(cameras.mostAlive, 1);
+        QTRY_COMPARE(photos.count(), 3);
+        QCOMPARE(photos.photos().constFirst().stored.thumbnail.size(), QSize(320, 240));
+        QTRY_COMPARE(QDir(album.path()).entryList({"*.jpg"}, QDir::Files).size(), 3);
+        QTRY_COMPARE(cameras.alive.load(), 0);
     }
 
     // Without a camera a file is offered; with one, a photo is taken even
