@@ -25,7 +25,7 @@ int turboFormat(QImage::Format format)
 }
 } // namespace
 
-QByteArray uploadJpeg(const QImage &photo)
+QByteArray encodeJpeg(const QImage &photo, int quality)
 {
     if (photo.isNull())
         return {};
@@ -41,7 +41,7 @@ QByteArray uploadJpeg(const QImage &photo)
         encoder
         && tjCompress2(encoder.get(), image.constBits(), image.width(), int(image.bytesPerLine()),
                        image.height(), format, &jpeg, &size,
-                       format == TJPF_GRAY ? TJSAMP_GRAY : TJSAMP_420, 50, 0)
+                       format == TJPF_GRAY ? TJSAMP_GRAY : TJSAMP_420, quality, 0)
                == 0;
     QByteArray bytes;
     if (encoded)

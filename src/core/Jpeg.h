@@ -5,9 +5,14 @@
 
 namespace orvelle {
 
-// A photo as the file store gets it (and as a draft keeps it): JPEG at
-// quality 50. Empty when it cannot be encoded. Slow for camera-sized photos:
-// call it off the GUI thread.
-QByteArray uploadJpeg(const QImage &photo);
+// `photo` as JPEG at `quality` (1 to 100). Empty when it cannot be encoded.
+// Slow for camera-sized photos: call it off the GUI thread.
+QByteArray encodeJpeg(const QImage &photo, int quality);
+
+// A photo as the file store gets it (and as a draft keeps it): quality 50.
+inline QByteArray uploadJpeg(const QImage &photo)
+{
+    return encodeJpeg(photo, 50);
+}
 
 } // namespace orvelle

@@ -2,9 +2,10 @@
 
 #include "ImageFiles.h"
 #include "MediaModule.h"
+#include "core/BackgroundTask.h"
 
-#include <QFutureWatcher>
 #include <QPointer>
+#include <QThreadPool>
 #include <QTimer>
 
 namespace orvelle {
@@ -50,23 +51,32 @@ public:
     }
 };
 
-// Shows its image a few times a second, as a camera aimed at a still scene.
+// Shows its image a few times a second at a preview's size, as a camera
+// aimed at a still scene; a capture reads the file again, so the whole
+// picture exists only from the capture on, as with a camera.
 class ImageFileCamera : public Camera
 {
 public:
+    static constexpr int liveLongSide = 1280;
+
     explicit ImageFileCamera(const QString &path)
+        : m_path(path)
     {
         m_timer.setInterval(200);
         connect(&m_timer, &QTimer::timeout, this, [this] {
-            if (!m_image.isNull())
-                showStill(m_sink, m_image);
+            if (!m_live.isNull())
+                showStill(m_sink, m_live);
         });
-        connect(&m_load, &QFutureWatcherBase::finished, this, [this, path] {
-            m_image = m_load.result();
-            if (m_image.isNull())
-                emit failed(QStringLiteral("cannot read %1").arg(path));
-        });
-        m_load.setFuture(loadImageFile(path));
+        runInBackground(
+            *QThreadPool::globalInstance(), this,
+            [path] {
+                return readFitted(path, {liveLongSide, liveLongSide}, Qt::KeepAspectRatio);
+            },
+            [this](const QImage &live) {
+                m_live = live;
+                if (live.isNull())
+                    emit failed(QStringLiteral("cannot read %1").arg(m_path));
+            });
     }
 
     void setVideoSink(QObject *sink) override { m_sink = sink; }
@@ -74,17 +84,19 @@ public:
     void stop() override { m_timer.stop(); }
     void capture() override
     {
-        QTimer::singleShot(0, this, [this] {
-            if (m_image.isNull())
-                emit failed(QStringLiteral("no image"));
-            else
-                emit captured(m_image);
-        });
+        runInBackground(
+            *QThreadPool::globalInstance(), this, [path = m_path] { return readPicture(path); },
+            [this](const QImage &picture) {
+                if (picture.isNull())
+                    emit failed(QStringLiteral("cannot read %1").arg(m_path));
+                else
+                    emit captured(picture);
+            });
     }
 
 private:
-    QFutureWatcher<QImage> m_load;
-    QImage m_image;
+    QString m_path;
+    QImage m_live;
     QPointer<QObject> m_sink;
     QTimer m_timer;
 };

@@ -20,8 +20,10 @@ class PhotoListModel;
 // camera, one chosen image file. An accepted photo goes through the photo
 // intake and is appended to the host's list once stored (no limit here: the
 // host decides whether to offer the camera); a camera photo is also saved to
-// the album. `finished` asks the host to close
-// the picker, after accepting (even without an image) and after cancelling.
+// the album. `finished` asks the host to close the picker, after accepting
+// (even without an image) and after cancelling. The picture taken is the one
+// full picture on this road: the preview shows a copy the page's size, and
+// the camera is asked for the next only once the intake has let go of it.
 class CameraPicker : public QObject
 {
     Q_OBJECT
@@ -33,6 +35,8 @@ class CameraPicker : public QObject
     Q_PROPERTY(bool hasCapture READ hasCapture NOTIFY changed)
     Q_PROPERTY(QString failure READ failure NOTIFY changed)
     Q_PROPERTY(QString title READ title CONSTANT)
+    // The preview's size in device pixels, as the page lays it out.
+    Q_PROPERTY(QSize previewSize READ previewSize WRITE setPreviewSize NOTIFY changed)
 
 public:
     CameraPicker(CameraProvider &cameras, PhotoIntake &intake, PhotoListModel &selectedImages,
@@ -46,6 +50,8 @@ public:
     bool hasCapture() const { return !m_captured.isNull(); }
     QString failure() const { return m_failure; }
     QString title() const { return QStringLiteral("拍照"); }
+    QSize previewSize() const { return m_previewSize; }
+    void setPreviewSize(const QSize &size);
 
     Q_INVOKABLE void shutter();
     Q_INVOKABLE void retake();
@@ -60,6 +66,8 @@ signals:
 
 private:
     void showLivePicture();
+    void captureWhenFree();
+    void taken(const QImage &picture);
 
     PhotoIntake &m_intake;
     QPointer<PhotoListModel> m_selectedImages;
@@ -67,7 +75,10 @@ private:
     std::unique_ptr<Camera> m_camera;
     QPointer<QObject> m_sink;
     QImage m_captured;
+    int m_shot = 0; // a preview made for an earlier shot is not shown
+    QSize m_previewSize{1280, 1280};
     bool m_capturing = false;
+    bool m_captureAsked = false;
     QString m_failure;
 };
 

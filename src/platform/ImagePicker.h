@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <QUrl>
 #include <QtQml/qqmlregistration.h>
 
@@ -10,10 +11,14 @@ namespace orvelle {
 class PhotoIntake;
 class PhotoListModel;
 
+// What the user is told of picked files that gave no photo; empty when all did.
+QString pickProblem(const QStringList &unreadable, const QStringList &notStored);
+
 // The photo chooser: a file dialog over image files (drawn by
 // ImagePickerDialog.qml) whose picks go through the photo intake and are
 // appended to the host's list as each one is stored. The list never grows
 // past `maximumPhotos` through this picker, whatever the dialog delivers.
+// A pick that gives no photo is named in `problem`, never dropped unsaid.
 class ImagePicker : public QObject
 {
     Q_OBJECT
@@ -40,11 +45,17 @@ signals:
     void changed();
     // Every load of the last picks has ended (appended or skipped).
     void loadsFinished();
+    // Once the loads have ended: the files that gave no photo, by name.
+    void problem(const QString &message);
 
 private:
+    void loadEnded();
+
     QPointer<PhotoListModel> m_selectedImages;
     PhotoIntake &m_intake;
     int m_pendingLoads = 0;
+    QStringList m_unreadable;
+    QStringList m_notStored;
 };
 
 } // namespace orvelle

@@ -6,7 +6,7 @@
 namespace orvelle {
 
 // The user's own copy of what the camera took, in their Pictures folder under
-// "Orvelle". Saving runs on the thread pool; a failure is logged, never shown.
+// "Orvelle". A failure is logged, never shown.
 class PhotoAlbum
 {
 public:
@@ -15,6 +15,7 @@ public:
     static QString defaultDirectory();
     QString directory() const { return m_directory; }
 
+    // Encodes and writes: call it off the GUI thread.
     void save(const QImage &image) const;
 
 private:

@@ -17,6 +17,7 @@ PhotoAttachments::PhotoAttachments(CameraProvider &cameras, PhotoFileStore &stor
     connect(&m_selectedImages, &PhotoListModel::countChanged, this, &PhotoAttachments::changed);
     connect(&m_intake, &PhotoIntake::pendingChanged, this, &PhotoAttachments::changed);
     connect(&m_imagePicker, &ImagePicker::changed, this, &PhotoAttachments::changed);
+    connect(&m_imagePicker, &ImagePicker::problem, &m_toastManager, &ToastManager::show);
 }
 
 void PhotoAttachments::whenPhotosLoaded(std::function<void()> action)

@@ -4,6 +4,7 @@
 #include "ImagePicker.h"
 #include "PhotoIntake.h"
 #include "PhotoListModel.h"
+#include "core/ToastManager.h"
 
 #include <QObject>
 #include <QPointer>
@@ -18,8 +19,9 @@ class PhotoFileStore;
 
 // The photos a form attaches: the list, the add tile's choice of album or
 // camera, the two pickers (both through one photo intake into `store`) and
-// the enlarged preview. Drawn by PhotoGrid and PhotoAttachmentSheets; the
-// form reads the list's hashes for its draft and its filing.
+// the enlarged preview, and the toast naming picked files that gave no photo.
+// Drawn by PhotoGrid and PhotoAttachmentSheets; the form reads the list's
+// hashes for its draft and its filing.
 class PhotoAttachments : public QObject
 {
     Q_OBJECT
@@ -41,6 +43,8 @@ class PhotoAttachments : public QObject
     Q_PROPERTY(bool showImagePreview READ showImagePreview NOTIFY changed)
     // Photos picked or taken but not yet stored.
     Q_PROPERTY(bool loadingPhotos READ loadingPhotos NOTIFY changed)
+    // Says which picked files gave no photo.
+    Q_PROPERTY(ToastManager *toastManager READ toastManager CONSTANT)
 
 public:
     static constexpr int noAddTileLimit = std::numeric_limits<int>::max();
@@ -65,6 +69,7 @@ public:
     int selectedImageForPreview() const { return m_selectedImageForPreview; }
     bool showImagePreview() const { return m_showImagePreview; }
     bool loadingPhotos() const { return m_intake.pending() > 0; }
+    ToastManager *toastManager() { return &m_toastManager; }
     // Runs `action` at once, or once the photos still being stored are in
     // the list: a form must never be filed without a photo the user picked.
     // A later call replaces an action still waiting.
@@ -99,6 +104,7 @@ private:
     bool m_showImagePicker = false;
     int m_selectedImageForPreview = 0;
     bool m_showImagePreview = false;
+    ToastManager m_toastManager;
 };
 
 } // namespace orvelle

@@ -13,6 +13,8 @@ namespace orvelle {
 namespace {
 QAtomicInt lastListNumber;
 
+constexpr QLatin1String stretchedSuffix("/stretched");
+
 QString photoKey(const QString &list, int photoId)
 {
     return list + QLatin1Char('/') + QString::number(photoId);
@@ -43,19 +45,26 @@ PhotoImageProvider::PhotoImageProvider()
 
 QImage PhotoImageProvider::requestImage(const QString &id, QSize *size, const QSize &requestedSize)
 {
-    const StoredPhoto photo = m_published->find(id);
+    const bool stretched = id.endsWith(stretchedSuffix);
+    const StoredPhoto photo =
+        m_published->find(stretched ? id.chopped(stretchedSuffix.size()) : id);
+    const Qt::AspectRatioMode mode =
+        stretched ? Qt::IgnoreAspectRatio : Qt::KeepAspectRatioByExpanding;
     const QImage &thumbnail = photo.thumbnail;
     QSize bound = requestedSize;
     if (bound.width() <= 0 && bound.height() <= 0)
         bound = thumbnail.width() >= thumbnail.height() ? QSize(defaultLongSide, 0)
                                                         : QSize(0, defaultLongSide);
     QImage image;
-    const QSize fromThumbnail = fittedSize(thumbnail.size(), bound);
-    // The thumbnail serves every size it is larger than; without a file it is all there is.
-    if (!thumbnail.isNull() && (fromThumbnail != thumbnail.size() || photo.file.isEmpty()))
+    const QSize fromThumbnail = fittedSize(thumbnail.size(), bound, mode);
+    // The thumbnail serves every size it is larger than both ways; without a
+    // file it is all there is.
+    const bool thumbnailServes =
+        fromThumbnail.width() < thumbnail.width() && fromThumbnail.height() < thumbnail.height();
+    if (!thumbnail.isNull() && (thumbnailServes || photo.file.isEmpty()))
         image = thumbnail.scaled(fromThumbnail, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     else if (!photo.file.isEmpty())
-        image = readFitted(photo.file, bound);
+        image = readFitted(photo.file, bound, mode);
     if (image.isNull() && !thumbnail.isNull())
         image = thumbnail;
     if (size)
@@ -114,6 +123,12 @@ void PhotoImageSource::publish()
 {
     if (m_published)
         m_published->replace(m_list, m_model ? m_model->photos() : QList<Photo>());
+}
+
+QUrl PhotoImageSource::stretchedUrl(int photoId)
+{
+    const QUrl tile = url(photoId);
+    return tile.isEmpty() ? tile : QUrl(tile.toString() + stretchedSuffix);
 }
 
 QUrl PhotoImageSource::url(int photoId)

@@ -28,10 +28,12 @@ private:
     QHash<QString, StoredPhoto> m_photos;
 };
 
-// "image://photos/<list>/<photo id>": a photo at the size the Image asks for
-// (its sourceSize). Tiles are drawn from the thumbnail; a larger size (the
-// preview) is decoded from the stored file at that size, on the loader
-// thread, and is the Image's alone: it goes when the Image lets it go.
+// "image://photos/<list>/<photo id>": a photo covering the size the Image
+// asks for (its sourceSize), as a cropped tile needs; with "/stretched"
+// after it, exactly that size, as the stretched preview shows it. Tiles are
+// drawn from the thumbnail; a larger size (the preview) is decoded from the
+// stored file at that size, on the loader thread, and is the Image's alone:
+// it goes when the Image lets it go.
 class PhotoImageProvider : public QQuickImageProvider
 {
 public:
@@ -66,6 +68,8 @@ public:
 
     // The address of the photo with this id; empty when the list has none.
     Q_INVOKABLE QUrl url(int photoId);
+    // The same photo at exactly the Image's sourceSize, for a stretched Image.
+    Q_INVOKABLE QUrl stretchedUrl(int photoId);
 
     void classBegin() override;
     void componentComplete() override {}

@@ -1,21 +1,19 @@
 #include "PhotoIntake.h"
 
+#include "ImageFiles.h"
 #include "core/BackgroundTask.h"
 #include "core/Jpeg.h"
 #include "core/Logging.h"
 #include "core/PhotoFileStore.h"
 
 #include <QCoreApplication>
-#include <QImageReader>
 #include <QPointer>
 #include <QThread>
 #include <QThreadPool>
 #include <QTimer>
 #include <algorithm>
-#include <array>
 #include <type_traits>
 #include <utility>
-#include <vector>
 
 namespace orvelle {
 
@@ -32,75 +30,11 @@ QThreadPool &intakePool()
     return *pool;
 }
 
-// Decodes no more than the thumbnail needs: a JPEG is read at a fraction of
-// its size, so a stored photo is never decoded whole for it.
-QImage readThumbnail(QImageReader &reader)
-{
-    constexpr int side = PhotoIntake::thumbnailLongSide;
-    const QSize full = reader.size();
-    if (full.isValid() && std::max(full.width(), full.height()) > side)
-        reader.setScaledSize(full.scaled(side, side, Qt::KeepAspectRatio).expandedTo({1, 1}));
-    return reader.read();
-}
-// Where each of `count` samples spread evenly over `length` pixels falls.
-std::vector<int> samplePositions(int count, int length)
-{
-    std::vector<int> positions(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i)
-        positions[size_t(i)] = int(i * qint64(length) / count);
-    return positions;
-}
-
-// Each tile pixel averages a grid of samples spread over the area it covers:
-// a few hundred thousand reads, no copy of the picture, nothing decoded twice.
-QImage averagedSamples(const QImage &image, QSize size)
-{
-    constexpr int grid = 4;
-    const std::vector<int> columns = samplePositions(size.width() * grid, image.width());
-    const std::vector<int> rows = samplePositions(size.height() * grid, image.height());
-    const uchar *const pixels = image.constBits();
-    const qsizetype stride = image.bytesPerLine();
-    QImage tile(size, image.format());
-    for (int y = 0; y < size.height(); ++y) {
-        std::array<const QRgb *, grid> lines{};
-        for (int sy = 0; sy < grid; ++sy)
-            lines[size_t(sy)] =
-                reinterpret_cast<const QRgb *>(pixels + rows[size_t(y * grid + sy)] * stride);
-        auto *out = reinterpret_cast<QRgb *>(tile.scanLine(y));
-        for (int x = 0; x < size.width(); ++x) {
-            std::array<quint32, 4> sum{};
-            for (const QRgb *line : lines) {
-                for (int sx = 0; sx < grid; ++sx) {
-                    const QRgb pixel = line[columns[size_t(x * grid + sx)]];
-                    for (int channel = 0; channel < 4; ++channel)
-                        sum[size_t(channel)] += (pixel >> (8 * channel)) & 0xff;
-                }
-            }
-            QRgb averaged = 0;
-            for (int channel = 0; channel < 4; ++channel)
-                averaged |= (sum[size_t(channel)] / (grid * grid)) << (8 * channel);
-            out[x] = averaged;
-        }
-    }
-    return tile;
-}
-
 // From the picture still in memory, not by decoding the JPEG again.
 QImage thumbnailOf(const QImage &image)
 {
     constexpr int side = PhotoIntake::thumbnailLongSide;
-    const QSize size = image.size().scaled(side, side, Qt::KeepAspectRatio).expandedTo({1, 1});
-    if (std::max(image.width(), image.height()) <= side)
-        return image;
-    switch (image.format()) {
-    case QImage::Format_RGB32:
-    case QImage::Format_ARGB32:
-    case QImage::Format_ARGB32_Premultiplied:
-        return averagedSamples(image, size);
-    default:
-        // Rare in photos (palettes, grey, 16 bits): Qt's own filter.
-        return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    }
+    return shrunk(image, image.size().scaled(side, side, Qt::KeepAspectRatio).expandedTo({1, 1}));
 }
 } // namespace
 
@@ -133,27 +67,51 @@ template <typename Work, typename Then> void PhotoIntake::run(Work work, Then th
         std::move(then));
 }
 
-void PhotoIntake::keepImage(const QImage &image, Done done)
+void PhotoIntake::keepImage(const QImage &image, Done done, std::optional<PhotoAlbum> album)
 {
-    run([image] { return encode(image); },
-        [this, done = std::move(done)](const Encoded &encoded) { store(encoded, done); });
-}
-
-void PhotoIntake::keepFile(const QString &path, Done done)
-{
+    holdPicture();
     run(
-        [path] {
-            QImageReader reader(path);
-            reader.setAutoTransform(true);
-            return encode(reader.read());
+        [given = image, album = std::move(album)]() mutable {
+            // Let go of before the result goes back, when the next may come.
+            const QImage picture = std::exchange(given, {});
+            Encoded encoded = encode(picture);
+            if (album && !encoded.jpeg.isEmpty())
+                album->save(picture);
+            return encoded;
         },
+        [this, done = std::move(done)](const Encoded &encoded) {
+            releasePicture();
+            store(encoded, [done](const std::optional<StoredPhoto> &photo, bool) { done(photo); });
+        });
+}
+
+void PhotoIntake::keepFile(const QString &path, FileDone done)
+{
+    run([path] { return encode(readPicture(path)); },
         [this, done = std::move(done)](const Encoded &encoded) { store(encoded, done); });
 }
 
-void PhotoIntake::store(const Encoded &encoded, const Done &done)
+void PhotoIntake::scaleForPreview(const QImage &picture, const QSize &size,
+                                  std::function<void(const QImage &)> done)
+{
+    holdPicture();
+    runInBackground(
+        intakePool(), this,
+        [given = picture, size]() mutable {
+            yieldToTheGuiThread();
+            const QImage full = std::exchange(given, {});
+            return shrunk(full, size);
+        },
+        [this, done = std::move(done)](const QImage &preview) {
+            releasePicture();
+            done(preview);
+        });
+}
+
+void PhotoIntake::store(const Encoded &encoded, const FileDone &done)
 {
     if (encoded.jpeg.isEmpty() || encoded.thumbnail.isNull()) {
-        done(std::nullopt);
+        done(std::nullopt, false);
         return end();
     }
     m_store.storePhotos(
@@ -162,9 +120,10 @@ void PhotoIntake::store(const Encoded &encoded, const Done &done)
                                                     const QString &error) {
             if (!error.isEmpty() || hashes.size() != 1) {
                 qCWarning(lcStore) << "photo not stored:" << error;
-                done(std::nullopt);
+                done(std::nullopt, true);
             } else {
-                done(StoredPhoto{hashes.first(), m_store.photoFile(hashes.first()), thumbnail});
+                done(StoredPhoto{hashes.first(), m_store.photoFile(hashes.first()), thumbnail},
+                     true);
             }
             end();
         });
@@ -179,8 +138,9 @@ void PhotoIntake::recall(const QStringList &hashes, std::function<void(const Sto
         [photos]() mutable {
             QList<StoredPhoto> read;
             for (StoredPhoto &photo : photos) {
-                QImageReader reader(photo.file);
-                photo.thumbnail = readThumbnail(reader);
+                // A JPEG is read at a fraction of its size, never whole.
+                constexpr int side = thumbnailLongSide;
+                photo.thumbnail = readFitted(photo.file, {side, side}, Qt::KeepAspectRatio);
                 if (!photo.thumbnail.isNull())
                     read << photo;
             }
@@ -213,6 +173,18 @@ void PhotoIntake::begin()
 {
     ++m_pending;
     emit pendingChanged();
+}
+
+void PhotoIntake::holdPicture()
+{
+    ++m_picturesHeld;
+    emit picturesHeldChanged();
+}
+
+void PhotoIntake::releasePicture()
+{
+    --m_picturesHeld;
+    emit picturesHeldChanged();
 }
 
 void PhotoIntake::end()

@@ -1,6 +1,7 @@
 #include "Beeper.h"
 #include "Camera.h"
 #include "CameraPicker.h"
+#include "ImageFiles.h"
 #include "ImagePicker.h"
 #include "PhotoAlbum.h"
 #include "PhotoAttachments.h"
@@ -26,12 +27,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QTransform>
 #include <QVideoFrame>
 #include <QVideoSink>
 #include <QtQml/qqmlextensionplugin.h>
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <memory>
 
 Q_IMPORT_QML_PLUGIN(OrvelleCorePlugin)
 Q_IMPORT_QML_PLUGIN(OrvellePlatformPlugin)
@@ -44,6 +48,46 @@ struct CountingBeeper : Beeper
 {
     int beeps = 0;
     void beep() override { ++beeps; }
+};
+
+// The device end of a camera whose pictures count themselves: each lives in
+// a buffer of its own that says when the last image sharing it is gone.
+struct CountingCameras : CameraProvider
+{
+    static inline std::atomic<int> alive = 0;
+    int mostAlive = 0; // on the GUI thread, where pictures are made
+    int asked = 0;
+
+    struct Device : Camera
+    {
+        explicit Device(CountingCameras &cameras)
+            : cameras(cameras)
+        {}
+        void setVideoSink(QObject *) override {}
+        void start() override {}
+        void stop() override {}
+        void capture() override
+        {
+            ++cameras.asked;
+            QTimer::singleShot(0, this, [this] { emit captured(cameras.picture()); });
+        }
+        CountingCameras &cameras;
+    };
+    bool hasCamera() const override { return true; }
+    std::unique_ptr<Camera> open() override { return std::make_unique<Device>(*this); }
+
+    QImage picture()
+    {
+        auto *pixels = new uchar[640 * 480 * 4];
+        mostAlive = std::max(mostAlive, ++alive);
+        const auto release = [](void *buffer) {
+            delete[] static_cast<uchar *>(buffer);
+            --alive;
+        };
+        QImage image(pixels, 640, 480, 640 * 4, QImage::Format_RGB32, release, pixels);
+        image.fill(Qt::magenta);
+        return image;
+    }
 };
 
 // A camera frame as webcams deliver it: planar or semi-planar with the
@@ -339,7 +383,12 @@ private slots:
         QTRY_VERIFY((large = QmlPageFixture::findItem(grid, "previewImage")));
         QCOMPARE(attachments.selectedImageForPreview(), photos.photos().at(0).id);
         QTRY_COMPARE(large->property("status").toInt(), 1);
-        QVERIFY(large->property("sourceSize").toSize().width() > PhotoIntake::thumbnailLongSide);
+        // Decoded at the window's size, as it is stretched over it; not at one covering it.
+        const QSize windowSize = large->property("sourceSize").toSize();
+        QVERIFY(windowSize.width() > PhotoIntake::thumbnailLongSide);
+        QCOMPARE(QSize(large->property("implicitWidth").toInt(),
+                       large->property("implicitHeight").toInt()),
+                 windowSize);
         // The sheet's fade may still tint it by a shade.
         const auto shown = [&fixture] {
             return fixture.window().grabWindow().pixelColor(200, 600);
@@ -379,8 +428,19 @@ private slots:
         QVERIFY(scanner.videoSink());
         delete page;
         QVERIFY(!scanner.videoSink());
-        QVERIFY(fixture.load(QUrl("qrc:/Orvelle/Platform/qml/ImagePickerDialog.qml"),
-                             {{"view", QVariant::fromValue(&picker)}}));
+        // The dialogs offer only what this Qt reads: without its plugin, a
+        // HEIC file would be chosen and then come to nothing.
+        const QStringList filters = pictureNameFilters();
+        const QStringList offered = filters.constFirst().section(u'(', 1).chopped(1).split(u' ');
+        for (const QString &pattern : offered)
+            QVERIFY2(QImageReader::supportedImageFormats().contains(pattern.mid(2).toLatin1()),
+                     qPrintable(pattern));
+        QVERIFY(offered.contains("*.jpg") && offered.contains("*.png"));
+        const QObject *dialog =
+            fixture.load(QUrl("qrc:/Orvelle/Platform/qml/ImagePickerDialog.qml"),
+                         {{"view", QVariant::fromValue(&picker)}});
+        QVERIFY(dialog);
+        QCOMPARE(dialog->property("nameFilters").toStringList(), filters);
         QObject *notice = fixture.load(QUrl("qrc:/Orvelle/Platform/qml/RiskAnnouncementPage.qml"),
                                        {{"view", QVariant::fromValue(&refused)}});
         QVERIFY(QmlPageFixture::findItem(notice, "链接错误，请重试"));
@@ -390,6 +450,9 @@ private slots:
         QVERIFY2(page, qPrintable(fixture.warningText()));
         QVERIFY(QmlPageFixture::findItem(page, "选择图片"));
         QVERIFY(!QmlPageFixture::findItem(page, "拍照"));
+        QCOMPARE(
+            page->findChild<QObject *>("pictureFileDialog")->property("nameFilters").toStringList(),
+            filters);
         QVERIFY(QmlPageFixture::tap(QmlPageFixture::findItem(page, "取消")));
         QCOMPARE(finished.size(), 1);
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
@@ -422,9 +485,10 @@ private slots:
         }
     }
 
-    // Files that are no image are skipped; EXIF's "rotate 90°" makes 40x20
-    // upright; a large one is stored whole but listed as a thumbnail.
-    void imagePickerSkipsWhatIsNoImage()
+    // Files that are no image are named, all in one message once the loads
+    // end; EXIF's "rotate 90°" makes 40x20 upright; a large one is stored
+    // whole but listed as a thumbnail.
+    void imagePickerNamesWhatIsNoImage()
     {
         QByteArray jpeg;
         QBuffer buffer(&jpeg);
@@ -441,6 +505,7 @@ private slots:
         PhotoIntake intake(store);
         ImagePicker picker(photos, intake);
         QSignalSpy done(&picker, &ImagePicker::loadsFinished);
+        QSignalSpy problems(&picker, &ImagePicker::problem);
         picker.pick({QUrl::fromLocalFile(files.filePath("big.png")),
                      file("corrupt.jpg", "\xff\xd8\xff\xe0 not really a jpeg"),
                      file("notes.txt", "plain text"), file("turned.jpg", jpeg),
@@ -450,6 +515,12 @@ private slots:
         QCOMPARE(picker.pendingLoads(), 6);
         QVERIFY(done.wait(30000));
         QCOMPARE(photos.count(), 3);
+        QCOMPARE(problems.size(), 1);
+        const QString message = problems.at(0).at(0).toString();
+        QVERIFY2(message.startsWith("无法读取图片：") && message.count(u'、') == 3,
+                 qPrintable(message));
+        for (const char *name : {"corrupt.jpg", "notes.txt", "gone.png", "a.png"})
+            QVERIFY2(message.contains(name), qPrintable(message));
         // Thumbnail and stored file, in the order of their widths.
         QList<std::pair<QSize, QSize>> sizes;
         for (const Photo &photo : photos.photos()) {
@@ -469,11 +540,88 @@ private slots:
         // as long as the same photo takes for another form.
         bool answered = false;
         auto closed = std::make_unique<PhotoIntake>(store);
-        closed->keepFile(files.filePath("big.png"), [&](const auto &) { answered = true; });
+        closed->keepFile(files.filePath("big.png"), [&](const auto &, bool) { answered = true; });
         closed.reset();
-        intake.keepFile(files.filePath("big.png"), [](const auto &) {});
+        intake.keepFile(files.filePath("big.png"), [](const auto &, bool) {});
         QTRY_COMPARE_WITH_TIMEOUT(intake.pending(), 0, 30000);
         QVERIFY(!answered);
+    }
+
+    // A picture past Qt's allocation limit, and one to be turned upright, are
+    // kept at an eighth-step of their size within the largest kept picture.
+    void largePicturesAreKeptScaled_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("sideways");
+        QTest::addColumn<QSize>("kept");
+        QTest::newRow("48 MP") << QSize(8000, 6000) << false << QSize(4000, 3000);
+        QTest::newRow("14 MP taken sideways") << QSize(4800, 3000) << true << QSize(2625, 4200);
+    }
+    void largePicturesAreKeptScaled()
+    {
+        QFETCH(QSize, size);
+        QFETCH(bool, sideways);
+        QFETCH(QSize, kept);
+        const QString path = files.filePath(QStringLiteral("large.jpg"));
+        {
+            // A red band along the top as taken: upright, along the right.
+            QImage picture = solid(size, Qt::darkGreen);
+            QPainter(&picture).fillRect(0, 0, size.width(), size.height() / 8, Qt::red);
+            QImageWriter writer(path, "jpeg");
+            writer.setTransformation(sideways ? QImageIOHandler::TransformationRotate90
+                                              : QImageIOHandler::TransformationNone);
+            QVERIFY(writer.write(picture));
+        }
+        PhotoListModel photos;
+        PhotoIntake intake(store);
+        ImagePicker picker(photos, intake);
+        QSignalSpy done(&picker, &ImagePicker::loadsFinished);
+        QSignalSpy problems(&picker, &ImagePicker::problem);
+        picker.pick({QUrl::fromLocalFile(path)});
+        QVERIFY(done.wait(60000));
+        QCOMPARE(problems.size(), 0);
+        QCOMPARE(photos.count(), 1);
+        const StoredPhoto &photo = photos.photos().constFirst().stored;
+        QCOMPARE(QImageReader(photo.file).size(), kept);
+        const QImage &tile = photo.thumbnail;
+        QCOMPARE(tile.size(), kept.scaled(PhotoIntake::thumbnailLongSide,
+                                          PhotoIntake::thumbnailLongSide, Qt::KeepAspectRatio));
+        const QPoint band =
+            sideways ? QPoint(tile.width() - 1, tile.height() / 2) : QPoint(tile.width() / 2, 0);
+        QVERIFY(near(tile.pixelColor(band), Qt::red));
+        QVERIFY(near(tile.pixelColor(tile.width() - 1 - band.x(), tile.height() - 1 - band.y()),
+                     Qt::darkGreen));
+    }
+
+    // The camera's road holds one full picture: the preview shows a copy at
+    // the page's size, and the camera is asked for the next picture only once
+    // the last is let go of, however fast photos are taken and retaken.
+    void cameraHoldsOnePictureAtATime()
+    {
+        CountingCameras cameras;
+        PhotoListModel photos;
+        PhotoIntake intake(store);
+        QTemporaryDir album;
+        for (int i = 0; i < 3; ++i) {
+            CameraPicker picker(cameras, intake, photos, PhotoAlbum(album.path()));
+            QVideoSink preview;
+            picker.setVideoSink(&preview);
+            picker.setPreviewSize({120, 120});
+            for (const bool retaking : {i == 1, false}) {
+                picker.shutter();
+                QTRY_VERIFY(picker.hasCapture());
+                QTRY_COMPARE(preview.videoSize(), QSize(120, 90));
+                if (retaking)
+                    picker.retake();
+            }
+            picker.accept();
+        }
+        QCOMPARE(cameras.asked, 4);
+        QCOMPARE(cameras.mostAlive, 1);
+        QTRY_COMPARE(photos.count(), 3);
+        QCOMPARE(photos.photos().constFirst().stored.thumbnail.size(), QSize(320, 240));
+        QTRY_COMPARE(QDir(album.path()).entryList({"*.jpg"}, QDir::Files).size(), 3);
+        QTRY_COMPARE(cameras.alive.load(), 0);
     }
 
     // Without a camera a file is offered; with one, a photo is taken even
@@ -492,7 +640,7 @@ private slots:
         QSignalSpy chosen(&offering, &CameraPicker::finished);
         // A file that is no image keeps the picker open and says why.
         offering.chooseFile(file("notes.png", "not a picture"));
-        QTRY_VERIFY(!offering.failure().isEmpty());
+        QTRY_VERIFY(offering.failure().contains("notes.png"));
         QVERIFY(chosen.isEmpty());
         offering.chooseFile(imageFile("chosen.png", {30, 30}, Qt::cyan));
         QVERIFY(chosen.wait() && offering.failure().isEmpty());
@@ -541,9 +689,16 @@ private slots:
         QVERIFY(!attachments.showImageSourceActionSheet());
         QVERIFY(attachments.showImagePicker());
         QSignalSpy loaded(attachments.imagePicker(), &ImagePicker::loadsFinished);
-        attachments.imagePicker()->pick({imageFile("album.png", {14, 14}, Qt::blue)});
+        QmlPageFixture fixture;
+        QVERIFY(fixture.load(QUrl("qrc:/Orvelle/Platform/qml/PhotoAttachmentSheets.qml"),
+                             {{"attachments", QVariant::fromValue(&attachments)}}));
+        // A picture this Qt cannot read is named where the user sees it.
+        attachments.imagePicker()->pick(
+            {imageFile("album.png", {14, 14}, Qt::blue), file("IMG_0042.heic", "ftypheic")});
         QVERIFY(loaded.wait());
         QCOMPARE(attachments.photos().count(), 2);
+        QVERIFY(attachments.toastManager()->isShowing());
+        QTRY_VERIFY(QmlPageFixture::findItem(&fixture.window(), "无法读取图片：IMG_0042.heic"));
 
         attachments.setEditable(false);
         attachments.removePhoto(0);

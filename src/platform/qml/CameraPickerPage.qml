@@ -21,6 +21,13 @@ Page {
         visible: page.view.hasCamera
         fillMode: VideoOutput.PreserveAspectFit
         Component.onCompleted: page.view.videoSink = preview.videoSink
+        // A taken photo is shown at this size, not whole.
+        Binding {
+            target: page.view
+            property: "previewSize"
+            value: Qt.size(preview.width * Screen.devicePixelRatio,
+                           preview.height * Screen.devicePixelRatio)
+        }
         // The camera must not draw into a sink that is gone.
         Component.onDestruction: if (page.view) page.view.videoSink = null
     }
@@ -78,7 +85,8 @@ Page {
     FileDialog {
         id: fileDialog
         title: "选择图片"
-        nameFilters: ["图片 (*.png *.jpg *.jpeg *.bmp *.gif *.webp *.heic)"]
+        objectName: "pictureFileDialog"
+        nameFilters: PictureFormats.nameFilters
         onAccepted: page.view.chooseFile(selectedFile)
     }
 }

@@ -8,6 +8,6 @@ FileDialog {
     id: dialog
     required property ImagePicker view
     fileMode: FileDialog.OpenFiles
-    nameFilters: ["图片 (*.png *.jpg *.jpeg *.bmp *.gif *.webp *.heic)"]
+    nameFilters: PictureFormats.nameFilters
     onAccepted: dialog.view.pick(dialog.selectedFiles)
 }

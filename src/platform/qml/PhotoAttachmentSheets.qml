@@ -5,10 +5,12 @@ import Orvelle.Core
 import Orvelle.Platform
 
 // The sheets PhotoAttachments opens: the choice of picture source, the album
-// dialog and the camera over the whole window.
+// dialog and the camera over the whole window; and its toast over them.
 Item {
     id: sheets
     required property PhotoAttachments attachments
+    // Over the page, for the toast; the sheets themselves lie in the overlay.
+    anchors.fill: parent
 
     // "选择图片来源"
     Dialog {
@@ -72,4 +74,6 @@ Item {
             sourceComponent: CameraPickerPage { view: sheets.attachments.cameraPicker }
         }
     }
+
+    Toast { manager: sheets.attachments.toastManager }
 }

@@ -156,7 +156,7 @@ Item {
             cache: false
             fillMode: Image.Stretch
             sourceSize: Qt.size(width * Screen.devicePixelRatio, height * Screen.devicePixelRatio)
-            source: preview.opened || preview.visible ? images.url(preview.photoId) : ""
+            source: preview.opened || preview.visible ? images.stretchedUrl(preview.photoId) : ""
         }
         Button {
             anchors.right: parent.right

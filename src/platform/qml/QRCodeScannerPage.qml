@@ -56,7 +56,7 @@ Page {
     FileDialog {
         id: fileDialog
         title: "选择二维码图片"
-        nameFilters: ["图片 (*.png *.jpg *.jpeg *.bmp *.gif *.webp)"]
+        nameFilters: PictureFormats.nameFilters
         onAccepted: page.view.decodeFile(selectedFile)
     }
 }
