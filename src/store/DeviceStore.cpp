@@ -406,18 +406,27 @@ bool DeviceStore::saveDraft(const Draft &draft)
 
 std::optional<Draft> DeviceStore::loadDraft(const QString &account, const QString &key)
 {
-    for (Draft &draft : drafts(account))
-        if (draft.key == key)
-            return std::move(draft);
-    return std::nullopt;
+    // Read on every save of a form, so only its own row.
+    QList<Draft> found = draftRows(account, key);
+    return found.isEmpty() ? std::nullopt : std::optional<Draft>(found.takeFirst());
 }
 
 QList<Draft> DeviceStore::drafts(const QString &account)
 {
+    return draftRows(account, std::nullopt);
+}
+
+QList<Draft> DeviceStore::draftRows(const QString &account, const std::optional<QString> &key)
+{
     QList<Draft> result;
     Query rows(*this, QStringLiteral("SELECT key, payload, photos, saved_at FROM drafts"
-                                     " WHERE account = ? ORDER BY saved_at DESC"));
-    if (rows.bind(account).exec())
+                                     " WHERE account = ?")
+                          + (key ? QStringLiteral(" AND key = ?") : QString())
+                          + QStringLiteral(" ORDER BY saved_at DESC"));
+    rows.bind(account);
+    if (key)
+        rows.bind(*key);
+    if (rows.exec())
         while (rows.next())
             result.append({account, rows.value(0).toString(), objectOf(rows.value(1)),
                            groupsOf(rows.value(2)), timeOf(rows.value(3))});

@@ -155,6 +155,8 @@ private:
     bool inTransaction(const std::function<bool()> &work);
     QList<OutboxEntry> entriesWhere(const QString &column, const QVariant &value);
     bool removeDraftRow(const QString &account, const QString &key);
+    // The account's drafts, latest first; only the one of `key` when given.
+    QList<Draft> draftRows(const QString &account, const std::optional<QString> &key);
     bool openDatabase(const QString &file);
     // Deletes the files of `photos` that no row names now, but those stored
     // again after `since`: a form may hold them before its draft names them.
