@@ -159,29 +159,41 @@ namespace {
 
 using Setter = std::function<QString(AppConfig &, const QString &)>;
 
-QString setHost(QString &target, const QString &value)
+QString noProblem(const QString &)
 {
-    QString problem = hostProblem(value);
-    if (problem.isEmpty())
-        target = value;
-    return problem;
+    return {};
+}
+
+QString emptyProblem(const QString &value)
+{
+    return value.isEmpty() ? QStringLiteral("must not be empty") : QString();
+}
+
+// Sets the field when the value passes its check.
+template <typename Field>
+Setter checked(Field AppConfig::*field, QString (*problemOf)(const QString &))
+{
+    return [field, problemOf](AppConfig &config, const QString &value) {
+        QString problem = problemOf(value);
+        if (problem.isEmpty())
+            config.*field = value;
+        return problem;
+    };
+}
+
+Setter hostList(QStringList AppConfig::*field)
+{
+    return
+        [field](AppConfig &config, const QString &value) { return setHosts(config.*field, value); };
 }
 
 // The keys a configuration may set, with their checks.
 const std::map<QString, Setter> &settableKeys()
 {
     static const std::map<QString, Setter> keys{
-        {QStringLiteral("service/host"),
-         [](AppConfig &c, const QString &v) { return setHost(c.serviceHost, v); }},
-        {QStringLiteral("filestore/host"),
-         [](AppConfig &c, const QString &v) { return setHost(c.fileStoreHost, v); }},
-        {QStringLiteral("notes/server"),
-         [](AppConfig &c, const QString &v) {
-             if (v.isEmpty())
-                 return QStringLiteral("must not be empty");
-             c.notesServer = v;
-             return QString();
-         }},
+        {QStringLiteral("service/host"), checked(&AppConfig::serviceHost, hostProblem)},
+        {QStringLiteral("filestore/host"), checked(&AppConfig::fileStoreHost, hostProblem)},
+        {QStringLiteral("notes/server"), checked(&AppConfig::notesServer, emptyProblem)},
         {QStringLiteral("site/url"),
          [](AppConfig &c, const QString &v) {
              QString problem = siteUrlProblem(v);
@@ -189,39 +201,14 @@ const std::map<QString, Setter> &settableKeys()
                  c.siteUrl = QUrl(v, QUrl::StrictMode);
              return problem;
          }},
-        {QStringLiteral("tls/ca_file"),
-         [](AppConfig &c, const QString &v) {
-             QString problem = caFileProblem(v);
-             if (problem.isEmpty())
-                 c.caFile = v;
-             return problem;
-         }},
-        {QStringLiteral("notice/hosts"),
-         [](AppConfig &c, const QString &v) { return setHosts(c.noticeHosts, v); }},
-        {QStringLiteral("review/photo_hosts"),
-         [](AppConfig &c, const QString &v) { return setHosts(c.reviewPhotoHosts, v); }},
-        {QStringLiteral("camera/image"),
-         [](AppConfig &c, const QString &v) {
-             QString problem = imageFileProblem(v);
-             if (problem.isEmpty())
-                 c.cameraImage = v;
-             return problem;
-         }},
-        {QStringLiteral("device/model"),
-         [](AppConfig &c, const QString &v) {
-             c.deviceModel = v;
-             return QString();
-         }},
-        {QStringLiteral("device/name"),
-         [](AppConfig &c, const QString &v) {
-             c.deviceName = v;
-             return QString();
-         }},
+        {QStringLiteral("tls/ca_file"), checked(&AppConfig::caFile, caFileProblem)},
+        {QStringLiteral("notice/hosts"), hostList(&AppConfig::noticeHosts)},
+        {QStringLiteral("review/photo_hosts"), hostList(&AppConfig::reviewPhotoHosts)},
+        {QStringLiteral("camera/image"), checked(&AppConfig::cameraImage, imageFileProblem)},
+        {QStringLiteral("device/model"), checked(&AppConfig::deviceModel, noProblem)},
+        {QStringLiteral("device/name"), checked(&AppConfig::deviceName, noProblem)},
         {QStringLiteral("device/system_version"),
-         [](AppConfig &c, const QString &v) {
-             c.deviceSystemVersion = v;
-             return QString();
-         }},
+         checked(&AppConfig::deviceSystemVersion, noProblem)},
     };
     return keys;
 }
@@ -284,6 +271,30 @@ std::optional<ConfigError> AppConfig::applyIni(const QByteArray &text, const QSt
     return std::nullopt;
 }
 
+std::optional<ConfigError> AppConfig::applyEnvironment(const QProcessEnvironment &environment)
+{
+    static const std::pair<const char *, const char *> overrides[] = {
+        {"ORVELLE_SERVICE_HOST", "service/host"},
+        {"ORVELLE_FILESTORE_HOST", "filestore/host"},
+        {"ORVELLE_NOTES_SERVER", "notes/server"},
+        {"ORVELLE_SITE_URL", "site/url"},
+        {"ORVELLE_CA_FILE", "tls/ca_file"},
+        {"ORVELLE_CAMERA_IMAGE", "camera/image"},
+        {"ORVELLE_NOTICE_HOSTS", "notice/hosts"},
+        {"ORVELLE_REVIEW_PHOTO_HOSTS", "review/photo_hosts"},
+    };
+    for (const auto &[variable, key] : overrides) {
+        const QString name = QString::fromLatin1(variable);
+        if (!environment.contains(name))
+            continue;
+        const QString problem =
+            settableKeys().at(QString::fromLatin1(key))(*this, environment.value(name));
+        if (!problem.isEmpty())
+            return ConfigError{QStringLiteral("environment"), name, problem};
+    }
+    return std::nullopt;
+}
+
 std::variant<AppConfig, ConfigError> AppConfig::load(const QString &configFile,
                                                      const QProcessEnvironment &environment,
                                                      const QString &systemFile)
@@ -306,25 +317,8 @@ std::variant<AppConfig, ConfigError> AppConfig::load(const QString &configFile,
             return *error;
     }
 
-    static const std::pair<const char *, const char *> overrides[] = {
-        {"ORVELLE_SERVICE_HOST", "service/host"},
-        {"ORVELLE_FILESTORE_HOST", "filestore/host"},
-        {"ORVELLE_NOTES_SERVER", "notes/server"},
-        {"ORVELLE_SITE_URL", "site/url"},
-        {"ORVELLE_CA_FILE", "tls/ca_file"},
-        {"ORVELLE_CAMERA_IMAGE", "camera/image"},
-        {"ORVELLE_NOTICE_HOSTS", "notice/hosts"},
-        {"ORVELLE_REVIEW_PHOTO_HOSTS", "review/photo_hosts"},
-    };
-    for (const auto &[variable, key] : overrides) {
-        const QString name = QString::fromLatin1(variable);
-        if (!environment.contains(name))
-            continue;
-        const QString problem =
-            settableKeys().at(QString::fromLatin1(key))(config, environment.value(name));
-        if (!problem.isEmpty())
-            return ConfigError{QStringLiteral("environment"), name, problem};
-    }
+    if (auto error = config.applyEnvironment(environment))
+        return *error;
     config.trustDevServiceCa();
     return config;
 }

@@ -76,6 +76,7 @@ struct AppConfig
 
     // Applies the text of an INI file; `source` names it in errors.
     std::optional<ConfigError> applyIni(const QByteArray &text, const QString &source);
+    std::optional<ConfigError> applyEnvironment(const QProcessEnvironment &environment);
 };
 
 // Checks shared by the file and the environment; each returns the problem or "".

@@ -36,57 +36,60 @@ HttpAnswerReader::State HttpAnswerReader::feed(QByteArrayView bytes)
         return m_state;
     }
     m_pending.append(bytes);
-    QByteArray line;
-    while (m_state == State::Reading) {
-        switch (m_step) {
-        case Step::StatusLine:
-            if (!readLine(line))
-                return m_state;
-            // Blank lines before an answer are tolerated.
-            if (!line.isEmpty() && !onStatusLine(line))
-                return m_state;
-            break;
-        case Step::Headers:
-            if (!readLine(line))
-                return m_state;
-            if (!(line.isEmpty() ? onHeadersEnd() : onHeader(line)))
-                return m_state;
-            break;
-        case Step::Body:
-            if (m_framing == Framing::UntilClose) {
-                takeBody(m_pending.size());
-                return m_state;
-            }
-            if (!takeBody(m_bodyLeft))
-                return m_state;
-            finish();
-            break;
-        case Step::ChunkSize:
-            if (!readLine(line) || !onChunkSize(line))
-                return m_state;
-            break;
-        case Step::ChunkData:
-            if (!takeBody(m_chunkLeft))
-                return m_state;
-            if (m_chunkLeft == 0)
-                m_step = Step::ChunkEnd;
-            break;
-        case Step::ChunkEnd:
-            if (!readLine(line))
-                return m_state;
-            if (!line.isEmpty())
-                return fail(QStringLiteral("a chunk longer than its size"));
-            m_step = Step::ChunkSize;
-            break;
-        case Step::Trailers:
-            if (!readLine(line))
-                return m_state;
-            if (line.isEmpty())
-                finish();
-            break;
-        }
+    while (m_state == State::Reading && step()) {
     }
     return m_state;
+}
+
+// One step of the answer; false when it needs more bytes or has ended.
+bool HttpAnswerReader::step()
+{
+    switch (m_step) {
+    case Step::Body:
+        if (m_framing == Framing::UntilClose) {
+            takeBody(m_pending.size());
+            return false;
+        }
+        if (!takeBody(m_bodyLeft))
+            return false;
+        finish();
+        return true;
+    case Step::ChunkData:
+        if (!takeBody(m_chunkLeft))
+            return false;
+        if (m_chunkLeft == 0)
+            m_step = Step::ChunkEnd;
+        return true;
+    default:
+        QByteArray line;
+        return readLine(line) && onLine(line);
+    }
+}
+
+bool HttpAnswerReader::onLine(const QByteArray &line)
+{
+    switch (m_step) {
+    case Step::StatusLine:
+        // Blank lines before an answer are tolerated.
+        return line.isEmpty() || onStatusLine(line);
+    case Step::Headers:
+        return line.isEmpty() ? onHeadersEnd() : onHeader(line);
+    case Step::ChunkSize:
+        return onChunkSize(line);
+    case Step::ChunkEnd:
+        if (!line.isEmpty()) {
+            fail(QStringLiteral("a chunk longer than its size"));
+            return false;
+        }
+        m_step = Step::ChunkSize;
+        return true;
+    case Step::Trailers:
+        if (line.isEmpty())
+            finish();
+        return true;
+    default:
+        return false;
+    }
 }
 
 HttpAnswerReader::State HttpAnswerReader::closed()

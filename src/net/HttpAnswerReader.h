@@ -38,6 +38,8 @@ private:
     enum class Framing { Length, Chunks, UntilClose };
     enum class Step { StatusLine, Headers, Body, ChunkSize, ChunkData, ChunkEnd, Trailers };
 
+    bool step();
+    bool onLine(const QByteArray &line);
     bool readLine(QByteArray &line);
     bool onStatusLine(const QByteArray &line);
     bool onHeader(const QByteArray &line);

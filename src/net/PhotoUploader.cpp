@@ -133,9 +133,16 @@ void PhotoUploader::start(Upload upload)
     UploadConnection *connection = upload.again ? nullptr : takeIdle(upload.tls);
     if (!connection)
         connection = newConnection(upload.tls);
-    QObject *context = upload.context;
     auto flight = std::make_shared<Flight>(Flight{std::move(upload), connection, {}});
     m_flights.push_back(flight);
+    follow(flight);
+    sendBody(connection, std::move(file));
+}
+
+void PhotoUploader::follow(const std::shared_ptr<Flight> &flight)
+{
+    UploadConnection *connection = flight->connection;
+    QObject *context = flight->upload.context;
     if (flight->upload.progress)
         connect(connection, &UploadConnection::progress, context, flight->upload.progress);
     flight->contextGone = connect(context, &QObject::destroyed, this, [this, flight] {
@@ -151,36 +158,47 @@ void PhotoUploader::start(Upload upload)
     });
     connect(connection, &UploadConnection::answered, this,
             [this, flight](int status, const QByteArray &body, bool kept) {
-                if (!flight->live)
-                    return;
-                land(*flight, kept);
-                std::optional<QString> address;
-                // A redirect would send the photo wherever it points.
-                const bool answered = status / 100 != 3;
-                if (!answered)
-                    qCDebug(lcNet) << "photo upload: redirect not followed:" << status;
-                else if (const auto json = answers::parseJson(body))
-                    address = photoAddress(*json);
-                flight->upload.done(address, answered && !address);
-                startWaiting();
+                if (flight->live)
+                    onAnswered(*flight, status, body, kept);
             });
     connect(connection, &UploadConnection::failed, this,
             [this, flight](const QString &why, bool mayRetry) {
-                if (!flight->live)
-                    return;
-                qCDebug(lcNet) << "photo upload failed:" << why;
-                land(*flight, false);
-                if (mayRetry && !flight->upload.again) {
-                    // The other kept connections are as old: none is trusted.
-                    dropIdle();
-                    flight->upload.again = true;
-                    m_waiting.push_front(std::move(flight->upload));
-                } else {
-                    flight->upload.done(std::nullopt, false);
-                }
-                startWaiting();
+                if (flight->live)
+                    onFailed(*flight, why, mayRetry);
             });
+}
 
+void PhotoUploader::onAnswered(Flight &flight, int status, const QByteArray &body, bool kept)
+{
+    land(flight, kept);
+    std::optional<QString> address;
+    // A redirect would send the photo wherever it points.
+    const bool answered = status / 100 != 3;
+    if (!answered)
+        qCDebug(lcNet) << "photo upload: redirect not followed:" << status;
+    else if (const auto json = answers::parseJson(body))
+        address = photoAddress(*json);
+    flight.upload.done(address, answered && !address);
+    startWaiting();
+}
+
+void PhotoUploader::onFailed(Flight &flight, const QString &why, bool mayRetry)
+{
+    qCDebug(lcNet) << "photo upload failed:" << why;
+    land(flight, false);
+    if (mayRetry && !flight.upload.again) {
+        // The other kept connections are as old: none is trusted.
+        dropIdle();
+        flight.upload.again = true;
+        m_waiting.push_front(std::move(flight.upload));
+    } else {
+        flight.upload.done(std::nullopt, false);
+    }
+    startWaiting();
+}
+
+void PhotoUploader::sendBody(UploadConnection *connection, std::unique_ptr<QFile> file)
+{
     const QByteArray boundary = newBoundary();
     const QByteArray type = "multipart/form-data; boundary=" + boundary;
     const QByteArray before = "--" + boundary
@@ -197,17 +215,8 @@ void PhotoUploader::start(Upload upload)
 void PhotoUploader::stopAtSafePoint(QObject *context, std::chrono::milliseconds patience)
 {
     const QPointer<QObject> guard(context);
-    std::vector<FileDone> unsent;
-    for (auto upload = m_waiting.begin(); upload != m_waiting.end();) {
-        if (upload->context != context) {
-            ++upload;
-            continue;
-        }
-        unsent.push_back(std::move(upload->done));
-        upload = m_waiting.erase(upload);
-    }
     // Told later, so that no caller hears of its own stop before it returns.
-    for (FileDone &done : unsent)
+    for (FileDone &done : takeWaiting(context))
         QMetaObject::invokeMethod(
             this,
             [guard, done = std::move(done)] {
@@ -239,6 +248,20 @@ void PhotoUploader::stopAtSafePoint(QObject *context, std::chrono::milliseconds 
             if (guard)
                 done(std::nullopt, false);
     });
+}
+
+std::vector<PhotoUploader::FileDone> PhotoUploader::takeWaiting(QObject *context)
+{
+    std::vector<FileDone> taken;
+    for (auto upload = m_waiting.begin(); upload != m_waiting.end();) {
+        if (upload->context != context) {
+            ++upload;
+            continue;
+        }
+        taken.push_back(std::move(upload->done));
+        upload = m_waiting.erase(upload);
+    }
+    return taken;
 }
 
 UploadConnection *PhotoUploader::takeIdle(const QSslConfiguration &tls)

@@ -3,6 +3,7 @@
 #include "core/AppConfig.h"
 #include "net/TlsTrust.h"
 
+#include <QFile>
 #include <QJsonValue>
 #include <QObject>
 #include <QPointer>
@@ -90,6 +91,11 @@ private:
     void startWaiting();
     bool mayStartAnother() const;
     void start(Upload upload);
+    void follow(const std::shared_ptr<Flight> &flight);
+    void onAnswered(Flight &flight, int status, const QByteArray &body, bool kept);
+    void onFailed(Flight &flight, const QString &why, bool mayRetry);
+    void sendBody(UploadConnection *connection, std::unique_ptr<QFile> file);
+    std::vector<FileDone> takeWaiting(QObject *context);
     UploadConnection *newConnection(const QSslConfiguration &tls);
     UploadConnection *takeIdle(const QSslConfiguration &tls);
     void land(Flight &flight, bool kept);

@@ -216,20 +216,7 @@ void ServiceClient::post(const QString &path, const QByteArray &contentType,
             const QByteArray body = makeBody();
             const quint64 generation = m_session.generation();
             // Sent even when the screen went meanwhile, as an immediate send would be.
-            QNetworkRequest request(QUrl(baseAddress() + path));
-            request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
-            request.setTransferTimeout(int(m_timeout.count()));
-            request.setSslConfiguration(tls);
-            QNetworkReply *reply = nullptr;
-            if (once) {
-                request.setHeader(QNetworkRequest::ContentLengthHeader, body.size());
-                request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
-                auto *device = new OneShotBody(body);
-                reply = m_network->post(request, device);
-                device->setParent(reply);
-            } else {
-                reply = m_network->post(request, body);
-            }
+            QNetworkReply *reply = send(path, contentType, body, tls, once);
             answers::limitSize(reply);
             QElapsedTimer clock;
             clock.start();
@@ -245,6 +232,23 @@ void ServiceClient::post(const QString &path, const QByteArray &contentType,
             });
         });
     });
+}
+
+QNetworkReply *ServiceClient::send(const QString &path, const QByteArray &contentType,
+                                   const QByteArray &body, const QSslConfiguration &tls, bool once)
+{
+    QNetworkRequest request(QUrl(baseAddress() + path));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
+    request.setTransferTimeout(int(m_timeout.count()));
+    request.setSslConfiguration(tls);
+    if (!once)
+        return m_network->post(request, body);
+    request.setHeader(QNetworkRequest::ContentLengthHeader, body.size());
+    request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
+    auto *device = new OneShotBody(body);
+    QNetworkReply *reply = m_network->post(request, device);
+    device->setParent(reply);
+    return reply;
 }
 
 QDateTime ServiceClient::serviceNow() const

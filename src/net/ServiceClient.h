@@ -102,6 +102,9 @@ private:
     void post(const QString &path, const QByteArray &contentType,
               std::function<QByteArray()> makeBody, QObject *context, SuccessHandler onSuccess,
               RecordFailureHandler onFailure, bool once = false);
+    // `once`: the body is never sent again by the network layer.
+    QNetworkReply *send(const QString &path, const QByteArray &contentType, const QByteArray &body,
+                        const QSslConfiguration &tls, bool once);
     std::function<QByteArray()> jsonBody(const QJsonObject &parameters) const;
     struct Sent
     {

@@ -62,20 +62,23 @@ void UploadConnection::makeSocket()
     m_socket->setSslConfiguration(tls);
     m_quiet->setSingleShot(true);
     m_report->setInterval(reportEvery);
+    connectSocket();
+    connect(m_quiet, &QTimer::timeout, this, [this] {
+        if (m_busy)
+            return fail(QStringLiteral("no progress for %1 ms").arg(m_timeout.count()));
+        close();
+    });
+    connect(m_report, &QTimer::timeout, this, [this] { reportProgress(); });
+}
 
+void UploadConnection::connectSocket()
+{
     const auto moved = [this] {
         if (m_busy)
             m_quiet->start(m_timeout);
     };
     connect(m_socket, &QSslSocket::connected, this, [this, moved] {
-        m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-#ifdef Q_OS_LINUX
-        const int lowWater = unsentBytes;
-        if (setsockopt(int(m_socket->socketDescriptor()), IPPROTO_TCP, TCP_NOTSENT_LOWAT, &lowWater,
-                       sizeof lowWater)
-            != 0)
-#endif
-            m_socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, unsentBytes);
+        boundUnsentBytes();
         moved();
     });
     connect(m_socket, &QSslSocket::encrypted, this, [this, moved] {
@@ -100,12 +103,19 @@ void UploadConnection::makeSocket()
         for (const QSslError &error : errors)
             qCDebug(lcNet) << "file store TLS:" << error.errorString();
     });
-    connect(m_quiet, &QTimer::timeout, this, [this] {
-        if (m_busy)
-            return fail(QStringLiteral("no progress for %1 ms").arg(m_timeout.count()));
-        close();
-    });
-    connect(m_report, &QTimer::timeout, this, [this] { reportProgress(); });
+}
+
+void UploadConnection::boundUnsentBytes()
+{
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+#ifdef Q_OS_LINUX
+    const int lowWater = unsentBytes;
+    if (setsockopt(int(m_socket->socketDescriptor()), IPPROTO_TCP, TCP_NOTSENT_LOWAT, &lowWater,
+                   sizeof lowWater)
+        == 0)
+        return;
+#endif
+    m_socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, unsentBytes);
 }
 
 UploadConnection::~UploadConnection()

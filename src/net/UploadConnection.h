@@ -64,6 +64,9 @@ signals:
 
 private:
     void makeSocket();
+    void connectSocket();
+    // Little unsent data per connection, so progress follows the link.
+    void boundUnsentBytes();
     void feedSocket();
     void reportProgress(bool final = false);
     qint64 bodyBytesAcknowledged() const;
