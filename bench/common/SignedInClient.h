@@ -15,9 +15,9 @@
 #include "net/ServiceClient.h"
 #include "outbox/FormFiling.h"
 #include "outbox/Outbox.h"
+#include "photos/PhotoIntake.h"
 #include "platform/Beeper.h"
 #include "platform/Camera.h"
-#include "platform/PhotoIntake.h"
 #include "session/Session.h"
 #include "store/DeviceStore.h"
 

@@ -13,8 +13,8 @@
 #include "common/StallWatch.h"
 #include "hazard/SHazardDescriptorView.h"
 #include "inspection/DetailedOnspectionListView.h"
-#include "platform/CameraPicker.h"
-#include "platform/PhotoIntake.h"
+#include "photos/CameraPicker.h"
+#include "photos/PhotoIntake.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

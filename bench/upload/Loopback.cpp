@@ -2,7 +2,7 @@
 
 #include "net/PhotoUploader.h"
 #include "outbox/FilingProgress.h"
-#include "platform/PhotoIntake.h"
+#include "photos/PhotoIntake.h"
 #include "support/https/HttpsTestServer.h"
 
 #include <QElapsedTimer>

@@ -5,7 +5,7 @@
 // same images encoded in parallel by libjpeg-turbo, then the same bytes
 // posted in parallel by curl.
 
-#include "platform/PhotoListModel.h"
+#include "photos/PhotoListModel.h"
 
 #include <QImage>
 #include <QList>

@@ -13,7 +13,7 @@
 #include "net/PhotoUploader.h"
 #include "net/ServiceClient.h"
 #include "outbox/FilingProgress.h"
-#include "platform/PhotoIntake.h"
+#include "photos/PhotoIntake.h"
 #include "session/Session.h"
 #include "store/DeviceStore.h"
 #include "support/https/HttpsTestServer.h"

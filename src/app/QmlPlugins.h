@@ -7,6 +7,7 @@
 Q_IMPORT_QML_PLUGIN(OrvelleCorePlugin)
 Q_IMPORT_QML_PLUGIN(OrvelleSessionPlugin)
 Q_IMPORT_QML_PLUGIN(OrvellePlatformPlugin)
+Q_IMPORT_QML_PLUGIN(OrvellePhotosPlugin)
 Q_IMPORT_QML_PLUGIN(OrvelleAccountPlugin)
 Q_IMPORT_QML_PLUGIN(OrvelleInspectionPlugin)
 Q_IMPORT_QML_PLUGIN(OrvelleHazardPlugin)

@@ -5,7 +5,7 @@
 #include "core/AlertState.h"
 #include "core/DiscardGuard.h"
 #include "outbox/FormFiling.h"
-#include "platform/PhotoAttachments.h"
+#include "photos/PhotoAttachments.h"
 #include "store/FormDraft.h"
 #include "store/OfflineCopy.h"
 

@@ -1,7 +1,7 @@
 #include "OnInspectionListView.h"
 
 #include "DetailedOnspectionListView.h"
-#include "platform/CameraPicker.h"
+#include "photos/CameraPicker.h"
 #include "session/Session.h"
 
 namespace orvelle {

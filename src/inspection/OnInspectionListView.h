@@ -3,9 +3,9 @@
 #include "DetailedOnspectionListView.h"
 #include "TaskListView.h"
 #include "core/ChildScreen.h"
-#include "platform/CameraPicker.h"
-#include "platform/PhotoIntake.h"
-#include "platform/PhotoListModel.h"
+#include "photos/CameraPicker.h"
+#include "photos/PhotoIntake.h"
+#include "photos/PhotoListModel.h"
 
 #include <QPointer>
 

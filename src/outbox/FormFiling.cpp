@@ -3,7 +3,7 @@
 #include "core/AlertState.h"
 #include "core/Logging.h"
 #include "outbox/Outbox.h"
-#include "platform/PhotoAttachments.h"
+#include "photos/PhotoAttachments.h"
 #include "session/Session.h"
 #include "store/FormDraft.h"
 

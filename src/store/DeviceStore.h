@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/PhotoFileStore.h"
+#include "store/PhotoFileStore.h"
 
 #include <QDateTime>
 #include <QHash>

@@ -1,5 +1,4 @@
 #include "core/AppConfig.h"
-#include "core/Jpeg.h"
 #include "core/ToastManager.h"
 #include "support/ManualScheduler.h"
 #include "support/TestData.h"
@@ -172,27 +171,6 @@ private slots:
         toast.show(QStringLiteral("x"));
         QVERIFY(toast.isShowing());
         QTRY_VERIFY_WITH_TIMEOUT(!toast.isShowing(), 10000);
-    }
-
-    // Whatever layout a photo's pixels come in, its colours stay where they
-    // were: a swapped channel would turn a red warning sign blue.
-    void photosKeepTheirColours()
-    {
-        QVERIFY(orvelle::uploadJpeg(QImage()).isEmpty());
-        for (const QImage::Format format :
-             {QImage::Format_RGB32, QImage::Format_ARGB32, QImage::Format_ARGB32_Premultiplied,
-              QImage::Format_RGB888, QImage::Format_Grayscale8, QImage::Format_RGB16}) {
-            QImage photo(64, 48, format);
-            photo.fill(QColor(200, 40, 30));
-            const QColor expected = photo.pixelColor(0, 0);
-            const QImage decoded = QImage::fromData(orvelle::uploadJpeg(photo), "JPEG");
-            QCOMPARE(decoded.size(), photo.size());
-            const QColor found = decoded.pixelColor(32, 24);
-            QVERIFY2(qAbs(found.red() - expected.red()) + qAbs(found.green() - expected.green())
-                             + qAbs(found.blue() - expected.blue())
-                         < 24,
-                     qPrintable(QStringLiteral("format %1: %2").arg(format).arg(found.name())));
-        }
     }
 };
 

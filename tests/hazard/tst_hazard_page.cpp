@@ -21,6 +21,7 @@
 
 Q_IMPORT_QML_PLUGIN(OrvelleCorePlugin)
 Q_IMPORT_QML_PLUGIN(OrvellePlatformPlugin)
+Q_IMPORT_QML_PLUGIN(OrvellePhotosPlugin)
 Q_IMPORT_QML_PLUGIN(OrvelleHazardPlugin)
 
 // From the sanitizer's allocator interface, whose header GCC does not ship.

@@ -19,6 +19,7 @@
 
 Q_IMPORT_QML_PLUGIN(OrvelleCorePlugin)
 Q_IMPORT_QML_PLUGIN(OrvellePlatformPlugin)
+Q_IMPORT_QML_PLUGIN(OrvellePhotosPlugin)
 Q_IMPORT_QML_PLUGIN(OrvelleInspectionPlugin)
 
 using namespace orvelle;

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/Jpeg.h"
 #include "net/Endpoints.h"
 #include "outbox/Delivery.h"
-#include "platform/PhotoListModel.h"
+#include "photos/Jpeg.h"
+#include "photos/PhotoListModel.h"
 
 #include <QTest>
 #include <QThread>

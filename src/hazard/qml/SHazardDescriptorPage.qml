@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Orvelle.Core
+import Orvelle.Photos
 import Orvelle.Platform
 import Orvelle.Hazard
 

@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import Orvelle.Core
-import Orvelle.Platform
+import Orvelle.Photos
 import Orvelle.Inspection
 
 // Draws OnInspectionListView ("现场检查"): a check point first asks for the

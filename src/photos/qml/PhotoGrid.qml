@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import Orvelle.Core
-import Orvelle.Platform
+import Orvelle.Photos
 
 // Draws PhotoAttachments: thumbnails with a remove button each, an add tile
 // while fewer than its limit are held, and the tapped photo enlarged in a

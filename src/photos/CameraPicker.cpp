@@ -1,12 +1,12 @@
 #include "CameraPicker.h"
 
-#include "Camera.h"
-#include "ImageFiles.h"
 #include "ImagePicker.h"
-#include "MediaModule.h"
 #include "PhotoIntake.h"
 #include "PhotoListModel.h"
 #include "core/Logging.h"
+#include "platform/Camera.h"
+#include "platform/ImageFiles.h"
+#include "platform/MediaModule.h"
 
 #include <QFileInfo>
 #include <utility>

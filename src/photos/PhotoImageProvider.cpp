@@ -1,6 +1,6 @@
 #include "PhotoImageProvider.h"
 
-#include "ImageFiles.h"
+#include "platform/ImageFiles.h"
 
 #include <QAtomicInt>
 #include <QMutexLocker>

@@ -1,8 +1,8 @@
 #include "ImagePicker.h"
 
-#include "ImageFiles.h"
 #include "PhotoIntake.h"
 #include "PhotoListModel.h"
+#include "platform/ImageFiles.h"
 
 #include <QFileInfo>
 #include <utility>

@@ -1,10 +1,10 @@
 #include "PhotoIntake.h"
 
-#include "ImageFiles.h"
 #include "core/BackgroundTask.h"
-#include "core/Jpeg.h"
 #include "core/Logging.h"
-#include "core/PhotoFileStore.h"
+#include "photos/Jpeg.h"
+#include "platform/ImageFiles.h"
+#include "store/PhotoFileStore.h"
 
 #include <QCoreApplication>
 #include <QPointer>

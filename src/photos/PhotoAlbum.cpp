@@ -1,7 +1,7 @@
 #include "PhotoAlbum.h"
 
-#include "core/Jpeg.h"
 #include "core/Logging.h"
+#include "photos/Jpeg.h"
 
 #include <QDateTime>
 #include <QDir>

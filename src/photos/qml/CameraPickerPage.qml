@@ -5,6 +5,7 @@ import QtQuick.Layouts
 import QtMultimedia
 import Orvelle.Core
 import Orvelle.Platform
+import Orvelle.Photos
 
 // Draws CameraPicker: live picture and shutter, then accept or retake; with no
 // camera, the choice of one image file. The host closes it on `finished`.

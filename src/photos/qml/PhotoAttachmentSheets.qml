@@ -2,7 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Orvelle.Core
-import Orvelle.Platform
+import Orvelle.Photos
 
 // The sheets PhotoAttachments opens: the choice of picture source, the album
 // dialog and the camera over the whole window; and its toast over them.
