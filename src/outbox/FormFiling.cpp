@@ -2,6 +2,7 @@
 
 #include "core/AlertState.h"
 #include "core/Logging.h"
+#include "outbox/FormRules.h"
 #include "outbox/Outbox.h"
 #include "platform/PhotoAttachments.h"
 #include "session/Session.h"
@@ -23,13 +24,12 @@ const QString movedMessage =
 } // namespace
 
 FormFiling::FormFiling(FormServices &services, FormDraft &draft, PhotoAttachments &photos,
-                       AlertState &alert, Rules rules, QObject *parent)
+                       AlertState &alert, QObject *parent)
     : QObject(parent)
     , m_services(services)
     , m_draft(draft)
     , m_photos(photos)
     , m_alert(alert)
-    , m_rules(std::move(rules))
 {
     connect(&m_alert, &AlertState::acknowledged, this, [this] {
         if (m_closing)
@@ -84,30 +84,29 @@ void FormFiling::setLoading(bool on)
     emit changed();
 }
 
-void FormFiling::file()
+void FormFiling::file(const FormRules &rules)
 {
     if (m_loading || m_closing)
         return;
     if (m_photos.loadingPhotos()) {
         // It goes on once the photos still being stored are in.
         setLoading(true);
-        return m_photos.whenPhotosLoaded([this] {
+        return m_photos.whenPhotosLoaded([this, &rules] {
             setLoading(false);
-            file();
+            file(rules);
         });
     }
-    if (const QString problem = m_rules.validate(); !problem.isEmpty())
+    if (const QString problem = rules.validate(); !problem.isEmpty())
         return m_alert.show(problem);
     setLoading(true);
     // The saved draft is what is filed: its photos are the files it names.
     if (!m_draft.save())
         return stay(m_draft.lacksSpace() ? noSpaceMessage : photosFailedMessage);
-    fileKept();
+    fileKept(rules.submission());
 }
 
-void FormFiling::fileKept()
+void FormFiling::fileKept(const Submission &submission)
 {
-    const Submission submission = m_rules.submission();
     const bool signedIn = m_services.filing.session.state() == Session::State::SignedIn;
     if (m_services.outbox && signedIn)
         return fileThroughOutbox(submission);
