@@ -80,8 +80,8 @@ private:
     void fileKept(const Submission &submission);
     void fileThroughOutbox(const Submission &submission);
     void fileDirectly(const Submission &submission);
-    void outboxAnswered(qint64 id, const delivery::Result &result);
-    void directAnswered(const delivery::Result &result);
+    void outboxAnswered(qint64 id, const Delivery::Result &result);
+    void directAnswered(const Delivery::Result &result);
     void takeBack(qint64 id);
     void close(const QString &message);
     void stay(const QString &message);
