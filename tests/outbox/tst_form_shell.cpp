@@ -131,7 +131,7 @@ private slots:
 
         // Kept on the device, it is offered to the next form, which takes it
         // back whole on "继续填写"; "放弃" asks once more, then lets it go.
-        QVERIFY(QTest::qWaitFor([&] { return store->loadDraft(zhangwei, draftKey); }));
+        QVERIFY(QTest::qWaitFor([&] { return store->loadDraft(zhangwei, draftKey).has_value(); }));
         const std::optional<FormDraft::Snapshot> kept = rules.snapshot();
         QVERIFY(kept);
         shell.reset();
@@ -163,23 +163,25 @@ private slots:
     {
         QFETCH(QString, form);
         QFETCH(QString, draftKey);
+        auto untouched = open(form);
+        QSignalSpy closed(untouched.get(), &FormShell::closeRequested);
+        untouched->goBack();
+        QCOMPARE(closed.size(), 1);
+
         auto shell = open(form);
         QSignalSpy closing(shell.get(), &FormShell::closeRequested);
-        shell->goBack();
-        QCOMPARE(closing.size(), 1);
-
         shell->setFocusedField(QStringLiteral("typing"));
         shell->photos()->addPhoto();
         QCOMPARE(shell->focusedField(), QString());
         fillIn(*shell);
-        QVERIFY(QTest::qWaitFor([&] { return store->loadDraft(zhangwei, draftKey); }));
+        QVERIFY(QTest::qWaitFor([&] { return store->loadDraft(zhangwei, draftKey).has_value(); }));
         shell->goBack();
         QVERIFY(shell->discardGuard()->asking());
         shell->discardGuard()->keepEditing();
-        QCOMPARE(closing.size(), 1);
+        QCOMPARE(closing.size(), 0);
         shell->goBack();
         shell->discardGuard()->discard();
-        QCOMPARE(closing.size(), 2);
+        QCOMPARE(closing.size(), 1);
         QVERIFY(!store->loadDraft(zhangwei, draftKey));
     }
 };
