@@ -62,7 +62,7 @@ QString fillInAndSubmit(FormServices &forms, const QString &key, int number, boo
 {
     auto *sheet = new DetailedOnspectionListView(
         forms, {storedPicture(forms.filing.store, number).hash}, key);
-    const auto changed = &DetailedOnspectionListView::changed;
+    const auto changed = &DetailedOnspectionListView::sheetChanged;
     QString problem;
     sheet->appeared();
     if (!waitUntil(sheet, changed, [&] { return sheet->canUpload() || sheet->hasErrorMessage(); })

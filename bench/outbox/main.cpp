@@ -47,7 +47,7 @@ QString openSheet(Road &road, const QString &key, const QStringList &onsite,
 {
     sheet = new DetailedOnspectionListView(road, onsite, key);
     sheet->appeared();
-    waitUntil(sheet.data(), &DetailedOnspectionListView::changed,
+    waitUntil(sheet.data(), &DetailedOnspectionListView::sheetChanged,
               [&] { return sheet->canUpload() || sheet->hasErrorMessage(); });
     return sheet->canUpload() ? QString()
                               : QStringLiteral("not loaded: ") + sheet->errorMessageText();

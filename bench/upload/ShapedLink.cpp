@@ -91,7 +91,7 @@ std::optional<OutboxEntry> ShapedLink::entry(qint64 id)
     return std::nullopt;
 }
 
-bool ShapedLink::deliver(const OutboxEntry &entry, delivery::Result &result)
+bool ShapedLink::deliver(const OutboxEntry &entry, Delivery::Result &result)
 {
     // While the overlay shows the attempt, not while the bench files or reads entries.
     const StallWatch stall;
@@ -99,9 +99,9 @@ bool ShapedLink::deliver(const OutboxEntry &entry, delivery::Result &result)
     QEventLoop loop;
     // Gone at the end: an attempt that did not end is dropped with it.
     QObject context;
-    delivery::run(
-        m_services, entry, &context,
-        [&](const delivery::Result &answer) {
+    Delivery::run(
+        m_services, Parcel::of(entry), &context,
+        [&](const Delivery::Result &answer) {
             result = answer;
             ended = true;
             loop.quit();
@@ -174,10 +174,10 @@ void ShapedLink::firstFiling(LinkFigures &figures, const test::HttpsTestServer::
     every.start(50);
 
     clock.start();
-    delivery::Result result;
+    Delivery::Result result;
     if (!deliver(*filed, result))
         figures.trouble = QStringLiteral("the first filing did not end");
-    else if (result.outcome != delivery::Outcome::Delivered)
+    else if (result.outcome != Delivery::Outcome::Delivered)
         figures.trouble = QStringLiteral("the first filing was not delivered");
     if (recordNs > 0) {
         figures.photosMs = recordNs / 1000000;
@@ -211,7 +211,7 @@ void ShapedLink::setAsideFiling(LinkFigures &figures)
         sinceAsked.start();
     });
     look.start(2);
-    delivery::Result result;
+    Delivery::Result result;
     const bool ended = deliver(*filed, result);
     look.stop();
     if (!asked) {
@@ -235,7 +235,7 @@ void ShapedLink::setAsideFiling(LinkFigures &figures)
         figures.trouble = QStringLiteral("the later delivery did not end");
         return;
     }
-    if (result.outcome != delivery::Outcome::Delivered)
+    if (result.outcome != Delivery::Outcome::Delivered)
         figures.trouble = QStringLiteral("the later delivery was not delivered");
     settle();
     // Every complete upload is a photo the file store stored.

@@ -81,7 +81,7 @@ private:
     qint64 newEntry(LinkFigures &figures);
     std::optional<OutboxEntry> entry(qint64 id);
     // One attempt, run to its end; false when it did not end in time.
-    bool deliver(const OutboxEntry &entry, delivery::Result &result);
+    bool deliver(const OutboxEntry &entry, Delivery::Result &result);
     // Until the server has recorded every request it began.
     void settle();
     void firstFiling(LinkFigures &figures, const test::HttpsTestServer::Link &link);

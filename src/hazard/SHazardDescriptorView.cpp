@@ -5,19 +5,16 @@
 #include "session/Session.h"
 
 #include <QJsonArray>
-#include <utility>
 
 namespace orvelle {
 
 SHazardDescriptorView::SHazardDescriptorView(FormServices &services, QObject *parent)
-    : QObject(parent)
+    : FormShell(services,
+                {QStringLiteral("hazard"), QStringLiteral("已填写的隐患信息尚未提交，确定放弃吗？"),
+                 ImagePicker::maximumPhotos},
+                parent)
     , m_notesServer(services.notesServer)
     , m_user(services.filing.session.account())
-    , m_photos(services.cameras, services.filing.store, ImagePicker::maximumPhotos)
-    , m_discardGuard(QStringLiteral("已填写的隐患信息尚未提交，确定放弃吗？"))
-    , m_draft(&services.filing.store, m_user.storeKey(),
-              QStringLiteral("hazard"), [this] { return snapshot(); })
-    , m_filing(services, m_draft, m_photos, m_alert, filingRules())
     , m_places(services.filing.client, services.notesServer, &services.filing.store,
                m_user.storeKey())
     , m_rows(
@@ -26,25 +23,10 @@ SHazardDescriptorView::SHazardDescriptorView(FormServices &services, QObject *pa
           },
           [this](int row) { tapRow(row); })
 {
-    connect(this, &SHazardDescriptorView::changed, &m_rows, &HazardChoiceRows::refresh);
-    // Every change is kept on the device until the report is filed or let go.
-    connect(this, &SHazardDescriptorView::edited, &m_draft, &FormDraft::touch);
-    connect(this, &SHazardDescriptorView::edited, this, &SHazardDescriptorView::changed);
-    connect(&m_draft, &FormDraft::restored, this, &SHazardDescriptorView::restore);
+    setRules(this);
+    connect(this, &SHazardDescriptorView::choicesChanged, &m_rows, &HazardChoiceRows::refresh);
     connect(&m_places, &StandardPlaces::arrived, this, &SHazardDescriptorView::placesArrived);
     connect(&m_places, &StandardPlaces::failed, this, &SHazardDescriptorView::placesFailed);
-    connect(&m_filing, &FormFiling::changed, this, &SHazardDescriptorView::changed);
-    connect(&m_filing, &FormFiling::closeRequested, this, &SHazardDescriptorView::closeRequested);
-    connect(&m_discardGuard, &DiscardGuard::released, &m_draft, &FormDraft::finish);
-    connect(&m_discardGuard, &DiscardGuard::released, this, &SHazardDescriptorView::closeRequested);
-    // The box opens with the state that goes with it (loading ends, a flag is set).
-    connect(&m_alert, &AlertState::changed, this, &SHazardDescriptorView::changed);
-    connect(&m_photos, &PhotoAttachments::editingPhotos, this, [this] { setFocusedField({}); });
-    // Whether the form counts as filled in follows the photos.
-    connect(m_photos.selectedImages(), &PhotoListModel::countChanged, this,
-            &SHazardDescriptorView::edited);
-    // The photos stay as they are while they upload.
-    connect(&m_filing, &FormFiling::changed, this, [this] { m_photos.setEditable(!isLoading()); });
 }
 
 SHazardDescriptorView::~SHazardDescriptorView() = default;
@@ -73,13 +55,8 @@ void SHazardDescriptorView::setDescriptionText(const QString &text)
     if (m_descriptionText == text)
         return;
     m_descriptionText = text;
+    emit descriptionTextChanged();
     emit edited();
-}
-
-void SHazardDescriptorView::setFocusedField(const QString &field)
-{
-    if (std::exchange(m_focusedField, field) != field)
-        emit changed();
 }
 
 void SHazardDescriptorView::appeared()
@@ -93,13 +70,14 @@ void SHazardDescriptorView::placesArrived()
         m_placeRowWaiting = false;
         openPicker(Row::Place);
     }
-    emit changed();
+    emit choicesChanged();
 }
 
 void SHazardDescriptorView::placesFailed(const QString &message)
 {
     m_placeRowWaiting = false;
-    m_alert.show(message);
+    emit choicesChanged();
+    alert()->show(message);
 }
 
 void SHazardDescriptorView::tapRow(int row)
@@ -109,7 +87,7 @@ void SHazardDescriptorView::tapRow(int row)
     const Row tapped = Row(row);
     if (tapped == Row::SecondaryType) {
         if (!m_selectedPrimaryType) {
-            m_alert.show(QStringLiteral("请选择一级隐患类型后再选择二级隐患类型"));
+            alert()->show(QStringLiteral("请选择一级隐患类型后再选择二级隐患类型"));
             return;
         }
         const QStringList types = secondaryTypesOf(*m_selectedPrimaryType);
@@ -121,7 +99,7 @@ void SHazardDescriptorView::tapRow(int row)
         // An empty picker would block every report: fetch the list again.
         m_placeRowWaiting = true;
         m_places.load();
-        emit changed();
+        emit choicesChanged();
         return;
     }
     openPicker(tapped);
@@ -139,7 +117,7 @@ void SHazardDescriptorView::openPicker(Row row)
         HazardChoiceRows::title(int(row)), edited.choices, edited.value,
         [this, row](const std::optional<QString> &value) { assign(row, value); }, this);
     connect(m_picker, &PlacePickerView::finished, this, &SHazardDescriptorView::closePicker);
-    emit changed();
+    emit choicesChanged();
 }
 
 void SHazardDescriptorView::closePicker()
@@ -149,7 +127,7 @@ void SHazardDescriptorView::closePicker()
     // It may still be emitting `finished`.
     m_picker->deleteLater();
     m_picker = nullptr;
-    emit changed();
+    emit choicesChanged();
 }
 
 void SHazardDescriptorView::dismissPicker()
@@ -164,18 +142,19 @@ void SHazardDescriptorView::assign(Row row, const std::optional<QString> &value)
     if (row == Row::PrimaryType && m_selectedSecondaryType
         && !secondaryTypesOf(value.value_or(QString())).contains(*m_selectedSecondaryType))
         m_selectedSecondaryType.reset();
+    emit choicesChanged();
     emit edited();
 }
 
 void SHazardDescriptorView::submit()
 {
     setFocusedField({});
-    m_filing.file();
+    file();
 }
 
-QString SHazardDescriptorView::firstProblem() const
+QString SHazardDescriptorView::validate() const
 {
-    if (m_photos.photos().count() == 0)
+    if (photos()->photos().count() == 0)
         return QStringLiteral("请拍照上传隐患位置照片");
     if (m_descriptionText.isEmpty())
         return QStringLiteral("请填写隐患描述信息");
@@ -188,19 +167,15 @@ QString SHazardDescriptorView::firstProblem() const
     return {};
 }
 
-FormFiling::Rules SHazardDescriptorView::filingRules()
+Submission SHazardDescriptorView::submission() const
 {
-    return {[this] { return firstProblem(); },
-            [this]() -> Submission {
-                return {
-                    QStringLiteral("hazard"),
-                    QStringLiteral("hazard"),
-                    m_descriptionText,
-                    endpoints::json::createDanger,
-                    createDangerParameters(),
-                    {{QStringLiteral("image"), QStringLiteral("photos"), QStringLiteral("----")}},
-                    {}};
-            }};
+    return {QStringLiteral("hazard"),
+            QStringLiteral("hazard"),
+            m_descriptionText,
+            endpoints::json::createDanger,
+            createDangerParameters(),
+            {{QStringLiteral("image"), QStringLiteral("photos"), QStringLiteral("----")}},
+            {}};
 }
 
 QJsonObject SHazardDescriptorView::createDangerParameters() const
@@ -229,21 +204,11 @@ QJsonObject SHazardDescriptorView::createDangerParameters() const
 
 bool SHazardDescriptorView::isFilledIn() const
 {
-    return m_photos.photos().count() > 0 || !m_descriptionText.isEmpty();
-}
-
-void SHazardDescriptorView::goBack()
-{
-    if (!canGoBack())
-        return;
-    m_discardGuard.leave(isFilledIn() && !navigateToContentView());
+    return photos()->photos().count() > 0 || !m_descriptionText.isEmpty();
 }
 
 std::optional<FormDraft::Snapshot> SHazardDescriptorView::snapshot() const
 {
-    // While it is filed the report is kept whole, whatever it holds.
-    if (!isFilledIn() && !isLoading())
-        return std::nullopt;
     const auto text = [](const std::optional<QString> &value) {
         return value ? QJsonValue(*value) : QJsonValue();
     };
@@ -254,7 +219,7 @@ std::optional<FormDraft::Snapshot> SHazardDescriptorView::snapshot() const
                                 {QStringLiteral("secondaryType"), text(m_selectedSecondaryType)},
                                 {QStringLiteral("place"), text(m_selectedPlace)},
                                 {QStringLiteral("weather"), text(m_selectedWeather)}},
-                               {{QStringLiteral("photos"), m_photos.photos().hashes()}}};
+                               {{QStringLiteral("photos"), photos()->photos().hashes()}}};
 }
 
 void SHazardDescriptorView::restore(const QJsonObject &fields, const PhotoGroups &photos)
@@ -271,8 +236,9 @@ void SHazardDescriptorView::restore(const QJsonObject &fields, const PhotoGroups
     m_selectedPlace = text("place");
     m_selectedWeather = text("weather");
     m_secondaryTypes = secondaryTypesOf(m_selectedPrimaryType.value_or(QString()));
-    m_photos.restore(photos.value(QStringLiteral("photos")));
-    emit changed();
+    this->photos()->restore(photos.value(QStringLiteral("photos")));
+    emit descriptionTextChanged();
+    emit choicesChanged();
 }
 
 } // namespace orvelle

@@ -27,134 +27,109 @@ QJsonArray itemsOf(const QJsonObject &sheet)
 DetailedOnspectionListView::DetailedOnspectionListView(FormServices &services,
                                                        const QStringList &onselectedImages,
                                                        const QString &key, QObject *parent)
-    : QObject(parent)
+    : FormShell(services,
+                {QStringLiteral("sheet/") + key,
+                 QStringLiteral("已填写的检查内容尚未上传，确定放弃吗？"),
+                 PhotoAttachments::noAddTileLimit},
+                parent)
     , m_client(services.filing.client)
     , m_notesServer(services.notesServer)
     , m_user(services.filing.session.account())
     , m_onselectedImages(onselectedImages)
     , m_key(key)
     , m_items(this)
-    , m_photos(services.cameras, services.filing.store, PhotoAttachments::noAddTileLimit)
-    , m_discardGuard(QStringLiteral("已填写的检查内容尚未上传，确定放弃吗？"))
-    , m_draft(&services.filing.store, m_user.storeKey(),
-              QStringLiteral("sheet/") + key, [this] { return snapshot(); })
-    , m_filing(services, m_draft, m_photos, m_alert, filingRules())
-    , m_blankSheet(&services.filing.store, m_user.storeKey(),
-                   keptBlankSheetName(key))
+    , m_blankSheet(&services.filing.store, m_user.storeKey(), keptBlankSheetName(key))
 {
+    setRules(this);
     // Every judgement, text and photo is kept until the sheet is filed or let go.
-    connect(&m_items, &InspectionItemListModel::itemChanged, this,
-            &DetailedOnspectionListView::edited);
-    connect(this, &DetailedOnspectionListView::edited, &m_draft, &FormDraft::touch);
-    connect(&m_draft, &FormDraft::restored, this, &DetailedOnspectionListView::restore);
-    connect(&m_filing, &FormFiling::changed, this, &DetailedOnspectionListView::changed);
-    connect(&m_filing, &FormFiling::closeRequested, this, &DetailedOnspectionListView::finished);
-    connect(&m_discardGuard, &DiscardGuard::released, &m_draft, &FormDraft::finish);
-    connect(&m_discardGuard, &DiscardGuard::released, this, &DetailedOnspectionListView::finished);
-    connect(&m_alert, &AlertState::acknowledged, this,
-            &DetailedOnspectionListView::alertAcknowledged);
-    // The box opens with the state that goes with it (loading ends, a flag is set).
-    connect(&m_alert, &AlertState::changed, this, &DetailedOnspectionListView::changed);
-    connect(&m_photos, &PhotoAttachments::editingPhotos, this, [this] { setFocusedField({}); });
-    connect(m_photos.selectedImages(), &PhotoListModel::countChanged, this,
-            &DetailedOnspectionListView::edited);
-    connect(m_photos.selectedImages(), &PhotoListModel::countChanged, this,
-            &DetailedOnspectionListView::changed);
-    // The photos stay as they are while they upload.
-    connect(&m_filing, &FormFiling::changed, this, [this] { m_photos.setEditable(!isLoading()); });
+    connect(&m_items, &InspectionItemListModel::itemChanged, this, &FormShell::edited);
+    connect(this, &FormShell::closeRequested, this, &DetailedOnspectionListView::finished);
+    connect(this, &FormShell::filingChanged, this, &DetailedOnspectionListView::sheetChanged);
+    connect(alert(), &AlertState::acknowledged, this, [this] { setFocusedField({}); });
 }
 
 DetailedOnspectionListView::~DetailedOnspectionListView() = default;
-
-QList<OnXCheckitem> DetailedOnspectionListView::checkitemOnXs() const
-{
-    return m_items.itemxs();
-}
-
-void DetailedOnspectionListView::setFocusedField(const QString &field)
-{
-    if (std::exchange(m_focusedField, field) != field)
-        emit changed();
-}
 
 void DetailedOnspectionListView::appeared()
 {
     if (m_loaded || m_loadRunning)
         return;
     m_loadRunning = true;
-    const auto failed = [this](const QString &message) {
-        m_loadRunning = false;
-        m_errorMessage = message;
-        emit changed();
-    };
     m_client.sendJSONRequest(
         endpoints::json::receiveSheet, blankSheetParameters(m_notesServer, m_key), this,
-        [this, failed](const std::optional<QString> &, qint64, const QJsonObject &json) {
-            // A restored draft brought its own sheet meanwhile: the fresh one
-            // replaces it only where the judgements still fit.
-            if (m_loaded) {
-                m_loadRunning = false;
-                if (itemsOf(json) == itemsOf(m_sheetAnswer)) {
-                    takeHeader(json);
-                    m_blankSheet.keep(json);
-                    emit edited();
-                }
-                return;
-            }
-            QString problem;
-            if (!takeSheet(json, &problem))
-                return failed(problem);
-            m_blankSheet.keep(json);
-            m_loadRunning = false;
-            emit changed();
+        [this](const std::optional<QString> &, qint64, const QJsonObject &json) {
+            sheetArrived(json);
         },
-        [this, failed](qint64 code, const QString &message) {
-            // Out of reach: the sheet as it was last loaded can be filled in.
-            QString problem;
-            if (const auto kept = m_blankSheet.instead(code);
-                !m_loaded && kept && takeSheet(kept->answer, &problem)) {
-                m_loadRunning = false;
-                return emit changed();
-            }
-            failed(message);
-        });
+        [this](qint64 code, const QString &message) { sheetFailed(code, message); });
+}
+
+void DetailedOnspectionListView::sheetArrived(const QJsonObject &json)
+{
+    // A restored draft brought its own sheet meanwhile: the fresh one
+    // replaces it only where the judgements still fit.
+    if (m_loaded) {
+        m_loadRunning = false;
+        if (itemsOf(json) == itemsOf(m_sheetAnswer)) {
+            takeHeader(json);
+            m_blankSheet.keep(json);
+            emit edited();
+        }
+        return;
+    }
+    QString problem;
+    if (!takeSheet(json, &problem))
+        return loadFailed(problem);
+    m_blankSheet.keep(json);
+    m_loadRunning = false;
+    emit sheetChanged();
+}
+
+void DetailedOnspectionListView::sheetFailed(qint64 code, const QString &message)
+{
+    // Out of reach: the sheet as it was last loaded can be filled in.
+    QString problem;
+    if (const auto kept = m_blankSheet.instead(code);
+        !m_loaded && kept && takeSheet(kept->answer, &problem)) {
+        m_loadRunning = false;
+        return emit sheetChanged();
+    }
+    loadFailed(message);
+}
+
+void DetailedOnspectionListView::loadFailed(const QString &message)
+{
+    m_loadRunning = false;
+    m_errorMessage = message;
+    emit sheetChanged();
 }
 
 void DetailedOnspectionListView::upload()
 {
     // Only a sheet that was loaded is filed.
-    if (canUpload())
-        m_filing.file();
+    if (!canUpload())
+        return;
+    // With the on-site photo there, the judgements are read afresh.
+    if (!m_onselectedImages.isEmpty()) {
+        setFocusedField({});
+        m_allapprove = allapproveOf(checkitemOnXs());
+        emit sheetChanged();
+    }
+    file();
 }
 
-QString DetailedOnspectionListView::firstProblem()
+QString DetailedOnspectionListView::validate() const
 {
     if (m_onselectedImages.isEmpty())
         return QStringLiteral("请拍照上传隐患位置照片");
-    setFocusedField(QString());
-    m_allapprove = QStringLiteral("1");
-    const auto found = [this](const QString &problem) {
-        emit changed();
-        return problem;
-    };
-    for (const OnXCheckitem &item : checkitemOnXs()) {
-        const std::optional<QString> &isapprove = item.isapprove;
-        if (isapprove && isapprove->isEmpty())
-            return found(QStringLiteral("有项目未检查完成，请检查完成在上传"));
-        if (isapprove == QStringLiteral("1"))
-            m_allapprove = QStringLiteral("0");
-    }
-    if (m_allapprove == QStringLiteral("0") && m_photos.photos().count() == 0)
-        return found(QStringLiteral("有不合格的项目请上传照片"));
-    return found(QString());
+    const QList<OnXCheckitem> items = checkitemOnXs();
+    if (hasUnjudged(items))
+        return QStringLiteral("有项目未检查完成，请检查完成在上传");
+    if (allapproveOf(items) == QStringLiteral("0") && photos()->photos().count() == 0)
+        return QStringLiteral("有不合格的项目请上传照片");
+    return {};
 }
 
-FormFiling::Rules DetailedOnspectionListView::filingRules()
-{
-    return {[this] { return firstProblem(); }, [this] { return filedSubmission(); }};
-}
-
-Submission DetailedOnspectionListView::filedSubmission() const
+Submission DetailedOnspectionListView::submission() const
 {
     return {QStringLiteral("sheet/") + m_key,
             QStringLiteral("sheet"),
@@ -169,11 +144,12 @@ Submission DetailedOnspectionListView::filedSubmission() const
 QJsonObject DetailedOnspectionListView::recordParameters() const
 {
     const auto text = [](const std::optional<QString> &value) { return value.value_or(QString()); };
+    const QList<OnXCheckitem> judged = checkitemOnXs();
     QJsonArray items;
-    for (const OnXCheckitem &item : checkitemOnXs())
+    for (const OnXCheckitem &item : judged)
         items.append(item.toJson());
     return QJsonObject{
-        {QStringLiteral("allapprove"), m_allapprove},
+        {QStringLiteral("allapprove"), allapproveOf(judged)},
         {QStringLiteral("checkdept"), text(m_sheet.checkdept)},
         {QStringLiteral("checkname"), text(m_sheet.checkname)},
         {QStringLiteral("checkpl"), text(m_sheet.checkpl)},
@@ -192,24 +168,9 @@ QJsonObject DetailedOnspectionListView::recordParameters() const
     };
 }
 
-void DetailedOnspectionListView::alertAcknowledged()
-{
-    m_focusedField.clear();
-    emit changed();
-}
-
 bool DetailedOnspectionListView::isFilledIn() const
 {
-    if (m_photos.photos().count() > 0)
-        return true;
-    return m_items.isTouched();
-}
-
-void DetailedOnspectionListView::goBack()
-{
-    if (!canGoBack())
-        return;
-    m_discardGuard.leave(isFilledIn() && !shouldNavigate());
+    return photos()->photos().count() > 0 || m_items.isTouched();
 }
 
 bool DetailedOnspectionListView::takeSheet(const QJsonObject &json, QString *problem)
@@ -229,8 +190,7 @@ bool DetailedOnspectionListView::takeSheet(const QJsonObject &json, QString *pro
 
 std::optional<FormDraft::Snapshot> DetailedOnspectionListView::snapshot() const
 {
-    // While it is filed the sheet is kept whole, whatever it holds.
-    if (!m_loaded || (!isFilledIn() && !isLoading()))
+    if (!m_loaded)
         return std::nullopt;
     QJsonArray items;
     for (const OnXCheckitem &item : checkitemOnXs())
@@ -240,7 +200,7 @@ std::optional<FormDraft::Snapshot> DetailedOnspectionListView::snapshot() const
     return FormDraft::Snapshot{
         {{QStringLiteral("sheet"), m_sheetAnswer}, {QStringLiteral("items"), items}},
         {{QStringLiteral("onsite"), m_onselectedImages},
-         {QStringLiteral("added"), m_photos.photos().hashes()}}};
+         {QStringLiteral("added"), photos()->photos().hashes()}}};
 }
 
 bool DetailedOnspectionListView::takeHeader(const QJsonObject &json)
@@ -266,7 +226,17 @@ void DetailedOnspectionListView::restore(const QJsonObject &fields, const PhotoG
         return;
     }
     m_loadRunning = false;
-    const QJsonArray items = fields.value(QLatin1String("items")).toArray();
+    restoreItems(fields.value(QLatin1String("items")).toArray());
+    // The photo just taken proves today's visit; the draft's only stands in
+    // when none was taken.
+    if (m_onselectedImages.isEmpty())
+        m_onselectedImages = photos.value(QStringLiteral("onsite"));
+    this->photos()->restore(photos.value(QStringLiteral("added")));
+    emit sheetChanged();
+}
+
+void DetailedOnspectionListView::restoreItems(const QJsonArray &items)
+{
     for (int row = 0; row < std::min(int(items.size()), m_items.count()); ++row) {
         const QJsonObject state = items.at(row).toObject();
         const QString isapprove = state.value(QLatin1String("isapprove")).toString();
@@ -280,12 +250,6 @@ void DetailedOnspectionListView::restore(const QJsonObject &fields, const PhotoG
             item->disqualify();
         item->setInputText(text);
     }
-    // The photo just taken proves today's visit; the draft's only stands in
-    // when none was taken.
-    if (m_onselectedImages.isEmpty())
-        m_onselectedImages = photos.value(QStringLiteral("onsite"));
-    m_photos.restore(photos.value(QStringLiteral("added")));
-    emit changed();
 }
 
 } // namespace orvelle

@@ -1,5 +1,6 @@
 #include "InspectionRules.h"
 
+#include "InspectionRecords.h"
 #include "core/Logging.h"
 #include "net/Endpoints.h"
 #include "session/User.h"
@@ -7,12 +8,31 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <algorithm>
 
 namespace orvelle {
 
 QString departmentText(const User &user)
 {
     return user.ou1().value_or(QString()) + QLatin1Char('/') + user.ou2().value_or(QString());
+}
+
+QString allapproveOf(const QList<OnXCheckitem> &items)
+{
+    for (const OnXCheckitem &item : items) {
+        if (item.isapprove && item.isapprove->isEmpty())
+            break;
+        if (item.isapprove == QStringLiteral("1"))
+            return QStringLiteral("0");
+    }
+    return QStringLiteral("1");
+}
+
+bool hasUnjudged(const QList<OnXCheckitem> &items)
+{
+    return std::any_of(items.begin(), items.end(), [](const OnXCheckitem &item) {
+        return item.isapprove && item.isapprove->isEmpty();
+    });
 }
 
 QJsonObject todaySheetsParameters(const QString &notesServer, const QString &key, const User &user)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -8,6 +9,7 @@
 namespace orvelle {
 
 class User;
+struct OnXCheckitem;
 
 // "qzDept": ou1 "/" ou2 of the user; an absent part is the empty text.
 QString departmentText(const User &user);
@@ -19,6 +21,12 @@ QJsonObject todaySheetsParameters(const QString &notesServer, const QString &key
 QJsonObject blankSheetParameters(const QString &notesServer, const QString &key);
 // Under which name a check point's blank sheet is kept on the device.
 QString keptBlankSheetName(const QString &key);
+
+// "0" when an item is judged unqualified before the first one not judged
+// yet, "1" otherwise: the sheet's "allapprove" as an upload finds it.
+QString allapproveOf(const QList<OnXCheckitem> &items);
+// Some item is not judged yet.
+bool hasUnjudged(const QList<OnXCheckitem> &items);
 
 // What an item without a name is called on every screen.
 QString unknownItemText(); // "未知检查项"

@@ -2,6 +2,7 @@
 
 #include "core/AlertState.h"
 #include "core/Logging.h"
+#include "outbox/FormRules.h"
 #include "outbox/Outbox.h"
 #include "photos/PhotoAttachments.h"
 #include "session/Session.h"
@@ -23,13 +24,12 @@ const QString movedMessage =
 } // namespace
 
 FormFiling::FormFiling(FormServices &services, FormDraft &draft, PhotoAttachments &photos,
-                       AlertState &alert, Rules rules, QObject *parent)
+                       AlertState &alert, QObject *parent)
     : QObject(parent)
     , m_services(services)
     , m_draft(draft)
     , m_photos(photos)
     , m_alert(alert)
-    , m_rules(std::move(rules))
 {
     connect(&m_alert, &AlertState::acknowledged, this, [this] {
         if (m_closing)
@@ -84,30 +84,29 @@ void FormFiling::setLoading(bool on)
     emit changed();
 }
 
-void FormFiling::file()
+void FormFiling::file(const FormRules &rules)
 {
     if (m_loading || m_closing)
         return;
     if (m_photos.loadingPhotos()) {
         // It goes on once the photos still being stored are in.
         setLoading(true);
-        return m_photos.whenPhotosLoaded([this] {
+        return m_photos.whenPhotosLoaded([this, &rules] {
             setLoading(false);
-            file();
+            file(rules);
         });
     }
-    if (const QString problem = m_rules.validate(); !problem.isEmpty())
+    if (const QString problem = rules.validate(); !problem.isEmpty())
         return m_alert.show(problem);
     setLoading(true);
     // The saved draft is what is filed: its photos are the files it names.
     if (!m_draft.save())
         return stay(m_draft.lacksSpace() ? noSpaceMessage : photosFailedMessage);
-    fileKept();
+    fileKept(rules.submission());
 }
 
-void FormFiling::fileKept()
+void FormFiling::fileKept(const Submission &submission)
 {
-    const Submission submission = m_rules.submission();
     const bool signedIn = m_services.filing.session.state() == Session::State::SignedIn;
     if (m_services.outbox && signedIn)
         return fileThroughOutbox(submission);
@@ -117,13 +116,13 @@ void FormFiling::fileKept()
 
 void FormFiling::fileThroughOutbox(const Submission &submission)
 {
-    auto entry = std::make_shared<qint64>(0);
     m_throughOutbox = true;
     m_movingToOutbox = false;
-    *entry = m_services.outbox->file(
-        submission, this, [this, entry](const auto &result) { outboxAnswered(*entry, result); },
+    const bool queued = m_services.outbox->file(
+        submission, this,
+        [this](qint64 id, const Delivery::Result &result) { outboxAnswered(id, result); },
         &m_progress);
-    if (*entry == 0)
+    if (!queued)
         return fileDirectly(submission);
     // The entry holds the form now; no draft is kept beside it.
     m_draft.finish();
@@ -132,34 +131,30 @@ void FormFiling::fileThroughOutbox(const Submission &submission)
 void FormFiling::fileDirectly(const Submission &submission)
 {
     m_throughOutbox = false;
-    OutboxEntry entry;
-    entry.kind = submission.kind;
-    entry.payload = submission.payload();
-    entry.photos = m_draft.savedPhotos();
-    delivery::run(
-        m_services.filing, entry, this,
-        [this](const delivery::Result &result) { directAnswered(result); }, &m_progress);
+    Delivery::run(
+        m_services.filing, Parcel::direct(submission, m_draft.savedPhotos()), this,
+        [this](const Delivery::Result &result) { directAnswered(result); }, &m_progress);
 }
 
-void FormFiling::outboxAnswered(qint64 id, const delivery::Result &result)
+void FormFiling::outboxAnswered(qint64 id, const Delivery::Result &result)
 {
     const ServiceFailure &failure = result.failure;
     switch (result.outcome) {
-    case delivery::Outcome::Delivered:
+    case Delivery::Outcome::Delivered:
         return close(storedMessage(result.answer));
-    case delivery::Outcome::PhotosFailed:
+    case Delivery::Outcome::PhotosFailed:
         return close(m_movingToOutbox ? movedMessage : queuedMessage());
-    case delivery::Outcome::SessionChanged:
+    case Delivery::Outcome::SessionChanged:
         return close(sessionChangedMessage);
-    case delivery::Outcome::StoreFailed:
+    case Delivery::Outcome::StoreFailed:
         return close(storeFailedMessage);
-    case delivery::Outcome::PhotoDamaged:
+    case Delivery::Outcome::PhotoDamaged:
         takeBack(id);
-        return stay(delivery::photoDamagedMessage());
-    case delivery::Outcome::PhotosRefused:
+        return stay(Delivery::photoDamagedMessage());
+    case Delivery::Outcome::PhotosRefused:
         takeBack(id);
         return stay(photosFailedMessage);
-    case delivery::Outcome::RecordFailed:
+    case Delivery::Outcome::RecordFailed:
         if (failure.mayHaveArrived)
             return close(mayHaveArrivedMessage);
         if (failure.code == -2)
@@ -170,22 +165,22 @@ void FormFiling::outboxAnswered(qint64 id, const delivery::Result &result)
     }
 }
 
-void FormFiling::directAnswered(const delivery::Result &result)
+void FormFiling::directAnswered(const Delivery::Result &result)
 {
     switch (result.outcome) {
-    case delivery::Outcome::Delivered:
+    case Delivery::Outcome::Delivered:
         m_draft.finish();
         return close(storedMessage(result.answer));
-    case delivery::Outcome::PhotosFailed:
-    case delivery::Outcome::PhotosRefused:
+    case Delivery::Outcome::PhotosFailed:
+    case Delivery::Outcome::PhotosRefused:
         return stay(photosFailedMessage);
-    case delivery::Outcome::SessionChanged:
+    case Delivery::Outcome::SessionChanged:
         return stay(QStringLiteral("登录状态已变化，请重新提交。"));
-    case delivery::Outcome::StoreFailed: // only an entry of the outbox has marks
+    case Delivery::Outcome::StoreFailed: // only an entry of the outbox has marks
         return stay(photosFailedMessage);
-    case delivery::Outcome::PhotoDamaged:
-        return stay(delivery::photoDamagedMessage());
-    case delivery::Outcome::RecordFailed:
+    case Delivery::Outcome::PhotoDamaged:
+        return stay(Delivery::photoDamagedMessage());
+    case Delivery::Outcome::RecordFailed:
         return stay(result.failure.message);
     }
 }

@@ -7,13 +7,13 @@
 #include <QObject>
 #include <QPointer>
 #include <chrono>
-#include <functional>
 
 namespace orvelle {
 
 class AlertState;
 class CameraProvider;
 class FormDraft;
+class FormRules;
 class Outbox;
 class PhotoAttachments;
 
@@ -47,22 +47,14 @@ public:
     // Photo upload this long, and the form offers "转入待上传".
     static constexpr std::chrono::seconds offerAfter{5};
 
-    // What the form decides.
-    struct Rules
-    {
-        // The message of the first check that fails, "" when the form may go.
-        std::function<QString()> validate;
-        std::function<Submission()> submission;
-    };
-
     FormFiling(FormServices &services, FormDraft &draft, PhotoAttachments &photos,
-               AlertState &alert, Rules rules, QObject *parent = nullptr);
+               AlertState &alert, QObject *parent = nullptr);
 
     // The progress covers the form and leaving is held off.
     bool isLoading() const { return m_loading; }
     // Filed or queued: "确定" of the message closes the form.
     bool closing() const { return m_closing; }
-    void file();
+    void file(const FormRules &rules);
     FilingProgress *progress() { return &m_progress; }
     // Only while photos go through the outbox: once the record is on its way
     // its answer decides.
@@ -85,11 +77,11 @@ signals:
 
 private:
     void setLoading(bool on);
-    void fileKept();
+    void fileKept(const Submission &submission);
     void fileThroughOutbox(const Submission &submission);
     void fileDirectly(const Submission &submission);
-    void outboxAnswered(qint64 id, const delivery::Result &result);
-    void directAnswered(const delivery::Result &result);
+    void outboxAnswered(qint64 id, const Delivery::Result &result);
+    void directAnswered(const Delivery::Result &result);
     void takeBack(qint64 id);
     void close(const QString &message);
     void stay(const QString &message);
@@ -99,7 +91,6 @@ private:
     FormDraft &m_draft;
     PhotoAttachments &m_photos;
     AlertState &m_alert;
-    Rules m_rules;
     bool m_loading = false;
     bool m_closing = false;
     FilingProgress m_progress;

@@ -78,33 +78,33 @@ bool Outbox::sends() const
            && session.accountKey() == m_account;
 }
 
-qint64 Outbox::file(const Submission &submission, QObject *context, delivery::Done done,
-                    FilingProgress *progress)
+bool Outbox::file(const Submission &submission, QObject *context, Filed done,
+                  FilingProgress *progress)
 {
     const std::optional<OutboxEntry> entry =
         m_services.store.enqueue(m_services.session.accountKey(), submission.draftKey,
                                  submission.kind, submission.title, submission.payload());
     if (!entry) {
         qCWarning(lcStore) << "not queued:" << m_services.store.errorString();
-        return 0;
+        return false;
     }
     const qint64 id = entry->id;
     m_filing.insert(id, progress);
     watch(id, progress);
     emit changed();
-    delivery::run(
-        m_services, *entry, this,
+    Delivery::run(
+        m_services, Parcel::of(*entry, submission), this,
         [this, id, form = QPointer<QObject>(context),
-         done = std::move(done)](const delivery::Result &result) {
+         done = std::move(done)](const Delivery::Result &result) {
             if (const QPointer<FilingProgress> followed = m_filing.take(id))
                 disconnect(followed, nullptr, this, nullptr);
             // The form first: it may take a refused entry back.
             if (form && done)
-                done(result);
+                done(id, result);
             attemptEnded(id, result);
         },
         progress);
-    return id;
+    return true;
 }
 
 void Outbox::start()
@@ -246,9 +246,9 @@ void Outbox::sendNext()
 
 void Outbox::deliver(const OutboxEntry &entry)
 {
-    delivery::run(
-        m_services, entry, this,
-        [this, id = entry.id](const delivery::Result &result) {
+    Delivery::run(
+        m_services, Parcel::of(entry), this,
+        [this, id = entry.id](const Delivery::Result &result) {
             m_current = 0;
             attemptEnded(id, result);
         },
@@ -266,7 +266,7 @@ void Outbox::checkDelivery(const OutboxEntry &entry)
                 m_current = 0;
                 if (!setState(entry, OutboxState::Sent))
                     return;
-                return attemptEnded(entry.id, {delivery::Outcome::Delivered, {}, {}, {}});
+                return attemptEnded(entry.id, {Delivery::Outcome::Delivered, {}, {}, {}});
             case sheetDelivery::Outcome::NotDelivered:
                 // The service may list a sheet late: one miss is not enough
                 // to send the record again.
@@ -288,43 +288,43 @@ void Outbox::checkDelivery(const OutboxEntry &entry)
                 m_current = 0;
                 // A refused look leaves the entry as it was: without a rest
                 // it would be looked at again at once, for good.
-                if (delivery::isRefusal(failure))
+                if (Delivery::isRefusal(failure))
                     rest(entry.id);
-                return attemptEnded(entry.id, {delivery::Outcome::RecordFailed, {}, failure, {}});
+                return attemptEnded(entry.id, {Delivery::Outcome::RecordFailed, {}, failure, {}});
             }
         });
 }
 
-void Outbox::attemptEnded(qint64 id, const delivery::Result &result)
+void Outbox::attemptEnded(qint64 id, const Delivery::Result &result)
 {
     emit changed();
-    if (result.outcome == delivery::Outcome::Delivered)
+    if (result.outcome == Delivery::Outcome::Delivered)
         emit delivered(id, result.answer);
     else
         emit attemptFailed(id, result);
     if (!result.storeError.isEmpty())
         return stop(result.storeError);
     switch (result.outcome) {
-    case delivery::Outcome::Delivered:
+    case Delivery::Outcome::Delivered:
         // Its photos are of no more use to anyone.
         removeNow(id);
         return sendNext();
-    case delivery::Outcome::PhotosFailed:
-    case delivery::Outcome::PhotosRefused:
+    case Delivery::Outcome::PhotosFailed:
+    case Delivery::Outcome::PhotosRefused:
         rest(id);
         return sendNext();
-    case delivery::Outcome::RecordFailed:
+    case Delivery::Outcome::RecordFailed:
         // Code 9 ended the sign-in: the next sign-in of this account sends.
         if (result.failure.code == 9)
             return;
-        if (!delivery::isRefusal(result.failure))
+        if (!Delivery::isRefusal(result.failure))
             rest(id);
         return sendNext();
-    case delivery::Outcome::PhotoDamaged:
-    case delivery::Outcome::SessionChanged:
+    case Delivery::Outcome::PhotoDamaged:
+    case Delivery::Outcome::SessionChanged:
         // The queue goes on for whoever is signed in now.
         return sendNext();
-    case delivery::Outcome::StoreFailed:
+    case Delivery::Outcome::StoreFailed:
         return;
     }
 }

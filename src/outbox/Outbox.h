@@ -34,12 +34,13 @@ public:
 
     Outbox(FilingServices services, Scheduler &scheduler, QObject *parent = nullptr);
 
+    using Filed = std::function<void(qint64 id, const Delivery::Result &result)>;
     // Moves the form's saved draft into the outbox and delivers it at once,
-    // beside the queue; `done` gets this attempt's result and `progress`
-    // follows it. The entry's id, or 0 when the store refused (then `done` is
+    // beside the queue; `done` gets the entry and this attempt's result, and
+    // `progress` follows it. False when the store refused (then `done` is
     // not called).
-    qint64 file(const Submission &submission, QObject *context, delivery::Done done,
-                FilingProgress *progress = nullptr);
+    bool file(const Submission &submission, QObject *context, Filed done,
+              FilingProgress *progress = nullptr);
     // After a start: an entry killed while its record was on the way may
     // have arrived; photos nothing refers to are removed. Then sends.
     Q_INVOKABLE void start();
@@ -84,7 +85,7 @@ signals:
     // The service filed the entry; `answer` is its whole answer.
     void delivered(qint64 id, const QJsonObject &answer);
     // An attempt ended without delivering the entry.
-    void attemptFailed(qint64 id, const delivery::Result &result);
+    void attemptFailed(qint64 id, const Delivery::Result &result);
     // The entry on its way came further (a few times a second at most).
     void progressed(qint64 id);
 
@@ -96,7 +97,7 @@ private:
     void sendNext();
     void checkDelivery(const OutboxEntry &entry);
     void deliver(const OutboxEntry &entry);
-    void attemptEnded(qint64 id, const delivery::Result &result);
+    void attemptEnded(qint64 id, const Delivery::Result &result);
     // The entry rests a while; the others go meanwhile.
     void rest(qint64 id);
     std::optional<OutboxEntry> find(qint64 id) const;

@@ -220,38 +220,6 @@ private slots:
         QCOMPARE(service->uploadCount(), 3);
     }
 
-    // Kept on the device: a new form offers the draft; restored, it is what was
-    // on screen; let go (after a second question), it is gone.
-    void aDraftComesBackUntilLetGo()
-    {
-        const auto kept = [this] { return store->loadDraft(zhangwei, "hazard"); };
-        {
-            auto form = newForm();
-            QVERIFY(!form->draft()->offered());
-            form->setDescriptionText(QStringLiteral("油管渗漏"));
-            form->photos()->selectedImages()->append(storedPhoto(*store, photo(41)));
-            QVERIFY(QTest::qWaitFor([&] { return kept() && kept()->photos["photos"].size(); }));
-        }
-        for (const bool restore : {true, false}) {
-            auto form = newForm();
-            QVERIFY(form->draft()->offered());
-            form->draft()->discard();
-            if (restore) {
-                form->draft()->cancelDiscard();
-                form->draft()->restore();
-                QTRY_COMPARE(form->photos()->photos().count(), 1);
-                QCOMPARE(form->photos()->photos().photos().at(0).stored.thumbnail.width(), 41);
-                QCOMPARE(form->descriptionText(), QStringLiteral("油管渗漏"));
-                QCOMPARE(chosen(*form), QStringList({"", "一般隐患", "", "", "", ""}));
-            } else {
-                QVERIFY(form->draft()->offered()); // asked once more first
-                form->draft()->discard();
-                QVERIFY(!form->draft()->offered() && !kept());
-            }
-        }
-        QVERIFY(!newForm()->draft()->offered());
-    }
-
     void absentValuesAreSentEmpty()
     {
         user->setOu1(std::nullopt);
@@ -356,26 +324,6 @@ private slots:
         form->submit();
         QCOMPARE(form->isLoading(), false);
         QCOMPARE(closing.size(), 1);
-    }
-
-    // An untouched form closes at once; typed text or a photo asks first.
-    void leavingAFilledFormAsksFirst()
-    {
-        auto form = newForm();
-        QSignalSpy closing(form.get(), &SHazardDescriptorView::closeRequested);
-        form->goBack();
-        QCOMPARE(closing.size(), 1);
-        form->setDescriptionText(QStringLiteral("x"));
-        form->goBack();
-        QVERIFY(form->discardGuard()->asking());
-        form->discardGuard()->keepEditing();
-        form->setDescriptionText({});
-        form->photos()->selectedImages()->append(storedPhoto(*store, photo(41)));
-        form->goBack();
-        QVERIFY(form->discardGuard()->asking());
-        QCOMPARE(closing.size(), 1);
-        form->discardGuard()->discard();
-        QCOMPARE(closing.size(), 2);
     }
 
     // The service stored the report: answers it cannot be decoded from still

@@ -228,33 +228,6 @@ private slots:
         QCOMPARE(body["checkname"], "周检表");
         QCOMPARE(service->requestCount(json::createSheet), 1);
     }
-
-    void leavingAsksBeforeDiscardingWork()
-    {
-        auto view = sheet(twoItemSheet);
-        QSignalSpy finished(view.get(), &DetailedOnspectionListView::finished);
-        view->goBack(); // untouched: it closes at once
-        QCOMPARE(finished.size(), 1);
-        item(*view, 0)->qualify();
-        view->goBack();
-        QVERIFY(view->discardGuard()->asking());
-        view->discardGuard()->keepEditing();
-        QVERIFY(!view->discardGuard()->asking());
-        QCOMPARE(finished.size(), 1);
-        view->goBack();
-        view->discardGuard()->discard();
-        QCOMPARE(finished.size(), 2);
-
-        // Adding a photo ends text editing; an added photo is work too.
-        auto photos = sheet(twoItemSheet);
-        photos->setFocusedField(QStringLiteral("inputText"));
-        photos->photos()->addPhoto();
-        QCOMPARE(photos->focusedField(), QString());
-        QVERIFY(photos->photos()->showImageSourceActionSheet());
-        photos->photos()->selectedImages()->append(storedPhoto(*store, photo(12)));
-        photos->goBack();
-        QVERIFY(photos->discardGuard()->asking());
-    }
 };
 
 QTEST_MAIN(TestSheet)

@@ -156,7 +156,7 @@ private slots:
         QSignalSpy failed(outbox.get(), &Outbox::attemptFailed);
         const qint64 id = file("漏水", {});
         QVERIFY(QTest::qWaitFor([&] { return failed.size() == 1; }, 20000));
-        QCOMPARE(failed[0][1].value<delivery::Result>().failure.mayHaveArrived,
+        QCOMPARE(failed[0][1].value<Delivery::Result>().failure.mayHaveArrived,
                  row["mayHaveArrived"].toBool());
         QCOMPARE(entry(id).state, states.value(row["state"].toString()));
         QCOMPARE(scheduler->pending() > 0, row["triesAgain"].toBool());
@@ -216,7 +216,7 @@ private slots:
         QVERIFY(idle());
         for (const qint64 id : {damaged, gone})
             QVERIFY(entry(id).state == OutboxState::Failed
-                    && entry(id).reason == delivery::photoDamagedMessage());
+                    && entry(id).reason == Delivery::photoDamagedMessage());
         QCOMPARE(service->uploadCount() + service->requestCount(record), 0);
         QVERIFY(!outbox->remove(edited) && outbox->confirmDelivered(maybe));
         QVERIFY(outbox->remove(damaged) && outbox->remove(gone));
@@ -234,12 +234,12 @@ private slots:
         service->answerAlways(record, R"({"code":1,"msg":"ok"})");
         const QString namesake = QStringLiteral("job:10002");
         const qint64 theirs = queueReport(*store, namesake, "同名", {}, {{"place", "同名"}});
-        std::optional<delivery::Result> refused;
+        std::optional<Delivery::Result> refused;
         FilingServices filing{*client, *uploader, *store, *session};
-        delivery::run(filing, store->outbox(namesake).constFirst(), this,
-                      [&](const delivery::Result &result) { refused = result; });
+        Delivery::run(filing, Parcel::of(store->outbox(namesake).constFirst()), this,
+                      [&](const Delivery::Result &result) { refused = result; });
         QTRY_VERIFY(refused.has_value());
-        QCOMPARE(refused->outcome, delivery::Outcome::SessionChanged);
+        QCOMPARE(refused->outcome, Delivery::Outcome::SessionChanged);
 
         service->delayByWidth(true); // about a second for this photo
         const qint64 id = file("换人", {10});

@@ -55,7 +55,7 @@ Page {
     // The view closes the keyboard by clearing the focused field.
     Connections {
         target: page.view
-        function onChanged() {
+        function onFocusedFieldChanged() {
             if (page.view.focusedField === "" && description.activeFocus)
                 dismisser.dismiss()
         }
