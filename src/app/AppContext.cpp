@@ -1,5 +1,6 @@
 #include "AppContext.h"
 
+#include "AccountWork.h"
 #include "account/VersionChecker.h"
 #include "core/Logging.h"
 #include "core/Scheduler.h"
@@ -18,7 +19,8 @@ namespace orvelle {
 
 AppContext::~AppContext()
 {
-    // The forms' services and the outbox refer to the store.
+    // The account's work, the forms' services and the outbox refer to the store.
+    accountWork.reset();
     m_formServices.reset();
     m_outbox.reset();
     m_deviceStore.reset();
@@ -159,6 +161,7 @@ std::unique_ptr<AppContext> buildAppContext(const AppConfig &config, bool holdUn
     context->versionChecker =
         std::make_unique<VersionChecker>(std::move(query), QString::fromLatin1(build::buildNumber),
                                          Scheduler::system(), UrlOpener::system());
+    context->accountWork = std::make_unique<AccountWork>(*context);
     return context;
 }
 

@@ -615,7 +615,7 @@ private slots:
         QVERIFY(tap(sheet, "上传"));
         QVERIFY(answered(sheetView(), "检查表提交成功"));
         QVERIFY(backHome("OnInspectionListView"));
-        root->contentView()->homeView()->retryOutbox();
+        root->contentView()->homeView()->outbox()->retry();
         QVERIFY(waitGone(window, "outboxRow"));
         const auto newSheets = stored(sheets).mid(sheetsBefore);
         const auto newReports = stored(reports).mid(reportsBefore);
