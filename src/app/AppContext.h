@@ -68,6 +68,8 @@ struct AppContext
     ~AppContext();
 
 private:
+    void openStore();
+    void setDamagedStoreAside(const QString &error);
     void openInTemporaryFolder(const QString &notice);
 
     std::optional<StoreLock> m_storeLock;
