@@ -24,6 +24,9 @@ class OutboxView : public QObject
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Created by HomeView")
+    // Rows with the roles entryId, title, time, stateText, canResend,
+    // canConfirm, canEdit and canRemove; empty until the outbox runs.
+    Q_PROPERTY(QAbstractItemModel *entries READ entries CONSTANT)
     // The row on home and the head of the outbox page.
     Q_PROPERTY(int count READ count NOTIFY waitingChanged)
     // The service ended the sign-in: nothing goes until the user signs in again.
@@ -31,9 +34,6 @@ class OutboxView : public QObject
     Q_PROPERTY(QString summary READ summary NOTIFY waitingChanged)
     // The outbox stopped because the device store could not be written.
     Q_PROPERTY(QString problem READ problem NOTIFY waitingChanged)
-    // Rows with the roles entryId, title, time, stateText, canResend,
-    // canConfirm, canEdit and canRemove; empty until the outbox runs.
-    Q_PROPERTY(QAbstractItemModel *entries READ entries CONSTANT)
     // A question before an action that loses something; "" when none.
     Q_PROPERTY(QString question READ question NOTIFY questionChanged)
     Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)

@@ -40,7 +40,7 @@ public:
         if (!m_view)
             return;
         if (QObject *parent = m_view->parent())
-            QObject::disconnect(m_view, nullptr, parent, nullptr);
+            QObject::disconnect(m_view.data(), nullptr, parent, nullptr);
         if constexpr (requires(View & view) { view.screenLeft(); })
             m_view->screenLeft();
     }

@@ -429,7 +429,7 @@ private slots:
         QObject *page = fixture.load(QUrl("qrc:/Orvelle/App/qml/OutboxPage.qml"),
                                      {{"view", QVariant::fromValue(&outbox)}});
         QVERIFY2(page, qPrintable(fixture.warningText()));
-        QVERIFY(tapWhenShown(page, "已提交"));
+        QVERIFY2(tapWhenShown(page, "已提交"), qPrintable(fixture.warningText()));
         QTRY_VERIFY(outbox.question().contains("已经提交成功"));
         QVERIFY(tapWhenShown(&fixture.window(), "确定"));
         QTRY_COMPARE(outbox.count(), 1);

@@ -50,24 +50,28 @@ RowLayout {
     Button {
         visible: row.canResend
         text: "再次提交"
+        Accessible.name: text
         Accessible.description: row.title
         onClicked: row.outbox.resend(row.entryId)
     }
     Button {
         visible: row.canConfirm
         text: "已提交"
+        Accessible.name: text
         Accessible.description: row.title
         onClicked: row.outbox.confirmDelivered(row.entryId)
     }
     Button {
         visible: row.canEdit
         text: "编辑"
+        Accessible.name: text
         Accessible.description: row.title
         onClicked: row.outbox.edit(row.entryId)
     }
     Button {
         visible: row.canRemove
         text: "删除"
+        Accessible.name: text
         Accessible.description: row.title
         onClicked: row.outbox.remove(row.entryId)
     }

@@ -27,18 +27,21 @@ ColumnLayout {
             objectName: "outboxRetry"
             visible: !summary.outbox.signInEnded
             text: "重试"
+            Accessible.name: text
             onClicked: summary.outbox.retry()
         }
         Button {
             objectName: "signInAgain"
             visible: summary.outbox.signInEnded
             text: "重新登录"
+            Accessible.name: text
             onClicked: summary.outbox.signInAgain()
         }
         Button {
             objectName: "openOutbox"
             visible: summary.offersList && summary.outbox.count > 0
             text: "查看"
+            Accessible.name: text
             onClicked: summary.openList()
         }
     }
