@@ -113,8 +113,8 @@ struct SignedInClient
         VersionChecker versions(VersionChecker::serviceQuery(*client), QStringLiteral("0"),
                                 Scheduler::system(), UrlOpener::system());
         LoginView login(session, *client, versions, QUrl());
-        login.setPhoneNumber(QStringLiteral("13800000001"));
-        login.setPassword(QStringLiteral("orvelle1"));
+        login.setProperty("phoneNumber", QStringLiteral("13800000001"));
+        login.setProperty("password", QStringLiteral("orvelle1"));
         login.signIn();
         if (!waitUntil(&appState, &User::isloginChanged,
                        [&] { return appState.islogin() == u"true"; })

@@ -17,24 +17,6 @@ BindPhoneView::BindPhoneView(Session &session, ServiceClient &client, Scheduler 
     , m_password(password)
 {
     connect(&m_alert, &AlertState::acknowledged, this, &BindPhoneView::alertAcknowledged);
-    // The box opens with the state that goes with it (loading ends, a flag is set).
-    connect(&m_alert, &AlertState::changed, this, &BindPhoneView::changed);
-}
-
-void BindPhoneView::setPhoneNumber(const QString &text)
-{
-    if (m_phoneNumber == text)
-        return;
-    m_phoneNumber = text;
-    emit changed();
-}
-
-void BindPhoneView::setVerificationCode(const QString &text)
-{
-    if (m_verificationCode == text)
-        return;
-    m_verificationCode = text;
-    emit changed();
 }
 
 BindPhoneView::~BindPhoneView() = default;
@@ -53,7 +35,7 @@ void BindPhoneView::setShouldlogin(bool on)
         m_login.open([this] { return m_makeLogin(this); });
     else
         m_login.close();
-    emit changed();
+    emit loginChanged();
 }
 
 void BindPhoneView::requestCode()
@@ -98,6 +80,7 @@ void BindPhoneView::bind()
                                       const QJsonObject &) {
             m_submitting = false;
             m_shouldNavigate = true;
+            emit shouldNavigateChanged();
             m_session.phoneBound(phone);
             // A success without a text still needs words in the box.
             m_alert.show(msg.value_or(QStringLiteral("绑定成功")));

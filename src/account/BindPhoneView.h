@@ -25,13 +25,12 @@ class BindPhoneView : public QObject
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Created by the screen that opens it")
-    Q_PROPERTY(QString phoneNumber READ phoneNumber WRITE setPhoneNumber NOTIFY changed)
-    Q_PROPERTY(
-        QString verificationCode READ verificationCode WRITE setVerificationCode NOTIFY changed)
+    Q_PROPERTY(QString phoneNumber MEMBER m_phoneNumber NOTIFY phoneNumberChanged)
+    Q_PROPERTY(QString verificationCode MEMBER m_verificationCode NOTIFY verificationCodeChanged)
     Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)
-    Q_PROPERTY(bool shouldNavigate READ shouldNavigate NOTIFY changed)
-    Q_PROPERTY(bool shouldlogin READ shouldlogin WRITE setShouldlogin NOTIFY changed)
-    Q_PROPERTY(orvelle::LoginView *loginView READ loginView NOTIFY changed)
+    Q_PROPERTY(bool shouldNavigate READ shouldNavigate NOTIFY shouldNavigateChanged)
+    Q_PROPERTY(bool shouldlogin READ shouldlogin WRITE setShouldlogin NOTIFY loginChanged)
+    Q_PROPERTY(orvelle::LoginView *loginView READ loginView NOTIFY loginChanged)
     Q_PROPERTY(CodeCountdown *countdown READ countdown CONSTANT)
 
 public:
@@ -44,9 +43,7 @@ public:
     ~BindPhoneView() override;
 
     QString phoneNumber() const { return m_phoneNumber; }
-    void setPhoneNumber(const QString &text);
     QString verificationCode() const { return m_verificationCode; }
-    void setVerificationCode(const QString &text);
     QString username() const { return m_username; }
     QString password() const { return m_password; }
     AlertState *alert() { return &m_alert; }
@@ -65,7 +62,10 @@ public:
     Q_INVOKABLE void bind();
 
 signals:
-    void changed();
+    void phoneNumberChanged();
+    void verificationCodeChanged();
+    void shouldNavigateChanged();
+    void loginChanged();
 
 private:
     // "确定" of the message box.

@@ -16,8 +16,6 @@ ChangePasswordView::ChangePasswordView(Session &session, ServiceClient &client,
     , m_countdown(scheduler, this)
 {
     connect(&m_alert, &AlertState::acknowledged, this, &ChangePasswordView::alertAcknowledged);
-    // The box opens with the state that goes with it (loading ends, a flag is set).
-    connect(&m_alert, &AlertState::changed, this, &ChangePasswordView::changed);
 }
 
 QString ChangePasswordView::mobileText() const
@@ -25,28 +23,12 @@ QString ChangePasswordView::mobileText() const
     return m_session.account().mobile().value_or(QString());
 }
 
-void ChangePasswordView::setVerificationCode(const QString &text)
+void ChangePasswordView::setShouldNavigate(bool on)
 {
-    if (m_verificationCode == text)
+    if (m_shouldNavigate == on)
         return;
-    m_verificationCode = text;
-    emit changed();
-}
-
-void ChangePasswordView::setNewpassword(const QString &text)
-{
-    if (m_newpassword == text)
-        return;
-    m_newpassword = text;
-    emit changed();
-}
-
-void ChangePasswordView::setCenterpassword(const QString &text)
-{
-    if (m_centerpassword == text)
-        return;
-    m_centerpassword = text;
-    emit changed();
+    m_shouldNavigate = on;
+    emit shouldNavigateChanged();
 }
 
 int ChangePasswordView::perceivedLength(const QString &text)
@@ -107,7 +89,7 @@ void ChangePasswordView::change()
         endpoints::form::changePassword, parameters, this,
         [this](const std::optional<QString> &, qint64, const QJsonObject &) {
             m_submitting = false;
-            m_shouldNavigate = true;
+            setShouldNavigate(true);
             m_alert.show(QStringLiteral("修改密码成功,请等5分钟之后登录，否则引起账号锁定"));
         },
         [this](qint64, const QString &message) {
@@ -120,8 +102,7 @@ void ChangePasswordView::alertAcknowledged()
 {
     if (!m_shouldNavigate)
         return;
-    m_shouldNavigate = false;
-    emit changed();
+    setShouldNavigate(false);
     m_session.signOut();
 }
 

@@ -20,12 +20,11 @@ class ChangePasswordView : public QObject
     QML_ELEMENT
     QML_UNCREATABLE("Created by the settings screen")
     Q_PROPERTY(QString mobileText READ mobileText CONSTANT)
-    Q_PROPERTY(
-        QString verificationCode READ verificationCode WRITE setVerificationCode NOTIFY changed)
-    Q_PROPERTY(QString newpassword READ newpassword WRITE setNewpassword NOTIFY changed)
-    Q_PROPERTY(QString centerpassword READ centerpassword WRITE setCenterpassword NOTIFY changed)
+    Q_PROPERTY(QString verificationCode MEMBER m_verificationCode NOTIFY verificationCodeChanged)
+    Q_PROPERTY(QString newpassword MEMBER m_newpassword NOTIFY newpasswordChanged)
+    Q_PROPERTY(QString centerpassword MEMBER m_centerpassword NOTIFY centerpasswordChanged)
     Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)
-    Q_PROPERTY(bool shouldNavigate READ shouldNavigate NOTIFY changed)
+    Q_PROPERTY(bool shouldNavigate READ shouldNavigate NOTIFY shouldNavigateChanged)
     Q_PROPERTY(CodeCountdown *countdown READ countdown CONSTANT)
 
 public:
@@ -36,11 +35,8 @@ public:
 
     QString mobileText() const;
     QString verificationCode() const { return m_verificationCode; }
-    void setVerificationCode(const QString &text);
     QString newpassword() const { return m_newpassword; }
-    void setNewpassword(const QString &text);
     QString centerpassword() const { return m_centerpassword; }
-    void setCenterpassword(const QString &text);
     AlertState *alert() { return &m_alert; }
     bool shouldNavigate() const { return m_shouldNavigate; }
     CodeCountdown *countdown() { return &m_countdown; }
@@ -56,12 +52,16 @@ public:
     Q_INVOKABLE void change();
 
 signals:
-    void changed();
+    void verificationCodeChanged();
+    void newpasswordChanged();
+    void centerpasswordChanged();
+    void shouldNavigateChanged();
 
 private:
     // "确定" of the message box.
     void alertAcknowledged();
     QString firstProblem() const;
+    void setShouldNavigate(bool on);
 
     Session &m_session;
     ServiceClient &m_client;

@@ -23,7 +23,7 @@ void CodeCountdown::start()
     m_countdown = seconds;
     m_ticking = true;
     ++m_generation;
-    emit changed();
+    emit countdownChanged();
     scheduleTick();
 }
 
@@ -49,7 +49,7 @@ void CodeCountdown::tick()
         return;
     }
     --m_countdown;
-    emit changed();
+    emit countdownChanged();
     scheduleTick();
 }
 

@@ -15,9 +15,9 @@ class CodeCountdown : public QObject
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Owned by the screen that asks for codes")
-    Q_PROPERTY(qint64 countdown READ countdown NOTIFY changed)
-    Q_PROPERTY(QString buttonText READ buttonText NOTIFY changed)
-    Q_PROPERTY(bool buttonEnabled READ buttonEnabled NOTIFY changed)
+    Q_PROPERTY(qint64 countdown READ countdown NOTIFY countdownChanged)
+    Q_PROPERTY(QString buttonText READ buttonText NOTIFY countdownChanged)
+    Q_PROPERTY(bool buttonEnabled READ buttonEnabled NOTIFY countdownChanged)
 
 public:
     static constexpr qint64 seconds = 30;
@@ -35,7 +35,8 @@ public:
     void stop();
 
 signals:
-    void changed();
+    // The seconds left, and so the button.
+    void countdownChanged();
 
 private:
     void scheduleTick();

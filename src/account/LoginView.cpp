@@ -40,58 +40,24 @@ QString LoginView::signInPath(const QString &phoneNumber)
                                        : QString(endpoints::form::notesLogin);
 }
 
-void LoginView::setPhoneNumber(const QString &text)
-{
-    if (m_phoneNumber == text)
-        return;
-    m_phoneNumber = text;
-    emit phoneNumberChanged();
-}
-
-void LoginView::setPassword(const QString &text)
-{
-    if (m_password == text)
-        return;
-    m_password = text;
-    emit passwordChanged();
-}
-
 void LoginView::setShouldNavigatemobile(bool on)
 {
-    if (shouldNavigatemobile() == on)
-        return;
-    if (!on) {
-        m_bindPhone.close();
-    } else {
-        auto *bindPhone = m_bindPhone.open([this] {
-            return new BindPhoneView(m_session, m_client, Scheduler::system(), m_phoneNumber,
-                                     m_password, this);
-        });
-        // After the binding the user signs in again on a fresh screen.
-        bindPhone->setLoginScreenFactory([this](QObject *parent) {
-            return new LoginView(m_session, m_client, m_versionChecker, m_siteUrl, parent);
-        });
-    }
-    emit navigationChanged();
+    if (m_bindPhone.setOpen(on, [this] {
+            auto *bindPhone = new BindPhoneView(m_session, m_client, Scheduler::system(),
+                                                m_phoneNumber, m_password, this);
+            // After the binding the user signs in again on a fresh screen.
+            bindPhone->setLoginScreenFactory([this](QObject *parent) {
+                return new LoginView(m_session, m_client, m_versionChecker, m_siteUrl, parent);
+            });
+            return bindPhone;
+        }))
+        emit navigationChanged();
 }
 
 void LoginView::setShowWebView(bool on)
 {
-    if (showWebView() == on)
-        return;
-    if (on)
-        m_webSite.open([this] { return new WebView(m_siteUrl, this); });
-    else
-        m_webSite.close();
-    emit showWebViewChanged();
-}
-
-void LoginView::setFocusedField(Field field)
-{
-    if (m_focusedField == field)
-        return;
-    m_focusedField = field;
-    emit focusedFieldChanged();
+    if (m_webSite.setOpen(on, [this] { return new WebView(m_siteUrl, this); }))
+        emit showWebViewChanged();
 }
 
 void LoginView::signIn()

@@ -25,8 +25,8 @@ class LoginView : public QObject
     QML_UNCREATABLE("Created by RootView")
     Q_PROPERTY(ToastManager *toastManager READ toastManager CONSTANT)
     Q_PROPERTY(VersionChecker *versionChecker READ versionChecker CONSTANT)
-    Q_PROPERTY(QString phoneNumber READ phoneNumber WRITE setPhoneNumber NOTIFY phoneNumberChanged)
-    Q_PROPERTY(QString password READ password WRITE setPassword NOTIFY passwordChanged)
+    Q_PROPERTY(QString phoneNumber MEMBER m_phoneNumber NOTIFY phoneNumberChanged)
+    Q_PROPERTY(QString password MEMBER m_password NOTIFY passwordChanged)
     Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)
     Q_PROPERTY(bool shouldNavigate READ shouldNavigate NOTIFY navigationChanged)
     Q_PROPERTY(bool shouldNavigatemobile READ shouldNavigatemobile WRITE setShouldNavigatemobile
@@ -39,8 +39,7 @@ class LoginView : public QObject
     Q_PROPERTY(orvelle::WebView *webView READ webView NOTIFY showWebViewChanged)
     // Said while filed work waits on this device for its account to sign in.
     Q_PROPERTY(QString waitingWorkText READ waitingWorkText NOTIFY waitingWorkChanged)
-    Q_PROPERTY(
-        Field focusedField READ focusedField WRITE setFocusedField NOTIFY focusedFieldChanged)
+    Q_PROPERTY(Field focusedField MEMBER m_focusedField NOTIFY focusedFieldChanged)
 
 public:
     enum class Field { None, PhoneNumber, Password };
@@ -56,9 +55,7 @@ public:
     ToastManager *toastManager() { return &m_toastManager; }
     VersionChecker *versionChecker() const { return &m_versionChecker; }
     QString phoneNumber() const { return m_phoneNumber; }
-    void setPhoneNumber(const QString &text);
     QString password() const { return m_password; }
-    void setPassword(const QString &text);
     AlertState *alert() { return &m_alert; }
     bool shouldNavigate() const { return m_shouldNavigate; }
     bool shouldNavigatemobile() const { return m_bindPhone.isOpen(); }
@@ -72,7 +69,6 @@ public:
     void setShowWebView(bool on);
     QUrl siteUrl() const { return m_siteUrl; }
     Field focusedField() const { return m_focusedField; }
-    void setFocusedField(Field field);
     QString waitingWorkText() const { return m_waitingWorkText; }
     // Entries of any account not yet delivered: they go once their own
     // account signs in, never with another's.

@@ -105,7 +105,7 @@ void VersionChecker::announce(const Version &version)
 {
     m_announcedAddress = version.v_address.value_or(QString());
     m_updateUrl = webAddress(m_announcedAddress);
-    emit changed();
+    emit updateUrlChanged();
     m_alert.show(version.v_memo.value_or(QStringLiteral("请更新到新版本")));
 }
 

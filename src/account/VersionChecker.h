@@ -41,8 +41,9 @@ class VersionChecker : public QObject
     QML_ELEMENT
     QML_UNCREATABLE("Created by the application")
     Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)
-    Q_PROPERTY(QUrl updateURL READ updateUrlValue NOTIFY changed)
-    Q_PROPERTY(bool updateCompleted READ updateCompleted NOTIFY changed)
+    Q_PROPERTY(QUrl updateURL READ updateUrlValue NOTIFY updateUrlChanged)
+    // Nothing in this client completes an update: it stays false.
+    Q_PROPERTY(bool updateCompleted READ updateCompleted CONSTANT)
 
 public:
     using OnAnswer = std::function<void(const QJsonObject &json)>;
@@ -69,7 +70,7 @@ public:
     void handleAnswer(const QJsonObject &json);
 
 signals:
-    void changed();
+    void updateUrlChanged();
 
 private:
     void announce(const Version &version);

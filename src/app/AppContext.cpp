@@ -1,5 +1,6 @@
 #include "AppContext.h"
 
+#include "AccountWork.h"
 #include "account/VersionChecker.h"
 #include "core/Logging.h"
 #include "core/Scheduler.h"
@@ -18,7 +19,8 @@ namespace orvelle {
 
 AppContext::~AppContext()
 {
-    // The forms' services and the outbox refer to the store.
+    // The account's work, the forms' services and the outbox refer to the store.
+    accountWork.reset();
     m_formServices.reset();
     m_outbox.reset();
     m_deviceStore.reset();
@@ -26,10 +28,24 @@ AppContext::~AppContext()
 
 namespace {
 const QString temporaryOnly = QStringLiteral("本次填写的内容只保存到退出客户端为止。");
+const QString keepForRecovery = QStringLiteral("如需找回，请将该文件所在的文件夹交给系统管理员。");
 
 QString unreadableNotice(const QString &error)
 {
     return QStringLiteral("手机上保存的草稿和待上传记录无法读取（%1），").arg(error);
+}
+
+QString noSpaceNotice()
+{
+    return QStringLiteral("手机存储空间不足，手机上保存的草稿和待上传记录暂时无法打开"
+                          "（它们没有被改动）。")
+           + temporaryOnly + QStringLiteral("请清理手机存储后重新启动客户端。");
+}
+
+QString cannotOpenNotice(const QString &error)
+{
+    return QStringLiteral("手机存储无法打开（%1），").arg(error) + temporaryOnly
+           + QStringLiteral("请检查手机存储空间后重新启动客户端。");
 }
 } // namespace
 
@@ -47,25 +63,20 @@ DeviceStore *AppContext::deviceStore()
     m_deviceStore = std::make_unique<DeviceStore>();
     if (!m_storeLock)
         holdStore(StoreLock(config.deviceFolder));
-    if (!m_storeRefusal.isEmpty())
-        return m_deviceStore.get();
+    if (m_storeRefusal.isEmpty())
+        openStore();
+    return m_deviceStore.get();
+}
+
+void AppContext::openStore()
+{
     DeviceStore &store = *m_deviceStore;
-    const QString noSpace =
-        QStringLiteral("手机存储空间不足，手机上保存的草稿和待上传记录暂时无法打开"
-                       "（它们没有被改动）。")
-        + temporaryOnly + QStringLiteral("请清理手机存储后重新启动客户端。");
-    const auto cannotOpen = [](const QString &error) {
-        return QStringLiteral("手机存储无法打开（%1），").arg(error) + temporaryOnly
-               + QStringLiteral("请检查手机存储空间后重新启动客户端。");
-    };
-    if (!m_storeLock->held()) {
-        openInTemporaryFolder(m_storeLock->state() == StoreLock::State::NoSpace
-                                  ? noSpace
-                                  : cannotOpen(m_storeLock->errorString()));
-        return &store;
-    }
+    if (!m_storeLock->held())
+        return openInTemporaryFolder(m_storeLock->state() == StoreLock::State::NoSpace
+                                         ? noSpaceNotice()
+                                         : cannotOpenNotice(m_storeLock->errorString()));
     if (store.open(config.deviceFolder))
-        return &store;
+        return;
     const QString error = store.errorString();
     switch (store.failure()) {
     case DeviceStore::Failure::NewerClient:
@@ -73,37 +84,38 @@ DeviceStore *AppContext::deviceStore()
         m_storeRefusal = QStringLiteral("手机上的草稿和待上传记录由较新版本的客户端保存，"
                                         "请安装新版本后再使用。这些内容（包括照片）原样保留，"
                                         "不会被改动。");
-        return &store;
+        return;
     case DeviceStore::Failure::NoSpace:
-        openInTemporaryFolder(noSpace);
-        return &store;
+        return openInTemporaryFolder(noSpaceNotice());
     case DeviceStore::Failure::Other:
-        openInTemporaryFolder(cannotOpen(error));
-        return &store;
+        return openInTemporaryFolder(cannotOpenNotice(error));
     case DeviceStore::Failure::Damaged:
-        break;
+        return setDamagedStoreAside(error);
     }
+}
+
+void AppContext::setDamagedStoreAside(const QString &error)
+{
     // A damaged file is kept for recovery, its photos with it; the work goes on in a new one.
+    DeviceStore &store = *m_deviceStore;
     const QString aside = store.moveAside();
-    const QString keep = QStringLiteral("如需找回，请将该文件所在的文件夹交给系统管理员。");
     if (aside.isEmpty()) {
         openInTemporaryFolder(
             unreadableNotice(error)
             + QStringLiteral("也无法改名保存（%1），文件没有被改动。").arg(store.errorString())
-            + temporaryOnly + keep);
+            + temporaryOnly + keepForRecovery);
     } else if (store.open(config.deviceFolder)) {
         m_storeNotice = unreadableNotice(error)
                         + QStringLiteral("已连同照片改名保存为 %1，并新建了空的存储。"
                                          "尚未上传的检查表和隐患登记需要重新填写；")
                               .arg(aside)
-                        + keep;
+                        + keepForRecovery;
     } else {
         openInTemporaryFolder(unreadableNotice(error)
                               + QStringLiteral("已连同照片改名保存为 %1，但无法新建存储（%2）。")
                                     .arg(aside, store.errorString())
-                              + temporaryOnly + keep);
+                              + temporaryOnly + keepForRecovery);
     }
-    return &store;
 }
 
 void AppContext::openInTemporaryFolder(const QString &notice)
@@ -159,6 +171,7 @@ std::unique_ptr<AppContext> buildAppContext(const AppConfig &config, bool holdUn
     context->versionChecker =
         std::make_unique<VersionChecker>(std::move(query), QString::fromLatin1(build::buildNumber),
                                          Scheduler::system(), UrlOpener::system());
+    context->accountWork = std::make_unique<AccountWork>(*context);
     return context;
 }
 

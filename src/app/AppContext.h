@@ -14,6 +14,7 @@ class QTemporaryDir;
 
 namespace orvelle {
 
+class AccountWork;
 class DeviceStore;
 class Outbox;
 class PhotoUploader;
@@ -60,10 +61,15 @@ struct AppContext
     std::unique_ptr<VersionChecker> versionChecker;
     // Held by the client until its window has shown the first frame.
     FirstFrameGate firstFrame;
+    // The outbox and the lists kept for a round without a network, run from
+    // the first frame whatever page is up.
+    std::unique_ptr<AccountWork> accountWork;
 
     ~AppContext();
 
 private:
+    void openStore();
+    void setDamagedStoreAside(const QString &error);
     void openInTemporaryFolder(const QString &notice);
 
     std::optional<StoreLock> m_storeLock;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OutboxView.h"
 #include "core/AlertState.h"
 #include "core/ChildScreen.h"
 #include "core/ToastManager.h"
@@ -8,53 +9,44 @@
 #include "inspection/OnInspectionListView.h"
 #include "platform/QRCodeScannerView.h"
 #include "platform/RiskAnnouncementWebView.h"
-#include "store/DeviceStore.h"
 
-#include <QAbstractItemModel>
 #include <QObject>
 #include <QtQml/qqmlregistration.h>
-#include <functional>
 #include <optional>
 
 namespace orvelle {
 
 struct AppContext;
-class BlankSheets;
-class Outbox;
-class OutboxEntries;
 class Session;
-class StandardPlaces;
 
-// The home menu: four tiles, the guest restrictions, the notice scanner.
-// Navigation flags are writable so the page clears them when it goes back.
+// The home menu: four tiles, the guest restrictions, the notice scanner, and
+// the row of what waits in the outbox. Navigation flags are writable so the
+// page clears them when it goes back.
 class HomeView : public QObject
 {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Created by ContentView")
     Q_PROPERTY(QString welcomeText READ welcomeText CONSTANT)
-    Q_PROPERTY(bool isAnimating READ isAnimating NOTIFY changed)
+    Q_PROPERTY(bool isAnimating MEMBER m_isAnimating NOTIFY isAnimatingChanged)
+    Q_PROPERTY(bool isScannerPresented READ isScannerPresented WRITE setIsScannerPresented NOTIFY
+                   scannerChanged)
+    Q_PROPERTY(orvelle::QRCodeScannerView *scanner READ scanner NOTIFY scannerChanged)
+    Q_PROPERTY(QString selectedKey READ selectedKeyText NOTIFY announcementChanged)
     Q_PROPERTY(
-        bool isScannerPresented READ isScannerPresented WRITE setIsScannerPresented NOTIFY changed)
-    Q_PROPERTY(orvelle::QRCodeScannerView *scanner READ scanner NOTIFY changed)
-    Q_PROPERTY(QString selectedKey READ selectedKeyText NOTIFY changed)
-    Q_PROPERTY(orvelle::RiskAnnouncementWebView *announcement READ announcement NOTIFY changed)
-    Q_PROPERTY(bool shouldNavigate READ shouldNavigate WRITE setShouldNavigate NOTIFY changed)
-    Q_PROPERTY(bool isinLogin READ isinLogin WRITE setIsinLogin NOTIFY changed)
-    Q_PROPERTY(bool isonLogin READ isonLogin WRITE setIsonLogin NOTIFY changed)
-    Q_PROPERTY(orvelle::InspectionListView *todayChecks READ todayChecks NOTIFY changed)
-    Q_PROPERTY(orvelle::OnInspectionListView *onSiteCheck READ onSiteCheck NOTIFY changed)
-    Q_PROPERTY(bool showHazardForm READ showHazardForm WRITE setShowHazardForm NOTIFY changed)
-    Q_PROPERTY(orvelle::SHazardDescriptorView *hazardForm READ hazardForm NOTIFY changed)
-    // Filed sheets and reports the service has not confirmed yet.
-    Q_PROPERTY(int outboxCount READ outboxCount NOTIFY changed)
-    Q_PROPERTY(QAbstractItemModel *outboxEntries READ outboxEntries NOTIFY changed)
-    // The service ended the sign-in: nothing goes until the user signs in again.
-    Q_PROPERTY(bool signInEnded READ signInEnded NOTIFY changed)
-    // The outbox stopped because the device store could not be written.
-    Q_PROPERTY(QString outboxProblem READ outboxProblem NOTIFY changed)
-    // A question before an outbox action that loses something; "" when none.
-    Q_PROPERTY(QString question READ question NOTIFY changed)
+        bool shouldNavigate READ shouldNavigate WRITE setShouldNavigate NOTIFY announcementChanged)
+    Q_PROPERTY(
+        orvelle::RiskAnnouncementWebView *announcement READ announcement NOTIFY announcementChanged)
+    Q_PROPERTY(bool isinLogin READ isinLogin WRITE setIsinLogin NOTIFY todayChecksChanged)
+    Q_PROPERTY(orvelle::InspectionListView *todayChecks READ todayChecks NOTIFY todayChecksChanged)
+    Q_PROPERTY(bool isonLogin READ isonLogin WRITE setIsonLogin NOTIFY onSiteCheckChanged)
+    Q_PROPERTY(
+        orvelle::OnInspectionListView *onSiteCheck READ onSiteCheck NOTIFY onSiteCheckChanged)
+    Q_PROPERTY(
+        bool showHazardForm READ showHazardForm WRITE setShowHazardForm NOTIFY hazardFormChanged)
+    Q_PROPERTY(orvelle::SHazardDescriptorView *hazardForm READ hazardForm NOTIFY hazardFormChanged)
+    Q_PROPERTY(bool showOutbox MEMBER m_showOutbox NOTIFY showOutboxChanged)
+    Q_PROPERTY(orvelle::OutboxView *outbox READ outbox CONSTANT)
     Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)
     Q_PROPERTY(ToastManager *toastManager READ toastManager CONSTANT)
 
@@ -80,11 +72,8 @@ public:
     bool showHazardForm() const { return m_hazardForm.isOpen(); }
     void setShowHazardForm(bool on);
     SHazardDescriptorView *hazardForm() const { return m_hazardForm.view(); }
-    int outboxCount() const;
-    QAbstractItemModel *outboxEntries() const;
-    bool signInEnded() const;
-    QString outboxProblem() const;
-    QString question() const { return m_question; }
+    bool showOutbox() const { return m_showOutbox; }
+    OutboxView *outbox() { return &m_outbox; }
     AlertState *alert() { return &m_alert; }
     ToastManager *toastManager() { return &m_toastManager; }
 
@@ -97,34 +86,20 @@ public:
     // that arrive once the scanner was closed are ignored.
     Q_INVOKABLE void codeScanned(const QString &code);
     Q_INVOKABLE void appeared();
-    // "重试" of the outbox row.
-    Q_INVOKABLE void retryOutbox();
-    // "再次提交" of a report that may have arrived: the user says it did not.
-    Q_INVOKABLE void resendOutboxEntry(qint64 id);
-    // "删除" and "已提交" of an entry: asked first, done on `answer(true)`.
-    Q_INVOKABLE void removeOutboxEntry(qint64 id);
-    Q_INVOKABLE void confirmOutboxEntryDelivered(qint64 id);
-    Q_INVOKABLE void answer(bool yes);
-    // "编辑": the entry becomes its form's draft again; the hazard form opens
-    // offering it, a sheet is offered at its check point.
-    Q_INVOKABLE void editOutboxEntry(qint64 id);
-    // "重新登录" once the service ended the sign-in: back to the sign-in
-    // screen, keeping every draft and waiting entry.
-    Q_INVOKABLE void signInAgain();
 
 signals:
-    void changed();
+    void isAnimatingChanged();
+    void scannerChanged();
+    void announcementChanged();
+    void todayChecksChanged();
+    void onSiteCheckChanged();
+    void hazardFormChanged();
+    void showOutboxChanged();
 
 private:
     bool guestRefused();
-    void startOutbox();
-    // What a round without a network needs, kept on the device.
-    BlankSheets *blankSheets();
-    void keepPlaces();
+    // What the user must hear about the device store, once.
     void tellStoreNotice();
-    void ask(const QString &question, std::function<void()> onYes);
-    std::optional<OutboxEntry> outboxEntry(qint64 id) const;
-    void set(bool &field, bool on);
 
     AppContext &m_context;
     Session &m_session;
@@ -137,13 +112,9 @@ private:
     ChildScreen<InspectionListView> m_todayChecks;
     ChildScreen<OnInspectionListView> m_onSiteCheck;
     ChildScreen<SHazardDescriptorView> m_hazardForm;
+    bool m_showOutbox = false;
+    OutboxView m_outbox;
     AlertState m_alert;
-    Outbox *m_outbox = nullptr;
-    BlankSheets *m_blankSheets = nullptr;
-    StandardPlaces *m_places = nullptr;
-    OutboxEntries *m_outboxEntries = nullptr;
-    QString m_question;
-    std::function<void()> m_onYes;
 };
 
 } // namespace orvelle

@@ -160,14 +160,10 @@ void prepareEngine(QQmlEngine &engine)
     engine.addImportPath(QStringLiteral("qrc:/"));
 }
 
-int runOrvelle(int argc, char **argv)
+namespace {
+// What the command line settles alone: the exit code when the run ends there.
+std::optional<int> answerCommandLine(const LaunchOptions &options)
 {
-    forbidCoreDumps();
-    keepWebSandbox(::geteuid() == 0);
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    const LaunchOptions options = parseLaunchOptions(arguments);
     if (!options.error.isEmpty()) {
         std::fprintf(stderr, "orvelle: %s\n", qPrintable(options.error));
         return 2;
@@ -180,12 +176,125 @@ int runOrvelle(int argc, char **argv)
         std::printf("%s\n", qPrintable(versionLine()));
         return 0;
     }
+    return std::nullopt;
+}
 
+// Without a display the first screen is drawn offscreen.
+void drawOffscreenWithoutDisplay()
+{
     const bool headless =
         qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+}
 
+// One client per device folder: two would deliver the same work twice. A
+// second start brings the first window forward (true: this start ends); if
+// that one does not answer, it shows why it cannot run and leaves the folder
+// alone.
+bool broughtFirstForward(const StoreLock &storeLock, RunningClient &runningClient,
+                         const QString &deviceFolder)
+{
+    if (storeLock.state() == StoreLock::State::InUse && RunningClient::askToShow(deviceFolder)) {
+        std::printf("orvelle: already running; its window was brought forward\n");
+        return true;
+    }
+    if (storeLock.held() && !runningClient.listen())
+        std::fprintf(stderr, "orvelle: a second start cannot reach this one\n");
+    return false;
+}
+
+// A plain engine: the application engine's file selector would look for
+// variants of every page and image, and there are none.
+void prepareClientEngine(QQmlEngine &engine, FileStorePhotoAccess &photoAccess)
+{
+    prepareEngine(engine);
+    QObject::connect(&engine, &QQmlEngine::quit, qApp, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    QObject::connect(&engine, &QQmlEngine::exit, qApp, &QCoreApplication::exit,
+                     Qt::QueuedConnection);
+    engine.setNetworkAccessManagerFactory(&photoAccess);
+}
+
+QUrl firstScreenPage(const RootView &rootView)
+{
+    return QUrl(rootView.loginView() ? QStringLiteral("qrc:/Orvelle/Account/qml/SignInStack.qml")
+                                     : QStringLiteral("qrc:/Orvelle/App/qml/ContentPage.qml"));
+}
+
+// The first frame is saved when asked for; then the held work starts (a timer
+// after the screenshot's, so the frame is done and taken first).
+void afterFirstFrame(QQuickWindow *window, FirstFrameGate &gate, const QString &screenshotFile)
+{
+    if (!screenshotFile.isEmpty()) {
+        QObject::connect(
+            window, &QQuickWindow::frameSwapped, qApp,
+            [window, file = screenshotFile] {
+                // After the first frame, outside the render callback.
+                QTimer::singleShot(0, window, [window, file] {
+                    QCoreApplication::exit(saveScreenshotAndQuit(window, file));
+                });
+            },
+            Qt::SingleShotConnection);
+    }
+    QObject::connect(
+        window, &QQuickWindow::frameSwapped, &gate,
+        [gate = &gate] { QTimer::singleShot(0, gate, &FirstFrameGate::open); },
+        Qt::SingleShotConnection);
+}
+
+// Builds the context while the window's pages compile, shows the window, and
+// runs until the client quits.
+int showWindow(const AppConfig &config, StoreLock storeLock, RunningClient &runningClient,
+               const QString &screenshotFile)
+{
+    const QUrl mainPage(QStringLiteral("qrc:/Orvelle/App/qml/Main.qml"));
+    // Declared before the engine, so they outlive the pages.
+    std::unique_ptr<AppContext> context;
+    std::optional<RootView> rootView;
+    FileStorePhotoAccess photoAccess(config);
+    QQmlEngine engine;
+    prepareClientEngine(engine, photoAccess);
+    const QQmlComponent pages(&engine, mainPage, QQmlComponent::Asynchronous);
+    context = buildAppContext(config, true, std::move(storeLock));
+    rootView.emplace(*context);
+    // The shown screen's page (the one RootPage.qml loads) compiles next,
+    // while the window is made; its loader then waits for it.
+    const QQmlComponent screen(&engine, firstScreenPage(*rootView), QQmlComponent::Asynchronous);
+    warmTheTextFace();
+    // Waits for the compilation started above.
+    QQmlComponent windowPage(&engine, mainPage);
+    if (!windowPage.isReady())
+        return reportFailedPage(windowPage);
+    const std::unique_ptr<QObject> root(windowPage.createWithInitialProperties(
+        {{QStringLiteral("rootView"), QVariant::fromValue(&*rootView)}}));
+    auto *window = qobject_cast<QQuickWindow *>(root.get());
+    // The first screen's page may still be compiling: its failure ends the run the same way.
+    if (!window || screen.isError())
+        return reportFailedPage(window ? screen : windowPage);
+    QObject::connect(&screen, &QQmlComponent::statusChanged, qApp, [&screen] {
+        if (screen.isError())
+            QCoreApplication::exit(reportFailedPage(screen));
+    });
+    QObject::connect(
+        &runningClient, &RunningClient::showRequested, window,
+        [window](const QString &token) { RunningClient::bringForward(*window, token); });
+    afterFirstFrame(window, context->firstFrame, screenshotFile);
+    return QCoreApplication::exec();
+}
+} // namespace
+
+int runOrvelle(int argc, char **argv)
+{
+    forbidCoreDumps();
+    keepWebSandbox(::geteuid() == 0);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const LaunchOptions options = parseLaunchOptions(arguments);
+    if (const std::optional<int> code = answerCommandLine(options))
+        return *code;
+    drawOffscreenWithoutDisplay();
     prepareQuickEnvironment();
     QGuiApplication app(argc, argv);
     useChineseFace();
@@ -196,87 +305,12 @@ int runOrvelle(int argc, char **argv)
         std::fprintf(stderr, "orvelle: %s\n", qPrintable(error->line()));
         return 2;
     }
-    const QString deviceFolder = std::get<AppConfig>(loaded).deviceFolder;
-
-    // One client per device folder: two would deliver the same work twice. A
-    // second start brings the first window forward; if that one does not
-    // answer, it shows why it cannot run and leaves the folder alone.
-    StoreLock storeLock(deviceFolder);
-    RunningClient runningClient(deviceFolder);
-    if (storeLock.state() == StoreLock::State::InUse && RunningClient::askToShow(deviceFolder)) {
-        std::printf("orvelle: already running; its window was brought forward\n");
+    const AppConfig &config = std::get<AppConfig>(loaded);
+    StoreLock storeLock(config.deviceFolder);
+    RunningClient runningClient(config.deviceFolder);
+    if (broughtFirstForward(storeLock, runningClient, config.deviceFolder))
         return 0;
-    }
-    if (storeLock.held() && !runningClient.listen())
-        std::fprintf(stderr, "orvelle: a second start cannot reach this one\n");
-
-    const QUrl mainPage(QStringLiteral("qrc:/Orvelle/App/qml/Main.qml"));
-    // Declared before the engine, so they outlive the pages.
-    std::unique_ptr<AppContext> context;
-    std::optional<RootView> rootView;
-    FileStorePhotoAccess photoAccess(std::get<AppConfig>(loaded));
-    // A plain engine: the application engine's file selector would look for
-    // variants of every page and image, and there are none.
-    QQmlEngine engine;
-    prepareEngine(engine);
-    QObject::connect(&engine, &QQmlEngine::quit, &app, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
-    QObject::connect(&engine, &QQmlEngine::exit, &app, &QCoreApplication::exit,
-                     Qt::QueuedConnection);
-    engine.setNetworkAccessManagerFactory(&photoAccess);
-    // The window's pages compile on the loader thread while the context is built.
-    const QQmlComponent pages(&engine, mainPage, QQmlComponent::Asynchronous);
-    context = buildAppContext(std::get<AppConfig>(loaded), true, std::move(storeLock));
-    rootView.emplace(*context);
-    // The shown screen's page (the one RootPage.qml loads) compiles next,
-    // while the window is made; its loader then waits for it.
-    const QQmlComponent screen(&engine,
-                               QUrl(rootView->loginView()
-                                        ? QStringLiteral("qrc:/Orvelle/Account/qml/SignInStack.qml")
-                                        : QStringLiteral("qrc:/Orvelle/App/qml/ContentPage.qml")),
-                               QQmlComponent::Asynchronous);
-    warmTheTextFace();
-
-    // Waits for the compilation started above.
-    QQmlComponent windowPage(&engine, mainPage);
-    if (!windowPage.isReady())
-        return reportFailedPage(windowPage);
-    const std::unique_ptr<QObject> root(windowPage.createWithInitialProperties(
-        {{QStringLiteral("rootView"), QVariant::fromValue(&*rootView)}}));
-    auto *window = qobject_cast<QQuickWindow *>(root.get());
-    if (!window)
-        return reportFailedPage(windowPage);
-    // The first screen's page may still be compiling: its failure ends the
-    // run the same way.
-    if (screen.isError())
-        return reportFailedPage(screen);
-    QObject::connect(&screen, &QQmlComponent::statusChanged, &app, [&screen] {
-        if (screen.isError())
-            QCoreApplication::exit(reportFailedPage(screen));
-    });
-
-    QObject::connect(
-        &runningClient, &RunningClient::showRequested, window,
-        [window](const QString &token) { RunningClient::bringForward(*window, token); });
-
-    if (!options.screenshotFile.isEmpty()) {
-        QObject::connect(
-            window, &QQuickWindow::frameSwapped, &app,
-            [window, file = options.screenshotFile] {
-                // After the first frame, outside the render callback.
-                QTimer::singleShot(0, window, [window, file] {
-                    QCoreApplication::exit(saveScreenshotAndQuit(window, file));
-                });
-            },
-            Qt::SingleShotConnection);
-    }
-    // A timer after the screenshot's: the frame is done, and a screenshot
-    // taken of it, before the held work starts.
-    QObject::connect(
-        window, &QQuickWindow::frameSwapped, &context->firstFrame,
-        [gate = &context->firstFrame] { QTimer::singleShot(0, gate, &FirstFrameGate::open); },
-        Qt::SingleShotConnection);
-    return app.exec();
+    return showWindow(config, std::move(storeLock), runningClient, options.screenshotFile);
 }
 
 } // namespace orvelle

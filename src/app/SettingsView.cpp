@@ -31,32 +31,20 @@ bool SettingsView::accountRowsEnabled() const
 
 void SettingsView::setShowChangePassword(bool on)
 {
-    if (showChangePassword() == on)
-        return;
-    if (on) {
-        m_changePassword.open([this] {
+    if (m_changePassword.setOpen(on, [this] {
             return new ChangePasswordView(m_session, m_client, Scheduler::system(), this);
-        });
-    } else {
-        m_changePassword.close();
-    }
-    emit navigationChanged();
+        }))
+        emit navigationChanged();
 }
 
 void SettingsView::setShowBindPhone(bool on)
 {
-    if (showBindPhone() == on)
-        return;
-    if (on) {
-        // From the settings the stored account name and password are used.
-        m_bindPhone.open([this] {
+    // From the settings the stored account name and password are used.
+    if (m_bindPhone.setOpen(on, [this] {
             return new BindPhoneView(m_session, m_client, Scheduler::system(), QString(), QString(),
                                      this);
-        });
-    } else {
-        m_bindPhone.close();
-    }
-    emit navigationChanged();
+        }))
+        emit navigationChanged();
 }
 
 void SettingsView::openChangePassword()

@@ -31,14 +31,31 @@ public:
         return m_view;
     }
 
-    // A view with timers says how to stop them when its screen is left.
+    // A view with timers says how to stop them when its screen is left. The
+    // closed view no longer reaches its parent: a scanner keeps reporting
+    // and a sheet may still finish while their pages leave.
     void close()
     {
         m_open = false;
-        if constexpr (requires(View & view) { view.screenLeft(); }) {
-            if (m_view)
-                m_view->screenLeft();
-        }
+        if (!m_view)
+            return;
+        if (QObject *parent = m_view->parent())
+            QObject::disconnect(m_view.data(), nullptr, parent, nullptr);
+        if constexpr (requires(View & view) { view.screenLeft(); })
+            m_view->screenLeft();
+    }
+
+    // The navigation flag's setter: opens a fresh view from `make` or closes
+    // the screen; false when it already was as asked, so nothing changed.
+    template <typename Make> bool setOpen(bool on, Make &&make)
+    {
+        if (on == m_open)
+            return false;
+        if (on)
+            open(std::forward<Make>(make));
+        else
+            close();
+        return true;
     }
 
 private:

@@ -27,7 +27,8 @@ void PlacePickerView::setFilterText(const QString &text)
     // What the wheel shows after narrowing is what "完成" takes.
     m_initialRow = text.isEmpty() ? m_startRow : 0;
     m_selectedRow = shown.isEmpty() || text.isEmpty() ? std::nullopt : std::optional<int>(0);
-    emit changed();
+    emit filterTextChanged();
+    emit selectionChanged();
 }
 
 void PlacePickerView::turn(int row)
@@ -35,7 +36,7 @@ void PlacePickerView::turn(int row)
     if (row < 0 || row >= m_shown.rowCount() || m_selectedRow == row)
         return;
     m_selectedRow = row;
-    emit changed();
+    emit selectionChanged();
 }
 
 void PlacePickerView::done()

@@ -19,11 +19,11 @@ class PlacePickerView : public QObject
     QML_UNCREATABLE("Created by the form whose value it edits")
     Q_PROPERTY(QString title READ title CONSTANT)
     Q_PROPERTY(QStringListModel *placeOptions READ placeOptions CONSTANT)
-    Q_PROPERTY(int selectedRow READ selectedRowOrNone NOTIFY changed)
+    Q_PROPERTY(int selectedRow READ selectedRowOrNone NOTIFY selectionChanged)
     // The row the wheel shows: the turned one, else the current value's.
-    Q_PROPERTY(int wheelRow READ wheelRow NOTIFY changed)
+    Q_PROPERTY(int wheelRow READ wheelRow NOTIFY selectionChanged)
     Q_PROPERTY(bool filterable READ filterable CONSTANT)
-    Q_PROPERTY(QString filterText READ filterText WRITE setFilterText NOTIFY changed)
+    Q_PROPERTY(QString filterText READ filterText WRITE setFilterText NOTIFY filterTextChanged)
 
 public:
     using Assign = std::function<void(const std::optional<QString> &)>;
@@ -50,7 +50,8 @@ public:
     Q_INVOKABLE void cancel();
 
 signals:
-    void changed();
+    void selectionChanged();
+    void filterTextChanged();
     // Asks the form to close the picker.
     void finished();
 

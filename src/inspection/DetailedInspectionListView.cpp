@@ -54,25 +54,25 @@ void DetailedInspectionListView::appeared()
                     m_errorMessage = noCheckItemsMessage();
             }
             m_isLoading = false;
-            emit changed();
+            emit loaded();
         },
         [this](qint64, const QString &message) {
             m_errorMessage = message;
             m_isLoading = false;
-            emit changed();
+            emit loaded();
         });
 }
 
 void DetailedInspectionListView::openPhoto(const QUrl &url)
 {
     m_selectedImageUrl = IdentifiableURL{QUuid::createUuid().toString(QUuid::WithoutBraces), url};
-    emit changed();
+    emit previewChanged();
 }
 
 void DetailedInspectionListView::closePreview()
 {
     m_selectedImageUrl.reset();
-    emit changed();
+    emit previewChanged();
 }
 
 void DetailedInspectionListView::goBack()

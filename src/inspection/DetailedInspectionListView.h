@@ -30,13 +30,15 @@ class DetailedInspectionListView : public QObject
     Q_PROPERTY(QString title READ title CONSTANT)
     Q_PROPERTY(QString key READ key CONSTANT)
     Q_PROPERTY(DetailitemListModel *checkitems READ checkitems CONSTANT)
-    Q_PROPERTY(bool hasErrorMessage READ hasErrorMessage NOTIFY changed)
-    Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY changed)
-    Q_PROPERTY(bool isLoading READ isLoading NOTIFY changed)
-    Q_PROPERTY(QList<QUrl> photoUrls READ photoUrls NOTIFY changed)
-    Q_PROPERTY(bool showsPreview READ showsPreview NOTIFY changed)
-    Q_PROPERTY(QUrl selectedImageUrl READ selectedImageUrl NOTIFY changed)
-    Q_PROPERTY(QString selectedImageId READ selectedImageId NOTIFY changed)
+    // The sheet as its one load left it.
+    Q_PROPERTY(bool hasErrorMessage READ hasErrorMessage NOTIFY loaded)
+    Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY loaded)
+    Q_PROPERTY(bool isLoading READ isLoading NOTIFY loaded)
+    Q_PROPERTY(QList<QUrl> photoUrls READ photoUrls NOTIFY loaded)
+    // The photo opened in the preview.
+    Q_PROPERTY(bool showsPreview READ showsPreview NOTIFY previewChanged)
+    Q_PROPERTY(QUrl selectedImageUrl READ selectedImageUrl NOTIFY previewChanged)
+    Q_PROPERTY(QString selectedImageId READ selectedImageId NOTIFY previewChanged)
     // A photo cell's name for screen readers, followed by its number.
     // The page brings its own "返回" in place of the platform's back.
     Q_PROPERTY(bool hidesPlatformBack READ hidesPlatformBack CONSTANT)
@@ -70,7 +72,8 @@ public:
     Q_INVOKABLE void goBack();
 
 signals:
-    void changed();
+    void loaded();
+    void previewChanged();
     // Asks the record list to close this sheet.
     void finished();
 

@@ -23,19 +23,14 @@ InspectionItemDetailView::~InspectionItemDetailView() = default;
 
 void InspectionItemDetailView::setNavigateToDetail(bool on)
 {
-    if (on == navigateToDetail())
+    if (!m_detail.setOpen(on, [this] {
+            auto *sheet = new DetailedInspectionListView(m_client, m_notesServer, m_frmno, this);
+            connect(sheet, &DetailedInspectionListView::finished, this,
+                    [this] { setNavigateToDetail(false); });
+            return sheet;
+        }))
         return;
-    if (on) {
-        DetailedInspectionListView *sheet = m_detail.open([this] {
-            return new DetailedInspectionListView(m_client, m_notesServer, m_frmno, this);
-        });
-        connect(sheet, &DetailedInspectionListView::finished, this,
-                [this] { setNavigateToDetail(false); });
-    } else {
-        m_detail.view()->disconnect(this);
-        m_detail.close();
-    }
-    emit changed();
+    emit detailChanged();
     if (!on)
         appeared();
 }
@@ -58,7 +53,7 @@ void InspectionItemDetailView::pick(int row)
     if (!sheet)
         return;
     m_frmno = sheet->frmno.value_or(QString());
-    emit changed();
+    emit frmnoChanged();
     setNavigateToDetail(true);
 }
 
@@ -67,7 +62,7 @@ void InspectionItemDetailView::setErrorMessage(const std::optional<QString> &mes
     if (m_errorMessage == message)
         return;
     m_errorMessage = message;
-    emit changed();
+    emit errorMessageChanged();
 }
 
 } // namespace orvelle

@@ -22,11 +22,12 @@ class InspectionItemDetailView : public QObject
     Q_PROPERTY(QString title READ title CONSTANT)
     Q_PROPERTY(QString key READ key CONSTANT)
     Q_PROPERTY(DetailCheckitemListModel *checkitems READ checkitems CONSTANT)
-    Q_PROPERTY(bool hasErrorMessage READ hasErrorMessage NOTIFY changed)
-    Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY changed)
-    Q_PROPERTY(QString frmno READ frmno NOTIFY changed)
-    Q_PROPERTY(bool navigateToDetail READ navigateToDetail WRITE setNavigateToDetail NOTIFY changed)
-    Q_PROPERTY(DetailedInspectionListView *detailView READ detailView NOTIFY changed)
+    Q_PROPERTY(bool hasErrorMessage READ hasErrorMessage NOTIFY errorMessageChanged)
+    Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY errorMessageChanged)
+    Q_PROPERTY(QString frmno READ frmno NOTIFY frmnoChanged)
+    Q_PROPERTY(
+        bool navigateToDetail READ navigateToDetail WRITE setNavigateToDetail NOTIFY detailChanged)
+    Q_PROPERTY(DetailedInspectionListView *detailView READ detailView NOTIFY detailChanged)
 
 public:
     InspectionItemDetailView(ServiceClient &client, const QString &notesServer, User &user,
@@ -50,7 +51,9 @@ public:
     Q_INVOKABLE void pick(int row);
 
 signals:
-    void changed();
+    void errorMessageChanged();
+    void frmnoChanged();
+    void detailChanged();
 
 private:
     void setErrorMessage(const std::optional<QString> &message);

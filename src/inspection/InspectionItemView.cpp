@@ -28,7 +28,7 @@ void InspectionItemView::setInputText(const QString &text)
         return;
     m_inputText = text;
     m_itemx.distription = text;
-    emit changed();
+    emit edited();
 }
 
 bool InspectionItemView::isTouched() const
@@ -42,7 +42,7 @@ void InspectionItemView::qualify()
     m_isQualified = true;
     m_itemx.isapprove = QStringLiteral("0");
     m_showTextField = false;
-    emit changed();
+    emit edited();
 }
 
 void InspectionItemView::disqualify()
@@ -54,7 +54,7 @@ void InspectionItemView::disqualify()
     const QString written = m_itemx.distription.value_or(QString());
     m_inputText = written.isEmpty() ? title() + QStringLiteral(" 不合格") : written;
     m_itemx.distription = m_inputText;
-    emit changed();
+    emit edited();
 }
 
 int InspectionItemListModel::rowCount(const QModelIndex &parent) const
@@ -82,7 +82,7 @@ InspectionItemView *InspectionItemListModel::at(int row) const
     if (!m_items[row]) {
         auto *self = const_cast<InspectionItemListModel *>(this);
         m_items[row] = new InspectionItemView(m_blank.at(row), self);
-        connect(m_items[row], &InspectionItemView::changed, self,
+        connect(m_items[row], &InspectionItemView::edited, self,
                 &InspectionItemListModel::itemChanged);
     }
     return m_items[row];

@@ -19,9 +19,9 @@ class InspectionItemView : public QObject
     QML_UNCREATABLE("Created by the sheet")
     Q_PROPERTY(QString title READ title CONSTANT)
     // true "合格", false "不合格", undefined neither.
-    Q_PROPERTY(QVariant isQualified READ isQualifiedValue NOTIFY changed)
-    Q_PROPERTY(bool showTextField READ showTextField NOTIFY changed)
-    Q_PROPERTY(QString inputText READ inputText WRITE setInputText NOTIFY changed)
+    Q_PROPERTY(QVariant isQualified READ isQualifiedValue NOTIFY edited)
+    Q_PROPERTY(bool showTextField READ showTextField NOTIFY edited)
+    Q_PROPERTY(QString inputText READ inputText WRITE setInputText NOTIFY edited)
     Q_PROPERTY(qreal textEditorHeight READ textEditorHeight CONSTANT)
 
 public:
@@ -47,7 +47,8 @@ public:
     Q_INVOKABLE void disqualify();
 
 signals:
-    void changed();
+    // Judged, or its description typed: the three move together.
+    void edited();
 
 private:
     OnCheckitem m_item;

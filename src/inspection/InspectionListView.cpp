@@ -13,17 +13,12 @@ InspectionListView::~InspectionListView() = default;
 
 void InspectionListView::setNavigateToDetail(bool on)
 {
-    if (on == navigateToDetail())
-        return;
-    if (on) {
-        m_detail.open([this] {
+    if (!m_detail.setOpen(on, [this] {
             return new InspectionItemDetailView(m_client, m_notesServer, m_user,
                                                 m_selectedKey.value_or(QString()), this);
-        });
-    } else {
-        m_detail.close();
-    }
-    emit changed();
+        }))
+        return;
+    emit detailChanged();
     if (!on)
         appeared();
 }

@@ -13,9 +13,10 @@ class InspectionListView : public TaskListView
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Created by the home menu")
-    Q_PROPERTY(QString Key READ keyText NOTIFY changed)
-    Q_PROPERTY(bool navigateToDetail READ navigateToDetail WRITE setNavigateToDetail NOTIFY changed)
-    Q_PROPERTY(InspectionItemDetailView *detailView READ detailView NOTIFY changed)
+    Q_PROPERTY(QString Key READ keyText NOTIFY selectedKeyChanged)
+    Q_PROPERTY(
+        bool navigateToDetail READ navigateToDetail WRITE setNavigateToDetail NOTIFY detailChanged)
+    Q_PROPERTY(InspectionItemDetailView *detailView READ detailView NOTIFY detailChanged)
 
 public:
     InspectionListView(ServiceClient &client, const AppConfig &config, User &user,
@@ -29,6 +30,9 @@ public:
     // back) closes that and reloads this list.
     void setNavigateToDetail(bool on);
     InspectionItemDetailView *detailView() const { return m_detail.view(); }
+
+signals:
+    void detailChanged();
 
 protected:
     void checkPointChosen() override { setNavigateToDetail(true); }

@@ -58,13 +58,13 @@ void OnInspectionListView::setShowCameraPicker(bool on)
             new CameraPicker(m_cameras, m_intake, m_selectedImages, PhotoAlbum(), this);
         connect(m_cameraPicker, &CameraPicker::finished, this,
                 [this] { setShowCameraPicker(false); });
-        emit changed();
+        emit cameraPickerChanged();
         return;
     }
     m_cameraPicker->disconnect(this);
     m_cameraPicker->deleteLater();
     m_cameraPicker = nullptr;
-    emit changed();
+    emit cameraPickerChanged();
     m_intake.whenSettled([this] {
         if (m_selectedImages.count() > 0 && m_selectedKey && !showCameraPicker())
             setNavigateToDetail(true);
@@ -73,20 +73,15 @@ void OnInspectionListView::setShowCameraPicker(bool on)
 
 void OnInspectionListView::setNavigateToDetail(bool on)
 {
-    if (on == navigateToDetail())
+    if (!m_detail.setOpen(on, [this] {
+            auto *sheet = new DetailedOnspectionListView(m_forms, m_selectedImages.hashes(),
+                                                         m_selectedKey.value_or(QString()), this);
+            connect(sheet, &DetailedOnspectionListView::finished, this,
+                    [this] { setNavigateToDetail(false); });
+            return sheet;
+        }))
         return;
-    if (on) {
-        DetailedOnspectionListView *sheet = m_detail.open([this] {
-            return new DetailedOnspectionListView(m_forms, m_selectedImages.hashes(),
-                                                  m_selectedKey.value_or(QString()), this);
-        });
-        connect(sheet, &DetailedOnspectionListView::finished, this,
-                [this] { setNavigateToDetail(false); });
-    } else {
-        m_detail.view()->disconnect(this);
-        m_detail.close();
-    }
-    emit changed();
+    emit detailChanged();
     if (!on)
         appeared();
 }

@@ -21,12 +21,14 @@ class OnInspectionListView : public TaskListView
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Created by the home menu")
-    Q_PROPERTY(QString selectedKey READ selectedKeyText NOTIFY changed)
+    Q_PROPERTY(QString selectedKey READ selectedKeyText NOTIFY selectedKeyChanged)
     Q_PROPERTY(PhotoListModel *selectedImages READ selectedImages CONSTANT)
-    Q_PROPERTY(bool showCameraPicker READ showCameraPicker WRITE setShowCameraPicker NOTIFY changed)
-    Q_PROPERTY(CameraPicker *cameraPicker READ cameraPicker NOTIFY changed)
-    Q_PROPERTY(bool navigateToDetail READ navigateToDetail WRITE setNavigateToDetail NOTIFY changed)
-    Q_PROPERTY(DetailedOnspectionListView *detailView READ detailView NOTIFY changed)
+    Q_PROPERTY(bool showCameraPicker READ showCameraPicker WRITE setShowCameraPicker NOTIFY
+                   cameraPickerChanged)
+    Q_PROPERTY(CameraPicker *cameraPicker READ cameraPicker NOTIFY cameraPickerChanged)
+    Q_PROPERTY(
+        bool navigateToDetail READ navigateToDetail WRITE setNavigateToDetail NOTIFY detailChanged)
+    Q_PROPERTY(DetailedOnspectionListView *detailView READ detailView NOTIFY detailChanged)
 
 public:
     // The sheets it opens are filed with `forms`.
@@ -49,6 +51,10 @@ public:
     DetailedOnspectionListView *detailView() const { return m_detail.view(); }
 
     void appeared() override;
+
+signals:
+    void cameraPickerChanged();
+    void detailChanged();
 
 protected:
     // Without a network only a check point whose sheet is kept asks for a photo.

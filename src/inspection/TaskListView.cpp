@@ -29,16 +29,12 @@ TaskListView::~TaskListView() = default;
 
 void TaskListView::setIsScannerPresented(bool on)
 {
-    if (on == isScannerPresented())
-        return;
-    if (on) {
-        auto *scanner =
-            m_scanner.open([this] { return new QRCodeScannerView(m_cameras, m_beeper, this); });
-        connect(scanner, &QRCodeScannerView::didFindCode, this, &TaskListView::codeScanned);
-    } else {
-        m_scanner.close();
-    }
-    emit changed();
+    if (m_scanner.setOpen(on, [this] {
+            auto *scanner = new QRCodeScannerView(m_cameras, m_beeper, this);
+            connect(scanner, &QRCodeScannerView::didFindCode, this, &TaskListView::codeScanned);
+            return scanner;
+        }))
+        emit scannerChanged();
 }
 
 void TaskListView::appeared()
@@ -62,15 +58,14 @@ void TaskListView::reload()
             m_offline = loadedAt.isValid();
             // A later good answer brings the list back.
             setErrorMessage(std::nullopt);
-            emit changed();
+            emit listChanged();
             keepSheets();
         },
         [this](qint64 code, const QString &message) {
             m_offline = code == OfflineCopy::noAnswer;
             setErrorMessage(message);
         },
-        OfflineCopy(m_store, m_user.storeKey(),
-                    QStringLiteral("today/") + departmentText(m_user)));
+        OfflineCopy(m_store, m_user.storeKey(), QStringLiteral("today/") + departmentText(m_user)));
 }
 
 void TaskListView::setBlankSheets(BlankSheets *sheets)
@@ -79,7 +74,7 @@ void TaskListView::setBlankSheets(BlankSheets *sheets)
     connect(sheets, &BlankSheets::changed, this, [this] {
         m_checkitems.setSheetKept(
             [sheets = m_blankSheets](const QString &key) { return sheets && sheets->isKept(key); });
-        emit changed();
+        emit listChanged();
     });
 }
 
@@ -128,7 +123,7 @@ void TaskListView::pick(int row)
     if (!item)
         return;
     m_selectedKey = item->key;
-    emit changed();
+    emit selectedKeyChanged();
     checkPointChosen();
 }
 
@@ -141,6 +136,7 @@ void TaskListView::codeScanned(const QString &text)
     if (!key)
         return;
     m_selectedKey = *key;
+    emit selectedKeyChanged();
     setIsScannerPresented(false);
     // The scanner is asked to close before the next screen opens.
     QTimer::singleShot(0, this, [this] { checkPointChosen(); });
@@ -151,7 +147,7 @@ void TaskListView::setErrorMessage(const std::optional<QString> &message)
     if (m_errorMessage == message)
         return;
     m_errorMessage = message;
-    emit changed();
+    emit listChanged();
 }
 
 } // namespace orvelle

@@ -31,16 +31,17 @@ class TaskListView : public QObject
     QML_UNCREATABLE("The base of the two task lists")
     Q_PROPERTY(QString title READ title CONSTANT)
     Q_PROPERTY(CheckitemListModel *checkitems READ checkitems CONSTANT)
-    Q_PROPERTY(bool hasErrorMessage READ hasErrorMessage NOTIFY changed)
-    Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY changed)
+    // The list's load: its failure, and what of it is kept on the device.
+    Q_PROPERTY(bool hasErrorMessage READ hasErrorMessage NOTIFY listChanged)
+    Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY listChanged)
     // When the list on screen was loaded, for one kept from an earlier load; "" for a fresh one.
-    Q_PROPERTY(QString keptAt READ keptAt NOTIFY changed)
-    Q_PROPERTY(
-        bool isScannerPresented READ isScannerPresented WRITE setIsScannerPresented NOTIFY changed)
-    Q_PROPERTY(QRCodeScannerView *scanner READ scanner NOTIFY changed)
+    Q_PROPERTY(QString keptAt READ keptAt NOTIFY listChanged)
     // How many of the listed check points' sheets are kept for use without a
     // network ("已保存 2/3 张检查表"); "" while none are kept for this list.
-    Q_PROPERTY(QString keptSheetsText READ keptSheetsText NOTIFY changed)
+    Q_PROPERTY(QString keptSheetsText READ keptSheetsText NOTIFY listChanged)
+    Q_PROPERTY(bool isScannerPresented READ isScannerPresented WRITE setIsScannerPresented NOTIFY
+                   scannerChanged)
+    Q_PROPERTY(QRCodeScannerView *scanner READ scanner NOTIFY scannerChanged)
     Q_PROPERTY(orvelle::AlertState *alert READ alert CONSTANT)
 
 public:
@@ -72,7 +73,10 @@ public:
     Q_INVOKABLE void codeScanned(const QString &text);
 
 signals:
-    void changed();
+    void listChanged();
+    void scannerChanged();
+    // A row was picked or a code scanned.
+    void selectedKeyChanged();
 
 protected:
     TaskListView(const QString &title, ServiceClient &client, const AppConfig &config, User &user,

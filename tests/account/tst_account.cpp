@@ -130,7 +130,7 @@ private slots:
     {
         QFETCH(QJsonObject, row);
         BindPhoneView view(*session, *client, scheduler, "zhang.san", "pw");
-        view.setPhoneNumber(row["phone"].toString());
+        view.setProperty("phoneNumber", row["phone"].toString());
         view.requestCode();
         QVERIFY(acknowledged(view, QStringLiteral("请输入正确的手机号")));
         view.bind();
@@ -146,7 +146,7 @@ private slots:
         // A refused request leaves the button ready for another try.
         server.enqueue("/TolvKsServer/notes/verifyRegistCode",
                        Answer::json(R"({"code":3,"msg":"发送太频繁"})"));
-        view.setPhoneNumber("13800000000");
+        view.setProperty("phoneNumber", "13800000000");
         view.requestCode();
         QVERIFY(acknowledged(view, QStringLiteral("发送太频繁")));
         QVERIFY(countdown.buttonEnabled());
@@ -179,8 +179,8 @@ private slots:
         BindPhoneView view(*session, *client, scheduler, QString(), QString());
         server.enqueue("/TolvKsServer/notes/NotesTellNo",
                        Answer::json(R"({"code":1,"msg":"绑定成功了"})"));
-        view.setPhoneNumber("13900000009");
-        view.setVerificationCode("4321");
+        view.setProperty("phoneNumber", "13900000009");
+        view.setProperty("verificationCode", "4321");
         view.bind();
         view.bind(); // a second tap while the first runs
         QCOMPARE(running(*client), 1);
@@ -199,8 +199,8 @@ private slots:
         // A refusal changes nothing.
         server.enqueue("/TolvKsServer/notes/NotesTellNo",
                        Answer::json(R"({"code":2,"msg":"验证码错误"})"));
-        view.setPhoneNumber("13900000009");
-        view.setVerificationCode("1");
+        view.setProperty("phoneNumber", "13900000009");
+        view.setProperty("verificationCode", "1");
         view.bind();
         QVERIFY(acknowledged(view, QStringLiteral("验证码错误")));
         QVERIFY(!shared->mobile());
@@ -218,9 +218,9 @@ private slots:
     {
         QFETCH(QJsonObject, row);
         ChangePasswordView view(*session, *client, scheduler);
-        view.setVerificationCode(row["code"].toString());
-        view.setNewpassword(row["first"].toString());
-        view.setCenterpassword(row["second"].toString());
+        view.setProperty("verificationCode", row["code"].toString());
+        view.setProperty("newpassword", row["first"].toString());
+        view.setProperty("centerpassword", row["second"].toString());
         view.change();
         QVERIFY(acknowledged(view, row["message"].toString()));
         QCOMPARE(running(*client), 0);
@@ -234,9 +234,9 @@ private slots:
             {{"islogin", "true"}, {"isGuest", "false"}, {"mobile", "13800000001"}, {"token", "T"}});
         ChangePasswordView view(*session, *client, scheduler);
         // Six Chinese characters are six characters, though 18 bytes.
-        view.setVerificationCode("8888");
-        view.setNewpassword("岚石水泥集团");
-        view.setCenterpassword("岚石水泥集团");
+        view.setProperty("verificationCode", "8888");
+        view.setProperty("newpassword", "岚石水泥集团");
+        view.setProperty("centerpassword", "岚石水泥集团");
         view.change();
         view.change(); // a second tap while the first runs
         QCOMPARE(running(*client), 1);
@@ -253,7 +253,7 @@ private slots:
         QVERIFY(!session->account().token());
 
         QSignalSpy login(appState, &User::isloginChanged);
-        view.setVerificationCode(QString());
+        view.setProperty("verificationCode", QString());
         view.change();
         view.alert()->acknowledge();
         QCOMPARE(login.count(), 0);
@@ -279,15 +279,15 @@ private slots:
         Screen screen;
         LoginView &view = screen.view;
         for (const QJsonValue &typed : testJson("account/empty-sign-in-fields.json").toArray()) {
-            view.setPhoneNumber(typed["phone"].toString());
-            view.setPassword(typed["password"].toString());
+            view.setProperty("phoneNumber", typed["phone"].toString());
+            view.setProperty("password", typed["password"].toString());
             view.signIn();
             QCOMPARE(view.toastManager()->message(), typed["toast"].toString());
             QVERIFY(view.toastManager()->isShowing());
         }
 
         QSignalSpy login(&screen.appState, &User::isloginChanged);
-        view.setPassword(QStringLiteral("a+b &c"));
+        view.setProperty("password", QStringLiteral("a+b &c"));
         view.signIn();
         QVERIFY(login.wait());
         QCOMPARE(screen.shared.ou1(), QStringLiteral("岚石水泥"));
@@ -309,8 +309,8 @@ private slots:
         QFETCH(QJsonObject, row);
         server.setFallback(Answer::json(row["answer"].toString().toStdString()));
         Screen screen;
-        screen.view.setPhoneNumber(QStringLiteral("13800000000"));
-        screen.view.setPassword(QStringLiteral("pw"));
+        screen.view.setProperty("phoneNumber", QStringLiteral("13800000000"));
+        screen.view.setProperty("password", QStringLiteral("pw"));
         screen.view.signIn();
         QVERIFY(acknowledged(screen.view, row["message"].toString()));
         QCOMPARE(screen.view.shouldNavigatemobile(), row["bindPhone"].toBool());
@@ -343,8 +343,8 @@ private slots:
         Screen screen;
         LoginView &view = screen.view;
 
-        view.setPhoneNumber(QStringLiteral("zhang.wei"));
-        view.setPassword(QStringLiteral("typed-secret"));
+        view.setProperty("phoneNumber", QStringLiteral("zhang.wei"));
+        view.setProperty("password", QStringLiteral("typed-secret"));
         view.handleFailure(QStringLiteral("此账号未绑定手机号，请绑定手机号"));
         QVERIFY(view.alert()->shown());
         QVERIFY(view.shouldNavigate());
@@ -442,7 +442,7 @@ private slots:
         RecordingOpener opener;
         CannedService service; // every query fails
         VersionChecker checker(service.query(), "12", clock, opener);
-        QSignalSpy changes(&checker, &VersionChecker::changed);
+        QSignalSpy changes(&checker, &VersionChecker::updateUrlChanged);
         checker.check();
         checker.check();
         QCoreApplication::processEvents();

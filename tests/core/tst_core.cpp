@@ -1,4 +1,5 @@
 #include "core/AppConfig.h"
+#include "core/ChildScreen.h"
 #include "core/ToastManager.h"
 #include "support/ManualScheduler.h"
 #include "support/TestData.h"
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QPointer>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -39,7 +41,20 @@ QJsonObject fieldsOf(const AppConfig &c)
 }
 } // namespace
 
-// The configuration file, the toast and the photos' encoding.
+// A pushed screen's view as its parent makes it: it stops its timers when
+// its screen is left, and tells its parent when it is done.
+class ChildView : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    void screenLeft() { ++left; }
+    int left = 0;
+signals:
+    void finished();
+};
+
+// The configuration file, the toast, the photos' encoding and the child screens.
 class TestCore : public QObject
 {
     Q_OBJECT
@@ -61,6 +76,37 @@ private slots:
         qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("share")));
         QVERIFY(QDir().mkpath(QFileInfo(AppConfig::devServiceCaFile()).path()));
         QVERIFY(QFile::copy(placed("$CA"), AppConfig::devServiceCaFile()));
+    }
+
+    // A navigation flag's setter over ChildScreen: a fresh view at each
+    // opening, the last one kept while its page leaves, stopped and no longer
+    // heard by its parent once closed.
+    void childScreenFlag()
+    {
+        QObject parent;
+        orvelle::ChildScreen<ChildView> screen;
+        int made = 0;
+        int heard = 0;
+        const auto make = [&] {
+            ++made;
+            auto *view = new ChildView(&parent);
+            connect(view, &ChildView::finished, &parent, [&] { ++heard; });
+            return view;
+        };
+        QVERIFY(screen.setOpen(true, make));
+        QVERIFY(!screen.setOpen(true, make));
+        QPointer<ChildView> first = screen.view();
+        emit first->finished();
+        QVERIFY(screen.setOpen(false, make));
+        QVERIFY(!screen.setOpen(false, make) && !screen.isOpen());
+        QCOMPARE(first->left, 1);
+        QCOMPARE(screen.view(), first.data());
+        emit first->finished();
+        QCOMPARE(heard, 1);
+        QVERIFY(screen.setOpen(true, make));
+        QCOMPARE(made, 2);
+        QVERIFY(screen.view() != first.data());
+        QTRY_VERIFY(!first);
     }
 
     // A row either expects some fields ("config") or the error's key and

@@ -384,8 +384,8 @@ public:
              [&] {
                  return QTest::qWaitFor(
                      [&] {
-                         const auto drafts = context->deviceStore()->drafts(
-                             context->session->account().storeKey());
+                         const auto drafts =
+                             context->deviceStore()->drafts(context->session->account().storeKey());
                          return !drafts.isEmpty() && drafts.first().key == "sheet/KS-05"
                                 && drafts.first().photos.value("added").size() == 1;
                      },
@@ -446,7 +446,7 @@ private slots:
         // A wrong password is refused with the service's reason.
         QVERIFY(enter("13800000001", "wrong"));
         QVERIFY(acknowledgeAlert(root->loginView()));
-        root->loginView()->setPassword(QString());
+        root->loginView()->setProperty("password", QString());
         QVERIFY(signIn());
 
         // Today's check points of the department come from the service.
@@ -615,7 +615,7 @@ private slots:
         QVERIFY(tap(sheet, "上传"));
         QVERIFY(answered(sheetView(), "检查表提交成功"));
         QVERIFY(backHome("OnInspectionListView"));
-        root->contentView()->homeView()->retryOutbox();
+        root->contentView()->homeView()->outbox()->retry();
         QVERIFY(waitGone(window, "outboxRow"));
         const auto newSheets = stored(sheets).mid(sheetsBefore);
         const auto newReports = stored(reports).mid(reportsBefore);
@@ -630,8 +630,8 @@ private slots:
     void bindAPhone()
     {
         QVERIFY(signOut("13800000001"));
-        root->loginView()->setPhoneNumber(QString());
-        root->loginView()->setPassword(QString());
+        root->loginView()->setProperty("phoneNumber", QString());
+        root->loginView()->setProperty("password", QString());
         QVERIFY(enter("wangfang", "orvelle3"));
         QVERIFY(acknowledge("此账号未绑定手机号，请绑定手机号"));
         QVERIFY(waitFor(window, "BindPhoneView"));
@@ -669,7 +669,7 @@ private slots:
         QVERIFY(tap(window, "修改"));
         QVERIFY(acknowledge("修改密码成功,请等5分钟之后登录，否则引起账号锁定"));
         QVERIFY(waitFor(window, "LoginView"));
-        root->loginView()->setPhoneNumber(QString());
+        root->loginView()->setProperty("phoneNumber", QString());
         QVERIFY(signIn("13800000003", "fresh-pass9"));
         QVERIFY2(fixture->warnings().isEmpty(), qPrintable(fixture->warningText()));
     }

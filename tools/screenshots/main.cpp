@@ -263,7 +263,7 @@ int main(int argc, char **argv)
                     && pilot.type("descriptionText", "皮带机尾部托辊脱落 B-2") && tap("隐患地点")
                     && pilot.waitFor("破碎车间", pilot.waitFor("pickerChoices"));
          }},
-        // The same report filed with the service gone: it waits on home.
+        // The same report filed with the service gone: it waits in the outbox.
         {"outbox", "outboxEntries",
          [&] {
              const auto pick = [&](const QString &choice) {
@@ -275,7 +275,7 @@ int main(int argc, char **argv)
                  return false;
              service.stop();
              return tap("新增") && acknowledge("网络不可用，已保存到待上传，联网后自动上传。")
-                    && pilot.waitGone("SHazardDescriptorView");
+                    && pilot.waitGone("SHazardDescriptorView") && tap("openOutbox");
          }},
         // The camera sees no code. Its picture is a video frame, which the
         // software renderer does not draw: the preview stays black.
@@ -287,7 +287,8 @@ int main(int argc, char **argv)
                  return false;
              }
              // Delivered now, so that signing out later asks nothing.
-             return tap("outboxRetry") && pilot.waitGone("outboxRow") && tap("信息公告");
+             return back("OutboxView") && tap("outboxRetry") && pilot.waitGone("outboxRow")
+                    && tap("信息公告");
          }},
         // The code of notice 1, chosen as an image file instead of the camera.
         {"notice", "RiskAnnouncementWebView",

@@ -76,17 +76,22 @@ Popup {
             preferredHighlightEnd: height / 2 + 24
             highlightRangeMode: ListView.ApplyRange
             highlight: Rectangle { color: Theme.background }
-            delegate: ItemDelegate {
-                // "display" would clash with the button's own property.
-                required property var model
+            // The row's text is the model's "display", which a button has
+            // as its own property: the button sits inside the delegate.
+            delegate: Item {
+                id: choice
+                required property string display
                 required property int index
                 width: ListView.view.width
                 height: 48
-                text: model.display
-                Accessible.name: text
-                font.pixelSize: Theme.middleTitleSize
-                font.bold: ListView.isCurrentItem
-                onClicked: sheet.picker.turn(index)
+                ItemDelegate {
+                    anchors.fill: parent
+                    text: choice.display
+                    Accessible.name: text
+                    font.pixelSize: Theme.middleTitleSize
+                    font.bold: choice.ListView.isCurrentItem
+                    onClicked: sheet.picker.turn(choice.index)
+                }
             }
         }
     }
