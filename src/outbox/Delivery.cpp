@@ -59,12 +59,14 @@ Parcel Parcel::of(const OutboxEntry &entry)
 
 Parcel Parcel::of(const OutboxEntry &entry, const Submission &submission)
 {
-    return {submission, entry.photos, entry.uploaded, entry.id, entry.account};
+    return {submission,     entry.photos,
+            entry.uploaded, entry.id,
+            entry.account,  entry.attemptedAt.isValid() ? entry.attemptedAt : entry.createdAt};
 }
 
 Parcel Parcel::direct(const Submission &submission, const PhotoGroups &photos)
 {
-    return {submission, photos, {}, std::nullopt, {}};
+    return {submission, photos, {}, std::nullopt, {}, {}};
 }
 
 Delivery::Delivery(FilingServices &services, Parcel parcel, QObject *context, Done done)

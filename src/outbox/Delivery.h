@@ -64,6 +64,8 @@ struct Parcel
     // nothing it achieves is stored.
     std::optional<qint64> entryId;
     QString account;
+    // When its record last went, or else when it was filed.
+    QDateTime lastAttempt;
 
     // An entry read back from the store: its payload parsed once, here.
     static Parcel of(const OutboxEntry &entry);

@@ -222,7 +222,7 @@ QList<OutboxEntry> Outbox::entries() const
 
 bool Outbox::checksDelivery(const OutboxEntry &entry) const
 {
-    return sheetDelivery::checkable(entry, m_services.client.serviceNow());
+    return sheetDelivery::checkable(Parcel::of(entry), m_services.client.serviceNow());
 }
 
 void Outbox::sendNext()
@@ -258,7 +258,7 @@ void Outbox::deliver(const OutboxEntry &entry)
 void Outbox::checkDelivery(const OutboxEntry &entry)
 {
     sheetDelivery::check(
-        m_services.client, entry, this,
+        m_services.client, Parcel::of(entry), this,
         [this, entry](sheetDelivery::Outcome outcome, const ServiceFailure &failure) {
             switch (outcome) {
             case sheetDelivery::Outcome::Delivered:

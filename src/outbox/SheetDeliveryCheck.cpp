@@ -9,7 +9,6 @@
 namespace orvelle::sheetDelivery {
 
 namespace {
-const QString reviewKey = QStringLiteral("review");
 const QString cannotTellMessage =
     QStringLiteral("无法确认是否已提交：提交那天的记录已无法查询，请核对后选择重新上传或已提交。");
 
@@ -17,7 +16,7 @@ struct Search
 {
     ServiceClient &client;
     QObject *context;
-    OutboxEntry entry;
+    Parcel sheet;
     QTimeZone zone;
     QString server;
     QStringList addresses;
@@ -60,7 +59,7 @@ void readLists(const std::shared_ptr<Search> &search)
     if (search->lists.isEmpty()) {
         // The answers just set the service's clock: a day that is no longer
         // today by it has no list to tell from.
-        if (!checkable(search->entry, search->client.serviceNow(), search->zone))
+        if (!checkable(search->sheet, search->client.serviceNow(), search->zone))
             return search->done(Outcome::Unknown, {0, cannotTellMessage});
         return checkNext(search);
     }
@@ -80,15 +79,14 @@ void readLists(const std::shared_ptr<Search> &search)
 
 } // namespace
 
-bool checkable(const OutboxEntry &entry, const QDateTime &now, const QTimeZone &zone)
+bool checkable(const Parcel &sheet, const QDateTime &now, const QTimeZone &zone)
 {
-    if (entry.kind != QLatin1String("sheet") || !entry.payload.contains(reviewKey)
-        || entry.uploaded.isEmpty())
+    if (sheet.submission.kind != QLatin1String("sheet") || sheet.submission.review.isEmpty()
+        || sheet.uploaded.isEmpty() || !sheet.lastAttempt.isValid())
         return false;
     // The list holds today's sheets only; one filed on another day cannot be
     // told, nor one filed so near a midnight that the clocks may disagree.
-    const QDateTime attempted =
-        (entry.attemptedAt.isValid() ? entry.attemptedAt : entry.createdAt).toTimeZone(zone);
+    const QDateTime attempted = sheet.lastAttempt.toTimeZone(zone);
     const QDate day = attempted.date();
     const QDateTime dayStart(day, QTime(0, 0), zone);
     const QDateTime dayEnd(day.addDays(1), QTime(0, 0), zone);
@@ -96,15 +94,14 @@ bool checkable(const OutboxEntry &entry, const QDateTime &now, const QTimeZone &
            && attempted.secsTo(dayEnd) > midnightMarginSecs;
 }
 
-void check(ServiceClient &client, const OutboxEntry &entry, QObject *context, Done done,
+void check(ServiceClient &client, const Parcel &sheet, QObject *context, Done done,
            const QTimeZone &zone)
 {
-    const QJsonObject review = entry.payload.value(reviewKey).toObject();
+    const QJsonObject &review = sheet.submission.review;
     // The record goes under the key the service gave the sheet, which may
     // not be the key it was opened with: both lists may hold it.
     QList<QJsonObject> lists{review};
-    const QJsonValue filedKey =
-        entry.payload.value(QLatin1String("parameters")).toObject().value(QLatin1String("key"));
+    const QJsonValue filedKey = sheet.submission.parameters.value(QLatin1String("key"));
     if (filedKey.isString() && filedKey != review.value(QLatin1String("key"))) {
         QJsonObject filed = review;
         filed.insert(QStringLiteral("key"), filedKey);
@@ -112,10 +109,10 @@ void check(ServiceClient &client, const OutboxEntry &entry, QObject *context, Do
     }
     readLists(std::make_shared<Search>(Search{client,
                                               context,
-                                              entry,
+                                              sheet,
                                               zone,
                                               review.value(QLatin1String("server")).toString(),
-                                              entry.uploaded.values(),
+                                              sheet.uploaded.values(),
                                               lists,
                                               {},
                                               std::move(done)}));

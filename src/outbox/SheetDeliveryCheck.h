@@ -1,7 +1,7 @@
 #pragma once
 
 #include "net/ServiceClient.h"
-#include "store/DeviceStore.h"
+#include "outbox/Delivery.h"
 
 #include <QObject>
 #include <QTimeZone>
@@ -23,11 +23,11 @@ constexpr qint64 midnightMarginSecs = 5 * 60;
 
 // A sheet with a stored photo and the request that lists its peers, whose
 // record went today (`now`, both read in `zone`) and not near a midnight.
-bool checkable(const OutboxEntry &entry, const QDateTime &now,
+bool checkable(const Parcel &sheet, const QDateTime &now,
                const QTimeZone &zone = QTimeZone::systemTimeZone());
-// `review` of the entry's payload: the parameters of today's sheet list.
-// The day is judged again by the service's clock once its lists answered.
-void check(ServiceClient &client, const OutboxEntry &entry, QObject *context, Done done,
+// Reads the sheet's `review`: the parameters of today's sheet list. The day
+// is judged again by the service's clock once its lists answered.
+void check(ServiceClient &client, const Parcel &sheet, QObject *context, Done done,
            const QTimeZone &zone = QTimeZone::systemTimeZone());
 
 } // namespace sheetDelivery

@@ -8,7 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
+#include <QJsonDocument>
 #include <QPointer>
 #include <QSqlDatabase>
 #include <QSqlDriver>

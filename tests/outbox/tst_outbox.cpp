@@ -303,7 +303,7 @@ private slots:
             return answer;
         });
         std::optional<sheetDelivery::Outcome> found;
-        sheetDelivery::check(*client, maybeArrivedSheet(), this,
+        sheetDelivery::check(*client, Parcel::of(maybeArrivedSheet()), this,
                              [&](auto outcome, auto &) { found = outcome; });
         QTRY_VERIFY_WITH_TIMEOUT(found.has_value(), 20000);
         QCOMPARE(int(*found), outcome);
@@ -356,11 +356,11 @@ private slots:
     {
         QFETCH(QJsonObject, row);
         const QDateTime now = QDateTime::fromString(row["now"].toString(), Qt::ISODate);
-        OutboxEntry sheet;
-        sheet.kind = "sheet";
-        sheet.payload = {{"review", QJsonObject{{"server", config.notesServer}}}};
+        Parcel sheet;
+        sheet.submission.kind = "sheet";
+        sheet.submission.review = {{"server", config.notesServer}};
         sheet.uploaded = {{"a", "http://g/w61.jpg"}, {"b", "http://g/w62.jpg"}};
-        sheet.attemptedAt = QDateTime::fromString(row["attempt"].toString(), Qt::ISODate);
+        sheet.lastAttempt = QDateTime::fromString(row["attempt"].toString(), Qt::ISODate);
         const QTimeZone zone(row["zone"].toInt() * 3600);
         const bool checkable = sheetDelivery::checkable(sheet, now, zone);
         QCOMPARE(checkable, row["outcome"] != "user's word");
