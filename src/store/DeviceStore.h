@@ -163,6 +163,7 @@ private:
     void releasePhotos(const PhotoGroups &photos, const QDateTime &since);
     bool photosPresent(const PhotoGroups &photos);
     class Query;
+    class RelaxedSync;
 
     QString m_folder;
     QString m_connection;

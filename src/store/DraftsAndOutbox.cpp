@@ -172,6 +172,10 @@ bool DeviceStore::setState(qint64 id, OutboxState state, const QString &reason,
 
 bool DeviceStore::recordUpload(qint64 id, const QString &hash, const QString &address)
 {
+    // A synced commit per photo holds the screen while the photos go; an
+    // address a power cut takes costs that photo sent once more. The
+    // record's own mark, synced, carries it to the disk before the record goes.
+    const RelaxedSync relaxed(*this);
     return Query(*this, QStringLiteral("INSERT OR REPLACE INTO uploads (entry, photo, address)"
                                        " VALUES (?, ?, ?)"))
         .bind(id)

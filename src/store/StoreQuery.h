@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceStore.h"
+#include "core/Logging.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -97,6 +98,30 @@ private:
     DeviceStore &m_store;
     QSqlQuery m_query;
     bool m_prepared = false;
+};
+
+// Commits made while it lives reach the disk with the next synced commit, not
+// their own: a killed client keeps them (they are in the system's hands), a
+// power cut may not. Only for what can be learned again.
+class DeviceStore::RelaxedSync
+{
+public:
+    explicit RelaxedSync(DeviceStore &store)
+        : m_store(store)
+    {
+        Query(store, QStringLiteral("PRAGMA synchronous=NORMAL")).exec();
+    }
+    ~RelaxedSync()
+    {
+        if (!Query(m_store, QStringLiteral("PRAGMA synchronous=FULL")).exec())
+            qCWarning(lcStore) << "the store stays without synced commits:"
+                               << m_store.errorString();
+    }
+    RelaxedSync(const RelaxedSync &) = delete;
+    RelaxedSync &operator=(const RelaxedSync &) = delete;
+
+private:
+    DeviceStore &m_store;
 };
 
 } // namespace orvelle

@@ -346,6 +346,15 @@ private slots:
         QVERIFY(sheet && !store.enqueue(account, "sheet/B", "sheet", "B", sent));
 
         QVERIFY(store.recordUpload(hazard, hashes[0], "http://files/1"));
+        // The address went unsynced; the commits after it sync again.
+        const auto connections = QSqlDatabase::connectionNames();
+        const auto own = std::find_if(connections.begin(), connections.end(), [&](auto &name) {
+            return QSqlDatabase::database(name, false).databaseName() == db;
+        });
+        QVERIFY(own != connections.end());
+        QSqlQuery synchronous("PRAGMA synchronous", QSqlDatabase::database(*own, false));
+        QVERIFY(synchronous.next());
+        QCOMPARE(synchronous.value(0).toInt(), 2);
         QVERIFY(store.setState(hazard, OutboxState::Failed, "网络错误!"));
         QVERIFY(store.putCache(account, "points", QJsonDocument(QJsonArray{"A1", "B"})));
         store.close();
