@@ -61,6 +61,8 @@ QVariant HazardChoiceRows::data(const QModelIndex &index, int role) const
         return !state.value.value_or(QString()).isEmpty();
     case PickerShownRole:
         return state.pickerShown;
+    case LoadingRole:
+        return state.loading;
     default:
         return {};
     }
@@ -68,11 +70,8 @@ QVariant HazardChoiceRows::data(const QModelIndex &index, int role) const
 
 QHash<int, QByteArray> HazardChoiceRows::roleNames() const
 {
-    return {{TitleRole, "title"},
-            {PlaceholderRole, "placeholder"},
-            {DetailRole, "detail"},
-            {ChosenRole, "chosen"},
-            {PickerShownRole, "pickerShown"}};
+    return {{TitleRole, "title"},   {PlaceholderRole, "placeholder"}, {DetailRole, "detail"},
+            {ChosenRole, "chosen"}, {PickerShownRole, "pickerShown"}, {LoadingRole, "loading"}};
 }
 
 void HazardChoiceRows::open(int row)

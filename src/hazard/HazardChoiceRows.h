@@ -11,7 +11,8 @@ namespace orvelle {
 
 // The six option rows of the hazard form, top to bottom, as the page draws
 // them: title, placeholder, the chosen text as `detail`, whether a choice
-// counts as made, and whether the row's picker is open. The form keeps the
+// counts as made, whether the row's picker is open, and whether the row
+// waits for its choices from the service. The form keeps the
 // values; the rows only read them.
 class HazardChoiceRows : public QAbstractListModel
 {
@@ -25,12 +26,14 @@ public:
         PlaceholderRole,
         DetailRole,
         ChosenRole,
-        PickerShownRole
+        PickerShownRole,
+        LoadingRole
     };
     struct State
     {
         std::optional<QString> value;
         bool pickerShown = false;
+        bool loading = false;
         bool operator==(const State &) const = default;
     };
     using Read = std::function<State(int row)>;

@@ -19,7 +19,8 @@ SHazardDescriptorView::SHazardDescriptorView(FormServices &services, QObject *pa
                m_user.storeKey())
     , m_rows(
           [this](int row) -> HazardChoiceRows::State {
-              return {field(Row(row)).value, showsPicker(Row(row))};
+              return {field(Row(row)).value, showsPicker(Row(row)),
+                      Row(row) == Row::Place && m_placeRowWaiting};
           },
           [this](int row) { tapRow(row); })
 {
@@ -62,6 +63,12 @@ void SHazardDescriptorView::setDescriptionText(const QString &text)
 void SHazardDescriptorView::appeared()
 {
     m_places.load();
+}
+
+void SHazardDescriptorView::screenLeft()
+{
+    disconnect(&m_places, nullptr, this, nullptr);
+    m_placeRowWaiting = false;
 }
 
 void SHazardDescriptorView::placesArrived()

@@ -25,7 +25,8 @@ class SHazardDescriptorView : public FormShell, public FormRules
     QML_ELEMENT
     QML_UNCREATABLE("Created by the home menu")
     Q_PROPERTY(QString title READ title CONSTANT)
-    // The place list is being fetched because the place row asked for it.
+    // The place list is being fetched because the place row asked for it; the
+    // row shows it, and the form stays free to leave.
     Q_PROPERTY(bool isLoadingPlaces READ isLoadingPlaces NOTIFY choicesChanged)
     // The six option rows, each with its value and whether its picker is open.
     Q_PROPERTY(orvelle::HazardChoiceRows *rows READ rows CONSTANT)
@@ -84,6 +85,8 @@ public:
     Q_INVOKABLE void dismissPicker();
     // "新增"
     Q_INVOKABLE void submit();
+    // The form was left: places still on their way open nothing and say nothing.
+    void screenLeft();
 
     QString validate() const override;
     Submission submission() const override;

@@ -41,26 +41,35 @@ void DetailedInspectionListView::appeared()
         {QStringLiteral("frmno"), m_key},
     };
     m_client.sendJSONRequest(
-        endpoints::json::todayCheckNo, parameters, this,
+        endpoints::json::todayCheckNo, parameters, m_load.start(),
         [this](const std::optional<QString> &, qint64, const QJsonObject &json) {
             auto record = decodeRecord<DetailitemTodayData>(json);
             if (!record) {
-                m_errorMessage = recordErrorMessage();
+                m_load.failed(recordErrorMessage());
             } else {
                 m_onInspectionData = *record;
-                if (record->checkitems)
+                if (record->checkitems) {
                     m_checkitems.setRecords(*record->checkitems);
-                else
-                    m_errorMessage = noCheckItemsMessage();
+                    m_load.answered();
+                } else {
+                    m_load.failed(noCheckItemsMessage());
+                }
             }
-            m_isLoading = false;
             emit loaded();
         },
         [this](qint64, const QString &message) {
-            m_errorMessage = message;
-            m_isLoading = false;
+            m_load.failed(message);
             emit loaded();
         });
+}
+
+void DetailedInspectionListView::retry()
+{
+    if (listState() != ListState::Failed)
+        return;
+    m_requested = false;
+    appeared();
+    emit loaded();
 }
 
 void DetailedInspectionListView::openPhoto(const QUrl &url)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "InspectionListModels.h"
+#include "ListLoad.h"
 
 #include <QObject>
 #include <QStringList>
@@ -30,7 +31,8 @@ class DetailedInspectionListView : public QObject
     Q_PROPERTY(QString title READ title CONSTANT)
     Q_PROPERTY(QString key READ key CONSTANT)
     Q_PROPERTY(DetailitemListModel *checkitems READ checkitems CONSTANT)
-    // The sheet as its one load left it.
+    // The sheet as its one load left it; while it loads the page stays free to leave.
+    Q_PROPERTY(orvelle::ListState::Value listState READ listState NOTIFY loaded)
     Q_PROPERTY(bool hasErrorMessage READ hasErrorMessage NOTIFY loaded)
     Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY loaded)
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY loaded)
@@ -51,9 +53,10 @@ public:
     QString key() const { return m_key; }
     DetailitemListModel *checkitems() { return &m_checkitems; }
     const DetailitemTodayData &onInspectionData() const { return m_onInspectionData; }
-    bool hasErrorMessage() const { return m_errorMessage.has_value(); }
-    QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
-    bool isLoading() const { return m_isLoading; }
+    bool hasErrorMessage() const { return m_load.failure().has_value(); }
+    QString errorMessageText() const { return m_load.failure().value_or(QString()); }
+    ListState::Value listState() const { return m_load.state(m_checkitems.rowCount()); }
+    bool isLoading() const { return listState() == ListState::Loading; }
     // The sheet's photos that are valid addresses, in their order.
     QList<QUrl> photoUrls() const;
     bool showsPreview() const { return m_selectedImageUrl.has_value(); }
@@ -66,10 +69,14 @@ public:
 
     // When the screen is shown: loads the sheet once.
     Q_INVOKABLE void appeared();
+    // "重试" after a failed load.
+    Q_INVOKABLE void retry();
     Q_INVOKABLE void openPhoto(const QUrl &url);
     Q_INVOKABLE void closePreview();
-    // "返回"
+    // "返回", also while the sheet loads.
     Q_INVOKABLE void goBack();
+    // The screen was left: an answer still on its way changes nothing.
+    void screenLeft() { m_load.cancel(); }
 
 signals:
     void loaded();
@@ -83,8 +90,7 @@ private:
     QString m_key;
     DetailitemTodayData m_onInspectionData;
     DetailitemListModel m_checkitems;
-    std::optional<QString> m_errorMessage;
-    bool m_isLoading = true;
+    ListLoad m_load;
     bool m_requested = false;
     std::optional<IdentifiableURL> m_selectedImageUrl;
 };

@@ -55,8 +55,11 @@ void DetailedOnspectionListView::appeared()
     if (m_loaded || m_loadRunning)
         return;
     m_loadRunning = true;
+    m_loadContext = std::make_unique<QObject>();
+    emit sheetChanged();
     m_client.sendJSONRequest(
-        endpoints::json::receiveSheet, blankSheetParameters(m_notesServer, m_key), this,
+        endpoints::json::receiveSheet, blankSheetParameters(m_notesServer, m_key),
+        m_loadContext.get(),
         [this](const std::optional<QString> &, qint64, const QJsonObject &json) {
             sheetArrived(json);
         },
@@ -86,10 +89,14 @@ void DetailedOnspectionListView::sheetArrived(const QJsonObject &json)
 
 void DetailedOnspectionListView::sheetFailed(qint64 code, const QString &message)
 {
+    // A restored draft brought its own sheet meanwhile: it stays in view.
+    if (m_loaded) {
+        m_loadRunning = false;
+        return;
+    }
     // Out of reach: the sheet as it was last loaded can be filled in.
     QString problem;
-    if (const auto kept = m_blankSheet.instead(code);
-        !m_loaded && kept && takeSheet(kept->answer, &problem)) {
+    if (const auto kept = m_blankSheet.instead(code); kept && takeSheet(kept->answer, &problem)) {
         m_loadRunning = false;
         return emit sheetChanged();
     }
@@ -101,6 +108,13 @@ void DetailedOnspectionListView::loadFailed(const QString &message)
     m_loadRunning = false;
     m_errorMessage = message;
     emit sheetChanged();
+}
+
+ListState::Value DetailedOnspectionListView::listState() const
+{
+    if (m_loaded)
+        return m_items.count() == 0 ? ListState::Empty : ListState::Ready;
+    return m_errorMessage && !m_loadRunning ? ListState::Failed : ListState::Loading;
 }
 
 void DetailedOnspectionListView::upload()

@@ -2,11 +2,13 @@
 
 #include "InspectionItemView.h"
 #include "InspectionRecords.h"
+#include "ListLoad.h"
 #include "outbox/FormShell.h"
 #include "store/OfflineCopy.h"
 
 #include <QObject>
 #include <QtQml/qqmlregistration.h>
+#include <memory>
 #include <optional>
 
 namespace orvelle {
@@ -26,6 +28,8 @@ class DetailedOnspectionListView : public FormShell, public FormRules
     Q_PROPERTY(QString key READ key CONSTANT)
     Q_PROPERTY(InspectionItemListModel *checkitems READ checkitems CONSTANT)
     Q_PROPERTY(QString allapprove READ allapprove NOTIFY sheetChanged)
+    // The blank sheet's load, drawn in the page: it never holds "返回".
+    Q_PROPERTY(orvelle::ListState::Value listState READ listState NOTIFY sheetChanged)
     Q_PROPERTY(bool hasErrorMessage READ hasErrorMessage NOTIFY sheetChanged)
     Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY sheetChanged)
     Q_PROPERTY(bool canUpload READ canUpload NOTIFY sheetChanged)
@@ -46,6 +50,7 @@ public:
     QString allapprove() const { return m_allapprove; }
     bool hasErrorMessage() const { return m_errorMessage.has_value(); }
     QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
+    ListState::Value listState() const;
     // A sheet that never loaded is never submitted.
     bool canUpload() const { return m_loaded && !isLoading() && !shouldNavigate(); }
     bool shouldNavigate() const { return closing(); }
@@ -54,6 +59,8 @@ public:
     Q_INVOKABLE void appeared();
     // "上传"
     Q_INVOKABLE void upload();
+    // The screen was left: a sheet still on its way changes nothing.
+    void screenLeft() { m_loadContext.reset(); }
 
     QString validate() const override;
     Submission submission() const override;
@@ -91,6 +98,8 @@ private:
     QJsonObject m_sheetAnswer;
     bool m_loaded = false;
     bool m_loadRunning = false;
+    // What the load answers to; gone once the screen is left.
+    std::unique_ptr<QObject> m_loadContext;
     InspectionItemListModel m_items;
     QString m_allapprove = QStringLiteral("1");
     std::optional<QString> m_errorMessage;

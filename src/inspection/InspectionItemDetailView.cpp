@@ -37,14 +37,26 @@ void InspectionItemDetailView::setNavigateToDetail(bool on)
 
 void InspectionItemDetailView::appeared()
 {
+    QObject *read = m_load.start();
+    emit listChanged();
     requestCheckitems<DetailTodayInspectionDetailData>(
         m_client, endpoints::json::todayDeptCheck,
-        todaySheetsParameters(m_notesServer, m_key, m_user), this,
+        todaySheetsParameters(m_notesServer, m_key, m_user), read,
         [this](QList<DetailCheckitem> checkitems, const QDateTime &) {
+            m_load.answered();
             m_checkitems.setRecords(std::move(checkitems));
-            setErrorMessage(std::nullopt);
+            emit listChanged();
         },
-        [this](qint64, const QString &message) { setErrorMessage(message); });
+        [this](qint64, const QString &message) {
+            m_load.failed(message);
+            emit listChanged();
+        });
+}
+
+void InspectionItemDetailView::screenLeft()
+{
+    m_load.cancel();
+    emit listChanged();
 }
 
 void InspectionItemDetailView::pick(int row)
@@ -55,14 +67,6 @@ void InspectionItemDetailView::pick(int row)
     m_frmno = sheet->frmno.value_or(QString());
     emit frmnoChanged();
     setNavigateToDetail(true);
-}
-
-void InspectionItemDetailView::setErrorMessage(const std::optional<QString> &message)
-{
-    if (m_errorMessage == message)
-        return;
-    m_errorMessage = message;
-    emit errorMessageChanged();
 }
 
 } // namespace orvelle

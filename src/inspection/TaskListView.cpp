@@ -50,20 +50,23 @@ void TaskListView::reload()
         {QStringLiteral("server"), m_notesServer},
         {QStringLiteral("qzDept"), departmentText(m_user)},
     };
+    QObject *read = m_load.start();
+    emit listChanged();
     requestCheckitems<TodayInspectionData>(
-        m_client, endpoints::json::todayByDept, parameters, this,
+        m_client, endpoints::json::todayByDept, parameters, read,
         [this](QList<Checkitem> checkitems, const QDateTime &loadedAt) {
+            // A later good answer brings the list back.
+            m_load.answered();
             m_checkitems.setRecords(std::move(checkitems));
             m_keptAt = loadedAt;
             m_offline = loadedAt.isValid();
-            // A later good answer brings the list back.
-            setErrorMessage(std::nullopt);
             emit listChanged();
             keepSheets();
         },
         [this](qint64 code, const QString &message) {
+            m_load.failed(message);
             m_offline = code == OfflineCopy::noAnswer;
-            setErrorMessage(message);
+            emit listChanged();
         },
         OfflineCopy(m_store, m_user.storeKey(), QStringLiteral("today/") + departmentText(m_user)));
 }
@@ -142,11 +145,9 @@ void TaskListView::codeScanned(const QString &text)
     QTimer::singleShot(0, this, [this] { checkPointChosen(); });
 }
 
-void TaskListView::setErrorMessage(const std::optional<QString> &message)
+void TaskListView::screenLeft()
 {
-    if (m_errorMessage == message)
-        return;
-    m_errorMessage = message;
+    m_load.cancel();
     emit listChanged();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "InspectionListModels.h"
+#include "ListLoad.h"
 #include "core/AlertState.h"
 #include "core/ChildScreen.h"
 #include "platform/QRCodeScannerView.h"
@@ -31,7 +32,10 @@ class TaskListView : public QObject
     QML_UNCREATABLE("The base of the two task lists")
     Q_PROPERTY(QString title READ title CONSTANT)
     Q_PROPERTY(CheckitemListModel *checkitems READ checkitems CONSTANT)
-    // The list's load: its failure, and what of it is kept on the device.
+    // The list's load: where it stands, its failure, and what of it is kept on the device.
+    Q_PROPERTY(orvelle::ListState::Value listState READ listState NOTIFY listChanged)
+    // A load is on its way, also while the rows of an earlier one stay shown.
+    Q_PROPERTY(bool isLoading READ isLoading NOTIFY listChanged)
     Q_PROPERTY(bool hasErrorMessage READ hasErrorMessage NOTIFY listChanged)
     Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY listChanged)
     // When the list on screen was loaded, for one kept from an earlier load; "" for a fresh one.
@@ -49,9 +53,11 @@ public:
 
     QString title() const { return m_title; }
     CheckitemListModel *checkitems() { return &m_checkitems; }
-    const std::optional<QString> &errorMessage() const { return m_errorMessage; }
-    bool hasErrorMessage() const { return m_errorMessage.has_value(); }
-    QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
+    const std::optional<QString> &errorMessage() const { return m_load.failure(); }
+    bool hasErrorMessage() const { return m_load.failure().has_value(); }
+    QString errorMessageText() const { return m_load.failure().value_or(QString()); }
+    ListState::Value listState() const { return m_load.state(m_checkitems.rowCount()); }
+    bool isLoading() const { return m_load.running(); }
     QString keptAt() const;
     // Where the list, and the sheets their drafts, are kept; none keeps nothing.
     void setDeviceStore(DeviceStore *store) { m_store = store; }
@@ -69,6 +75,8 @@ public:
     Q_INVOKABLE void reload();
     // A tap on a row.
     Q_INVOKABLE void pick(int row);
+    // The screen was left: an answer still on its way changes nothing.
+    void screenLeft();
     // The scanner's report.
     Q_INVOKABLE void codeScanned(const QString &text);
 
@@ -99,13 +107,12 @@ protected:
     DeviceStore *m_store = nullptr;
 
 private:
-    void setErrorMessage(const std::optional<QString> &message);
     void keepSheets();
 
     Beeper &m_beeper;
     QString m_title;
     CheckitemListModel m_checkitems;
-    std::optional<QString> m_errorMessage;
+    ListLoad m_load;
     QDateTime m_keptAt;
     ChildScreen<QRCodeScannerView> m_scanner;
     QPointer<BlankSheets> m_blankSheets;

@@ -17,17 +17,7 @@ Page {
         // A page leaving the stack may have no title any more.
         title: stack.depth > 1 && stack.currentItem ? (stack.currentItem.title || "") : page.view.title
         canGoBack: stack.depth > 1 && !(stack.currentItem && stack.currentItem.hidesPlatformBack)
-        onBack: page.goBack()
-    }
-
-    // A page that guards what the user entered (or runs a submission) decides
-    // itself whether going back leaves it: it offers goBack().
-    function goBack() {
-        const current = stack.currentItem
-        if (current && typeof current.goBack === "function")
-            current.goBack()
-        else
-            stack.pop()
+        onBack: backKeys.goBack()
     }
 
     StackView {
@@ -47,17 +37,15 @@ Page {
         Keys.onBackPressed: (event) => {
             event.accepted = stack.depth > 1
             if (event.accepted)
-                page.goBack()
+                backKeys.goBack()
         }
     }
 
-    // A desktop's Escape is the phone's back key, wherever the focus is; an
-    // open box or sheet keeps its own Escape.
-    Shortcut {
-        sequence: "Esc"
-        enabled: stack.depth > 1 && page.Overlay.overlay !== null
-                 && page.Overlay.overlay.children.length === 0
-        onActivated: page.goBack()
+    // The back key and Escape; a page that only waits for an answer never
+    // holds them.
+    StackBackKeys {
+        id: backKeys
+        stack: stack
     }
 
     footer: TabBar {

@@ -6,12 +6,14 @@ import Orvelle.Core
 // One labelled row of the form, drawn from a HazardChoiceRows row: the chosen
 // value in blue, else the placeholder in gray, and the red plus that runs the
 // row's action. The whole row takes the tap, which suits gloved fingers.
+// While its choices load from the service it says so, in the row alone.
 AbstractButton {
     id: row
     required property string title
     required property string placeholder
     required property string detail
     required property bool chosen
+    required property bool loading
 
     implicitHeight: Math.max(44, Theme.touchTarget)
     Accessible.role: Accessible.Button
@@ -30,14 +32,21 @@ AbstractButton {
             Layout.fillWidth: true
             horizontalAlignment: Text.AlignRight
             elide: Text.ElideLeft
-            text: row.chosen ? row.detail : row.placeholder
-            color: row.chosen ? "blue" : "gray"
+            text: row.loading ? "正在加载…" : row.chosen ? row.detail : row.placeholder
+            color: row.chosen && !row.loading ? "blue" : "gray"
             font.pixelSize: Theme.regularTitleSize
             Accessible.name: text
+        }
+        BusyIndicator {
+            Layout.preferredWidth: 30
+            Layout.preferredHeight: 30
+            visible: row.loading
+            running: visible
         }
         Image {
             Layout.preferredWidth: 30
             Layout.preferredHeight: 30
+            visible: !row.loading
             source: Theme.icon("plus")
             sourceSize: Qt.size(60, 60)
         }

@@ -149,6 +149,7 @@ Page {
         actionText: "转入待上传"
         actionShown: page.view.filing.canMoveToOutbox
         onActionTriggered: page.view.filing.moveToOutbox()
-        shown: page.view.isLoading || page.view.isLoadingPlaces
+        // Only a filing holds the page; the places' wait shows in their row.
+        shown: page.view.isLoading
     }
 }

@@ -5,7 +5,8 @@ import Orvelle.Core
 import Orvelle.Inspection
 
 // Draws DetailedInspectionListView: one submitted sheet, read only, with its
-// photos; a photo opens enlarged. Brings its own "返回".
+// photos; a photo opens enlarged. Brings its own "返回", which the wait for
+// the sheet never covers.
 Page {
     id: page
     required property DetailedInspectionListView view
@@ -27,23 +28,22 @@ Page {
             iconName: "back"
             onClicked: page.view.goBack()
         }
-        Label {
-            Layout.fillWidth: true
-            Layout.margins: Theme.spacing
-            visible: page.view.hasErrorMessage
-            text: page.view.errorMessage
-            color: "red"
-            font.pixelSize: Theme.bigTitleSize
-            horizontalAlignment: Text.AlignHCenter
-            wrapMode: Text.Wrap
-            Accessible.name: text
+        ListStatus {
+            loading: page.view.listState === ListState.Loading
+            loadingText: "正在加载检查表…"
+            empty: page.view.listState === ListState.Empty
+            emptyText: "这张检查表没有检查项"
+            failed: page.view.listState === ListState.Failed
+            errorMessage: page.view.errorMessage
+            onRetry: page.view.retry()
         }
         ListView {
             id: items
             objectName: "checkitems"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            visible: !page.view.hasErrorMessage
+            visible: page.view.listState === ListState.Ready
+                     || page.view.listState === ListState.Empty
             clip: true
             model: page.view.checkitems
             delegate: Rectangle {
@@ -141,10 +141,5 @@ Page {
                 onClicked: page.view.closePreview()
             }
         }
-    }
-
-    LoadingOverlay {
-        text: "Loading..."
-        shown: page.view.isLoading
     }
 }

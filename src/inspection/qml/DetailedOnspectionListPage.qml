@@ -46,10 +46,14 @@ Page {
             onClicked: page.view.goBack()
         }
         DraftProblem { draft: page.view.draft }
-        ErrorRetry {
-            visible: page.view.hasErrorMessage
-            message: page.view.errorMessage
-            retryText: "重试"
+        // The blank sheet's wait stands in the page: "返回" stays free.
+        ListStatus {
+            loading: page.view.listState === ListState.Loading
+            loadingText: "正在加载检查表…"
+            empty: page.view.listState === ListState.Empty
+            emptyText: "这张检查表没有检查项"
+            failed: page.view.listState === ListState.Failed
+            errorMessage: page.view.errorMessage
             onRetry: page.view.appeared()
         }
         ListView {
@@ -59,7 +63,7 @@ Page {
             Layout.fillHeight: true
             clip: true
             cacheBuffer: 0
-            model: page.view.hasErrorMessage ? null : page.view.checkitems
+            model: page.view.listState === ListState.Ready ? page.view.checkitems : null
             delegate: Rectangle {
                 id: itemRow
                 required property InspectionItemView itemView

@@ -4,11 +4,14 @@ import QtQuick.Layouts
 import Orvelle.Core
 import Orvelle.Inspection
 
-// Draws InspectionItemDetailView: today's submitted sheets of a check point.
+// Draws InspectionItemDetailView: today's submitted sheets of a check point,
+// or in their place the wait, the word that there are none, or the error.
 Page {
     id: page
     required property InspectionItemDetailView view
     required property StackView stack
+    readonly property bool shown: page.view.listState === ListState.Ready
+                                  || page.view.listState === ListState.Empty
     objectName: "InspectionItemDetailView"
     title: page.view.title
     background: Rectangle { color: Theme.background }
@@ -18,17 +21,24 @@ Page {
     ColumnLayout {
         anchors.fill: parent
         spacing: 0
-        ErrorRetry {
-            visible: page.view.hasErrorMessage
-            message: page.view.errorMessage
-            retryText: "重试"
+        ListStatus {
+            loading: page.view.listState === ListState.Loading
+            loadingText: "正在加载检查记录…"
+            empty: page.view.listState === ListState.Empty
+            emptyText: "今天还没有提交的检查表"
+            failed: page.view.listState === ListState.Failed
+            errorMessage: page.view.errorMessage
+            // A reload over rows already shown: they stay.
+            refreshing: page.shown && page.view.isLoading
             onRetry: page.view.appeared()
         }
+
         ListView {
+            id: rows
             objectName: "checkitems"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            visible: !page.view.hasErrorMessage
+            visible: page.shown
             clip: true
             spacing: 1
             model: page.view.checkitems
@@ -74,7 +84,7 @@ Page {
         }
         Item {
             Layout.fillHeight: true
-            visible: page.view.hasErrorMessage
+            visible: !rows.visible
         }
     }
 

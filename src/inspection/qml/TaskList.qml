@@ -5,12 +5,15 @@ import Orvelle.Core
 import Orvelle.Platform
 import Orvelle.Inspection
 
-// What both task lists draw: the scan button, the check points (or the error
-// text with "重试" in their place) and the scanner page.
+// What both task lists draw: the scan button, the check points (or, in
+// their place, the wait, the word that there are none today, or the error
+// text with "重试") and the scanner page.
 Item {
     id: list
     required property TaskListView view
     required property StackView stack
+    readonly property bool shown: list.view.listState === ListState.Ready
+                                  || list.view.listState === ListState.Empty
 
     DismissKeyboardOnTapModifier {
         anchors.fill: parent
@@ -31,7 +34,7 @@ Item {
             objectName: "keptList"
             Layout.fillWidth: true
             Layout.margins: Theme.spacing
-            visible: list.view.keptAt !== "" && !list.view.hasErrorMessage
+            visible: list.view.keptAt !== "" && list.shown
             text: "无法连接服务，显示 " + list.view.keptAt + " 加载的检查点"
             color: Theme.faintText
             wrapMode: Text.Wrap
@@ -42,23 +45,30 @@ Item {
             Layout.fillWidth: true
             Layout.leftMargin: Theme.spacing
             Layout.rightMargin: Theme.spacing
-            visible: list.view.keptSheetsText !== "" && !list.view.hasErrorMessage
+            visible: list.view.keptSheetsText !== "" && list.shown
             text: list.view.keptSheetsText
             color: Theme.faintText
             Accessible.name: text
         }
-        ErrorRetry {
-            visible: list.view.hasErrorMessage
-            message: list.view.errorMessage
-            retryText: "重试"
+        ListStatus {
+            loading: list.view.listState === ListState.Loading
+            loadingText: "正在加载今日检查点…"
+            empty: list.view.listState === ListState.Empty
+            emptyText: "今天没有检查点"
+            failed: list.view.listState === ListState.Failed
+            errorMessage: list.view.errorMessage
+            // A reload over rows already shown: they stay.
+            refreshing: list.shown && list.view.isLoading
             onRetry: list.view.reload()
         }
+
         ListView {
             id: rows
             objectName: "checkitems"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            visible: !list.view.hasErrorMessage
+            // Also with no rows, so it can still be pulled down.
+            visible: list.shown
             clip: true
             model: list.view.checkitems
             delegate: InspectionRow {
@@ -71,7 +81,7 @@ Item {
         }
         Item {
             Layout.fillHeight: true
-            visible: list.view.hasErrorMessage
+            visible: !rows.visible
         }
     }
 
