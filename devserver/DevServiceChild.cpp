@@ -53,10 +53,24 @@ void DevServiceChild::kill()
     m_process.waitForFinished(30000);
 }
 
+bool DevServiceChild::pause()
+{
+    return m_process.state() == QProcess::Running
+           && ::kill(pid_t(m_process.processId()), SIGSTOP) == 0;
+}
+
+bool DevServiceChild::resume()
+{
+    return m_process.state() == QProcess::Running
+           && ::kill(pid_t(m_process.processId()), SIGCONT) == 0;
+}
+
 void DevServiceChild::stop()
 {
     if (m_process.state() == QProcess::NotRunning)
         return;
+    // A paused service would hear the request only when woken.
+    resume();
     m_process.terminate();
     if (!m_process.waitForFinished(10000))
         kill();

@@ -21,6 +21,10 @@ public:
     void kill();
     // Asks it to end, and ends it when it does not.
     void stop();
+    // Holds it still, as a service that takes no turn would: connections are
+    // accepted by the system and nothing answers, until resume().
+    bool pause();
+    bool resume();
     // Writes the QR codes of its check points and notices into `dir`.
     bool printQrCodes(const QString &dir, QString *error) const;
 
