@@ -137,7 +137,7 @@ Page {
         screen: Component {
             Loader {
                 property string title: "岚石集团官网"
-                Component.onCompleted: setSource("qrc:/Orvelle/Platform/qml/WebViewPage.qml",
+                Component.onCompleted: setSource("qrc:/Orvelle/Platform/qml/WebPageFrame.qml",
                                                  { view: page.view.webView })
             }
         }
