@@ -62,6 +62,8 @@ void LoginView::setShowWebView(bool on)
 
 void LoginView::signIn()
 {
+    if (m_signingIn)
+        return;
     if (m_phoneNumber.isEmpty()) {
         m_toastManager.show(QStringLiteral("手机号不能为空"));
         return;
@@ -70,16 +72,30 @@ void LoginView::signIn()
         m_toastManager.show(QStringLiteral("密码不能为空"));
         return;
     }
-    // Sent as typed: nothing trims or alters the texts. The button stays
-    // enabled; each answer is handled as it arrives.
+    // Sent as typed: nothing trims or alters the texts. Every answer, the
+    // client's time-out and a lost connection included, ends the wait before
+    // it is acted on: a sign-in that succeeds removes this screen.
     const QJsonObject parameters{{QStringLiteral("mobile"), m_phoneNumber},
                                  {QStringLiteral("password"), m_password}};
+    setSigningIn(true);
     m_client.sendFormRequest(
         signInPath(m_phoneNumber), parameters, this,
         [this](const std::optional<QString> &, qint64, const QJsonObject &json) {
+            setSigningIn(false);
             m_session.signIn(json, [this](int, const QString &message) { handleFailure(message); });
         },
-        [this](qint64, const QString &message) { handleFailure(message); });
+        [this](qint64, const QString &message) {
+            setSigningIn(false);
+            handleFailure(message);
+        });
+}
+
+void LoginView::setSigningIn(bool on)
+{
+    if (m_signingIn == on)
+        return;
+    m_signingIn = on;
+    emit signingInChanged();
 }
 
 void LoginView::appeared()

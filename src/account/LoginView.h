@@ -40,6 +40,8 @@ class LoginView : public QObject
     // Said while filed work waits on this device for its account to sign in.
     Q_PROPERTY(QString waitingWorkText READ waitingWorkText NOTIFY waitingWorkChanged)
     Q_PROPERTY(Field focusedField MEMBER m_focusedField NOTIFY focusedFieldChanged)
+    // From "登入" until the answer: no second sign-in goes meanwhile.
+    Q_PROPERTY(bool signingIn READ signingIn NOTIFY signingInChanged)
 
 public:
     enum class Field { None, PhoneNumber, Password };
@@ -70,11 +72,13 @@ public:
     QUrl siteUrl() const { return m_siteUrl; }
     Field focusedField() const { return m_focusedField; }
     QString waitingWorkText() const { return m_waitingWorkText; }
+    bool signingIn() const { return m_signingIn; }
     // Entries of any account not yet delivered: they go once their own
     // account signs in, never with another's.
     void setWaitingEntries(int count);
 
-    // "登入": the empty-field checks, then the sign-in request.
+    // "登入": the empty-field checks, then the sign-in request; nothing
+    // while one is under way.
     Q_INVOKABLE void signIn();
     // "忘记密码"
     Q_INVOKABLE void forgotPassword();
@@ -95,10 +99,12 @@ signals:
     void showWebViewChanged();
     void focusedFieldChanged();
     void waitingWorkChanged();
+    void signingInChanged();
 
 private:
     // "确定" of the message box: a refusal's navigation happens here.
     void alertAcknowledged();
+    void setSigningIn(bool on);
 
     Session &m_session;
     ServiceClient &m_client;
@@ -115,6 +121,7 @@ private:
     ChildScreen<WebView> m_webSite;
     Field m_focusedField = Field::None;
     QString m_waitingWorkText;
+    bool m_signingIn = false;
 };
 
 } // namespace orvelle

@@ -1,3 +1,4 @@
+#include "AccountFixture.h"
 #include "account/BindPhoneView.h"
 #include "account/ChangePasswordView.h"
 #include "account/LoginView.h"
@@ -67,59 +68,19 @@ struct CannedService
 
 // The account screens: sign-in, the version check, phone binding and password
 // change, against a real HTTPS server.
-class TestAccount : public QObject
+class TestAccount : public QObject, AccountFixture
 {
     Q_OBJECT
 
-    HttpsTestServer server;
     ManualScheduler scheduler;
-    // Ready before the first request, so a request is on the wire once sent.
-    std::shared_ptr<TlsTrust> trust;
-    std::unique_ptr<Session> session;
-    User *appState = nullptr;
-    User *shared = nullptr;
-    std::unique_ptr<ServiceClient> client;
-
-    // A run over a store that holds these entries.
-    void start(const QVariantMap &entries = {})
-    {
-        client.reset();
-        session.reset();
-        writeAccountStore(entries);
-        session = std::make_unique<Session>();
-        appState = &session->appState();
-        shared = &session->account();
-        client = std::make_unique<ServiceClient>(testConfig(), *session, trust);
-        // Like the trust: the keychain has answered before the first request.
-        bool tokenKnown = false;
-        shared->whenTokenKnown(this, [&] { tokenKnown = true; });
-        QTRY_VERIFY(tokenKnown);
-    }
-
-    // Requests on the wire now: read at once, it needs no wait for a request
-    // that might still come.
-    static int running(const ServiceClient &client)
-    {
-        const auto replies = client.findChildren<QNetworkReply *>();
-        return int(std::count_if(replies.begin(), replies.end(),
-                                 [](QNetworkReply *reply) { return reply->isRunning(); }));
-    }
 
 private slots:
-    void initTestCase()
-    {
-        configHome();
-        QVERIFY(server.isListening());
-        trust = std::make_shared<TlsTrust>(testConfig().caFile);
-        bool ready = false;
-        trust->whenReady(this, [&ready](const QSslConfiguration &) { ready = true; });
-        QVERIFY(QTest::qWaitFor([&ready] { return ready; }));
-    }
+    void initTestCase() { QVERIFY(prepare()); }
 
     void init()
     {
         server.clear();
-        start();
+        QVERIFY(start());
     }
 
     void bindingChecksThePhoneNumberFirst_data()
@@ -135,7 +96,7 @@ private slots:
         QVERIFY(acknowledged(view, QStringLiteral("请输入正确的手机号")));
         view.bind();
         QVERIFY(acknowledged(view, QStringLiteral("请输入验证码")));
-        QCOMPARE(running(*client), 0);
+        QCOMPARE(running(), 0);
     }
 
     void codeCountdown()
@@ -158,7 +119,7 @@ private slots:
 
         // While it counts, a second tap sends nothing.
         view.requestCode();
-        QCOMPARE(running(*client), 0);
+        QCOMPARE(running(), 0);
 
         scheduler.advance(29s);
         QCOMPARE(countdown.buttonText(), QStringLiteral("1秒后重试"));
@@ -175,7 +136,7 @@ private slots:
     // driven in tst_e2e_road.
     void bindingFromSettingsUsesTheStoredAccountAndSignsOut()
     {
-        start({{"islogin", "true"}, {"username", "li.si"}, {"password", "old pw"}});
+        QVERIFY(start({{"islogin", "true"}, {"username", "li.si"}, {"password", "old pw"}}));
         BindPhoneView view(*session, *client, scheduler, QString(), QString());
         server.enqueue("/TolvKsServer/notes/NotesTellNo",
                        Answer::json(R"({"code":1,"msg":"绑定成功了"})"));
@@ -183,7 +144,7 @@ private slots:
         view.setProperty("verificationCode", "4321");
         view.bind();
         view.bind(); // a second tap while the first runs
-        QCOMPARE(running(*client), 1);
+        QCOMPARE(running(), 1);
         QVERIFY(acknowledged(view, QStringLiteral("绑定成功了")));
         QCOMPARE(server.requests().size(), size_t(1));
         QCOMPARE(bodyValue(server.requests().back(), "username"), QStringLiteral("li.si"));
@@ -223,15 +184,17 @@ private slots:
         view.setProperty("centerpassword", row["second"].toString());
         view.change();
         QVERIFY(acknowledged(view, row["message"].toString()));
-        QCOMPARE(running(*client), 0);
+        QCOMPARE(running(), 0);
     }
 
     // The code request and a change that signs in again are driven in
     // tst_e2e_road.
     void passwordChangeSignsOutOnce()
     {
-        start(
-            {{"islogin", "true"}, {"isGuest", "false"}, {"mobile", "13800000001"}, {"token", "T"}});
+        QVERIFY(start({{"islogin", "true"},
+                       {"isGuest", "false"},
+                       {"mobile", "13800000001"},
+                       {"token", "T"}}));
         ChangePasswordView view(*session, *client, scheduler);
         // Six Chinese characters are six characters, though 18 bytes.
         view.setProperty("verificationCode", "8888");
@@ -239,7 +202,7 @@ private slots:
         view.setProperty("centerpassword", "岚石水泥集团");
         view.change();
         view.change(); // a second tap while the first runs
-        QCOMPARE(running(*client), 1);
+        QCOMPARE(running(), 1);
         QVERIFY(
             acknowledged(view, QStringLiteral("修改密码成功,请等5分钟之后登录，否则引起账号锁定")));
         QCOMPARE(server.requests().size(), size_t(1));

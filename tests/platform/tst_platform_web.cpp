@@ -10,8 +10,10 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLoggingCategory>
+#include <QMetaEnum>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -40,6 +42,9 @@ void recordWebLines(QtMsgType type, const QMessageLogContext &context, const QSt
     previousHandler(type, context, message);
 }
 
+const std::string noticePage =
+    "<html><head><title>风险公告</title></head><body>三号井</body></html>";
+
 // Plain HTTP on loopback: a page, a redirect to it, an error status and an
 // address that accepts the request but never answers.
 class LocalWebServer
@@ -48,9 +53,7 @@ public:
     LocalWebServer()
     {
         m_server.Get("/page", [](const httplib::Request &, httplib::Response &response) {
-            response.set_content("<html><head><title>风险公告</title></head><body>三号井</body>"
-                                 "</html>",
-                                 "text/html; charset=utf-8");
+            response.set_content(noticePage, "text/html; charset=utf-8");
         });
         m_server.Get("/redirect", [](const httplib::Request &, httplib::Response &response) {
             response.set_redirect("/page");
@@ -71,6 +74,17 @@ public:
                     return true;
                 });
         });
+        // Held while `holdFlaky`, then a server fault the first time, the page after.
+        m_server.Get("/flaky", [this](const httplib::Request &, httplib::Response &response) {
+            while (m_flakyHeld && !m_stopping)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (m_flakyRequests++ == 0) {
+                response.status = 503;
+                response.set_content("<html><body>维护中</body></html>", "text/html");
+                return;
+            }
+            response.set_content(noticePage, "text/html; charset=utf-8");
+        });
         m_server.Get("/silent", [this](const httplib::Request &, httplib::Response &response) {
             for (int i = 0; i < 300 && !m_stopping; ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -85,6 +99,8 @@ public:
         m_server.stop();
         m_thread.join();
     }
+    void holdFlaky(bool held) { m_flakyHeld = held; }
+    int flakyRequests() const { return m_flakyRequests; }
     QUrl url(const QString &path) const
     {
         return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path));
@@ -93,6 +109,8 @@ public:
 private:
     httplib::Server m_server;
     std::atomic<bool> m_stopping = false;
+    std::atomic<bool> m_flakyHeld = false;
+    std::atomic<int> m_flakyRequests = 0;
     int m_port = 0;
     std::thread m_thread;
 };
@@ -204,32 +222,94 @@ private slots:
         view.setTimeout(std::chrono::milliseconds(row["timeoutMs"].toInt(60000)));
         QCOMPARE(navigate(view, last.section(QLatin1Char(' '), 0, 0)),
                  QStringList({"Started to load: " + started, last}));
+        // What the engine reported, in the words the page shows.
+        QCOMPARE(view.failureText(), row["shows"].toString());
+        QVERIFY(!view.loading());
     }
 
-    void noticePageShowsThePageOrTheLinkError()
+    void failuresSayWhyAndOfferARetry_data()
+    {
+        addRows(QStringLiteral("platform/web-failures.json"));
+    }
+    // A failure's words and whether "重试" loads again, without the engine.
+    void failuresSayWhyAndOfferARetry()
+    {
+        QFETCH(QJsonObject, row);
+        WebView view(QUrl(QStringLiteral("http://127.0.0.1/notice")));
+        QSignalSpy reloads(&view, &WebView::reloadRequested);
+        view.setTimeout(std::chrono::milliseconds(row.value("timeoutMs").toInt(60000)));
+        view.navigationStarted(view.url());
+        view.setProgress(40);
+        QVERIFY(view.loading());
+        QCOMPARE(view.progress(), 40);
+        if (row.value("committed").toBool())
+            view.contentArrived();
+        if (row.contains("timeoutMs")) {
+            QSignalSpy stop(&view, &WebView::stopRequested);
+            QVERIFY(stop.wait());
+        }
+        if (row.contains("domain")) {
+            const QByteArray domain = row["domain"].toString().toLatin1();
+            view.navigationFailed(QStringLiteral("net::ERR_X"), row["code"].toInt(),
+                                  QMetaEnum::fromType<WebLoadFailure::Domain>().keyToValue(domain));
+        } else {
+            view.navigationStopped();
+        }
+        QVERIFY(!view.loading());
+        QCOMPARE(view.failureText(), row["message"].toString());
+        QCOMPARE(view.retryOffered(), row["retry"].toBool());
+        view.retry();
+        QCOMPARE(reloads.count(), row["retry"].toBool() ? 1 : 0);
+        QCOMPARE(view.failureText(), row["retry"].toBool() ? QString() : row["message"].toString());
+        // The next load starts clean.
+        view.navigationStarted(view.url());
+        QCOMPARE(view.failureText(), QString());
+        QCOMPARE(view.progress(), 0);
+    }
+
+    // A refused address has its own message; a page shows its progress
+    // while it loads, why it failed and "重试", which loads it again.
+    void noticePageShowsItsLoadItsFailureOrTheLinkError()
     {
         // The views outlive their pages, as on the navigation stack.
         QVERIFY(!RiskAnnouncementWebView(std::nullopt).webView());
         RiskAnnouncementWebView refused(QStringLiteral("javascript:alert(1)"));
-        RiskAnnouncementWebView notice(server->url("/page").toString());
+        const QUrl flaky = server->url("/flaky");
+        RiskAnnouncementWebView notice(flaky.toString());
         QmlPageFixture fixture;
         QObject *page = fixture.load(QUrl("qrc:/Orvelle/Platform/qml/RiskAnnouncementPage.qml"),
                                      {{"view", QVariant::fromValue(&refused)}});
         QVERIFY2(page, qPrintable(fixture.warningText()));
         QVERIFY(QmlPageFixture::findItem(page, "链接错误，请重试"));
         QVERIFY(!QmlPageFixture::findItem(page, "WebView"));
+        QVERIFY(!QmlPageFixture::findItem(page, "重试"));
         delete page;
 
         webLines.clear();
+        server->holdFlaky(true);
+        const auto release = qScopeGuard([this] { server->holdFlaky(false); });
         page = fixture.load(QUrl("qrc:/Orvelle/Platform/qml/RiskAnnouncementPage.qml"),
                             {{"view", QVariant::fromValue(&notice)}});
         QVERIFY2(page, qPrintable(fixture.warningText()));
         QTRY_VERIFY(QmlPageFixture::findItem(page, "WebView"));
         QVERIFY(!QmlPageFixture::findItem(page, "链接错误，请重试"));
-        QTRY_VERIFY_WITH_TIMEOUT(
-            webLines.contains("Finished loading: " + server->url("/page").toString()), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(QmlPageFixture::findItem(page, "loadProgress"), 60000);
+        QVERIFY(!QmlPageFixture::findItem(page, "重试"));
+
+        server->holdFlaky(false);
+        const QString fault = QStringLiteral("网站出了故障，请稍后重试");
+        QTRY_VERIFY_WITH_TIMEOUT(QmlPageFixture::findItem(page, fault), 60000);
+        QVERIFY(!QmlPageFixture::findItem(page, "loadProgress"));
+        QQuickItem *retry = QmlPageFixture::findItem(page, "重试");
+        QVERIFY(QmlPageFixture::settled(retry));
+        QVERIFY(QmlPageFixture::tap(retry));
+        QTRY_VERIFY_WITH_TIMEOUT(webLines.contains("Finished loading: " + flaky.toString()), 60000);
+        QVERIFY(!QmlPageFixture::findItem(page, fault));
+        QVERIFY(!QmlPageFixture::findItem(page, "loadProgress"));
+        QCOMPARE(server->flakyRequests(), 2);
         QCOMPARE(QmlPageFixture::findItem(page, "WebView")->property("title").toString(),
                  QStringLiteral("风险公告"));
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
     }
 
     // Pages behind a swapped sticker, from the dev service: the host shows

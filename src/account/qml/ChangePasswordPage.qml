@@ -12,7 +12,7 @@ Page {
     title: "修改密码"
     background: Rectangle { color: Theme.background }
 
-    component Field: TextField {
+    component Field: NamedTextField {
         Layout.fillWidth: true
         Layout.preferredHeight: Theme.touchTarget
         font.pixelSize: Theme.middleTitleSize

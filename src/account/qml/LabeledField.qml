@@ -25,7 +25,7 @@ ColumnLayout {
         // The field itself carries the caption as its name.
         Accessible.ignored: true
     }
-    TextField {
+    NamedTextField {
         id: input
         Layout.fillWidth: true
         Layout.preferredHeight: Theme.touchTarget

@@ -68,9 +68,12 @@ Page {
                 input.onActiveFocusChanged: if (input.activeFocus) page.view.focusedField = LoginView.Password
                 onAccepted: page.view.signIn()
             }
+            // A tap or Enter while it works sends nothing more (the view's rule).
             PrimaryButton {
                 Layout.fillWidth: true
                 text: "登入"
+                busy: page.view.signingIn
+                busyDescription: "正在登入"
                 onClicked: page.view.signIn()
             }
             Button {
@@ -134,7 +137,7 @@ Page {
         screen: Component {
             Loader {
                 property string title: "岚石集团官网"
-                Component.onCompleted: setSource("qrc:/Orvelle/Platform/qml/WebViewPage.qml",
+                Component.onCompleted: setSource("qrc:/Orvelle/Platform/qml/WebPageFrame.qml",
                                                  { view: page.view.webView })
             }
         }

@@ -4,8 +4,8 @@ import Orvelle.Core
 import Orvelle.Platform
 
 // Draws RiskAnnouncementWebView: the notice page's host under the title and
-// the page filling the rest, or the link error. The web engine is loaded (by address, not as a type of this
-// file) only when there is a page to show.
+// the page with its progress and failure filling the rest, or the link error.
+// The web engine is loaded only when there is a page to show.
 Page {
     id: page
     required property RiskAnnouncementWebView view
@@ -30,15 +30,12 @@ Page {
     }
 
     Loader {
-        id: content
         anchors.top: origin.bottom
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.bottom: parent.bottom
-        Component.onCompleted: {
-            if (page.view.webView)
-                content.setSource(Qt.resolvedUrl("WebViewPage.qml"), { view: page.view.webView })
-        }
+        active: !!page.view.webView
+        sourceComponent: WebPageFrame { view: page.view.webView }
     }
 
     Label {

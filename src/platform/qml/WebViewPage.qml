@@ -12,8 +12,8 @@ WebEngineView {
     required property WebView view
     objectName: "WebView"
     url: web.view.url
-    // A failed page stays blank: the engine's own error page is in English
-    // and names its internals.
+    // A failed page stays blank behind the view's own message: the engine's
+    // error page is in English and names its internals.
     settings.errorPageEnabled: false
     // Nothing goes to the desktop's handler (xdg-open) for another scheme.
     settings.unknownUrlSchemePolicy: WebEngineSettings.DisallowUnknownUrlSchemes
@@ -31,8 +31,7 @@ WebEngineView {
             web.view.navigationFinished(web.url)
             break
         case WebEngineLoadingInfo.LoadFailedStatus:
-            web.view.navigationFailed(info.errorString, info.errorCode,
-                                      info.errorDomain === WebEngineLoadingInfo.HttpStatusCodeDomain)
+            web.view.navigationFailed(info.errorString, info.errorCode, info.errorDomain)
             break
         case WebEngineLoadingInfo.LoadStoppedStatus:
             web.view.navigationStopped()
@@ -40,6 +39,7 @@ WebEngineView {
         }
     }
     onTitleChanged: if (web.loading) web.view.contentArrived()
+    onLoadProgressChanged: web.view.setProgress(web.loadProgress)
 
     onNavigationRequested: (request) => {
         if (web.view.allows(request.url, request.isMainFrame))
@@ -92,5 +92,6 @@ WebEngineView {
     Connections {
         target: web.view
         function onStopRequested() { web.stop() }
+        function onReloadRequested() { web.reload() }
     }
 }
