@@ -200,6 +200,15 @@ int main(int argc, char **argv)
                                       Q_ARG(int, index));
         return item;
     };
+    // The scanner is open: the code of notice 1 is chosen as an image file.
+    const auto scanNotice = [&] {
+        QQuickItem *scanner = pilot.waitFor("QRCodeScannerView");
+        QObject *view = scanner ? scanner->property("view").value<QObject *>() : nullptr;
+        return view
+               && QMetaObject::invokeMethod(
+                   view, "decodeFile",
+                   Q_ARG(QUrl, QUrl::fromLocalFile(home.filePath("codes/notice-1.png"))));
+    };
     const auto webPageLoaded = [&] {
         QQuickItem *web = pilot.find("WebView");
         return web && !web->property("loading").toBool()
@@ -220,9 +229,15 @@ int main(int argc, char **argv)
          [&] { return back("BindPhoneView") && signIn("13800000001", "orvelle1"); }},
         {"settings", "SettingsView", [&] { return tap("设置") && pilot.waitFor("13800000001"); }},
         {"password-change", "ChangePasswordView", [&] { return tap("修改密码"); }},
+        // The service holds its answer: the list says that it loads.
+        {"today-loading", "listLoading",
+         [&] {
+             return back("ChangePasswordView") && tap("首页") && service.pause() && tap("今日检查")
+                    && pilot.waitFor("InspectionListView");
+         }},
         {"today-checks", "InspectionListView",
          [&] {
-             return back("ChangePasswordView") && tap("首页") && tap("今日检查")
+             return service.resume()
                     && pilot.waitFor("破碎机房", pilot.waitFor("InspectionListView"));
          }},
         {"on-site-checks", "OnInspectionListView",
@@ -292,16 +307,15 @@ int main(int argc, char **argv)
          }},
         // The code of notice 1, chosen as an image file instead of the camera.
         {"notice", "RiskAnnouncementWebView",
+         [&] { return scanNotice() && pilot.waitFor("WebView"); }, webPageLoaded},
+        // The same code scanned again with the service gone, which serves the page.
+        {"notice-failure", "连接不上网站，请稍后重试",
          [&] {
-             QQuickItem *scanner = pilot.waitFor("QRCodeScannerView");
-             QObject *view = scanner ? scanner->property("view").value<QObject *>() : nullptr;
-             return view
-                    && QMetaObject::invokeMethod(
-                        view, "decodeFile",
-                        Q_ARG(QUrl, QUrl::fromLocalFile(home.filePath("codes/notice-1.png"))))
-                    && pilot.waitFor("WebView");
-         },
-         webPageLoaded},
+             if (!back("RiskAnnouncementWebView"))
+                 return false;
+             service.stop();
+             return tap("信息公告") && scanNotice();
+         }},
         // A newer build is published; the sign-in screen asks for it and
         // will not let the user past.
         {"update-alert", "更新提示",
@@ -309,7 +323,6 @@ int main(int argc, char **argv)
              QString problem;
              if (!back("RiskAnnouncementWebView"))
                  return false;
-             service.stop();
              if (!service.start({"--publish-build", "2"}, &problem)) {
                  std::fprintf(stderr, "%s\n", qPrintable(problem));
                  return false;
