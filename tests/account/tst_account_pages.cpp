@@ -13,8 +13,6 @@
 #include <QScopeGuard>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
-#include <condition_variable>
-#include <mutex>
 #include <tuple>
 
 Q_IMPORT_QML_PLUGIN(OrvelleCorePlugin)
@@ -27,43 +25,6 @@ using namespace orvelle::test;
 using namespace std::chrono_literals;
 
 namespace {
-// Every answer of the server waits until the test lets it go (or the
-// holder goes).
-class HeldAnswers
-{
-public:
-    HeldAnswers(HttpsTestServer &server, const Answer &answer)
-        : m_server(server)
-    {
-        server.setResponder([gate = m_gate, answer](const RecordedRequest &) {
-            std::unique_lock lock(gate->mutex);
-            gate->opened.wait(lock, [&] { return gate->open; });
-            return answer;
-        });
-    }
-    ~HeldAnswers()
-    {
-        release();
-        m_server.setResponder(nullptr);
-    }
-    void release()
-    {
-        std::lock_guard lock(m_gate->mutex);
-        m_gate->open = true;
-        m_gate->opened.notify_all();
-    }
-
-private:
-    struct Gate
-    {
-        std::mutex mutex;
-        std::condition_variable opened;
-        bool open = false;
-    };
-    HttpsTestServer &m_server;
-    std::shared_ptr<Gate> m_gate = std::make_shared<Gate>();
-};
-
 // What a screen reader connected to the client is told the item is called.
 QString nameInTree(QQuickItem *item)
 {
@@ -132,7 +93,12 @@ private slots:
     void signInWaitsForItsAnswerAndSendsOnce()
     {
         QFETCH(QJsonObject, row);
-        HeldAnswers held(server, answerOf(row));
+        server.setResponder([answer = answerOf(row)](const RecordedRequest &) { return answer; });
+        server.holdAnswers(true);
+        const auto letGo = qScopeGuard([this] {
+            server.holdAnswers(false);
+            server.setResponder(nullptr);
+        });
         client->setTransferTimeout(std::chrono::milliseconds(row.value("timeoutMs").toInt(60000)));
         LoginView view(*session, *client, *checker, QUrl());
         QmlPageFixture fixture;
@@ -162,7 +128,7 @@ private slots:
 
         // A time-out row's answer stays held: the client gives up on its own.
         if (!row.contains("timeoutMs"))
-            held.release();
+            server.holdAnswers(false);
         QTRY_VERIFY_WITH_TIMEOUT(!view.signingIn(), 20000);
         QVERIFY(!QmlPageFixture::findItem(page, "busyIndicator"));
         QCOMPARE(session->appState().isSignedIn(), row["signedIn"].toBool());

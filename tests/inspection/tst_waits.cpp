@@ -14,7 +14,6 @@
 #include <QQuickStyle>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
-#include <condition_variable>
 
 Q_IMPORT_QML_PLUGIN(OrvelleCorePlugin)
 Q_IMPORT_QML_PLUGIN(OrvellePlatformPlugin)
@@ -32,24 +31,16 @@ namespace {
 const std::string heldAnswerDate = "Mon, 01 Jun 2020 08:00:00 GMT";
 
 // The service with its answers held back until release(): a page shows its
-// wait for as long as the test looks. One answer per operation; the file
-// store's uploads get none that stores a photo.
+// wait for as long as the test looks. One answer per operation.
 class HeldService
 {
 public:
     HeldService(NotesService &service, HttpsTestServer &server)
         : m_service(service)
+        , m_server(server)
     {
-        server.setResponder([gate = m_gate](const RecordedRequest &request) {
-            std::unique_lock lock(gate->mutex);
-            gate->opened.wait(lock, [&] { return gate->open; });
-            const auto found = gate->answers.find(request.path);
-            Answer answer = Answer::json(found != gate->answers.end()
-                                             ? found->second
-                                             : std::string(R"({"code":5,"msg":"没有安排"})"));
-            answer.date = heldAnswerDate;
-            return answer;
-        });
+        service.setDate(heldAnswerDate);
+        hold();
     }
     // No server thread is left waiting, and the service answers as before.
     ~HeldService()
@@ -59,34 +50,14 @@ public:
     }
     void answer(QLatin1String operation, const std::string &body)
     {
-        std::lock_guard lock(m_gate->mutex);
-        m_gate->answers[NotesService::path(operation)] = body;
+        m_service.answerAlways(operation, body);
     }
-    void hold()
-    {
-        std::lock_guard lock(m_gate->mutex);
-        m_gate->open = false;
-    }
-    void release()
-    {
-        {
-            std::lock_guard lock(m_gate->mutex);
-            m_gate->open = true;
-        }
-        m_gate->opened.notify_all();
-    }
+    void hold() { m_server.holdAnswers(true); }
+    void release() { m_server.holdAnswers(false); }
 
 private:
-    struct Gate
-    {
-        std::mutex mutex;
-        std::condition_variable opened;
-        bool open = false;
-        std::map<std::string, std::string> answers;
-    };
     NotesService &m_service;
-    // Shared with the responder, which a server thread may still hold.
-    std::shared_ptr<Gate> m_gate = std::make_shared<Gate>();
+    HttpsTestServer &m_server;
 };
 
 QUrl pageUrl(const char *module, const char *page)
@@ -292,36 +263,31 @@ private slots:
         // Each late answer would change what the screen shows.
         const std::string failure = R"({"code":0,"msg":"服务维护中"})";
         const std::string lists = answerIn(QStringLiteral("inspection/tasklists.json"), "today");
-        if (screen == u"今日检查") {
-            held->answer(json::todayByDept, lists);
-            ChildScreen<InspectionListView> owner;
-            leaveDuringARead(owner.open([&] {
-                return new InspectionListView(*client, config, *user, *cameras, *beeper);
-            }),
-                             owner, listScreen(screen), way);
-        } else if (screen == u"检查记录") {
-            held->answer(json::todayDeptCheck, failure);
-            ChildScreen<InspectionItemDetailView> owner;
-            leaveDuringARead(owner.open([&] {
-                return new InspectionItemDetailView(*client, config.notesServer, *user, "K-1");
-            }),
-                             owner, listScreen(screen), way);
-        } else if (screen == u"检查详情") {
-            held->answer(json::todayCheckNo, failure);
-            ChildScreen<DetailedInspectionListView> owner;
-            leaveDuringARead(owner.open([&] {
-                return new DetailedInspectionListView(*client, config.notesServer, "F-1");
-            }),
-                             owner, listScreen(screen), way);
-        } else if (screen == u"现场检查表") {
-            held->answer(json::receiveSheet,
-                         answerIn(QStringLiteral("inspection/sheet.json"), "two items"));
-            ChildScreen<DetailedOnspectionListView> owner;
-            const QStringList photos = onSitePhotos();
-            leaveDuringARead(
-                owner.open([&] { return new DetailedOnspectionListView(*forms, photos, "K-1"); }),
-                owner, listScreen(screen), way);
-        } else {
+        // The screen opened by its owner, as the app opens it, then left.
+        const auto leave = [&](auto make, QLatin1String operation, const std::string &answer) {
+            held->answer(operation, answer);
+            ChildScreen<std::remove_pointer_t<decltype(make())>> owner;
+            leaveDuringARead(owner.open(make), owner, listScreen(screen), way);
+        };
+        const QStringList photos = onSitePhotos();
+        if (screen == u"今日检查")
+            leave([&] { return new InspectionListView(*client, config, *user, *cameras, *beeper); },
+                  json::todayByDept, lists);
+        else if (screen == u"检查记录")
+            leave(
+                [&] {
+                    return new InspectionItemDetailView(*client, config.notesServer, *user, "K-1");
+                },
+                json::todayDeptCheck, failure);
+        else if (screen == u"检查详情")
+            leave(
+                [&] { return new DetailedInspectionListView(*client, config.notesServer, "F-1"); },
+                json::todayCheckNo, failure);
+        else if (screen == u"现场检查表")
+            leave([&] { return new DetailedOnspectionListView(*forms, photos, "K-1"); },
+                  json::receiveSheet,
+                  answerIn(QStringLiteral("inspection/sheet.json"), "two items"));
+        else {
             held->answer(json::standardPlace, failure);
             ChildScreen<SHazardDescriptorView> owner;
             SHazardDescriptorView *form =
@@ -382,14 +348,7 @@ private slots:
         if (stage != u"empty") {
             if (hazard) {
                 hazard->photos()->selectedImages()->append(storedPhoto(*store, photo(41)));
-                hazard->setDescriptionText(QStringLiteral("护罩脱落"));
-                for (const auto row :
-                     {SHazardDescriptorView::Row::Source, SHazardDescriptorView::Row::Place,
-                      SHazardDescriptorView::Row::Weather}) {
-                    hazard->tapRow(int(row));
-                    hazard->picker()->turn(1);
-                    hazard->picker()->done();
-                }
+                describe(*hazard, QStringLiteral("护罩脱落"));
             } else {
                 for (int row = 0; row < sheet->checkitems()->count(); ++row)
                     sheet->checkitems()->at(row)->qualify();

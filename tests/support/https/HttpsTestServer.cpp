@@ -96,6 +96,7 @@ struct HttpsTestServer::State
     static Answer ok() { return Answer::json(R"({"code":1,"msg":"ok"})"); }
     Answer fallback = ok();
     Responder responder;
+    bool held = false;
     std::vector<RecordedRequest> requests;
     std::atomic<int> started{0};
     std::atomic<std::size_t> sent{0};
@@ -131,6 +132,8 @@ struct HttpsTestServer::State
     {
         std::unique_lock lock(mutex);
         keepRecord(request, countedMark);
+        // Chosen once let go: the test may script it meanwhile.
+        stopped.wait(lock, [this] { return !held || stopping; });
         if (responder) {
             const Responder copy = responder;
             lock.unlock();
@@ -393,6 +396,15 @@ void HttpsTestServer::setResponder(Responder responder)
 {
     std::lock_guard lock(m_state->mutex);
     m_state->responder = std::move(responder);
+}
+
+void HttpsTestServer::holdAnswers(bool held)
+{
+    {
+        std::lock_guard lock(m_state->mutex);
+        m_state->held = held;
+    }
+    m_state->stopped.notify_all();
 }
 
 void HttpsTestServer::setNiceness(int niceness)

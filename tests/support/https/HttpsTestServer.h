@@ -128,6 +128,10 @@ public:
     // must be safe to call from several threads. It cannot cut uploads short.
     void setResponder(Responder responder);
 
+    // While held, each request is recorded and its answer waits until let go
+    // (or the server stops); it is chosen then.
+    void holdAnswers(bool held);
+
     // Benchmarks drop request bodies so the server's memory does not count
     // against the client's.
     void setKeepBodies(bool keep);
@@ -157,7 +161,7 @@ public:
     // Answers name the server's idle limit in a "Keep-Alive: timeout=N, max=5"
     // header; off (the default), they carry no Keep-Alive header at all.
     void announceKeepAlive(bool on);
-    // Forgets requests, answers and counters; the link and keep-alive stay.
+    // Forgets requests, answers and counters; the link, keep-alive and hold stay.
     void clear();
 
     // The loopback address this test executable owns (ORVELLE_TEST_HOST).
