@@ -8,7 +8,6 @@
 #include "SettingsView.h"
 #include "account/LoginView.h"
 #include "app/QmlPlugins.h"
-#include "hazard/SHazardDescriptorView.h"
 #include "net/ServiceClient.h"
 #include "session/Session.h"
 #include "support/AccountStore.h"
@@ -287,28 +286,7 @@ private slots:
         QTRY_VERIFY(!home->shouldNavigate());
         QTRY_VERIFY(!QmlPageFixture::findItem(page, "RiskAnnouncementWebView"));
 
-        // Escape is the back key: a pushed page goes, one with work entered asks first.
-        for (const bool entered : {false, true}) {
-            QVERIFY(tapWhenShown(page, "隐患登记"));
-            QTRY_VERIFY(home->hazardForm());
-            SHazardDescriptorView *form = home->hazardForm();
-            // The place list: in, or its failure told (no service is set up here).
-            QTRY_VERIFY_WITH_TIMEOUT(!form->place().isEmpty() || form->alert()->shown(), 20000);
-            if (form->alert()->shown()) {
-                QVERIFY(tapWhenShown(&fixture.window(), "确定"));
-                QTRY_VERIFY(!QmlPageFixture::findItem(&fixture.window(), "确定"));
-            }
-            if (entered)
-                form->setDescriptionText(QStringLiteral("护罩脱落"));
-            QTest::keyClick(&fixture.window(), Qt::Key_Escape);
-            if (entered) {
-                QVERIFY(form->discardGuard()->asking() && home->showHazardForm());
-                QVERIFY(tapWhenShown(&fixture.window(), "放弃"));
-            }
-            QTRY_VERIFY(!home->showHazardForm());
-            QTRY_VERIFY(!QmlPageFixture::findItem(page, "SHazardDescriptorView"));
-        }
-
+        // Escape on the forms is driven in tst_waits, through the same back keys.
         QVERIFY(tapWhenShown(page, "设置"));
         QTRY_VERIFY(QmlPageFixture::findItem(page, "SettingsView"));
         QVERIFY(QmlPageFixture::findItem(page, "游客"));

@@ -50,19 +50,6 @@ class TestHazardPage : public QObject, FormFixture
 {
     Q_OBJECT
 
-    // The description, and the next choice of the source, place and weather pickers.
-    static void describe(SHazardDescriptorView &view)
-    {
-        view.setDescriptionText(QStringLiteral("护罩脱落"));
-        for (const auto row :
-             {SHazardDescriptorView::Row::Source, SHazardDescriptorView::Row::Place,
-              SHazardDescriptorView::Row::Weather}) {
-            view.tapRow(int(row));
-            view.picker()->turn(1);
-            view.picker()->done();
-        }
-    }
-
 private slots:
     void initTestCase()
     {
@@ -164,7 +151,7 @@ private slots:
                 whole += QFileInfo(stored.file).size();
                 view.photos()->selectedImages()->append(stored);
             }
-            describe(view);
+            describe(view, QStringLiteral("护罩脱落"));
             if (!settingAside) {
                 // On a full phone the report cannot be kept, so nothing goes: the
                 // page says so instead of blaming the upload, and keeps it all.

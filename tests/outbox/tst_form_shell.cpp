@@ -66,13 +66,7 @@ class TestFormShell : public QObject, FormFixture
             return;
         }
         auto &hazard = static_cast<SHazardDescriptorView &>(form);
-        hazard.setDescriptionText(QStringLiteral("皮带机护罩脱落"));
-        using Row = SHazardDescriptorView::Row;
-        for (const Row row : {Row::Source, Row::Place, Row::Weather}) {
-            hazard.tapRow(int(row));
-            hazard.picker()->turn(0);
-            hazard.picker()->done();
-        }
+        describe(hazard, QStringLiteral("皮带机护罩脱落"), 0);
     }
     static FormRules &rulesOf(FormShell &form) { return dynamic_cast<FormRules &>(form); }
 

@@ -74,13 +74,7 @@ class TestSessions : public QObject, FilingFixture
         if (!form && !openForm())
             return false;
         form->photos()->selectedImages()->append(storedPhoto(*store, photo(++photos)));
-        form->setDescriptionText(title);
-        using Row = SHazardDescriptorView::Row;
-        for (const Row row : {Row::Source, Row::Place, Row::Weather}) {
-            form->tapRow(int(row));
-            form->picker()->turn(0);
-            form->picker()->done();
-        }
+        describe(*form, title, 0);
         form->submit();
         const bool answered = QTest::qWaitFor([&] { return form->alert()->shown(); }, 60000);
         const bool ended =

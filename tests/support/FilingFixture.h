@@ -54,6 +54,20 @@ struct FilingFixture
         forms = std::make_unique<FormServices>(
             FormServices{filing, outbox.get(), *cameras, notesServer, scheduler.get()});
     }
+
+    // A report as a user completes it: the description, then the source,
+    // place and weather pickers each turned to `choice` and confirmed.
+    template <typename Report>
+    static void describe(Report &report, const QString &text, int choice = 1)
+    {
+        report.setDescriptionText(text);
+        using Row = typename Report::Row;
+        for (const Row row : {Row::Source, Row::Place, Row::Weather}) {
+            report.tapRow(int(row));
+            report.picker()->turn(choice);
+            report.picker()->done();
+        }
+    }
 };
 
 } // namespace orvelle::test
