@@ -94,7 +94,7 @@ std::optional<OutboxEntry> ShapedLink::entry(qint64 id)
 bool ShapedLink::deliver(const OutboxEntry &entry, Delivery::Result &result)
 {
     // While the overlay shows the attempt, not while the bench files or reads entries.
-    const StallWatch stall;
+    const StallWatch stall(true);
     bool ended = false;
     QEventLoop loop;
     // Gone at the end: an attempt that did not end is dropped with it.
