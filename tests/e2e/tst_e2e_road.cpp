@@ -2,7 +2,7 @@
 #include "ContentView.h"
 #include "DevServiceChild.h"
 #include "HomeView.h"
-#include "QuickItems.h"
+#include "Pilot.h"
 #include "RootView.h"
 #include "SettingsView.h"
 #include "account/LoginView.h"
@@ -43,64 +43,6 @@ namespace {
 
 // ASan builds are slow, and the machine is shared.
 constexpr int patience = 30000;
-
-// Taps the item once it has settled and no popup lies over it.
-inline bool tapWhenReady(QQuickItem *item)
-{
-    return item && QmlPageFixture::settled(item)
-           && QTest::qWaitFor([&] { return quickitems::tappable(item); }, patience)
-           && QmlPageFixture::tap(item);
-}
-
-// Waits for a visible item named `name` (objectName or Accessible.name).
-inline QQuickItem *waitFor(QObject *root, const QString &name)
-{
-    QQuickItem *item = nullptr;
-    return QTest::qWaitFor([&] { return (item = QmlPageFixture::findItem(root, name)); }, patience)
-               ? item
-               : nullptr;
-}
-
-inline bool waitGone(QObject *root, const QString &name)
-{
-    return QTest::qWaitFor([&] { return !QmlPageFixture::findItem(root, name); }, patience);
-}
-
-inline bool tap(QObject *root, const QString &name)
-{
-    return tapWhenReady(waitFor(root, name));
-}
-
-// The delegate of a list's row, scrolled into view as a finger would; for
-// index -1, the list's end.
-QQuickItem *rowOf(QQuickItem *page, int index)
-{
-    QQuickItem *list = waitFor(page, QStringLiteral("checkitems"));
-    QQuickItem *row = nullptr;
-    constexpr int contain = 4; // ListView.Contain
-    if (list && index < 0)
-        QMetaObject::invokeMethod(list, "positionViewAtEnd");
-    else if (list
-             && QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, index),
-                                          Q_ARG(int, contain)))
-        QMetaObject::invokeMethod(list, "itemAtIndex", Q_RETURN_ARG(QQuickItem *, row),
-                                  Q_ARG(int, index));
-    return row;
-}
-
-// Which of each of the first `rows` rows' two marks is lit: "合格", "不合格" or "".
-QStringList marksOf(QQuickItem *sheet, int rows)
-{
-    QStringList marks;
-    for (int i = 0; i < rows; ++i) {
-        marks << QString();
-        for (const QString &mark : {QStringLiteral("合格"), QStringLiteral("不合格")})
-            if (QQuickItem *item = QmlPageFixture::findItem(rowOf(sheet, i), mark);
-                item && item->property("highlighted_").toBool())
-                marks.last() = mark;
-    }
-    return marks;
-}
 
 // A screen's message box as its view holds it: on a failure it tells why.
 template <typename View> QString alertOf(View *view)
@@ -143,6 +85,7 @@ class TestEndToEndRoad : public QObject
     std::unique_ptr<FileStorePhotoAccess> photoAccess; // outlives the pages' engine
     std::unique_ptr<QmlPageFixture> fixture;
     QObject *window = nullptr;
+    std::unique_ptr<Pilot> pilot; // on the fixture's window
 
     // What no log may show: the sessions' tokens and the SMS codes.
     QStringList tokens;
@@ -182,41 +125,31 @@ class TestEndToEndRoad : public QObject
 
     bool signIn(const QString &phone = "13800000001", const QString &password = "orvelle1")
     {
-        if (!enter(phone, password) || !waitFor(window, "HomeView"))
+        if (!enter(phone, password) || !pilot->waitFor("HomeView"))
             return false;
         tokens << context->session->account().token().value_or(QString());
         return !tokens.last().isEmpty();
     }
 
-    // The camera is open: shutter, then keep the picture.
-    bool takePhoto()
+    // Which of each of the first `rows` rows' two marks is lit: "合格", "不合格" or "".
+    QStringList marksOf(QQuickItem *sheet, int rows)
     {
-        QQuickItem *camera = waitFor(window, "CameraPicker");
-        // Below the page, whose title is "拍照" as well.
-        QQuickItem *controls =
-            camera ? camera->property("contentItem").value<QQuickItem *>() : nullptr;
-        return controls && tap(controls, "拍照") && tap(controls, "使用照片")
-               && waitGone(window, "CameraPicker");
-    }
-
-    bool addPhotoByCamera()
-    {
-        return tap(window, "添加图片") && tap(window, "拍照") && takePhoto();
-    }
-
-    // Opens an option row's picker, taps a choice and confirms it.
-    bool choose(const QString &row, const QString &choice)
-    {
-        QQuickItem *choices = tap(window, row) ? waitFor(window, "pickerChoices") : nullptr;
-        return choices && tap(choices, choice) && tap(window, "完成")
-               && waitGone(window, "pickerChoices");
+        QStringList marks;
+        for (int i = 0; i < rows; ++i) {
+            marks << QString();
+            for (const QString &mark : {QStringLiteral("合格"), QStringLiteral("不合格")})
+                if (QQuickItem *item = pilot->find(mark, pilot->row(sheet, i));
+                    item && item->property("highlighted_").toBool())
+                    marks.last() = mark;
+        }
+        return marks;
     }
 
     // Waits for the view's box to say `message`, then closes it.
     template <typename View> bool answered(View *view, const QString &message)
     {
         if (QTest::qWaitFor([&] { return alertOf(view) == message; }, 120000))
-            return acknowledge(message);
+            return pilot->acknowledge(message);
         // What the client was doing meanwhile, for the failure's report.
         const QStringList said = log->lines();
         qWarning("the screen shows \"%s\", not \"%s\"; the client's last words:\n%s",
@@ -266,11 +199,14 @@ class TestEndToEndRoad : public QObject
                      : nullptr;
         if (!window)
             qWarning("%s", qPrintable(fixture->warningText()));
+        // The fixture's own wait for an item to settle, 20 s.
+        pilot = std::make_unique<Pilot>(fixture->window(), patience, 20000);
         return window;
     }
     void stopClient()
     {
         window = nullptr;
+        pilot.reset();
         fixture.reset();
         photoAccess.reset();
         root.reset();
@@ -282,45 +218,40 @@ class TestEndToEndRoad : public QObject
     // camera sees.
     QQuickItem *openSheet(const QString &checkPoint)
     {
-        if (!tap(window, "现场检查") || !tap(waitFor(window, "OnInspectionListView"), checkPoint)
-            || !takePhoto())
+        if (!pilot->tap("现场检查")
+            || !pilot->tap(checkPoint, pilot->waitFor("OnInspectionListView"))
+            || !pilot->takePhoto())
             return nullptr;
-        return waitFor(window, "DetailedOnspectionListView");
+        return pilot->waitFor("DetailedOnspectionListView");
     }
 
     // Every item "合格" but row `bad`, described and photographed.
     bool fillSheet(QQuickItem *sheet, int rows, int bad, const QString &description)
     {
         for (int i = 0; i < rows; ++i)
-            if (!tap(rowOf(sheet, i), i == bad ? "不合格" : "合格"))
+            if (!pilot->tap(i == bad ? "不合格" : "合格", pilot->row(sheet, i)))
                 return false;
         if (!type("description", description))
             return false;
-        rowOf(sheet, -1);
-        return addPhotoByCamera();
+        pilot->row(sheet, -1);
+        return pilot->addPhotoByCamera();
     }
 
-    // Taps "返回" within `scope` and waits until `page` has gone.
-    bool back(QObject *scope, const QString &page)
-    {
-        return tap(scope, "返回") && waitGone(window, page);
-    }
-    bool backHome(const QString &page) { return back(window, page) && waitFor(window, "HomeView"); }
+    bool backHome(const QString &page) { return pilot->back(page) && pilot->waitFor("HomeView"); }
 
     // The settings show who is signed in; signing out ends on the sign-in page.
     bool signOut(const QString &phone)
     {
-        return tap(window, "设置") && waitFor(window, phone) && tap(window, "登出")
-               && waitFor(window, "LoginView");
+        return pilot->tap("设置") && pilot->waitFor(phone) && pilot->tap("登出")
+               && pilot->waitFor("LoginView");
     }
 
     // Taps the field, selects what it holds and types over it; characters
     // beyond ASCII arrive as an input method commits them.
     bool type(const QString &field, const QString &text)
     {
-        QQuickItem *item = waitFor(window, field);
-        if (!tapWhenReady(item)
-            || !QTest::qWaitFor([&] { return item->hasActiveFocus(); }, patience))
+        QQuickItem *item = pilot->waitFor(field);
+        if (!pilot->tap(item) || !QTest::qWaitFor([&] { return item->hasActiveFocus(); }, patience))
             return false;
         QTest::keyClick(&fixture->window(), Qt::Key_A, Qt::ControlModifier);
         for (const QChar c : text) {
@@ -337,17 +268,12 @@ class TestEndToEndRoad : public QObject
     // Types both on the sign-in page and taps "登入".
     bool enter(const QString &phone, const QString &password)
     {
-        return type("手机号", phone) && type("密码", password) && tap(window, "登入");
-    }
-    // Taps "确定" of the box showing `message` and waits until it has closed.
-    bool acknowledge(const QString &message)
-    {
-        return waitFor(window, message) && tap(window, "确定") && waitGone(window, "确定");
+        return type("手机号", phone) && type("密码", password) && pilot->tap("登入");
     }
     // Whatever the view's box says, once it shows.
     template <typename View> bool acknowledgeAlert(View *view)
     {
-        return alertShown(*view) && acknowledge(view->alert()->message());
+        return alertShown(*view) && pilot->acknowledge(view->alert()->message());
     }
 
 public:
@@ -361,24 +287,27 @@ public:
         QQuickItem *form = nullptr;
         QQuickItem *sheet = nullptr;
         const QList<std::pair<const char *, std::function<bool()>>> steps{
-            {"home", [&] { return startClient() && waitFor(window, "HomeView"); }},
+            {"home", [&] { return startClient() && pilot->waitFor("HomeView"); }},
             {"report",
              [&] {
-                 return tap(window, "隐患登记") && (form = waitFor(window, "SHazardDescriptorView"))
-                        && addPhotoByCamera() && type("descriptionText", "地下水泵房积水 C-3")
-                        && choose("隐患来源", "班组隐患排查") && choose("隐患地点", "破碎车间")
-                        && choose("天气", "雨") && tap(form, "新增");
+                 return pilot->tap("隐患登记") && (form = pilot->waitFor("SHazardDescriptorView"))
+                        && pilot->addPhotoByCamera()
+                        && type("descriptionText", "地下水泵房积水 C-3")
+                        && pilot->choose("隐患来源", "班组隐患排查")
+                        && pilot->choose("隐患地点", "破碎车间") && pilot->choose("天气", "雨")
+                        && pilot->tap("新增", form);
              }},
             {"report queued",
              [&] {
                  return answered(root->contentView()->homeView()->hazardForm(),
                                  "网络不可用，已保存到待上传，联网后自动上传。")
-                        && waitGone(window, "SHazardDescriptorView");
+                        && pilot->waitGone("SHazardDescriptorView");
              }},
             {"sheet", [&] { return (sheet = openSheet("矿山运输道路")); }},
             {"sheet filled",
              [&] {
-                 return waitFor(sheet, "挡车墙高度足够") && fillSheet(sheet, 3, 2, "水沟堵塞 D-4");
+                 return pilot->waitFor("挡车墙高度足够", sheet)
+                        && fillSheet(sheet, 3, 2, "水沟堵塞 D-4");
              }},
             {"sheet kept",
              [&] {
@@ -394,7 +323,7 @@ public:
         };
         for (const auto &[name, step] : steps) {
             if (!step()) {
-                std::printf("stopped at: %s\n", name);
+                std::printf("stopped at: %s (%s)\n", name, qPrintable(pilot->lastMiss()));
                 std::fflush(stdout);
                 return 1;
             }
@@ -450,8 +379,8 @@ private slots:
         QVERIFY(signIn());
 
         // Today's check points of the department come from the service.
-        QVERIFY(tap(window, "今日检查"));
-        QVERIFY(waitFor(window, "InspectionListView"));
+        QVERIFY(pilot->tap("今日检查"));
+        QVERIFY(pilot->waitFor("InspectionListView"));
         HomeView *menu = root->contentView()->homeView();
         {
             // The list's model keeps its contract while the rows come in.
@@ -461,7 +390,7 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(menu->todayChecks()->checkitems()->rowCount() > 0, 20000);
         }
         QVERIFY(!menu->todayChecks()->hasErrorMessage());
-        QVERIFY(tap(window, "返回"));
+        QVERIFY(pilot->tap("返回"));
         QTRY_VERIFY(!menu->isinLogin());
         QTRY_VERIFY(!QmlPageFixture::findItem(window, "InspectionListView"));
     }
@@ -473,58 +402,58 @@ private slots:
         // The sheet's model keeps its contract while the rows are marked.
         const QAbstractItemModelTester tester(
             sheetView()->checkitems(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QVERIFY(waitFor(sheet, "挡车墙高度足够"));
+        QVERIFY(pilot->waitFor("挡车墙高度足够", sheet));
         QVERIFY(fillSheet(sheet, 3, 1, "急停按钮失灵，需更换 E-7"));
-        QVERIFY(tap(sheet, "上传"));
+        QVERIFY(pilot->tap("上传", sheet));
         QVERIFY(answered(sheetView(), "检查表提交成功"));
-        QVERIFY(waitGone(window, "DetailedOnspectionListView"));
-        QVERIFY(waitFor(window, "矿山运输道路"));
+        QVERIFY(pilot->waitGone("DetailedOnspectionListView"));
+        QVERIFY(pilot->waitFor("矿山运输道路"));
         QVERIFY(backHome("OnInspectionListView"));
     }
 
     void reviewTheSubmittedSheet()
     {
-        QVERIFY(tap(window, "今日检查"));
-        QVERIFY(tap(waitFor(window, "InspectionListView"), "矿山运输道路"));
-        QVERIFY(tap(waitFor(window, "InspectionItemDetailView"), "矿山运输道路日常检查表"));
-        QQuickItem *review = waitFor(window, "DetailedInspectionListView");
+        QVERIFY(pilot->tap("今日检查"));
+        QVERIFY(pilot->tap("矿山运输道路", pilot->waitFor("InspectionListView")));
+        QVERIFY(pilot->tap("矿山运输道路日常检查表", pilot->waitFor("InspectionItemDetailView")));
+        QQuickItem *review = pilot->waitFor("DetailedInspectionListView");
         QVERIFY(review);
-        QVERIFY(waitFor(review, "急停按钮失灵，需更换 E-7"));
+        QVERIFY(pilot->waitFor("急停按钮失灵，需更换 E-7", review));
         QCOMPARE(marksOf(review, 3), QStringList({"合格", "不合格", "合格"}));
 
         // The on-site photo and the added one, fetched from the service's HTTP port.
-        rowOf(review, -1);
+        pilot->row(review, -1);
         for (const char *name : {"照片 1", "照片 2"}) {
-            QQuickItem *cell = waitFor(review, name);
+            QQuickItem *cell = pilot->waitFor(name, review);
             QVERIFY(cell);
             const QUrl source =
                 cell->property("contentItem").value<QQuickItem *>()->property("source").toUrl();
             QVERIFY2(isServedBy(source, *server), qPrintable(source.toString()));
-            QQuickItem *photo = waitFor(cell, "remotePhoto");
+            QQuickItem *photo = pilot->waitFor("remotePhoto", cell);
             QTRY_COMPARE_WITH_TIMEOUT(photo->property("status").toInt(), 1 /* Image.Ready */,
                                       30000);
         }
         QVERIFY(!QmlPageFixture::findItem(review, "照片 3"));
 
-        QVERIFY(back(review, "DetailedInspectionListView"));
-        QVERIFY(back(window, "InspectionItemDetailView"));
+        QVERIFY(pilot->back("DetailedInspectionListView", review));
+        QVERIFY(pilot->back("InspectionItemDetailView"));
         QVERIFY(backHome("InspectionListView"));
     }
 
     void reportAHazardWithThreePhotos()
     {
-        QVERIFY(tap(window, "隐患登记"));
-        QQuickItem *form = waitFor(window, "SHazardDescriptorView");
+        QVERIFY(pilot->tap("隐患登记"));
+        QQuickItem *form = pilot->waitFor("SHazardDescriptorView");
         QVERIFY(form);
         for (int i = 0; i < 3; ++i)
-            QVERIFY(addPhotoByCamera());
+            QVERIFY(pilot->addPhotoByCamera());
         QVERIFY(type("descriptionText", "皮带机尾部托辊脱落 B-2"));
-        QVERIFY(choose("隐患来源", "班组隐患排查"));
-        QVERIFY(choose("隐患地点", "破碎车间"));
-        QVERIFY(choose("天气", "雨"));
-        QVERIFY(tap(form, "新增"));
+        QVERIFY(pilot->choose("隐患来源", "班组隐患排查"));
+        QVERIFY(pilot->choose("隐患地点", "破碎车间"));
+        QVERIFY(pilot->choose("天气", "雨"));
+        QVERIFY(pilot->tap("新增", form));
         QVERIFY(answered(root->contentView()->homeView()->hazardForm(), "隐患登记成功"));
-        QVERIFY(waitGone(window, "SHazardDescriptorView"));
+        QVERIFY(pilot->waitGone("SHazardDescriptorView"));
 
         const auto reports = stored("SELECT image, yhfrom, place, weather, distription"
                                     " FROM sheets JOIN sheet_items USING (frmno) WHERE hazard = 1");
@@ -549,30 +478,30 @@ private slots:
             "SELECT openimageurl, image FROM sheets WHERE key = 'KS-02'";
         const qsizetype filed = stored(sheetsOfTheCrusher).size();
         server->kill();
-        QVERIFY(tap(window, "现场检查"));
-        QQuickItem *list = waitFor(window, "OnInspectionListView");
-        QVERIFY(waitFor(list, "keptList") && waitFor(list, "已保存 5/5 张检查表")
-                && tap(list, "破碎机房") && takePhoto());
-        QQuickItem *sheet = waitFor(window, "DetailedOnspectionListView");
-        QVERIFY(sheet && waitFor(sheet, "粉尘浓度符合要求"));
+        QVERIFY(pilot->tap("现场检查"));
+        QQuickItem *list = pilot->waitFor("OnInspectionListView");
+        QVERIFY(pilot->waitFor("keptList", list) && pilot->waitFor("已保存 5/5 张检查表", list)
+                && pilot->tap("破碎机房", list) && pilot->takePhoto());
+        QQuickItem *sheet = pilot->waitFor("DetailedOnspectionListView");
+        QVERIFY(sheet && pilot->waitFor("粉尘浓度符合要求", sheet));
         QVERIFY(fillSheet(sheet, 3, 2, "粉尘浓度超标 F-2"));
-        QVERIFY(tap(sheet, "上传"));
+        QVERIFY(pilot->tap("上传", sheet));
         QVERIFY(answered(sheetView(), "网络不可用，已保存到待上传，联网后自动上传。"));
-        QVERIFY(waitGone(window, "DetailedOnspectionListView"));
+        QVERIFY(pilot->waitGone("DetailedOnspectionListView"));
         QVERIFY(backHome("OnInspectionListView"));
-        QVERIFY(waitFor(window, "待上传 1"));
+        QVERIFY(pilot->waitFor("待上传 1"));
         // Signing out asks while it waits; "取消" keeps the account in.
-        QVERIFY(tap(window, "设置") && tap(window, "登出"));
-        QQuickItem *question = waitFor(window, "signOutChoices");
-        QVERIFY(question && tap(question, "取消") && waitGone(window, "signOutChoices"));
-        QVERIFY(context->session->appState().isSignedIn() && tap(window, "首页"));
+        QVERIFY(pilot->tap("设置") && pilot->tap("登出"));
+        QQuickItem *question = pilot->waitFor("signOutChoices");
+        QVERIFY(question && pilot->tap("取消", question) && pilot->waitGone("signOutChoices"));
+        QVERIFY(context->session->appState().isSignedIn() && pilot->tap("首页"));
 
         // Filed, but the answer is lost: the outbox finds it among today's sheets.
         const qsizetype from = server->log().size();
         QString error;
         QVERIFY2(server->start({"--fault", "drop-after-store"}, &error), qPrintable(error));
-        QVERIFY(tap(window, "outboxRetry"));
-        QVERIFY(waitGone(window, "outboxRow"));
+        QVERIFY(pilot->tap("outboxRetry"));
+        QVERIFY(pilot->waitGone("outboxRow"));
         const auto sheets = stored(sheetsOfTheCrusher);
         QCOMPARE(sheets.size(), filed + 1);
         QVERIFY(!server->log().mid(from).filter("fault drop-after-store").isEmpty());
@@ -604,19 +533,19 @@ private slots:
         child.kill();
         QVERIFY(child.waitForFinished(patience));
 
-        QVERIFY(startClient() && waitFor(window, "待上传 1"));
+        QVERIFY(startClient() && pilot->waitFor("待上传 1"));
         const qsizetype from = server->log().size();
         QString error;
         QVERIFY2(server->start({}, &error), qPrintable(error));
         QQuickItem *sheet = openSheet("矿山运输道路");
-        QVERIFY(sheet && tap(window, "继续填写"));
+        QVERIFY(sheet && pilot->tap("继续填写"));
         QTRY_COMPARE_WITH_TIMEOUT(marksOf(sheet, 3), QStringList({"合格", "合格", "不合格"}),
                                   patience);
-        QVERIFY(tap(sheet, "上传"));
+        QVERIFY(pilot->tap("上传", sheet));
         QVERIFY(answered(sheetView(), "检查表提交成功"));
         QVERIFY(backHome("OnInspectionListView"));
         root->contentView()->homeView()->outbox()->retry();
-        QVERIFY(waitGone(window, "outboxRow"));
+        QVERIFY(pilot->waitGone("outboxRow"));
         const auto newSheets = stored(sheets).mid(sheetsBefore);
         const auto newReports = stored(reports).mid(reportsBefore);
         QCOMPARE(newSheets.size(), 1);
@@ -633,16 +562,16 @@ private slots:
         root->loginView()->setProperty("phoneNumber", QString());
         root->loginView()->setProperty("password", QString());
         QVERIFY(enter("wangfang", "orvelle3"));
-        QVERIFY(acknowledge("此账号未绑定手机号，请绑定手机号"));
-        QVERIFY(waitFor(window, "BindPhoneView"));
+        QVERIFY(pilot->acknowledge("此账号未绑定手机号，请绑定手机号"));
+        QVERIFY(pilot->waitFor("BindPhoneView"));
         QVERIFY(type("请输入您的手机号码", "13800000003"));
-        QVERIFY(tap(window, "获取验证码"));
-        QVERIFY(acknowledge("发送验证码成功！"));
+        QVERIFY(pilot->tap("获取验证码"));
+        QVERIFY(pilot->acknowledge("发送验证码成功！"));
         // The code line may still be on its way through the pipe.
         QTRY_VERIFY_WITH_TIMEOUT(!lastCodeSentTo("13800000003").isEmpty(), 20000);
         codes << lastCodeSentTo("13800000003");
         QVERIFY(type("请输入验证码", codes.last()));
-        QVERIFY(tap(window, "绑定手机号"));
+        QVERIFY(pilot->tap("绑定手机号"));
         BindPhoneView *binding = root->loginView()->bindPhoneView();
         QVERIFY(acknowledgeAlert(binding));
         QTRY_VERIFY(binding->loginView());
@@ -656,19 +585,19 @@ private slots:
     // sign-out; the new password signs in.
     void changeThePassword()
     {
-        QVERIFY(tap(window, "设置"));
-        QVERIFY(tap(window, "修改密码"));
-        QVERIFY(waitFor(window, "ChangePasswordView"));
-        QVERIFY(tap(window, "获取验证码"));
+        QVERIFY(pilot->tap("设置"));
+        QVERIFY(pilot->tap("修改密码"));
+        QVERIFY(pilot->waitFor("ChangePasswordView"));
+        QVERIFY(pilot->tap("获取验证码"));
         QVERIFY(acknowledgeAlert(root->contentView()->settingsView()->changePasswordView()));
         QTRY_VERIFY_WITH_TIMEOUT(lastCodeSentTo("13800000003") != codes.value(0), 20000);
         codes << lastCodeSentTo("13800000003");
         QVERIFY(type("请输入验证码", codes.last()));
         QVERIFY(type("请输入密码", "fresh-pass9"));
         QVERIFY(type("请重新输入密码", "fresh-pass9"));
-        QVERIFY(tap(window, "修改"));
-        QVERIFY(acknowledge("修改密码成功,请等5分钟之后登录，否则引起账号锁定"));
-        QVERIFY(waitFor(window, "LoginView"));
+        QVERIFY(pilot->tap("修改"));
+        QVERIFY(pilot->acknowledge("修改密码成功,请等5分钟之后登录，否则引起账号锁定"));
+        QVERIFY(pilot->waitFor("LoginView"));
         root->loginView()->setProperty("phoneNumber", QString());
         QVERIFY(signIn("13800000003", "fresh-pass9"));
         QVERIFY2(fixture->warnings().isEmpty(), qPrintable(fixture->warningText()));

@@ -160,45 +160,15 @@ int main(int argc, char **argv)
     window->requestActivate();
 
     Pilot pilot(*window);
-    const auto tap = [&](const QString &name, QObject *scope = nullptr) {
-        return pilot.tap(name, scope);
-    };
+    const auto tap = [&](const auto &...where) { return pilot.tap(where...); };
     const auto signIn = [&](const QString &account, const QString &password) {
         return pilot.type("手机号", account) && pilot.type("密码", password) && tap("登入");
     };
-    // Closes the message box showing `message`.
-    const auto acknowledge = [&](const QString &message) {
-        return pilot.waitFor(message) && tap("确定") && pilot.waitGone("确定");
-    };
-    // Taps "返回" within `scope` and waits until `page` has gone.
-    const auto back = [&](const QString &page, QObject *scope = nullptr) {
-        return tap("返回", scope) && pilot.waitGone(page);
-    };
-    // The camera is open: shutter, then keep the picture.
-    const auto takePhoto = [&] {
-        QQuickItem *camera = pilot.waitFor("CameraPicker");
-        // Below the page, whose title is "拍照" as well.
-        QQuickItem *controls =
-            camera ? camera->property("contentItem").value<QQuickItem *>() : nullptr;
-        return controls && tap("拍照", controls) && tap("使用照片", controls)
-               && pilot.waitGone("CameraPicker");
-    };
-    const auto addPhoto = [&] { return tap("添加图片") && tap("拍照") && takePhoto(); };
-    // Row `index` of the sheet's list, scrolled into view; for -1, the list
-    // scrolled to its end.
+    const auto acknowledge = [&](const QString &message) { return pilot.acknowledge(message); };
+    const auto back = [&](const auto &...where) { return pilot.back(where...); };
+    const auto addPhoto = [&] { return pilot.addPhotoByCamera(); };
     const auto row = [&](int index) {
-        QQuickItem *list = pilot.waitFor("checkitems", pilot.find("DetailedOnspectionListView"));
-        QQuickItem *item = nullptr;
-        constexpr int contain = 4; // ListView.Contain
-        if (list && index < 0)
-            return QMetaObject::invokeMethod(list, "positionViewAtEnd") ? list : nullptr;
-        if (list)
-            QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, index),
-                                      Q_ARG(int, contain));
-        if (list)
-            QMetaObject::invokeMethod(list, "itemAtIndex", Q_RETURN_ARG(QQuickItem *, item),
-                                      Q_ARG(int, index));
-        return item;
+        return pilot.row(pilot.find("DetailedOnspectionListView"), index);
     };
     // The scanner is open: the code of notice 1 is chosen as an image file.
     const auto scanNotice = [&] {
@@ -248,7 +218,7 @@ int main(int argc, char **argv)
         // The second item found wanting, with what is wrong.
         {"on-site-sheet", "DetailedOnspectionListView",
          [&] {
-             if (!tap("破碎机房", pilot.find("OnInspectionListView")) || !takePhoto()
+             if (!tap("破碎机房", pilot.find("OnInspectionListView")) || !pilot.takePhoto()
                  || !pilot.waitFor("粉尘浓度符合要求"))
                  return false;
              for (int i = 0; i < 3; ++i)
@@ -281,12 +251,8 @@ int main(int argc, char **argv)
         // The same report filed with the service gone: it waits in the outbox.
         {"outbox", "outboxEntries",
          [&] {
-             const auto pick = [&](const QString &choice) {
-                 return tap(choice, pilot.waitFor("pickerChoices")) && tap("完成")
-                        && pilot.waitGone("pickerChoices");
-             };
-             if (!pick("破碎车间") || !tap("隐患来源") || !pick("班组隐患排查") || !tap("天气")
-                 || !pick("雨"))
+             if (!pilot.pick("破碎车间") || !pilot.choose("隐患来源", "班组隐患排查")
+                 || !pilot.choose("天气", "雨"))
                  return false;
              service.stop();
              return tap("新增") && acknowledge("网络不可用，已保存到待上传，联网后自动上传。")

@@ -12,8 +12,10 @@
 #include <QQmlProperty>
 #include <QThread>
 
-Pilot::Pilot(QQuickWindow &window)
+Pilot::Pilot(QQuickWindow &window, int patience, int settlePatience)
     : m_window(window)
+    , m_patience(patience)
+    , m_settlePatience(settlePatience)
 {
     m_clock.start();
 }
@@ -39,15 +41,20 @@ void Pilot::pause(int ms)
     waitUntil([&] { return timer.elapsed() >= ms; }, ms + 1000);
 }
 
+QQuickItem *Pilot::find(const QString &name) const
+{
+    return orvelle::quickitems::find(&m_window, name);
+}
+
 QQuickItem *Pilot::find(const QString &name, QObject *scope) const
 {
-    return orvelle::quickitems::find(scope ? scope : &m_window, name);
+    return scope ? orvelle::quickitems::find(scope, name) : nullptr;
 }
 
 QQuickItem *Pilot::waitFor(const QString &name, QObject *scope)
 {
     QQuickItem *item = nullptr;
-    if (waitUntil([&] { return (item = find(name, scope)); }))
+    if (scope && waitUntil([&] { return (item = find(name, scope)); }, m_patience))
         return item;
     m_lastMiss = QStringLiteral("\"%1\" never showed").arg(name);
     return nullptr;
@@ -55,22 +62,17 @@ QQuickItem *Pilot::waitFor(const QString &name, QObject *scope)
 
 bool Pilot::waitGone(const QString &name)
 {
-    if (waitUntil([&] { return !find(name); }))
+    if (waitUntil([&] { return !find(name); }, m_patience))
         return true;
     m_lastMiss = QStringLiteral("\"%1\" never went away").arg(name);
     return false;
-}
-
-bool Pilot::tap(const QString &name, QObject *scope)
-{
-    return tap(waitFor(name, scope));
 }
 
 bool Pilot::tap(QQuickItem *item)
 {
     if (!item || !settled(item))
         return false;
-    if (!waitUntil([&] { return orvelle::quickitems::tappable(item); })) {
+    if (!waitUntil([&] { return orvelle::quickitems::tappable(item); }, m_patience)) {
         m_lastMiss =
             QStringLiteral("\"%1\" stayed disabled or under a popup").arg(item->objectName());
         return false;
@@ -84,7 +86,7 @@ bool Pilot::type(const QString &field, const QString &text)
     QQuickItem *item = waitFor(field);
     if (!tap(item))
         return false;
-    if (!waitUntil([&] { return item->hasActiveFocus(); })) {
+    if (!waitUntil([&] { return item->hasActiveFocus(); }, m_patience)) {
         m_lastMiss = QStringLiteral("\"%1\" took no focus").arg(field);
         return false;
     }
@@ -101,11 +103,60 @@ bool Pilot::type(const QString &field, const QString &text)
 
 bool Pilot::settled(QQuickItem *item)
 {
-    const bool still = orvelle::quickitems::settled(
-        item, [](const std::function<bool()> &done) { return waitUntil(done); });
+    const bool still =
+        orvelle::quickitems::settled(item, [this](const std::function<bool()> &done) {
+            return waitUntil(done, m_settlePatience);
+        });
     if (!still)
         m_lastMiss = QStringLiteral("an item never came to rest");
     return still;
+}
+
+bool Pilot::acknowledge(const QString &message)
+{
+    return waitFor(message) && tap(QStringLiteral("确定")) && waitGone(QStringLiteral("确定"));
+}
+
+bool Pilot::back(const QString &page, QObject *scope)
+{
+    return tap(QStringLiteral("返回"), scope) && waitGone(page);
+}
+
+QQuickItem *Pilot::row(QObject *page, int index)
+{
+    QQuickItem *list = waitFor(QStringLiteral("checkitems"), page);
+    QQuickItem *item = nullptr;
+    constexpr int contain = 4; // ListView.Contain
+    if (list && index < 0)
+        return QMetaObject::invokeMethod(list, "positionViewAtEnd") ? list : nullptr;
+    if (list
+        && QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, index),
+                                     Q_ARG(int, contain)))
+        QMetaObject::invokeMethod(list, "itemAtIndex", Q_RETURN_ARG(QQuickItem *, item),
+                                  Q_ARG(int, index));
+    if (list && !item)
+        m_lastMiss = QStringLiteral("row %1 of the list never showed").arg(index);
+    return item;
+}
+
+bool Pilot::takePhoto()
+{
+    QQuickItem *camera = waitFor(QStringLiteral("CameraPicker"));
+    // Below the page, whose title is "拍照" as well.
+    QQuickItem *controls = camera ? camera->property("contentItem").value<QQuickItem *>() : nullptr;
+    return controls && tap(QStringLiteral("拍照"), controls)
+           && tap(QStringLiteral("使用照片"), controls) && waitGone(QStringLiteral("CameraPicker"));
+}
+
+bool Pilot::addPhotoByCamera()
+{
+    return tap(QStringLiteral("添加图片")) && tap(QStringLiteral("拍照")) && takePhoto();
+}
+
+bool Pilot::pick(const QString &choice)
+{
+    return tap(choice, waitFor(QStringLiteral("pickerChoices"))) && tap(QStringLiteral("完成"))
+           && waitGone(QStringLiteral("pickerChoices"));
 }
 
 void Pilot::click(QQuickItem *item)
