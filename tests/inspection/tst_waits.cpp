@@ -30,65 +30,31 @@ namespace {
 // service says 2020, the answer has reached it, whatever it did with it.
 const std::string heldAnswerDate = "Mon, 01 Jun 2020 08:00:00 GMT";
 
-// The service with its answers held back until release(): a page shows its
-// wait for as long as the test looks. One answer per operation.
-class HeldService
-{
-public:
-    HeldService(NotesService &service, HttpsTestServer &server)
-        : m_service(service)
-        , m_server(server)
-    {
-        service.setDate(heldAnswerDate);
-        hold();
-    }
-    // No server thread is left waiting, and the service answers as before.
-    ~HeldService()
-    {
-        release();
-        m_service.clearAnswers();
-    }
-    void answer(QLatin1String operation, const std::string &body)
-    {
-        m_service.answerAlways(operation, body);
-    }
-    void hold() { m_server.holdAnswers(true); }
-    void release() { m_server.holdAnswers(false); }
-
-private:
-    NotesService &m_service;
-    HttpsTestServer &m_server;
-};
-
 QUrl pageUrl(const char *module, const char *page)
 {
     return QUrl(QStringLiteral("qrc:/Orvelle/%1/qml/%2.qml")
                     .arg(QLatin1String(module), QLatin1String(page)));
 }
 
-// What a late answer could change on a list screen.
+// What a late answer could change on a screen.
 template <typename View> QString snapshot(View &view)
 {
-    return QStringLiteral("%1 %2 %3")
-        .arg(int(view.listState()))
-        .arg(view.checkitems()->rowCount())
-        .arg(view.errorMessageText());
-}
-QString snapshot(DetailedOnspectionListView &view)
-{
-    return QStringLiteral("%1 %2 %3 %4")
-        .arg(int(view.listState()))
-        .arg(view.checkitems()->rowCount())
-        .arg(view.errorMessageText())
-        .arg(view.alert()->shown());
-}
-QString snapshot(SHazardDescriptorView &view)
-{
-    return QStringLiteral("%1 %2 %3 %4")
-        .arg(view.place().join(','))
-        .arg(view.picker() != nullptr)
-        .arg(view.isLoadingPlaces())
-        .arg(view.alert()->shown());
+    if constexpr (std::is_same_v<View, SHazardDescriptorView>) {
+        return QStringLiteral("%1 %2 %3 %4")
+            .arg(view.place().join(','))
+            .arg(view.picker() != nullptr)
+            .arg(view.isLoadingPlaces())
+            .arg(view.alert()->shown());
+    } else {
+        bool alert = false;
+        if constexpr (std::is_same_v<View, DetailedOnspectionListView>)
+            alert = view.alert()->shown();
+        return QStringLiteral("%1 %2 %3 %4")
+            .arg(int(view.listState()))
+            .arg(view.checkitems()->rowCount())
+            .arg(view.errorMessageText())
+            .arg(alert);
+    }
 }
 } // namespace
 
@@ -185,14 +151,16 @@ class TestWaits : public QObject, FormFixture
         QTRY_VERIFY(find(fixture, "home"));
         const QString before = snapshot(*view);
 
-        held->release();
+        release();
         QTRY_VERIFY_WITH_TIMEOUT(answered(), 20000);
         QCoreApplication::processEvents();
         QCOMPARE(snapshot(*view), before);
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
     }
 
-    std::optional<HeldService> held;
+    // Answers wait until let go (one per operation), each dated 2020.
+    void hold() { server.holdAnswers(true); }
+    void release() { server.holdAnswers(false); }
 
 private slots:
     void initTestCase()
@@ -203,11 +171,13 @@ private slots:
     void init()
     {
         QVERIFY(reset());
-        held.emplace(*service, server);
+        service->setDate(heldAnswerDate);
+        hold();
     }
     void cleanup()
     {
-        held.reset();
+        release();
+        service->clearAnswers();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents();
     }
@@ -219,7 +189,7 @@ private slots:
         const QString list = row["list"].toString();
         const QString shows = row["shows"].toString();
         const Screen screen = listScreen(list);
-        held->answer(screen.operation, answerText(row["answer"]));
+        service->answerAlways(screen.operation, answerText(row["answer"]));
         const std::unique_ptr<QObject> view = makeList(list);
         QmlPageFixture fixture;
         QVERIFY2(show(fixture, screen, view.get()), qPrintable(fixture.warningText()));
@@ -228,18 +198,18 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(service->requestCount(screen.operation) == 1, 20000);
         QTRY_VERIFY(find(fixture, "listLoading"));
         QVERIFY(!find(fixture, shows) && !find(fixture, "重试"));
-        held->release();
+        release();
         QTRY_VERIFY_WITH_TIMEOUT(find(fixture, shows), 20000);
         QVERIFY(!find(fixture, "listLoading"));
         QCOMPARE(find(fixture, "重试") != nullptr, row["failed"].toBool());
 
         // "重试" shows the wait again, in place of the failure.
         if (row["failed"].toBool()) {
-            held->hold();
+            hold();
             QVERIFY(QmlPageFixture::tap(find(fixture, "重试")));
             QTRY_VERIFY(find(fixture, "listLoading"));
             QVERIFY(!find(fixture, shows));
-            held->release();
+            release();
             QTRY_VERIFY_WITH_TIMEOUT(find(fixture, shows), 20000);
         }
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
@@ -265,7 +235,7 @@ private slots:
         const std::string lists = answerIn(QStringLiteral("inspection/tasklists.json"), "today");
         // The screen opened by its owner, as the app opens it, then left.
         const auto leave = [&](auto make, QLatin1String operation, const std::string &answer) {
-            held->answer(operation, answer);
+            service->answerAlways(operation, answer);
             ChildScreen<std::remove_pointer_t<decltype(make())>> owner;
             leaveDuringARead(owner.open(make), owner, listScreen(screen), way);
         };
@@ -288,7 +258,7 @@ private slots:
                   json::receiveSheet,
                   answerIn(QStringLiteral("inspection/sheet.json"), "two items"));
         else {
-            held->answer(json::standardPlace, failure);
+            service->answerAlways(json::standardPlace, failure);
             ChildScreen<SHazardDescriptorView> owner;
             SHazardDescriptorView *form =
                 owner.open([&] { return new SHazardDescriptorView(*forms); });
@@ -320,11 +290,11 @@ private slots:
         QFETCH(QString, form);
         QFETCH(QString, stage);
         QVERIFY(signIn());
-        held->release();
-        held->answer(json::standardPlace,
-                     answerIn(QStringLiteral("hazard/form.json"), "forty places"));
-        held->answer(json::receiveSheet,
-                     answerIn(QStringLiteral("inspection/sheet.json"), "two items"));
+        release();
+        service->answerAlways(json::standardPlace,
+                              answerIn(QStringLiteral("hazard/form.json"), "forty places"));
+        service->answerAlways(json::receiveSheet,
+                              answerIn(QStringLiteral("inspection/sheet.json"), "two items"));
         std::unique_ptr<FormShell> view;
         Screen screen;
         if (form == u"隐患登记") {
@@ -356,7 +326,7 @@ private slots:
         }
         if (stage == u"filing") {
             // The first photo waits at the file store.
-            held->hold();
+            hold();
             if (hazard)
                 hazard->submit();
             else
@@ -379,7 +349,7 @@ private slots:
         } else {
             QVERIFY(!view->discardGuard()->asking() && view->isLoading());
             QVERIFY(harness->property("open").toBool());
-            held->release();
+            release();
             QTRY_VERIFY_WITH_TIMEOUT(!view->isLoading(), 30000);
         }
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
