@@ -68,6 +68,7 @@ void SHazardDescriptorView::appeared()
 void SHazardDescriptorView::screenLeft()
 {
     disconnect(&m_places, nullptr, this, nullptr);
+    m_places.cancel();
     m_placeRowWaiting = false;
 }
 

@@ -16,16 +16,16 @@ StandardPlaces::StandardPlaces(ServiceClient &client, const QString &notesServer
 
 void StandardPlaces::load()
 {
-    if (m_loading)
+    if (m_read)
         return;
-    m_loading = true;
+    m_read = std::make_unique<QObject>();
     const QJsonObject parameters{
         {QStringLiteral("db"), endpoints::notesDatabase},
         {QStringLiteral("db_vw"), endpoints::views::standardPlace},
         {QStringLiteral("server"), m_notesServer},
     };
     m_client.sendJSONRequest(
-        endpoints::json::standardPlace, parameters, this,
+        endpoints::json::standardPlace, parameters, m_read.get(),
         [this](const std::optional<QString> &, qint64, const QJsonObject &json) {
             if (!take(json))
                 return fail(QStringLiteral("数据错误!!!"));
@@ -56,7 +56,7 @@ bool StandardPlaces::take(const QJsonObject &json)
         if (item.place)
             names << *item.place;
     m_names = names;
-    m_loading = false;
+    m_read.reset();
     m_loaded = true;
     emit arrived();
     return true;
@@ -64,7 +64,7 @@ bool StandardPlaces::take(const QJsonObject &json)
 
 void StandardPlaces::fail(const QString &message)
 {
-    m_loading = false;
+    m_read.reset();
     emit failed(message);
 }
 

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QStringList>
 #include <chrono>
+#include <memory>
 
 namespace orvelle {
 
@@ -28,6 +29,9 @@ public:
     void load();
     // Asks the service when the kept list is missing or older than `age`.
     void loadIfOlderThan(std::chrono::hours age);
+    // The form was left: the request stops on the wire, and nothing it
+    // would have said arrives.
+    void cancel() { m_read.reset(); }
 
 signals:
     void arrived();
@@ -42,7 +46,7 @@ private:
     OfflineCopy m_kept;
     QStringList m_names;
     bool m_loaded = false;
-    bool m_loading = false;
+    std::unique_ptr<QObject> m_read; // the context of the request on its way
 };
 
 } // namespace orvelle

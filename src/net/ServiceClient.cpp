@@ -213,11 +213,18 @@ void ServiceClient::post(const QString &path, const QByteArray &contentType,
     m_session.account().whenTokenKnown(this, [=, this, onSuccess = std::move(onSuccess),
                                               onFailure = std::move(onFailure)]() mutable {
         m_trust->whenReady(this, [=, this](const QSslConfiguration &tls) {
+            // A read whose screen went before it could go is not sent; a
+            // record is, as an immediate send would have been.
+            if (guarded && !guard && !once)
+                return;
             const QByteArray body = makeBody();
             const quint64 generation = m_session.generation();
-            // Sent even when the screen went meanwhile, as an immediate send would be.
             QNetworkReply *reply = send(path, contentType, body, tls, once);
             answers::limitSize(reply);
+            // A read nobody waits for only costs the link: it stops with its
+            // screen. A record runs on: its answer says whether it arrived.
+            if (guarded && !once)
+                connect(guard.data(), &QObject::destroyed, reply, &QNetworkReply::abort);
             QElapsedTimer clock;
             clock.start();
             // Once bytes of the body are on their way the service may act on them.

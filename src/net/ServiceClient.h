@@ -59,8 +59,9 @@ using RecordFailureHandler = std::function<void(const ServiceFailure &failure)>;
 
 // Posts to the inspection service with the common parameters and reads its
 // result-code convention. Handlers run on the GUI thread, and not at all once
-// `context` is destroyed; what the client itself does with an answer (code 9
-// signs the user out) happens either way. Nothing is retried.
+// `context` is destroyed: a read is then aborted on the wire, while a record
+// runs on and what the client itself does with its answer (code 9 signs the
+// user out) still happens. Nothing is retried.
 class ServiceClient : public QObject
 {
     Q_OBJECT

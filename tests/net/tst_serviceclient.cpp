@@ -292,30 +292,32 @@ private slots:
         bool called = false;
         const auto mark = [&called](auto &&...) { called = true; };
         ServiceClient client(testConfig(), *session);
-        client.setTransferTimeout(std::chrono::milliseconds(200));
-        // The screen goes, then code 9 comes (it signs out even so), or the
-        // transfer fails.
+        // The screen goes while the answer is on its way: a read stops on
+        // the wire at once, long before its minute-long stall or its time-out
+        // ends, and its code 9 never comes; a record runs on, and its code 9
+        // signs out even so.
         int started = 0;
-        for (const Answer &answer :
-             {scripted(R"({"code":9})", {}, std::chrono::milliseconds(100)),
-              scripted(R"({"code":1,"msg":"never whole"})", Answer::Fault::StallHalfway,
-                       std::chrono::minutes(1))}) {
-            server->setFallback(answer);
+        for (const bool record : {false, false, true}) {
+            server->setFallback(started == 1
+                                    ? scripted(R"({"code":1,"msg":"never whole"})",
+                                               Answer::Fault::StallHalfway, std::chrono::minutes(1))
+                                    : scripted(R"({"code":9})", {}, std::chrono::seconds(1)));
             auto *screen = new QObject;
-            client.sendJSONRequest(endpoints::json::todayByDept, {}, screen, mark, mark);
-            ++started;
-            QTRY_COMPARE(server->startedCount(), started);
+            if (record)
+                client.sendRecord(endpoints::json::createDanger, {}, screen, mark, mark);
+            else
+                client.sendJSONRequest(endpoints::json::todayByDept, {}, screen, mark, mark);
+            QTRY_COMPARE(server->startedCount(), ++started);
             delete screen;
-            // The answer was handled: the reply is gone.
             QTRY_VERIFY_WITH_TIMEOUT(!client.findChild<QNetworkReply *>(), 5000);
+            QCOMPARE(storedEntry("islogin"), QString(record ? "false" : "true"));
         }
-        QCOMPARE(storedEntry("islogin"), QStringLiteral("false"));
         QVERIFY(!called);
 
         // The client itself goes while its request runs (the application quits).
         auto *quitting = new ServiceClient(testConfig(), *session);
         quitting->sendFormRequest(endpoints::form::queryVersion, {}, this, mark, mark);
-        QTRY_COMPARE(server->startedCount(), 3);
+        QTRY_COMPARE(server->startedCount(), 4);
         delete quitting;
         // A later request's answer has come back: the first one's never will.
         QVERIFY(answered(Answer::json(R"({"code":1})")).called);
