@@ -15,20 +15,21 @@ Page {
                  && !stack.currentItem.hidesNavigationBar
         title: stack.currentItem ? (stack.currentItem.title || "") : ""
         canGoBack: true
-        onBack: stack.pop()
+        onBack: backKeys.goBack()
     }
 
     StackView {
         id: stack
         anchors.fill: parent
         initialItem: LoginPage { view: root.view }
-        Keys.onBackPressed: (event) => { event.accepted = stack.depth > 1; stack.pop() }
+        Keys.onBackPressed: (event) => {
+            event.accepted = stack.depth > 1
+            if (event.accepted)
+                backKeys.goBack()
+        }
     }
-    // A desktop's Escape is the phone's back key; an open box keeps its own.
-    Shortcut {
-        sequence: "Esc"
-        enabled: stack.depth > 1 && root.Overlay.overlay !== null
-                 && root.Overlay.overlay.children.length === 0
-        onActivated: stack.pop()
+    StackBackKeys {
+        id: backKeys
+        stack: stack
     }
 }
