@@ -53,7 +53,6 @@ public:
             std::lock_guard lock(m_mutex);
             m_answers.clear();
             m_refusedWidth = -1;
-            m_heldWidth = -1;
             m_delayByWidth = false;
             m_date.clear();
         }
@@ -81,12 +80,6 @@ public:
         std::lock_guard lock(m_mutex);
         m_refusedWidth = width;
         m_dropRefused = drop;
-    }
-    // Photos of this width get no answer while the server runs; -1 for none.
-    void holdWidth(int width)
-    {
-        std::lock_guard lock(m_mutex);
-        m_heldWidth = width;
     }
     // Photos answer later the smaller this makes them: arrival order differs
     // from sending order.
@@ -147,8 +140,6 @@ private:
             }
             Answer stored = Answer::json("{\"success\":true,\"httpUrl\":\"g/w"
                                          + std::to_string(width) + ".jpg\"}");
-            if (width == m_heldWidth)
-                stored.delay = std::chrono::hours(1);
             if (m_delayByWidth)
                 stored.delay = std::chrono::milliseconds(std::max(0, 60 - width) * 20);
             return stored;
@@ -167,7 +158,6 @@ private:
     std::mutex m_mutex;
     std::map<std::string, std::deque<Answer>> m_answers;
     int m_refusedWidth = -1;
-    int m_heldWidth = -1;
     bool m_dropRefused = false;
     bool m_delayByWidth = false;
     std::string m_date;
