@@ -191,16 +191,13 @@ private slots:
     // Every case starts signed out.
     void init() { writeAccountStore({}); }
 
-    void mainWindowLoadsWithoutWarnings_data()
-    {
-        QTest::addColumn<bool>("storeFails");
-        QTest::newRow("store") << false;
-        // A folder where the file must go: every write fails, also for root.
-        QTest::newRow("folder in the way of the store") << true;
-    }
+    // "storeFails": a folder where the store file must go, so every write
+    // fails, also for root.
+    void mainWindowLoadsWithoutWarnings_data() { addRows("app/main-window.json"); }
     void mainWindowLoadsWithoutWarnings()
     {
-        QFETCH(bool, storeFails);
+        QFETCH(QJsonObject, row);
+        const bool storeFails = row["storeFails"].toBool();
         const QString file = User::defaultStoreFile();
         auto restore = qScopeGuard([&] {
             QDir(file).removeRecursively();
