@@ -27,6 +27,7 @@
 
 using namespace orvelle;
 using namespace orvelle::test;
+using namespace std::chrono_literals;
 
 namespace {
 struct Outcome
@@ -43,13 +44,19 @@ struct Outcome
     bool refused = false;
 };
 
-Answer scripted(const std::string &body, Answer::Fault fault, std::chrono::milliseconds delay)
+Answer scripted(const std::string &body, Answer::Fault fault = {},
+                std::chrono::milliseconds delay = {})
 {
     Answer answer = Answer::json(body);
     answer.fault = fault;
     answer.delay = delay;
     return answer;
 }
+
+// The faults a table row names.
+const QHash<QString, Answer::Fault> faults{{"drop", Answer::Fault::DropHalfway},
+                                           {"stall", Answer::Fault::StallHalfway},
+                                           {"close upload", Answer::Fault::CloseHalfUpload}};
 } // namespace
 
 // The service client and the photo uploader against the test server.
@@ -130,15 +137,6 @@ class TestServiceClient : public QObject
         return outcome;
     }
 
-    Outcome answered(const Answer &answer, const AppConfig &config = testConfig(),
-                     std::chrono::milliseconds timeout = std::chrono::minutes(1))
-    {
-        server->setFallback(answer);
-        ServiceClient client(config, *session);
-        client.setTransferTimeout(timeout);
-        return send(client, false, endpoints::json::todayByDept);
-    }
-
 private slots:
     void initTestCase()
     {
@@ -157,40 +155,8 @@ private slots:
         account->setIslogin(QStringLiteral("true"));
     }
 
-    // A row's body is exact ("body") or holds some texts ("contains").
-    void requestsAreSentAsTheServiceReadsThem_data()
-    {
-        addRows(QStringLiteral("net/requests.json"));
-    }
-    void requestsAreSentAsTheServiceReadsThem()
-    {
-        QFETCH(QJsonObject, row);
-        const LogCapture log(QStringLiteral("orvelle.net"));
-        if (row.contains("mobile"))
-            account->setMobile(row["mobile"].toString());
-        if (row.contains("token"))
-            account->setToken(row["token"].toString());
-        ServiceClient client(testConfig(), *session);
-        const QString path = row["path"].toString();
-        QVERIFY(send(client, row["form"].toBool(), path, row["params"].toObject()).success);
-        const auto requests = server->requests();
-        QCOMPARE(requests.size(), size_t(1));
-        const RecordedRequest &request = requests.front();
-        QCOMPARE(QString::fromStdString(request.path), "/TolvKsServer" + path);
-        QCOMPARE(QString::fromStdString(request.header("Content-Type")),
-                 row["contentType"].toString());
-        const QByteArray body = QByteArray::fromStdString(request.body);
-        if (row.contains("body"))
-            QCOMPARE(body, testData(row["body"].toString()).trimmed());
-        for (const QJsonValue &text : row["contains"].toArray())
-            QVERIFY2(body.contains(text.toString().toUtf8()), body.constData());
-        QVERIFY(log.text().contains(path));
-        for (const QJsonValue &secret : row["secrets"].toArray())
-            QVERIFY(!log.text().contains(secret.toString()));
-    }
-
     // Handset identifiers that share a prefix, and the fallbacks; not every
-    // row. A configured handset is what the request bodies above carry.
+    // row. A configured handset is what the request bodies below carry.
     void deviceModels_data() { addRows(QStringLiteral("net/device-models.json")); }
     void deviceModels()
     {
@@ -199,47 +165,19 @@ private slots:
         QVERIFY(!DeviceInfo().deviceName().isEmpty()); // the machine's own
     }
 
-    void answerCodesAreDecodedByTheRules_data()
-    {
-        addRows(QStringLiteral("net/answer-codes.json"));
-    }
-
-    void answerCodesAreDecodedByTheRules()
-    {
-        QFETCH(QJsonObject, row);
-        const std::string body = row["body"].toString().toStdString();
-        Answer answer = Answer::json(body, row["status"].toInt(200));
-        if (body.starts_with("<html"))
-            answer.contentType = "text/html";
-        const Outcome outcome = answered(answer);
-        QVERIFY(outcome.called);
-        QCOMPARE(outcome.success, row["success"].toBool());
-        QCOMPARE(outcome.code, row["code"].toInteger());
-        QCOMPARE(outcome.message, row["message"].toString());
-        QCOMPARE(outcome.mayHaveArrived, row["mayHaveArrived"].toBool());
-        const QString islogin = row["signsOut"].toBool() ? "false" : "true";
-        QCOMPARE(account->islogin(), islogin);
-        QCOMPARE(storedEntry("islogin"), islogin);
-        if (outcome.success) {
-            QCOMPARE(outcome.msg, row["msg"].isString() ? row["msg"].toString() : OptionalText());
-            QCOMPARE(outcome.json,
-                     QJsonDocument::fromJson(row["body"].toString().toUtf8()).object());
-        }
-    }
-
-    // Faults of the transfer, of size and of trust: each a network error (a
-    // row with "code" got through), never retried; a refused certificate is
-    // named in the debug log. An announced length over the 16 MiB cap is cut
-    // at the headers, not read whole: 96 MiB, where loopback buffers take in
-    // 36 MiB after the client stopped. A chunked answer fails as well, but
-    // only once Qt reports its progress, which it holds back while the
-    // network thread reads on at loopback speed: it may be read whole.
-    void transportFaults_data() { addRows(QStringLiteral("net/transport-faults.json")); }
-    void transportFaults()
+    // Requests as the service reads them (a row's body "sent" exactly or
+    // holding "sentHolds"), logged without their secrets; answers decoded by
+    // the rules, as they are or with faults of the transfer, of size and of
+    // trust: each fault a network error (a row with "code" got through), never
+    // retried; a refused certificate is named in the debug log. An announced length over the 16 MiB
+    // cap is cut at the headers, not read whole: 96 MiB, where loopback buffers take in 36 MiB
+    // after the client stopped. A chunked answer fails as well, but only once
+    // Qt reports its progress, which it holds back while the network thread
+    // reads on at loopback speed: it may be read whole.
+    void answersAndTransferFaults_data() { addRows("net/answers.json"); }
+    void answersAndTransferFaults()
     {
         QFETCH(QJsonObject, row);
-        const QHash<QString, Answer::Fault> faults{{"drop", Answer::Fault::DropHalfway},
-                                                   {"stall", Answer::Fault::StallHalfway}};
         const QHash<QString, Certificate> certificates{{"wrong host", Certificate::WrongHost},
                                                        {"expired", Certificate::Expired}};
         // A row's own server; the shared one is back for the next row.
@@ -256,9 +194,10 @@ private slots:
         });
         if (ownServer)
             serve(certificates.value(row["certificate"].toString()));
-        Answer answer = scripted(R"({"code":1,"msg":"a long enough answer"})",
-                                 faults.value(row["fault"].toString()),
+        const QString body = row["body"].toString(R"({"code":1,"msg":"a long enough answer"})");
+        Answer answer = scripted(body.toStdString(), faults.value(row["fault"].toString()),
                                  std::chrono::milliseconds(row["delayMs"].toInt()));
+        answer.status = row["status"].toInt(200);
         answer.streamedBytes = std::size_t(row["streamedMiB"].toInt()) << 20;
         answer.chunked = row["chunked"].toBool();
         if (row.contains("redirect")) {
@@ -271,57 +210,95 @@ private slots:
         config.caFile = caFile(row["caFile"]);
         if (row.contains("systemStore"))
             qputenv("SSL_CERT_FILE", QFile::encodeName(caFile(row["systemStore"])));
+        if (row.contains("mobile"))
+            account->setMobile(row["mobile"].toString());
+        if (row.contains("token"))
+            account->setToken(row["token"].toString());
+        server->setFallback(answer);
+        ServiceClient client(config, *session);
+        client.setTransferTimeout(std::chrono::milliseconds(row["timeoutMs"].toInt(60000)));
         const LogCapture log(QStringLiteral("orvelle.net"));
-        const Outcome outcome =
-            answered(answer, config, std::chrono::milliseconds(row["timeoutMs"].toInt(60000)));
+        const QString path = row["path"].toString(endpoints::json::todayByDept);
+        const Outcome outcome = send(client, row["form"].toBool(), path, row["params"].toObject());
         QVERIFY(outcome.called);
+        QCOMPARE(outcome.success, row["success"].toBool());
         QCOMPARE(outcome.code, row["code"].toInteger(-2));
-        if (outcome.code == -2)
-            QCOMPARE(outcome.message, QStringLiteral("网络错误!"));
+        const bool networkError = row["code"].toInteger(-2) == -2;
+        QCOMPARE(outcome.message, row["message"].toString(networkError ? "网络错误!" : ""));
         QCOMPARE(outcome.mayHaveArrived, row["mayHaveArrived"].toBool());
-        QCOMPARE(server->startedCount(), row["started"].toInt());
+        const QString islogin = row["signsOut"].toBool() ? "false" : "true";
+        QCOMPARE(account->islogin(), islogin);
+        QCOMPARE(storedEntry("islogin"), islogin);
+        if (outcome.success) {
+            QCOMPARE(outcome.msg, row["msg"].isString() ? row["msg"].toString() : OptionalText());
+            QCOMPARE(outcome.json, QJsonDocument::fromJson(body.toUtf8()).object());
+        }
+        QCOMPARE(server->startedCount(), row["started"].toInt(1));
         // The server counts what it packed, not what it sent (so not compressed).
         if (row["cut"].toBool())
             QVERIFY(server->sentBytes() < answer.streamedBytes);
         QVERIFY2(log.text().contains(row["log"].toString(), Qt::CaseInsensitive),
                  qPrintable(log.text()));
+        QVERIFY(log.text().contains(path));
+        for (const QJsonValue &secret : row["secrets"].toArray())
+            QVERIFY(!log.text().contains(secret.toString()));
+        if (!row.contains("sentType"))
+            return;
+        const RecordedRequest request = server->requests().front();
+        QCOMPARE(QString::fromStdString(request.path), "/TolvKsServer" + path);
+        QCOMPARE(QString::fromStdString(request.header("Content-Type")),
+                 row["sentType"].toString());
+        const QByteArray sent = QByteArray::fromStdString(request.body);
+        if (row.contains("sent"))
+            QCOMPARE(sent, testData(row["sent"].toString()).trimmed());
+        for (const QJsonValue &text : row["sentHolds"].toArray())
+            QVERIFY2(sent.contains(text.toString().toUtf8()), sent.constData());
     }
 
-    void leavingMidRequestCallsNothing()
+    // The screen goes while the answer is on its way: a read stops on the
+    // wire at once, long before its minute-long stall or its time-out ends,
+    // and its code 9 never comes; a record runs on, and its code 9 signs out
+    // even so. The screen goes mid-upload; the client or the uploader itself
+    // goes while it runs (the application quits): nothing is called.
+    void leavingMidwayCallsNothing()
     {
-        bool called = false;
-        const auto mark = [&called](auto &&...) { called = true; };
+        const auto mark = [this](auto &&...) { ++lateCalls; };
         ServiceClient client(testConfig(), *session);
-        // The screen goes while the answer is on its way: a read stops on
-        // the wire at once, long before its minute-long stall or its time-out
-        // ends, and its code 9 never comes; a record runs on, and its code 9
-        // signs out even so.
         int started = 0;
         for (const bool record : {false, false, true}) {
-            server->setFallback(started == 1
-                                    ? scripted(R"({"code":1,"msg":"never whole"})",
-                                               Answer::Fault::StallHalfway, std::chrono::minutes(1))
-                                    : scripted(R"({"code":9})", {}, std::chrono::seconds(1)));
+            server->setFallback(started == 1 ? scripted(R"({"code":1,"msg":"never whole"})",
+                                                        Answer::Fault::StallHalfway, 1min)
+                                             : scripted(R"({"code":9})", {}, 1s));
             auto *screen = new QObject;
             if (record)
                 client.sendRecord(endpoints::json::createDanger, {}, screen, mark, mark);
             else
                 client.sendJSONRequest(endpoints::json::todayByDept, {}, screen, mark, mark);
-            QTRY_COMPARE(server->startedCount(), ++started);
+            ++started; // not in QTRY_COMPARE, which evaluates it again and again
+            QTRY_COMPARE(server->startedCount(), started);
             delete screen;
             QTRY_VERIFY_WITH_TIMEOUT(!client.findChild<QNetworkReply *>(), 5000);
             QCOMPARE(storedEntry("islogin"), QString(record ? "false" : "true"));
         }
-        QVERIFY(!called);
-
-        // The client itself goes while its request runs (the application quits).
         auto *quitting = new ServiceClient(testConfig(), *session);
         quitting->sendFormRequest(endpoints::form::queryVersion, {}, this, mark, mark);
         QTRY_COMPARE(server->startedCount(), 4);
         delete quitting;
-        // A later request's answer has come back: the first one's never will.
-        QVERIFY(answered(Answer::json(R"({"code":1})")).called);
-        QVERIFY(!called);
+
+        server->setFallback(scripted(R"({"success":true,"httpUrl":"g/late.jpg"})", {}, 300ms));
+        const QString file = jpegFile(photo(10));
+        auto sender = std::make_unique<PhotoUploader>(testConfig());
+        auto screen = std::make_unique<QObject>();
+        for (QObject *context : {screen.get(), static_cast<QObject *>(this)})
+            sender->uploadFile(file, context, mark);
+        QTRY_COMPARE(server->startedCount(), 6);
+        screen.reset();
+        sender.reset();
+        // Later answers have come back; the first ones' never will.
+        QVERIFY(upload(file).called);
+        server->setFallback(Answer::json(R"({"code":1})"));
+        QVERIFY(send(client, false, endpoints::json::todayByDept).called);
+        QCOMPARE(lateCalls, 0);
     }
 
     // Review photos go through the client's own network access: the photo
@@ -356,51 +333,36 @@ private slots:
     }
 
     // One part as the file store reads it; each answer judged by itself, an
-    // answer that says no told from no answer at all.
-    void eachAnswerIsJudgedOnItsOwn_data() { addRows(QStringLiteral("net/upload-answers.json")); }
+    // answer that says no told from no answer at all. A file that cannot be
+    // read is refused at once; a connection lost in the answer or in the
+    // upload, or a redirect, leaves the photo for a later try.
+    void eachAnswerIsJudgedOnItsOwn_data() { addRows("net/upload-answers.json"); }
     void eachAnswerIsJudgedOnItsOwn()
     {
         QFETCH(QJsonObject, row);
-        server->setFallback(Answer::json(row["body"].toString().toStdString()));
-        const Outcome outcome = upload(jpegFile(photo(12)));
+        Answer answer = Answer::json(answerText(row["body"]), row["status"].toInt(200));
+        answer.fault = faults.value(row["fault"].toString());
+        if (answer.status == 307)
+            answer.location = redirectTarget();
+        server->setFallback(answer);
+        // A photo large enough to be cut.
+        const QImage picture = row.contains("fault") ? noisyPhoto(600) : photo(12);
+        const Outcome outcome = upload(
+            row.contains("file") ? scratch.filePath(row["file"].toString()) : jpegFile(picture));
         QVERIFY(outcome.called);
         QCOMPARE(outcome.address,
                  row.contains("address") ? OptionalText(row["address"].toString()) : std::nullopt);
-        QCOMPARE(outcome.refused, !row.contains("address"));
-        const auto requests = server->requests();
-        QCOMPARE(requests.size(), size_t(1));
-        QCOMPARE(requests.front().path, "/fastdfs/fastdfs/upload/file/sample");
-        QCOMPARE(requests.front().parts.size(), size_t(1));
-        const Part &part = requests.front().parts.front();
-        QVERIFY(part.name == "file" && part.filename == "image.png" && part.contentType == "image/*"
-                && part.content.starts_with("\xFF\xD8\xFF"));
-    }
-
-    // A file that cannot be read is refused at once; a connection lost in
-    // the answer or in the upload, or a redirect, leaves the photo for a
-    // later try.
-    void brokenTransfersAreNotRefusals()
-    {
-        const Outcome unreadable = upload(scratch.filePath(QStringLiteral("missing.jpg")));
-        QVERIFY(unreadable.called && unreadable.refused && !unreadable.address);
-        QCOMPARE(server->startedCount(), 0);
-        // Large enough to be cut.
-        const QImage noise = noisyPhoto(600);
-        for (const Answer::Fault fault :
-             {Answer::Fault::DropHalfway, Answer::Fault::CloseHalfUpload}) {
-            Answer broken = Answer::json(R"({"success":true,"httpUrl":"g/cut.jpg"})");
-            broken.fault = fault;
-            server->setFallback(broken);
-            const Outcome outcome = upload(jpegFile(noise));
-            QVERIFY(outcome.called && !outcome.refused && !outcome.address);
+        QCOMPARE(outcome.refused, row["refused"].toBool());
+        QCOMPARE(server->startedCount(), row["started"].toInt(1));
+        if (!outcome.address && !outcome.refused)
+            return;
+        for (const RecordedRequest &request : server->requests()) {
+            QCOMPARE(request.path, "/fastdfs/fastdfs/upload/file/sample");
+            QCOMPARE(request.parts.size(), size_t(1));
+            const Part &part = request.parts.front();
+            QVERIFY(part.name == "file" && part.filename == "image.png"
+                    && part.contentType == "image/*" && part.content.starts_with("\xFF\xD8\xFF"));
         }
-        server->clear();
-        Answer moved = Answer::json({}, 307);
-        moved.location = redirectTarget();
-        server->setFallback(moved);
-        const Outcome redirected = upload(jpegFile(photo(10)));
-        QVERIFY(redirected.called && !redirected.refused && !redirected.address);
-        QCOMPARE(server->startedCount(), 1);
     }
 
     // Photos share kept connections, resumed TLS sessions when they must
@@ -425,7 +387,7 @@ private slots:
                 Certificate::Valid, HttpsTestServer::testHost(), 50000, keepAlive);
             server->setFallback(Answer::json(R"({"success":true,"httpUrl":"g/r.jpg"})"));
         };
-        restart(std::chrono::seconds(1));
+        restart(1s);
         QCOMPARE(upload(file, &sender).address, OptionalText(QStringLiteral("http://g/r.jpg")));
         // Unused longer than the service keeps it, without a word of it.
         QTest::qWait(1500);
@@ -434,7 +396,7 @@ private slots:
         QCOMPARE(server->connectionCount(), 2);
         QCOMPARE(server->resumedSessions(), 1);
         // A limit the service names is kept to, less the request's way there.
-        restart(std::chrono::seconds(2));
+        restart(2s);
         server->announceKeepAlive(true);
         QCOMPARE(upload(file, &sender).address, OptionalText(QStringLiteral("http://g/r.jpg")));
         QTest::qWait(1200);
@@ -443,9 +405,9 @@ private slots:
 
         // The whole body went on a kept connection and no answer came: the
         // service may have stored it, so it is not sent again.
-        Answer vanished = Answer::json(R"({"success":true,"httpUrl":"g/v.jpg"})");
-        vanished.fault = Answer::Fault::CloseAfterBody;
-        server->enqueue(QString(endpoints::photoUpload).toStdString(), vanished);
+        server->enqueue(
+            QString(endpoints::photoUpload).toStdString(),
+            scripted(R"({"success":true,"httpUrl":"g/v.jpg"})", Answer::Fault::CloseAfterBody));
         const Outcome lost = upload(file, &sender);
         QVERIFY(lost.called && !lost.address && !lost.refused);
         QCOMPARE(server->startedCount(), 3);
@@ -454,9 +416,7 @@ private slots:
         // More photos than may go at once: the others wait their turn.
         // Answers far later than the look below, so a loaded machine that
         // is slow to look cannot see the third start legitimately.
-        Answer slow = Answer::json(R"({"success":true,"httpUrl":"g/s.jpg"})");
-        slow.delay = std::chrono::milliseconds(2000);
-        server->setFallback(slow);
+        server->setFallback(scripted(R"({"success":true,"httpUrl":"g/s.jpg"})", {}, 2000ms));
         int stored = 0;
         for (int i = 0; i < 5; ++i)
             sender.uploadFile(file, this,
@@ -466,10 +426,8 @@ private slots:
         QCOMPARE(server->startedCount(), 3 + 2);
         QTRY_COMPARE_WITH_TIMEOUT(stored, 5, 20000);
 
-        Answer late = Answer::json(R"({"success":true,"httpUrl":"g/late.jpg"})");
-        late.delay = std::chrono::milliseconds(3000);
-        server->setFallback(late);
-        sender.setTransferTimeout(std::chrono::milliseconds(300));
+        server->setFallback(scripted(R"({"success":true,"httpUrl":"g/late.jpg"})", {}, 3000ms));
+        sender.setTransferTimeout(300ms);
         const Outcome timedOut = upload(file, &sender);
         QVERIFY(timedOut.called && !timedOut.refused && !timedOut.address);
         QCOMPARE(server->startedCount(), 3 + 5 + 1);
@@ -482,7 +440,7 @@ private slots:
     void aSlowLink()
     {
         server->setFallback(Answer::json(R"({"success":true,"httpUrl":"g/slow.jpg"})"));
-        server->setLink({2'000'000, std::chrono::milliseconds(100)});
+        server->setLink({2'000'000, 100ms});
         const auto fastAgain = qScopeGuard([this] { server->setLink({}); });
         constexpr int count = 4;
         PhotoUploader sender(testConfig());
@@ -509,7 +467,7 @@ private slots:
         }
         QTRY_VERIFY_WITH_TIMEOUT(server->bodyBytesRead() >= std::size_t(whole * 6 / 10), 20000);
         server->markTime();
-        sender.stopAtSafePoint(&filing, std::chrono::seconds(10));
+        sender.stopAtSafePoint(&filing, 10s);
         QTRY_COMPARE_WITH_TIMEOUT(answered, count, 20000);
         // A reset upload is recorded once the server has drained what it held.
         QTRY_COMPARE(int(server->requests().size()), server->startedCount());
@@ -546,33 +504,12 @@ private slots:
         QVERIFY2(reader.error().isEmpty() == !failed, qPrintable(reader.error()));
         QCOMPARE(reader.state(),
                  failed ? HttpAnswerReader::State::Failed : HttpAnswerReader::State::Done);
-        QVERIFY2(reader.error().isEmpty() == !failed, qPrintable(reader.error()));
         if (failed)
             return;
         QCOMPARE(reader.status(), row["status"].toInt());
         QCOMPARE(reader.body(), row["body"].toString().toUtf8());
         QCOMPARE(reader.keepAlive(), row["keepAlive"].toBool());
         QCOMPARE(reader.keepAliveSeconds(), row["keepAliveSeconds"].toInt(-1));
-    }
-
-    // The screen goes mid-upload, or the uploader itself (the application
-    // quits): nothing is called.
-    void leavingMidUploadCallsNothing()
-    {
-        Answer slow = Answer::json(R"({"success":true,"httpUrl":"g/late.jpg"})");
-        slow.delay = std::chrono::milliseconds(300);
-        server->setFallback(slow);
-        const QString file = jpegFile(photo(10));
-        auto sender = std::make_unique<PhotoUploader>(testConfig());
-        auto screen = std::make_unique<QObject>();
-        for (QObject *context : {screen.get(), static_cast<QObject *>(this)})
-            sender->uploadFile(file, context, [this](auto &&...) { ++lateCalls; });
-        QTRY_COMPARE(server->startedCount(), 2);
-        screen.reset();
-        sender.reset();
-        // A later upload's answer has come back; the first ones' never will.
-        QVERIFY(upload(file).called);
-        QCOMPARE(lateCalls, 0);
     }
 };
 
