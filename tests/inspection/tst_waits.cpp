@@ -74,33 +74,34 @@ class TestWaits : public QObject, FormFixture
         bool withStack = false;
         QLatin1String operation;
     };
-    // The page of a list screen of the table, by its name, and its request.
-    Screen listScreen(const QString &name)
+    // Calls `use` with the page of the screen `name` (a list of the table or
+    // a form) and a maker of its view, of the view's own type.
+    template <typename Use> void withScreen(const QString &name, Use &&use)
     {
+        const auto inspection = [](const char *page, bool withStack, QLatin1String operation) {
+            return Screen{pageUrl("Inspection", page), withStack, operation};
+        };
         if (name == u"今日检查")
-            return {pageUrl("Inspection", "InspectionListPage"), true, json::todayByDept};
-        if (name == u"现场检查")
-            return {pageUrl("Inspection", "OnInspectionListPage"), true, json::todayByDept};
-        if (name == u"检查记录")
-            return {pageUrl("Inspection", "InspectionItemDetailPage"), true, json::todayDeptCheck};
-        if (name == u"检查详情")
-            return {pageUrl("Inspection", "DetailedInspectionListPage"), false, json::todayCheckNo};
-        return {pageUrl("Inspection", "DetailedOnspectionListPage"), false, json::receiveSheet};
-    }
-    std::unique_ptr<QObject> makeList(const QString &name)
-    {
-        if (name == u"今日检查")
-            return std::make_unique<InspectionListView>(*client, config, *user, *cameras, *beeper);
-        if (name == u"现场检查")
-            return std::make_unique<OnInspectionListView>(*forms, config, *beeper);
-        if (name == u"检查记录")
-            return std::make_unique<InspectionItemDetailView>(*client, config.notesServer, *user,
-                                                              QStringLiteral("K-1"));
-        if (name == u"检查详情")
-            return std::make_unique<DetailedInspectionListView>(*client, config.notesServer,
-                                                                QStringLiteral("F-1"));
-        return std::make_unique<DetailedOnspectionListView>(*forms, onSitePhotos(),
-                                                            QStringLiteral("K-1"));
+            use(inspection("InspectionListPage", true, json::todayByDept), [this] {
+                return new InspectionListView(*client, config, *user, *cameras, *beeper);
+            });
+        else if (name == u"现场检查")
+            use(inspection("OnInspectionListPage", true, json::todayByDept),
+                [this] { return new OnInspectionListView(*forms, config, *beeper); });
+        else if (name == u"检查记录")
+            use(inspection("InspectionItemDetailPage", true, json::todayDeptCheck), [this] {
+                return new InspectionItemDetailView(*client, config.notesServer, *user, "K-1");
+            });
+        else if (name == u"检查详情")
+            use(inspection("DetailedInspectionListPage", false, json::todayCheckNo), [this] {
+                return new DetailedInspectionListView(*client, config.notesServer, "F-1");
+            });
+        else if (name == u"现场检查表")
+            use(inspection("DetailedOnspectionListPage", false, json::receiveSheet),
+                [this] { return new DetailedOnspectionListView(*forms, onSitePhotos(), "K-1"); });
+        else
+            use(Screen{pageUrl("Hazard", "SHazardDescriptorPage"), false, json::standardPlace},
+                [this] { return new SHazardDescriptorView(*forms); });
     }
     QStringList onSitePhotos() { return {storedPhoto(*store, photo(40)).hash}; }
 
@@ -118,45 +119,6 @@ class TestWaits : public QObject, FormFixture
         return QmlPageFixture::findItem(fixture.window().contentItem(), name);
     }
     bool answered() { return client->serviceNow().date().year() == 2020; }
-
-    // `view`'s page over the harness, its read held; left the `way` given,
-    // as its owner closes it, then the answer comes: nothing changes.
-    template <typename View>
-    void leaveDuringARead(View *view, ChildScreen<View> &owner, const Screen &screen,
-                          const QString &way,
-                          const std::function<void(QmlPageFixture &)> &meanwhile = {})
-    {
-        QmlPageFixture fixture;
-        QObject *harness = show(fixture, screen, view);
-        QVERIFY2(harness, qPrintable(fixture.warningText()));
-        // A screen that closes itself asks its owner, who lowers the flag.
-        const auto lower = [harness] { harness->setProperty("open", false); };
-        if constexpr (std::is_base_of_v<FormShell, View>)
-            connect(view, &FormShell::closeRequested, harness, lower);
-        else if constexpr (requires { &View::finished; })
-            connect(view, &View::finished, harness, lower);
-        QTRY_VERIFY_WITH_TIMEOUT(service->requestCount(screen.operation) == 1, 20000);
-        QTRY_VERIFY(!find(fixture, "stack")->property("busy").toBool());
-        if (meanwhile)
-            meanwhile(fixture);
-        // No modal box covers the page while it waits.
-        QVERIFY(!find(fixture, "Loading..."));
-
-        if (way == u"Escape")
-            QTest::keyClick(&fixture.window(), Qt::Key_Escape);
-        else
-            QVERIFY(QmlPageFixture::tap(find(fixture, way)));
-        QTRY_VERIFY(!harness->property("open").toBool());
-        owner.close();
-        QTRY_VERIFY(find(fixture, "home"));
-        const QString before = snapshot(*view);
-
-        release();
-        QTRY_VERIFY_WITH_TIMEOUT(answered(), 20000);
-        QCoreApplication::processEvents();
-        QCOMPARE(snapshot(*view), before);
-        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
-    }
 
     // Answers wait until let go (one per operation), each dated 2020.
     void hold() { server.holdAnswers(true); }
@@ -186,91 +148,91 @@ private slots:
     void everyListShowsItsWait()
     {
         QFETCH(QJsonObject, row);
-        const QString list = row["list"].toString();
         const QString shows = row["shows"].toString();
-        const Screen screen = listScreen(list);
-        service->answerAlways(screen.operation, answerText(row["answer"]));
-        const std::unique_ptr<QObject> view = makeList(list);
-        QmlPageFixture fixture;
-        QVERIFY2(show(fixture, screen, view.get()), qPrintable(fixture.warningText()));
+        withScreen(row["list"].toString(), [&](const Screen &screen, auto make) {
+            service->answerAlways(screen.operation, answerText(row["answer"]));
+            const std::unique_ptr<QObject> view(make());
+            QmlPageFixture fixture;
+            QVERIFY2(show(fixture, screen, view.get()), qPrintable(fixture.warningText()));
 
-        // Held: the wait in the page, and nothing of what is to come.
-        QTRY_VERIFY_WITH_TIMEOUT(service->requestCount(screen.operation) == 1, 20000);
-        QTRY_VERIFY(find(fixture, "listLoading"));
-        QVERIFY(!find(fixture, shows) && !find(fixture, "重试"));
-        release();
-        QTRY_VERIFY_WITH_TIMEOUT(find(fixture, shows), 20000);
-        QVERIFY(!find(fixture, "listLoading"));
-        QCOMPARE(find(fixture, "重试") != nullptr, row["failed"].toBool());
-
-        // "重试" shows the wait again, in place of the failure.
-        if (row["failed"].toBool()) {
-            hold();
-            QVERIFY(QmlPageFixture::tap(find(fixture, "重试")));
+            // Held: the wait in the page, and nothing of what is to come.
+            QTRY_VERIFY_WITH_TIMEOUT(service->requestCount(screen.operation) == 1, 20000);
             QTRY_VERIFY(find(fixture, "listLoading"));
-            QVERIFY(!find(fixture, shows));
+            QVERIFY(!find(fixture, shows) && !find(fixture, "重试"));
             release();
             QTRY_VERIFY_WITH_TIMEOUT(find(fixture, shows), 20000);
-        }
-        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+            QVERIFY(!find(fixture, "listLoading"));
+            QCOMPARE(find(fixture, "重试") != nullptr, row["failed"].toBool());
+
+            // "重试" shows the wait again, in place of the failure.
+            if (row["failed"].toBool()) {
+                hold();
+                QVERIFY(QmlPageFixture::tap(find(fixture, "重试")));
+                QTRY_VERIFY(find(fixture, "listLoading"));
+                QVERIFY(!find(fixture, shows));
+                release();
+                QTRY_VERIFY_WITH_TIMEOUT(find(fixture, shows), 20000);
+            }
+            QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+        });
     }
 
     void leavingDuringAReadChangesNothingLater_data()
     {
         QTest::addColumn<QString>("screen");
         QTest::addColumn<QString>("way");
-        for (const char *way : {"返回", "Escape"}) {
-            for (const char *screen :
-                 {"今日检查", "检查记录", "检查详情", "现场检查表", "隐患登记"})
-                QTest::addRow("%s by %s", screen, way)
-                    << QString::fromUtf8(screen) << QString::fromUtf8(way);
-        }
+        for (const char *way : {"返回", "Escape"})
+            for (const QString &screen : testJson("inspection/late-answers.json").toObject().keys())
+                QTest::addRow("%s by %s", qPrintable(screen), way)
+                    << screen << QString::fromUtf8(way);
     }
+    // The screen opened by its owner, as the app opens it, its read held; left
+    // the way given, as its owner closes it, then the answer comes, which
+    // would change what it shows: nothing changes.
     void leavingDuringAReadChangesNothingLater()
     {
         QFETCH(QString, screen);
         QFETCH(QString, way);
-        // Each late answer would change what the screen shows.
-        const std::string failure = R"({"code":0,"msg":"服务维护中"})";
-        const std::string lists = answerIn(QStringLiteral("inspection/tasklists.json"), "today");
-        // The screen opened by its owner, as the app opens it, then left.
-        const auto leave = [&](auto make, QLatin1String operation, const std::string &answer) {
-            service->answerAlways(operation, answer);
-            ChildScreen<std::remove_pointer_t<decltype(make())>> owner;
-            leaveDuringARead(owner.open(make), owner, listScreen(screen), way);
-        };
-        const QStringList photos = onSitePhotos();
-        if (screen == u"今日检查")
-            leave([&] { return new InspectionListView(*client, config, *user, *cameras, *beeper); },
-                  json::todayByDept, lists);
-        else if (screen == u"检查记录")
-            leave(
-                [&] {
-                    return new InspectionItemDetailView(*client, config.notesServer, *user, "K-1");
-                },
-                json::todayDeptCheck, failure);
-        else if (screen == u"检查详情")
-            leave(
-                [&] { return new DetailedInspectionListView(*client, config.notesServer, "F-1"); },
-                json::todayCheckNo, failure);
-        else if (screen == u"现场检查表")
-            leave([&] { return new DetailedOnspectionListView(*forms, photos, "K-1"); },
-                  json::receiveSheet,
-                  answerIn(QStringLiteral("inspection/sheet.json"), "two items"));
-        else {
-            service->answerAlways(json::standardPlace, failure);
-            ChildScreen<SHazardDescriptorView> owner;
-            SHazardDescriptorView *form =
-                owner.open([&] { return new SHazardDescriptorView(*forms); });
+        withScreen(screen, [&](const Screen &shown, auto make) {
+            using View = std::remove_pointer_t<decltype(make())>;
+            service->answerAlways(shown.operation,
+                                  answerIn(QStringLiteral("inspection/late-answers.json"), screen));
+            ChildScreen<View> owner;
+            View *view = owner.open(make);
+            QmlPageFixture fixture;
+            QObject *harness = show(fixture, shown, view);
+            QVERIFY2(harness, qPrintable(fixture.warningText()));
+            // A screen that closes itself asks its owner, who lowers the flag.
+            const auto lower = [harness] { harness->setProperty("open", false); };
+            if constexpr (std::is_base_of_v<FormShell, View>)
+                connect(view, &FormShell::closeRequested, harness, lower);
+            else if constexpr (requires { &View::finished; })
+                connect(view, &View::finished, harness, lower);
+            QTRY_VERIFY_WITH_TIMEOUT(service->requestCount(shown.operation) == 1, 20000);
+            QTRY_VERIFY(!find(fixture, "stack")->property("busy").toBool());
             // The place row waits for its list in the row alone.
-            leaveDuringARead(
-                form, owner,
-                {pageUrl("Hazard", "SHazardDescriptorPage"), false, json::standardPlace}, way,
-                [form](QmlPageFixture &fixture) {
-                    form->tapRow(int(SHazardDescriptorView::Row::Place));
-                    QVERIFY(QmlPageFixture::findItem(fixture.window().contentItem(), "正在加载…"));
-                });
-        }
+            if constexpr (std::is_same_v<View, SHazardDescriptorView>) {
+                view->tapRow(int(SHazardDescriptorView::Row::Place));
+                QVERIFY(find(fixture, "正在加载…"));
+            }
+            // No modal box covers the page while it waits.
+            QVERIFY(!find(fixture, "Loading..."));
+
+            if (way == u"Escape")
+                QTest::keyClick(&fixture.window(), Qt::Key_Escape);
+            else
+                QVERIFY(QmlPageFixture::tap(find(fixture, way)));
+            QTRY_VERIFY(!harness->property("open").toBool());
+            owner.close();
+            QTRY_VERIFY(find(fixture, "home"));
+            const QString before = snapshot(*view);
+
+            release();
+            QTRY_VERIFY_WITH_TIMEOUT(answered(), 20000);
+            QCoreApplication::processEvents();
+            QCOMPARE(snapshot(*view), before);
+            QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+        });
     }
 
     // Escape is the back key on both forms: it leaves a form with nothing
@@ -297,13 +259,10 @@ private slots:
                               answerIn(QStringLiteral("inspection/sheet.json"), "two items"));
         std::unique_ptr<FormShell> view;
         Screen screen;
-        if (form == u"隐患登记") {
-            view = std::make_unique<SHazardDescriptorView>(*forms);
-            screen = {pageUrl("Hazard", "SHazardDescriptorPage"), false, json::standardPlace};
-        } else {
-            view = std::make_unique<DetailedOnspectionListView>(*forms, onSitePhotos(), "K-1");
-            screen = listScreen(form);
-        }
+        withScreen(form, [&](const Screen &shown, auto make) {
+            if constexpr (std::is_base_of_v<FormShell, std::remove_pointer_t<decltype(make())>>)
+                std::tie(view, screen) = std::pair(std::unique_ptr<FormShell>(make()), shown);
+        });
         QmlPageFixture fixture;
         QObject *harness = show(fixture, screen, view.get());
         QVERIFY2(harness, qPrintable(fixture.warningText()));
