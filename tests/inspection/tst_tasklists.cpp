@@ -340,21 +340,6 @@ private slots:
         QCOMPARE(view.selectedImageUrl(), view.photoUrls().at(0));
     }
 
-    void submittedSheetFailures_data()
-    {
-        addRows(QStringLiteral("inspection/submitted-failures.json"));
-    }
-    void submittedSheetFailures()
-    {
-        QFETCH(QJsonObject, row);
-        service->answerAlways(json::todayCheckNo, answerText(row["answer"]));
-        DetailedInspectionListView view(*client, config.notesServer, QStringLiteral("F-2"));
-        view.appeared();
-        QTRY_VERIFY_WITH_TIMEOUT(!view.isLoading(), 20000);
-        QCOMPARE(view.errorMessageText(), row["message"].toString());
-        QCOMPARE(view.photoUrls(), QList<QUrl>(row["photos"].toInt()));
-    }
-
     // The review pages driven through their controls. The end-to-end road
     // covers the on-site sheet and a review whose photos load; this is the way
     // out of the scanner, the review of photos that cannot be fetched, and the
