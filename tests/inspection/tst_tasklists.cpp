@@ -53,9 +53,9 @@ QObject *showList(QmlPageFixture &fixture, const char *page, TaskListView *view)
          {"pageProperties", QVariantMap{{"view", QVariant::fromValue(view)}}},
          {"withStack", true}});
 }
-QString rowText(QAbstractItemModel *model, int row, const char *role)
+QVariant cell(QAbstractItemModel *model, int row, const char *role)
 {
-    return model->data(model->index(row, 0), model->roleNames().key(role)).toString();
+    return model->data(model->index(row, 0), model->roleNames().key(role));
 }
 } // namespace
 
@@ -104,8 +104,8 @@ private slots:
         // Rows in the service's order; a nameless one is "未知检查项".
         CheckitemListModel *rows = view->checkitems();
         QCOMPARE(rows->rowCount(), 3);
-        QCOMPARE(rowText(rows, 0, "project"), QStringLiteral("一号破碎机"));
-        QCOMPARE(rowText(rows, 2, "project"), QStringLiteral("未知检查项"));
+        QCOMPARE(cell(rows, 0, "project").toString(), QStringLiteral("一号破碎机"));
+        QCOMPARE(cell(rows, 2, "project").toString(), QStringLiteral("未知检查项"));
 
         // An absent part of the department is empty; the slash stays.
         user->setOu2(std::nullopt);
@@ -245,26 +245,18 @@ private slots:
         QVERIFY(find(window, "已保存 2/3 张检查表"));
         QCOMPARE(service->requestCount(json::receiveSheet), 2);
         const QUrl file = albumFile(33);
-        const struct
-        {
-            const char *tapped; // a row's name, else the scanned code
-            const char *code;
-            const char *said; // in the message box instead of the camera
-        } picks[] = {
-            {"未知检查项", nullptr, nullptr},
-            {nullptr, R"({"key":"K-1"})", nullptr},
-            {nullptr, R"({"key":"K-9"})", "扫描的检查点（K-9）不在手机上保存的今日检查点中"},
-            {"无钥匙的点", nullptr, "“无钥匙的点”的检查表还没有保存到手机上"}};
-        for (const auto &pick : picks) {
-            if (pick.tapped) {
-                QVERIFY(QmlPageFixture::tap(find(window, pick.tapped)));
+        // Each pick tapped by its row's name or scanned by its code; one that
+        // cannot open says why in the message box instead of the camera.
+        for (const QJsonValue &pick : testJson("inspection/underground-picks.json").toArray()) {
+            if (pick["tapped"].isString()) {
+                QVERIFY(QmlPageFixture::tap(find(window, pick["tapped"].toString())));
             } else {
                 view.setIsScannerPresented(true);
-                view.codeScanned(QString::fromUtf8(pick.code));
+                view.codeScanned(pick["code"].toString());
             }
-            if (pick.said) {
+            if (const QString said = pick["said"].toString(); !said.isEmpty()) {
                 QTRY_VERIFY(find(window, "确定"));
-                QVERIFY2(view.alert()->message().startsWith(pick.said),
+                QVERIFY2(view.alert()->message().startsWith(said),
                          qPrintable(view.alert()->message()));
                 QVERIFY(!view.showCameraPicker() && QmlPageFixture::tap(find(window, "确定")));
                 QTRY_VERIFY(!find(window, "确定"));
@@ -290,8 +282,8 @@ private slots:
         view.appeared();
         QTRY_COMPARE_WITH_TIMEOUT(view.checkitems()->rowCount(), 2, 20000);
         QCOMPARE(service->lastBody(json::todayDeptCheck), request("records of K-1"));
-        QCOMPARE(rowText(view.checkitems(), 0, "checkpeople"), QStringLiteral("张伟"));
-        QCOMPARE(rowText(view.checkitems(), 1, "checkdate"), QString());
+        QCOMPARE(cell(view.checkitems(), 0, "checkpeople").toString(), QStringLiteral("张伟"));
+        QCOMPARE(cell(view.checkitems(), 1, "checkdate").toString(), QString());
 
         // A sheet without a form number asks for the empty one.
         view.pick(1);
@@ -319,15 +311,12 @@ private slots:
                               QUrl("http://127.0.0.1:50080/files/b.jpg"), QUrl(), QUrl(), QUrl()}));
 
         QAbstractItemModel *items = view.checkitems();
-        const auto value = [items](int row, const char *role) {
-            return items->data(items->index(row, 0), items->roleNames().key(role));
-        };
-        QCOMPARE(value(0, "description"), QVariant(QString()));
-        QCOMPARE(value(1, "title").toString(), QStringLiteral("未知检查项"));
-        QVERIFY(!value(1, "qualified").toBool() && !value(1, "unqualified").toBool());
-        QVERIFY(!value(1, "description").isValid());
-        QVERIFY(value(2, "qualified").toBool());
-        QVERIFY(!value(2, "description").isValid()); // described but qualified
+        QCOMPARE(cell(items, 0, "description"), QVariant(QString()));
+        QCOMPARE(cell(items, 1, "title").toString(), QStringLiteral("未知检查项"));
+        QVERIFY(!cell(items, 1, "qualified").toBool() && !cell(items, 1, "unqualified").toBool());
+        QVERIFY(!cell(items, 1, "description").isValid());
+        QVERIFY(cell(items, 2, "qualified").toBool());
+        QVERIFY(!cell(items, 2, "description").isValid()); // described but qualified
 
         // Each opening of a photo is a new preview, even of the same photo.
         view.openPhoto(view.photoUrls().at(0));
