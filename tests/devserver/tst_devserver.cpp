@@ -1,6 +1,5 @@
 #include "Certificates.h"
 #include "DevServer.h"
-#include "QrCodes.h"
 #include "platform/QrDecoder.h"
 #include "support/TestData.h"
 
@@ -406,20 +405,8 @@ private slots:
         QVERIFY2(error.contains(QLatin1String("cannot listen")), qPrintable(error));
     }
 
-    // The end-to-end road scans a check point's printed code to open its sheet.
-    void printedCodesScanToNotices()
-    {
-        QTemporaryDir out;
-        const QString photoHost = host() + QStringLiteral(":50080");
-        QString error;
-        QVERIFY2(printQrCodes(server->store(), photoHost, out.path(), &error), qPrintable(error));
-        QCOMPARE(QDir(out.path()).entryList({"checkpoint-*.png"}).size(), 10);
-        QCOMPARE(orvelle::decodeQr(QImage(out.filePath("notice-1.png"))).text,
-                 "http://" + photoHost + "/notice/1");
-    }
-
     // As scripts/run starts it, on this test's data, with a fault that meets
-    // the first record request only, and its --accounts listing.
+    // the first record request only; its --accounts listing and --print-qr.
     void executableServesUntilStoppedAndListsAccounts()
     {
         server.reset(); // its address is the one the executable takes
@@ -451,14 +438,21 @@ private slots:
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 0);
 
-        QProcess accounts;
-        accounts.start(QStringLiteral(ORVELLE_DEVSERVER_EXE),
-                       {"--data", dir->path(), "--accounts"});
-        QVERIFY(accounts.waitForFinished(30000));
-        QCOMPARE(accounts.exitCode(), 0);
-        const QString listing = QString::fromUtf8(accounts.readAllStandardOutput());
+        // The codes it prints: the end-to-end road scans a check point's to
+        // open its sheet; a notice's leads to its page on the HTTP port.
+        QTemporaryDir codes;
+        QProcess printer;
+        printer.start(QStringLiteral(ORVELLE_DEVSERVER_EXE),
+                      {"--data", dir->path(), "--listen", ORVELLE_TEST_HOST, "--accounts",
+                       "--print-qr", codes.path()});
+        QVERIFY(printer.waitForFinished(60000));
+        QCOMPARE(printer.exitCode(), 0);
+        const QString listing = QString::fromUtf8(printer.readAllStandardOutput());
         for (const char *account : {"zhangwei", "liming", "wangfang", "chenjing", "13800000001"})
             QVERIFY2(listing.contains(QLatin1String(account)), qPrintable(listing));
+        QCOMPARE(QDir(codes.path()).entryList({"checkpoint-*.png"}).size(), 10);
+        QCOMPARE(orvelle::decodeQr(QImage(codes.filePath("notice-1.png"))).text,
+                 QStringLiteral("http://" ORVELLE_TEST_HOST ":50080/notice/1"));
     }
 };
 
