@@ -189,10 +189,7 @@ class TestDevServer : public QObject
     QString exchange(const QJsonObject &step)
     {
         QJsonObject with =
-            step["base"].isString() ? testJson(step["base"].toString()).toObject()
-            : step["sheet"].isString()
-                ? testJson("devserver/sheet-" + step["sheet"].toString() + ".json").toObject()
-                : QJsonObject();
+            step["base"].isString() ? testJson(step["base"].toString()).toObject() : QJsonObject();
         const QJsonObject overrides = step["with"].toObject();
         for (auto it = overrides.begin(); it != overrides.end(); ++it)
             with[it.key()] = resolve(it.value());
@@ -213,8 +210,6 @@ class TestDevServer : public QObject
             reply = postForm(text("form"), with);
         } else if (step.contains("call")) {
             reply = call(text("call"), with);
-        } else if (step.contains("sheet")) {
-            reply = call("/notes/notescreate", with);
         } else if (step.contains("json")) {
             reply = postJson(text("json"), with);
         } else if (step.contains("raw")) { // "blanks": a body of that many spaces
