@@ -1,5 +1,6 @@
 #include "core/ChildScreen.h"
 #include "hazard/SHazardDescriptorView.h"
+#include "inspection/BlankSheets.h"
 #include "inspection/DetailedInspectionListView.h"
 #include "inspection/DetailedOnspectionListView.h"
 #include "inspection/InspectionItemDetailView.h"
@@ -11,7 +12,9 @@
 #include "support/StoredWork.h"
 #include "support/TestData.h"
 
+#include <QAccessible>
 #include <QQuickStyle>
+#include <QSignalSpy>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -58,10 +61,11 @@ template <typename View> QString snapshot(View &view)
 }
 } // namespace
 
-// Waiting for the service, page by page against the test server: each list
-// shows its wait in the page, then its rows, its empty word or its failure;
-// a read never holds the way back, and its late answer finds no one; the
-// forms ask before Escape throws away what was entered, and a filing holds.
+// The inspection pages against the test server. Waiting for the service:
+// each list shows its wait in the page, then its rows, its empty word or its
+// failure; a read never holds the way back, and its late answer finds no one;
+// the forms ask before Escape throws away what was entered, and a filing
+// holds. Then a round underground and the review, through their controls.
 class TestWaits : public QObject, FormFixture
 {
     Q_OBJECT
@@ -140,8 +144,10 @@ private slots:
     {
         release();
         service->clearAnswers();
+        // Popped pages and closed views go after the current event.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     void everyListShowsItsWait_data() { addRows(QStringLiteral("inspection/waits.json")); }
@@ -307,6 +313,129 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(!view->isLoading(), 30000);
         }
         QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+    }
+
+    // As the list loads, every listed point's sheet is kept; underground each
+    // opens from it, by tap or by scan, and a point whose sheet is not kept
+    // says so before a photo is taken. Through the on-site page.
+    void aRoundUnderground()
+    {
+        release();
+        const std::string lists = answerIn(QStringLiteral("inspection/tasklists.json"), "today");
+        service->answer(json::todayByDept, lists);
+        service->answerAlways(json::receiveSheet,
+                              answerIn(QStringLiteral("inspection/sheet.json"), "two items"));
+        BlankSheets sheets(*client, config.notesServer, store.get(), zhangwei);
+        OnInspectionListView view(*forms, config, *beeper);
+        view.setBlankSheets(&sheets);
+        QmlPageFixture fixture;
+        QVERIFY2(show(fixture, {pageUrl("Inspection", "OnInspectionListPage"), true, {}}, &view),
+                 qPrintable(fixture.warningText()));
+        QTRY_VERIFY_WITH_TIMEOUT(find(fixture, "已保存 2/3 张检查表"), 20000);
+        QSet<QString> asked;
+        for (const RecordedRequest &request : service->requestsTo(json::receiveSheet))
+            asked << QJsonDocument::fromJson(request.body.c_str())["key"].toString();
+        QCOMPARE(asked, (QSet<QString>{"K-1", "K-3"}));
+        QVERIFY(QmlPageFixture::findItem(find(fixture, "checkitems"),
+                                         "检查表未保存，无网络时无法打开"));
+
+        // Underground: the kept list, nothing fetched again.
+        service->clearAnswers();
+        service->answerAlways(json::todayByDept, "no service");
+        service->answerAlways(json::receiveSheet, "no service");
+        view.reload();
+        QTRY_VERIFY_WITH_TIMEOUT(find(fixture, "keptList"), 20000);
+        QVERIFY(find(fixture, "已保存 2/3 张检查表"));
+        QCOMPARE(service->requestCount(json::receiveSheet), 2);
+        const QUrl file = albumFile(33);
+        // Each pick tapped by its row's name or scanned by its code; one that
+        // cannot open says why in the message box instead of the camera.
+        for (const QJsonValue &pick : testJson("inspection/underground-picks.json").toArray()) {
+            if (pick["tapped"].isString()) {
+                QVERIFY(QmlPageFixture::tap(find(fixture, pick["tapped"].toString())));
+            } else {
+                view.setIsScannerPresented(true);
+                view.codeScanned(pick["code"].toString());
+            }
+            if (const QString said = pick["said"].toString(); !said.isEmpty()) {
+                QTRY_VERIFY(find(fixture, "确定"));
+                QVERIFY2(view.alert()->message().startsWith(said),
+                         qPrintable(view.alert()->message()));
+                QVERIFY(!view.showCameraPicker() && QmlPageFixture::tap(find(fixture, "确定")));
+                QTRY_VERIFY(!find(fixture, "确定"));
+                continue;
+            }
+            QTRY_VERIFY(view.showCameraPicker());
+            view.cameraPicker()->chooseFile(file);
+            QTRY_VERIFY_WITH_TIMEOUT(find(fixture, "照明"), 20000);
+            QVERIFY(!view.detailView()->hasErrorMessage());
+            // Back on the list once it has loaded again.
+            QSignalSpy reloaded(view.checkitems(), &QAbstractItemModel::modelReset);
+            view.detailView()->goBack();
+            QTRY_VERIFY_WITH_TIMEOUT(reloaded.size() == 1, 20000);
+            QTRY_VERIFY(!find(fixture, "stack")->property("busy").toBool());
+        }
+        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
+    }
+
+    // The review pages driven through their controls. The end-to-end road
+    // covers the on-site sheet and a review whose photos load; this is the way
+    // out of the scanner, the review of photos that cannot be fetched, and the
+    // preview.
+    void reviewOfASubmittedSheet()
+    {
+        release();
+        const std::string lists = answerIn(QStringLiteral("inspection/tasklists.json"), "today");
+        service->answer(json::todayByDept, lists);
+        service->answer(json::todayDeptCheck, answerIn(QStringLiteral("inspection/tasklists.json"),
+                                                       "records of a point"));
+        // One photo's address refuses connections, the other is no web
+        // address: both cells show the symbol.
+        service->answer(json::todayCheckNo, answerIn(QStringLiteral("inspection/tasklists.json"),
+                                                     "photos that cannot be fetched"));
+        InspectionListView view(*client, config, *user, *cameras, *beeper);
+        QmlPageFixture fixture;
+        QVERIFY2(show(fixture, {pageUrl("Inspection", "InspectionListPage"), true, {}}, &view),
+                 qPrintable(fixture.warningText()));
+        QQuickItem *stack = find(fixture, "stack");
+        QTRY_VERIFY_WITH_TIMEOUT(find(fixture, "一号破碎机"), 20000);
+
+        // The scanner has the frame's title and "返回"; going back changes nothing.
+        QVERIFY(QmlPageFixture::tap(find(fixture, "扫描二维码")));
+        QTRY_VERIFY(find(fixture, "QRCodeScannerView"));
+        QTRY_VERIFY(!stack->property("busy").toBool());
+        QVERIFY(QmlPageFixture::tap(find(fixture, "返回")));
+        QTRY_VERIFY(!find(fixture, "QRCodeScannerView"));
+        QVERIFY(!view.isScannerPresented());
+        QTRY_VERIFY(!stack->property("busy").toBool());
+        QVERIFY(QmlPageFixture::tap(find(fixture, "一号破碎机")));
+        QTRY_VERIFY_WITH_TIMEOUT(find(fixture, "日检表"), 20000);
+        QTRY_VERIFY(!stack->property("busy").toBool());
+        QVERIFY(QmlPageFixture::tap(find(fixture, "日检表")));
+        QTRY_VERIFY_WITH_TIMEOUT(find(fixture, "护栏松动"), 20000);
+        // A screen reader hears which item each mark judges, and which is chosen.
+        for (const auto &[name, chosen] : {std::pair{"合格", false}, {"不合格", true}}) {
+            QAccessibleInterface *mark = QAccessible::queryAccessibleInterface(find(fixture, name));
+            QVERIFY(mark && mark->text(QAccessible::Description).contains(u"护栏"));
+            QCOMPARE(mark->state().checked, chosen);
+        }
+        QTRY_VERIFY(!stack->property("busy").toBool());
+        for (const char *name : {"照片 1", "照片 2"})
+            QTRY_VERIFY(QmlPageFixture::findItem(find(fixture, name), "photoFailed"));
+        QVERIFY(QmlPageFixture::tap(find(fixture, "照片 1")));
+        QTRY_VERIFY(find(fixture, "关闭"));
+        QVERIFY(QmlPageFixture::tap(find(fixture, "关闭")));
+        QTRY_VERIFY(!find(fixture, "关闭"));
+
+        // Its own "返回" goes back to the record list, which loads again.
+        QVERIFY(QmlPageFixture::tap(find(fixture, "返回")));
+        QTRY_VERIFY_WITH_TIMEOUT(!find(fixture, "DetailedInspectionListView"), 20000);
+        QVERIFY(find(fixture, "InspectionItemDetailView"));
+        QTRY_VERIFY(!stack->property("busy").toBool());
+        // Only the photo that could not be fetched is reported, by Qt itself.
+        for (const QString &warning : fixture.warnings())
+            QVERIFY2(warning.contains(QLatin1String("QQuickImage: Connection refused")),
+                     qPrintable(warning));
     }
 };
 
