@@ -321,8 +321,8 @@ private slots:
     void aRoundUnderground()
     {
         release();
-        const std::string lists = answerIn(QStringLiteral("inspection/tasklists.json"), "today");
-        service->answer(json::todayByDept, lists);
+        service->answer(json::todayByDept,
+                        answerIn(QStringLiteral("inspection/tasklists.json"), "today"));
         service->answerAlways(json::receiveSheet,
                               answerIn(QStringLiteral("inspection/sheet.json"), "two items"));
         BlankSheets sheets(*client, config.notesServer, store.get(), zhangwei);
@@ -385,8 +385,8 @@ private slots:
     void reviewOfASubmittedSheet()
     {
         release();
-        const std::string lists = answerIn(QStringLiteral("inspection/tasklists.json"), "today");
-        service->answer(json::todayByDept, lists);
+        service->answer(json::todayByDept,
+                        answerIn(QStringLiteral("inspection/tasklists.json"), "today"));
         service->answer(json::todayDeptCheck, answerIn(QStringLiteral("inspection/tasklists.json"),
                                                        "records of a point"));
         // One photo's address refuses connections, the other is no web
