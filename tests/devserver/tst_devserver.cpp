@@ -1,6 +1,5 @@
 #include "Certificates.h"
 #include "DevServer.h"
-#include "QrCodes.h"
 #include "platform/QrDecoder.h"
 #include "support/TestData.h"
 
@@ -190,10 +189,7 @@ class TestDevServer : public QObject
     QString exchange(const QJsonObject &step)
     {
         QJsonObject with =
-            step["base"].isString() ? testJson(step["base"].toString()).toObject()
-            : step["sheet"].isString()
-                ? testJson("devserver/sheet-" + step["sheet"].toString() + ".json").toObject()
-                : QJsonObject();
+            step["base"].isString() ? testJson(step["base"].toString()).toObject() : QJsonObject();
         const QJsonObject overrides = step["with"].toObject();
         for (auto it = overrides.begin(); it != overrides.end(); ++it)
             with[it.key()] = resolve(it.value());
@@ -214,8 +210,6 @@ class TestDevServer : public QObject
             reply = postForm(text("form"), with);
         } else if (step.contains("call")) {
             reply = call(text("call"), with);
-        } else if (step.contains("sheet")) {
-            reply = call("/notes/notescreate", with);
         } else if (step.contains("json")) {
             reply = postJson(text("json"), with);
         } else if (step.contains("raw")) { // "blanks": a body of that many spaces
@@ -406,20 +400,9 @@ private slots:
         QVERIFY2(error.contains(QLatin1String("cannot listen")), qPrintable(error));
     }
 
-    // The end-to-end road scans a check point's printed code to open its sheet.
-    void printedCodesScanToNotices()
-    {
-        QTemporaryDir out;
-        const QString photoHost = host() + QStringLiteral(":50080");
-        QString error;
-        QVERIFY2(printQrCodes(server->store(), photoHost, out.path(), &error), qPrintable(error));
-        QCOMPARE(QDir(out.path()).entryList({"checkpoint-*.png"}).size(), 10);
-        QCOMPARE(orvelle::decodeQr(QImage(out.filePath("notice-1.png"))).text,
-                 "http://" + photoHost + "/notice/1");
-    }
-
-    // As scripts/run starts it, on this test's data, with a fault that meets
-    // the first record request only, and its --accounts listing.
+    // As scripts/run starts it, on this test's data; its admin switch opens to
+    // the token it prints (what a fault does is the conversations' and the
+    // end-to-end road's); its --accounts listing and --print-qr.
     void executableServesUntilStoppedAndListsAccounts()
     {
         server.reset(); // its address is the one the executable takes
@@ -443,22 +426,27 @@ private slots:
         const auto version =
             post("/notes/QueryVersion2", "edition=ios", "application/x-www-form-urlencoded");
         QCOMPARE(at(version.json, "version/v_number"), 7);
-        QCOMPARE(post("/notes/notescreate", "{}", "application/json").status, 0);
-        QCOMPARE(post("/notes/notescreate", "{}", "application/json").json.value("code"), 9);
 
         process.terminate();
         QVERIFY(process.waitForFinished(30000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 0);
 
-        QProcess accounts;
-        accounts.start(QStringLiteral(ORVELLE_DEVSERVER_EXE),
-                       {"--data", dir->path(), "--accounts"});
-        QVERIFY(accounts.waitForFinished(30000));
-        QCOMPARE(accounts.exitCode(), 0);
-        const QString listing = QString::fromUtf8(accounts.readAllStandardOutput());
+        // The codes it prints: the end-to-end road scans a check point's to
+        // open its sheet; a notice's leads to its page on the HTTP port.
+        QTemporaryDir codes;
+        QProcess printer;
+        printer.start(QStringLiteral(ORVELLE_DEVSERVER_EXE),
+                      {"--data", dir->path(), "--listen", ORVELLE_TEST_HOST, "--accounts",
+                       "--print-qr", codes.path()});
+        QVERIFY(printer.waitForFinished(60000));
+        QCOMPARE(printer.exitCode(), 0);
+        const QString listing = QString::fromUtf8(printer.readAllStandardOutput());
         for (const char *account : {"zhangwei", "liming", "wangfang", "chenjing", "13800000001"})
             QVERIFY2(listing.contains(QLatin1String(account)), qPrintable(listing));
+        QCOMPARE(QDir(codes.path()).entryList({"checkpoint-*.png"}).size(), 10);
+        QCOMPARE(orvelle::decodeQr(QImage(codes.filePath("notice-1.png"))).text,
+                 QStringLiteral("http://" ORVELLE_TEST_HOST ":50080/notice/1"));
     }
 };
 

@@ -54,11 +54,9 @@ private slots:
     {
         service->delayByWidth(true);
         auto view = sheet(twoItemSheet, {photo(10), photo(20)});
-        const QJsonObject request = service->lastBody(json::receiveSheet);
-        QCOMPARE(request.value("db_vw").toString(), QStringLiteral("vw-ProjectByKey"));
-        QCOMPARE(request.value("key").toString(), QStringLiteral("K-1"));
-        QCOMPARE(request.value("server").toString(), config.notesServer);
-        QCOMPARE(item(*view, 0)->title(), QStringLiteral("护栏"));
+        QCOMPARE(
+            service->lastBody(json::receiveSheet),
+            recordIn(QStringLiteral("inspection/tasklist-requests.json"), "blank sheet of K-1"));
 
         item(*view, 0)->qualify();
         item(*view, 1)->qualify();
@@ -68,7 +66,6 @@ private slots:
             view->photos()->selectedImages()->append(storedPhoto(*store, photo(width)));
         view->upload();
         QVERIFY(view->isLoading());
-        QVERIFY(!view->canGoBack());
         QVERIFY(alertShown(*view));
         QCOMPARE(view->alert()->message(), QStringLiteral("提交成功"));
         QVERIFY(view->shouldNavigate());
@@ -87,11 +84,8 @@ private slots:
         std::sort(widths.begin() + 2, widths.end());
         QCOMPARE(widths, (QList<int>{10, 20, 35, 50, 55}));
 
-        QSignalSpy finished(view.get(), &DetailedOnspectionListView::finished);
         view->alert()->acknowledge();
-        QCOMPARE(finished.size(), 1);
-        // Submitted: pressing again sends nothing more.
-        view->upload();
+        view->upload(); // submitted: pressing again sends nothing more
         QCOMPARE(service->requestCount(json::createSheet), 1);
     }
 

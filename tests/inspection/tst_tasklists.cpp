@@ -1,4 +1,3 @@
-#include "inspection/BlankSheets.h"
 #include "inspection/DetailedInspectionListView.h"
 #include "inspection/InspectionItemDetailView.h"
 #include "inspection/InspectionListView.h"
@@ -6,21 +5,12 @@
 #include "platform/Beeper.h"
 #include "platform/Camera.h"
 #include "support/FormFixture.h"
-#include "support/QmlPageFixture.h"
 #include "support/TestData.h"
 
-#include <QAccessible>
 #include <QJsonArray>
-#include <QQuickStyle>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
-#include <QtQml/qqmlextensionplugin.h>
-
-Q_IMPORT_QML_PLUGIN(OrvelleCorePlugin)
-Q_IMPORT_QML_PLUGIN(OrvellePlatformPlugin)
-Q_IMPORT_QML_PLUGIN(OrvellePhotosPlugin)
-Q_IMPORT_QML_PLUGIN(OrvelleInspectionPlugin)
 
 using namespace orvelle;
 using namespace orvelle::test;
@@ -39,28 +29,14 @@ QJsonObject request(const char *name)
     return recordIn(QStringLiteral("inspection/tasklist-requests.json"), QLatin1String(name));
 }
 
-QQuickItem *find(QQuickWindow &window, const QString &name)
+QVariant cell(QAbstractItemModel *model, int row, const char *role)
 {
-    return QmlPageFixture::findItem(window.contentItem(), name);
-}
-// A task list's page on the frame's stack.
-QObject *showList(QmlPageFixture &fixture, const char *page, TaskListView *view)
-{
-    return fixture.load(
-        QUrl::fromLocalFile(HARNESS_DIR "/StackHarness.qml"),
-        {{"page",
-          QUrl(QStringLiteral("qrc:/Orvelle/Inspection/qml/%1.qml").arg(QLatin1String(page)))},
-         {"pageProperties", QVariantMap{{"view", QVariant::fromValue(view)}}},
-         {"withStack", true}});
-}
-QString rowText(QAbstractItemModel *model, int row, const char *role)
-{
-    return model->data(model->index(row, 0), model->roleNames().key(role)).toString();
+    return model->data(model->index(row, 0), model->roleNames().key(role));
 }
 } // namespace
 
 // Today's task lists and the review of submitted sheets, against the test
-// server: their views, and their pages loaded offscreen.
+// server: their views (tst_waits loads their pages).
 class TestTaskLists : public QObject, FormFixture
 {
     Q_OBJECT
@@ -81,11 +57,7 @@ class TestTaskLists : public QObject, FormFixture
     }
 
 private slots:
-    void initTestCase()
-    {
-        QQuickStyle::setStyle(QStringLiteral("Material"));
-        QVERIFY(start());
-    }
+    void initTestCase() { QVERIFY(start()); }
     void init() { QVERIFY(reset()); }
     void cleanup()
     {
@@ -104,8 +76,8 @@ private slots:
         // Rows in the service's order; a nameless one is "未知检查项".
         CheckitemListModel *rows = view->checkitems();
         QCOMPARE(rows->rowCount(), 3);
-        QCOMPARE(rowText(rows, 0, "project"), QStringLiteral("一号破碎机"));
-        QCOMPARE(rowText(rows, 2, "project"), QStringLiteral("未知检查项"));
+        QCOMPARE(cell(rows, 0, "project").toString(), QStringLiteral("一号破碎机"));
+        QCOMPARE(cell(rows, 2, "project").toString(), QStringLiteral("未知检查项"));
 
         // An absent part of the department is empty; the slash stays.
         user->setOu2(std::nullopt);
@@ -213,76 +185,6 @@ private slots:
                                   20000);
     }
 
-    // As the list loads, every listed point's sheet is kept; underground each
-    // opens from it, by tap or by scan, and a point whose sheet is not kept
-    // says so before a photo is taken. Through the on-site page.
-    void aRoundUnderground()
-    {
-        service->answer(json::todayByDept, todayList);
-        service->answerAlways(json::receiveSheet,
-                              answerIn(QStringLiteral("inspection/sheet.json"), "two items"));
-        BlankSheets sheets(*client, config.notesServer, store.get(), zhangwei);
-        OnInspectionListView view(*forms, config, *beeper);
-        view.setBlankSheets(&sheets);
-        QmlPageFixture fixture;
-        QVERIFY2(showList(fixture, "OnInspectionListPage", &view),
-                 qPrintable(fixture.warningText()));
-        QQuickWindow &window = fixture.window();
-        QTRY_VERIFY_WITH_TIMEOUT(find(window, "已保存 2/3 张检查表"), 20000);
-        QSet<QString> asked;
-        for (const RecordedRequest &request : service->requestsTo(json::receiveSheet))
-            asked << QJsonDocument::fromJson(request.body.c_str())["key"].toString();
-        QCOMPARE(asked, (QSet<QString>{"K-1", "K-3"}));
-        QVERIFY(
-            QmlPageFixture::findItem(find(window, "checkitems"), "检查表未保存，无网络时无法打开"));
-
-        // Underground: the kept list, nothing fetched again.
-        service->clearAnswers();
-        service->answerAlways(json::todayByDept, "no service");
-        service->answerAlways(json::receiveSheet, "no service");
-        view.reload();
-        QTRY_VERIFY_WITH_TIMEOUT(find(window, "keptList"), 20000);
-        QVERIFY(find(window, "已保存 2/3 张检查表"));
-        QCOMPARE(service->requestCount(json::receiveSheet), 2);
-        const QUrl file = albumFile(33);
-        const struct
-        {
-            const char *tapped; // a row's name, else the scanned code
-            const char *code;
-            const char *said; // in the message box instead of the camera
-        } picks[] = {
-            {"未知检查项", nullptr, nullptr},
-            {nullptr, R"({"key":"K-1"})", nullptr},
-            {nullptr, R"({"key":"K-9"})", "扫描的检查点（K-9）不在手机上保存的今日检查点中"},
-            {"无钥匙的点", nullptr, "“无钥匙的点”的检查表还没有保存到手机上"}};
-        for (const auto &pick : picks) {
-            if (pick.tapped) {
-                QVERIFY(QmlPageFixture::tap(find(window, pick.tapped)));
-            } else {
-                view.setIsScannerPresented(true);
-                view.codeScanned(QString::fromUtf8(pick.code));
-            }
-            if (pick.said) {
-                QTRY_VERIFY(find(window, "确定"));
-                QVERIFY2(view.alert()->message().startsWith(pick.said),
-                         qPrintable(view.alert()->message()));
-                QVERIFY(!view.showCameraPicker() && QmlPageFixture::tap(find(window, "确定")));
-                QTRY_VERIFY(!find(window, "确定"));
-                continue;
-            }
-            QTRY_VERIFY(view.showCameraPicker());
-            view.cameraPicker()->chooseFile(file);
-            QTRY_VERIFY_WITH_TIMEOUT(find(window, "照明"), 20000);
-            QVERIFY(!view.detailView()->hasErrorMessage());
-            // Back on the list once it has loaded again.
-            QSignalSpy reloaded(view.checkitems(), &QAbstractItemModel::modelReset);
-            view.detailView()->goBack();
-            QTRY_VERIFY_WITH_TIMEOUT(reloaded.size() == 1, 20000);
-            QTRY_VERIFY(!find(window, "stack")->property("busy").toBool());
-        }
-        QVERIFY2(fixture.warnings().isEmpty(), qPrintable(fixture.warningText()));
-    }
-
     void recordListOfACheckPoint()
     {
         service->answer(json::todayDeptCheck, answer("records of a point"));
@@ -290,8 +192,8 @@ private slots:
         view.appeared();
         QTRY_COMPARE_WITH_TIMEOUT(view.checkitems()->rowCount(), 2, 20000);
         QCOMPARE(service->lastBody(json::todayDeptCheck), request("records of K-1"));
-        QCOMPARE(rowText(view.checkitems(), 0, "checkpeople"), QStringLiteral("张伟"));
-        QCOMPARE(rowText(view.checkitems(), 1, "checkdate"), QString());
+        QCOMPARE(cell(view.checkitems(), 0, "checkpeople").toString(), QStringLiteral("张伟"));
+        QCOMPARE(cell(view.checkitems(), 1, "checkdate").toString(), QString());
 
         // A sheet without a form number asks for the empty one.
         view.pick(1);
@@ -313,21 +215,17 @@ private slots:
         QVERIFY(view.isLoading()); // from the start
         view.appeared();
         QTRY_VERIFY_WITH_TIMEOUT(!view.isLoading(), 20000);
-        QCOMPARE(service->lastBody(json::todayCheckNo), request("sheet F-1"));
         QCOMPARE(view.photoUrls(),
                  (QList<QUrl>{QUrl("http://127.0.0.1:50080/files/a.jpg"),
                               QUrl("http://127.0.0.1:50080/files/b.jpg"), QUrl(), QUrl(), QUrl()}));
 
         QAbstractItemModel *items = view.checkitems();
-        const auto value = [items](int row, const char *role) {
-            return items->data(items->index(row, 0), items->roleNames().key(role));
-        };
-        QCOMPARE(value(0, "description"), QVariant(QString()));
-        QCOMPARE(value(1, "title").toString(), QStringLiteral("未知检查项"));
-        QVERIFY(!value(1, "qualified").toBool() && !value(1, "unqualified").toBool());
-        QVERIFY(!value(1, "description").isValid());
-        QVERIFY(value(2, "qualified").toBool());
-        QVERIFY(!value(2, "description").isValid()); // described but qualified
+        QCOMPARE(cell(items, 0, "description"), QVariant(QString()));
+        QCOMPARE(cell(items, 1, "title").toString(), QStringLiteral("未知检查项"));
+        QVERIFY(!cell(items, 1, "qualified").toBool() && !cell(items, 1, "unqualified").toBool());
+        QVERIFY(!cell(items, 1, "description").isValid());
+        QVERIFY(cell(items, 2, "qualified").toBool());
+        QVERIFY(!cell(items, 2, "description").isValid()); // described but qualified
 
         // Each opening of a photo is a new preview, even of the same photo.
         view.openPhoto(view.photoUrls().at(0));
@@ -338,77 +236,6 @@ private slots:
         QVERIFY(view.showsPreview());
         QVERIFY(view.selectedImageId() != first);
         QCOMPARE(view.selectedImageUrl(), view.photoUrls().at(0));
-    }
-
-    void submittedSheetFailures_data()
-    {
-        addRows(QStringLiteral("inspection/submitted-failures.json"));
-    }
-    void submittedSheetFailures()
-    {
-        QFETCH(QJsonObject, row);
-        service->answerAlways(json::todayCheckNo, answerText(row["answer"]));
-        DetailedInspectionListView view(*client, config.notesServer, QStringLiteral("F-2"));
-        view.appeared();
-        QTRY_VERIFY_WITH_TIMEOUT(!view.isLoading(), 20000);
-        QCOMPARE(view.errorMessageText(), row["message"].toString());
-        QCOMPARE(view.photoUrls(), QList<QUrl>(row["photos"].toInt()));
-    }
-
-    // The review pages driven through their controls. The end-to-end road
-    // covers the on-site sheet and a review whose photos load; this is the way
-    // out of the scanner, the review of photos that cannot be fetched, and the
-    // preview.
-    void reviewOfASubmittedSheet()
-    {
-        service->answer(json::todayByDept, todayList);
-        service->answer(json::todayDeptCheck, answer("records of a point"));
-        // One photo's address refuses connections, the other is no web
-        // address: both cells show the symbol.
-        service->answer(json::todayCheckNo, answer("photos that cannot be fetched"));
-        InspectionListView view(*client, config, *user, *cameras, *beeper);
-        QmlPageFixture fixture;
-        QVERIFY2(showList(fixture, "InspectionListPage", &view), qPrintable(fixture.warningText()));
-        QQuickWindow &window = fixture.window();
-        QQuickItem *stack = find(window, "stack");
-        QTRY_VERIFY_WITH_TIMEOUT(find(window, "一号破碎机"), 20000);
-
-        // The scanner has the frame's title and "返回"; going back changes nothing.
-        QVERIFY(QmlPageFixture::tap(find(window, "扫描二维码")));
-        QTRY_VERIFY(find(window, "QRCodeScannerView"));
-        QTRY_VERIFY(!stack->property("busy").toBool());
-        QVERIFY(QmlPageFixture::tap(find(window, "返回")));
-        QTRY_VERIFY(!find(window, "QRCodeScannerView"));
-        QVERIFY(!view.isScannerPresented());
-        QTRY_VERIFY(!stack->property("busy").toBool());
-        QVERIFY(QmlPageFixture::tap(find(window, "一号破碎机")));
-        QTRY_VERIFY_WITH_TIMEOUT(find(window, "日检表"), 20000);
-        QTRY_VERIFY(!stack->property("busy").toBool());
-        QVERIFY(QmlPageFixture::tap(find(window, "日检表")));
-        QTRY_VERIFY_WITH_TIMEOUT(find(window, "护栏松动"), 20000);
-        // A screen reader hears which item each mark judges, and which is chosen.
-        for (const auto &[name, chosen] : {std::pair{"合格", false}, {"不合格", true}}) {
-            QAccessibleInterface *mark = QAccessible::queryAccessibleInterface(find(window, name));
-            QVERIFY(mark && mark->text(QAccessible::Description).contains(u"护栏"));
-            QCOMPARE(mark->state().checked, chosen);
-        }
-        QTRY_VERIFY(!stack->property("busy").toBool());
-        for (const char *name : {"照片 1", "照片 2"})
-            QTRY_VERIFY(QmlPageFixture::findItem(find(window, name), "photoFailed"));
-        QVERIFY(QmlPageFixture::tap(find(window, "照片 1")));
-        QTRY_VERIFY(find(window, "关闭"));
-        QVERIFY(QmlPageFixture::tap(find(window, "关闭")));
-        QTRY_VERIFY(!find(window, "关闭"));
-
-        // Its own "返回" goes back to the record list, which loads again.
-        QVERIFY(QmlPageFixture::tap(find(window, "返回")));
-        QTRY_VERIFY_WITH_TIMEOUT(!find(window, "DetailedInspectionListView"), 20000);
-        QVERIFY(find(window, "InspectionItemDetailView"));
-        QTRY_VERIFY(!stack->property("busy").toBool());
-        // Only the photo that could not be fetched is reported, by Qt itself.
-        for (const QString &warning : fixture.warnings())
-            QVERIFY2(warning.contains(QLatin1String("QQuickImage: Connection refused")),
-                     qPrintable(warning));
     }
 };
 
