@@ -60,7 +60,7 @@ template <typename View> QString snapshot(View &view)
 
 // The inspection pages against the test server. Waiting for the service:
 // each list shows its wait in the page, then its rows, its empty word or its
-// failure; a read never holds the way back, and its late answer finds no one;
+// failure; a read never holds the way back, and stops when its page is left;
 // the forms ask before Escape throws away what was entered, and a filing
 // holds. Then a round underground and the review, through their controls.
 class TestWaits : public QObject, FormFixture

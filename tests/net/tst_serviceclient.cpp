@@ -168,12 +168,13 @@ private slots:
     // Requests as the service reads them (a row's body "sent" exactly or
     // holding "sentHolds"), logged without their secrets; answers decoded by
     // the rules, as they are or with faults of the transfer, of size and of
-    // trust: each fault a network error (a row with "code" got through), never
-    // retried; a refused certificate is named in the debug log. An announced length over the 16 MiB
-    // cap is cut at the headers, not read whole: 96 MiB, where loopback buffers take in 36 MiB
-    // after the client stopped. A chunked answer fails as well, but only once
-    // Qt reports its progress, which it holds back while the network thread
-    // reads on at loopback speed: it may be read whole.
+    // trust: each fault a network error (a row with "code" got through),
+    // never retried; a refused certificate is named in the debug log. An
+    // announced length over the 16 MiB cap is cut at the headers, not read
+    // whole: 96 MiB, where loopback buffers take in 36 MiB after the client
+    // stopped. A chunked answer fails as well, but only once Qt reports its
+    // progress, which it holds back while the network thread reads on at
+    // loopback speed: it may be read whole.
     void answersAndTransferFaults_data() { addRows("net/answers.json"); }
     void answersAndTransferFaults()
     {

@@ -146,7 +146,6 @@ QMultiMap<QString, int> webEngineProcesses()
     }
     return found;
 }
-
 } // namespace
 
 class TestWeb : public QObject
